@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+// Each form exists at most once: it is loaded on its first reference (which
+// runs its Form_Load) and lives until it is unloaded.
+namespace forms {
+
+template <class F>
+QPointer<F>& slot()
+{
+    static QPointer<F> instance;
+    return instance;
+}
+
+// The loaded form, or nullptr.
+template <class F>
+F* loaded()
+{
+    return slot<F>().data();
+}
+
+// The form, loading it first when needed.
+template <class F>
+F& get()
+{
+    QPointer<F>& instance = slot<F>();
+    if (!instance) {
+        instance = new F;
+        if constexpr (requires(F& f) { f.Form_Load(); })
+            instance->Form_Load();
+    }
+    return *instance;
+}
+
+// Unloads the form: it disappears at once and the next reference loads a new
+// one. Deletion waits for the event loop, because a handler may unload its
+// own form and go on running.
+template <class F>
+void unload()
+{
+    QPointer<F>& instance = slot<F>();
+    if (!instance)
+        return;
+    F* form = instance.data();
+    instance = nullptr;
+    form->hide();
+    form->deleteLater();
+}
+
+// Enabling a form that is not loaded does nothing (it is not loaded for it).
+template <class F>
+void setEnabled(bool enabled)
+{
+    if (F* form = loaded<F>())
+        form->setEnabled(enabled);
+}
+
+} // namespace forms

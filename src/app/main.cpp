@@ -1,0 +1,10 @@
+#include <QApplication>
+
+#include "app/startup.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    startApplication();
+    return app.exec();
+}

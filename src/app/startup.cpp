@@ -1,0 +1,18 @@
+#include "app/startup.h"
+
+#include <QApplication>
+
+#include "app/form4.h"
+#include "app/forms.h"
+#include "platform/fonts.h"
+#include "platform/translations.h"
+#include "resources/builtin_pictures.h"
+
+void startApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("kiriview"));
+    QApplication::setWindowIcon(builtin::programIcon());
+    fonts::installSubstitutions();
+    installJapaneseTranslations();
+    forms::get<Form4>().show();
+}

@@ -1,0 +1,81 @@
+#include "platform/app.h"
+
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace {
+
+QString pathOverride;
+QString lockFolderOverride;
+std::function<void()> endHandler;
+
+QString withoutTrailingSeparator(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+QString lockFolder()
+{
+    if (!lockFolderOverride.isEmpty())
+        return lockFolderOverride;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder;
+}
+
+// Tells whether the lock for this executable is held by someone else.
+// flock() locks die with their process, so a crashed instance never blocks a new one.
+bool lockHeldElsewhere()
+{
+    const QByteArray exe = QCoreApplication::applicationFilePath().toUtf8();
+    const QByteArray id = QCryptographicHash::hash(exe, QCryptographicHash::Sha1).toHex().left(16);
+    const QString name = lockFolder() + QStringLiteral("/kiriview-") + QString::fromLatin1(id) + QStringLiteral(".lock");
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false; // nowhere to lock: never refuse to start
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return false; // the descriptor stays open, holding the lock for our lifetime
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+QString App::Path()
+{
+    if (!pathOverride.isEmpty())
+        return pathOverride;
+    return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
+}
+
+void App::setPath(const QString& folder) { pathOverride = withoutTrailingSeparator(folder); }
+
+bool App::PrevInstance()
+{
+    static const bool held = lockHeldElsewhere();
+    return held;
+}
+
+void App::setLockFolder(const QString& folder) { lockFolderOverride = folder; }
+
+void End()
+{
+    if (endHandler)
+        endHandler();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+void setEndHandler(std::function<void()> handler) { endHandler = std::move(handler); }

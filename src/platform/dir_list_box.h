@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+
+#include <QListWidget>
+
+// The folder list: the current folder's ancestors shown open above its
+// subfolders. A single click only highlights an entry; a double click or
+// Enter moves into it. Every change of Path runs onChange as a plain call.
+class DirListBox : public QListWidget {
+public:
+    explicit DirListBox(QWidget* parent);
+
+    QString Path() const { return path_; }
+    // Accepts a folder, or a drive's text for that drive's current folder.
+    // Throws RunTimeError when the folder does not exist or cannot be listed.
+    void setPath(const QString& path);
+
+    std::function<void()> onChange;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void list();
+    void enter(QListWidgetItem* item);
+
+    QString path_;
+};

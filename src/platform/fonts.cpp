@@ -1,0 +1,58 @@
+#include "platform/fonts.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+
+namespace fonts {
+
+namespace {
+
+// Proportional first, as the named font is; the monospaced one and the
+// common CJK families follow in case IPA fonts are missing.
+const QStringList japaneseFamilies = {
+    QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic"), QStringLiteral("Droid Sans Fallback"),
+};
+
+QString firstInstalledJapaneseFamily()
+{
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& family : japaneseFamilies)
+        if (installed.contains(family, Qt::CaseInsensitive))
+            return family;
+    for (const QString& family : installed)
+        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese))
+            return family;
+    return {};
+}
+
+} // namespace
+
+void installSubstitutions()
+{
+    QFont::insertSubstitutions(msPGothic, japaneseFamilies);
+    QFont::insertSubstitutions(QStringLiteral("MS PGothic"), japaneseFamilies);
+    QFont::insertSubstitutions(comicSans, {QStringLiteral("DejaVu Sans"), QStringLiteral("IPAPGothic")});
+
+    const QString japanese = firstInstalledJapaneseFamily();
+    if (japanese.isEmpty())
+        return;
+    QFont base = QApplication::font();
+    // Let every family fall back to the Japanese one for glyphs it lacks.
+    for (const QString& family : QFontDatabase::families())
+        if (family != japanese)
+            QFont::insertSubstitution(family, japanese);
+    base.setFamilies({japanese});
+    QApplication::setFont(base);
+}
+
+QFont make(const QString& family, double pointSize, bool bold, bool italic)
+{
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+} // namespace fonts

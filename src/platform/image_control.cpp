@@ -1,0 +1,120 @@
+#include "platform/image_control.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "platform/twips.h"
+
+namespace {
+
+// Big photos shrink in two steps: a fast halving close to the target, then a
+// smooth pass. The result looks the same as one smooth pass at a fraction of its cost.
+QImage stretch(const QImage& picture, QSize target)
+{
+    QImage source = picture;
+    while (source.width() >= 4 * target.width() && source.height() >= 4 * target.height())
+        source = source.scaled(source.width() / 2, source.height() / 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+ImageControl::ImageControl(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void ImageControl::setPicture(const QImage& picture)
+{
+    picture_ = picture;
+    stretched_ = QPixmap();
+    update();
+}
+
+void ImageControl::setLeft(float twips)
+{
+    left_ = twips;
+    applyGeometry();
+}
+
+void ImageControl::setTop(float twips)
+{
+    top_ = twips;
+    applyGeometry();
+}
+
+void ImageControl::setWidth(float twips)
+{
+    width_ = twips;
+    applyGeometry();
+}
+
+void ImageControl::setHeight(float twips)
+{
+    height_ = twips;
+    applyGeometry();
+}
+
+void ImageControl::Move(float left, float top, float width, float height)
+{
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    applyGeometry();
+}
+
+void ImageControl::applyGeometry()
+{
+    setGeometry(twips::toPixels(left_, top_, width_, height_));
+    update();
+}
+
+void ImageControl::restretchIfNeeded()
+{
+    const QSize target = size() * devicePixelRatioF();
+    if (picture_.isNull() || target.isEmpty()) {
+        stretched_ = QPixmap();
+        return;
+    }
+    if (stretched_.size() == target)
+        return;
+    stretched_ = QPixmap::fromImage(stretch(picture_, target));
+    stretched_.setDevicePixelRatio(devicePixelRatioF());
+}
+
+void ImageControl::paintEvent(QPaintEvent*)
+{
+    restretchIfNeeded();
+    if (stretched_.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, stretched_);
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event)
+{
+    if (onMousePress)
+        onMousePress(event);
+}
+
+void ImageControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (onMouseMove)
+        onMouseMove(event);
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (onMouseRelease)
+        onMouseRelease(event);
+}
+
+void ImageControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (onDoubleClick)
+        onDoubleClick();
+    else
+        QWidget::mouseDoubleClickEvent(event);
+}

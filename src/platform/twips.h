@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cmath>
+
+#include <QRect>
+
+// Positions and sizes are kept in twips, as the window tables give them.
+// Qt's logical pixels are 96 per inch, so one pixel is 15 twips.
+namespace twips {
+
+inline constexpr int perPixel = 15;
+
+inline int toPixels(double twips) { return static_cast<int>(std::lround(twips / perPixel)); }
+inline double fromPixels(int pixels) { return static_cast<double>(pixels) * perPixel; }
+
+inline QRect toPixels(double left, double top, double width, double height)
+{
+    return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+inline QRect fromPixels(const QRect& r)
+{
+    return QRect(r.x() * perPixel, r.y() * perPixel, r.width() * perPixel, r.height() * perPixel);
+}
+
+} // namespace twips
