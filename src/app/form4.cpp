@@ -40,7 +40,7 @@ Form4::Form4()
 
     Label2 = label(this, QStringLiteral("JPEG画像圧縮＆プレビュー"), fonts::make(fonts::msPGothic, 12, true),
                    QRect(720, 120, 3135, 255));
-    Label1 = label(this, QStringLiteral("© 2026 Kiri Works"), fonts::make(fonts::comicSans, 11.25, true),
+    Label1 = label(this, QStringLiteral("© 2026 きり工房  Kiri Works"), fonts::make(fonts::comicSans, 11.25, true),
                    QRect(480, 2640, 3735, 375));
     Label1->setAlignment(Qt::AlignCenter);
 

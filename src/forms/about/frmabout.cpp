@@ -52,7 +52,7 @@ frmAbout::frmAbout()
     lblDescription->setWordWrap(true);
     setTextColour(lblDescription, Qt::black);
 
-    Label1 = label(this, QStringLiteral("© 2026 Kiri Works"), 720, 2160, 3135, 255);
+    Label1 = label(this, QStringLiteral("© 2026 きり工房  Kiri Works"), 720, 2160, 3135, 255);
     Label1->setFont(fonts::make(fonts::msPGothic, 9, true, true));
     setTextColour(Label1, QColor(0, 0, 0xC0));
 

@@ -102,7 +102,7 @@ void Form1::buildControls(QWidget* client)
     Command2 = place(button(client, QStringLiteral("画像を拡大"), true), 1320, 3120, 1095, 375,
                      QStringLiteral("画像を拡大します"));
 
-    Label1 = place(new QLabel(QStringLiteral("© 2026 Kiri Works"), client), 3720, 3240, 1335, 255);
+    Label1 = place(new QLabel(QStringLiteral("© きり工房"), client), 3720, 3240, 1335, 255);
     Label1->setFont(tableFont());
     QPalette highlight = Label1->palette();
     highlight.setColor(QPalette::WindowText, highlight.color(QPalette::Highlight));

@@ -1,0 +1,109 @@
+# Shared steps of the end-to-end tests: a private X server, a private copy of
+# the program (it writes beside itself), and window lookups with xdotool.
+set -euo pipefail
+
+KIRIVIEW_BIN=$1
+CLOSE_WINDOW=$2
+TEST_DATA=$3
+
+WORK=$(mktemp -d)
+APP_DIR=$WORK/app
+mkdir -p "$APP_DIR" "$WORK/home" "$WORK/runtime"
+chmod 700 "$WORK/runtime"
+cp "$KIRIVIEW_BIN" "$APP_DIR/kiriview"
+export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime LANG=C.UTF-8 LC_ALL=C.UTF-8
+export XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
+unset QT_QPA_PLATFORM
+
+fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
+note() { echo "-- $*"; }
+
+# Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
+shot() {
+  [ -n "${KIRIVIEW_SHOTS:-}" ] || return 0
+  mkdir -p "$KIRIVIEW_SHOTS"
+  import -window root "$KIRIVIEW_SHOTS/$1.png" 2>/dev/null || true
+}
+
+cleanup() {
+  local code=$?
+  [ -n "${APP_PIDS:-}" ] && kill $APP_PIDS 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+  exit $code
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+      xdotool getmouselocation >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+  done
+  fail "no X server"
+}
+
+APP_PIDS=""
+# start_app [dir]: starts the program with its folder as current folder; sets APP_PID.
+start_app() {
+  local dir=${1:-$APP_DIR}
+  (cd "$dir" && exec "$APP_DIR/kiriview" >>"$WORK/app.log" 2>&1) &
+  APP_PID=$!
+  APP_PIDS="$APP_PIDS $APP_PID"
+}
+
+# Visible windows of the program, one id a line.
+app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || true; }
+
+# window_named TITLE: the visible window with exactly that title, or nothing.
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
+
+# wait_for_window TITLE SECONDS: prints the id once it shows.
+wait_for_window() {
+  local id
+  for _ in $(seq $(( $2 * 10 ))); do
+    id=$(window_named "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# window_size ID: "WIDTHxHEIGHT"
+window_size() {
+  xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'
+}
+
+# window_with_size WxH: the visible program window of that size, or nothing.
+window_with_size() {
+  local id
+  for id in $(app_windows); do
+    [ "$(window_size "$id")" = "$1" ] && { echo "$id"; return 0; }
+  done
+  return 0
+}
+
+# wait_for_exit PID SECONDS
+wait_for_exit() {
+  for _ in $(seq $(( $2 * 10 ))); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+close_window() { "$CLOSE_WINDOW" "$1"; }
+
+# press ID KEY...: focuses a window and types keys into it.
+press() {
+  local id=$1; shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  xdotool key --clearmodifiers "$@"
+}
