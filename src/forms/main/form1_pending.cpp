@@ -2,9 +2,6 @@
 // file when it is built.
 #include "forms/main/form1.h"
 
-void Form1::Drive1_Change() {}
-void Form1::Dir1_Change() {}
-void Form1::Command3_Click(int) {}
 void Form1::File1_Click() {}
 void Form1::Command4_Click() {}
 void Form1::Command5_Click() {}
