@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdio>
+
+#include <QImage>
+
+// Decodes a JPEG stream with libjpeg-turbo straight into a 32-bit picture
+// (QImage::Format_RGB32), EXIF orientation applied. Colour, grayscale, CMYK
+// and YCCK streams load; baseline and progressive alike. Throws RunTimeError:
+// 481 for data that is not a whole JPEG picture (a truncated or damaged
+// stream fails rather than showing grey blocks), for a size beyond
+// picture_limits; 7 when memory runs out.
+QImage decodeJpeg(std::FILE* file);

@@ -1,0 +1,138 @@
+#include "platform/native_file.h"
+
+#include <cerrno>
+
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#endif
+
+#include "platform/native_names.h"
+#include "platform/run_time_error.h"
+
+int runTimeErrorForErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return RunTimeError::FileNotFound;
+    case ENOMEM:
+        return RunTimeError::OutOfMemory;
+    case EIO:
+        return RunTimeError::DeviceIO;
+    case ENXIO:
+    case ENODEV:
+#ifdef ENOMEDIUM
+    case ENOMEDIUM:
+#endif
+#ifdef ESTALE
+    case ESTALE:
+#endif
+        return RunTimeError::DeviceUnavailable;
+    default:
+        return RunTimeError::PathFileAccess;
+    }
+}
+
+void throwForErrno(int error, const QString& path)
+{
+    const int number = runTimeErrorForErrno(error);
+    throw RunTimeError(number, "run-time error " + std::to_string(number) + ": " + path.toStdString());
+}
+
+#ifdef Q_OS_UNIX
+
+ReadOnlyFile::ReadOnlyFile(const QString& path)
+{
+    // O_NONBLOCK keeps a FIFO or device from blocking the open; it does not
+    // change reads of regular files, the only kind accepted.
+    fd_ = ::open(native_names::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        throwForErrno(errno, path);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throwForErrno(error, path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd_);
+        throw RunTimeError(RunTimeError::PathFileAccess, "not a regular file: " + path.toStdString());
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    size_ = info.st_size;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QByteArray ReadOnlyFile::peek(qint64 offset, qint64 maxSize) const
+{
+    QByteArray bytes(maxSize, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < maxSize) {
+        const ssize_t got = ::pread(fd_, bytes.data() + done, size_t(maxSize - done), off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throwForErrno(errno, QString());
+        if (got == 0)
+            break;
+        done += got;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+#else
+
+ReadOnlyFile::ReadOnlyFile(const QString& path)
+{
+    fd_ = ::_wopen(reinterpret_cast<const wchar_t*>(path.utf16()), _O_RDONLY | _O_BINARY);
+    if (fd_ < 0)
+        throwForErrno(errno, path);
+    struct _stat64 info {};
+    if (::_fstat64(fd_, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+        ::_close(fd_);
+        throw RunTimeError(RunTimeError::PathFileAccess, "not a regular file: " + path.toStdString());
+    }
+    size_ = info.st_size;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (fd_ >= 0)
+        ::_close(fd_);
+}
+
+QByteArray ReadOnlyFile::peek(qint64 offset, qint64 maxSize) const
+{
+    const qint64 position = ::_lseeki64(fd_, 0, SEEK_CUR);
+    ::_lseeki64(fd_, offset, SEEK_SET);
+    QByteArray bytes(maxSize, Qt::Uninitialized);
+    const int got = ::_read(fd_, bytes.data(), unsigned(maxSize));
+    ::_lseeki64(fd_, position, SEEK_SET);
+    bytes.truncate(got < 0 ? 0 : got);
+    return bytes;
+}
+
+#endif
+
+int ReadOnlyFile::release()
+{
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}

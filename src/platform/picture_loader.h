@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Loads a BMP, JPEG or GIF picture (the first frame of an animation). The
+// kind is decided by the file's content, never by its extension, so a ".kir"
+// file holding a JPEG stream loads; anything else (PNG included) is not a
+// picture of this program. JPEG pictures are turned upright by their EXIF
+// orientation and come out as QImage::Format_RGB32.
+//
+// Throws RunTimeError: 53 when the file is missing, 75 when it cannot be read
+// (no permission, a folder, a device), 481 for an empty, truncated or corrupt
+// file or one that claims a size beyond picture_limits, 7 when memory runs out.
+QImage LoadPicture(const QString& path);
