@@ -22,8 +22,6 @@ DirListBox::DirListBox(QWidget* parent)
 void DirListBox::setPath(const QString& path)
 {
     QString folder = path;
-    if (driveTable().drives().contains(path))
-        folder = currentFolderOf(path);
     const QFileInfo info(folder);
     if (!info.exists() || !info.isDir())
         throw RunTimeError(RunTimeError::PathNotFound);

@@ -12,8 +12,8 @@ public:
     explicit DirListBox(QWidget* parent);
 
     QString Path() const { return path_; }
-    // Accepts a folder, or a drive's text for that drive's current folder.
     // Throws RunTimeError when the folder does not exist or cannot be listed.
+    // The folder becomes its drive's current folder.
     void setPath(const QString& path);
 
     std::function<void()> onChange;

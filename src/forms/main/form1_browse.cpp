@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
+#include "platform/drives.h"
 #include "platform/file_list_box.h"
 #include "platform/run_time_error.h"
 
@@ -28,7 +29,9 @@ const QString filterPatterns[5] = {
 void Form1::Drive1_Change()
 {
     try {
-        Dir1->setPath(Drive1->Drive());
+        // A drive's text stands for that drive's current folder. On Linux "/"
+        // is both a drive and a folder, so the folder list takes paths only.
+        Dir1->setPath(currentFolderOf(Drive1->Drive()));
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("デバイスの準備ができていません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("ドライブ情報"));
