@@ -1,0 +1,180 @@
+#include "encoder/jpeg_compressor.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <new>
+
+#include <QIODevice>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "encoder/scanline_source.h"
+
+namespace {
+
+constexpr std::size_t outputBufferSize = 64 * 1024;
+// With 4:2:0 sampling libjpeg consumes the picture in bands of 16 rows.
+constexpr int rowsPerBatch = 16;
+
+// libjpeg reports every error through error_exit, which must not return. Ours
+// jumps back to the trap in compressTrapped. Every frame the jump skips
+// (libjpeg's own and the callbacks below) holds only trivially destructible
+// objects, so no destructor is ever bypassed.
+struct ErrorTrap {
+    jpeg_error_mgr manager; // first member: libjpeg hands back a pointer to it
+    std::jmp_buf jump;
+};
+
+struct DeviceDestination {
+    jpeg_destination_mgr manager; // first member, as above
+    QIODevice* device;
+    JOCTET* buffer;
+    bool writeFailed;
+    bool outOfMemory;
+};
+
+// The state read after a jump lives outside the frame that called setjmp, so
+// none of it is left indeterminate by the jump.
+struct Session {
+    jpeg_compress_struct cinfo;
+    ErrorTrap trap;
+    DeviceDestination destination;
+};
+
+[[noreturn]] void jumpToTrap(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
+}
+
+// Warnings and traces would go to stderr; the result says all a caller needs.
+void discardMessage(j_common_ptr) {}
+
+DeviceDestination& destinationOf(j_compress_ptr cinfo)
+{
+    return *reinterpret_cast<DeviceDestination*>(cinfo->dest);
+}
+
+// Writes the buffer's first `count` bytes or records why not. Exceptions must
+// not travel through libjpeg's C frames, so they stop here.
+bool writeBuffer(DeviceDestination& dest, std::size_t count) noexcept
+{
+    try {
+        const auto size = static_cast<qint64>(count);
+        if (dest.device->write(reinterpret_cast<const char*>(dest.buffer), size) == size)
+            return true;
+        dest.writeFailed = true;
+    } catch (const std::bad_alloc&) {
+        dest.outOfMemory = true;
+    } catch (...) {
+        dest.writeFailed = true;
+    }
+    return false;
+}
+
+void initDestination(j_compress_ptr cinfo)
+{
+    DeviceDestination& dest = destinationOf(cinfo);
+    dest.buffer = static_cast<JOCTET*>((*cinfo->mem->alloc_large)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, outputBufferSize));
+    dest.manager.next_output_byte = dest.buffer;
+    dest.manager.free_in_buffer = outputBufferSize;
+}
+
+boolean emptyOutputBuffer(j_compress_ptr cinfo)
+{
+    DeviceDestination& dest = destinationOf(cinfo);
+    if (!writeBuffer(dest, outputBufferSize))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    dest.manager.next_output_byte = dest.buffer;
+    dest.manager.free_in_buffer = outputBufferSize;
+    return TRUE;
+}
+
+void termDestination(j_compress_ptr cinfo)
+{
+    DeviceDestination& dest = destinationOf(cinfo);
+    if (!writeBuffer(dest, outputBufferSize - dest.manager.free_in_buffer))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality)
+{
+    cinfo.image_width = static_cast<JDIMENSION>(source.width());
+    cinfo.image_height = static_cast<JDIMENSION>(source.height());
+    cinfo.input_components = source.bytesPerPixel();
+    cinfo.in_color_space = source.colorSpace();
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, JCS_YCbCr);
+    // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = TRUE;
+    cinfo.write_JFIF_header = TRUE;
+    cinfo.comp_info[0].h_samp_factor = 2;
+    cinfo.comp_info[0].v_samp_factor = 2;
+    for (int c = 1; c < 3; ++c) {
+        cinfo.comp_info[c].h_samp_factor = 1;
+        cinfo.comp_info[c].v_samp_factor = 1;
+    }
+}
+
+void writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source)
+{
+    const auto rowBytes = static_cast<JDIMENSION>(source.width() * source.bytesPerPixel());
+    const JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(
+        reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, rowBytes, rowsPerBatch);
+    JSAMPROW rows[rowsPerBatch];
+    const int height = source.height();
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = static_cast<int>(cinfo.next_scanline);
+        const int count = std::min(rowsPerBatch, height - first);
+        // libjpeg only reads its input rows; the cast is for its C signature.
+        for (int i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(source.row(first + i, scratch[i]));
+        jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count));
+    }
+}
+
+CompressResult failureOf(const Session& session)
+{
+    const int code = session.trap.manager.msg_code;
+    if (session.destination.outOfMemory || code == JERR_OUT_OF_MEMORY
+        || code == JERR_NO_BACKING_STORE)
+        return CompressResult::OutOfMemory;
+    if (session.destination.writeFailed)
+        return CompressResult::WriteFailed;
+    return CompressResult::Rejected;
+}
+
+CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality)
+{
+    if (setjmp(session.trap.jump) != 0)
+        return failureOf(session);
+    jpeg_create_compress(&session.cinfo);
+    session.cinfo.dest = &session.destination.manager;
+    configure(session.cinfo, source, quality);
+    jpeg_start_compress(&session.cinfo, TRUE);
+    writeRows(session.cinfo, source);
+    jpeg_finish_compress(&session.cinfo);
+    return CompressResult::Done;
+}
+
+} // namespace
+
+CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out)
+{
+    Session session{};
+    session.cinfo.err = jpeg_std_error(&session.trap.manager);
+    session.trap.manager.error_exit = jumpToTrap;
+    session.trap.manager.output_message = discardMessage;
+    session.destination.device = &out;
+    session.destination.manager.init_destination = initDestination;
+    session.destination.manager.empty_output_buffer = emptyOutputBuffer;
+    session.destination.manager.term_destination = termDestination;
+
+    const CompressResult result = compressTrapped(session, source, quality);
+    // Safe after a failure at any point, even inside jpeg_create_compress.
+    jpeg_destroy_compress(&session.cinfo);
+    return result;
+}
