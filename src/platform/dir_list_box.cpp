@@ -1,34 +1,69 @@
 #include "platform/dir_list_box.h"
 
+#include <algorithm>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
 
 #include "platform/drives.h"
+#include "platform/native_names.h"
 #include "platform/run_time_error.h"
 
 namespace {
+
 constexpr int PathRole = Qt::UserRole + 1;
+
+// Throws unless the path is a folder that can be listed. Works on the native
+// bytes, so folders whose names are not valid UTF-8 can be entered too.
+void checkListable(const QString& folder)
+{
+    const QByteArray native = native_names::encode(folder);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        throw RunTimeError(RunTimeError::PathNotFound);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir)
+        throw RunTimeError(RunTimeError::PathFileAccess);
+    ::closedir(dir);
 }
+
+QString absoluteClean(const QString& path)
+{
+    const QString absolute = path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    return QDir::cleanPath(absolute);
+}
+
+// "/a/b/c" -> "/", "/a", "/a/b", "/a/b/c", by text alone.
+QStringList chainOf(const QString& folder)
+{
+    QStringList chain{QStringLiteral("/")};
+    QString sofar;
+    for (const QString& part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        sofar += QLatin1Char('/') + part;
+        chain << sofar;
+    }
+    return chain;
+}
+
+} // namespace
 
 DirListBox::DirListBox(QWidget* parent)
     : QListWidget(parent)
     , path_(QDir::currentPath())
 {
+    setUniformItemSizes(true);
     list();
     QObject::connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { enter(item); });
 }
 
 void DirListBox::setPath(const QString& path)
 {
-    QString folder = path;
-    const QFileInfo info(folder);
-    if (!info.exists() || !info.isDir())
-        throw RunTimeError(RunTimeError::PathNotFound);
-    QDir dir(folder);
-    if (!dir.isReadable())
-        throw RunTimeError(RunTimeError::PathFileAccess);
-    folder = QDir::cleanPath(dir.absolutePath());
+    const QString folder = absoluteClean(path);
+    checkListable(folder);
     rememberCurrentFolder(folder);
     if (folder == path_)
         return;
@@ -45,26 +80,23 @@ void DirListBox::list()
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
     // Ancestors, root first, each indented one step deeper.
-    QStringList chain;
-    for (QDir dir(path_);; ) {
-        chain.prepend(dir.absolutePath());
-        if (dir.isRoot() || !dir.cdUp())
-            break;
-    }
+    const QStringList chain = chainOf(path_);
     int depth = 0;
     for (const QString& folder : chain) {
-        const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+        const QString name = depth == 0 ? folder : folder.section(QLatin1Char('/'), -1);
         auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + name, this);
         item->setData(PathRole, folder);
         ++depth;
     }
     setCurrentRow(count() - 1);
 
-    const QFileInfoList subfolders
-        = QDir(path_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& sub : subfolders) {
-        auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + sub.fileName(), this);
-        item->setData(PathRole, sub.absoluteFilePath());
+    QStringList subfolders = native_names::entries(path_, native_names::EntryKind::Folders);
+    std::sort(subfolders.begin(), subfolders.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    const QString prefix = path_.endsWith(QLatin1Char('/')) ? path_ : path_ + QLatin1Char('/');
+    for (const QString& name : subfolders) {
+        auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + name, this);
+        item->setData(PathRole, prefix + name);
     }
 }
 

@@ -1,12 +1,18 @@
 #include "platform/file_list_box.h"
 
+#include <algorithm>
+
 #include <QDir>
+
+#include "platform/native_names.h"
+#include "platform/wildcard.h"
 
 FileListBox::FileListBox(QWidget* parent)
     : QListWidget(parent)
     , path_(QDir::currentPath())
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
     QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!listing_ && row >= 0 && onClick)
             onClick();
@@ -56,11 +62,17 @@ void FileListBox::list()
 {
     listing_ = true;
     clear();
-    QStringList filters;
+    QStringList patterns;
     for (const QString& part : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        filters << part.trimmed();
-    const QStringList names
-        = QDir(path_).entryList(filters, QDir::Files | QDir::System, QDir::Name | QDir::IgnoreCase);
+        patterns << part.trimmed();
+    // Names are read byte for byte, so files whose names are not valid UTF-8 are listed too.
+    QStringList names;
+    for (const QString& name : native_names::entries(path_, native_names::EntryKind::Files))
+        if (std::any_of(patterns.cbegin(), patterns.cend(),
+                        [&](const QString& pattern) { return matchesWildcard(name, pattern); }))
+            names << name;
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     addItems(names);
     setCurrentRow(-1);
     listing_ = false;
