@@ -120,7 +120,7 @@ TEST_F(EncoderOutput, DecodesCloseToThePictureAndGrowsWithQuality)
         qsizetype size = 0;
         double difference = 0;
     };
-    std::array<Result, 3> results{{{1, 40.0}, {50, 6.0}, {100, 2.0}}};
+    std::array<Result, 3> results{{{1, 25.0}, {50, 5.0}, {100, 1.5}}};
     for (Result& r : results) {
         SCOPED_TRACE(r.quality);
         const QString name = QString("q%1.jpg").arg(r.quality);

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
-#include <string>
 
 #include <QDir>
 #include <QFile>
