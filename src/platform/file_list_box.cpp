@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QDir>
+#include <QKeyEvent>
 
 #include "platform/native_names.h"
 #include "platform/wildcard.h"
@@ -13,8 +14,10 @@ FileListBox::FileListBox(QWidget* parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
-    QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!listing_ && row >= 0 && onClick)
+    // A selection, not a current row, is a click: focus alone moves the
+    // current row to the first entry without selecting it.
+    QObject::connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!listing_ && !selectedItems().isEmpty() && onClick)
             onClick();
     });
     list();
@@ -34,8 +37,8 @@ void FileListBox::setPattern(const QString& pattern)
 
 QString FileListBox::FileName() const
 {
-    const QListWidgetItem* item = currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? QString() : selected.constFirst()->text();
 }
 
 QString FileListBox::List(int index) const
@@ -57,6 +60,18 @@ void FileListBox::setListIndex(int index)
 }
 
 void FileListBox::Refresh() { list(); }
+
+void FileListBox::keyPressEvent(QKeyEvent* event)
+{
+    // With nothing selected, the first arrow key selects the entry under the
+    // focus frame instead of skipping past it.
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (arrow && selectedItems().isEmpty() && count() > 0) {
+        setCurrentRow(std::max(currentRow(), 0));
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
 
 void FileListBox::list()
 {

@@ -29,6 +29,9 @@ public:
 
     std::function<void()> onClick;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void list();
 
