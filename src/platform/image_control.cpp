@@ -5,19 +5,19 @@
 
 #include "platform/twips.h"
 
-namespace {
-
-// Big photos shrink in two steps: a fast halving close to the target, then a
-// smooth pass. The result looks the same as one smooth pass at a fraction of its cost.
-QImage stretch(const QImage& picture, QSize target)
+// Big photos shrink in two steps: a fast sampling down to the last halving
+// above four times the target, then a smooth pass. The result looks the same
+// as one smooth pass at a fraction of its cost. Sampling once to that size
+// picks the same pixels as halving repeatedly, without the big intermediates.
+QImage stretchPicture(const QImage& picture, QSize target)
 {
-    QImage source = picture;
-    while (source.width() >= 4 * target.width() && source.height() >= 4 * target.height())
-        source = source.scaled(source.width() / 2, source.height() / 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QSize sampled = picture.size();
+    while (sampled.width() >= 4 * target.width() && sampled.height() >= 4 * target.height())
+        sampled = QSize(sampled.width() / 2, sampled.height() / 2);
+    const QImage source
+        = sampled == picture.size() ? picture : picture.scaled(sampled, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
-
-} // namespace
 
 ImageControl::ImageControl(QWidget* parent)
     : QWidget(parent)
@@ -80,7 +80,7 @@ void ImageControl::restretchIfNeeded()
     }
     if (stretched_.size() == target)
         return;
-    stretched_ = QPixmap::fromImage(stretch(picture_, target));
+    stretched_ = QPixmap::fromImage(stretchPicture(picture_, target));
     stretched_.setDevicePixelRatio(devicePixelRatioF());
 }
 

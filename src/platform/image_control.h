@@ -6,6 +6,9 @@
 #include <QPixmap>
 #include <QWidget>
 
+// The picture stretched to the target size in pixels, as an image control shows it.
+QImage stretchPicture(const QImage& picture, QSize target);
+
 // An image control: shows its picture stretched to its own size. Position and
 // size are kept in twips as single-precision numbers and snapped to whole
 // pixels on screen. The stretched picture is made once per size or picture

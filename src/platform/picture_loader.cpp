@@ -12,6 +12,7 @@
 #include "platform/jpeg_decoder.h"
 #include "platform/native_file.h"
 #include "platform/picture_limits.h"
+#include "platform/picture_structure.h"
 #include "platform/run_time_error.h"
 
 namespace {
@@ -60,6 +61,9 @@ QImage loadWithQt(ReadOnlyFile& file, const char* format)
     if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw RunTimeError(RunTimeError::PathFileAccess, "cannot read the file");
     file.release();
+    const bool whole = std::strcmp(format, "gif") == 0 ? gifFirstFrameComplete(device) : bmpPixelsComplete(device);
+    if (!whole)
+        notAPicture("truncated picture");
     QImageReader reader(&device, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);

@@ -1,0 +1,244 @@
+// Click-to-display cost of a 20-megapixel photo: bare libjpeg-turbo decoding
+// against LoadPicture plus the stretch to the fitted view, in one run; and the
+// peak resident memory of a process that shows such a picture.
+//
+// Usage: picture_loading [runs]          (default 9 runs, medians printed)
+//        picture_loading --hold FILE     (internal: the memory probe)
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <jpeglib.h>
+
+#include "platform/image_control.h"
+#include "platform/picture_loader.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int photoWidth = 5472; // 5472 x 3648: a 20-megapixel 3:2 camera frame
+constexpr int photoHeight = 3648;
+const QSize fittedView(200, 133); // what FitImage gives such a photo in the 3000-twip box
+
+// Smooth light, textured surfaces and sensor noise, so the entropy-coded
+// data is as dense as a real photo's.
+std::vector<unsigned char> photoPixels()
+{
+    std::uint32_t seed = 12345;
+    const auto random = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 24;
+    };
+    constexpr int tile = 1024;
+    std::vector<int> texture(tile * tile);
+    for (int& value : texture)
+        value = int(random());
+    for (int pass = 0; pass < 2; ++pass) // blur to get grain of a few pixels
+        for (int y = 0; y < tile; ++y)
+            for (int x = 0; x < tile; ++x)
+                texture[y * tile + x] = (texture[y * tile + x] * 2 + texture[y * tile + (x + 1) % tile]
+                                         + texture[((y + 1) % tile) * tile + x])
+                                        / 4;
+    std::vector<float> light(std::size_t(photoWidth) * 3), shade(std::size_t(photoHeight) * 3);
+    for (int x = 0; x < photoWidth; ++x)
+        for (int c = 0; c < 3; ++c)
+            light[x * 3 + c] = 90 + 60 * std::sin(x * 0.0009f + c) + 20 * std::sin(x * 0.013f * (c + 1));
+    for (int y = 0; y < photoHeight; ++y)
+        for (int c = 0; c < 3; ++c)
+            shade[y * 3 + c] = 40 * std::cos(y * 0.0012f + 2 * c) + 15 * std::sin(y * 0.021f);
+    std::vector<unsigned char> pixels(std::size_t(photoWidth) * photoHeight * 3);
+    unsigned char* out = pixels.data();
+    for (int y = 0; y < photoHeight; ++y) {
+        const int* row = &texture[(y % tile) * tile];
+        for (int x = 0; x < photoWidth; ++x) {
+            // Texture strength changes across the frame, like sky against foliage.
+            const float strength = 0.2f + 0.8f * float((x / 700 + y / 500) % 4) / 3;
+            const float grain = (row[(x * 3 / 2) % tile] - 128) * strength;
+            const int noise = int(random() % 13) - 6;
+            for (int c = 0; c < 3; ++c)
+                *out++ = (unsigned char)std::clamp(int(light[x * 3 + c] + shade[y * 3 + c] + grain + noise), 0, 255);
+        }
+    }
+    return pixels;
+}
+
+void writeBaselineJpeg(const QString& path, const std::vector<unsigned char>& pixels, int quality)
+{
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    jpeg_compress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = photoWidth;
+    cinfo.image_height = photoHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<unsigned char*>(&pixels[std::size_t(cinfo.next_scanline) * photoWidth * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
+// libjpeg-turbo alone: the file decoded to RGB pixels in a fresh buffer.
+std::size_t bareDecode(const QString& path, J_COLOR_SPACE space, int bytesPerPixel)
+{
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    jpeg_decompress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = space;
+    jpeg_start_decompress(&cinfo);
+    const std::size_t stride = std::size_t(cinfo.output_width) * bytesPerPixel;
+    auto* pixels = static_cast<unsigned char*>(std::malloc(stride * cinfo.output_height));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[16];
+        for (int i = 0; i < 16; ++i)
+            rows[i] = pixels + std::size_t(std::min(cinfo.output_scanline + i, cinfo.output_height - 1)) * stride;
+        jpeg_read_scanlines(&cinfo, rows, 16);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    const std::size_t checksum = pixels[stride * cinfo.output_height / 2];
+    std::free(pixels);
+    return checksum;
+}
+
+double seconds(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The high-water mark of this process's own memory. Unlike getrusage's
+// ru_maxrss it starts afresh at exec, so a spawned probe does not inherit the
+// benchmark's peak.
+long peakRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').front().toLong();
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// The memory probe runs in a fresh process so that nothing of the benchmark
+// (the generated pixels, earlier pictures) counts: a window shows the picture
+// fitted, as after a click, and the peak is read while it is held.
+int holdPicture(int argc, char** argv, const char* path)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QWidget window;
+    window.resize(fittedView);
+    ImageControl image(&window);
+    image.setGeometry(QRect(QPoint(0, 0), fittedView));
+    window.show();
+    (void)window.grab();
+    const long before = peakRssKiB();
+    const QImage picture = LoadPicture(QString::fromLocal8Bit(path));
+    image.setPicture(picture);
+    const QPixmap shown = window.grab();
+    const long peak = peakRssKiB();
+    const double pictureMiB = double(picture.sizeInBytes()) / (1024 * 1024);
+    const double limitMiB = 2 * pictureMiB + 60;
+    std::printf("memory: decoded picture %.1f MiB (%dx%d); peak RSS before loading %.1f MiB, while shown %.1f MiB; "
+                "limit 2 x picture + 60 = %.1f MiB -> %s\n",
+                pictureMiB, picture.width(), picture.height(), before / 1024.0, peak / 1024.0, limitMiB,
+                peak / 1024.0 < limitMiB ? "within" : "OVER");
+    return shown.isNull() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--hold") == 0)
+        return holdPicture(argc, argv, argv[2]);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("photo.jpg"));
+    writeBaselineJpeg(path, photoPixels(), 90);
+    std::printf("photo: %dx%d baseline JPEG, quality 90, %.2f MB\n", photoWidth, photoHeight,
+                QFileInfo(path).size() / 1e6);
+
+    std::vector<double> bare, bareBgrx, load, loadAndStretch, stretchOnly, qtReader;
+    std::size_t sink = 0;
+    bareDecode(path, JCS_RGB, 3); // warm the page cache and the libraries
+    for (int run = 0; run < runs; ++run) {
+        bare.push_back(seconds([&] { sink += bareDecode(path, JCS_RGB, 3); }));
+        bareBgrx.push_back(seconds([&] { sink += bareDecode(path, JCS_EXT_BGRX, 4); }));
+        QImage picture;
+        load.push_back(seconds([&] { picture = LoadPicture(path); }));
+        stretchOnly.push_back(seconds([&] { sink += stretchPicture(picture, fittedView).width(); }));
+        picture = QImage();
+        loadAndStretch.push_back(seconds([&] {
+            const QImage loaded = LoadPicture(path);
+            sink += stretchPicture(loaded, fittedView).width();
+        }));
+        qtReader.push_back(seconds([&] { sink += QImageReader(path).read().width(); }));
+    }
+    const double baseline = median(bare);
+    std::printf("median of %d runs (ms):\n", runs);
+    std::printf("  libjpeg-turbo alone, to RGB            %8.1f\n", baseline * 1e3);
+    std::printf("  libjpeg-turbo alone, to BGRX           %8.1f\n", median(bareBgrx) * 1e3);
+    std::printf("  QImageReader (Qt's JPEG plugin)        %8.1f\n", median(qtReader) * 1e3);
+    std::printf("  LoadPicture                            %8.1f\n", median(load) * 1e3);
+    std::printf("  stretch to %dx%d                      %8.1f\n", fittedView.width(), fittedView.height(),
+                median(stretchOnly) * 1e3);
+    std::printf("  LoadPicture + stretch (click to view)  %8.1f\n", median(loadAndStretch) * 1e3);
+    std::printf("ratio click-to-view / libjpeg alone: %.3f (target <= 1.3)\n", median(loadAndStretch) / baseline);
+    std::fflush(stdout);
+
+    // The memory probe, in a process of its own.
+    const QByteArray file = QFile::encodeName(path);
+    char* childArgs[] = {argv[0], const_cast<char*>("--hold"),
+                         const_cast<char*>(file.constData()), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, childArgs, environ) != 0) {
+        std::printf("memory probe could not start\n");
+        return 1;
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return (sink == 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ? 1 : 0;
+}
