@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
 
 #include <QImage>
 
-#include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <jpeglib.h>
 
 // Presents a picture to libjpeg as rows of one of its input colour spaces.

@@ -160,11 +160,4 @@ TEST_F(EncoderOutput, ReplacingAFileLeavesNothingOfTheOldOne)
               (QStringList{"fresh-1.jpg", "fresh-100.jpg", "target.jpg"}));
 }
 
-TEST_F(EncoderOutput, SamePictureAndQualityGiveTheSameBytes)
-{
-    // The previews rely on this: re-encoding the unchanged picture is stable.
-    EXPECT_EQ(encoded("a.jpg", 42), encoded("b.jpg", 42));
-    EXPECT_NE(encoded("c.jpg", 43), encoded("a.jpg", 42));
-}
-
 } // namespace

@@ -53,13 +53,6 @@ bool runningAsRoot()
 #endif
 }
 
-TEST_F(EncoderStatus, WritesAFileAndReportsSuccess)
-{
-    EXPECT_EQ(save(pathOf("out.jpg")), jpeg_status::Written);
-    EXPECT_EQ(entriesOf(folder.path()), QStringList{"out.jpg"});
-    EXPECT_FALSE(decode(pathOf("out.jpg")).isNull());
-}
-
 TEST_F(EncoderStatus, ArgumentsThatDoNotFitThePictureAreAFormatErrorAndWriteNothing)
 {
     const int w = picture.width();
