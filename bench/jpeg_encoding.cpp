@@ -226,7 +226,7 @@ int main(int argc, char** argv)
     std::printf("DCSavetoJPEG / libjpeg-turbo to a file: %.3f\n", encoder / bareFile);
     std::printf("DCSavetoJPEG file %zu bytes, QImageWriter %zu bytes: %s\n", measures[2].bytes,
                 qtBytes, measures[2].bytes <= qtBytes ? "no larger" : "LARGER");
-    std::printf("Same bytes as bare optimized libjpeg-turbo: %s\n",
-                measures[2].bytes == measures[0].bytes ? "same size" : "different size");
+    std::printf("File size equal to bare optimized libjpeg-turbo's: %s\n",
+                measures[2].bytes == measures[0].bytes ? "yes" : "no");
     return 0;
 }
