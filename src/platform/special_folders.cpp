@@ -1,0 +1,70 @@
+#include "platform/special_folders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "platform/drives.h"
+
+namespace {
+
+QString desktopOverride;
+QString trashOverride;
+
+// The location's path below the drive that holds it. Links are resolved
+// first where the folder exists, so a home reached through a link is found
+// on the drive it really lies on.
+QString belowItsDrive(const QString& location)
+{
+    const QString canonical = QFileInfo(location).canonicalFilePath();
+    const QString path = canonical.isEmpty() ? QDir::cleanPath(location) : canonical;
+    QString below = path.mid(driveOf(path).size());
+    while (below.startsWith(QLatin1Char('/')))
+        below.remove(0, 1);
+    return below;
+}
+
+QString lastComponent(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+} // namespace
+
+QString desktopLocation()
+{
+    if (!desktopOverride.isEmpty())
+        return desktopOverride;
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString trashLocation()
+{
+    if (!trashOverride.isEmpty())
+        return trashOverride;
+    // The home trash of the freedesktop trash specification.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+}
+
+void setSpecialFolderLocations(const QString& desktop, const QString& trash)
+{
+    desktopOverride = desktop;
+    trashOverride = trash;
+}
+
+SpecialFolder desktopFolder()
+{
+    const QString below = belowItsDrive(desktopLocation());
+    // Opened with a final separator, as the desktop always was.
+    return {below, lastComponent(below), below + QLatin1Char('/')};
+}
+
+SpecialFolder recycleBinFolder()
+{
+    const QString below = belowItsDrive(trashLocation());
+    return {below, lastComponent(below), below + QStringLiteral("/files")};
+}
+
+QString onDrive(const QString& drive, const QString& below)
+{
+    if (drive.endsWith(QLatin1Char('/')))
+        return drive + below;
+    return drive + QLatin1Char('/') + below;
+}
