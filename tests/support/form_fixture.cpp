@@ -9,6 +9,7 @@
 #include "forms/about/frmabout.h"
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
+#include "forms/save/form3.h"
 #include "platform/app.h"
 
 namespace {
@@ -24,6 +25,7 @@ void deleteNow()
 
 void unloadAllFormsNow()
 {
+    deleteNow<Form3>();
     deleteNow<Form4>();
     deleteNow<frmAbout>();
     deleteNow<Form2>();
