@@ -17,6 +17,8 @@ QLabel* label(QWidget* parent, const QString& text, int left, int top, int width
 {
     auto* l = new QLabel(text, parent);
     l->setGeometry(twips::toPixels(left, top, width, height));
+    // Captions start at the top-left corner of their box, not its middle.
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
 }
 
@@ -48,11 +50,10 @@ frmAbout::frmAbout()
 
     lblVersion = label(this, QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), 240, 840, 3525, 225);
     lblDescription = label(this, QStringLiteral("簡易画像ビュアー＆JPEG圧縮"), 240, 1125, 3525, 570);
-    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDescription->setWordWrap(true);
     setTextColour(lblDescription, Qt::black);
 
-    Label1 = label(this, QStringLiteral("© 2026 きり工房  Kiri Works"), 720, 2160, 3135, 255);
+    Label1 = label(this, QStringLiteral("© 2026 きり工房"), 720, 2160, 3135, 255);
     Label1->setFont(fonts::make(fonts::msPGothic, 9, true, true));
     setTextColour(Label1, QColor(0, 0, 0xC0));
 
@@ -83,13 +84,15 @@ void frmAbout::closeEvent(QCloseEvent* event)
     forms::unload<frmAbout>();
 }
 
-// The etched separator: a grey line with a white one a pixel below it.
+// The etched separator: a grey line one pixel high with a white one two
+// pixels high right below it. Filled as pixel rows: a two-pixel pen would be
+// centred on its line and paint over the grey one.
 void frmAbout::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
-    painter.drawLine(twips::toPixels(90), twips::toPixels(2445), twips::toPixels(3720), twips::toPixels(2445));
-    painter.setPen(QPen(Qt::white, 2));
-    painter.drawLine(twips::toPixels(105), twips::toPixels(2460), twips::toPixels(3720), twips::toPixels(2460));
+    const int greyLeft = twips::toPixels(90), whiteLeft = twips::toPixels(105), right = twips::toPixels(3720);
+    painter.fillRect(QRect(QPoint(greyLeft, twips::toPixels(2445)), QPoint(right, twips::toPixels(2445))),
+                     QColor(0x80, 0x80, 0x80));
+    painter.fillRect(QRect(QPoint(whiteLeft, twips::toPixels(2460)), QPoint(right, twips::toPixels(2460) + 1)), Qt::white);
 }
