@@ -1,0 +1,50 @@
+#include "profile/atomic_file.h"
+
+#include <QSaveFile>
+
+namespace profile {
+
+namespace {
+
+std::function<bool(const QString&)>& beforeRenameHook()
+{
+    static std::function<bool(const QString&)> hook;
+    return hook;
+}
+
+} // namespace
+
+bool replaceFileAtomically(const QString& fileName, QByteArrayView contents)
+{
+    // QSaveFile writes "<name>.XXXXXX" beside the target, syncs it and renames
+    // it over the target on commit; without commit the temporary is deleted.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    qsizetype written = 0;
+    while (written < contents.size()) {
+        const qint64 n = file.write(contents.data() + written, contents.size() - written);
+        if (n <= 0) {
+            file.cancelWriting();
+            return false;
+        }
+        written += n;
+    }
+    if (!file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (const auto& hook = beforeRenameHook(); hook && !hook(fileName)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+void setBeforeRenameHookForTesting(std::function<bool(const QString&)> hook)
+{
+    beforeRenameHook() = std::move(hook);
+}
+
+} // namespace profile
