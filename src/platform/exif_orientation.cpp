@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include <QTransform>
 
 namespace {
 
@@ -66,28 +65,4 @@ int exifOrientation(QByteArrayView app1Payload)
         return value >= 1 && value <= 8 ? value : 1;
     }
     return 1;
-}
-
-QImage orientedPicture(QImage picture, int orientation)
-{
-    // Rotations by right angles take Qt's fast rotation paths; the mirrored
-    // cases mirror in place when the picture is not shared.
-    switch (orientation) {
-    case 2:
-        return std::move(picture).mirrored(true, false);
-    case 3:
-        return std::move(picture).mirrored(true, true);
-    case 4:
-        return std::move(picture).mirrored(false, true);
-    case 5:
-        return picture.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6:
-        return picture.transformed(QTransform().rotate(90));
-    case 7:
-        return picture.transformed(QTransform().rotate(90)).mirrored(false, true);
-    case 8:
-        return picture.transformed(QTransform().rotate(270));
-    default:
-        return picture;
-    }
 }

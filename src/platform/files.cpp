@@ -69,7 +69,7 @@ qint64 FileLen(const QString& path)
 QDateTime FileDateTime(const QString& path)
 {
     const struct stat info = statOrThrow(path);
-    return QDateTime::fromSecsSinceEpoch(qint64(info.st_mtim.tv_sec), Qt::LocalTime);
+    return QDateTime::fromSecsSinceEpoch(qint64(info.st_mtime), Qt::LocalTime);
 }
 
 void Kill(const QString& path)

@@ -1,9 +1,15 @@
 #include "platform/jpeg_decoder.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 #include <QByteArrayView>
 
@@ -90,33 +96,104 @@ void cmykRowToRgb32(const JSAMPLE* cmyk, QRgb* out, JDIMENSION width, bool inver
     }
 }
 
-bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, uchar* bits, qsizetype bytesPerLine,
-                JSAMPLE* cmykRow)
+constexpr int stripRows = 16;
+
+// Where decoded rows go. The EXIF turn is applied while the rows arrive, so
+// the picture is never held twice: rows of an upright or flipped picture go
+// straight to their place; rows of a turned picture are gathered in a strip
+// and written as columns, 16 neighbouring pixels of each target row at a time.
+struct Target {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    int orientation;      // 1 to 8
+    JSAMPLE* strip;       // stripRows source rows, for the turned orientations
+    JSAMPLE* cmykRow;     // one source row of CMYK samples, or null
+};
+
+bool turns(int orientation) { return orientation >= 5; }
+bool mirrorsRows(int orientation) { return orientation == 2 || orientation == 3; }
+bool reversesRows(int orientation) { return orientation == 3 || orientation == 4; }
+
+QRgb* uprightRow(const Target& target, JDIMENSION y, JDIMENSION height)
+{
+    const JDIMENSION row = reversesRows(target.orientation) ? height - 1 - y : y;
+    return reinterpret_cast<QRgb*>(target.bits + qsizetype(row) * target.bytesPerLine);
+}
+
+// Source rows first..first+count of a W x H picture become columns of the
+// H x W target: source (x, y) goes to column y (5, 8) or H-1-y (6, 7) of
+// row x (5, 6) or W-1-x (7, 8).
+void writeStripAsColumns(const Target& target, JDIMENSION first, int count, JDIMENSION width, JDIMENSION height)
+{
+    const bool columnsForward = target.orientation == 5 || target.orientation == 8;
+    const bool rowsForward = target.orientation == 5 || target.orientation == 6;
+    const auto* strip = reinterpret_cast<const QRgb*>(target.strip);
+    for (JDIMENSION x = 0; x < width; ++x) {
+        const JDIMENSION row = rowsForward ? x : width - 1 - x;
+        QRgb* out = reinterpret_cast<QRgb*>(target.bits + qsizetype(row) * target.bytesPerLine);
+        if (columnsForward) {
+            for (int r = 0; r < count; ++r)
+                out[first + r] = strip[r * width + x];
+        } else {
+            for (int r = 0; r < count; ++r)
+                out[height - 1 - (first + r)] = strip[r * width + x];
+        }
+    }
+}
+
+bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Target& target)
 {
     if (setjmp(errors.jump))
         return false;
     jpeg_start_decompress(&cinfo);
+    const JDIMENSION width = cinfo.output_width, height = cinfo.output_height;
     const bool inverted = cinfo.saw_Adobe_marker;
-    constexpr int batch = 16;
-    JSAMPROW rows[batch];
-    while (cinfo.output_scanline < cinfo.output_height) {
+    const bool turned = turns(target.orientation);
+    JSAMPROW rows[stripRows];
+    while (cinfo.output_scanline < height) {
         const JDIMENSION first = cinfo.output_scanline;
-        if (cmykRow) {
-            rows[0] = cmykRow;
-            jpeg_read_scanlines(&cinfo, rows, 1);
-            cmykRowToRgb32(cmykRow, reinterpret_cast<QRgb*>(bits + first * bytesPerLine), cinfo.output_width,
-                           inverted);
-            continue;
-        }
-        const int wanted = int(qMin<JDIMENSION>(batch, cinfo.output_height - first));
+        const int wanted = int(qMin<JDIMENSION>(stripRows, height - first));
         for (int i = 0; i < wanted; ++i)
-            rows[i] = bits + (first + i) * bytesPerLine;
-        jpeg_read_scanlines(&cinfo, rows, JDIMENSION(wanted));
+            rows[i] = turned ? target.strip + qsizetype(i) * width * 4
+                             : reinterpret_cast<JSAMPLE*>(uprightRow(target, first + JDIMENSION(i), height));
+        // libjpeg hands out a few rows per call; the strip is filled completely.
+        while (cinfo.output_scanline < first + JDIMENSION(wanted)) {
+            const int done = int(cinfo.output_scanline - first);
+            if (target.cmykRow) {
+                JSAMPROW cmyk[] = {target.cmykRow};
+                jpeg_read_scanlines(&cinfo, cmyk, 1);
+                cmykRowToRgb32(target.cmykRow, reinterpret_cast<QRgb*>(rows[done]), width, inverted);
+            } else {
+                jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(wanted - done));
+            }
+        }
+        if (turned) {
+            writeStripAsColumns(target, first, wanted, width, height);
+        } else if (mirrorsRows(target.orientation)) {
+            for (int i = 0; i < wanted; ++i)
+                std::reverse(reinterpret_cast<QRgb*>(rows[i]), reinterpret_cast<QRgb*>(rows[i]) + width);
+        }
     }
     // Every pixel is in; jpeg_finish_decompress is skipped on purpose, since
     // its only work is reading up to the end marker, and a file that lacks
     // just that marker is whole.
     return true;
+}
+
+// Writing a turned picture column-wise touches another page with every group
+// of pixels; huge pages spare the address translation most of those misses.
+void preferHugePages(QImage& picture)
+{
+#ifdef Q_OS_LINUX
+    constexpr std::uintptr_t hugePage = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(picture.bits());
+    const std::uintptr_t begin = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t end = (start + std::uintptr_t(picture.sizeInBytes())) & ~(hugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(picture);
+#endif
 }
 
 int exifOrientationOf(const jpeg_decompress_struct& cinfo)
@@ -180,12 +257,18 @@ QImage decodeJpeg(std::FILE* file)
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_XRGB;
 #endif
 
-    QImage picture(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_RGB32);
+    const int orientation = exifOrientationOf(cinfo);
+    const int width = int(cinfo.image_width), height = int(cinfo.image_height);
+    QImage picture = turns(orientation) ? QImage(height, width, QImage::Format_RGB32)
+                                        : QImage(width, height, QImage::Format_RGB32);
     if (picture.isNull())
         throw RunTimeError(RunTimeError::OutOfMemory, "JPEG: no memory for the picture");
-    std::vector<JSAMPLE> cmykRow(cmyk ? std::size_t(cinfo.image_width) * 4 : 0);
-    if (!decodeRows(cinfo, jpeg.errors, picture.bits(), picture.bytesPerLine(), cmyk ? cmykRow.data() : nullptr))
+    preferHugePages(picture);
+    std::vector<JSAMPLE> strip(turns(orientation) ? std::size_t(width) * 4 * stripRows : 0);
+    std::vector<JSAMPLE> cmykRow(cmyk ? std::size_t(width) * 4 : 0);
+    const Target target{picture.bits(), picture.bytesPerLine(), orientation, strip.data(),
+                        cmyk ? cmykRow.data() : nullptr};
+    if (!decodeRows(cinfo, jpeg.errors, target))
         jpeg.fail();
-    const int orientation = exifOrientationOf(cinfo);
-    return orientation == 1 ? picture : orientedPicture(std::move(picture), orientation);
+    return picture;
 }
