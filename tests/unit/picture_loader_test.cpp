@@ -224,6 +224,8 @@ struct OrientationCase {
     bool swapsSides;
 };
 
+void PrintTo(const OrientationCase& c, std::ostream* out) { *out << "orientation " << c.orientation; }
+
 class JpegOrientation : public PictureLoader, public ::testing::WithParamInterface<OrientationCase> {};
 
 TEST_P(JpegOrientation, PictureComesOutUpright)
