@@ -11,6 +11,7 @@
 #include "forms/about/frmabout.h"
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
+#include "forms/save/hscroll_bar.h"
 #include "platform/app.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -103,7 +104,7 @@ void Form3::buildControls()
     Label3 = place(valueLabel(this, QStringLiteral("50"), palette().color(QPalette::Base)), 5400, 1080, 615, 255,
                    QStringLiteral("解像度"));
 
-    HScroll1 = place(new QScrollBar(Qt::Horizontal, this), 3720, 1440, 2415, 255);
+    HScroll1 = place(new HScrollBar(this), 3720, 1440, 2415, 255);
     HScroll1->setRange(1, 100);
     HScroll1->setValue(50);
     HScroll1->setSingleStep(1);

@@ -1,0 +1,34 @@
+#include "forms/save/hscroll_bar.h"
+
+#include <QKeyEvent>
+
+HScrollBar::HScrollBar(QWidget* parent)
+    : QScrollBar(Qt::Horizontal, parent)
+{
+}
+
+void HScrollBar::keyPressEvent(QKeyEvent* event)
+{
+    SliderAction action = SliderNoAction;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        action = SliderSingleStepSub;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        action = SliderSingleStepAdd;
+        break;
+    case Qt::Key_PageUp:
+        action = SliderPageStepSub;
+        break;
+    case Qt::Key_PageDown:
+        action = SliderPageStepAdd;
+        break;
+    default:
+        QScrollBar::keyPressEvent(event);
+        return;
+    }
+    triggerAction(action);
+    event->accept();
+}
