@@ -1,0 +1,188 @@
+// Cost of one step of the save dialog's quality slider on a 20-megapixel
+// picture (encode, write, reload, show the size and the preview) against the
+// bare libjpeg-turbo encoding of the same pixels (quality 50, 4:2:0,
+// optimized Huffman tables, to memory), measured in the same run on a real
+// dialog. A naive step (the same encoding, a full-size reload and one smooth
+// rescale) is measured alongside for comparison.
+//
+// Usage: live_preview [runs]            (default 7 runs, medians printed)
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <jpeglib.h>
+
+#include "app/forms.h"
+#include "app/module1.h"
+#include "encoder/save_jpg.h"
+#include "forms/image/form2.h"
+#include "forms/main/form1.h"
+#include "forms/save/form3.h"
+#include "platform/app.h"
+#include "platform/picture_loader.h"
+
+namespace {
+
+constexpr int photoWidth = 5472; // a 20-megapixel 3:2 camera frame
+constexpr int photoHeight = 3648;
+
+// Smooth light, large soft shapes, mid-scale texture and sensor noise, all
+// deterministic, so the coded data is about as dense as a photo's.
+QImage photoLikePicture()
+{
+    QImage picture(photoWidth, photoHeight, QImage::Format_RGB32);
+    std::uint32_t seed = 2024;
+    for (int y = 0; y < photoHeight; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const int sky = 200 - 120 * y / photoHeight;
+        for (int x = 0; x < photoWidth; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 26) - 32;
+            const int blob = ((x / 700 + y / 500) % 3) * 40;
+            const int texture = ((x * 7 + y * 3) / 11 % 23) + ((x ^ y) / 5 % 9);
+            const int r = 60 + 120 * x / photoWidth + blob + texture + noise;
+            const int g = 90 + blob / 2 + texture + noise;
+            const int b = sky + texture / 2 + noise;
+            line[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
+        }
+    }
+    return picture;
+}
+
+// libjpeg-turbo on its own, fed the picture's rows in place.
+void bareEncode(const QImage& picture)
+{
+    jpeg_compress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(picture.width());
+    cinfo.image_height = JDIMENSION(picture.height());
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 50, TRUE);
+    cinfo.optimize_coding = TRUE;
+    cinfo.comp_info[0].h_samp_factor = 2; // 4:2:0
+    cinfo.comp_info[0].v_samp_factor = 2;
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPROW rows[16];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = int(cinfo.next_scanline);
+        const int count = std::min(16, picture.height() - first);
+        for (int i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(picture.constScanLine(first + i));
+        jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+}
+
+struct Measure {
+    const char* name;
+    std::function<void()> run;
+    std::vector<double> milliseconds;
+
+    double median() const
+    {
+        std::vector<double> sorted = milliseconds;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    App::setPath(folder.path());
+    App::setLockFolder(folder.path());
+
+    std::printf("Generating a %d x %d photo-like picture...\n", photoWidth, photoHeight);
+    const QImage picture = photoLikePicture();
+
+    // The picture shown in the image window as a file click shows it, then
+    // the save dialog opened through the menu command.
+    Form2& form2 = forms::get<Form2>();
+    form2.Picture1.setPicture(picture);
+    form2.Image1->setPicture(picture);
+    Module1::imgwidth = form2.Picture1.Width();
+    Module1::imgheight = form2.Picture1.Height();
+    form2.setWidth(3000);
+    form2.setHeight(3000);
+    Module1::FitImage();
+    forms::get<Form1>().mnusave_Click();
+    Form3* form3 = forms::loaded<Form3>();
+    if (!form3) {
+        std::printf("the save dialog did not open\n");
+        return 1;
+    }
+    form3->repaint();
+    const QSize shown = form3->Image1->size();
+
+    int quality = 50;
+    const QString naivePath = folder.filePath(QStringLiteral("naive.jpg"));
+    std::vector<Measure> measures = {
+        {"bare libjpeg-turbo encoding to memory", [&] { bareEncode(picture); }},
+        {"one slider step on the save dialog",
+         [&] {
+             // Back and forth between 51 and 52, so every step is a change.
+             quality = quality == 51 ? 52 : 51;
+             form3->HScroll1->setValue(quality);
+             form3->repaint();
+         }},
+        {"naive step: encode, full reload, smooth rescale",
+         [&] {
+             DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0);
+             const QImage reloaded = LoadPicture(naivePath);
+             const QImage small = reloaded.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+             if (small.isNull())
+                 std::abort();
+         }},
+        {"DCSavetoJPEG alone (to a file)",
+         [&] { DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
+    };
+    // Interleaved, so a slow spell of the machine touches every measure alike;
+    // the first round only warms caches.
+    for (int run = 0; run < runs + 1; ++run) {
+        for (Measure& measure : measures) {
+            const auto start = std::chrono::steady_clock::now();
+            measure.run();
+            const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+            if (run > 0)
+                measure.milliseconds.push_back(took.count());
+        }
+    }
+
+    std::printf("\n%d runs, median times:\n", runs);
+    for (const Measure& measure : measures)
+        std::printf("  %-50s %8.1f ms\n", measure.name, measure.median());
+    const double bare = measures[0].median();
+    std::printf("\npreview decoded at %d x %d for a preview shown at %d x %d (base size)\n",
+                form3->Image1->picture().width(), form3->Image1->picture().height(), shown.width(), shown.height());
+    std::printf("preview file %lld bytes\n", static_cast<long long>(QFileInfo(Form3::previewPath()).size()));
+    std::printf("slider step / bare encoding: %.3f (limit 1.7)\n", measures[1].median() / bare);
+    std::printf("naive step / bare encoding:  %.3f\n", measures[2].median() / bare);
+    std::printf("DCSavetoJPEG / bare encoding: %.3f\n", measures[3].median() / bare);
+    return 0;
+}
