@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 
+#include "profile/cprof.h"
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -108,11 +110,13 @@ public:
 
     QString selpath;            // full path of the file selected in File1
     std::int16_t enlarged = 0;  // 1 while the picture is shown enlarged
+    cProf clsnew;               // access to the settings file
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void openSettings();
     void buildControls(QWidget* client);
     void buildMenus();
     void connectHandlers();
