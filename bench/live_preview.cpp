@@ -28,6 +28,7 @@
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "forms/save/form3.h"
+#include "forms/save/preview_picture.h"
 #include "platform/app.h"
 #include "platform/picture_loader.h"
 
@@ -139,6 +140,7 @@ int main(int argc, char** argv)
     }
     form3->repaint();
     const QSize shown = form3->Image1->size();
+    const QSize decodedSize = form3->Image1->picture().size();
 
     int quality = 50;
     const QString naivePath = folder.filePath(QStringLiteral("naive.jpg"));
@@ -161,6 +163,11 @@ int main(int argc, char** argv)
          }},
         {"DCSavetoJPEG alone (to a file)",
          [&] { DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
+        {"preview reload alone (scaled decode)",
+         [&] {
+             if (loadPreviewPicture(naivePath, decodedSize).isNull())
+                 std::abort();
+         }},
     };
     // Interleaved, so a slow spell of the machine touches every measure alike;
     // the first round only warms caches.
@@ -184,5 +191,6 @@ int main(int argc, char** argv)
     std::printf("slider step / bare encoding: %.3f (limit 1.7)\n", measures[1].median() / bare);
     std::printf("naive step / bare encoding:  %.3f\n", measures[2].median() / bare);
     std::printf("DCSavetoJPEG / bare encoding: %.3f\n", measures[3].median() / bare);
+    std::printf("scaled reload / bare encoding: %.3f\n", measures[4].median() / bare);
     return 0;
 }
