@@ -1,6 +1,7 @@
 #include "platform/app.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,6 +18,9 @@ namespace {
 QString pathOverride;
 QString lockFolderOverride;
 std::function<void()> endHandler;
+// The instance check runs once; its descriptor holds the lock until the process ends.
+std::optional<bool> otherInstance;
+int lockDescriptor = -1;
 
 QString withoutTrailingSeparator(QString folder)
 {
@@ -45,8 +49,10 @@ bool lockHeldElsewhere()
     const int fd = ::open(QFile::encodeName(name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return false; // nowhere to lock: never refuse to start
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return false; // the descriptor stays open, holding the lock for our lifetime
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        lockDescriptor = fd;
+        return false;
+    }
     ::close(fd);
     return true;
 }
@@ -64,8 +70,17 @@ void App::setPath(const QString& folder) { pathOverride = withoutTrailingSeparat
 
 bool App::PrevInstance()
 {
-    static const bool held = lockHeldElsewhere();
-    return held;
+    if (!otherInstance)
+        otherInstance = lockHeldElsewhere();
+    return *otherInstance;
+}
+
+void App::forgetInstanceCheck()
+{
+    if (lockDescriptor >= 0)
+        ::close(lockDescriptor);
+    lockDescriptor = -1;
+    otherInstance.reset();
 }
 
 void App::setLockFolder(const QString& folder) { lockFolderOverride = folder; }

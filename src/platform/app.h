@@ -23,6 +23,8 @@ public:
     static bool PrevInstance();
     // The lock file's folder (the user's runtime folder); tests redirect it.
     static void setLockFolder(const QString& folder);
+    // Releases the lock and lets the next PrevInstance check again (tests).
+    static void forgetInstanceCheck();
 };
 
 // Ends the process at once; no further unload handlers run.

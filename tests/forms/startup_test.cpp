@@ -135,6 +135,7 @@ TEST_F(StartupTest, ExitMenuUnloadsTheOthersAndEndsAtOnce)
 TEST(SingleInstance, SecondProcessOfTheSameProgramIsRefused)
 {
     QTemporaryDir lockDir;
+    App::forgetInstanceCheck();
     App::setLockFolder(lockDir.path());
     auto probe = [&] {
         QProcess child;

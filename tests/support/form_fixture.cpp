@@ -44,6 +44,7 @@ FormTest::FormTest()
     Module1::prevheight = 0;
     App::setPath(programDir_.path());
     // Tests run side by side; each must be the only instance it knows of.
+    App::forgetInstanceCheck();
     App::setLockFolder(programDir_.path());
     setEndHandler([] { throw ProgramEnded{}; });
     QApplication::clipboard()->clear();
