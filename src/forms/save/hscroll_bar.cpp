@@ -1,6 +1,9 @@
 #include "forms/save/hscroll_bar.h"
 
 #include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionSlider>
+#include <QStylePainter>
 
 HScrollBar::HScrollBar(QWidget* parent)
     : QScrollBar(Qt::Horizontal, parent)
@@ -31,4 +34,19 @@ void HScrollBar::keyPressEvent(QKeyEvent* event)
     }
     triggerAction(action);
     event->accept();
+}
+
+void HScrollBar::paintEvent(QPaintEvent* event)
+{
+    QScrollBar::paintEvent(event);
+    QStyleOptionSlider bar;
+    initStyleOption(&bar);
+    // As buttons do: marked once the keyboard has moved the focus in this window.
+    if (!(bar.state & QStyle::State_HasFocus) || !(bar.state & QStyle::State_KeyboardFocusChange))
+        return;
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = style()->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSlider, this).adjusted(2, 2, -2, -2);
+    QStylePainter painter(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
