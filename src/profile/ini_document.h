@@ -37,7 +37,10 @@
 // key with "=" or beginning with "[", ";" or "#", and text that the file's
 // encoding cannot hold exactly. A Shift-JIS file stays Shift-JIS; when the new
 // text has no Shift-JIS form, the whole file is converted to UTF-8 if that loses
-// nothing, and the edit is refused otherwise.
+// nothing, and the edit is refused otherwise. Likewise, when removing lines
+// leaves a Shift-JIS file whose bytes would pass for UTF-8, it is converted so
+// that its text stays the same, or the removal is refused if that would lose
+// bytes that have no meaning in Shift-JIS.
 namespace profile::ini {
 
 std::optional<QString> findValue(QByteArrayView file, const QString& section, const QString& key);

@@ -13,8 +13,9 @@
 //
 // A path that names something other than a regular file (a folder, a device, a
 // pipe) or a file that cannot be read is never written over: reads see it as a
-// missing file, changes fail. A path without a folder part is relative to the
-// current working folder.
+// missing file, changes fail. A symbolic link to a file is followed: the file
+// it points to is replaced and the link stays. A path without a folder part is
+// relative to the current working folder.
 namespace profile {
 
 // The key's value, or the default when the file, the section or the key is

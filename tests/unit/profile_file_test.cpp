@@ -153,6 +153,15 @@ TEST_F(ProfileFile, SomethingThatIsNotARegularFileIsNeverWrittenOver)
     EXPECT_FALSE(QFileInfo::exists(path("gone.ini")));
 }
 
+TEST_F(ProfileFile, ALinkIsFollowedAndKept)
+{
+    write("[s]\nk=1\n", "real.ini");
+    ASSERT_TRUE(QFile::link(path("real.ini"), path()));
+    EXPECT_TRUE(profile::writeString(QString("s"), QString("k"), QString("2"), path()));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(read("real.ini"), "[s]\nk=2\n");
+}
+
 TEST_F(ProfileFile, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
 {
     const QByteArray old = "; mine\r\n[okini]\r\nkey01=/a\r\n[other]\r\nx=1\r\n";

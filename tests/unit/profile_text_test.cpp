@@ -278,6 +278,20 @@ TEST(ProfileText, ShiftJisFilesAreReadAndStayShiftJis)
                          "\r\n");
 }
 
+TEST(ProfileText, ShiftJisFilesReadAsciiAsItIs)
+{
+    // ICU's converter swaps the control codes 0x1A, 0x1C and 0x7F; code page
+    // 932 and UTF-8 do not, and neither may the engine, or a file would read
+    // differently once its last non-UTF-8 byte is removed.
+    const QByteArray file = "[s]\nk=\x1A\x1C\x7F\\~\n[t]\nx=\x82\xA0\n";
+    ASSERT_EQ(detectEncoding(file).encoding, TextEncoding::ShiftJis);
+    EXPECT_EQ(findValue(file, "s", "k"), QString("\x1A\x1C\x7F\\~"));
+    const QByteArray after = changed(removeSection(file, "t"));
+    EXPECT_EQ(after, "[s]\nk=\x1A\x1C\x7F\\~\n");
+    EXPECT_EQ(findValue(after, "s", "k"), QString("\x1A\x1C\x7F\\~"));
+    EXPECT_EQ(encodeExactly("\x1A\\~", TextEncoding::ShiftJis), QByteArray("\x1A\\~"));
+}
+
 TEST(ProfileText, TextShiftJisCannotHoldTurnsTheFileIntoUtf8)
 {
     const QByteArray file = "[" + sjis("設定") + "]\nk=" + sjis("値") + "\n";
