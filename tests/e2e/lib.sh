@@ -35,17 +35,20 @@ cleanup() {
 trap cleanup EXIT
 
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-      xdotool getmouselocation >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
+  # The server picks a free display itself, so runs side by side never collide.
+  local fifo=$WORK/display
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    if [ -s "$fifo" ]; then
+      export DISPLAY=":$(head -n1 "$fifo")"
+      for _ in $(seq 50); do
+        xdotool getmouselocation >/dev/null 2>&1 && return 0
+        sleep 0.1
+      done
+      break
+    fi
+    sleep 0.1
   done
   fail "no X server"
 }
