@@ -1,6 +1,5 @@
 #include "profile/cprof.h"
 
-#include <cmath>
 #include <vector>
 
 #include <QByteArray>
