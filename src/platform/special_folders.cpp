@@ -39,7 +39,7 @@ QString trashLocation()
 {
     if (!trashOverride.isEmpty())
         return trashOverride;
-    // The home trash of the freedesktop trash specification.
+    // The home trash as freedesktop.org defines it.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
 }
 
