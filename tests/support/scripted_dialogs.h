@@ -8,33 +8,31 @@
 
 #include "platform/dialogs.h"
 
-// A dialog double: every box is recorded, and each must have been expected.
-// Answers come from the queue in order; a box nobody expected fails the test.
+// A dialog double: every box is recorded and answered from a queue, in order.
+// A box nobody expected, or an answer nobody asked for, fails the test.
 class ScriptedDialogs : public DialogService {
 public:
     struct Box {
         enum Kind { Message, Input, Save } kind = Message;
-        QString text;  // prompt
+        QString text; // the prompt
         QString title;
         int style = 0;
         QString defaultText;     // input box
         SaveFileRequest request; // save dialog
     };
 
-    ScriptedDialogs();  // installs itself
-    ~ScriptedDialogs() override; // restores the real service; fails on unused answers
+    ScriptedDialogs() { setDialogs(this); }
+    ~ScriptedDialogs() override;
 
-    // Queue the answer to the next message box (MsgBoxResult::Ok or Cancel).
-    ScriptedDialogs& answerMessage(int result = MsgBoxResult::Ok);
-    // Queue the answer to the next input box (empty text for Cancel).
-    ScriptedDialogs& answerInput(const QString& text);
-    // Queue the answer to the next save dialog; an empty text cancels it.
-    ScriptedDialogs& answerSave(const QString& path);
-    // Run something while the next message box is open (before it is answered).
+    ScriptedDialogs& answerMessage(int result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }
+    ScriptedDialogs& answerInput(const QString& text) { return queue(Box::Input, text); }
+    // An empty path cancels the save dialog.
+    ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
+    // Runs the action while the next message box is open, before it is answered.
     ScriptedDialogs& whileNextMessageOpen(std::function<void()> action);
 
     const std::vector<Box>& boxes() const { return boxes_; }
-    const Box& last() const;
+    const Box& last() const { return boxes_.back(); }
     int messageCount() const;
 
     int msgBox(const QString& prompt, int style, const QString& title) override;
@@ -44,13 +42,14 @@ public:
 private:
     struct Answer {
         Box::Kind kind;
-        int result = MsgBoxResult::Ok;
         QString text;
-        std::function<void()> duringMessage;
+        int result = MsgBoxResult::Ok;
+        std::function<void()> whileOpen;
     };
-    Answer next(Box::Kind kind, const QString& what);
+    ScriptedDialogs& queue(Box::Kind kind, const QString& text, int result = MsgBoxResult::Ok);
+    Answer take(const Box& box);
 
     std::deque<Answer> answers_;
-    std::function<void()> pendingDuring_;
+    std::function<void()> whileOpen_;
     std::vector<Box> boxes_;
 };
