@@ -1,262 +1,359 @@
+// Files as the browser meets them: pictures loaded by their content, bad
+// files that fail with their numbers and no harm, EXIF orientation, file
+// information and deletion, names as people have them (bytes that are not
+// UTF-8 included), and the size and date texts.
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <initializer_list>
+#include <utility>
+
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QLocale>
 #include <QTemporaryDir>
+#include <QTransform>
 
-#include "loader_test_pictures.h"
-#include "native_test_files.h"
+#include "platform/exif_orientation.h"
 #include "platform/files.h"
 #include "platform/native_names.h"
 #include "platform/picture_loader.h"
 #include "platform/run_time_error.h"
-
-using native_test_files::exists;
-using native_test_files::writeFile;
+#include "platform/texts.h"
 
 namespace {
 
-class FileFunctions : public ::testing::Test {
-protected:
-    QString write(const QString& name, const QByteArray& bytes = "data")
-    {
-        const QString path = folder.filePath(name);
-        EXPECT_TRUE(writeFile(path, bytes)) << name.toStdString();
-        return path;
+// The picture in one of Qt's formats ("JPG", "BMP", "PNG").
+QByteArray encoded(const QImage& picture, const char* format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    return buffer.open(QIODevice::WriteOnly) && writer.write(picture) ? bytes : QByteArray();
+}
+
+// A GIF with the palette white, red, blue, green; each frame is one colour
+// index, coded in three-bit LZW codes. The header may claim another size than
+// the data holds.
+QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = {})
+{
+    claimed = claimed.isEmpty() ? QSize(w, h) : claimed;
+    const auto u16 = [](int v) { return QByteArray(1, char(v)) + char(v >> 8); };
+    const QByteArray size = u16(claimed.width()) + u16(claimed.height());
+    QByteArray out = "GIF89a" + size + QByteArray("\x91\0\0\xFF\xFF\xFF\xFF\0\0\0\0\xFF\0\xFF\0", 15);
+    for (int colour : frames) {
+        QByteArray data;
+        quint64 bits = 0;
+        int count = 0;
+        const auto put = [&](quint64 codes, int width) {
+            for (bits |= codes << count, count += width; count >= 8; count -= 8, bits >>= 8)
+                data += char(bits);
+        };
+        for (qint64 i = 0; i < qint64(w) * h; ++i)
+            put(4 | colour << 3, 6); // clear, then the colour: the table never grows
+        put(5, 3);                   // end
+        data += count > 0 ? QByteArray(1, char(bits)) : QByteArray();
+        out += QByteArray("\x2C\0\0\0\0", 5) + size + QByteArray("\0\x02", 2);
+        for (qsizetype i = 0; i < data.size(); i += 255)
+            out += char(qMin<qsizetype>(255, data.size() - i)) + data.mid(i, 255);
+        out += '\0';
     }
+    return out + ';';
+}
 
+// An APP1 segment holding only the EXIF orientation, in either byte order.
+QByteArray exifSegment(int orientation, bool bigEndian)
+{
+    QByteArray tiff = bigEndian ? QByteArray("MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 26)
+                                : QByteArray("II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\0\0\0\0\0\0\0\0", 26);
+    tiff[bigEndian ? 19 : 18] = char(orientation);
+    return QByteArray("\xFF\xE1\0\x22", 4) + QByteArray("Exif\0\0", 6) + tiff;
+}
+
+QImage filled(int w, int h, QColor colour)
+{
+    QImage picture(w, h, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// Noise, so coded data is large and any misplaced pixel shows.
+QImage noise(int w, int h)
+{
+    QImage picture(w, h, QImage::Format_RGB32);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            picture.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    return picture;
+}
+
+bool near(QRgb actual, QColor expected, int tolerance = 24)
+{
+    return std::abs(qRed(actual) - expected.red()) <= tolerance && std::abs(qGreen(actual) - expected.green()) <= tolerance
+           && std::abs(qBlue(actual) - expected.blue()) <= tolerance;
+}
+
+class Files : public ::testing::Test {
+protected:
     QString path(const QString& name) const { return folder.filePath(name); }
-
+    QString write(const QString& name, const QByteArray& bytes = "data") const
+    {
+        std::ofstream(native_names::encode(path(name)).toStdString(), std::ios::binary) << bytes.toStdString();
+        return path(name);
+    }
+    QStringList listed() const
+    {
+        QStringList names = native_names::entries(folder.path(), native_names::EntryKind::Files);
+        names.sort();
+        return names;
+    }
+    // The run-time error number the step throws, or 0 when it succeeds.
     template <typename Step>
     static int errorOf(Step step)
     {
         try {
             step();
+            return 0;
         } catch (const RunTimeError& error) {
             return error.number();
         }
-        return 0;
     }
-
-    static void setModified(const QString& path, const QDateTime& when, long nanoseconds = 0)
-    {
-        const timespec times[2] = {{when.toSecsSinceEpoch(), nanoseconds}, {when.toSecsSinceEpoch(), nanoseconds}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, native_names::encode(path).constData(), times, 0), 0);
-    }
-
+    static int loadError(const QString& path) { return errorOf([&] { LoadPicture(path); }); }
     QTemporaryDir folder;
 };
 
-// A name that is not valid UTF-8, as files from old archives or other systems have.
-const QByteArray latin1Name("caf\xE9 \xFF.jpg");
-
-} // namespace
-
-// ---- FileLen and FileDateTime --------------------------------------------
-
-TEST_F(FileFunctions, FileLenGivesBytesBeyond32BitsAndZeroForFolders)
+TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
 {
-    EXPECT_EQ(FileLen(write("empty.jpg", {})), 0);
+    const QImage red = filled(30, 20, QColor(200, 30, 40));
+    const QByteArray jpg = encoded(red, "JPG"), twoFrames = gif(30, 20, {1, 2});
+    for (const char* name : {"a.bmp", "a.jpg", "a.kir", "a"})
+        for (const QByteArray& bytes : {encoded(red, "BMP"), jpg, twoFrames}) {
+            const QImage picture = LoadPicture(write(name, bytes));
+            ASSERT_EQ(picture.size(), QSize(30, 20)) << name;
+            EXPECT_TRUE(near(picture.pixel(15, 10), bytes.startsWith("GIF") ? QColor(Qt::red) : QColor(200, 30, 40))) << name;
+        }
+    EXPECT_EQ(LoadPicture(write("photo.kir", jpg)).format(), QImage::Format_RGB32);
+}
+
+TEST_F(Files, BadFilesFailWithTheirNumbersBeforeTakingMemory)
+{
+    const QByteArray random(reinterpret_cast<const char*>(noise(50, 25).constBits()), 5000);
+    const QByteArray baseline = encoded(noise(256, 256), "JPG"), progressive = encoded(noise(256, 256), "JPG", true);
+    const QByteArray jpg = encoded(filled(16, 16, Qt::red), "JPG"), bmp = encoded(noise(64, 64), "BMP");
+    const QByteArray gif64 = gif(64, 64, {1});
+    const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5; // the frame's height, then width
+    const struct { const char* name; QByteArray bytes; } invalid[] = {
+        {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random},
+        {"half.jpg", baseline.left(baseline.size() / 2)}, {"header.jpg", baseline.left(300)},
+        {"halfprog.jpg", progressive.left(progressive.size() / 2)},
+        {"half.gif", gif64.left(gif64.size() / 2)}, {"screen.gif", gif64.left(10)},
+        {"half.bmp", bmp.chopped(100)}, {"head.bmp", bmp.left(20)},
+        {"huge.jpg", QByteArray(jpg).replace(sof, 4, "\xEA\x60\xEA\x60")},  // 60000 x 60000
+        {"large.jpg", QByteArray(jpg).replace(sof, 4, "\x4E\x20\x4E\x20")}, // 400 megapixels
+        {"huge.gif", gif(16, 16, {1}, QSize(60000, 60000))},
+        {"huge.bmp", QByteArray(bmp).replace(18, 8, QByteArray("\x60\xEA\0\0\x60\xEA\0\0", 8))},
+        {"a.png", encoded(noise(8, 8), "PNG")},
+    };
+    for (const auto& c : invalid)
+        EXPECT_EQ(loadError(write(c.name, c.bytes)), RunTimeError::InvalidPicture) << c.name;
+
+    const QString gone = write("gone.jpg", jpg);
+    ASSERT_TRUE(QFile::remove(gone)); // deleted between listing and click
+    for (const QString& missing : {gone, path("gone.jpg/inner.jpg"), QString()})
+        EXPECT_EQ(loadError(missing), RunTimeError::FileNotFound) << missing.toStdString();
+    ASSERT_TRUE(QDir(folder.path()).mkdir("x.jpg"));
+    EXPECT_EQ(loadError(path("x.jpg")), RunTimeError::PathFileAccess);
+    // A FIFO would block a plain open until a writer comes.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.jpg")).constData(), 0644), 0);
+    EXPECT_EQ(loadError(path("pipe.jpg")), RunTimeError::PathFileAccess);
+
+    // Root reads any file, so the unreadable one is tried as an ordinary user.
+    const QString secret = write("secret.jpg", jpg);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0), 0);
+    const bool root = ::geteuid() == 0;
+    if (root && ::seteuid(65534) != 0)
+        GTEST_SKIP() << "running as root and cannot act as an ordinary user";
+    const int unreadable = loadError(secret);
+    ASSERT_TRUE(!root || ::seteuid(0) == 0);
+    EXPECT_EQ(unreadable, RunTimeError::PathFileAccess);
+}
+
+TEST_F(Files, PicturesOfAHundredMegapixelsLoad)
+{
+    EXPECT_EQ(LoadPicture(write("big.jpg", encoded(filled(12000, 8400, Qt::gray), "JPG"))).size(), QSize(12000, 8400));
+    // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
+    EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0));
+}
+
+// Qt's own transforms of the upright picture are the reference. Odd sizes
+// leave a partial strip of rows where the decoder turns the picture.
+TEST_F(Files, ExifOrientationTurnsThePictureUpright)
+{
+    const auto reference = [](const QImage& upright, int orientation) {
+        const QImage turned = upright.transformed(QTransform().rotate(90));
+        switch (orientation) {
+        case 2: return upright.mirrored(true, false);
+        case 3: return upright.mirrored(true, true);
+        case 4: return upright.mirrored(false, true);
+        case 5: return turned.mirrored(true, false);
+        case 6: return turned;
+        case 7: return turned.mirrored(false, true);
+        case 8: return upright.transformed(QTransform().rotate(270));
+        default: return upright;
+        }
+    };
+    const QByteArray stream = encoded(noise(37, 21), "JPG");
+    const QImage upright = LoadPicture(write("upright.jpg", stream));
+    ASSERT_EQ(upright.size(), QSize(37, 21));
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        for (bool bigEndian : {false, true})
+            EXPECT_EQ(LoadPicture(write("o.jpg", stream.left(2) + exifSegment(orientation, bigEndian) + stream.mid(2))),
+                      reference(upright, orientation))
+                << "orientation " << orientation << (bigEndian ? ", big-endian" : ", little-endian");
+}
+
+TEST(ExifOrientation, MalformedOrMissingTagsMeanUpright)
+{
+    const QByteArray valid = exifSegment(6, true).mid(4);
+    QByteArray farOffset = valid, wrongType = valid;
+    farOffset[6 + 7] = char(0x7F); // the first directory far beyond the payload
+    wrongType[6 + 13] = 4;         // LONG instead of SHORT
+    EXPECT_EQ(exifOrientation(valid), 6);
+    for (const QByteArray& payload : {exifSegment(9, false).mid(4), valid.chopped(8), QByteArray("Exif\0\0", 6),
+                                      QByteArray("XMP data, not EXIF"), farOffset, wrongType})
+        EXPECT_EQ(exifOrientation(payload), 1) << payload.toHex().toStdString();
+}
+
+TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
+{
     EXPECT_EQ(FileLen(write("a.jpg", QByteArray(123456, 'x'))), 123456);
-
-    // A sparse file of 5 GB: its length does not fit 32 bits.
-    const QString big = write("big.bin", {});
-    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), 5'000'000'000LL), 0);
-    EXPECT_EQ(FileLen(big), 5'000'000'000LL);
-
+    ASSERT_EQ(::truncate(QFile::encodeName(write("big.bin")).constData(), 5'000'000'000LL), 0); // sparse
+    EXPECT_EQ(FileLen(path("big.bin")), 5'000'000'000LL);
     ASSERT_TRUE(QDir(folder.path()).mkdir("x.jpg"));
     EXPECT_EQ(FileLen(path("x.jpg")), 0);
-
-    ASSERT_TRUE(QFile::link(path("a.jpg"), path("link.jpg")));
-    EXPECT_EQ(FileLen(path("link.jpg")), 123456);
-}
-
-TEST_F(FileFunctions, FileDateTimeGivesLocalModificationTimeInWholeSeconds)
-{
-    const QString file = write("a.jpg");
     const QDateTime when(QDate(2000, 5, 20), QTime(2, 36, 12), Qt::LocalTime);
-    setModified(file, when, 700'000'000);
-    EXPECT_EQ(FileDateTime(file), when);
-    EXPECT_EQ(FileDateTime(file).timeSpec(), Qt::LocalTime);
+    const timespec times[2] = {{when.toSecsSinceEpoch(), 700'000'000}, {when.toSecsSinceEpoch(), 700'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path("a.jpg")).constData(), times, 0), 0);
+    EXPECT_EQ(FileDateTime(path("a.jpg")), when) << "whole seconds";
+    EXPECT_EQ(FileDateTime(path("a.jpg")).timeSpec(), Qt::LocalTime);
+    for (const QString& missing : {path("gone.jpg"), path("a.jpg/inside"), QString()}) {
+        EXPECT_EQ(errorOf([&] { FileLen(missing); }), RunTimeError::FileNotFound) << missing.toStdString();
+        EXPECT_EQ(errorOf([&] { FileDateTime(missing); }), RunTimeError::FileNotFound) << missing.toStdString();
+    }
 }
 
-TEST_F(FileFunctions, MissingFilesRaiseFileNotFound)
+TEST_F(Files, KillRemovesExactlyTheNamedFile)
 {
-    const QString gone = write("gone.jpg");
-    ASSERT_TRUE(QFile::remove(gone));
-    EXPECT_EQ(errorOf([&] { FileLen(gone); }), RunTimeError::FileNotFound);
-    EXPECT_EQ(errorOf([&] { FileDateTime(gone); }), RunTimeError::FileNotFound);
-    EXPECT_EQ(errorOf([&] { FileLen(QString()); }), RunTimeError::FileNotFound);
-    EXPECT_EQ(errorOf([&] { FileLen(path("gone.jpg/inside")); }), RunTimeError::FileNotFound);
-}
-
-// ---- Kill ----------------------------------------------------------------
-
-TEST_F(FileFunctions, KillRemovesExactlyTheNamedFile)
-{
-    for (const char* name : {"*.jpg", "a?.jpg", "[ab].jpg", "a.jpg ", " a.jpg", "a.jpg.", "a.jpg", "ab.jpg", "b.jpg"})
-        write(QString::fromUtf8(name));
-
-    Kill(path("*.jpg"));
-    Kill(path("a?.jpg"));
-    Kill(path("[ab].jpg"));
-    Kill(path("a.jpg "));
-    EXPECT_FALSE(exists(path("*.jpg")));
-    EXPECT_FALSE(exists(path("a?.jpg")));
-    EXPECT_FALSE(exists(path("[ab].jpg")));
-    EXPECT_FALSE(exists(path("a.jpg ")));
-    for (const char* name : {" a.jpg", "a.jpg.", "a.jpg", "ab.jpg", "b.jpg"})
-        EXPECT_TRUE(exists(path(QString::fromUtf8(name)))) << name;
-}
-
-TEST_F(FileFunctions, KillRefusesMissingFilesFoldersAndEmptyPaths)
-{
-    const QString file = write("a.jpg");
-    Kill(file);
-    EXPECT_EQ(errorOf([&] { Kill(file); }), RunTimeError::FileNotFound); // deleting twice
-    EXPECT_EQ(errorOf([] { Kill(QString()); }), RunTimeError::FileNotFound);
-
-    ASSERT_TRUE(QDir(folder.path()).mkdir("x.jpg"));
-    EXPECT_EQ(errorOf([&] { Kill(path("x.jpg")); }), RunTimeError::FileNotFound);
+    for (const char* name : {"*.jpg", "a?.jpg", "[ab].jpg", "a.jpg ", " a.jpg", "a.jpg.", "a.jpg", "ab.jpg", "target.jpg"})
+        write(name);
+    ASSERT_TRUE(QFile::link(path("target.jpg"), path("link.jpg")) && QDir(folder.path()).mkdir("x.jpg"));
+    for (const char* name : {"*.jpg", "a?.jpg", "[ab].jpg", "a.jpg ", "link.jpg"})
+        Kill(path(name));
+    EXPECT_EQ(listed(), QStringList({" a.jpg", "a.jpg", "a.jpg.", "ab.jpg", "target.jpg"}));
+    for (const QString& notAFile : {path("*.jpg"), path("x.jpg"), QString()}) // deleted already, a folder, no name
+        EXPECT_EQ(errorOf([&] { Kill(notAFile); }), RunTimeError::FileNotFound) << notAFile.toStdString();
     EXPECT_TRUE(QFileInfo(path("x.jpg")).isDir());
 }
 
-TEST_F(FileFunctions, KillRemovesALinkNotWhatItPointsTo)
+TEST_F(Files, DirNamesWhatThePathNamesLiterally)
 {
-    const QString target = write("target.jpg");
-    ASSERT_TRUE(QFile::link(target, path("link.jpg")));
-    Kill(path("link.jpg"));
-    EXPECT_FALSE(exists(path("link.jpg")));
-    EXPECT_TRUE(exists(target));
-}
-
-TEST_F(FileFunctions, KillInAFolderWithoutWriteAccessIsAnAccessError)
-{
-    ASSERT_TRUE(QDir(folder.path()).mkdir("locked"));
-    const QString file = write("locked/a.jpg");
-    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(path("locked")).constData(), 0555), 0);
-    {
-        native_test_files::Unprivileged user;
-        if (!user.active())
-            GTEST_SKIP() << "running as root and cannot act as an ordinary user, so every file is deletable";
-        EXPECT_EQ(errorOf([&] { Kill(file); }), RunTimeError::PathFileAccess);
-    }
-    EXPECT_TRUE(exists(file));
-    ::chmod(QFile::encodeName(path("locked")).constData(), 0755);
-}
-
-// ---- Dir -----------------------------------------------------------------
-
-TEST_F(FileFunctions, DirNamesWhatThePathNames)
-{
-    write("a.jpg");
     ASSERT_TRUE(QDir(folder.path()).mkpath("WINDOWS/ﾃﾞｽｸﾄｯﾌﾟ"));
-
-    EXPECT_EQ(Dir(path("a.jpg")), "a.jpg");
-    EXPECT_EQ(Dir(path("a.jpg"), vbDirectory), "a.jpg");
-    EXPECT_EQ(Dir(path("WINDOWS")), ""); // folders only with the directory attribute
-    EXPECT_EQ(Dir(path("WINDOWS"), vbDirectory), "WINDOWS");
-    EXPECT_EQ(Dir(path("WINDOWS/ﾃﾞｽｸﾄｯﾌﾟ"), vbDirectory), "ﾃﾞｽｸﾄｯﾌﾟ");
-    EXPECT_EQ(Dir(path("WINDOWS/ﾃﾞｽｸﾄｯﾌﾟ/"), vbDirectory), "ﾃﾞｽｸﾄｯﾌﾟ");
-    EXPECT_EQ(Dir(path("Windows"), vbDirectory), ""); // the name must match exactly
-    EXPECT_EQ(Dir(path("missing"), vbDirectory), "");
-    EXPECT_EQ(Dir(path("a.jpg/inside"), vbDirectory), "");
-    EXPECT_EQ(Dir(path("*.jpg")), ""); // no wildcards
-    EXPECT_EQ(Dir(QString()), "");
-    EXPECT_EQ(Dir(QStringLiteral("/"), vbDirectory), ""); // the root has no name
+    const struct { QString path; int attributes; QString name; } cases[] = {
+        {write("a.jpg"), vbNormal, "a.jpg"}, {path("WINDOWS"), vbNormal, ""}, {path("WINDOWS"), vbDirectory, "WINDOWS"},
+        {path("Windows"), vbDirectory, ""},  {path("WINDOWS/ﾃﾞｽｸﾄｯﾌﾟ/"), vbDirectory, "ﾃﾞｽｸﾄｯﾌﾟ"},
+        {path("*.jpg"), vbNormal, ""},       {path("a.jpg/inside"), vbDirectory, ""}, {"/", vbDirectory, ""}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Dir(c.path, c.attributes), c.name) << c.path.toStdString();
 }
 
-TEST_F(FileFunctions, DirRaisesWhenThePathCannotBeExamined)
+TEST_F(Files, NamesAsPeopleHaveThemAreListedLoadedAndDeleted)
 {
-    ASSERT_TRUE(QDir(folder.path()).mkpath("closed/WINDOWS"));
-    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(path("closed")).constData(), 0700), 0);
-    native_test_files::Unprivileged user;
-    if (!user.active())
-        GTEST_SKIP() << "running as root and cannot act as an ordinary user, so every folder is readable";
-    EXPECT_EQ(errorOf([&] { Dir(path("closed/WINDOWS"), vbDirectory); }), RunTimeError::PathFileAccess);
-}
-
-// ---- Names as people have them --------------------------------------------
-
-TEST_F(FileFunctions, NamesWithBlanksSymbolsQuotesAndJapaneseWork)
-{
-    const QByteArray picture = loader_pictures::jpeg(loader_pictures::quadrantPicture(8, 8));
-    for (const QString& name : {QStringLiteral("my photo.jpg"), QStringLiteral("Tom & Jerry.jpg"),
-                                QStringLiteral("\"quoted\" 'name'.jpg"), QStringLiteral("写真　夏.jpg"),
-                                QStringLiteral("$(echo x);.jpg")}) {
-        const QString file = write(name, picture);
-        EXPECT_EQ(LoadPicture(file).size(), QSize(8, 8)) << name.toStdString();
-        EXPECT_EQ(FileLen(file), picture.size());
-        EXPECT_EQ(Dir(file), name);
-        Kill(file);
-        EXPECT_FALSE(exists(file)) << name.toStdString();
+    const QByteArray picture = encoded(noise(8, 8), "JPG");
+    write("plain.jpg", picture);
+    const QString notUtf8 = native_names::decode("caf\xE9 \xFF.jpg"); // from old archives or other systems
+    for (const QString& name : {QString("my photo.jpg"), QString("Tom & Jerry.jpg"), QString("\"quoted\" 'name'.jpg"),
+                                QString("写真　夏.jpg"), QString("$(echo x);.jpg"), notUtf8}) {
+        write(name, picture);
+        EXPECT_TRUE(listed().contains(name)) << name.toStdString();
+        EXPECT_EQ(LoadPicture(path(name)).size(), QSize(8, 8)) << name.toStdString();
+        EXPECT_EQ(FileLen(path(name)), picture.size());
+        EXPECT_TRUE(FileDateTime(path(name)).isValid());
+        EXPECT_EQ(Dir(path(name)), name);
+        Kill(path(name));
+        EXPECT_FALSE(listed().contains(name)) << name.toStdString();
     }
-}
-
-TEST_F(FileFunctions, NameThatIsNotUtf8IsListedAndReachable)
-{
-    const QByteArray picture = loader_pictures::jpeg(loader_pictures::quadrantPicture(8, 8));
-    ASSERT_TRUE(writeFile(QFile::encodeName(folder.path()) + '/' + latin1Name, picture));
-    write("plain.jpg");
-
-    const QStringList names = native_names::entries(folder.path(), native_names::EntryKind::Files);
-    const QString listed = native_names::decode(latin1Name);
-    ASSERT_TRUE(names.contains(listed));
-    ASSERT_TRUE(names.contains("plain.jpg"));
-
-    const QString file = folder.path() + '/' + listed;
-    EXPECT_EQ(LoadPicture(file).size(), QSize(8, 8));
-    EXPECT_EQ(FileLen(file), picture.size());
-    EXPECT_TRUE(FileDateTime(file).isValid());
-    EXPECT_EQ(Dir(file), listed);
-    Kill(file);
-    EXPECT_FALSE(::access((QFile::encodeName(folder.path()) + '/' + latin1Name).constData(), F_OK) == 0);
-    EXPECT_TRUE(exists(path("plain.jpg")));
+    EXPECT_EQ(listed(), QStringList{"plain.jpg"});
 }
 
 TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
 {
-    for (int byte = 1; byte < 256; ++byte) {
-        const QByteArray name = QByteArray("x") + char(byte) + "y";
-        EXPECT_EQ(native_names::encode(native_names::decode(name)), name) << byte;
-    }
-    // Cut, overlong, surrogate and beyond-range sequences, and one valid four-byte character
-    // whose second half is in the escape range.
-    for (const char* name : {"\xE5\x86", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x90\x82\x80",
-                             "\xE5\x86\x99\xFF\xE5\x86\x99", "\x80\x80\x80"}) {
-        const QByteArray bytes(name);
-        EXPECT_EQ(native_names::encode(native_names::decode(bytes)), bytes) << name;
-    }
+    // Cut, overlong, surrogate, beyond-range, valid four-byte sequences; every single byte.
+    QList<QByteArray> names = {"\xE5\x86", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x90\x82\x80",
+                               "\xE5\x86\x99\xFF\xE5\x86\x99", "\x80\x80\x80"};
+    for (int byte = 1; byte < 256; ++byte)
+        names += QByteArray("x") + char(byte) + "y";
+    for (const QByteArray& name : names)
+        EXPECT_EQ(native_names::encode(native_names::decode(name)), name) << name.toHex().toStdString();
     EXPECT_EQ(native_names::decode("\xF0\x90\x82\x80"), QString::fromUtf8("\xF0\x90\x82\x80"));
+    EXPECT_EQ(native_names::encode("写真.jpg"), QByteArray("写真.jpg"));
 }
 
-TEST(NativeNames, ValidUtf8NamesDecodeAsQtDecodesThem)
-{
-    for (const char* name : {"写真.jpg", "a b&c.jpg", "ﾃﾞｽｸﾄｯﾌﾟ", "emoji 😀.gif"}) {
-        EXPECT_EQ(native_names::decode(name), QFile::decodeName(name)) << name;
-        EXPECT_EQ(native_names::encode(QFile::decodeName(name)), QByteArray(name)) << name;
+// Each case picks its locale; the default comes back afterwards.
+class Texts : public ::testing::Test {
+protected:
+    ~Texts() override { QLocale::setDefault(saved); }
+    static void use(QLocale::Language language, QLocale::Territory territory)
+    {
+        QLocale::setDefault(QLocale(language, territory));
     }
-    EXPECT_NE(native_names::decode(latin1Name), native_names::decode("caf\xE9 \xFE.jpg")); // distinct names stay distinct
-}
+    static QDateTime at(int h, int mi, int s, int ms = 0)
+    {
+        return QDateTime(QDate(2000, 5, 20), QTime(h, mi, s, ms), Qt::LocalTime);
+    }
+    const QLocale saved;
+};
 
-TEST(NativeNames, EntriesSeparateFilesFromFolders)
+TEST_F(Texts, NumbersAndSizesTakeTheGeneralFormat)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(QDir(folder.path()).mkpath("sub"));
-    ASSERT_TRUE(writeFile(folder.filePath("a.jpg"), "x"));
-    ASSERT_TRUE(QFile::link(folder.filePath("sub"), folder.filePath("to-sub")));
-    ASSERT_TRUE(QFile::link(folder.filePath("a.jpg"), folder.filePath("to-a.jpg")));
-
-    QStringList files = native_names::entries(folder.path(), native_names::EntryKind::Files);
-    QStringList folders = native_names::entries(folder.path(), native_names::EntryKind::Folders);
-    files.sort();
-    folders.sort();
-    EXPECT_EQ(files, QStringList({"a.jpg", "to-a.jpg"}));
-    EXPECT_EQ(folders, QStringList({"sub", "to-sub"}));
-    EXPECT_TRUE(native_names::entries(folder.filePath("missing"), native_names::EntryKind::Files).isEmpty());
+    use(QLocale::English, QLocale::UnitedStates); // a locale that groups thousands
+    const std::pair<double, const char*> numbers[] = {
+        {-0.0, "0"}, {-2.25, "-2.25"}, {1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1.0 / 3, "0.333333333333333"},
+        {123456789012345.0, "123456789012345"}, {1e15, "1E+15"}, {0.0001, "0.0001"}, {0.00001, "1E-05"}};
+    for (const auto& [value, text] : numbers)
+        EXPECT_EQ(numberText(value), text) << value;
+    use(QLocale::Japanese, QLocale::Japan);
+    const std::pair<qint64, const char*> sizes[] = {
+        {123456, "123.456"}, {1500, "1.5"}, {2000, "2"}, {0, "0"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(sizeText(bytes), text) << bytes;
+    use(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(sizeText(1234567250), "1234567,25");
 }
+
+TEST_F(Texts, DateTextIsShortDateAndLongTimeWithoutZoneAndAtMidnightTheDateAlone)
+{
+    use(QLocale::Japanese, QLocale::Japan);
+    EXPECT_EQ(dateText(at(2, 36, 12)), "2000/05/20 2:36:12");
+    EXPECT_EQ(dateText(at(23, 59, 59)), "2000/05/20 23:59:59");
+    EXPECT_EQ(dateText(at(0, 0, 1)), "2000/05/20 0:00:01");
+    EXPECT_EQ(dateText(at(0, 0, 0)), "2000/05/20");
+    EXPECT_EQ(dateText(at(0, 0, 0, 400)), "2000/05/20") << "within the second";
+    use(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(dateText(at(14, 36, 12)), "5/20/00 2:36:12 PM");
+    EXPECT_EQ(dateText(at(0, 0, 0)), "5/20/00");
+    use(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(dateText(at(2, 36, 12)), "20.05.00 02:36:12");
+}
+
+} // namespace
