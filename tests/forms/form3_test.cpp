@@ -1,430 +1,358 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
+#include "app/forms.h"
+#include "app/module1.h"
+#include "encoder/save_jpg.h"
+#include "form_fixture.h"
+#include "forms/about/frmabout.h"
+#include "forms/image/form2.h"
+#include "forms/main/form1.h"
+#include "forms/save/form3.h"
+#include "forms/save/preview_picture.h"
 #include "platform/app.h"
+#include "platform/file_list_box.h"
 #include "platform/files.h"
+#include "platform/run_time_error.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
-#include "save_dialog_fixture.h"
 
 namespace {
 
-using Form3Test = SaveDialogTest;
+const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
 
-QRect twipsRect(int left, int top, int width, int height) { return twips::toPixels(left, top, width, height); }
+// Gradients and a checkerboard: the JPEG quality shows in the bytes, the layout and colours are easy to check.
+QImage testPicture(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, (x / 16 + y / 16) % 2 ? 180 : 60));
+    return picture;
+}
 
-TEST_F(Form3Test, WindowAndControlsAreLaidOutAsDesigned)
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The largest difference between the preview's place and size in twips and a box.
+double distance(const ImageControl& image, QRectF box)
+{
+    return std::max({std::abs(image.Left() - box.left()), std::abs(image.Top() - box.top()),
+                     std::abs(image.Width() - box.width()), std::abs(image.Height() - box.height())});
+}
+
+// The program started and a 320 x 240 picture, the only file in its folder, clicked in the file list.
+class SaveDialogTest : public FormTest {
+protected:
+    SaveDialogTest()
+    {
+        startProgram();
+        EXPECT_TRUE(testPicture(320, 240).save(scratch_.filePath(QStringLiteral("photo.bmp"))));
+        form1.File1->setPath(scratch_.path());
+        form1.File1->setListIndex(0);
+        forms::get<frmAbout>().show();
+    }
+
+    Form3& openDialog()
+    {
+        form1.mnusave_Click();
+        Form3* form3 = forms::loaded<Form3>();
+        return form3 ? *form3 : throw std::runtime_error("the save dialog did not open");
+    }
+
+    QByteArray encoded(int quality)
+    {
+        const QString path = scratch_.filePath(QStringLiteral("expected.jpg"));
+        EXPECT_EQ(DCSavetoJPEG(form2.Picture1.picture(), 320, 240, path, std::uint8_t(quality), 0), 0);
+        return fileBytes(path);
+    }
+
+    // The main window, the image window and the version dialog all enabled, or all disabled.
+    bool othersEnabled(bool on = true) const
+    {
+        return form1.isEnabled() == on && form2.isEnabled() == on && forms::get<frmAbout>().isEnabled() == on;
+    }
+
+    Form1& form1 = forms::get<Form1>();
+    Form2& form2 = forms::get<Form2>();
+    QTemporaryDir scratch_;
+};
+
+TEST_F(SaveDialogTest, ControlsAreLaidOutAsDesignedAndTheFocusTabsInOrder)
 {
     Form3& form3 = forms::get<Form3>();
     EXPECT_EQ(form3.windowTitle(), QStringLiteral("ファイルの保存"));
-    EXPECT_EQ(form3.size(), QSize(421, 234));
-    EXPECT_EQ(form3.minimumSize(), form3.maximumSize());
-    EXPECT_EQ(form3.pos(), QPoint(230, 177));
-    const Qt::WindowFlags flags = form3.windowFlags();
-    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_FALSE(form3.windowIcon().isNull());
-
-    struct Expected {
-        QWidget* control;
-        QWidget* container;
-        QRect geometry;
-        QString caption;
-        QString tooltip;
+    EXPECT_EQ(form3.geometry(), QRect(230, 177, 421, 234));
+    const struct { QWidget *control, *container; QRect twips; QString caption, tooltip; } table[] = {
+        {form3.Frame1, &form3, {0, 120, 3615, 3255}, "プレビュー", {}},
+        {form3.Frame2, form3.Frame1, {120, 240, 3375, 2895}, {}, {}},
+        {form3.Image1, form3.Frame2, {720, 360, 1935, 2055}, {}, "画像のプレビュー"},
+        {form3.Command2, &form3, {3720, 240, 1215, 255}, "ズームイン", "プレビューを拡大します"},
+        {form3.Command3, &form3, {5040, 240, 1215, 255}, "ズームアウト", "プレビューを縮小します"},
+        {form3.Label1, &form3, {3720, 600, 1815, 255}, "圧縮率", {}},
+        {form3.Label2, &form3, {3720, 840, 2655, 255}, "（1）低解像度～（100）高解像度", {}},
+        {form3.Label3, &form3, {5400, 1080, 615, 255}, "50", "解像度"},
+        {form3.HScroll1, &form3, {3720, 1440, 2415, 255}, {}, {}},
+        {form3.Label7, &form3, {3720, 1800, 2535, 615}, Module1::curpath, {}},
+        {form3.Label6, &form3, {3720, 2400, 2055, 255}, "バイト数", {}},
+        {form3.Label5, &form3, {3720, 2640, 1575, 255}, {}, "バイト数"},
+        {form3.Label4, &form3, {5280, 2760, 735, 255}, "バイト", {}},
+        {form3.Command1, &form3, {3960, 3000, 975, 375}, "保存", "名前をつけて保存します"},
+        {form3.Command4, &form3, {5040, 3000, 975, 375}, "キャンセル", "名前をつけて保存します"},
     };
-    const auto text = [](QWidget* w) {
-        if (auto* b = qobject_cast<QPushButton*>(w))
-            return b->text();
-        if (auto* l = qobject_cast<QLabel*>(w))
-            return l->text();
-        if (auto* g = qobject_cast<QGroupBox*>(w))
-            return g->title();
-        return QString();
-    };
-    const Expected table[] = {
-        {form3.Frame1, &form3, twipsRect(0, 120, 3615, 3255), QStringLiteral("プレビュー"), {}},
-        {form3.Frame2, form3.Frame1, twipsRect(120, 240, 3375, 2895), {}, {}},
-        {form3.Image1, form3.Frame2, twipsRect(720, 360, 1935, 2055), {}, QStringLiteral("画像のプレビュー")},
-        {form3.Command2, &form3, twipsRect(3720, 240, 1215, 255), QStringLiteral("ズームイン"),
-         QStringLiteral("プレビューを拡大します")},
-        {form3.Command3, &form3, twipsRect(5040, 240, 1215, 255), QStringLiteral("ズームアウト"),
-         QStringLiteral("プレビューを縮小します")},
-        {form3.Label1, &form3, twipsRect(3720, 600, 1815, 255), QStringLiteral("圧縮率"), {}},
-        {form3.Label2, &form3, twipsRect(3720, 840, 2655, 255), QStringLiteral("（1）低解像度～（100）高解像度"), {}},
-        {form3.Label3, &form3, twipsRect(5400, 1080, 615, 255), QStringLiteral("50"), QStringLiteral("解像度")},
-        {form3.HScroll1, &form3, twipsRect(3720, 1440, 2415, 255), {}, {}},
-        {form3.Label7, &form3, twipsRect(3720, 1800, 2535, 615), Module1::curpath, {}},
-        {form3.Label6, &form3, twipsRect(3720, 2400, 2055, 255), QStringLiteral("バイト数"), {}},
-        {form3.Label5, &form3, twipsRect(3720, 2640, 1575, 255), QString(), QStringLiteral("バイト数")},
-        {form3.Label4, &form3, twipsRect(5280, 2760, 735, 255), QStringLiteral("バイト"), {}},
-        {form3.Command1, &form3, twipsRect(3960, 3000, 975, 375), QStringLiteral("保存"),
-         QStringLiteral("名前をつけて保存します")},
-        {form3.Command4, &form3, twipsRect(5040, 3000, 975, 375), QStringLiteral("キャンセル"),
-         QStringLiteral("名前をつけて保存します")},
-    };
-    for (const Expected& e : table) {
-        SCOPED_TRACE(e.control->metaObject()->className() + (" " + text(e.control).toStdString()));
-        EXPECT_EQ(e.control->parentWidget(), e.container);
-        EXPECT_EQ(e.control->geometry(), e.geometry);
-        EXPECT_EQ(text(e.control), e.caption);
-        EXPECT_EQ(e.control->toolTip(), e.tooltip);
+    for (const auto& [control, container, at, caption, tooltip] : table) {
+        const QString shown = control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
+        SCOPED_TRACE(shown.toStdString() + " " + control->metaObject()->className());
+        EXPECT_EQ(control->parentWidget(), container);
+        EXPECT_EQ(control->geometry(), twips::toPixels(at.x(), at.y(), at.width(), at.height()));
+        EXPECT_EQ(shown, caption);
+        EXPECT_EQ(control->toolTip(), tooltip);
     }
 
-    EXPECT_TRUE(form3.Frame1->font().bold());
-    EXPECT_EQ(form3.Frame1->font().pointSizeF(), 9);
-    EXPECT_EQ(form3.Frame1->palette().color(QPalette::WindowText), QColor(Qt::red));
-    EXPECT_TRUE(form3.Label1->font().bold());
-    EXPECT_FALSE(form3.Label2->font().bold());
-    EXPECT_TRUE(form3.Label3->alignment() & Qt::AlignRight);
-    EXPECT_TRUE(form3.Label5->alignment() & Qt::AlignRight);
-    EXPECT_EQ(form3.Label5->palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_TRUE(form3.Label7->wordWrap());
-
-    EXPECT_EQ(form3.HScroll1->orientation(), Qt::Horizontal);
-    EXPECT_EQ(form3.HScroll1->minimum(), 1);
-    EXPECT_EQ(form3.HScroll1->maximum(), 100);
-    EXPECT_EQ(form3.HScroll1->value(), 50);
-    EXPECT_EQ(form3.HScroll1->singleStep(), 1);
-    EXPECT_EQ(form3.HScroll1->pageStep(), 1);
-    EXPECT_FALSE(form3.HScroll1->hasTracking());
-
-    for (QPushButton* b : {form3.Command1, form3.Command2, form3.Command3, form3.Command4}) {
-        EXPECT_FALSE(b->isDefault()) << b->text().toStdString();
-        EXPECT_FALSE(b->autoDefault()) << b->text().toStdString();
-    }
-}
-
-TEST_F(Form3Test, FocusStartsOnSaveAndTabsThroughTheControlsInOrder)
-{
-    Form3& form3 = openDialog();
+    ASSERT_EQ(&openDialog(), &form3);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form3));
     EXPECT_EQ(QApplication::focusWidget(), form3.Command1);
-
-    const QWidget* expected[] = {form3.HScroll1, form3.Command2, form3.Command3, form3.Command4, form3.Command1};
-    for (const QWidget* next : expected) {
+    QWidget* const order[] = {form3.HScroll1, form3.Command2, form3.Command3, form3.Command4, form3.Command1};
+    for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next);
     }
 }
 
-TEST_F(Form3Test, FirstUseWithoutPreviewFileLoadsSilentlyAndTheCommandShowsTheFirstPreview)
+TEST_F(SaveDialogTest, OpeningsStartFromTheDesignValuesWithAPreviewSizedFromTheShownPicture)
 {
-    ASSERT_FALSE(QFile::exists(previewPath()));
-    Form3& form3 = forms::get<Form3>();
-    // Form_Load stops at the missing file: no box, no size, no encoding yet.
-    EXPECT_TRUE(dialogs_->boxes().empty());
-    EXPECT_EQ(form3.Label5->text(), QString());
-    EXPECT_EQ(form3.Label7->text(), Module1::curpath);
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("50"));
-    EXPECT_FALSE(QFile::exists(previewPath()));
-    EXPECT_TRUE(form3.Image1->picture().isNull());
-
+    // First use: Form_Load stops at the missing preview file, with no box and no size.
+    Form3& first = forms::get<Form3>();
+    EXPECT_EQ(first.Label5->text(), QString());
+    EXPECT_FALSE(QFile::exists(Form3::previewPath()));
+    const float shownWidth = form2.Image1->Width(), shownHeight = form2.Image1->Height();
     form1.mnusave_Click();
-    ASSERT_EQ(forms::loaded<Form3>(), &form3);
-    EXPECT_TRUE(dialogs_->boxes().empty());
-    EXPECT_EQ(fileBytes(previewPath()), encoded(50));
-    EXPECT_EQ(form3.Label5->text(), sizeText(FileLen(previewPath())));
-    EXPECT_EQ(form3.Image1->picture().size(), QSize(320, 240));
-    EXPECT_TRUE(form3.isVisible());
-}
+    ASSERT_EQ(forms::loaded<Form3>(), &first);
+    EXPECT_EQ(fileBytes(Form3::previewPath()), encoded(50));
+    EXPECT_EQ(first.Label5->text(), sizeText(FileLen(Form3::previewPath())));
+    EXPECT_TRUE(first.isVisible() && first.windowModality() == Qt::NonModal);
+    EXPECT_FLOAT_EQ(first.Image1->Width(), float(shownWidth / 1.5));
+    EXPECT_FLOAT_EQ(first.Image1->Height(), float(shownHeight / 1.5));
+    EXPECT_FLOAT_EQ(Module1::prevwidth, first.Image1->Width());
+    EXPECT_EQ(Module1::prevheight, std::lround(shownHeight / 1.5));
 
-TEST_F(Form3Test, LaterOpeningReplacesAnOldPreviewAtQuality50WhileLoading)
-{
-    QImage old(16, 16, QImage::Format_RGB32);
-    old.fill(Qt::blue);
-    ASSERT_EQ(DCSavetoJPEG(old, 16, 16, previewPath(), 90, 0), 0);
-
-    Form3& form3 = forms::get<Form3>();
-    EXPECT_TRUE(dialogs_->boxes().empty());
-    EXPECT_EQ(fileBytes(previewPath()), encoded(50));
-    EXPECT_EQ(form3.Label5->text(), sizeText(FileLen(previewPath())));
-    // Shown at the design size for now, and decoded at least that large.
-    const QImage shown = form3.Image1->picture();
-    EXPECT_GE(shown.width(), form3.Image1->width());
-    EXPECT_GE(shown.height(), form3.Image1->height());
-    EXPECT_EQ(shown.width() * 3, shown.height() * 4);
-}
-
-TEST_F(Form3Test, ReopeningStartsFromTheDesignValues)
-{
-    Form3* first = &openDialog();
-    first->HScroll1->setValue(80);
-    first->Command2_Click();
-    first->Frame2_DragDrop(first->Image1, 100, 100);
-    first->Command4_Click();
-
-    Form3& again = openDialog();
-    EXPECT_NE(&again, first);
+    // Later: loading alone replaces the old preview (here at 80) with one at 50.
+    first.HScroll1->setValue(80);
+    first.Frame2_DragDrop(first.Image1, 100, 100);
+    first.Command4_Click();
+    ASSERT_EQ(fileBytes(Form3::previewPath()), encoded(80));
+    Form3& again = forms::get<Form3>();
     EXPECT_EQ(again.HScroll1->value(), 50);
-    EXPECT_EQ(again.Label3->text(), QStringLiteral("50"));
-    EXPECT_FLOAT_EQ(again.Image1->Left(), 720);
-    EXPECT_FLOAT_EQ(again.Image1->Top(), 360);
-    EXPECT_FLOAT_EQ(again.Image1->Width(), Module1::prevwidth);
-    EXPECT_FLOAT_EQ(again.Image1->Height(), form2.Image1->Height() / 1.5f);
-    EXPECT_EQ(fileBytes(previewPath()), encoded(50));
+    EXPECT_EQ(fileBytes(Form3::previewPath()), encoded(50));
+    EXPECT_EQ(again.Label5->text(), sizeText(FileLen(Form3::previewPath())));
+    form1.mnusave_Click();
+    EXPECT_EQ(QPointF(again.Image1->Left(), again.Image1->Top()), QPointF(720, 360));
+
+    // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
+    again.Command4_Click();
+    form1.Command2_Click();
+    ASSERT_EQ(form1.enlarged, 1);
+    const float enlargedWidth = form2.Image1->Width();
+    for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
+        form2.Image1->setHeight(height);
+        openDialog().Command4_Click();
+        EXPECT_FLOAT_EQ(Module1::prevwidth, float(enlargedWidth / 6));
+        EXPECT_EQ(Module1::prevheight, rounded);
+    }
 }
 
-TEST_F(Form3Test, OneArrowStepRewritesThePreviewAtTheNewQuality)
+TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCannot)
 {
+    // Without a writable preview the opening command reports it and leaves everything enabled.
+    const QString folder = App::Path();
+    App::setPath(folder + QStringLiteral("/missing"));
+    dialogs_->answerMessage();
+    form1.mnusave_Click();
+    const ScriptedDialogs::Box& box = dialogs_->last();
+    EXPECT_EQ(std::tie(box.text, box.title, box.style),
+              std::tuple(QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"),
+                         QStringLiteral("ファイルの保存"), MsgBoxStyle::Exclamation));
+    EXPECT_EQ(forms::loaded<Form3>(), nullptr);
+    EXPECT_TRUE(othersEnabled());
+
+    App::setPath(folder);
     Form3& form3 = openDialog();
-    const QByteArray before = fileBytes(previewPath());
-    const qint64 shownBefore = form3.Image1->picture().cacheKey();
-
-    form3.HScroll1->setFocus();
+    const qint64 firstPicture = form3.Image1->picture().cacheKey();
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
-
-    EXPECT_EQ(form3.HScroll1->value(), 51);
     EXPECT_EQ(form3.Label3->text(), QStringLiteral("51"));
-    const QByteArray after = fileBytes(previewPath());
-    EXPECT_NE(after, before);
+    const QByteArray after = fileBytes(Form3::previewPath());
     EXPECT_EQ(after, encoded(51));
     EXPECT_EQ(form3.Label5->text(), sizeText(after.size()));
-    EXPECT_NE(form3.Image1->picture().cacheKey(), shownBefore);
-    EXPECT_EQ(form3.MousePointer(), 0);
-}
-
-TEST_F(Form3Test, KeysMoveTheSliderOneStepTowardTheirSide)
-{
-    Form3& form3 = openDialog();
-    const struct {
-        Qt::Key key;
-        int value;
-    } presses[] = {{Qt::Key_Right, 51}, {Qt::Key_Down, 52}, {Qt::Key_PageDown, 53}, {Qt::Key_Left, 52},
-                   {Qt::Key_Up, 51},    {Qt::Key_PageUp, 50}, {Qt::Key_End, 100}, {Qt::Key_Home, 1}};
-    for (const auto& press : presses) {
-        QTest::keyClick(form3.HScroll1, press.key);
-        EXPECT_EQ(form3.Label3->text(), QString::number(press.value)) << press.key;
+    EXPECT_NE(form3.Image1->picture().cacheKey(), firstPicture);
+    // Every key moves one step toward its own side.
+    const std::pair<Qt::Key, int> presses[] = {
+        {Qt::Key_Down, 52}, {Qt::Key_PageDown, 53}, {Qt::Key_Left, 52}, {Qt::Key_Up, 51}, {Qt::Key_PageUp, 50}};
+    for (const auto& [key, value] : presses) {
+        QTest::keyClick(form3.HScroll1, key);
+        EXPECT_EQ(form3.Label3->text(), QString::number(value)) << key;
     }
-    EXPECT_EQ(fileBytes(previewPath()), encoded(1));
-}
 
-TEST_F(Form3Test, QualityFollowsTheSliderAcrossItsRangeAndSizeGrowsWithIt)
-{
-    Form3& form3 = openDialog();
-    form3.HScroll1->setValue(1);
-    const qint64 smallest = FileLen(previewPath());
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("1"));
-    form3.HScroll1->setValue(100);
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("100"));
-    EXPECT_EQ(fileBytes(previewPath()), encoded(100));
-    EXPECT_GT(FileLen(previewPath()), 2 * smallest);
-    EXPECT_EQ(form3.Label5->text(), sizeText(FileLen(previewPath())));
-}
-
-TEST_F(Form3Test, DraggedThumbEncodesOnceOnRelease)
-{
-    Form3& form3 = openDialog();
-    const QByteArray before = fileBytes(previewPath());
-    form3.HScroll1->setSliderDown(true);
-    form3.HScroll1->setSliderPosition(70);
-    form3.HScroll1->setSliderPosition(75);
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("50"));
-    EXPECT_EQ(fileBytes(previewPath()), before);
-
-    form3.HScroll1->setSliderDown(false);
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("75"));
-    EXPECT_EQ(fileBytes(previewPath()), encoded(75));
-}
-
-TEST_F(Form3Test, PreviewThatCannotBeWrittenKeepsTheLastOneAndTheDialogStaysUsable)
-{
-    Form3& form3 = openDialog();
+    // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QString shownSize = form3.Label5->text();
     const qint64 shownPicture = form3.Image1->picture().cacheKey();
-
-    App::setPath(programFolder() + QStringLiteral("/missing"));
+    ASSERT_EQ(DCSavetoJPEG(testPicture(40, 30), 40, 30, Form3::previewPath(), 10, 0), 0);
+    App::setPath(folder + QStringLiteral("/missing"));
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
-    EXPECT_EQ(form3.Label3->text(), QStringLiteral("51"));
-    EXPECT_EQ(form3.Label5->text(), shownSize);
-    EXPECT_EQ(form3.Image1->picture().cacheKey(), shownPicture);
-    EXPECT_TRUE(dialogs_->boxes().empty());
-    EXPECT_EQ(form3.MousePointer(), 0);
-
-    // Once the folder can be written again the next step shows its preview.
-    App::setPath(programFolder());
-    QTest::keyClick(form3.HScroll1, Qt::Key_Right);
-    EXPECT_EQ(fileBytes(previewPath()), encoded(52));
-    EXPECT_EQ(form3.Label5->text(), sizeText(FileLen(previewPath())));
-    EXPECT_NE(form3.Image1->picture().cacheKey(), shownPicture);
-}
-
-TEST_F(Form3Test, FailedEncodingDoesNotPassAnOlderFileOffAsTheNewPreview)
-{
-    Form3& form3 = openDialog();
-    const QString shownSize = form3.Label5->text();
-    const qint64 shownPicture = form3.Image1->picture().cacheKey();
-    // Someone else's file sits at the preview path, and the encoder refuses the picture.
-    QImage other(40, 30, QImage::Format_RGB32);
-    other.fill(Qt::green);
-    ASSERT_EQ(DCSavetoJPEG(other, 40, 30, previewPath(), 10, 0), 0);
+    App::setPath(folder);
     form2.Picture1.setPicture(QImage());
-
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
     EXPECT_EQ(form3.Label5->text(), shownSize);
     EXPECT_EQ(form3.Image1->picture().cacheKey(), shownPicture);
-    EXPECT_EQ(form3.Image1->picture().size(), QSize(320, 240));
+    EXPECT_EQ(form3.MousePointer(), 0);
 }
 
-TEST_F(Form3Test, ZoomInStopsAtStepNineAtFiveTimesTheBaseSizeAroundTheSameCentre)
+TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithinItsLimits)
 {
     Form3& form3 = openDialog();
     ImageControl& image = *form3.Image1;
-    const float baseWidth = Module1::prevwidth;
-    const float baseHeight = float(Module1::prevheight);
-    const QPointF centre(image.Left() + image.Width() / 2, image.Top() + image.Height() / 2);
+    const auto drag = [&](QPoint grab, QPoint drop) { // in Frame2's pixels
+        QTest::mousePress(&image, Qt::LeftButton, {}, image.mapFrom(form3.Frame2, grab));
+        QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(form3.Frame2, drop));
+    };
+    const QRect start = image.geometry();
+    drag(start.topLeft(), start.center()); // onto itself
+    EXPECT_EQ(image.geometry(), start);
+    const QPoint emptyPart(start.right() + 20, 10);
+    drag(start.topLeft(), emptyPart);
+    EXPECT_NEAR(image.Left() + image.Width() / 2, emptyPart.x() * 15, 0.01);
+    EXPECT_NEAR(image.Top() + image.Height() / 2, emptyPart.y() * 15, 0.01);
 
-    for (int click = 0; click < 8; ++click)
-        form3.Command2_Click();
-    EXPECT_NEAR(image.Width(), 5 * baseWidth, 0.01);
-    EXPECT_NEAR(image.Height(), 5 * baseHeight, 0.5);
-    EXPECT_NEAR(image.Left() + image.Width() / 2, centre.x(), 0.01);
-    EXPECT_NEAR(image.Top() + image.Height() / 2, centre.y(), 0.01);
-    EXPECT_EQ(image.size(), twips::toPixels(0, 0, image.Width(), image.Height()).size());
-
-    const QRectF atNine(image.Left(), image.Top(), image.Width(), image.Height());
-    form3.Command2_Click();
-    EXPECT_EQ(QRectF(image.Left(), image.Top(), image.Width(), image.Height()), atNine);
-}
-
-TEST_F(Form3Test, ZoomOutStopsAtHalfTheBaseSize)
-{
-    Form3& form3 = openDialog();
-    ImageControl& image = *form3.Image1;
-    const float baseWidth = Module1::prevwidth;
-    const float baseHeight = float(Module1::prevheight);
-    const float startHeight = image.Height();
-
-    form3.Command3_Click();
-    EXPECT_NEAR(image.Width(), baseWidth / 2, 0.01);
-    EXPECT_NEAR(image.Height(), startHeight - baseHeight / 2, 0.01);
-    EXPECT_NEAR(image.Height(), baseHeight / 2, 0.5);
-    EXPECT_NEAR(image.Left(), 720 + baseWidth / 4, 0.01);
-    EXPECT_NEAR(image.Top(), 360 + baseHeight / 4, 0.01);
-    const QRectF atZero(image.Left(), image.Top(), image.Width(), image.Height());
-    form3.Command3_Click();
-    EXPECT_EQ(QRectF(image.Left(), image.Top(), image.Width(), image.Height()), atZero);
-}
-
-TEST_F(Form3Test, ZoomingInAndOutReturnsToTheFormerSizeAndPlace)
-{
-    Form3& form3 = openDialog();
-    ImageControl& image = *form3.Image1;
-    form3.Frame2_DragDrop(&image, 1000, 900);
-    const QRect placed = image.geometry();
     const QRectF former(image.Left(), image.Top(), image.Width(), image.Height());
-
-    for (int click = 0; click < 5; ++click)
+    const QRect placed = image.geometry();
+    const auto zoomed = [&](int steps) { // each step adds half the base size
+        QRectF box(QPointF(), former.size() + QSizeF(Module1::prevwidth, Module1::prevheight) * steps / 2);
+        box.moveCenter(former.center());
+        return box;
+    };
+    for (int click = 0; click < 9; ++click) // the last one is past the limit
         form3.Command2_Click();
-    EXPECT_NE(image.geometry(), placed);
-    for (int click = 0; click < 5; ++click)
+    EXPECT_LT(distance(image, zoomed(8)), 0.01);
+    for (int click = 0; click < 10; ++click) // the last one is past the limit
         form3.Command3_Click();
-    EXPECT_NEAR(image.Left(), former.x(), 0.01);
-    EXPECT_NEAR(image.Top(), former.y(), 0.01);
-    EXPECT_NEAR(image.Width(), former.width(), 0.01);
-    EXPECT_NEAR(image.Height(), former.height(), 0.01);
+    EXPECT_LT(distance(image, zoomed(-1)), 0.01);
+    form3.Command2_Click();
+    EXPECT_LT(distance(image, former), 0.01);
     EXPECT_EQ(image.geometry(), placed);
 }
 
-TEST_F(Form3Test, ZoomedInPreviewIsDecodedLargeEnoughNotToBeBlownUp)
+TEST_F(SaveDialogTest, SaveFileDialogProposesThePictureOrForARootFolderTheProgramsFolder)
 {
-    // A large picture: the preview is decoded at a fraction of it, but never
-    // smaller than the largest zoom shows it.
-    showPicture(photoLikePicture(2400, 1600));
-    Form3& form3 = openDialog();
-    const QSize decoded = form3.Image1->picture().size();
-    EXPECT_LT(decoded.width(), 2400);
-    for (int click = 0; click < 8; ++click)
-        form3.Command2_Click();
-    EXPECT_GE(decoded.width(), form3.Image1->width() * form3.Image1->devicePixelRatioF());
-    EXPECT_GE(decoded.height(), form3.Image1->height() * form3.Image1->devicePixelRatioF());
-}
-
-class Form3DragTest : public SaveDialogTest {
-protected:
-    // Presses the left button on Image1 at `grab`, moves and releases at
-    // `drop` (both in Frame2's pixels), as the mouse would.
-    void drag(Form3& form3, QPoint grab, QPoint drop)
-    {
-        ImageControl* image = form3.Image1;
-        const auto send = [image](QEvent::Type type, QPoint inFrame, Qt::MouseButton button, Qt::MouseButtons held) {
-            const QPointF local = image->mapFrom(image->parentWidget(), QPointF(inFrame));
-            QMouseEvent event(type, local, image->mapToGlobal(local), button, held, Qt::NoModifier);
-            QApplication::sendEvent(image, &event);
-        };
-        send(QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseMove, (grab + drop) / 2, Qt::NoButton, Qt::LeftButton);
-        send(QEvent::MouseMove, drop, Qt::NoButton, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, drop, Qt::LeftButton, Qt::NoButton);
+    const QString picture = Module1::curpath;
+    for (const auto& [curpath, proposed] : {std::pair(picture, picture), std::pair(QStringLiteral("/"), App::Path())}) {
+        Module1::curpath = curpath;
+        dialogs_->answerSave({});
+        openDialog().Command1_Click();
+        const SaveFileRequest& request = dialogs_->last().request;
+        EXPECT_EQ(std::tie(request.initDir, request.fileName), std::tie(proposed, proposed));
+        EXPECT_EQ(std::tie(request.flags, request.filterIndex), std::tuple(4, 1));
+        EXPECT_EQ(request.filter, QStringLiteral("JPEG (*.jpg)|*.jpg|きりファイル？ (*.kir)|*.kir|"));
     }
-};
-
-TEST_F(Form3DragTest, DropOnTheFrameCentresThePreviewOnTheDropPoint)
-{
-    Form3& form3 = openDialog();
-    ImageControl& image = *form3.Image1;
-    const QPoint grab = image.geometry().topLeft() + QPoint(3, 3);
-    const QPoint drop(image.geometry().right() + 20, 10); // an empty part of the frame
-
-    drag(form3, grab, drop);
-    EXPECT_NEAR(image.Left() + image.Width() / 2, drop.x() * 15, 0.01);
-    EXPECT_NEAR(image.Top() + image.Height() / 2, drop.y() * 15, 0.01);
 }
 
-TEST_F(Form3DragTest, DropOnThePreviewItselfOrOutsideTheFrameLeavesItInPlace)
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNameAndOverAnOldFile)
 {
-    Form3& form3 = openDialog();
-    ImageControl& image = *form3.Image1;
-    const QRect start = image.geometry();
-
-    drag(form3, start.topLeft() + QPoint(2, 2), start.center()); // onto itself
-    EXPECT_EQ(image.geometry(), start);
-    drag(form3, start.topLeft() + QPoint(2, 2), start.topLeft() + QPoint(2, 2)); // a plain click
-    EXPECT_EQ(image.geometry(), start);
-    const QPoint overSaveButton = form3.Frame2->mapFrom(&form3, form3.Command1->geometry().center());
-    drag(form3, start.topLeft() + QPoint(2, 2), overSaveButton);
-    EXPECT_EQ(image.geometry(), start);
+    for (const QString& target : {scratch_.filePath("saved.jpg"), scratch_.filePath("saved.kir"), Module1::curpath}) {
+        SCOPED_TRACE(target.toStdString());
+        Form3& form3 = openDialog();
+        QTest::keyClick(form3.HScroll1, Qt::Key_Right);
+        dialogs_->answerSave(target);
+        if (target == Module1::curpath) // the proposed name, whatever its extension
+            dialogs_->answerMessage(MsgBoxResult::Ok);
+        // The windows are usable again by the time the outcome shows.
+        dialogs_->whileNextMessageOpen([&] { EXPECT_TRUE(othersEnabled() && !form3.isVisible()); }).answerMessage();
+        form3.Command1_Click();
+        const ScriptedDialogs::Box& box = dialogs_->last();
+        EXPECT_EQ(std::tie(box.text, box.title, box.style),
+                  std::tuple(QStringLiteral("JPEG変換完了♪"), QStringLiteral("保存情況"), MsgBoxStyle::OkOnly));
+        EXPECT_EQ(fileBytes(target), encoded(51));
+    }
+    const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
+    EXPECT_EQ(std::tie(question.text, question.title), std::tuple(overwriteQuestion, QStringLiteral("photo.bmp")));
+    EXPECT_EQ(QImage(scratch_.filePath("saved.kir"), "JPEG").size(), QSize(320, 240));
+    EXPECT_EQ(form1.File1->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
 }
 
-TEST_F(Form3DragTest, DropPositionIsNotLimitedToTheVisibleFrame)
+TEST_F(SaveDialogTest, EveryWayOutOfTheDialogEnablesTheOtherWindows)
 {
-    Form3& form3 = openDialog();
-    form3.Frame2_DragDrop(form3.Image1, 0, 0);
-    EXPECT_FLOAT_EQ(form3.Image1->Left(), -form3.Image1->Width() / 2);
-    EXPECT_FLOAT_EQ(form3.Image1->Top(), -form3.Image1->Height() / 2);
-    EXPECT_LT(form3.Image1->x(), 0);
+    const QByteArray picture = fileBytes(Module1::curpath);
+    const auto save = [&](Form3& form3, const QString& target, int answer = MsgBoxResult::Ok) {
+        dialogs_->answerSave(target).answerMessage(answer);
+        form3.Command1_Click();
+    };
+    const struct { const char* name; std::function<void(Form3&)> leave; QString report; } ways[] = {
+        {"キャンセル", [](Form3& form3) { form3.Command4_Click(); }, {}},
+        {"close box", [](Form3& form3) { EXPECT_TRUE(form3.close()); }, {}},
+        {"save-file dialog cancelled", [&](Form3& form3) { dialogs_->answerSave({}); form3.Command1_Click(); }, {}},
+        {"overwrite declined", [&](Form3& form3) { save(form3, Module1::curpath, MsgBoxResult::Cancel); },
+         overwriteQuestion},
+        {"encoder failure", [&](Form3& form3) { save(form3, scratch_.filePath("none/x.jpg")); }, "ファイルがオープンできません"},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        Form3& form3 = openDialog();
+        ASSERT_TRUE(othersEnabled(false));
+        const int messages = dialogs_->messageCount();
+        way.leave(form3);
+        EXPECT_EQ(forms::loaded<Form3>(), nullptr);
+        EXPECT_TRUE(othersEnabled());
+        // The double fails on any box not scripted here.
+        EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
+    }
+    EXPECT_EQ(fileBytes(Module1::curpath), picture);
 }
 
-TEST_F(Form3Test, CancelUnloadsTheDialogAndReenablesEveryWindow)
+TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailSafely)
 {
-    forms::get<frmAbout>().show();
-    Form3& form3 = openDialog();
-    ASSERT_TRUE(otherWindowsDisabled());
-    form3.Command4_Click();
-    EXPECT_EQ(forms::loaded<Form3>(), nullptr);
-    EXPECT_FALSE(form3.isVisible());
-    EXPECT_TRUE(otherWindowsEnabled());
-    EXPECT_TRUE(form1.isVisible());
-    EXPECT_TRUE(QFile::exists(previewPath()));
-    EXPECT_TRUE(dialogs_->boxes().empty());
-}
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.jpg"));
+    const QImage original = testPicture(1600, 1200);
+    ASSERT_EQ(DCSavetoJPEG(original, 1600, 1200, path, 90, 0), 0);
+    const QImage preview = loadPreviewPicture(path, QSize(300, 200));
+    ASSERT_EQ(preview.size(), QSize(400, 300));
+    // Compared in 10 x 10 pixel cells: colours and layout count, JPEG noise does not.
+    const QImage a = preview.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage b = original.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int largest = 0;
+    for (int i = 0; i < 40 * 30; ++i) {
+        const QRgb p = a.pixel(i % 40, i / 40), q = b.pixel(i % 40, i / 40);
+        largest = std::max(
+            {largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+    }
+    EXPECT_LE(largest, 24);
+    EXPECT_EQ(loadPreviewPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
 
-TEST_F(Form3Test, CloseBoxActsAsCancel)
-{
-    forms::get<frmAbout>().show();
-    Form3& form3 = openDialog();
-    EXPECT_TRUE(form3.close());
-    EXPECT_EQ(forms::loaded<Form3>(), nullptr);
-    EXPECT_TRUE(otherWindowsEnabled());
-    EXPECT_TRUE(dialogs_->boxes().empty());
+    // Foreign and cut files fail as the picture loader's do, whatever the scale.
+    const auto errorOf = [&](QSize cover) {
+        try { loadPreviewPicture(path, cover); } catch (const RunTimeError& error) { return error.number(); }
+        return 0;
+    };
+    const QByteArray whole = fileBytes(path);
+    for (const QByteArray& broken :
+         {QByteArray("just some text"), whole.left(3), whole.left(whole.size() / 2), whole.left(whole.size() - 200)}) {
+        SCOPED_TRACE(broken.size());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(broken) == broken.size() && file.flush());
+        for (const QSize cover : {QSize(80, 60), QSize(1600, 1200)})
+            EXPECT_EQ(errorOf(cover), RunTimeError::InvalidPicture);
+    }
 }
 
 } // namespace
