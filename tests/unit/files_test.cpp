@@ -145,7 +145,7 @@ TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
     EXPECT_EQ(LoadPicture(write("photo.kir", jpg)).format(), QImage::Format_RGB32);
 }
 
-TEST_F(Files, BadFilesFailWithTheirNumbersBeforeTakingMemory)
+TEST_F(Files, BadFilesFailWithTheirNumbers)
 {
     const QByteArray random(reinterpret_cast<const char*>(noise(50, 25).constBits()), 5000);
     const QByteArray baseline = encoded(noise(256, 256), "JPG"), progressive = encoded(noise(256, 256), "JPG", true);
@@ -299,7 +299,7 @@ TEST_F(Files, NamesAsPeopleHaveThemAreListedLoadedAndDeleted)
 TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
 {
     // Cut, overlong, surrogate, beyond-range, valid four-byte sequences; every single byte.
-    QList<QByteArray> names = {"\xE5\x86", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x90\x82\x80",
+    QList<QByteArray> names = {"\xE5\x86", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x90\x82\x80",
                                "\xE5\x86\x99\xFF\xE5\x86\x99", "\x80\x80\x80"};
     for (int byte = 1; byte < 256; ++byte)
         names += QByteArray("x") + char(byte) + "y";
@@ -352,8 +352,8 @@ TEST_F(Texts, DateTextIsShortDateAndLongTimeWithoutZoneAndAtMidnightTheDateAlone
     use(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(dateText(at(14, 36, 12)), "5/20/00 2:36:12 PM");
     EXPECT_EQ(dateText(at(0, 0, 0)), "5/20/00");
-    use(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(dateText(at(2, 36, 12)), "20.05.00 02:36:12");
+    use(QLocale::French, QLocale::Canada); // seconds and no zone where the short time has words
+    EXPECT_EQ(dateText(at(2, 36, 12)), "2000-05-20 02 h 36 min 12 s");
 }
 
 } // namespace
