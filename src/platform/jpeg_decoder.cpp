@@ -58,11 +58,21 @@ bool meansDamage(int code)
     }
 }
 
+// A file that lacks only its end marker runs out while the last row of
+// blocks is decoded; every pixel is there, so that one end is not damage.
+bool endsInLastBlockRow(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor || cinfo->err->msg_code != JWRN_JPEG_EOF)
+        return false;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    return d->output_height > 0 && d->output_height - d->output_scanline <= JDIMENSION(d->max_v_samp_factor * DCTSIZE);
+}
+
 void onMessage(j_common_ptr cinfo, int level)
 {
     if (level >= 0) // trace messages
         return;
-    if (meansDamage(cinfo->err->msg_code)) {
+    if (meansDamage(cinfo->err->msg_code) && !endsInLastBlockRow(cinfo)) {
         auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
         errors->damaged = true;
         (*cinfo->err->format_message)(cinfo, errors->message);

@@ -143,6 +143,11 @@ TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
             EXPECT_TRUE(near(picture.pixel(15, 10), bytes.startsWith("GIF") ? QColor(Qt::red) : QColor(200, 30, 40))) << name;
         }
     EXPECT_EQ(LoadPicture(write("photo.kir", jpg)).format(), QImage::Format_RGB32);
+    // A file that lacks only its end marker holds every pixel and loads.
+    const QImage photo = noise(333, 250);
+    const QByteArray whole = encoded(photo, "JPG");
+    ASSERT_TRUE(whole.endsWith("\xff\xd9"));
+    EXPECT_EQ(LoadPicture(write("no-end.jpg", whole.chopped(2))).size(), photo.size());
 }
 
 TEST_F(Files, BadFilesFailWithTheirNumbers)
