@@ -187,6 +187,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
                          QStringLiteral("ファイルの保存"), MsgBoxStyle::Exclamation));
     EXPECT_EQ(forms::loaded<Form3>(), nullptr);
     EXPECT_TRUE(othersEnabled());
+    EXPECT_EQ(form1.MousePointer(), 0);
 
     App::setPath(folder);
     Form3& form3 = openDialog();
@@ -197,8 +198,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     EXPECT_EQ(after, encoded(51));
     EXPECT_EQ(form3.Label5->text(), sizeText(after.size()));
     EXPECT_NE(form3.Image1->picture().cacheKey(), firstPicture);
-    // Every key moves one step toward its own side.
-    const std::pair<Qt::Key, int> presses[] = {
+    const std::pair<Qt::Key, int> presses[] = { // every key moves one step toward its own side
         {Qt::Key_Down, 52}, {Qt::Key_PageDown, 53}, {Qt::Key_Left, 52}, {Qt::Key_Up, 51}, {Qt::Key_PageUp, 50}};
     for (const auto& [key, value] : presses) {
         QTest::keyClick(form3.HScroll1, key);
