@@ -28,7 +28,7 @@
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "forms/save/form3.h"
-#include "forms/save/preview_picture.h"
+#include "platform/picture_loader.h"
 #include "platform/app.h"
 #include "platform/picture_loader.h"
 
@@ -165,7 +165,7 @@ int main(int argc, char** argv)
          [&] { DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
         {"preview reload alone (scaled decode)",
          [&] {
-             if (loadPreviewPicture(naivePath, decodedSize).isNull())
+             if (LoadPicture(naivePath, decodedSize).isNull())
                  std::abort();
          }},
     };

@@ -80,7 +80,7 @@ void onMessage(j_common_ptr cinfo, int level)
     }
 }
 
-// The two steps below run under setjmp. They hold no C++ objects with
+// The steps below run under setjmp. They hold no C++ objects with
 // destructors, so a jump out of libjpeg skips nothing.
 
 bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, std::FILE* file)
@@ -90,6 +90,15 @@ bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, std::FILE* 
     jpeg_stdio_src(&cinfo, file);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    return true;
+}
+
+// The size the picture decodes at, after any scaling.
+bool outputSize(jpeg_decompress_struct& cinfo, ErrorManager& errors)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_calc_output_dimensions(&cinfo);
     return true;
 }
 
@@ -251,7 +260,16 @@ public:
 
 } // namespace
 
-QImage decodeJpeg(std::FILE* file)
+int jpegScaleEighths(QSize full, QSize cover)
+{
+    auto side = [](int length, int eighths) { return (length * eighths + 7) / 8; };
+    for (int eighths = 1; eighths < 8; ++eighths)
+        if (side(full.width(), eighths) >= cover.width() && side(full.height(), eighths) >= cover.height())
+            return eighths;
+    return 8;
+}
+
+QImage decodeJpeg(std::FILE* file, QSize cover)
 {
     Decompressor jpeg;
     jpeg_decompress_struct& cinfo = jpeg.cinfo;
@@ -259,6 +277,10 @@ QImage decodeJpeg(std::FILE* file)
         jpeg.fail();
     if (!picture_limits::allows(cinfo.image_width, cinfo.image_height))
         throw RunTimeError(RunTimeError::InvalidPicture, "JPEG: picture size beyond the limit");
+    if (cover.isValid()) {
+        cinfo.scale_num = unsigned(jpegScaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), cover));
+        cinfo.scale_denom = 8;
+    }
 
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     // libjpeg-turbo writes 0xFF into the X byte, which is what RGB32 wants.
@@ -269,7 +291,9 @@ QImage decodeJpeg(std::FILE* file)
 #endif
 
     const int orientation = exifOrientationOf(cinfo);
-    const int width = int(cinfo.image_width), height = int(cinfo.image_height);
+    if (!outputSize(cinfo, jpeg.errors))
+        jpeg.fail();
+    const int width = int(cinfo.output_width), height = int(cinfo.output_height);
     QImage picture = turns(orientation) ? QImage(height, width, QImage::Format_RGB32)
                                         : QImage(width, height, QImage::Format_RGB32);
     if (picture.isNull())

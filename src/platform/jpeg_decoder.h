@@ -10,4 +10,11 @@
 // 481 for data that is not a whole JPEG picture (a truncated or damaged
 // stream fails rather than showing grey blocks), for a size beyond
 // picture_limits; 7 when memory runs out.
-QImage decodeJpeg(std::FILE* file);
+//
+// With a valid `cover`, the stream is decoded with libjpeg's DCT scaling at
+// the smallest eighth of its size that still covers `cover` both ways, which
+// costs a fraction of a full decode.
+QImage decodeJpeg(std::FILE* file, QSize cover = QSize());
+
+// The scale in eighths (1 to 8) at which a picture of `full` pixels covers `cover`.
+int jpegScaleEighths(QSize full, QSize cover);

@@ -38,13 +38,13 @@ PictureKind kindOf(const QByteArray& head)
 
 [[noreturn]] void notAPicture(const char* why) { throw RunTimeError(RunTimeError::InvalidPicture, why); }
 
-QImage loadJpeg(ReadOnlyFile& file)
+QImage loadJpeg(ReadOnlyFile& file, QSize cover)
 {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(::fdopen(file.descriptor(), "rb"), &std::fclose);
     if (!stream)
         throw RunTimeError(RunTimeError::OutOfMemory, "cannot open a stream on the file");
     file.release(); // the stream owns the descriptor now
-    return decodeJpeg(stream.get());
+    return decodeJpeg(stream.get(), cover);
 }
 
 // Qt's readers take BMP and GIF. Their own allocation limit is raised to the
@@ -81,13 +81,13 @@ QImage loadWithQt(ReadOnlyFile& file, const char* format)
 
 } // namespace
 
-QImage LoadPicture(const QString& path)
+QImage LoadPicture(const QString& path, QSize cover)
 {
     try {
         ReadOnlyFile file(path);
         switch (kindOf(file.peek(0, 18))) {
         case PictureKind::Jpeg:
-            return loadJpeg(file);
+            return loadJpeg(file, cover);
         case PictureKind::Bmp:
             return loadWithQt(file, "bmp");
         case PictureKind::Gif:

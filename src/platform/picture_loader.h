@@ -12,4 +12,9 @@
 // Throws RunTimeError: 53 when the file is missing, 75 when it cannot be read
 // (no permission, a folder, a device), 481 for an empty, truncated or corrupt
 // file or one that claims a size beyond picture_limits, 7 when memory runs out.
-QImage LoadPicture(const QString& path);
+//
+// A picture shown only small can be loaded with a `cover` size in pixels: a
+// JPEG is then decoded at the smallest eighth of its size that still covers
+// it both ways (libjpeg's DCT scaling, a fraction of a full decode). Other
+// kinds load at full size.
+QImage LoadPicture(const QString& path, QSize cover = QSize());

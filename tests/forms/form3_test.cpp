@@ -19,7 +19,7 @@
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "forms/save/form3.h"
-#include "forms/save/preview_picture.h"
+#include "platform/picture_loader.h"
 #include "platform/app.h"
 #include "platform/file_list_box.h"
 #include "platform/files.h"
@@ -325,7 +325,7 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
     const QImage original = testPicture(1600, 1200);
     ASSERT_EQ(DCSavetoJPEG(original, 1600, 1200, path, 90, 0), 0);
-    const QImage preview = loadPreviewPicture(path, QSize(300, 200));
+    const QImage preview = LoadPicture(path, QSize(300, 200));
     ASSERT_EQ(preview.size(), QSize(400, 300));
     // Compared in 10 x 10 pixel cells: colours and layout count, JPEG noise does not.
     const QImage a = preview.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -337,11 +337,11 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
             {largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
     }
     EXPECT_LE(largest, 24);
-    EXPECT_EQ(loadPreviewPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
+    EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
 
     // Foreign and cut files fail as the picture loader's do, whatever the scale.
     const auto errorOf = [&](QSize cover) {
-        try { loadPreviewPicture(path, cover); } catch (const RunTimeError& error) { return error.number(); }
+        try { LoadPicture(path, cover); } catch (const RunTimeError& error) { return error.number(); }
         return 0;
     };
     const QByteArray whole = fileBytes(path);

@@ -11,8 +11,8 @@
 #include "app/module1.h"
 #include "encoder/save_jpg.h"
 #include "forms/image/form2.h"
-#include "forms/save/preview_picture.h"
 #include "platform/files.h"
+#include "platform/picture_loader.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
 
@@ -48,7 +48,7 @@ void Form3::showPreview()
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    const QImage picture = loadPreviewPicture(path, cover);
+    const QImage picture = LoadPicture(path, cover);
     const QString size = sizeText(FileLen(path));
     Image1->setPicture(picture);
     Label5->setText(size);
