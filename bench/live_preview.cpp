@@ -22,76 +22,19 @@
 
 #include <jpeglib.h>
 
+#include "bench_support.h"
 #include "app/forms.h"
 #include "app/module1.h"
 #include "encoder/save_jpg.h"
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "forms/save/form3.h"
-#include "platform/picture_loader.h"
 #include "platform/app.h"
 #include "platform/picture_loader.h"
 
 namespace {
 
-constexpr int photoWidth = 5472; // a 20-megapixel 3:2 camera frame
-constexpr int photoHeight = 3648;
-
-// Smooth light, large soft shapes, mid-scale texture and sensor noise, all
-// deterministic, so the coded data is about as dense as a photo's.
-QImage photoLikePicture()
-{
-    QImage picture(photoWidth, photoHeight, QImage::Format_RGB32);
-    std::uint32_t seed = 2024;
-    for (int y = 0; y < photoHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        const int sky = 200 - 120 * y / photoHeight;
-        for (int x = 0; x < photoWidth; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = int(seed >> 26) - 32;
-            const int blob = ((x / 700 + y / 500) % 3) * 40;
-            const int texture = ((x * 7 + y * 3) / 11 % 23) + ((x ^ y) / 5 % 9);
-            const int r = 60 + 120 * x / photoWidth + blob + texture + noise;
-            const int g = 90 + blob / 2 + texture + noise;
-            const int b = sky + texture / 2 + noise;
-            line[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
-        }
-    }
-    return picture;
-}
-
-// libjpeg-turbo on its own, fed the picture's rows in place.
-void bareEncode(const QImage& picture)
-{
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr errors {};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(picture.width());
-    cinfo.image_height = JDIMENSION(picture.height());
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 50, TRUE);
-    cinfo.optimize_coding = TRUE;
-    cinfo.comp_info[0].h_samp_factor = 2; // 4:2:0
-    cinfo.comp_info[0].v_samp_factor = 2;
-    jpeg_start_compress(&cinfo, TRUE);
-    JSAMPROW rows[16];
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int first = int(cinfo.next_scanline);
-        const int count = std::min(16, picture.height() - first);
-        for (int i = 0; i < count; ++i)
-            rows[i] = const_cast<JSAMPROW>(picture.constScanLine(first + i));
-        jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-}
+using namespace bench;
 
 struct Measure {
     const char* name;
@@ -120,7 +63,7 @@ int main(int argc, char** argv)
     App::setLockFolder(folder.path());
 
     std::printf("Generating a %d x %d photo-like picture...\n", photoWidth, photoHeight);
-    const QImage picture = photoLikePicture();
+    const QImage picture = photo();
 
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
@@ -145,7 +88,7 @@ int main(int argc, char** argv)
     int quality = 50;
     const QString naivePath = folder.filePath(QStringLiteral("naive.jpg"));
     std::vector<Measure> measures = {
-        {"bare libjpeg-turbo encoding to memory", [&] { bareEncode(picture); }},
+        {"bare libjpeg-turbo encoding to memory", [&] { bareToMemory(picture, true); }},
         {"one slider step on the save dialog",
          [&] {
              // Back and forth between 51 and 52, so every step is a change.

@@ -1,0 +1,119 @@
+#pragma once
+
+// What the benchmarks share: a 20-megapixel photo-like picture and bare
+// libjpeg-turbo compression of it, fed the picture's rows in place, as any
+// program using it well would.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include <QImage>
+
+#include <jpeglib.h>
+
+namespace bench {
+
+constexpr int photoWidth = 5472; // a 20-megapixel 3:2 camera frame
+constexpr int photoHeight = 3648;
+constexpr int quality = 50;
+
+// A deterministic random lattice, smoothly interpolated: texture at one scale.
+class ValueNoise {
+public:
+    ValueNoise(int cell, std::uint32_t seed)
+        : cell_(cell)
+        , columns_(photoWidth / cell + 2)
+    {
+        values_.resize(std::size_t(columns_) * (photoHeight / cell + 2));
+        for (float& value : values_) {
+            seed = seed * 1664525u + 1013904223u;
+            value = float(seed >> 8) / float(1u << 24) - 0.5f;
+        }
+    }
+
+    float at(int x, int y) const
+    {
+        const float fx = float(x % cell_) / cell_;
+        const float fy = float(y % cell_) / cell_;
+        const float sx = fx * fx * (3 - 2 * fx);
+        const float sy = fy * fy * (3 - 2 * fy);
+        const std::size_t i = std::size_t(y / cell_) * columns_ + x / cell_;
+        const float top = values_[i] + (values_[i + 1] - values_[i]) * sx;
+        const float bottom = values_[i + columns_] + (values_[i + columns_ + 1] - values_[i + columns_]) * sx;
+        return top + (bottom - top) * sy;
+    }
+
+private:
+    int cell_;
+    int columns_;
+    std::vector<float> values_;
+};
+
+// Sky-to-ground light, objects and surfaces at several scales, and sensor
+// noise, so the entropy-coded data is about as dense as a real photo's.
+inline QImage photo()
+{
+    const ValueNoise shapes(384, 1), surfaces(32, 2), grain(4, 3), fine(2, 4);
+    QImage picture(photoWidth, photoHeight, QImage::Format_RGB32);
+    std::uint32_t seed = 99;
+    for (int y = 0; y < photoHeight; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const float height = float(y) / photoHeight;
+        for (int x = 0; x < photoWidth; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const float noise = float(int(seed >> 28) - 8);
+            const float shape = shapes.at(x, y) * 160;
+            const float surface = surfaces.at(x, y) * 60 + grain.at(x, y) * 40 + fine.at(x, y) * 24;
+            const float r = 90 + 80 * height + shape + surface + noise;
+            const float g = 120 + 40 * height + shape * 0.8f + surface + noise;
+            const float b = 200 - 110 * height + shape * 0.5f + surface * 0.7f + noise;
+            line[x] = qRgb(std::clamp(int(r), 0, 255), std::clamp(int(g), 0, 255),
+                           std::clamp(int(b), 0, 255));
+        }
+    }
+    return picture;
+}
+
+// libjpeg-turbo on its own, fed the picture's rows in place, as any program
+// using it well would.
+inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo)
+{
+    cinfo.image_width = JDIMENSION(picture.width());
+    cinfo.image_height = JDIMENSION(picture.height());
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = optimize ? TRUE : FALSE;
+    cinfo.comp_info[0].h_samp_factor = 2;
+    cinfo.comp_info[0].v_samp_factor = 2;
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPROW rows[16];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = int(cinfo.next_scanline);
+        const int count = std::min(16, picture.height() - first);
+        for (int i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(picture.constScanLine(first + i));
+        jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
+    }
+    jpeg_finish_compress(&cinfo);
+}
+
+inline std::size_t bareToMemory(const QImage& picture, bool optimize)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    bareCompress(picture, optimize, cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return size;
+}
+
+} // namespace bench
