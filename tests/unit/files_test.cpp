@@ -1,7 +1,5 @@
-// Files as the browser meets them: pictures loaded by their content, bad
-// files that fail with their numbers and no harm, EXIF orientation, file
-// information and deletion, names as people have them (bytes that are not
-// UTF-8 included), and the size and date texts.
+// Files as the browser meets them: loading by content, bad files, EXIF orientation, file
+// information and deletion, names as people have them, and the size and date texts.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,16 +32,15 @@ namespace {
 // The picture in one of Qt's formats ("JPG", "BMP", "PNG").
 QByteArray encoded(const QImage& picture, const char* format, bool progressive = false)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     QImageWriter writer(&buffer, format);
     writer.setProgressiveScanWrite(progressive);
-    return buffer.open(QIODevice::WriteOnly) && writer.write(picture) ? bytes : QByteArray();
+    return buffer.open(QIODevice::WriteOnly) && writer.write(picture) ? buffer.data() : QByteArray();
 }
 
-// A GIF with the palette white, red, blue, green; each frame is one colour
-// index, coded in three-bit LZW codes. The header may claim another size than
-// the data holds.
+// A GIF with the palette white, red, blue, green; each frame is one colour index, every
+// pixel a clear code and the colour (three bits each, so the table never grows; w * h a
+// multiple of 4, so four pixels fill three bytes). The header may claim another size.
 QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = {})
 {
     claimed = claimed.isEmpty() ? QSize(w, h) : claimed;
@@ -51,17 +48,8 @@ QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = 
     const QByteArray size = u16(claimed.width()) + u16(claimed.height());
     QByteArray out = "GIF89a" + size + QByteArray("\x91\0\0\xFF\xFF\xFF\xFF\0\0\0\0\xFF\0\xFF\0", 15);
     for (int colour : frames) {
-        QByteArray data;
-        quint64 bits = 0;
-        int count = 0;
-        const auto put = [&](quint64 codes, int width) {
-            for (bits |= codes << count, count += width; count >= 8; count -= 8, bits >>= 8)
-                data += char(bits);
-        };
-        for (qint64 i = 0; i < qint64(w) * h; ++i)
-            put(4 | colour << 3, 6); // clear, then the colour: the table never grows
-        put(5, 3);                   // end
-        data += count > 0 ? QByteArray(1, char(bits)) : QByteArray();
+        const int code = 4 | colour << 3, four = code | code << 6 | code << 12 | code << 18;
+        const QByteArray data = (u16(four) + char(four >> 16)).repeated(qsizetype(w) * h / 4) + '\5'; // then the end
         out += QByteArray("\x2C\0\0\0\0", 5) + size + QByteArray("\0\x02", 2);
         for (qsizetype i = 0; i < data.size(); i += 255)
             out += char(qMin<qsizetype>(255, data.size() - i)) + data.mid(i, 255);
@@ -77,13 +65,6 @@ QByteArray exifSegment(int orientation, bool bigEndian)
                                 : QByteArray("II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\0\0\0\0\0\0\0\0", 26);
     tiff[bigEndian ? 19 : 18] = char(orientation);
     return QByteArray("\xFF\xE1\0\x22", 4) + QByteArray("Exif\0\0", 6) + tiff;
-}
-
-QImage filled(int w, int h, QColor colour)
-{
-    QImage picture(w, h, QImage::Format_RGB32);
-    picture.fill(colour);
-    return picture;
 }
 
 // Noise, so coded data is large and any misplaced pixel shows.
@@ -121,12 +102,8 @@ protected:
     template <typename Step>
     static int errorOf(Step step)
     {
-        try {
-            step();
-            return 0;
-        } catch (const RunTimeError& error) {
-            return error.number();
-        }
+        try { step(); } catch (const RunTimeError& error) { return error.number(); }
+        return 0;
     }
     static int loadError(const QString& path) { return errorOf([&] { LoadPicture(path); }); }
     QTemporaryDir folder;
@@ -134,40 +111,34 @@ protected:
 
 TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
 {
-    const QImage red = filled(30, 20, QColor(200, 30, 40));
-    const QByteArray jpg = encoded(red, "JPG"), twoFrames = gif(30, 20, {1, 2});
+    QImage red(30, 20, QImage::Format_RGB32);
+    red.fill(QColor(200, 30, 40));
     for (const char* name : {"a.bmp", "a.jpg", "a.kir", "a"})
-        for (const QByteArray& bytes : {encoded(red, "BMP"), jpg, twoFrames}) {
+        for (const QByteArray& bytes : {encoded(red, "BMP"), encoded(red, "JPG"), gif(30, 20, {1, 2})}) {
             const QImage picture = LoadPicture(write(name, bytes));
             ASSERT_EQ(picture.size(), QSize(30, 20)) << name;
             EXPECT_TRUE(near(picture.pixel(15, 10), bytes.startsWith("GIF") ? QColor(Qt::red) : QColor(200, 30, 40))) << name;
         }
-    EXPECT_EQ(LoadPicture(write("photo.kir", jpg)).format(), QImage::Format_RGB32);
     // A file that lacks only its end marker holds every pixel and loads.
-    const QImage photo = noise(333, 250);
-    const QByteArray whole = encoded(photo, "JPG");
-    ASSERT_TRUE(whole.endsWith("\xff\xd9"));
-    EXPECT_EQ(LoadPicture(write("no-end.jpg", whole.chopped(2))).size(), photo.size());
+    EXPECT_EQ(LoadPicture(write("no-end.jpg", encoded(noise(333, 250), "JPG").chopped(2))).size(), QSize(333, 250));
 }
 
 TEST_F(Files, BadFilesFailWithTheirNumbers)
 {
     const QByteArray random(reinterpret_cast<const char*>(noise(50, 25).constBits()), 5000);
     const QByteArray baseline = encoded(noise(256, 256), "JPG"), progressive = encoded(noise(256, 256), "JPG", true);
-    const QByteArray jpg = encoded(filled(16, 16, Qt::red), "JPG"), bmp = encoded(noise(64, 64), "BMP");
+    const QByteArray jpg = encoded(noise(16, 16), "JPG"), bmp = encoded(noise(64, 64), "BMP");
     const QByteArray gif64 = gif(64, 64, {1});
     const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5; // the frame's height, then width
     const struct { const char* name; QByteArray bytes; } invalid[] = {
-        {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random},
+        {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random}, {"a.png", encoded(noise(8, 8), "PNG")},
         {"half.jpg", baseline.left(baseline.size() / 2)}, {"header.jpg", baseline.left(300)},
-        {"halfprog.jpg", progressive.left(progressive.size() / 2)},
-        {"half.gif", gif64.left(gif64.size() / 2)}, {"screen.gif", gif64.left(10)},
-        {"half.bmp", bmp.chopped(100)}, {"head.bmp", bmp.left(20)},
+        {"halfprog.jpg", progressive.left(progressive.size() / 2)}, {"half.gif", gif64.left(gif64.size() / 2)},
+        {"screen.gif", gif64.left(10)}, {"half.bmp", bmp.chopped(100)}, {"head.bmp", bmp.left(20)},
         {"huge.jpg", QByteArray(jpg).replace(sof, 4, "\xEA\x60\xEA\x60")},  // 60000 x 60000
         {"large.jpg", QByteArray(jpg).replace(sof, 4, "\x4E\x20\x4E\x20")}, // 400 megapixels
         {"huge.gif", gif(16, 16, {1}, QSize(60000, 60000))},
         {"huge.bmp", QByteArray(bmp).replace(18, 8, QByteArray("\x60\xEA\0\0\x60\xEA\0\0", 8))},
-        {"a.png", encoded(noise(8, 8), "PNG")},
     };
     for (const auto& c : invalid)
         EXPECT_EQ(loadError(write(c.name, c.bytes)), RunTimeError::InvalidPicture) << c.name;
@@ -196,35 +167,26 @@ TEST_F(Files, BadFilesFailWithTheirNumbers)
 
 TEST_F(Files, PicturesOfAHundredMegapixelsLoad)
 {
-    EXPECT_EQ(LoadPicture(write("big.jpg", encoded(filled(12000, 8400, Qt::gray), "JPG"))).size(), QSize(12000, 8400));
+    QImage big(12000, 8400, QImage::Format_RGB32);
+    big.fill(Qt::gray);
+    EXPECT_EQ(LoadPicture(write("big.jpg", encoded(big, "JPG"))).size(), big.size());
     // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
     EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0));
 }
 
-// Qt's own transforms of the upright picture are the reference. Odd sizes
+// Qt's turns (clockwise) and mirrors of the upright picture are the reference. Odd sizes
 // leave a partial strip of rows where the decoder turns the picture.
 TEST_F(Files, ExifOrientationTurnsThePictureUpright)
 {
-    const auto reference = [](const QImage& upright, int orientation) {
-        const QImage turned = upright.transformed(QTransform().rotate(90));
-        switch (orientation) {
-        case 2: return upright.mirrored(true, false);
-        case 3: return upright.mirrored(true, true);
-        case 4: return upright.mirrored(false, true);
-        case 5: return turned.mirrored(true, false);
-        case 6: return turned;
-        case 7: return turned.mirrored(false, true);
-        case 8: return upright.transformed(QTransform().rotate(270));
-        default: return upright;
-        }
-    };
     const QByteArray stream = encoded(noise(37, 21), "JPG");
     const QImage upright = LoadPicture(write("upright.jpg", stream));
     ASSERT_EQ(upright.size(), QSize(37, 21));
+    const int turns[] = {0, 0, 180, 180, 90, 90, 270, 270}, mirrored[] = {0, 1, 0, 1, 1, 0, 1, 0};
     for (int orientation = 1; orientation <= 8; ++orientation)
         for (bool bigEndian : {false, true})
             EXPECT_EQ(LoadPicture(write("o.jpg", stream.left(2) + exifSegment(orientation, bigEndian) + stream.mid(2))),
-                      reference(upright, orientation))
+                      upright.transformed(QTransform().rotate(turns[orientation - 1]))
+                          .mirrored(mirrored[orientation - 1], false))
                 << "orientation " << orientation << (bigEndian ? ", big-endian" : ", little-endian");
 }
 
@@ -245,8 +207,6 @@ TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
     EXPECT_EQ(FileLen(write("a.jpg", QByteArray(123456, 'x'))), 123456);
     ASSERT_EQ(::truncate(QFile::encodeName(write("big.bin")).constData(), 5'000'000'000LL), 0); // sparse
     EXPECT_EQ(FileLen(path("big.bin")), 5'000'000'000LL);
-    ASSERT_TRUE(QDir(folder.path()).mkdir("x.jpg"));
-    EXPECT_EQ(FileLen(path("x.jpg")), 0);
     const QDateTime when(QDate(2000, 5, 20), QTime(2, 36, 12), Qt::LocalTime);
     const timespec times[2] = {{when.toSecsSinceEpoch(), 700'000'000}, {when.toSecsSinceEpoch(), 700'000'000}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path("a.jpg")).constData(), times, 0), 0);
@@ -282,21 +242,16 @@ TEST_F(Files, DirNamesWhatThePathNamesLiterally)
         EXPECT_EQ(Dir(c.path, c.attributes), c.name) << c.path.toStdString();
 }
 
-TEST_F(Files, NamesAsPeopleHaveThemAreListedLoadedAndDeleted)
+// Listing, clicking and loading such names is the selection tests' part.
+TEST_F(Files, NamesAsPeopleHaveThemAreFoundAndDeleted)
 {
-    const QByteArray picture = encoded(noise(8, 8), "JPG");
-    write("plain.jpg", picture);
+    write("plain.jpg");
     const QString notUtf8 = native_names::decode("caf\xE9 \xFF.jpg"); // from old archives or other systems
     for (const QString& name : {QString("my photo.jpg"), QString("Tom & Jerry.jpg"), QString("\"quoted\" 'name'.jpg"),
                                 QString("写真　夏.jpg"), QString("$(echo x);.jpg"), notUtf8}) {
-        write(name, picture);
-        EXPECT_TRUE(listed().contains(name)) << name.toStdString();
-        EXPECT_EQ(LoadPicture(path(name)).size(), QSize(8, 8)) << name.toStdString();
-        EXPECT_EQ(FileLen(path(name)), picture.size());
-        EXPECT_TRUE(FileDateTime(path(name)).isValid());
-        EXPECT_EQ(Dir(path(name)), name);
+        write(name);
+        EXPECT_EQ(Dir(path(name)), name) << name.toStdString();
         Kill(path(name));
-        EXPECT_FALSE(listed().contains(name)) << name.toStdString();
     }
     EXPECT_EQ(listed(), QStringList{"plain.jpg"});
 }
@@ -311,17 +266,13 @@ TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
     for (const QByteArray& name : names)
         EXPECT_EQ(native_names::encode(native_names::decode(name)), name) << name.toHex().toStdString();
     EXPECT_EQ(native_names::decode("\xF0\x90\x82\x80"), QString::fromUtf8("\xF0\x90\x82\x80"));
-    EXPECT_EQ(native_names::encode("写真.jpg"), QByteArray("写真.jpg"));
 }
 
 // Each case picks its locale; the default comes back afterwards.
 class Texts : public ::testing::Test {
 protected:
     ~Texts() override { QLocale::setDefault(saved); }
-    static void use(QLocale::Language language, QLocale::Territory territory)
-    {
-        QLocale::setDefault(QLocale(language, territory));
-    }
+    static void use(QLocale::Language language, QLocale::Territory territory) { QLocale::setDefault({language, territory}); }
     static QDateTime at(int h, int mi, int s, int ms = 0)
     {
         return QDateTime(QDate(2000, 5, 20), QTime(h, mi, s, ms), Qt::LocalTime);
@@ -332,9 +283,8 @@ protected:
 TEST_F(Texts, NumbersAndSizesTakeTheGeneralFormat)
 {
     use(QLocale::English, QLocale::UnitedStates); // a locale that groups thousands
-    const std::pair<double, const char*> numbers[] = {
-        {-0.0, "0"}, {-2.25, "-2.25"}, {1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1.0 / 3, "0.333333333333333"},
-        {123456789012345.0, "123456789012345"}, {1e15, "1E+15"}, {0.0001, "0.0001"}, {0.00001, "1E-05"}};
+    const std::pair<double, const char*> numbers[] = {{-0.0, "0"}, {1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"},
+        {1.0 / 3, "0.333333333333333"}, {1e15, "1E+15"}, {0.0001, "0.0001"}, {0.00001, "1E-05"}};
     for (const auto& [value, text] : numbers)
         EXPECT_EQ(numberText(value), text) << value;
     use(QLocale::Japanese, QLocale::Japan);
@@ -346,19 +296,13 @@ TEST_F(Texts, NumbersAndSizesTakeTheGeneralFormat)
     EXPECT_EQ(sizeText(1234567250), "1234567,25");
 }
 
-TEST_F(Texts, DateTextIsShortDateAndLongTimeWithoutZoneAndAtMidnightTheDateAlone)
+TEST_F(Texts, DateTextHasNoZoneAndAtMidnightOnlyTheDate)
 {
     use(QLocale::Japanese, QLocale::Japan);
     EXPECT_EQ(dateText(at(2, 36, 12)), "2000/05/20 2:36:12");
-    EXPECT_EQ(dateText(at(23, 59, 59)), "2000/05/20 23:59:59");
     EXPECT_EQ(dateText(at(0, 0, 1)), "2000/05/20 0:00:01");
     EXPECT_EQ(dateText(at(0, 0, 0)), "2000/05/20");
     EXPECT_EQ(dateText(at(0, 0, 0, 400)), "2000/05/20") << "within the second";
-    use(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(dateText(at(14, 36, 12)), "5/20/00 2:36:12 PM");
-    EXPECT_EQ(dateText(at(0, 0, 0)), "5/20/00");
-    use(QLocale::French, QLocale::Canada); // seconds and no zone where the short time has words
-    EXPECT_EQ(dateText(at(2, 36, 12)), "2000-05-20 02 h 36 min 12 s");
 }
 
 } // namespace
