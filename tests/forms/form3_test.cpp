@@ -198,12 +198,6 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     EXPECT_EQ(after, encoded(51));
     EXPECT_EQ(form3.Label5->text(), sizeText(after.size()));
     EXPECT_NE(form3.Image1->picture().cacheKey(), firstPicture);
-    const std::pair<Qt::Key, int> presses[] = { // every key moves one step toward its own side
-        {Qt::Key_Down, 52}, {Qt::Key_PageDown, 53}, {Qt::Key_Left, 52}, {Qt::Key_Up, 51}, {Qt::Key_PageUp, 50}};
-    for (const auto& [key, value] : presses) {
-        QTest::keyClick(form3.HScroll1, key);
-        EXPECT_EQ(form3.Label3->text(), QString::number(value)) << key;
-    }
 
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QString shownSize = form3.Label5->text();
@@ -228,8 +222,6 @@ TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithi
         QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(form3.Frame2, drop));
     };
     const QRect start = image.geometry();
-    drag(start.topLeft(), start.center()); // onto itself
-    EXPECT_EQ(image.geometry(), start);
     const QPoint emptyPart(start.right() + 20, 10);
     drag(start.topLeft(), emptyPart);
     EXPECT_NEAR(image.Left() + image.Width() / 2, emptyPart.x() * 15, 0.01);
@@ -261,8 +253,8 @@ TEST_F(SaveDialogTest, SaveFileDialogProposesThePictureOrForARootFolderTheProgra
         dialogs_->answerSave({});
         openDialog().Command1_Click();
         const SaveFileRequest& request = dialogs_->last().request;
-        EXPECT_EQ(std::tie(request.initDir, request.fileName), std::tie(proposed, proposed));
-        EXPECT_EQ(std::tie(request.flags, request.filterIndex), std::tuple(4, 1));
+        EXPECT_EQ(std::tie(request.initDir, request.fileName, request.flags, request.filterIndex),
+                  std::tuple(proposed, proposed, 4, 1));
         EXPECT_EQ(request.filter, QStringLiteral("JPEG (*.jpg)|*.jpg|きりファイル？ (*.kir)|*.kir|"));
     }
 }
@@ -328,14 +320,13 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
     const QImage preview = LoadPicture(path, QSize(300, 200));
     ASSERT_EQ(preview.size(), QSize(400, 300));
     // Compared in 10 x 10 pixel cells: colours and layout count, JPEG noise does not.
-    const QImage a = preview.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage b = original.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const auto cells = [](const QImage& picture) {
+        return picture.scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB888);
+    };
+    const QImage a = cells(preview), b = cells(original); // 120 bytes a row: no padding
     int largest = 0;
-    for (int i = 0; i < 40 * 30; ++i) {
-        const QRgb p = a.pixel(i % 40, i / 40), q = b.pixel(i % 40, i / 40);
-        largest = std::max(
-            {largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
-    }
+    for (qsizetype i = 0; i < a.sizeInBytes(); ++i)
+        largest = std::max(largest, std::abs(a.constBits()[i] - b.constBits()[i]));
     EXPECT_LE(largest, 24);
     EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
 
