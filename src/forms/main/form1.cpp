@@ -11,6 +11,7 @@
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
 #include "platform/fonts.h"
+#include "platform/mouse_pointer.h"
 #include "platform/twips.h"
 #include "resources/builtin_pictures.h"
 
@@ -215,15 +216,9 @@ void Form1::connectHandlers()
         QObject::connect(mnurec[n], &QAction::triggered, this, [this, n] { mnurec_Click(n); });
 }
 
-int Form1::MousePointer() const { return cursor().shape() == Qt::WaitCursor ? 11 : 0; }
+int Form1::MousePointer() const { return mouse_pointer::of(this); }
 
-void Form1::setMousePointer(int pointer)
-{
-    if (pointer == 11)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
-}
+void Form1::setMousePointer(int pointer) { mouse_pointer::set(this, pointer); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {

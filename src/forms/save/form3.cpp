@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/fonts.h"
+#include "platform/mouse_pointer.h"
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
@@ -204,12 +205,6 @@ void Form3::bringMainWindowForward()
     form1.activateWindow();
 }
 
-int Form3::MousePointer() const { return cursor().shape() == Qt::WaitCursor ? 11 : 0; }
+int Form3::MousePointer() const { return mouse_pointer::of(this); }
 
-void Form3::setMousePointer(int pointer)
-{
-    if (pointer == 11)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
-}
+void Form3::setMousePointer(int pointer) { mouse_pointer::set(this, pointer); }
