@@ -12,6 +12,7 @@
 #include "platform/file_list_box.h"
 #include "platform/fonts.h"
 #include "platform/mouse_pointer.h"
+#include "platform/placement.h"
 #include "platform/twips.h"
 #include "resources/builtin_pictures.h"
 
@@ -19,15 +20,6 @@ namespace {
 
 // The font that the window table gives most controls.
 QFont tableFont() { return fonts::make(fonts::msPGothic, 8.25); }
-
-template <class W>
-W* place(W* widget, int left, int top, int width, int height, const QString& tooltip = {})
-{
-    widget->setGeometry(twips::toPixels(left, top, width, height));
-    if (!tooltip.isEmpty())
-        widget->setToolTip(tooltip);
-    return widget;
-}
 
 QPushButton* button(QWidget* parent, const QString& caption, bool tableFonted)
 {

@@ -17,21 +17,13 @@
 #include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/mouse_pointer.h"
+#include "platform/placement.h"
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
-
-template <class W>
-W* place(W* widget, int left, int top, int width, int height, const QString& tooltip = {})
-{
-    widget->setGeometry(twips::toPixels(left, top, width, height));
-    if (!tooltip.isEmpty())
-        widget->setToolTip(tooltip);
-    return widget;
-}
 
 QLabel* label(QWidget* parent, const QString& caption)
 {
