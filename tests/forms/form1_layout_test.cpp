@@ -62,8 +62,9 @@ TEST_F(Form1LayoutTest, EveryControlHasItsCaptionTooltipGeometryFontAndState)
         EXPECT_EQ(twips::fromPixels(row.w->geometry()), row.at);
         EXPECT_EQ(row.w->toolTip(), QString::fromUtf8(row.tip));
         EXPECT_EQ(captionOf(row.w), QString::fromUtf8(row.caption));
-        if (row.font)
+        if (row.font) {
             EXPECT_EQ(row.w->font(), fonts::make(fonts::msPGothic, 8.25));
+        }
         EXPECT_EQ(row.w->isEnabled(), row.w != f.Command3[3]);
     }
     EXPECT_EQ(f.windowTitle(), QStringLiteral("きりビューアー"));

@@ -73,9 +73,9 @@ TEST(ProfileText, WritesThatWouldBreakTheLayoutAreRefused)
     const QByteArray file = "[s]\nk=v\n";
     for (const QString& value : {QString("a\nb"), QString("a\rb"), QString(QChar(0)) + "x", QString(QChar(0xDC80))})
         EXPECT_EQ(setValue(file, "s", "k", value).result, Edit::Result::Refused);
-    for (const QString& key : {"", " ", "a=b", "[k", ";k", "#k", "a\nb"})
+    for (const QString key : {"", " ", "a=b", "[k", ";k", "#k", "a\nb"})
         EXPECT_EQ(setValue(file, "s", key, "v").result, Edit::Result::Refused) << key.toStdString();
-    for (const QString& section : {"", "\t", "a]b", "a\rb"})
+    for (const QString section : {"", "\t", "a]b", "a\rb"})
         EXPECT_EQ(setValue(file, section, "k", "v").result, Edit::Result::Refused);
     EXPECT_EQ(findValue(changed(setValue(file, "[x", "k]", "v")), "[x", "k]"), QString("v"));
 }
