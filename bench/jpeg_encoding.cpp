@@ -67,7 +67,7 @@ std::size_t saveWithQt(const QImage& picture)
 struct Measure {
     const char* name;
     std::function<std::size_t()> run;
-    std::vector<double> milliseconds;
+    std::vector<double> milliseconds{};
     std::size_t bytes = 0;
 
     double median() const

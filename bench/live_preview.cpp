@@ -39,7 +39,7 @@ using namespace bench;
 struct Measure {
     const char* name;
     std::function<void()> run;
-    std::vector<double> milliseconds;
+    std::vector<double> milliseconds{};
 
     double median() const
     {
