@@ -1,13 +1,10 @@
+// The save dialog: the preview at each opening and slider step, drag and zoom,
+// the save-file dialog's proposal, saving, every way out; the preview loader.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
-#include <QApplication>
-#include <QFile>
-#include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -19,33 +16,17 @@
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "forms/save/form3.h"
-#include "platform/picture_loader.h"
 #include "platform/app.h"
 #include "platform/file_list_box.h"
 #include "platform/files.h"
+#include "platform/picture_loader.h"
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
-#include "platform/twips.h"
+#include "test_files.h"
 
 namespace {
 
 const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
-
-// Gradients and a checkerboard: the JPEG quality shows in the bytes, the layout and colours are easy to check.
-QImage testPicture(int width, int height)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, (x / 16 + y / 16) % 2 ? 180 : 60));
-    return picture;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The largest difference between the preview's place and size in twips and a box.
 double distance(const ImageControl& image, QRectF box)
@@ -77,7 +58,7 @@ protected:
     {
         const QString path = scratch_.filePath(QStringLiteral("expected.jpg"));
         EXPECT_EQ(DCSavetoJPEG(form2.Picture1.picture(), 320, 240, path, std::uint8_t(quality), 0), 0);
-        return fileBytes(path);
+        return readBytes(path);
     }
 
     // The main window, the image window and the version dialog all enabled, or all disabled.
@@ -91,80 +72,27 @@ protected:
     QTemporaryDir scratch_;
 };
 
-TEST_F(SaveDialogTest, ControlsAreLaidOutAsDesignedAndTheFocusTabsInOrder)
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 {
-    Form3& form3 = forms::get<Form3>();
-    EXPECT_EQ(form3.windowTitle(), QStringLiteral("ファイルの保存"));
-    EXPECT_EQ(form3.geometry(), QRect(230, 177, 421, 234));
-    const struct { QWidget *control, *container; QRect twips; QString caption, tooltip; } table[] = {
-        {form3.Frame1, &form3, {0, 120, 3615, 3255}, "プレビュー", {}},
-        {form3.Frame2, form3.Frame1, {120, 240, 3375, 2895}, {}, {}},
-        {form3.Image1, form3.Frame2, {720, 360, 1935, 2055}, {}, "画像のプレビュー"},
-        {form3.Command2, &form3, {3720, 240, 1215, 255}, "ズームイン", "プレビューを拡大します"},
-        {form3.Command3, &form3, {5040, 240, 1215, 255}, "ズームアウト", "プレビューを縮小します"},
-        {form3.Label1, &form3, {3720, 600, 1815, 255}, "圧縮率", {}},
-        {form3.Label2, &form3, {3720, 840, 2655, 255}, "（1）低解像度～（100）高解像度", {}},
-        {form3.Label3, &form3, {5400, 1080, 615, 255}, "50", "解像度"},
-        {form3.HScroll1, &form3, {3720, 1440, 2415, 255}, {}, {}},
-        {form3.Label7, &form3, {3720, 1800, 2535, 615}, Module1::curpath, {}},
-        {form3.Label6, &form3, {3720, 2400, 2055, 255}, "バイト数", {}},
-        {form3.Label5, &form3, {3720, 2640, 1575, 255}, {}, "バイト数"},
-        {form3.Label4, &form3, {5280, 2760, 735, 255}, "バイト", {}},
-        {form3.Command1, &form3, {3960, 3000, 975, 375}, "保存", "名前をつけて保存します"},
-        {form3.Command4, &form3, {5040, 3000, 975, 375}, "キャンセル", "名前をつけて保存します"},
-    };
-    for (const auto& [control, container, at, caption, tooltip] : table) {
-        const QString shown = control->property(qobject_cast<QGroupBox*>(control) ? "title" : "text").toString();
-        SCOPED_TRACE(shown.toStdString() + " " + control->metaObject()->className());
-        EXPECT_EQ(control->parentWidget(), container);
-        EXPECT_EQ(control->geometry(), twips::toPixels(at.x(), at.y(), at.width(), at.height()));
-        EXPECT_EQ(shown, caption);
-        EXPECT_EQ(control->toolTip(), tooltip);
-    }
-
-    ASSERT_EQ(&openDialog(), &form3);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form3));
-    EXPECT_EQ(QApplication::focusWidget(), form3.Command1);
-    QWidget* const order[] = {form3.HScroll1, form3.Command2, form3.Command3, form3.Command4, form3.Command1};
-    for (QWidget* next : order) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next);
-    }
-}
-
-TEST_F(SaveDialogTest, OpeningsStartFromTheDesignValuesWithAPreviewSizedFromTheShownPicture)
-{
-    // First use: Form_Load stops at the missing preview file, with no box and no size.
-    Form3& first = forms::get<Form3>();
-    EXPECT_EQ(first.Label5->text(), QString());
-    EXPECT_FALSE(QFile::exists(Form3::previewPath()));
     const float shownWidth = form2.Image1->Width(), shownHeight = form2.Image1->Height();
-    form1.mnusave_Click();
-    ASSERT_EQ(forms::loaded<Form3>(), &first);
-    EXPECT_EQ(fileBytes(Form3::previewPath()), encoded(50));
+    Form3& first = openDialog();
+    EXPECT_EQ(readBytes(Form3::previewPath()), encoded(50));
     EXPECT_EQ(first.Label5->text(), sizeText(FileLen(Form3::previewPath())));
-    EXPECT_TRUE(first.isVisible() && first.windowModality() == Qt::NonModal);
     EXPECT_FLOAT_EQ(first.Image1->Width(), float(shownWidth / 1.5));
     EXPECT_FLOAT_EQ(first.Image1->Height(), float(shownHeight / 1.5));
-    EXPECT_FLOAT_EQ(Module1::prevwidth, first.Image1->Width());
-    EXPECT_EQ(Module1::prevheight, std::lround(shownHeight / 1.5));
 
-    // Later: loading alone replaces the old preview (here at 80) with one at 50.
+    // Wherever the last one left the slider and the preview.
     first.HScroll1->setValue(80);
     first.Frame2_DragDrop(first.Image1, 100, 100);
     first.Command4_Click();
-    ASSERT_EQ(fileBytes(Form3::previewPath()), encoded(80));
-    Form3& again = forms::get<Form3>();
+    Form3& again = openDialog();
     EXPECT_EQ(again.HScroll1->value(), 50);
-    EXPECT_EQ(fileBytes(Form3::previewPath()), encoded(50));
-    EXPECT_EQ(again.Label5->text(), sizeText(FileLen(Form3::previewPath())));
-    form1.mnusave_Click();
+    EXPECT_EQ(readBytes(Form3::previewPath()), encoded(50));
     EXPECT_EQ(QPointF(again.Image1->Left(), again.Image1->Top()), QPointF(720, 360));
 
     // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
     again.Command4_Click();
     form1.Command2_Click();
-    ASSERT_EQ(form1.enlarged, 1);
     const float enlargedWidth = form2.Image1->Width();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
         form2.Image1->setHeight(height);
@@ -181,27 +109,22 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     App::setPath(folder + QStringLiteral("/missing"));
     dialogs_->answerMessage();
     form1.mnusave_Click();
-    const ScriptedDialogs::Box& box = dialogs_->last();
-    EXPECT_EQ(std::tie(box.text, box.title, box.style),
-              std::tuple(QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"),
-                         QStringLiteral("ファイルの保存"), MsgBoxStyle::Exclamation));
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
     EXPECT_EQ(forms::loaded<Form3>(), nullptr);
     EXPECT_TRUE(othersEnabled());
     EXPECT_EQ(form1.MousePointer(), 0);
 
     App::setPath(folder);
     Form3& form3 = openDialog();
-    const qint64 firstPicture = form3.Image1->picture().cacheKey();
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
     EXPECT_EQ(form3.Label3->text(), QStringLiteral("51"));
-    const QByteArray after = fileBytes(Form3::previewPath());
+    const QByteArray after = readBytes(Form3::previewPath());
     EXPECT_EQ(after, encoded(51));
     EXPECT_EQ(form3.Label5->text(), sizeText(after.size()));
-    EXPECT_NE(form3.Image1->picture().cacheKey(), firstPicture);
 
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QString shownSize = form3.Label5->text();
-    const qint64 shownPicture = form3.Image1->picture().cacheKey();
+    const QImage shownPicture = form3.Image1->picture();
     ASSERT_EQ(DCSavetoJPEG(testPicture(40, 30), 40, 30, Form3::previewPath(), 10, 0), 0);
     App::setPath(folder + QStringLiteral("/missing"));
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
@@ -209,7 +132,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     form2.Picture1.setPicture(QImage());
     QTest::keyClick(form3.HScroll1, Qt::Key_Right);
     EXPECT_EQ(form3.Label5->text(), shownSize);
-    EXPECT_EQ(form3.Image1->picture().cacheKey(), shownPicture);
+    EXPECT_EQ(form3.Image1->picture(), shownPicture);
     EXPECT_EQ(form3.MousePointer(), 0);
 }
 
@@ -274,7 +197,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNa
         const ScriptedDialogs::Box& box = dialogs_->last();
         EXPECT_EQ(std::tie(box.text, box.title, box.style),
                   std::tuple(QStringLiteral("JPEG変換完了♪"), QStringLiteral("保存情況"), MsgBoxStyle::OkOnly));
-        EXPECT_EQ(fileBytes(target), encoded(51));
+        EXPECT_EQ(readBytes(target), encoded(51));
     }
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(std::tie(question.text, question.title), std::tuple(overwriteQuestion, QStringLiteral("photo.bmp")));
@@ -284,7 +207,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNa
 
 TEST_F(SaveDialogTest, EveryWayOutOfTheDialogEnablesTheOtherWindows)
 {
-    const QByteArray picture = fileBytes(Module1::curpath);
+    const QByteArray picture = readBytes(Module1::curpath);
     const auto save = [&](Form3& form3, const QString& target, int answer = MsgBoxResult::Ok) {
         dialogs_->answerSave(target).answerMessage(answer);
         form3.Command1_Click();
@@ -308,7 +231,7 @@ TEST_F(SaveDialogTest, EveryWayOutOfTheDialogEnablesTheOtherWindows)
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }
-    EXPECT_EQ(fileBytes(Module1::curpath), picture);
+    EXPECT_EQ(readBytes(Module1::curpath), picture);
 }
 
 TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailSafely)
@@ -335,12 +258,11 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
         try { LoadPicture(path, cover); } catch (const RunTimeError& error) { return error.number(); }
         return 0;
     };
-    const QByteArray whole = fileBytes(path);
+    const QByteArray whole = readBytes(path);
     for (const QByteArray& broken :
          {QByteArray("just some text"), whole.left(3), whole.left(whole.size() / 2), whole.left(whole.size() - 200)}) {
         SCOPED_TRACE(broken.size());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(broken) == broken.size() && file.flush());
+        ASSERT_TRUE(writeBytes(path, broken));
         for (const QSize cover : {QSize(80, 60), QSize(1600, 1200)})
             EXPECT_EQ(errorOf(cover), RunTimeError::InvalidPicture);
     }
