@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -18,7 +17,6 @@
 #include <QThread>
 
 #include "app/forms.h"
-#include "app/module1.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
 #include "forms/about/frmabout.h"
@@ -30,6 +28,7 @@
 #include "platform/launcher.h"
 #include "platform/run_time_error.h"
 #include "platform/special_folders.h"
+#include "test_files.h"
 
 namespace {
 
@@ -81,20 +80,17 @@ struct FakeProgram {
     explicit FakeProgram(const QString& name = "opener")
         : path(folder.filePath(name))
     {
-        QFile script(path);
-        script.open(QIODevice::WriteOnly);
-        script.write("#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // The arguments of the next run, or nothing when none came in time.
     std::optional<QStringList> waitForArguments(int timeoutMs = 10000)
     {
-        QFile record(path + ".args");
-        for (int waited = 0; !record.open(QIODevice::ReadOnly); waited += 20, QThread::msleep(20))
+        for (int waited = 0; !QFile::exists(path + ".args"); waited += 20, QThread::msleep(20))
             if (waited >= timeoutMs)
                 return std::nullopt;
-        QStringList arguments = QString::fromUtf8(record.readAll()).split(QChar(0));
-        record.remove();
+        QStringList arguments = QString::fromUtf8(readBytes(path + ".args")).split(QChar(0));
+        QFile::remove(path + ".args");
         arguments.removeLast(); // after the last terminator
         return arguments;
     }
@@ -102,34 +98,25 @@ struct FakeProgram {
     QString path;
 };
 
-QColor textColour(const QLineEdit* box) { return box->palette().color(QPalette::Text); }
-
 TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
     dialogs_->whileNextMessageOpen([&] {
-        EXPECT_TRUE(clipboard->text().isEmpty());
-        EXPECT_TRUE(clipboard->image().isNull());
-        EXPECT_EQ(textColour(form1->Text1), QColor(Qt::red));
+        EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
+        EXPECT_EQ(form1->Text1->palette().color(QPalette::Text), QColor(Qt::red));
         form1->Text1->setText(" typed while open ");
     });
-    dialogs_->answerMessage().answerMessage();
+    dialogs_->answerMessage();
     form1->Command4->click();
     EXPECT_EQ(clipboard->text(), " typed while open ");
-    EXPECT_EQ(textColour(form1->Text1), QColor(Qt::black));
-
-    form1->Text1->clear(); // the menu item is the same command
-    form1->mnupassc->trigger();
-    EXPECT_TRUE(clipboard->text().isEmpty());
-    const std::string copied = box("コピー完了", "クリップボード", MsgBoxStyle::OkOnly);
-    EXPECT_EQ(shown(), (Boxes{copied, copied}));
+    EXPECT_EQ(form1->Text1->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード", MsgBoxStyle::OkOnly)});
 }
 
 TEST_F(CommandTest, RunAndTheClipboardViewerGoThroughTheLauncher)
 {
     RecordingLauncher launcher;
-    form1->Command5_Click();
     form1->Text1->setText(" a b.jpg  ");
     form1->Command5->click();
     form1->mnuviewclip->trigger();
@@ -137,8 +124,7 @@ TEST_F(CommandTest, RunAndTheClipboardViewerGoThroughTheLauncher)
     dialogs_->answerMessage().answerMessage();
     form1->Command5_Click();
     form1->mnuviewclip_Click();
-    EXPECT_EQ(launcher.calls, (QStringList{"Start FileName", "Start  a b.jpg  ", "Start Clipbrd.exe",
-                                           "Start  a b.jpg  ", "Start Clipbrd.exe"}));
+    EXPECT_EQ(launcher.calls, (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start  a b.jpg  ", "Start Clipbrd.exe"}));
     EXPECT_EQ(shown(), (Boxes{cannotStart, cannotStart}));
 }
 
@@ -154,9 +140,8 @@ TEST_F(CommandTest, NothingTypedIntoThePathBoxRunsACommand)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(programFolder());
     const std::pair<QString, QString> typedAndPassed[] = {
-        {"a; touch pwned", "a; touch pwned"},   {"$(touch pwned)", "$(touch pwned)"},
-        {"`touch pwned`", "`touch pwned`"},     {"a\ntouch pwned", "a\ntouch pwned"},
-        {"'\"| touch pwned", "'\"| touch pwned"}, {"-pwned", "./-pwned"}, {"/a/-b", "/a/-b"},
+        {"a; touch pwned", "a; touch pwned"}, {"$(touch pwned)", "$(touch pwned)"}, {"`touch pwned`", "`touch pwned`"},
+        {"a\ntouch pwned", "a\ntouch pwned"}, {"-pwned", "./-pwned"}, {"/a/-b", "/a/-b"},
     };
     for (const auto& [typed, passed] : typedAndPassed) {
         form1->Text1->setText(typed);
@@ -178,11 +163,9 @@ TEST(DesktopLauncher, StartsTheFirstClipboardViewerInstalledAndRefusesWhatItCann
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     EXPECT_NO_THROW(launcher.Shell("Start Clipbrd.exe", vbMinimizedFocus));
     EXPECT_EQ(second.waitForArguments(), QStringList{"ui"});
-
-    EXPECT_THROW(launcher.Shell("Start ", vbMinimizedFocus), RunTimeError);
-    EXPECT_THROW(launcher.Shell("FileName", vbMinimizedFocus), RunTimeError);
     launcher.setClipboardViewers({{"viewer-a", {}}});
-    EXPECT_THROW(launcher.Shell("Start Clipbrd.exe", vbMinimizedFocus), RunTimeError);
+    for (const char* refused : {"Start ", "FileName", "Start Clipbrd.exe"})
+        EXPECT_THROW(launcher.Shell(refused, vbMinimizedFocus), RunTimeError) << refused;
     launcher.setOpener(opener.folder.filePath("no-such-opener"));
     EXPECT_THROW(launcher.Shell("Start FileName", vbMinimizedFocus), RunTimeError);
     // Neither the other viewer nor the opener ever ran.
@@ -259,38 +242,34 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
     EXPECT_TRUE(QFile::exists(at("a.jpg")));
 }
 
-QImage testPicture(int width, int height)
-{
-    QImage picture(width, height, QImage::Format_RGB32);
-    picture.fill(Qt::blue);
-    picture.setPixelColor(0, 0, Qt::yellow); // a view turned or mirrored shows
-    return picture;
-}
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
 
-// Shown like a clicked file, here from the enlarged view with the window closed.
-TEST_F(CommandTest, ClipboardPictureIsShownFittedAndNotEnlarged)
+// Shown like a clicked file, here from the enlarged view with the window closed,
+// and copied back as that picture, not the fitted view.
+TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
 {
     Form2& form2 = forms::get<Form2>();
+    QClipboard* clipboard = QApplication::clipboard();
     const QImage picture = testPicture(100, 50);
-    QApplication::clipboard()->setImage(picture);
-    form1->Label2->setText("2000/05/20 2:36:12");
+    clipboard->setImage(picture);
     form1->Label5->setText("123.456");
     form1->Command2_Click();
     form1->Command1_Click();
     form1->Command6->click();
-    EXPECT_EQ(form1->Label2->text() + form1->Label5->text(), "");
-    EXPECT_EQ(form1->Text1->text(), "ClipBoard");
+    EXPECT_EQ(form1->Text1->text() + form1->Label5->text(), "ClipBoard");
     EXPECT_EQ(form1->enlarged, 0);
     EXPECT_TRUE(form1->Command1->isEnabled() && form1->Command2->isEnabled() && form2.isVisible());
-    EXPECT_EQ(rgb(form2.Picture1.picture()), picture);
     EXPECT_EQ(rgb(form2.Image1->picture()), picture);
-    // Natural size with the border: (100 + 4) x (50 + 4) pixels at 15 twips,
-    // fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(Module1::imgwidth, 1560.0f);
-    EXPECT_EQ(Module1::imgheight, 810.0f);
+    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
     EXPECT_FLOAT_EQ(form2.Width(), 3000.0f);
     EXPECT_FLOAT_EQ(form2.Height(), 1558.0f);
+
+    clipboard->setText("text that must go");
+    dialogs_->answerMessage();
+    form1->mnugazoc->trigger();
+    EXPECT_TRUE(clipboard->text().isEmpty());
+    EXPECT_EQ(rgb(clipboard->image()), picture);
+    EXPECT_EQ(shown(), Boxes{box("イメージをコピーしました", "クリップボード", MsgBoxStyle::OkOnly)});
 }
 
 TEST_F(CommandTest, WithoutAPictureNothingChangesAndClearingEmptiesTheClipboard)
@@ -313,26 +292,6 @@ TEST_F(CommandTest, WithoutAPictureNothingChangesAndClearingEmptiesTheClipboard)
     EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
 }
 
-TEST_F(CommandTest, PictureCopyPutsTheNaturalSizePictureInPlaceOfText)
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setText("text that must go");
-    dialogs_->answerMessage().answerMessage();
-    form1->mnugazoc->trigger(); // before any file: the start-up picture
-    EXPECT_TRUE(clipboard->text().isEmpty());
-    EXPECT_EQ(clipboard->image().size(), QSize(50, 50));
-
-    // Right after the clipboard picture: that picture back, not the fitted view.
-    const QImage picture = testPicture(300, 120);
-    clipboard->setImage(picture);
-    form1->Command6_Click();
-    clipboard->clear();
-    form1->mnugazoc_Click();
-    EXPECT_EQ(rgb(clipboard->image()), picture);
-    const std::string copied = box("イメージをコピーしました", "クリップボード", MsgBoxStyle::OkOnly);
-    EXPECT_EQ(shown(), (Boxes{copied, copied}));
-}
-
 TEST_F(CommandTest, HelpOpensViewHlpFromTheProgramsFolderOrSaysWhyNot)
 {
     RecordingLauncher launcher;
@@ -342,7 +301,7 @@ TEST_F(CommandTest, HelpOpensViewHlpFromTheProgramsFolderOrSaysWhyNot)
     QDir().mkpath(helpFile); // a folder of that name is no help file either
     form1->mnuhelp_Click();
     QDir().rmdir(helpFile);
-    QFile(helpFile).open(QIODevice::WriteOnly);
+    writeBytes(helpFile, {});
     form1->mnuhelp->trigger();
     launcher.failure = RunTimeError::FileNotFound;
     form1->mnuhelp_Click();
@@ -358,16 +317,8 @@ TEST_F(CommandTest, VersionDialogIsOneModelessDialogClosedByOkEnterOrEscape)
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible() && !about->isModal());
     EXPECT_EQ(about->windowTitle(), "きりビュアーのﾊﾞｰｼﾞｮﾝ情報");
-    EXPECT_EQ(about->lblVersion->text(), "ﾊﾞｰｼﾞｮﾝ 2.1.0");
-    EXPECT_EQ(about->lblTitle->text(), "きりビュアー");
-    EXPECT_EQ(about->lblDescription->text(), "簡易画像ビュアー＆JPEG圧縮");
-    EXPECT_TRUE(about->lblTitle->font().bold() && about->lblTitle->font().italic());
-    EXPECT_EQ(about->lblTitle->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-
-    about->lblTitle->setText("not loaded again");
     form1->mnuver_Click();
     ASSERT_EQ(forms::loaded<frmAbout>(), about);
-    EXPECT_EQ(about->lblTitle->text(), "not loaded again");
     QTest::mouseClick(about->cmdOK, Qt::LeftButton);
     EXPECT_EQ(forms::loaded<frmAbout>(), nullptr);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
@@ -377,80 +328,69 @@ TEST_F(CommandTest, VersionDialogIsOneModelessDialogClosedByOkEnterOrEscape)
     }
 }
 
-// The special-folder scan over test drives d1, d2, ... in a temporary folder,
-// a drive that is not ready being one whose folder does not exist. The user's
-// desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
-const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報", MsgBoxStyle::OkOnly);
-const std::string noDesktop = box("【ﾃﾞｽｸﾄｯﾌﾟ】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
-const std::string noRecycled = box("【Recycled】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
-
-struct Scan {
-    const char* name;
-    int drives, notReady, userDrive, startDrive; // numbered from 1; notReady 0 for none
-    QStringList folders;                          // made below the temporary folder
-    bool recycleBin;                              // Command9 rather than Command8
-    Boxes boxes;
-    int index;     // of the drive selected afterwards
-    QString shown; // in Text1 afterwards, below the temporary folder
-};
-void PrintTo(const Scan& scan, std::ostream* out) { *out << scan.name; }
-
-class SpecialFoldersTest : public CommandTest, public ::testing::WithParamInterface<Scan> {
-protected:
+// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive
+// that is not ready being one whose folder does not exist. The user's desktop is
+// u/Desktop below one of them, the trash u/.local/share/Trash.
+struct SpecialFoldersTest : CommandTest {
     SpecialFoldersTest() : CommandTest(false) {}
-    ~SpecialFoldersTest() override
-    {
-        QDir::setCurrent(previous_);
-        setSpecialFolderLocations(QString(), QString());
-    }
-    QTemporaryDir temp_;
-    const QString root_ = QDir(temp_.path()).canonicalPath() + "/";
-    const QString previous_ = QDir::currentPath();
 };
 
-TEST_P(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
+TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
-    const Scan& scan = GetParam();
-    QStringList drives;
-    for (int n = 1; n <= scan.drives; ++n) {
-        drives << root_ + QString("d%1").arg(n);
-        if (n != scan.notReady)
-            QDir().mkpath(drives.last());
-    }
-    for (const QString& folder : scan.folders)
-        QDir().mkpath(root_ + folder);
-    FakeDrives table(drives);
-    const QString user = drives[scan.userDrive - 1] + "/u";
-    setSpecialFolderLocations(user + "/Desktop", user + "/.local/share/Trash");
-    QDir::setCurrent(drives[scan.startDrive - 1]);
-    start();
-    for (std::size_t i = 0; i < scan.boxes.size(); ++i)
-        dialogs_->answerMessage();
-    (scan.recycleBin ? form1->Command9 : form1->Command8)->click();
-    EXPECT_EQ(shown(), scan.boxes);
-    EXPECT_EQ(form1->Drive1->ListIndex(), scan.index);
-    EXPECT_EQ(form1->Text1->text(), root_ + scan.shown);
-    EXPECT_EQ(form1->Dir1->Path(), form1->Text1->text());
-    unloadAllFormsNow(); // while the test drives are installed
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scans, SpecialFoldersTest,
-    ::testing::ValuesIn(std::vector<Scan>{
-        {"SecondEntryMatches", 3, 0, 2, 1, {"d2/u/Desktop"}, false, {}, 1, "d2/u/Desktop"},
-        {"LastOfTwoMatchesWins", 4, 0, 1, 1, {"d1/u/Desktop", "d3/u/Desktop"}, false, {}, 2, "d3/u/Desktop"},
-        {"NoneMatches", 3, 0, 1, 1, {"d1/u"}, false, {noDesktop}, 0, "d1"},
-        {"LetterCaseCounts", 2, 0, 2, 1, {"d2/u/desktop", "d2/U/Desktop"}, false, {noDesktop}, 0, "d1"},
+    const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報", MsgBoxStyle::OkOnly);
+    const std::string noDesktop = box("【ﾃﾞｽｸﾄｯﾌﾟ】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
+    const std::string noRecycled = box("【Recycled】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
+    const struct {
+        int drives, notReady, userDrive, startDrive; // numbered from 1; notReady 0 for none
+        QStringList folders;                          // made below the temporary folder
+        bool recycleBin;                              // Command9 rather than Command8
+        Boxes boxes;
+        int index;     // of the drive selected afterwards
+        QString shown; // in Text1 afterwards, below the temporary folder
+    } scans[] = {
+        {3, 0, 2, 1, {"d2/u/Desktop"}, false, {}, 1, "d2/u/Desktop"},
+        {4, 0, 1, 1, {"d1/u/Desktop", "d3/u/Desktop"}, false, {}, 2, "d3/u/Desktop"}, // the last match wins
+        {2, 0, 2, 1, {"d2/u/desktop", "d2/U/Desktop"}, false, {noDesktop}, 0, "d1"},   // letter case counts
         // Reported in the scan and again when the first entry is chosen at the end.
-        {"NoneMatchesAndTheFirstIsNotReady", 3, 1, 2, 2, {"d2/u"}, false, {notReady, notReady, noDesktop}, 2, "d3"},
+        {3, 1, 2, 2, {"d2/u"}, false, {notReady, notReady, noDesktop}, 2, "d3"},
         // Searching a drive that is not ready reads the one the list went back
         // to, so right after a match it matches too, and choosing it fails.
-        {"NotReadyRightAfterAMatch", 3, 2, 1, 1, {"d1/u/Desktop"}, false, {notReady, notReady, noDesktop}, 2, "d3"},
-        {"NotReadyBeforeTheMatch", 3, 2, 3, 1, {"d3/u/Desktop"}, false, {notReady}, 2, "d3/u/Desktop"},
-        {"RecycleBinOpensTheTrashFiles", 2, 0, 2, 1, {"d2/u/.local/share/Trash/files"}, true, {}, 1,
-         "d2/u/.local/share/Trash/files"},
-        {"TrashWithoutItsFilesIsStillChosen", 3, 0, 2, 1, {"d2/u/.local/share/Trash"}, true, {noRecycled}, 1, "d2"},
-    }),
-    [](const auto& info) { return std::string(info.param.name); });
+        {3, 2, 1, 1, {"d1/u/Desktop"}, false, {notReady, notReady, noDesktop}, 2, "d3"},
+        {3, 2, 3, 1, {"d3/u/Desktop"}, false, {notReady}, 2, "d3/u/Desktop"},
+        {2, 0, 2, 1, {"d2/u/.local/share/Trash/files"}, true, {}, 1, "d2/u/.local/share/Trash/files"},
+        {3, 0, 2, 1, {"d2/u/.local/share/Trash"}, true, {noRecycled}, 1, "d2"}, // the trash without its files
+    };
+    const QString previous = QDir::currentPath();
+    for (const auto& scan : scans) {
+        SCOPED_TRACE(scan.shown.toStdString());
+        QTemporaryDir temp;
+        const QString root = QDir(temp.path()).canonicalPath() + "/";
+        QStringList drives;
+        for (int n = 1; n <= scan.drives; ++n) {
+            drives << root + QString("d%1").arg(n);
+            if (n != scan.notReady)
+                QDir().mkpath(drives.last());
+        }
+        for (const QString& folder : scan.folders)
+            QDir().mkpath(root + folder);
+        FakeDrives table(drives);
+        const QString user = drives[scan.userDrive - 1] + "/u";
+        setSpecialFolderLocations(user + "/Desktop", user + "/.local/share/Trash");
+        QDir::setCurrent(drives[scan.startDrive - 1]);
+        dialogs_.reset();
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+        start();
+        for (std::size_t i = 0; i < scan.boxes.size(); ++i)
+            dialogs_->answerMessage();
+        (scan.recycleBin ? form1->Command9 : form1->Command8)->click();
+        EXPECT_EQ(shown(), scan.boxes);
+        EXPECT_EQ(form1->Drive1->ListIndex(), scan.index);
+        EXPECT_EQ(form1->Text1->text(), root + scan.shown);
+        EXPECT_EQ(form1->Dir1->Path(), form1->Text1->text());
+        unloadAllFormsNow(); // while the test drives are installed
+    }
+    QDir::setCurrent(previous);
+    setSpecialFolderLocations(QString(), QString());
+}
 
 } // namespace
