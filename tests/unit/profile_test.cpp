@@ -1,11 +1,9 @@
-// The settings engine (INI text in memory, cProf on real files, atomic writes,
-// damaged files) and Val, which reads the favorites' slot numbers.
-#include <gmock/gmock.h>
+// The settings engine (INI text in memory, cProf on real files, atomic writes)
+// and Val, which reads the favorites' slot numbers.
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <optional>
-#include <random>
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +15,7 @@
 #include "profile/cprof.h"
 #include "profile/ini_document.h"
 #include "profile/ini_encoding.h"
-#include "profile/ini_lines.h"
+#include "test_files.h"
 
 #include "../../fuzz/ini_invariants.h"
 #include "../../fuzz/val_invariants.h"
@@ -122,62 +120,13 @@ protected:
     void TearDown() override { profile::setBeforeRenameHookForTesting({}); }
 
     QString path(const QString& name = "kiriview.ini") const { return dir.filePath(name); }
-    void write(const QByteArray& bytes, const QString& name = "kiriview.ini") const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray read(const QString& name = "kiriview.ini") const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void write(const QByteArray& bytes, const QString& name = "kiriview.ini") const { ASSERT_TRUE(writeBytes(path(name), bytes)); }
+    QByteArray read(const QString& name = "kiriview.ini") const { return readBytes(path(name)); }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir dir;
     cProf prof;
 };
-
-TEST_F(Profile, NotReadyOperationsGiveTheirResultAndTouchNoFile)
-{
-    cProf bare; // first without a file, then without a section
-    bare.setStrSection("okini");
-    EXPECT_EQ(bare.GetString("k", " x "), " x ");
-    EXPECT_EQ(bare.GetValue("k", 2.5), 2);
-    EXPECT_FALSE(bare.WriteString("k", "v"));
-    EXPECT_FALSE(bare.WriteValue("k", 1));
-    EXPECT_FALSE(bare.DeleteKey("k"));
-    EXPECT_FALSE(bare.DeleteSection());
-    EXPECT_EQ(bare.GetKeyCount(), 0);
-    EXPECT_EQ(bare.GetKey(0), "");
-    EXPECT_EQ(bare.GetSectionCount(), 0);
-    EXPECT_EQ(bare.GetSection(0), "");
-    EXPECT_FALSE(bare.Flush());
-    bare.setStrFileName(path());
-    bare.setStrSection("");
-    EXPECT_FALSE(bare.WriteValue("k", 1));
-    EXPECT_EQ(bare.GetSectionCount(), -1);
-    // Removing from a missing file succeeds without creating it.
-    EXPECT_TRUE(prof.DeleteKey("k"));
-    EXPECT_TRUE(prof.DeleteSection());
-    EXPECT_TRUE(files().isEmpty());
-
-    const QByteArray file = "k=top\n[okini]\nk=stored\n=odd\n[two]\n";
-    write(file);
-    EXPECT_EQ(bare.GetString("k", " x "), " x ");
-    EXPECT_FALSE(bare.WriteString("k", "v"));
-    EXPECT_FALSE(bare.DeleteKey("k"));
-    EXPECT_FALSE(bare.DeleteSection());
-    EXPECT_EQ(bare.GetSection(1), "two"); // the file-wide operations run
-    EXPECT_TRUE(bare.Flush());
-    // An empty key reads and writes nothing.
-    EXPECT_EQ(prof.GetString("", " abc "), " abc ");
-    EXPECT_EQ(prof.GetValue("", 4), 4);
-    EXPECT_FALSE(prof.WriteString("", "v"));
-    EXPECT_FALSE(prof.DeleteKey(""));
-    EXPECT_EQ(read(), file);
-}
 
 TEST_F(Profile, GetStringGivesTheSpaceTrimmedDefaultForAMissingOrEmptyValue)
 {
@@ -186,39 +135,20 @@ TEST_F(Profile, GetStringGivesTheSpaceTrimmedDefaultForAMissingOrEmptyValue)
         EXPECT_EQ(prof.GetString(key, "  abc  "), "abc") << key;
     EXPECT_EQ(prof.GetString("value", "  abc  "), "v");
     EXPECT_EQ(prof.GetString("missing", "\tabc\t"), "\tabc\t");
-    EXPECT_EQ(prof.GetString("missing", -12), "-12");
-    prof.setStrSection("absent");
-    EXPECT_EQ(prof.GetString("value", " abc "), "abc");
     prof.setStrFileName(path("absent.ini"));
     EXPECT_EQ(prof.GetString("value", " abc "), "abc");
-    // A value reads back as at most 32,766 bytes, never cut inside a character.
-    EXPECT_TRUE(prof.WriteString("ascii", QString(32767, 'a')));
-    EXPECT_EQ(prof.GetString("ascii", ""), QString(32766, 'a'));
-    EXPECT_TRUE(prof.WriteString("kana", "a" + QString(11000, u'あ')));
-    EXPECT_EQ(prof.GetString("kana", ""), "a" + QString(10921, u'あ'));
 }
 
-TEST_F(Profile, NumbersAreWrittenAsDecimalTextAndReadWithTheirDefaults)
+TEST_F(Profile, NumbersReadWithDefaultsRoundedHalfToEven)
 {
-    EXPECT_TRUE(prof.WriteValue("n", -5));
-    EXPECT_TRUE(prof.WriteValue("big", 2147483647));
-    EXPECT_EQ(read(), "[okini]\nn=-5\nbig=2147483647\n");
-    write("[okini]\na=12\nb=-7\nc= 42abc\nd=abc\ne=\nf=99999999999\ng=\"5\"\nh=-99999999999\n");
-    const std::pair<const char*, int> values[] = {{"a", 12}, {"b", -7}, {"c", 42}, {"d", 0}, {"e", 3},
-                                                  {"f", 2147483647}, {"g", 5}, {"h", -2147483647 - 1}, {"x", 3}};
+    write("[okini]\na=12\nb= -7abc\nc=abc\nf=99999999999\n");
+    const std::pair<const char*, int> values[] = {{"a", 12}, {"b", -7}, {"c", 0}, {"f", 2147483647}, {"x", 3}};
     for (const auto& [key, value] : values)
         EXPECT_EQ(prof.GetValue(key, 3), value) << key;
-    // Defaults round to the nearest integer, halves to the even one; a text must hold a number.
-    const std::pair<cProf::Default, int> defaults[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {2.6, 3},
-                                                       {" 3.5 ", 4}, {"&H10", 16}, {"-1e2", -100}};
+    const std::pair<cProf::Default, int> defaults[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {2.6, 3}, {" 3.5 ", 4}};
     for (const auto& [given, value] : defaults)
         EXPECT_EQ(prof.GetValue("x", given), value);
-    const auto raises = [](int n) { return testing::Throws<RunTimeError>(testing::Property(&RunTimeError::number, n)); };
-    for (const char* text : {"abc", "", " ", "12abc", "1 2", "&H", "1e", "--1"})
-        EXPECT_THAT([&] { prof.GetValue("a", text); }, raises(RunTimeError::TypeMismatch)) << text;
-    EXPECT_THAT([&] { prof.GetValue("a", 3e10); }, raises(RunTimeError::Overflow));
-    prof.setStrFileName("");
-    EXPECT_THAT([&] { prof.GetValue("a", "abc"); }, raises(RunTimeError::TypeMismatch));
+    EXPECT_THROW(prof.GetValue("a", "12abc"), RunTimeError);
 }
 
 TEST_F(Profile, DeleteKeyKeepsTheSectionAndDeleteSectionTakesItWhole)
@@ -269,15 +199,8 @@ TEST_F(Profile, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
     EXPECT_EQ(files(), QStringList({"kiriview.ini"}));
 }
 
-TEST_F(Profile, WritesFailWithoutAFolderOrThroughADanglingLinkAndKeepLinksAndPermissions)
+TEST_F(Profile, WritesKeepALinkAndThePermissionsOfTheFileItNames)
 {
-    prof.setStrFileName(path("no/such.ini"));
-    EXPECT_FALSE(prof.WriteString("k", "v"));
-    ASSERT_TRUE(QFile::link(path("gone.ini"), path("dangling.ini")));
-    prof.setStrFileName(path("dangling.ini"));
-    EXPECT_FALSE(prof.WriteString("k", "v"));
-    EXPECT_FALSE(QFileInfo::exists(path("gone.ini")));
-
     write("[okini]\nk=1\n", "real.ini");
     const auto permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     ASSERT_TRUE(QFile::setPermissions(path("real.ini"), permissions));
@@ -289,127 +212,21 @@ TEST_F(Profile, WritesFailWithoutAFolderOrThroughADanglingLinkAndKeepLinksAndPer
     EXPECT_EQ(QFile::permissions(path("real.ini")), permissions | QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
-// Damaged files: whatever can be read is read, nothing crashes, and a later
-// write loses none of the other sections or keys.
-TEST_F(Profile, BinaryGarbageIsReadWithoutHarmAndKeptByteForByte)
-{
-    std::mt19937 random(1);
-    cProf keep;
-    keep.setStrFileName(path());
-    keep.setStrSection("keep");
-    for (int round = 0; round < 20; ++round) {
-        QByteArray file(20000, '\0');
-        for (char& b : file)
-            b = static_cast<char>(random());
-        file.insert(10000, "\n[keep]\nk=v\n");
-        file += "end"; // no break at the end, so the added section's place is known
-        write(file);
-        EXPECT_EQ(prof.GetKeyCount(), 0);
-        EXPECT_EQ(prof.GetString("key01", " none "), "none");
-        EXPECT_EQ(keep.GetString("k", ""), "v");
-        ASSERT_TRUE(prof.WriteString("key05", "/x"));
-        const QByteArray lineBreak = lineBreakOf(file).toByteArray();
-        EXPECT_EQ(read(), file + lineBreak + "[okini]" + lineBreak + "key05=/x" + lineBreak) << round;
-        ASSERT_TRUE(prof.DeleteSection());
-        EXPECT_EQ(read(), file + lineBreak);
-    }
-}
-
-TEST_F(Profile, CountsAndIndexesWithDuplicatesMarkMixedEndingsAndLinesWithoutEquals)
-{
-    const QByteArray file = "\xEF\xBB\xBF; kiriview\r\n[okini]\r\nkey01=/a\rno equals sign\n"
-                            "  Spaced Key  = x\nkey01=/shadowed\r\n\n[view]\nzoom=2\r[]\n"
-                            "[OKINI]\r\nkey02=/b\n[view]\r\nzoom=3\n[x]\ntail without break";
-    write(file);
-    EXPECT_EQ(prof.GetString("key01", ""), "/a");
-    EXPECT_EQ(prof.GetString("key02", ""), "/b");
-    EXPECT_EQ(prof.GetKeyCount(), 5);
-    const char* keys[] = {"", "key01", "", "Spaced Key", "key01", "key02", ""};
-    for (int i = -1; i <= 5; ++i)
-        EXPECT_EQ(prof.GetKey(i), keys[i + 1]) << i;
-    EXPECT_EQ(prof.GetSectionCount(), 2);
-    const char* sections[] = {"", "okini", "view", "x", ""};
-    for (int i = -1; i <= 3; ++i)
-        EXPECT_EQ(prof.GetSection(i), sections[i + 1]) << i;
-
-    ASSERT_TRUE(prof.WriteString("key03", "/c"));
-    ASSERT_TRUE(prof.WriteString("key01", "/z"));
-    QByteArray expected = file;
-    EXPECT_EQ(read(), expected.replace("=/a\r", "=/z\r").replace("=/shadowed\r\n", "=/shadowed\r\nkey03=/c\r\n"));
-    ASSERT_TRUE(prof.DeleteKey("key01"));
-    EXPECT_EQ(read(), expected.replace("key01=/z\r", "").replace("key01=/shadowed\r\n", ""));
-    ASSERT_TRUE(prof.DeleteSection());
-    EXPECT_EQ(read(), "\xEF\xBB\xBF; kiriview\r\n[view]\nzoom=2\r[]\n[view]\r\nzoom=3\n[x]\ntail without break");
-
-    EXPECT_EQ(prof.GetKeyCount(), 0);
-    EXPECT_EQ(prof.GetKey(0), "");
-    write("a=1\n; no sections at all\n");
-    EXPECT_EQ(prof.GetSectionCount(), -1);
-    EXPECT_EQ(prof.GetSection(0), "");
-    prof.setStrFileName(path("absent.ini"));
-    EXPECT_EQ(prof.GetSectionCount(), -1);
-}
-
-TEST_F(Profile, TenThousandSections)
-{
-    QByteArray file;
-    for (int i = 0; i < 10000; ++i)
-        file += QString("[s%1]\nk=%2\n").arg(i, 4, 10, QChar('0')).arg(i).toUtf8();
-    write(file);
-    // 5,461 names of 5 bytes, each with its 0 byte, and the closing 0 fill the 32,767-byte buffer exactly.
-    EXPECT_EQ(prof.GetSectionCount(), 5460);
-    EXPECT_EQ(prof.GetSection(5460), "s5460");
-    EXPECT_EQ(prof.GetSection(5461), "");
-    prof.setStrSection("S9999");
-    EXPECT_EQ(prof.GetString("k", ""), "9999");
-    prof.setStrSection("s5000");
-    ASSERT_TRUE(prof.WriteString("k", "changed"));
-    QByteArray expected = file;
-    EXPECT_EQ(read(), expected.replace("[s5000]\nk=5000\n", "[s5000]\nk=changed\n"));
-    ASSERT_TRUE(prof.DeleteSection());
-    EXPECT_EQ(read(), expected.replace("[s5000]\nk=changed\n", ""));
-}
-
-TEST_F(Profile, HundredMegabyteFile)
-{
-    QByteArray body;
-    for (int s = 0; body.size() < 100'000'000; ++s)
-        body += "[fill" + QByteArray::number(s) + "]\r\n" + QByteArray("k=vvvvvvvvvvvvvvvvvvvv\n").repeated(50);
-    body += "[tail]\nkey=end\n";
-    const QByteArray head = "[okini]\nkey01=/first\n";
-    write(head + body);
-    EXPECT_EQ(prof.GetString("key01", ""), "/first");
-    EXPECT_EQ(prof.GetKeyCount(), 1);
-    ASSERT_TRUE(prof.WriteString("key02", "/second"));
-    EXPECT_TRUE(read() == head + "key02=/second\n" + body); // not EXPECT_EQ: no 100 MB message
-    EXPECT_EQ(files(), QStringList({"kiriview.ini"}));
-    prof.setStrSection("tail");
-    EXPECT_EQ(prof.GetString("key", ""), "end");
-}
-
 TEST(Val, ReadsTheNumberATextBeginsWith)
 {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const std::pair<const char*, double> cases[] = {
         // Answers to the favorites prompt: these select slot 2, the next ones none.
-        {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"\t\n2 ", 2}, {"20e-1", 2},
-        {"0", 0}, {"7", 7}, {"1.5", 1.5}, {"", 0}, {"abc", 0}, {"-3", -3},
+        {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"20e-1", 2}, {"２", 2}, {"＆Ｈ２", 2},
+        {"0", 0}, {"7", 7}, {"1.5", 1.5}, {"", 0}, {"abc", 0}, {"-3", -3}, {"二", 0},
         // Blanks, tabs and line feeds are skipped anywhere, a carriage return is not; one sign
         // in front, digits, one point, an exponent with E or D; "&H" and "&O" without a sign.
-        {"1 2", 12}, {" 1\t2\n3 ", 123}, {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"\r2", 0},
-        {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100}, {"-2.5e1", -25}, {".5", 0.5}, {"-.5", -0.5}, {"5.", 5},
-        {"1.2.3", 1.2}, {"1,000", 1}, {"1e", 1}, {"1e+", 1}, {"--2", 0}, {"+-2", 0}, {"2-1", 2}, {".", 0}, {"-", 0},
-        {"&O17", 15}, {"&o178", 15}, {"&O8", 0}, {"&hff", 255}, {"&HFFFF", 65535}, {"&H1G", 1}, {"&H", 0}, {"&", 0},
-        {"&X1", 0}, {"&17", 0}, {"-&H2", 0}, {"&H1.5", 1}, {"123456789012345678901234567890", 1.2345678901234568e29},
-        // Full-width forms as a Japanese input method types them; out of range never raises.
-        {"２", 2}, {"　２", 2}, {"２．５", 2.5}, {"－３", -3}, {"＆Ｈ２", 2}, {"二", 0}, {"2番", 2},
-        {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"0e99999999999999999999", 0},
-        {"1e99999999999999999999", inf}, {"0.000001e-99999999999", 0},
+        {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
+        {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
+        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf},
     };
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
-    EXPECT_EQ(Val(QString(100000, u'9')), inf);
-    EXPECT_EQ(Val("&H" + QString(1000, u'F')), inf);
 }
 
 // Inputs the fuzzers kept, replayed with the same checks.
