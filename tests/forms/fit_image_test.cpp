@@ -37,6 +37,9 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
         {1024, 768, 10000, 10000, 7510},   // nearest(11580 / 1.542)
         {50, 50, 3000, 3000, 3000},        // small pictures are enlarged to fill the box
         {10, 10, 3000, 3000, 3000},
+        // Heights that land on a tie, or off it, only in single precision: double gives 187 and 438.
+        {108, 3, 3000, 3000, 188},
+        {140, 17, 3000, 3000, 437},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
