@@ -20,13 +20,16 @@ bool fitsPicture(const QImage& picture, std::int32_t width, std::int32_t height,
 }
 
 // Renaming would replace a file that its owner made read-only, or fail on a
-// folder only late; both are refused before anything is written.
+// folder only late; both are refused before anything is written. A file with
+// no write permission at all is read-only for everyone: the superuser, whom
+// access() lets write anything, must not replace it either.
 bool targetIsReplaceable(const QString& path)
 {
     const QFileInfo target(path);
     if (target.isDir())
         return false;
-    return !target.exists() || target.isWritable();
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return !target.exists() || (target.isWritable() && (target.permissions() & anyWrite));
 }
 
 std::int16_t statusOf(CompressResult result)

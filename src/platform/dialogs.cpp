@@ -99,7 +99,9 @@ QString QtDialogService::showSave(const SaveFileRequest& request)
         const QFileInfo info(request.initDir);
         dialog.setDirectory(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
     }
-    if (!request.fileName.isEmpty())
+    // A folder given as the name would open its parent with the folder's name
+    // proposed; the dialog opens in it instead.
+    if (!request.fileName.isEmpty() && !QFileInfo(request.fileName).isDir())
         dialog.selectFile(request.fileName);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));

@@ -1,0 +1,141 @@
+// The real dialog wrappers, answered with keys as a person would.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include "app/forms.h"
+#include "app/module1.h"
+#include "form_fixture.h"
+#include "forms/main/form1.h"
+#include "forms/save/form3.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+using Action = std::function<void(QWidget*)>;
+
+// Runs the next action on each modal box as it opens, and notes each box's title and text.
+struct ModalDriver {
+    explicit ModalDriver(std::vector<Action> actions)
+        : actions(std::move(actions))
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box || box == handled)
+                return;
+            handled = box;
+            const auto* message = qobject_cast<QMessageBox*>(box);
+            said.push_back((box->windowTitle() + QStringLiteral(": ") + (message ? message->text() : QString())).toStdString());
+            if (next < this->actions.size())
+                return this->actions[next++](box);
+            ADD_FAILURE() << "an unexpected box: " << said.back();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        timer.start(0);
+    }
+    ~ModalDriver() { EXPECT_EQ(next, actions.size()) << "fewer boxes opened than expected"; }
+
+    std::vector<Action> actions;
+    std::size_t next = 0;
+    QPointer<QWidget> handled;
+    QTimer timer;
+    std::vector<std::string> said;
+};
+
+// A key pressed where the keyboard focus is, or on the box when nothing in it has the focus.
+Action press(Qt::Key key)
+{
+    return [key](QWidget* box) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus && box->isAncestorOf(focus) ? focus : box, key);
+    };
+}
+
+TEST(RealDialogs, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
+{
+    const struct { int style; Qt::Key key; int answer; } cases[] = {
+        {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel},
+        {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
+        {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok},
+        {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "style " << c.style << ", key " << c.key);
+        ModalDriver driver({press(c.key)});
+        EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer);
+        EXPECT_EQ(driver.said, std::vector<std::string>{"題: 質問"});
+    }
+}
+
+TEST(RealDialogs, InputBoxReturnsTheTypedTextOrNothingOnCancel)
+{
+    for (const auto& [key, typed] : {std::pair(Qt::Key_Return, QStringLiteral("42")), std::pair(Qt::Key_Escape, QString())}) {
+        ModalDriver driver({[key = key](QWidget* box) {
+            auto* edit = box->findChild<QLineEdit*>();
+            ASSERT_TRUE(edit);
+            EXPECT_EQ(edit->text(), QStringLiteral("1"));
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("42"));
+            press(key)(box);
+        }});
+        EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")), typed);
+    }
+}
+
+class RealDialogsOnForms : public FormTest {
+protected:
+    RealDialogsOnForms() { setDialogs(nullptr); }
+};
+
+TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesIt)
+{
+    Form1& form1 = forms::get<Form1>();
+    form1.selpath = programFolder() + QStringLiteral("/photo.jpg");
+    ASSERT_TRUE(QFile(form1.selpath).open(QIODevice::WriteOnly));
+    const std::string path = form1.selpath.toStdString(), question = "ファイルの削除: ファイル 【　" + path + "　】を削除しますか？";
+    {
+        ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
+        form1.Command7_Click();
+        EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除キャンセル: 削除をキャンセルしました"}));
+        EXPECT_TRUE(QFile::exists(form1.selpath));
+    }
+    ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Return)});
+    form1.Command7_Click();
+    EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除終了: " + path + "を削除しました"}));
+    EXPECT_FALSE(QFile::exists(form1.selpath));
+}
+
+// The file dialog opens on the JPEG filter, in the picture's folder or, for a drive's root, the program's.
+TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder)
+{
+    const QString picture = programFolder() + QStringLiteral("/pictures/photo.bmp");
+    ASSERT_TRUE(QDir().mkpath(programFolder() + QStringLiteral("/pictures")));
+    for (const auto& [curpath, folder] : {std::pair(picture, programFolder() + QStringLiteral("/pictures")),
+                                          std::pair(QStringLiteral("/"), App::Path())}) {
+        SCOPED_TRACE(curpath.toStdString());
+        Module1::curpath = curpath;
+        ModalDriver driver({[&](QWidget* box) {
+            auto* dialog = qobject_cast<QFileDialog*>(box);
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "JPEG (*.jpg)");
+            EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.toStdString());
+            press(Qt::Key_Escape)(box);
+        }});
+        forms::get<Form3>().Command1_Click(); // cancelled: no box follows
+    }
+}
+
+} // namespace
