@@ -22,8 +22,8 @@ int holdTheInstanceLock()
 
 } // namespace
 
-// Window tests need one QApplication; CTest sets the offscreen platform,
-// and running the binary by hand gets it too.
+// Unit and window tests: one QApplication (pictures, fonts, the clipboard and
+// windows need it) on the offscreen platform, also when run by hand.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
