@@ -1,5 +1,7 @@
 #include "scripted_dialogs.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "platform/run_time_error.h"
@@ -13,9 +15,7 @@ ScriptedDialogs::~ScriptedDialogs()
 
 ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, int result)
 {
-    answers_.push_back({kind, text, result, kind == Box::Message ? std::move(whileOpen_) : nullptr});
-    if (kind == Box::Message)
-        whileOpen_ = nullptr;
+    answers_.push_back({kind, text, result, kind == Box::Message ? std::exchange(whileOpen_, nullptr) : nullptr});
     return *this;
 }
 
@@ -34,21 +34,19 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
 {
     boxes_.push_back(box);
     if (answers_.empty() || answers_.front().kind != box.kind) {
-        ADD_FAILURE() << "unexpected box " << box.kind << ": " << box.title.toStdString() << ": "
-                      << box.text.toStdString();
+        ADD_FAILURE() << "unexpected box " << box.kind << ": " << box.title.toStdString() << ": " << box.text.toStdString();
         return {box.kind, {}, MsgBoxResult::Ok, nullptr};
     }
     Answer answer = std::move(answers_.front());
     answers_.pop_front();
+    if (answer.whileOpen)
+        answer.whileOpen();
     return answer;
 }
 
 int ScriptedDialogs::msgBox(const QString& prompt, int style, const QString& title)
 {
-    Answer answer = take({Box::Message, prompt, title, style, {}, {}});
-    if (answer.whileOpen)
-        answer.whileOpen();
-    return answer.result;
+    return take({Box::Message, prompt, title, style, {}, {}}).result;
 }
 
 QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
