@@ -36,11 +36,10 @@ namespace {
 
 using Boxes = std::vector<std::string>;
 
-std::string box(const QString& text, const QString& title, int style)
+std::string box(const QString& text, const QString& title, int style = MsgBoxStyle::OkOnly)
 {
     return (text + " | " + title + " | " + QString::number(style)).toStdString();
 }
-const std::string cannotStart = box("ファイルが見つかりません", "エラー", MsgBoxStyle::OkOnly);
 
 class CommandTest : public FormTest {
 protected:
@@ -113,21 +112,32 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
     form1->Command4->click();
     EXPECT_EQ(clipboard->text(), " typed while open ");
     EXPECT_EQ(form1->Text1->palette().color(QPalette::Text), QColor(Qt::black));
-    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード", MsgBoxStyle::OkOnly)});
+    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
 }
 
-TEST_F(CommandTest, RunAndTheClipboardViewerGoThroughTheLauncher)
+// Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
+TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
+    const QString helpFile = programFolder() + "/View.hlp";
     form1->Text1->setText(" a b.jpg  ");
+    dialogs_->answerMessage().answerMessage();
     form1->Command5->click();
     form1->mnuviewclip->trigger();
+    form1->mnuhelp->trigger();
+    QDir().mkpath(helpFile); // a folder of that name is no help file either
+    form1->mnuhelp_Click();
+    EXPECT_EQ(launcher.calls, (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe"}));
+    QDir().rmdir(helpFile);
+    writeBytes(helpFile, {});
     launcher.failure = RunTimeError::FileNotFound;
-    dialogs_->answerMessage().answerMessage();
+    dialogs_->answerMessage().answerMessage().answerMessage();
     form1->Command5_Click();
     form1->mnuviewclip_Click();
-    EXPECT_EQ(launcher.calls, (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start  a b.jpg  ", "Start Clipbrd.exe"}));
-    EXPECT_EQ(shown(), (Boxes{cannotStart, cannotStart}));
+    form1->mnuhelp_Click();
+    EXPECT_EQ(launcher.calls.mid(2), (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start " + helpFile}));
+    const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー");
+    EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, box("ヘルプを表示するプログラムが見つかりません", "ヘルプ")}));
 }
 
 // With stand-in programs: a name reaches the opener as one argument, a leading "-" cannot pass
@@ -168,7 +178,7 @@ protected:
     {
         QDir().mkpath(at("sub.jpg"));
         for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
-            QFile(at(name)).open(QIODevice::WriteOnly);
+            writeBytes(at(name), {});
         form1->Dir1->setPath(folder);
     }
     QString at(const QString& name) const { return folder + "/" + name; }
@@ -182,39 +192,32 @@ protected:
     {
         return box("ファイル 【　" + path + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel);
     }
-    std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了", MsgBoxStyle::OkOnly); }
+    std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
     QStringList left() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
 
     const QString folder = programFolder() + "/pictures";
-    const std::string notFound = box("ファイルが見つかりません", "ファイルの削除", MsgBoxStyle::OkOnly);
+    const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
 
-TEST_F(DeleteTest, CancelKeepsOkDeletesAndRefreshesAndAFileGoneOrUnnamedIsNotFound)
+// Only the selected file is deleted, never the path box's text; wildcards and trailing blanks are
+// part of its name, and a folder, a file gone or no selection at all is not found.
+TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList)
 {
-    form1->Text1->setText(at("b.jpg")); // only selpath is ever deleted
+    form1->Text1->setText(at("b.jpg"));
     const int listed = form1->File1->ListCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
-    EXPECT_TRUE(QFile::exists(at("a.jpg")));
     deleteAnswering("a.jpg");
     EXPECT_EQ(form1->File1->ListCount(), listed - 1);
-    deleteAnswering("a.jpg");
+    for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
+        deleteAnswering(name);
     form1->Dir1->setPath(programFolder()); // a folder change forgets the selection
-    ASSERT_TRUE(form1->selpath.isEmpty());
     dialogs_->answerMessage().answerMessage();
     form1->Command7->click();
-    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル", MsgBoxStyle::OkOnly),
-                              asked(at("a.jpg")), deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(""), notFound}));
-    EXPECT_EQ(left(), (QStringList{"*.jpg", "a.jpg ", "b.jpg", "c.gif"}));
-}
-
-// Wildcards and trailing blanks are part of the name; a folder is never deleted.
-TEST_F(DeleteTest, DeletesExactlyTheNamedFileWhateverItsName)
-{
-    for (const char* name : {"*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
-        deleteAnswering(name);
-    EXPECT_EQ(shown(), (Boxes{asked(at("*.jpg")), deleted("*.jpg"), asked(at("a.jpg ")), deleted("a.jpg "),
-                              asked(at("c.gif ")), notFound, asked(at("sub.jpg")), notFound}));
-    EXPECT_EQ(left(), (QStringList{"a.jpg", "b.jpg", "c.gif"}));
+    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")),
+                              deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
+                              asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
+                              notFound, asked(""), notFound}));
+    EXPECT_EQ(left(), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
 }
 
@@ -238,16 +241,23 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
 
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
 
-// Shown like a clicked file, here from the enlarged view with the window closed,
-// and copied back as that picture, not the fitted view.
+// Shown like a clicked file, here from the enlarged view with the window closed, and copied
+// back as that picture, not the fitted view; without a picture nothing changes.
 TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
 {
     Form2& form2 = forms::get<Form2>();
     QClipboard* clipboard = QApplication::clipboard();
+    clipboard->setText("only text");
+    form1->Text1->setText("/pictures/a.jpg");
+    form1->Command2_Click();
+    dialogs_->answerMessage();
+    form1->Command6_Click();
+    EXPECT_EQ(form1->Text1->text() + clipboard->text(), "/pictures/a.jpgonly text");
+    EXPECT_EQ(form1->enlarged, 1);
+
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
     form1->Label5->setText("123.456");
-    form1->Command2_Click();
     form1->Command1_Click();
     form1->Command6->click();
     EXPECT_EQ(form1->Text1->text() + form1->Label5->text(), "ClipBoard");
@@ -255,53 +265,16 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     EXPECT_TRUE(form1->Command1->isEnabled() && form1->Command2->isEnabled() && form2.isVisible());
     EXPECT_EQ(rgb(form2.Image1->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_FLOAT_EQ(form2.Width(), 3000.0f);
-    EXPECT_FLOAT_EQ(form2.Height(), 1558.0f);
+    EXPECT_EQ(QSizeF(form2.Width(), form2.Height()), QSizeF(3000, 1558));
 
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
     form1->mnugazoc->trigger();
-    EXPECT_TRUE(clipboard->text().isEmpty());
     EXPECT_EQ(rgb(clipboard->image()), picture);
-    EXPECT_EQ(shown(), Boxes{box("イメージをコピーしました", "クリップボード", MsgBoxStyle::OkOnly)});
-}
-
-TEST_F(CommandTest, WithoutAPictureNothingChangesAndClearingEmptiesTheClipboard)
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setText("only text");
-    form1->Text1->setText("/pictures/a.jpg");
-    form1->Command2_Click();
-    const QImage before = forms::get<Form2>().Picture1.picture();
-    dialogs_->answerMessage();
-    form1->Command6_Click();
-    EXPECT_EQ(shown(), Boxes{box("クリップボードに画像がありません", "クリップボード", MsgBoxStyle::OkOnly)});
-    EXPECT_EQ(form1->Text1->text(), "/pictures/a.jpg");
-    EXPECT_EQ(form1->enlarged, 1);
-    EXPECT_EQ(forms::get<Form2>().Picture1.picture(), before);
-    EXPECT_EQ(clipboard->text(), "only text");
-
-    clipboard->setImage(testPicture(10, 10));
+    EXPECT_TRUE(clipboard->text().isEmpty());
     form1->mnucliclear->trigger();
-    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
-}
-
-TEST_F(CommandTest, HelpOpensViewHlpFromTheProgramsFolderOrSaysWhyNot)
-{
-    RecordingLauncher launcher;
-    const QString helpFile = programFolder() + "/View.hlp";
-    dialogs_->answerMessage().answerMessage().answerMessage();
-    form1->mnuhelp_Click();
-    QDir().mkpath(helpFile); // a folder of that name is no help file either
-    form1->mnuhelp_Click();
-    QDir().rmdir(helpFile);
-    writeBytes(helpFile, {});
-    form1->mnuhelp->trigger();
-    launcher.failure = RunTimeError::FileNotFound;
-    form1->mnuhelp_Click();
-    EXPECT_EQ(launcher.calls, (QStringList{"Start " + helpFile, "Start " + helpFile}));
-    const std::string missing = box("ヘルプファイルが見つかりません", "ヘルプ", MsgBoxStyle::OkOnly);
-    EXPECT_EQ(shown(), (Boxes{missing, missing, box("ヘルプを表示するプログラムが見つかりません", "ヘルプ", MsgBoxStyle::OkOnly)}));
+    EXPECT_TRUE(clipboard->image().isNull());
+    EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
 
 TEST_F(CommandTest, VersionDialogIsOneModelessDialogClosedByOkEnterOrEscape)
@@ -331,7 +304,7 @@ struct SpecialFoldersTest : CommandTest {
 
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
-    const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報", MsgBoxStyle::OkOnly);
+    const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報");
     const std::string noDesktop = box("【ﾃﾞｽｸﾄｯﾌﾟ】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
     const std::string noRecycled = box("【Recycled】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
     const struct {
