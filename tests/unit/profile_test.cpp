@@ -62,17 +62,6 @@ TEST(ProfileText, EditsChangeOnlyTheirOwnLines)
     EXPECT_EQ(setValue("[s]\nk = \"v\"\n", "s", "k", "v").result, Edit::Result::Changed);
 }
 
-TEST(ProfileText, WritesThatWouldBreakTheLayoutAreRefused)
-{
-    const QByteArray file = "[s]\nk=v\n";
-    const std::tuple<QString, QString, QString> refused[] = {
-        {"s", "k", "a\nb"}, {"s", "k", "a\rb"}, {"s", "k", QString(QChar(0xDC80))}, {"s", "", "v"}, {"s", "a=b", "v"},
-        {"s", "[k", "v"}, {"s", ";k", "v"}, {"", "k", "v"}, {"a]b", "k", "v"}, {"a\rb", "k", "v"}};
-    for (const auto& [section, key, value] : refused)
-        EXPECT_EQ(setValue(file, section, key, value).result, Edit::Result::Refused) << key.toStdString();
-    EXPECT_EQ(findValue(changed(setValue(file, "[x", "k]", "v")), "[x", "k]"), QString("v"));
-}
-
 TEST(ProfileText, EncodingIsUtf8UnlessTheBytesAreNot)
 {
     // Overlong forms, surrogates, values above U+10FFFF and cut sequences are not UTF-8; a BOM says it is.
@@ -166,19 +155,6 @@ TEST_F(Profile, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
     EXPECT_FALSE(prof.WriteString("key01", "/b"));
     EXPECT_EQ(read(), old);
     EXPECT_EQ(files(), QStringList({"kiriview.ini"}));
-}
-
-TEST_F(Profile, WritesKeepALinkAndThePermissionsOfTheFileItNames)
-{
-    write("[okini]\nk=1\n", "real.ini");
-    const auto permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    ASSERT_TRUE(QFile::setPermissions(path("real.ini"), permissions));
-    ASSERT_TRUE(QFile::link(path("real.ini"), path()));
-    prof.setStrFileName(path());
-    EXPECT_TRUE(prof.WriteString("k", "2"));
-    EXPECT_TRUE(QFileInfo(path()).isSymLink());
-    EXPECT_EQ(read("real.ini"), "[okini]\nk=2\n");
-    EXPECT_EQ(QFile::permissions(path("real.ini")), permissions | QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 TEST(Val, ReadsTheNumberATextBeginsWith)
