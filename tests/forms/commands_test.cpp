@@ -1,5 +1,5 @@
-// The main window's file, clipboard and special-folder commands, help and the
-// version dialog. Every box shown must be scripted; shown() lists them all.
+// The main window's file, clipboard and special-folder commands and help.
+// Every box shown must be scripted; shown() lists them all.
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -15,13 +15,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QThread>
 
 #include "app/forms.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
-#include "forms/about/frmabout.h"
 #include "forms/image/form2.h"
 #include "forms/main/form1.h"
 #include "platform/dir_list_box.h"
@@ -275,24 +273,6 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     form1->mnucliclear->trigger();
     EXPECT_TRUE(clipboard->image().isNull());
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
-}
-
-TEST_F(CommandTest, VersionDialogIsOneModelessDialogClosedByOkEnterOrEscape)
-{
-    form1->mnuver->trigger();
-    const QPointer<frmAbout> about = forms::loaded<frmAbout>();
-    ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(about->isVisible() && !about->isModal());
-    EXPECT_EQ(about->windowTitle(), "きりビュアーのﾊﾞｰｼﾞｮﾝ情報");
-    form1->mnuver_Click();
-    ASSERT_EQ(forms::loaded<frmAbout>(), about); // not a second one
-    QTest::mouseClick(about->cmdOK, Qt::LeftButton);
-    EXPECT_EQ(forms::loaded<frmAbout>(), nullptr);
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        form1->mnuver_Click();
-        QTest::keyClick(forms::loaded<frmAbout>(), key);
-        EXPECT_EQ(forms::loaded<frmAbout>(), nullptr) << key;
-    }
 }
 
 // The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QProcess>
 #include <QTimer>
 
 #include "app/form4.h"
@@ -49,27 +47,6 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
         EXPECT_EQ(forms::loaded<Form2>(), nullptr);
         EXPECT_EQ(forms::loaded<frmAbout>(), nullptr);
     }
-}
-
-TEST_F(StartupTest, SecondInstanceIsToldAndEnds)
-{
-    // Another process of this program (this test binary) holds the lock for the same user.
-    QProcess holder;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KIRIVIEW_LOCK_HOLD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), programFolder());
-    holder.setProcessEnvironment(env);
-    holder.start(QCoreApplication::applicationFilePath(), {});
-    ASSERT_TRUE(holder.waitForReadyRead(30000) && holder.readAll().contains("holding"));
-
-    dialogs_->answerMessage();
-    EXPECT_THROW(startProgram(), ProgramEnded);
-    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("既に起動されています二重起動"));
-    // It ended before the pattern was set and before the image window was shown.
-    EXPECT_NE(forms::get<Form1>().File1->Pattern(), allPictures);
-    EXPECT_FALSE(forms::get<Form2>().isVisible());
-    holder.kill();
-    holder.waitForFinished();
 }
 
 } // namespace
