@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, then starts the program (run) or every test (test).
+# Installs what is missing, builds, then starts the program (run) or runs the tests (test):
+# every test on the release build, then the unit and window tests under ASan and UBSan.
 set -euo pipefail
 cd "$(dirname "$0")"
+mode=${1:-run}
+case "$mode" in
+  run | test) ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -25,11 +31,35 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j"$(nproc)"
+if [ "$mode" = run ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+  cmake --build build -j"$(nproc)"
+  exec ./build/kiriview
+fi
 
-case "${1:-run}" in
-  run) exec ./build/kiriview ;;
-  test) exec ctest --test-dir build --output-on-failure -j"$(nproc)" ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
-esac
+# Runs CTest in one build folder and keeps its summary line for the end.
+summaries=()
+run_tests() {
+  local folder=$1 status=0
+  shift
+  ctest --test-dir "$folder" --output-on-failure -j"$(nproc)" "$@" | tee "$folder/ctest.log" || status=$?
+  summaries+=("$folder: $(grep -E 'tests passed' "$folder/ctest.log" || echo 'CTest gave no summary')")
+  return "$status"
+}
+
+# The release build, warnings as errors: every test.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIRIVIEW_WERROR=ON > /dev/null
+cmake --build build -j"$(nproc)"
+release=0
+run_tests build || release=$?
+
+# AddressSanitizer and UndefinedBehaviorSanitizer: unit and window tests.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIRIVIEW_WERROR=ON \
+  -DKIRIVIEW_SANITIZE=ON -DKIRIVIEW_BENCH=OFF > /dev/null
+cmake --build build-asan -j"$(nproc)"
+sanitized=0
+UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan -E '^e2e\.' || sanitized=$?
+
+echo
+printf '%s\n' "${summaries[@]}"
+[ "$release" -eq 0 ] && [ "$sanitized" -eq 0 ]
