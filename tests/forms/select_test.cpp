@@ -98,7 +98,7 @@ TEST_F(SelectTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlie
         EXPECT_EQ(form.Label5->text(), sizeText(bytes.size())); // written before the load failed
     }
     const QString size = form.Label5->text();
-    const int row = form.File1->row(form.File1->findItems("text.kir", Qt::MatchExactly).front());
+    const int row = form.File1->row(form.File1->findItems("text.kir", Qt::MatchExactly).value(0));
     ASSERT_TRUE(QDir().remove(pathOf("text.kir")));
     dialogs_->answerMessage();
     form.File1->setListIndex(row); // still listed

@@ -25,6 +25,14 @@ ScriptedDialogs& ScriptedDialogs::whileNextMessageOpen(std::function<void()> act
     return *this;
 }
 
+const ScriptedDialogs::Box& ScriptedDialogs::last() const
+{
+    static const Box none;
+    if (boxes_.empty())
+        ADD_FAILURE() << "no box was shown";
+    return boxes_.empty() ? none : boxes_.back();
+}
+
 int ScriptedDialogs::messageCount() const
 {
     return int(std::count_if(boxes_.begin(), boxes_.end(), [](const Box& b) { return b.kind == Box::Message; }));

@@ -32,7 +32,8 @@ public:
     ScriptedDialogs& whileNextMessageOpen(std::function<void()> action);
 
     const std::vector<Box>& boxes() const { return boxes_; }
-    const Box& last() const { return boxes_.back(); }
+    // The last box shown; an empty one (and a failure) when none was.
+    const Box& last() const;
     int messageCount() const;
 
     int msgBox(const QString& prompt, int style, const QString& title) override;
