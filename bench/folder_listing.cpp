@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "app/forms.h"
-#include "forms/main/form1.h"
+#include "forms/main/main_window.h"
 #include "platform/app.h"
 #include "platform/dir_list_box.h"
 #include "platform/file_list_box.h"
@@ -47,27 +47,27 @@ int main(int argc, char** argv)
         file.open(QIODevice::WriteOnly);
     }
 
-    Form1& form = forms::get<Form1>();
+    MainWindow& form = forms::get<MainWindow>();
     form.show();
     QApplication::processEvents();
 
     const double enter = medianMs([&](int) {
-        form.Dir1->setPath(big.path());
+        form.folderList->setPath(big.path());
         QApplication::processEvents();
-        form.Dir1->setPath(home.path());
+        form.folderList->setPath(home.path());
     });
-    form.Dir1->setPath(big.path());
+    form.folderList->setPath(big.path());
     std::printf("folder change into 10,000 files and back out: %.1f ms, %d listed\n", enter,
-                form.File1->ListCount());
+                form.fileList->ListCount());
 
     const char* names[] = {"BMP", "JPG", "GIF", "ALL", "KIR"};
     for (int index : {0, 1, 2, 4, 3}) {
         const double filter = medianMs([&](int) {
-            form.Command3_Click(index == 3 ? 0 : 3); // from another filter each time
-            form.Command3_Click(index);
+            form.filterFiles(index == 3 ? 0 : 3); // from another filter each time
+            form.filterFiles(index);
             QApplication::processEvents();
         });
-        std::printf("filter %s (two switches): %.1f ms, %d listed\n", names[index], filter, form.File1->ListCount());
+        std::printf("filter %s (two switches): %.1f ms, %d listed\n", names[index], filter, form.fileList->ListCount());
     }
     return 0;
 }

@@ -1,4 +1,4 @@
-// Cost of DCSavetoJPEG on a 20-megapixel photo against bare libjpeg-turbo
+// Cost of saveJpeg on a 20-megapixel photo against bare libjpeg-turbo
 // compression of the same pixels with the same settings (quality 50, 4:2:0,
 // optimized Huffman tables), all in one run; and its file size against Qt's
 // own JPEG writer at the same quality.
@@ -23,7 +23,7 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
-#include "encoder/save_jpg.h"
+#include "encoder/save_jpeg.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ std::size_t bareToFile(const QImage& picture, const QString& path)
 
 std::size_t saveWithEncoder(const QImage& picture, const QString& path)
 {
-    if (DCSavetoJPEG(picture, picture.width(), picture.height(), path, quality, 0) != 0)
+    if (saveJpeg(picture, picture.width(), picture.height(), path, quality, 0) != 0)
         std::abort();
     return std::size_t(QFile(path).size());
 }
@@ -97,8 +97,8 @@ int main(int argc, char** argv)
         {"libjpeg-turbo to memory, optimized Huffman", [&] { return bareToMemory(rgb32, true); }},
         {"libjpeg-turbo to a file, optimized Huffman",
          [&] { return bareToFile(rgb32, folder.filePath("bare.jpg")); }},
-        {"DCSavetoJPEG, RGB32 picture", [&] { return saveWithEncoder(rgb32, encoderPath); }},
-        {"DCSavetoJPEG, opaque ARGB32 premultiplied",
+        {"saveJpeg, RGB32 picture", [&] { return saveWithEncoder(rgb32, encoderPath); }},
+        {"saveJpeg, opaque ARGB32 premultiplied",
          [&] { return saveWithEncoder(premultiplied, folder.filePath("premultiplied.jpg")); }},
         {"libjpeg-turbo to memory, standard Huffman", [&] { return bareToMemory(rgb32, false); }},
         {"QImageWriter to memory", [&] { return saveWithQt(rgb32); }},
@@ -125,8 +125,8 @@ int main(int argc, char** argv)
     const double encoder = measures[2].median();
     const std::size_t qtBytes = measures[5].bytes;
     std::printf("\nDCSavetoJPEG / libjpeg-turbo to memory: %.3f (limit 1.1)\n", encoder / bareMemory);
-    std::printf("DCSavetoJPEG / libjpeg-turbo to a file: %.3f\n", encoder / bareFile);
-    std::printf("DCSavetoJPEG file %zu bytes, QImageWriter %zu bytes: %s\n", measures[2].bytes,
+    std::printf("saveJpeg / libjpeg-turbo to a file: %.3f\n", encoder / bareFile);
+    std::printf("saveJpeg file %zu bytes, QImageWriter %zu bytes: %s\n", measures[2].bytes,
                 qtBytes, measures[2].bytes <= qtBytes ? "no larger" : "LARGER");
     std::printf("File size equal to bare optimized libjpeg-turbo's: %s\n",
                 measures[2].bytes == measures[0].bytes ? "yes" : "no");

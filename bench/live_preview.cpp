@@ -24,11 +24,11 @@
 
 #include "bench_support.h"
 #include "app/forms.h"
-#include "app/module1.h"
-#include "encoder/save_jpg.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
-#include "forms/save/form3.h"
+#include "app/viewing_state.h"
+#include "encoder/save_jpeg.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
 #include "platform/app.h"
 #include "platform/picture_loader.h"
 
@@ -67,23 +67,23 @@ int main(int argc, char** argv)
 
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
-    Form2& form2 = forms::get<Form2>();
-    form2.Picture1.setPicture(picture);
-    form2.Image1->setPicture(picture);
-    Module1::imgwidth = form2.Picture1.Width();
-    Module1::imgheight = form2.Picture1.Height();
-    form2.setWidth(3000);
-    form2.setHeight(3000);
-    Module1::FitImage();
-    forms::get<Form1>().mnusave_Click();
-    Form3* form3 = forms::loaded<Form3>();
-    if (!form3) {
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    imageWindow.picture.setPicture(picture);
+    imageWindow.pictureView->setPicture(picture);
+    viewing::pictureWidth = imageWindow.picture.Width();
+    viewing::pictureHeight = imageWindow.picture.Height();
+    imageWindow.setWidth(3000);
+    imageWindow.setHeight(3000);
+    viewing::fitImageWindow();
+    forms::get<MainWindow>().openSaveDialog();
+    SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+    if (!saveDialog) {
         std::printf("the save dialog did not open\n");
         return 1;
     }
-    form3->repaint();
-    const QSize shown = form3->Image1->size();
-    const QSize decodedSize = form3->Image1->picture().size();
+    saveDialog->repaint();
+    const QSize shown = saveDialog->preview->size();
+    const QSize decodedSize = saveDialog->preview->picture().size();
 
     int quality = 50;
     const QString naivePath = folder.filePath(QStringLiteral("naive.jpg"));
@@ -93,19 +93,19 @@ int main(int argc, char** argv)
          [&] {
              // Back and forth between 51 and 52, so every step is a change.
              quality = quality == 51 ? 52 : 51;
-             form3->HScroll1->setValue(quality);
-             form3->repaint();
+             saveDialog->qualitySlider->setValue(quality);
+             saveDialog->repaint();
          }},
         {"naive step: encode, full reload, smooth rescale",
          [&] {
-             DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0);
+             saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, 0);
              const QImage reloaded = LoadPicture(naivePath);
              const QImage small = reloaded.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
              if (small.isNull())
                  std::abort();
          }},
-        {"DCSavetoJPEG alone (to a file)",
-         [&] { DCSavetoJPEG(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
+        {"saveJpeg alone (to a file)",
+         [&] { saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
         {"preview reload alone (scaled decode)",
          [&] {
              if (LoadPicture(naivePath, decodedSize).isNull())
@@ -129,11 +129,11 @@ int main(int argc, char** argv)
         std::printf("  %-50s %8.1f ms\n", measure.name, measure.median());
     const double bare = measures[0].median();
     std::printf("\npreview decoded at %d x %d for a preview shown at %d x %d (base size)\n",
-                form3->Image1->picture().width(), form3->Image1->picture().height(), shown.width(), shown.height());
-    std::printf("preview file %lld bytes\n", static_cast<long long>(QFileInfo(Form3::previewPath()).size()));
+                saveDialog->preview->picture().width(), saveDialog->preview->picture().height(), shown.width(), shown.height());
+    std::printf("preview file %lld bytes\n", static_cast<long long>(QFileInfo(SaveDialog::previewPath()).size()));
     std::printf("slider step / bare encoding: %.3f (limit 1.7)\n", measures[1].median() / bare);
     std::printf("naive step / bare encoding:  %.3f\n", measures[2].median() / bare);
-    std::printf("DCSavetoJPEG / bare encoding: %.3f\n", measures[3].median() / bare);
+    std::printf("saveJpeg / bare encoding: %.3f\n", measures[3].median() / bare);
     std::printf("scaled reload / bare encoding: %.3f\n", measures[4].median() / bare);
     return 0;
 }

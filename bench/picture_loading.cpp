@@ -29,8 +29,8 @@
 #include <jpeglib.h>
 
 #include "app/forms.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
 #include "platform/app.h"
 #include "platform/dir_list_box.h"
 #include "platform/file_list_box.h"
@@ -43,7 +43,7 @@ namespace {
 
 constexpr int photoWidth = 5472; // 5472 x 3648: a 20-megapixel 3:2 camera frame
 constexpr int photoHeight = 3648;
-const QSize fittedView(200, 133); // what FitImage gives such a photo in the 3000-twip box
+const QSize fittedView(200, 133); // what fitImageWindow gives such a photo in the 3000-twip box
 
 // Smooth light, textured surfaces and sensor noise, so the entropy-coded
 // data is as dense as a real photo's.
@@ -215,15 +215,15 @@ std::vector<double> fileClicks(const QString& folder, int runs)
     QTemporaryDir programFolder;
     App::setPath(programFolder.path());
     App::setLockFolder(programFolder.path());
-    Form1& form1 = forms::get<Form1>();
-    Form2& form2 = forms::get<Form2>();
-    form1.show();
-    form1.Dir1->setPath(folder);
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    mainWindow.show();
+    mainWindow.folderList->setPath(folder);
     std::vector<double> times;
     for (int run = 0; run < runs + 1; ++run) {
         const double t = seconds([&] {
-            form1.File1->setListIndex(run % 2);
-            (void)form2.Image1->grab();
+            mainWindow.fileList->setListIndex(run % 2);
+            (void)imageWindow.pictureView->grab();
         });
         if (run > 0) // the first click also builds the windows' caches
             times.push_back(t);
@@ -282,7 +282,7 @@ int main(int argc, char** argv)
                 median(stretchOnly) * 1e3);
     std::printf("  LoadPicture + stretch (click to view)  %8.1f\n", median(loadAndStretch) * 1e3);
     std::printf("  the same with EXIF orientation 6       %8.1f\n", median(turned) * 1e3);
-    std::printf("  File1_Click to the fitted picture drawn %7.1f\n", median(clicks) * 1e3);
+    std::printf("  onFileClicked to the fitted picture drawn %7.1f\n", median(clicks) * 1e3);
     std::printf("ratio click-to-view / libjpeg alone: %.3f (target <= 1.3); turned photo: %.3f; "
                 "whole file click: %.3f\n",
                 median(loadAndStretch) / baseline, median(turned) / baseline, median(clicks) / baseline);

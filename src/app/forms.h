@@ -4,7 +4,7 @@
 #include <QWidget>
 
 // Each form exists at most once: it is loaded on its first reference (which
-// runs its Form_Load) and lives until it is unloaded.
+// runs its onLoad) and lives until it is unloaded.
 namespace forms {
 
 template <class F>
@@ -28,8 +28,8 @@ F& get()
     QPointer<F>& instance = slot<F>();
     if (!instance) {
         instance = new F;
-        if constexpr (requires(F& f) { f.Form_Load(); })
-            instance->Form_Load();
+        if constexpr (requires(F& f) { f.onLoad(); })
+            instance->onLoad();
     }
     return *instance;
 }

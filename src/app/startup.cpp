@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/form4.h"
+#include "app/splash_screen.h"
 #include "app/forms.h"
 #include "platform/fonts.h"
 #include "platform/translations.h"
@@ -14,5 +14,5 @@ void startApplication()
     QApplication::setWindowIcon(builtin::programIcon());
     fonts::installSubstitutions();
     installJapaneseTranslations();
-    forms::get<Form4>().show();
+    forms::get<SplashScreen>().show();
 }

@@ -72,7 +72,7 @@ QDateTime FileDateTime(const QString& path)
     return QDateTime::fromSecsSinceEpoch(qint64(info.st_mtime), Qt::LocalTime);
 }
 
-void Kill(const QString& path)
+void deleteFile(const QString& path)
 {
     const QByteArray native = native_names::encode(path);
     struct stat info {};
@@ -127,7 +127,7 @@ QDateTime FileDateTime(const QString& path)
     return QDateTime::fromSecsSinceEpoch(modified.toSecsSinceEpoch(), Qt::LocalTime);
 }
 
-void Kill(const QString& path)
+void deleteFile(const QString& path)
 {
     const QFileInfo info = existingOrThrow(path);
     if (info.isDir())

@@ -17,7 +17,7 @@ QDateTime FileDateTime(const QString& path);
 
 // Deletes exactly the named file: no wildcards, no trimming, no recycle bin.
 // A folder is not a file (53); a symbolic link is removed itself.
-void Kill(const QString& path);
+void deleteFile(const QString& path);
 
 enum FileAttribute : int {
     vbNormal = 0,

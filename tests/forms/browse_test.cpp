@@ -7,10 +7,10 @@
 #include <QPushButton>
 
 #include "app/forms.h"
-#include "app/module1.h"
+#include "app/viewing_state.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
-#include "forms/main/form1.h"
+#include "forms/main/main_window.h"
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
@@ -37,32 +37,32 @@ TEST_F(BrowseTest, FolderChangeAndFilterButtonsListTheirKindsAndForgetTheSelecti
     for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir", "h.png", "jpg", "k.jpg.txt"})
         ASSERT_TRUE(writeBytes(pictures + '/' + name, "x"));
     startProgram();
-    Form1& form = forms::get<Form1>();
+    MainWindow& form = forms::get<MainWindow>();
     const QStringList all = {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir"};
-    form.Label5->setText("1.5");
-    form.Dir1->setPath(pictures);
-    EXPECT_EQ(QStringList({form.File1->Path(), form.Text1->text(), Module1::curpath}), QStringList(3, pictures));
-    EXPECT_EQ(form.selpath + form.Label5->text(), "");
-    EXPECT_EQ(listed(form.File1), all);
+    form.sizeValue->setText("1.5");
+    form.folderList->setPath(pictures);
+    EXPECT_EQ(QStringList({form.fileList->Path(), form.pathBox->text(), viewing::currentPicturePath}), QStringList(3, pictures));
+    EXPECT_EQ(form.selectedPath + form.sizeValue->text(), "");
+    EXPECT_EQ(listed(form.fileList), all);
 
     dialogs_->answerMessage(); // the selected file holds no picture
-    form.File1->setListIndex(0);
-    form.Text1->setText("typed by hand");
-    const QString curpath = Module1::curpath;
+    form.fileList->setListIndex(0);
+    form.pathBox->setText("typed by hand");
+    const QString currentPicturePath = viewing::currentPicturePath;
     const std::pair<int, QStringList> filters[] = {
         {2, {"e.gif", "F.GIF"}}, {0, {"d.bmp"}}, {1, {"a.jpg", "B.JPG", "c.jpeg"}}, {4, {"g.kir"}}, {3, all}};
     for (const auto& [index, names] : filters) {
-        form.Label2->setText("x");
-        form.Command3[index]->click();
-        EXPECT_EQ(listed(form.File1), names) << index;
+        form.dateValue->setText("x");
+        form.filterButtons[index]->click();
+        EXPECT_EQ(listed(form.fileList), names) << index;
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(form.Command3[i]->isEnabled(), i != index) << index;
-        EXPECT_EQ(form.selpath + form.Label2->text() + form.File1->FileName(), "");
+            EXPECT_EQ(form.filterButtons[i]->isEnabled(), i != index) << index;
+        EXPECT_EQ(form.selectedPath + form.dateValue->text() + form.fileList->FileName(), "");
     }
-    EXPECT_EQ(form.Text1->text() + '|' + Module1::curpath, "typed by hand|" + curpath);
+    EXPECT_EQ(form.pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
 
-    form.Dir1->setPath("/"); // a root keeps its own separator
-    EXPECT_EQ(Module1::curpath, "/");
+    form.folderList->setPath("/"); // a root keeps its own separator
+    EXPECT_EQ(viewing::currentPicturePath, "/");
 }
 
 class DriveTest : public FormTest {
@@ -72,47 +72,47 @@ protected:
         QDir(a()).mkpath("photos");
         QDir(b()).mkpath("music/albums");
         startProgram();
-        form.Dir1->setPath(a() + "/photos");
-        form.Drive1->Refresh();
-        form.Drive1->setDrive(form.Dir1->Path());
+        form.folderList->setPath(a() + "/photos");
+        form.driveList->Refresh();
+        form.driveList->setDrive(form.folderList->Path());
     }
     QString a() const { return tmp_.path() + "/a"; }
     QString b() const { return tmp_.path() + "/b"; }
 
     QTemporaryDir tmp_;
     FakeDrives drives_{{tmp_.path() + "/a", tmp_.path() + "/no-medium", tmp_.path() + "/b"}};
-    Form1& form = forms::get<Form1>();
+    MainWindow& form = forms::get<MainWindow>();
 };
 
 TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
 {
-    form.Drive1->setListIndex(2);
-    EXPECT_EQ(form.Dir1->Path(), b()); // never visited: its root
-    form.Dir1->setPath(b() + "/music/albums");
-    form.Drive1->setListIndex(0);
-    EXPECT_EQ(form.Dir1->Path(), a() + "/photos");
-    form.Label5->setText("12");
+    form.driveList->setListIndex(2);
+    EXPECT_EQ(form.folderList->Path(), b()); // never visited: its root
+    form.folderList->setPath(b() + "/music/albums");
+    form.driveList->setListIndex(0);
+    EXPECT_EQ(form.folderList->Path(), a() + "/photos");
+    form.sizeValue->setText("12");
     dialogs_->answerMessage();
-    form.Drive1->setListIndex(1);
+    form.driveList->setListIndex(1);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "デバイスの準備ができていませんドライブ情報");
-    EXPECT_EQ(form.Drive1->Drive(), a());
-    EXPECT_EQ(form.Dir1->Path() + form.Label5->text(), a() + "/photos12");
-    form.Drive1->setListIndex(2);
-    EXPECT_EQ(form.Dir1->Path() + '|' + form.Text1->text(), b() + "/music/albums|" + b() + "/music/albums");
+    EXPECT_EQ(form.driveList->Drive(), a());
+    EXPECT_EQ(form.folderList->Path() + form.sizeValue->text(), a() + "/photos12");
+    form.driveList->setListIndex(2);
+    EXPECT_EQ(form.folderList->Path() + '|' + form.pathBox->text(), b() + "/music/albums|" + b() + "/music/albums");
 }
 
 TEST_F(DriveTest, FolderListOpensByDoubleClickNotSingleClick)
 {
-    form.Dir1->setPath(b() + "/music");
-    auto entry = [&](const char* name) { return form.Dir1->findItems(name, Qt::MatchEndsWith).value(0); };
-    form.Dir1->setCurrentItem(entry("albums"));
-    EXPECT_EQ(form.Dir1->Path(), b() + "/music");
-    emit form.Dir1->itemDoubleClicked(entry("albums"));
-    EXPECT_EQ(form.Text1->text(), b() + "/music/albums");
-    emit form.Dir1->itemDoubleClicked(entry("music")); // ancestors stay listed above
-    EXPECT_EQ(form.Dir1->Path(), b() + "/music");
-    EXPECT_THROW(form.Dir1->setPath(tmp_.path() + "/gone"), RunTimeError);
-    EXPECT_EQ(form.Dir1->Path(), b() + "/music");
+    form.folderList->setPath(b() + "/music");
+    auto entry = [&](const char* name) { return form.folderList->findItems(name, Qt::MatchEndsWith).value(0); };
+    form.folderList->setCurrentItem(entry("albums"));
+    EXPECT_EQ(form.folderList->Path(), b() + "/music");
+    emit form.folderList->itemDoubleClicked(entry("albums"));
+    EXPECT_EQ(form.pathBox->text(), b() + "/music/albums");
+    emit form.folderList->itemDoubleClicked(entry("music")); // ancestors stay listed above
+    EXPECT_EQ(form.folderList->Path(), b() + "/music");
+    EXPECT_THROW(form.folderList->setPath(tmp_.path() + "/gone"), RunTimeError);
+    EXPECT_EQ(form.folderList->Path(), b() + "/music");
 }
 
 } // namespace

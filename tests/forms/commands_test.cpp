@@ -20,8 +20,8 @@
 #include "app/forms.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
@@ -46,7 +46,7 @@ protected:
     void start()
     {
         startProgram();
-        form1 = &forms::get<Form1>();
+        mainWindow = &forms::get<MainWindow>();
     }
     Boxes shown() const
     {
@@ -55,7 +55,7 @@ protected:
             boxes.push_back(box(b.text, b.title, b.style));
         return boxes;
     }
-    Form1* form1 = nullptr;
+    MainWindow* mainWindow = nullptr;
 };
 
 // Records every command line and starts nothing, or fails once told to.
@@ -103,13 +103,13 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
     dialogs_->whileNextMessageOpen([&] {
         EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
-        EXPECT_EQ(form1->Text1->palette().color(QPalette::Text), QColor(Qt::red));
-        form1->Text1->setText(" typed while open ");
+        EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::red));
+        mainWindow->pathBox->setText(" typed while open ");
     });
     dialogs_->answerMessage();
-    form1->Command4->click();
+    mainWindow->copyButton->click();
     EXPECT_EQ(clipboard->text(), " typed while open ");
-    EXPECT_EQ(form1->Text1->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::black));
     EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
 }
 
@@ -118,21 +118,21 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
     const QString helpFile = programFolder() + "/View.hlp";
-    form1->Text1->setText(" a b.jpg  ");
+    mainWindow->pathBox->setText(" a b.jpg  ");
     dialogs_->answerMessage().answerMessage();
-    form1->Command5->click();
-    form1->mnuviewclip->trigger();
-    form1->mnuhelp->trigger();
+    mainWindow->runButton->click();
+    mainWindow->clipboardViewerAction->trigger();
+    mainWindow->helpAction->trigger();
     QDir().mkpath(helpFile); // a folder of that name is no help file either
-    form1->mnuhelp_Click();
+    mainWindow->showHelp();
     EXPECT_EQ(launcher.calls, (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe"}));
     QDir().rmdir(helpFile);
     writeBytes(helpFile, {});
     launcher.failure = RunTimeError::FileNotFound;
     dialogs_->answerMessage().answerMessage().answerMessage();
-    form1->Command5_Click();
-    form1->mnuviewclip_Click();
-    form1->mnuhelp_Click();
+    mainWindow->runFile();
+    mainWindow->openClipboardViewer();
+    mainWindow->showHelp();
     EXPECT_EQ(launcher.calls.mid(2), (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start " + helpFile}));
     const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー");
     EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, box("ヘルプを表示するプログラムが見つかりません", "ヘルプ")}));
@@ -177,14 +177,14 @@ protected:
         QDir().mkpath(at("sub.jpg"));
         for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
             writeBytes(at(name), {});
-        form1->Dir1->setPath(folder);
+        mainWindow->folderList->setPath(folder);
     }
     QString at(const QString& name) const { return folder + "/" + name; }
     void deleteAnswering(const QString& name, int answer = MsgBoxResult::Ok)
     {
-        form1->selpath = at(name);
+        mainWindow->selectedPath = at(name);
         dialogs_->answerMessage(answer).answerMessage();
-        form1->Command7_Click();
+        mainWindow->deleteSelectedFile();
     }
     std::string asked(const QString& path) const
     {
@@ -201,16 +201,16 @@ protected:
 // part of its name, and a folder, a file gone or no selection at all is not found.
 TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList)
 {
-    form1->Text1->setText(at("b.jpg"));
-    const int listed = form1->File1->ListCount();
+    mainWindow->pathBox->setText(at("b.jpg"));
+    const int listed = mainWindow->fileList->ListCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
     deleteAnswering("a.jpg");
-    EXPECT_EQ(form1->File1->ListCount(), listed - 1);
+    EXPECT_EQ(mainWindow->fileList->ListCount(), listed - 1);
     for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
-    form1->Dir1->setPath(programFolder()); // a folder change forgets the selection
+    mainWindow->folderList->setPath(programFolder()); // a folder change forgets the selection
     dialogs_->answerMessage().answerMessage();
-    form1->Command7->click();
+    mainWindow->deleteButton->click();
     EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")),
                               deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
                               asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
@@ -243,34 +243,34 @@ QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Forma
 // back as that picture, not the fitted view; without a picture nothing changes.
 TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
 {
-    Form2& form2 = forms::get<Form2>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setText("only text");
-    form1->Text1->setText("/pictures/a.jpg");
-    form1->Command2_Click();
+    mainWindow->pathBox->setText("/pictures/a.jpg");
+    mainWindow->enlargeImage();
     dialogs_->answerMessage();
-    form1->Command6_Click();
-    EXPECT_EQ(form1->Text1->text() + clipboard->text(), "/pictures/a.jpgonly text");
-    EXPECT_EQ(form1->enlarged, 1);
+    mainWindow->showClipboardPicture();
+    EXPECT_EQ(mainWindow->pathBox->text() + clipboard->text(), "/pictures/a.jpgonly text");
+    EXPECT_EQ(mainWindow->enlarged, 1);
 
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
-    form1->Label5->setText("123.456");
-    form1->Command1_Click();
-    form1->Command6->click();
-    EXPECT_EQ(form1->Text1->text() + form1->Label5->text(), "ClipBoard");
-    EXPECT_EQ(form1->enlarged, 0);
-    EXPECT_TRUE(form1->Command1->isEnabled() && form1->Command2->isEnabled() && form2.isVisible());
-    EXPECT_EQ(rgb(form2.Image1->picture()), picture);
+    mainWindow->sizeValue->setText("123.456");
+    mainWindow->closeImage();
+    mainWindow->clipboardPictureButton->click();
+    EXPECT_EQ(mainWindow->pathBox->text() + mainWindow->sizeValue->text(), "ClipBoard");
+    EXPECT_EQ(mainWindow->enlarged, 0);
+    EXPECT_TRUE(mainWindow->closeImageButton->isEnabled() && mainWindow->enlargeButton->isEnabled() && imageWindow.isVisible());
+    EXPECT_EQ(rgb(imageWindow.pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(form2.Width(), form2.Height()), QSizeF(3000, 1558));
+    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 1558));
 
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
-    form1->mnugazoc->trigger();
+    mainWindow->copyPictureAction->trigger();
     EXPECT_EQ(rgb(clipboard->image()), picture);
     EXPECT_TRUE(clipboard->text().isEmpty());
-    form1->mnucliclear->trigger();
+    mainWindow->clearClipboardAction->trigger();
     EXPECT_TRUE(clipboard->image().isNull());
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
@@ -290,10 +290,10 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
     const struct {
         int drives, notReady, userDrive, startDrive; // numbered from 1; notReady 0 for none
         QStringList folders;                          // made below the temporary folder
-        bool recycleBin;                              // Command9 rather than Command8
+        bool recycleBin;                              // trashButton rather than desktopButton
         Boxes boxes;
         int index;     // of the drive selected afterwards
-        QString shown; // in Text1 afterwards, below the temporary folder
+        QString shown; // in pathBox afterwards, below the temporary folder
     } scans[] = {
         {3, 0, 2, 1, {"d2/u/Desktop"}, false, {}, 1, "d2/u/Desktop"},
         {4, 0, 1, 1, {"d1/u/Desktop", "d3/u/Desktop"}, false, {}, 2, "d3/u/Desktop"}, // the last match wins
@@ -329,11 +329,11 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         start();
         for (std::size_t i = 0; i < scan.boxes.size(); ++i)
             dialogs_->answerMessage();
-        (scan.recycleBin ? form1->Command9 : form1->Command8)->click();
+        (scan.recycleBin ? mainWindow->trashButton : mainWindow->desktopButton)->click();
         EXPECT_EQ(shown(), scan.boxes);
-        EXPECT_EQ(form1->Drive1->ListIndex(), scan.index);
-        EXPECT_EQ(form1->Text1->text(), root + scan.shown);
-        EXPECT_EQ(form1->Dir1->Path(), form1->Text1->text());
+        EXPECT_EQ(mainWindow->driveList->ListIndex(), scan.index);
+        EXPECT_EQ(mainWindow->pathBox->text(), root + scan.shown);
+        EXPECT_EQ(mainWindow->folderList->Path(), mainWindow->pathBox->text());
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);

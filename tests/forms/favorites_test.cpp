@@ -8,7 +8,7 @@
 
 #include "app/forms.h"
 #include "form_fixture.h"
-#include "forms/main/form1.h"
+#include "forms/main/main_window.h"
 #include "platform/dir_list_box.h"
 #include "test_files.h"
 
@@ -27,17 +27,17 @@ protected:
     {
         QStringList items;
         for (int n = 1; n <= 6; ++n)
-            if (form().mnurec[n]->isVisible())
-                items << QString::number(n) + '=' + form().mnurec[n]->data().toString();
+            if (form().favoriteActions[n]->isVisible())
+                items << QString::number(n) + '=' + form().favoriteActions[n]->data().toString();
         return items;
     }
-    Form1& form() const { return forms::get<Form1>(); }
+    MainWindow& form() const { return forms::get<MainWindow>(); }
     // Answers the number prompt while the folder list shows the path.
     void add(const QString& path, const QString& answer)
     {
-        form().Dir1->setPath(path);
+        form().folderList->setPath(path);
         dialogs_->answerInput(answer);
-        form().mnuokiniplus_Click();
+        form().addFavorite();
     }
     QTemporaryDir folders_;
 };
@@ -52,7 +52,7 @@ TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)
     writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + photos.toUtf8() + "\n");
     startProgram();
     EXPECT_EQ(shown(), QStringList{"3=" + photos});
-    EXPECT_TRUE(form().mnuokiniclear->isEnabled());
+    EXPECT_TRUE(form().clearFavoritesAction->isEnabled());
 
     add(photos, "");
     EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText, "お気に入りナンバー1");
@@ -68,7 +68,7 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
     EXPECT_TRUE(shown().isEmpty());
     EXPECT_FALSE(QFile::exists(ini()));
     for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
-        form().mnuokiniclear_Click();
+        form().clearFavorites();
         add(target, answer);
         EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
         EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
@@ -90,9 +90,9 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
     EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8()));
 
-    form().mnuokiniclear_Click();
+    form().clearFavorites();
     EXPECT_TRUE(shown().isEmpty());
-    EXPECT_FALSE(form().mnuokiniclear->isEnabled());
+    EXPECT_FALSE(form().clearFavoritesAction->isEnabled());
     add(a, "5"); // a new section holding only that key
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }
@@ -104,9 +104,9 @@ TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactText)
     add(odd, "6");
     unloadAllFormsNow();
     startProgram();
-    EXPECT_EQ(form().mnurec[6]->text(), QString(odd).replace("&", "&&"));
-    form().mnurec_Click(6);
-    EXPECT_EQ(form().Dir1->Path() + '|' + form().Text1->text(), odd + '|' + odd);
+    EXPECT_EQ(form().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
+    form().openFavorite(6);
+    EXPECT_EQ(form().folderList->Path() + '|' + form().pathBox->text(), odd + '|' + odd);
 }
 
 TEST_F(FavoritesTest, GoneFolderWarnsAndStaysInTheMenu)
@@ -114,13 +114,13 @@ TEST_F(FavoritesTest, GoneFolderWarnsAndStaysInTheMenu)
     startProgram();
     const QString gone = folder("gone"), here = folder("here");
     add(gone, "4");
-    form().Dir1->setPath(here);
+    form().folderList->setPath(here);
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
-    form().mnurec_Click(4);
+    form().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_EQ(form().Dir1->Path(), here);
-    EXPECT_TRUE(form().mnurec[4]->isVisible());
+    EXPECT_EQ(form().folderList->Path(), here);
+    EXPECT_TRUE(form().favoriteActions[4]->isVisible());
 }
 
 } // namespace

@@ -3,26 +3,26 @@
 #include <QPushButton>
 
 #include "app/forms.h"
-#include "app/module1.h"
+#include "app/viewing_state.h"
 #include "form_fixture.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
 
 namespace {
 
 class FitImageTest : public FormTest {
 protected:
     // Shows a picture of w x h pixels in a box of the given side, as a file click does.
-    Form2& fit(int w, int h, float box = 3000)
+    ImageWindow& fit(int w, int h, float box = 3000)
     {
-        Form2& form2 = forms::get<Form2>();
-        form2.setWidth(box);
-        form2.setHeight(box);
-        form2.Picture1.setPicture(QImage(w, h, QImage::Format_RGB32));
-        Module1::imgwidth = form2.Picture1.Width();
-        Module1::imgheight = form2.Picture1.Height();
-        Module1::FitImage();
-        return form2;
+        ImageWindow& imageWindow = forms::get<ImageWindow>();
+        imageWindow.setWidth(box);
+        imageWindow.setHeight(box);
+        imageWindow.picture.setPicture(QImage(w, h, QImage::Format_RGB32));
+        viewing::pictureWidth = imageWindow.picture.Width();
+        viewing::pictureHeight = imageWindow.picture.Height();
+        viewing::fitImageWindow();
+        return imageWindow;
     }
 };
 
@@ -43,12 +43,12 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
-        Form2& form2 = fit(c.w, c.h, c.box);
-        EXPECT_NEAR(form2.Image1->Width(), c.width, 0.01);
-        EXPECT_EQ(form2.Image1->Height(), c.height);
-        EXPECT_EQ(form2.Width(), form2.Image1->Width());
-        EXPECT_EQ(form2.Height(), form2.Image1->Height());
-        EXPECT_EQ(Module1::fitheight, int(c.height));
+        ImageWindow& imageWindow = fit(c.w, c.h, c.box);
+        EXPECT_NEAR(imageWindow.pictureView->Width(), c.width, 0.01);
+        EXPECT_EQ(imageWindow.pictureView->Height(), c.height);
+        EXPECT_EQ(imageWindow.Width(), imageWindow.pictureView->Width());
+        EXPECT_EQ(imageWindow.Height(), imageWindow.pictureView->Height());
+        EXPECT_EQ(viewing::fittedHeight, int(c.height));
     }
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
 }
@@ -56,21 +56,21 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
 TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
 {
     startProgram();
-    Form1& form1 = forms::get<Form1>();
-    Form2& form2 = fit(1024, 768);
-    form1.Command2_Click();
-    EXPECT_EQ(form1.enlarged, 1);
-    EXPECT_FALSE(form1.Command2->isEnabled());
-    EXPECT_TRUE(form1.Command1->isEnabled());
-    EXPECT_EQ(form2.Height(), 7510.0f);
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    ImageWindow& imageWindow = fit(1024, 768);
+    mainWindow.enlargeImage();
+    EXPECT_EQ(mainWindow.enlarged, 1);
+    EXPECT_FALSE(mainWindow.enlargeButton->isEnabled());
+    EXPECT_TRUE(mainWindow.closeImageButton->isEnabled());
+    EXPECT_EQ(imageWindow.Height(), 7510.0f);
 
-    const QImage before = form2.Picture1.picture();
-    form1.Command1_Click();
-    ASSERT_EQ(forms::loaded<Form2>(), &form2); // hidden, not unloaded
-    EXPECT_FALSE(form2.isVisible());
-    EXPECT_FALSE(form1.Command1->isEnabled());
-    EXPECT_FALSE(form1.Command2->isEnabled());
-    EXPECT_EQ(form2.Picture1.picture(), before);
+    const QImage before = imageWindow.picture.picture();
+    mainWindow.closeImage();
+    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow); // hidden, not unloaded
+    EXPECT_FALSE(imageWindow.isVisible());
+    EXPECT_FALSE(mainWindow.closeImageButton->isEnabled());
+    EXPECT_FALSE(mainWindow.enlargeButton->isEnabled());
+    EXPECT_EQ(imageWindow.picture.picture(), before);
 }
 
 } // namespace

@@ -10,12 +10,12 @@
 #include <QScrollBar>
 #include <QStyle>
 
-#include "app/form4.h"
+#include "app/splash_screen.h"
 #include "app/forms.h"
 #include "form_fixture.h"
-#include "forms/about/frmabout.h"
-#include "forms/main/form1.h"
-#include "forms/save/form3.h"
+#include "forms/about/about_dialog.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
@@ -66,31 +66,31 @@ std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
 
 TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
-    Form1& f = forms::get<Form1>();
+    MainWindow& f = forms::get<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
     EXPECT_EQ(f.minimumSize(), f.maximumSize());
     EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
-    expectTidy(&forms::get<Form3>(), QSize(6315, 3510));
-    expectTidy(&forms::get<Form4>(), QSize(4680, 3195));
-    expectTidy(&forms::get<frmAbout>(), QSize(3945, 3465));
+    expectTidy(&forms::get<SaveDialog>(), QSize(6315, 3510));
+    expectTidy(&forms::get<SplashScreen>(), QSize(4680, 3195));
+    expectTidy(&forms::get<AboutDialog>(), QSize(3945, 3465));
 }
 
 TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
 {
-    Form1& f = forms::get<Form1>();
-    EXPECT_EQ(tabOrder(f.Drive1, 17),
-              (std::vector<QWidget*>{f.Drive1, f.Dir1, f.File1, f.Command1, f.Command2, f.Command3[0], f.Command3[1],
-                                     f.Command3[2], f.Command3[3], f.Text1, f.Command4, f.Command3[4], f.Command5,
-                                     f.Command6, f.Command7, f.Command8, f.Command9}));
-    Form3& s = forms::get<Form3>();
-    EXPECT_EQ(s.focusWidget(), s.Command1);
-    EXPECT_EQ(tabOrder(s.Command1, 6),
-              (std::vector<QWidget*>{s.Command1, s.HScroll1, s.Command2, s.Command3, s.Command4, s.Command1}));
+    MainWindow& f = forms::get<MainWindow>();
+    EXPECT_EQ(tabOrder(f.driveList, 17),
+              (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
+                                     f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
+                                     f.clipboardPictureButton, f.deleteButton, f.desktopButton, f.trashButton}));
+    SaveDialog& s = forms::get<SaveDialog>();
+    EXPECT_EQ(s.focusWidget(), s.saveButton);
+    EXPECT_EQ(tabOrder(s.saveButton, 6),
+              (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));
 }
 
 TEST_F(LayoutTest, MenusHoldTheirItemsInOrder)
 {
-    Form1& f = forms::get<Form1>();
+    MainWindow& f = forms::get<MainWindow>();
     QStringList all;
     for (QAction* menu : f.menuBar()->actions()) {
         all << menu->text() + ':';
@@ -100,7 +100,7 @@ TEST_F(LayoutTest, MenusHoldTheirItemsInOrder)
     EXPECT_EQ(all.join('|'), "ファイル(&F):|保存(&S)|終了(&X)|編集(&E):|画像をコピー(&C)|パスをコピー(&P)|クリップクリア(&Y)|"
                              "クリップボードビュアー(&Z)|お気に入り(&O):|追加(&G)|全てクリア(&N)|-|(hidden)|(hidden)|"
                              "(hidden)|(hidden)|(hidden)|(hidden)|ウィンドウ(&W):|ヘルプ(&H)|バージョン情報(&V)");
-    EXPECT_FALSE(f.mnuokiniclear->isEnabled());
+    EXPECT_FALSE(f.clearFavoritesAction->isEnabled());
 }
 
 } // namespace

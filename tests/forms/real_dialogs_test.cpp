@@ -16,10 +16,10 @@
 #include <QTimer>
 
 #include "app/forms.h"
-#include "app/module1.h"
+#include "app/viewing_state.h"
 #include "form_fixture.h"
-#include "forms/main/form1.h"
-#include "forms/save/form3.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
 #include "platform/app.h"
 #include "platform/dialogs.h"
 
@@ -102,20 +102,20 @@ protected:
 
 TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesIt)
 {
-    Form1& form1 = forms::get<Form1>();
-    form1.selpath = programFolder() + QStringLiteral("/photo.jpg");
-    ASSERT_TRUE(QFile(form1.selpath).open(QIODevice::WriteOnly));
-    const std::string path = form1.selpath.toStdString(), question = "ファイルの削除: ファイル 【　" + path + "　】を削除しますか？";
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
+    ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
+    const std::string path = mainWindow.selectedPath.toStdString(), question = "ファイルの削除: ファイル 【　" + path + "　】を削除しますか？";
     {
         ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
-        form1.Command7_Click();
+        mainWindow.deleteSelectedFile();
         EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除キャンセル: 削除をキャンセルしました"}));
-        EXPECT_TRUE(QFile::exists(form1.selpath));
+        EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
     }
     ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Return)});
-    form1.Command7_Click();
+    mainWindow.deleteSelectedFile();
     EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除終了: " + path + "を削除しました"}));
-    EXPECT_FALSE(QFile::exists(form1.selpath));
+    EXPECT_FALSE(QFile::exists(mainWindow.selectedPath));
 }
 
 // The file dialog opens on the JPEG filter, in the picture's folder or, for a drive's root, the program's.
@@ -123,10 +123,10 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
 {
     const QString picture = programFolder() + QStringLiteral("/pictures/photo.bmp");
     ASSERT_TRUE(QDir().mkpath(programFolder() + QStringLiteral("/pictures")));
-    for (const auto& [curpath, folder] : {std::pair(picture, programFolder() + QStringLiteral("/pictures")),
+    for (const auto& [currentPicturePath, folder] : {std::pair(picture, programFolder() + QStringLiteral("/pictures")),
                                           std::pair(QStringLiteral("/"), App::Path())}) {
-        SCOPED_TRACE(curpath.toStdString());
-        Module1::curpath = curpath;
+        SCOPED_TRACE(currentPicturePath.toStdString());
+        viewing::currentPicturePath = currentPicturePath;
         ModalDriver driver({[&](QWidget* box) {
             auto* dialog = qobject_cast<QFileDialog*>(box);
             ASSERT_TRUE(dialog);
@@ -134,7 +134,7 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
             EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.toStdString());
             press(Qt::Key_Escape)(box);
         }});
-        forms::get<Form3>().Command1_Click(); // cancelled: no box follows
+        forms::get<SaveDialog>().save(); // cancelled: no box follows
     }
 }
 

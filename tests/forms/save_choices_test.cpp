@@ -11,8 +11,8 @@
 
 #include "app/forms.h"
 #include "form_fixture.h"
-#include "forms/main/form1.h"
-#include "forms/save/form3.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
 #include "test_files.h"
 
 namespace {
@@ -23,17 +23,17 @@ protected:
     SaveChoicesTest()
     {
         startProgram();
-        forms::get<Form1>().mnusave_Click();
-        if (!forms::loaded<Form3>())
+        forms::get<MainWindow>().openSaveDialog();
+        if (!forms::loaded<SaveDialog>())
             ADD_FAILURE() << "the save dialog did not open";
     }
-    Form3& form3() { return forms::get<Form3>(); }
+    SaveDialog& saveDialog() { return forms::get<SaveDialog>(); }
 };
 
 // Page keys and clicks in the trough move the quality one step, as the arrow keys do.
 TEST_F(SaveChoicesTest, QualityPagesOneStepWithPageKeysAndTroughClicks)
 {
-    QScrollBar* bar = form3().HScroll1;
+    QScrollBar* bar = saveDialog().qualitySlider;
     const QPoint troughRight(bar->width() * 3 / 4, bar->height() / 2), troughLeft(bar->width() / 4, bar->height() / 2);
     const struct { const char* what; std::function<void()> act; const char* shown; } steps[] = {
         {"Page Down", [&] { QTest::keyClick(bar, Qt::Key_PageDown); }, "51"},
@@ -44,7 +44,7 @@ TEST_F(SaveChoicesTest, QualityPagesOneStepWithPageKeysAndTroughClicks)
     };
     for (const auto& step : steps) {
         step.act();
-        EXPECT_EQ(form3().Label3->text().toStdString(), step.shown) << step.what;
+        EXPECT_EQ(saveDialog().qualityValue->text().toStdString(), step.shown) << step.what;
     }
 }
 
@@ -55,7 +55,7 @@ TEST_F(SaveChoicesTest, AReadOnlyTargetStaysUnchangedAndTheUserIsTold)
     ASSERT_TRUE(writeBytes(target, "an older picture")
                 && QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     dialogs_->answerSave(target).answerMessage(MsgBoxResult::Ok).answerMessage();
-    form3().Command1_Click();
+    saveDialog().save();
     EXPECT_EQ(dialogs_->last().text.toStdString(), "ファイルがオープンできません");
     EXPECT_EQ(readBytes(target), "an older picture");
 }

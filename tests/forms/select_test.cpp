@@ -11,10 +11,10 @@
 #include <QTest>
 
 #include "app/forms.h"
-#include "app/module1.h"
+#include "app/viewing_state.h"
 #include "form_fixture.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
 #include "platform/dir_list_box.h"
 #include "platform/file_list_box.h"
 #include "platform/files.h"
@@ -36,32 +36,32 @@ protected:
     // Lists the folder and clicks the named entry.
     void click(const QString& name)
     {
-        form.Dir1->setPath(dir_.path());
-        form.File1->Refresh();
-        const auto found = form.File1->findItems(name, Qt::MatchExactly);
+        form.folderList->setPath(dir_.path());
+        form.fileList->Refresh();
+        const auto found = form.fileList->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
-        form.File1->setListIndex(form.File1->row(found.front()));
+        form.fileList->setListIndex(form.fileList->row(found.front()));
     }
 
     // The picture shown, or with fallback the start-up picture after the box, and the paths either way.
     void expectShown(const QString& name, QSize pixels, bool fallback = false)
     {
-        EXPECT_EQ(QStringList({form.Text1->text(), form.selpath, Module1::curpath}),
+        EXPECT_EQ(QStringList({form.pathBox->text(), form.selectedPath, viewing::currentPicturePath}),
                   QStringList({pathOf(name), pathOf(name), fallback ? programFolder() : pathOf(name)}));
         if (fallback) {
             EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("ファイルが空ですエラー"));
-            EXPECT_EQ(form2.Image1->picture(), form2.Picture2.picture());
+            EXPECT_EQ(imageWindow.pictureView->picture(), imageWindow.fallbackPicture.picture());
         } else {
-            EXPECT_EQ(form2.Picture1.picture().size(), pixels);
+            EXPECT_EQ(imageWindow.picture.picture().size(), pixels);
         }
-        EXPECT_EQ(QSizeF(Module1::imgwidth, Module1::imgheight), QSizeF(pixels + QSize(4, 4)) * 15);
-        EXPECT_TRUE(form2.isVisible());
-        EXPECT_EQ(form.MousePointer(), 0);
+        EXPECT_EQ(QSizeF(viewing::pictureWidth, viewing::pictureHeight), QSizeF(pixels + QSize(4, 4)) * 15);
+        EXPECT_TRUE(imageWindow.isVisible());
+        EXPECT_EQ(form.mousePointer(), 0);
     }
 
     QTemporaryDir dir_;
-    Form1& form = forms::get<Form1>();
-    Form2& form2 = forms::get<Form2>();
+    MainWindow& form = forms::get<MainWindow>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
 };
 
 TEST_F(SelectTest, ClickShowsThePictureFittedWithItsDateAndSize)
@@ -72,14 +72,14 @@ TEST_F(SelectTest, ClickShowsThePictureFittedWithItsDateAndSize)
     write("bitmap.jpg", encodedAs(testPicture(480, 640), "BMP")); // decided by content
     click("photo.jpg");
     expectShown("photo.jpg", QSize(640, 480));
-    EXPECT_EQ(form.Label2->text(), dateText(FileDateTime(pathOf("photo.jpg"))));
-    EXPECT_EQ(form.Label5->text(), QStringLiteral("123.456"));
-    EXPECT_EQ(QSizeF(form2.Width(), form2.Height()), QSizeF(3000, 2255)); // 7260 / 3.22 = 2254.66
+    EXPECT_EQ(form.dateValue->text(), dateText(FileDateTime(pathOf("photo.jpg"))));
+    EXPECT_EQ(form.sizeValue->text(), QStringLiteral("123.456"));
+    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 2255)); // 7260 / 3.22 = 2254.66
 
     click("bitmap.jpg");
     expectShown("bitmap.jpg", QSize(480, 640));
-    EXPECT_NEAR(form2.Width(), 2254.66, 0.01);
-    EXPECT_EQ(form2.Height(), 3000.0f);
+    EXPECT_NEAR(imageWindow.Width(), 2254.66, 0.01);
+    EXPECT_EQ(imageWindow.Height(), 3000.0f);
     EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
@@ -95,15 +95,15 @@ TEST_F(SelectTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlie
         dialogs_->answerMessage();
         click(name);
         expectShown(name, QSize(50, 50), true);
-        EXPECT_EQ(form.Label5->text(), sizeText(bytes.size())); // written before the load failed
+        EXPECT_EQ(form.sizeValue->text(), sizeText(bytes.size())); // written before the load failed
     }
-    const QString size = form.Label5->text();
-    const int row = form.File1->row(form.File1->findItems("text.kir", Qt::MatchExactly).value(0));
+    const QString size = form.sizeValue->text();
+    const int row = form.fileList->row(form.fileList->findItems("text.kir", Qt::MatchExactly).value(0));
     ASSERT_TRUE(QDir().remove(pathOf("text.kir")));
     dialogs_->answerMessage();
-    form.File1->setListIndex(row); // still listed
+    form.fileList->setListIndex(row); // still listed
     expectShown("text.kir", QSize(50, 50), true);
-    EXPECT_EQ(form.Label5->text(), size);
+    EXPECT_EQ(form.sizeValue->text(), size);
 }
 
 TEST_F(SelectTest, ClickOrArrowKeyReturnsFromEnlargedAndClosedViews)
@@ -111,15 +111,15 @@ TEST_F(SelectTest, ClickOrArrowKeyReturnsFromEnlargedAndClosedViews)
     write("1.jpg", jpeg(10, 10));
     write("2.jpg", jpeg(30, 10));
     click("1.jpg");
-    form.Command2_Click();
-    QTest::keyClick(form.File1, Qt::Key_Down);
+    form.enlargeImage();
+    QTest::keyClick(form.fileList, Qt::Key_Down);
     expectShown("2.jpg", QSize(30, 10));
-    EXPECT_EQ(form2.Width() + form.enlarged, 3000.0f);
+    EXPECT_EQ(imageWindow.Width() + form.enlarged, 3000.0f);
 
-    form.Command1_Click();
-    QTest::keyClick(form.File1, Qt::Key_Up);
+    form.closeImage();
+    QTest::keyClick(form.fileList, Qt::Key_Up);
     expectShown("1.jpg", QSize(10, 10));
-    EXPECT_TRUE(form.Command1->isEnabled() && form.Command2->isEnabled());
+    EXPECT_TRUE(form.closeImageButton->isEnabled() && form.enlargeButton->isEnabled());
 }
 
 TEST_F(SelectTest, NamesAsPeopleHaveThem)
@@ -133,7 +133,7 @@ TEST_F(SelectTest, NamesAsPeopleHaveThem)
         click(name);
         expectShown(name, QSize(12, 8));
     }
-    EXPECT_EQ(form.File1->ListCount(), 5);
+    EXPECT_EQ(form.fileList->ListCount(), 5);
     EXPECT_TRUE(dialogs_->boxes().empty());
     std::remove(native_names::encode(pathOf(names[4])).constData()); // Qt cannot remove it with its folder
 }

@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QClipboard>
 
-#include "app/form4.h"
+#include "app/splash_screen.h"
 #include "app/forms.h"
-#include "app/module1.h"
-#include "forms/about/frmabout.h"
-#include "forms/image/form2.h"
-#include "forms/main/form1.h"
-#include "forms/save/form3.h"
+#include "app/viewing_state.h"
+#include "forms/about/about_dialog.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
 #include "platform/app.h"
 
 namespace {
@@ -25,11 +25,11 @@ void deleteNow()
 
 void unloadAllFormsNow()
 {
-    deleteNow<Form3>();
-    deleteNow<Form4>();
-    deleteNow<frmAbout>();
-    deleteNow<Form2>();
-    deleteNow<Form1>();
+    deleteNow<SaveDialog>();
+    deleteNow<SplashScreen>();
+    deleteNow<AboutDialog>();
+    deleteNow<ImageWindow>();
+    deleteNow<MainWindow>();
     // Forms unloaded by handlers wait for deferred deletion; run it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -37,11 +37,11 @@ void unloadAllFormsNow()
 FormTest::FormTest()
 {
     unloadAllFormsNow();
-    Module1::imgwidth = Module1::imgheight = Module1::fitwidth = 0;
-    Module1::fitheight = 0;
-    Module1::curpath.clear();
-    Module1::prevwidth = 0;
-    Module1::prevheight = 0;
+    viewing::pictureWidth = viewing::pictureHeight = viewing::fittedWidth = 0;
+    viewing::fittedHeight = 0;
+    viewing::currentPicturePath.clear();
+    viewing::previewBaseWidth = 0;
+    viewing::previewBaseHeight = 0;
     App::setPath(programDir_.path());
     // Tests run side by side; each must be the only instance it knows of.
     App::forgetInstanceCheck();
@@ -59,5 +59,5 @@ FormTest::~FormTest()
 
 void FormTest::startProgram()
 {
-    forms::get<Form4>().Timer1_Timer();
+    forms::get<SplashScreen>().onCloseTimer();
 }

@@ -1,4 +1,4 @@
-// The settings engine (INI text in memory, cProf on real files, atomic writes)
+// The settings engine (INI text in memory, Profile on real files, atomic writes)
 // and Val, which reads the favorites' slot numbers.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "platform/val.h"
 #include "profile/atomic_file.h"
-#include "profile/cprof.h"
+#include "profile/profile.h"
 #include "profile/ini_document.h"
 #include "profile/ini_encoding.h"
 #include "test_files.h"
@@ -93,12 +93,12 @@ TEST(ProfileText, ShiftJisFilesStayShiftJisUntilTheTextNeedsMore)
     EXPECT_EQ(changed(removeSection("[s]\nk=\x82\xA0\n[t]\nx=\xC3\xA9\n", "s")), "[t]\nx=ﾃｩ\n");
 }
 
-class Profile : public ::testing::Test {
+class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        prof.setStrFileName(path());
-        prof.setStrSection("okini");
+        prof.setFileName(path());
+        prof.setSection("okini");
     }
     void TearDown() override { profile::setBeforeRenameHookForTesting({}); }
 
@@ -108,42 +108,42 @@ protected:
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir dir;
-    cProf prof;
+    Profile prof;
 };
 
-TEST_F(Profile, GetStringGivesTheSpaceTrimmedDefaultForAMissingOrEmptyValue)
+TEST_F(ProfileTest, GetStringGivesTheSpaceTrimmedDefaultForAMissingOrEmptyValue)
 {
     write("[okini]\nempty=\nblank=   \nvalue= v \n");
     for (const char* key : {"missing", "empty", "blank"})
-        EXPECT_EQ(prof.GetString(key, "  abc  "), "abc") << key;
-    EXPECT_EQ(prof.GetString("value", "  abc  "), "v");
-    EXPECT_EQ(prof.GetString("missing", "\tabc\t"), "\tabc\t");
+        EXPECT_EQ(prof.getString(key, "  abc  "), "abc") << key;
+    EXPECT_EQ(prof.getString("value", "  abc  "), "v");
+    EXPECT_EQ(prof.getString("missing", "\tabc\t"), "\tabc\t");
 }
 
-TEST_F(Profile, DeleteKeyKeepsTheSectionAndDeleteSectionTakesItWhole)
+TEST_F(ProfileTest, DeleteKeyKeepsTheSectionAndDeleteSectionTakesItWhole)
 {
     write("[view]\nzoom=2\n\n[okini]\nkey01=/a\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
-    EXPECT_TRUE(prof.DeleteKey("key01"));
+    EXPECT_TRUE(prof.deleteKey("key01"));
     EXPECT_EQ(read(), "[view]\nzoom=2\n\n[okini]\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
-    EXPECT_TRUE(prof.DeleteSection());
+    EXPECT_TRUE(prof.deleteSection());
     EXPECT_EQ(read(), "[view]\nzoom=2\n\n[other]\nkey01=/z\n");
 }
 
-TEST_F(Profile, AwkwardFolderPathsReadBackUnchanged)
+TEST_F(ProfileTest, AwkwardFolderPathsReadBackUnchanged)
 {
     const QStringList paths = {" /leading blank", "/trailing blank ", "\"/quoted\"", "'/single'", "/a=b", "/semi;colon",
                                "#hash", "[bracket]", "C:\\Program Files\\", "\"", "x\"", "\t/tab", "/全角　スペース　", ""};
     for (int i = 0; i < paths.size(); ++i)
-        ASSERT_TRUE(prof.WriteString(QString("key%1").arg(i), paths[i])) << paths[i].toStdString();
+        ASSERT_TRUE(prof.writeString(QString("key%1").arg(i), paths[i])) << paths[i].toStdString();
     for (int i = 0; i < paths.size(); ++i)
-        EXPECT_EQ(prof.GetString(QString("key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
-    EXPECT_FALSE(prof.WriteString("bad", "/line\nbreak"));
+        EXPECT_EQ(prof.getString(QString("key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
+    EXPECT_FALSE(prof.writeString("bad", "/line\nbreak"));
     // Quotes are added only where reading would otherwise change the value.
     EXPECT_TRUE(read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"));
     EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n"));
 }
 
-TEST_F(Profile, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
+TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
 {
     const QByteArray old = "; mine\r\n[okini]\r\nkey01=/a\r\n[other]\r\nx=1\r\n";
     write(old);
@@ -152,7 +152,7 @@ TEST_F(Profile, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
         EXPECT_EQ(read(), old); // the new text is still in the temporary file
         return false;
     });
-    EXPECT_FALSE(prof.WriteString("key01", "/b"));
+    EXPECT_FALSE(prof.writeString("key01", "/b"));
     EXPECT_EQ(read(), old);
     EXPECT_EQ(files(), QStringList({"kiriview.ini"}));
 }

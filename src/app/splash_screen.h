@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+
+// The splash: shown at start, it hands over to startMainWindow on the first tick.
+class SplashScreen : public QWidget {
+public:
+    SplashScreen();
+
+    void onCloseTimer();
+
+    QTimer* closeTimer;
+    QLabel* makerLabel;
+    QLabel* titleLabel;
+    QLabel* logo;
+
+    std::int16_t ticks = 0;
+};

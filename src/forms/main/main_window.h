@@ -1,0 +1,123 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <QMainWindow>
+
+#include "profile/profile.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+
+// The main window: a fixed-size browser with the file commands and menus.
+// Layout and initial state live in main_window.cpp; the handlers in main_window_*.cpp,
+// grouped by what they do.
+class MainWindow : public QMainWindow {
+public:
+    MainWindow();
+
+    // Start-up and shutdown.
+    void onLoad();
+    void onUnload();
+    void quit();
+
+    // Browsing.
+    void onDriveChanged();
+    void onFolderChanged();
+    void filterFiles(int Index);
+    void onFileClicked();
+
+    // The image window's buttons.
+    void closeImage();
+    void enlargeImage();
+
+    // File commands.
+    void copyPath();
+    void runFile();
+    void deleteSelectedFile();
+    void copyPathFromMenu();
+
+    // Clipboard commands.
+    void showClipboardPicture();
+    void copyPicture();
+    void clearClipboard();
+    void openClipboardViewer();
+
+    // Special folders.
+    void openDesktop();
+    void openTrash();
+
+    // Help and version.
+    void showHelp();
+    void showAbout();
+
+    // Saving.
+    void openSaveDialog();
+
+    // Favorites.
+    void loadFavorites();
+    void addFavorite();
+    void clearFavorites();
+    void openFavorite(int Index);
+
+    // The form's mouse pointer: 0 default arrow, 11 hourglass.
+    int mousePointer() const;
+    void setMousePointer(int pointer);
+
+    DriveListBox* driveList;
+    DirListBox* folderList;
+    FileListBox* fileList;
+    QPushButton* closeImageButton;
+    QPushButton* enlargeButton;
+    QLabel* makerLabel;
+    std::array<QPushButton*, 5> filterButtons;
+    QLineEdit* pathBox;
+    QPushButton* copyButton;
+    QPushButton* runButton;
+    QPushButton* clipboardPictureButton;
+    QPushButton* deleteButton;
+    QPushButton* desktopButton;
+    QLabel* dateValue;
+    QLabel* dateCaption;
+    QLabel* sizeCaption;
+    QLabel* sizeValue;
+    QLabel* byteUnitCaption;
+    QPushButton* trashButton;
+
+    QMenu* fileMenu;
+    QAction* saveAction;
+    QAction* quitAction;
+    QMenu* editMenu;
+    QAction* copyPictureAction;
+    QAction* copyPathAction;
+    QAction* clearClipboardAction;
+    QAction* clipboardViewerAction;
+    QMenu* favoritesMenu;
+    QAction* addFavoriteAction;
+    QAction* clearFavoritesAction;
+    QAction* favoritesSeparator;
+    std::array<QAction*, 7> favoriteActions{}; // indexes 1 to 6
+    QMenu* windowMenu;
+    QAction* helpAction;
+    QAction* aboutAction;
+
+    QString selectedPath;            // full path of the file selected in fileList
+    std::int16_t enlarged = 0;  // 1 while the picture is shown enlarged
+    Profile settings;               // access to the settings file
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void openSettings();
+    void buildControls(QWidget* client);
+    void buildMenus();
+    void connectHandlers();
+};

@@ -1,0 +1,63 @@
+// Browsing: drive and folder changes, and the filter buttons.
+#include "forms/main/main_window.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/viewing_state.h"
+#include "platform/dialogs.h"
+#include "platform/dir_list_box.h"
+#include "platform/drive_list_box.h"
+#include "platform/drives.h"
+#include "platform/file_list_box.h"
+#include "platform/run_time_error.h"
+
+namespace {
+
+// Patterns of the filter buttons, by index: BMP, JPG, GIF, ALL, KIR.
+const QString filterPatterns[5] = {
+    QStringLiteral("*.bmp"),
+    QStringLiteral("*.jpg;*.jpeg"),
+    QStringLiteral("*.gif"),
+    QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"),
+    QStringLiteral("*.kir"),
+};
+
+} // namespace
+
+void MainWindow::onDriveChanged()
+{
+    try {
+        // A drive's text stands for that drive's current folder. On Linux "/"
+        // is both a drive and a folder, so the folder list takes paths only.
+        folderList->setPath(currentFolderOf(driveList->Drive()));
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("デバイスの準備ができていません"), MsgBoxStyle::OkOnly,
+                         QStringLiteral("ドライブ情報"));
+        // Back to the drive of the folder still listed; this runs the change once more.
+        driveList->setDrive(folderList->Path());
+    }
+}
+
+void MainWindow::onFolderChanged()
+{
+    fileList->setPath(folderList->Path());
+    pathBox->setText(folderList->Path());
+    selectedPath.clear();
+    dateValue->clear();
+    sizeValue->clear();
+    // Nothing is selected now, so this is the folder itself.
+    viewing::currentPicturePath = fileList->Path() + fileList->FileName();
+}
+
+void MainWindow::filterFiles(int Index)
+{
+    for (QPushButton* button : filterButtons)
+        button->setEnabled(true);
+    filterButtons[Index]->setEnabled(false);
+    fileList->setPattern(filterPatterns[Index]);
+    selectedPath.clear();
+    dateValue->clear();
+    sizeValue->clear();
+}

@@ -1,0 +1,64 @@
+// Commands on the shown name and the selected file: copy, run, delete.
+#include "forms/main/main_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+
+#include "platform/dialogs.h"
+#include "platform/file_list_box.h"
+#include "platform/files.h"
+#include "platform/launcher.h"
+#include "platform/run_time_error.h"
+
+namespace {
+
+void setTextColour(QLineEdit* box, const QColor& colour)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Text, colour);
+    box->setPalette(palette);
+}
+
+} // namespace
+
+// The clipboard stays empty while the message shows, so the text copied is
+// the one in pathBox when the message is closed.
+void MainWindow::copyPath()
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    setTextColour(pathBox, Qt::red);
+    dialogs().msgBox(QStringLiteral("コピー完了"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
+    clipboard->setText(pathBox->text());
+    setTextColour(pathBox, Qt::black);
+}
+
+void MainWindow::copyPathFromMenu() { copyPath(); }
+
+void MainWindow::runFile()
+{
+    try {
+        launcher().Shell(QStringLiteral("Start ") + pathBox->text(), vbMinimizedFocus);
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("ファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
+    }
+}
+
+// Deletes selectedPath, not pathBox's text: only a file picked in the list is ever deleted.
+void MainWindow::deleteSelectedFile()
+{
+    try {
+        const int answer = dialogs().msgBox(QStringLiteral("ファイル 【　") + selectedPath + QStringLiteral("　】を削除しますか？"),
+                                            MsgBoxStyle::OkCancel, QStringLiteral("ファイルの削除"));
+        if (answer == MsgBoxResult::Ok) {
+            deleteFile(selectedPath);
+            dialogs().msgBox(selectedPath + QStringLiteral("を削除しました"), MsgBoxStyle::OkOnly, QStringLiteral("削除終了"));
+            fileList->Refresh();
+        } else if (answer == MsgBoxResult::Cancel) {
+            dialogs().msgBox(QStringLiteral("削除をキャンセルしました"), MsgBoxStyle::OkOnly, QStringLiteral("削除キャンセル"));
+        }
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("ファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("ファイルの削除"));
+    }
+}

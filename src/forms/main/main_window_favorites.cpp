@@ -1,0 +1,88 @@
+// Favorites: six folders kept in the settings file and shown in the menu.
+#include "forms/main/main_window.h"
+
+#include <QAction>
+
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/dir_list_box.h"
+#include "platform/run_time_error.h"
+#include "platform/val.h"
+
+namespace {
+
+const QString okini = QStringLiteral("okini");
+
+QString keyOf(int slot) { return QStringLiteral("key0") + QString::number(slot); }
+
+// A slot item's caption is the folder's path exactly. The menu would read "&"
+// as an access-key mark, so the shown text doubles it while the caption itself
+// is kept apart, unchanged.
+QString caption(const QAction* item) { return item->data().toString(); }
+
+void setCaption(QAction* item, const QString& text)
+{
+    item->setData(text);
+    item->setText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+} // namespace
+
+void MainWindow::openSettings()
+{
+    settings.setFileName(App::Path() + QStringLiteral("/kiriview.ini"));
+    settings.setSection(okini);
+}
+
+void MainWindow::loadFavorites()
+{
+    openSettings();
+    for (int n = 1; n <= 6; ++n) {
+        setCaption(favoriteActions[n], settings.getString(keyOf(n), QString()));
+        if (!caption(favoriteActions[n]).isEmpty()) {
+            clearFavoritesAction->setEnabled(true);
+            favoriteActions[n]->setVisible(true);
+        }
+    }
+}
+
+void MainWindow::addFavorite()
+{
+    openSettings();
+    const QChar cr(13);
+    QString prompt = QStringLiteral("お気に入りセットする番号を入力してください(1～6)");
+    for (int n = 1; n <= 6; ++n)
+        prompt += cr + QString::number(n) + QLatin1Char('.') + caption(favoriteActions[n]);
+    const QString answer = dialogs().inputBox(prompt, QStringLiteral("お気に入りナンバー"), QStringLiteral("1"));
+
+    const double v = Val(answer);
+    for (int n = 1; n <= 6; ++n) {
+        if (v != n)
+            continue;
+        setCaption(favoriteActions[n], folderList->Path());
+        favoriteActions[n]->setVisible(true);
+        settings.writeString(keyOf(n), folderList->Path());
+        clearFavoritesAction->setEnabled(true);
+        return;
+    }
+}
+
+void MainWindow::clearFavorites()
+{
+    openSettings();
+    settings.deleteSection();
+    clearFavoritesAction->setEnabled(false);
+    for (int n = 1; n <= 6; ++n) {
+        favoriteActions[n]->setVisible(false);
+        setCaption(favoriteActions[n], QString());
+    }
+}
+
+void MainWindow::openFavorite(int Index)
+{
+    try {
+        folderList->setPath(caption(favoriteActions[Index]));
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("パスが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("警告"));
+    }
+}

@@ -1,0 +1,39 @@
+// Help and the version dialog.
+#include "forms/main/main_window.h"
+
+#include <QFileInfo>
+
+#include "app/forms.h"
+#include "forms/about/about_dialog.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/launcher.h"
+#include "platform/run_time_error.h"
+
+// There is no help viewer to open a topic in: the desktop opens the help file
+// with whatever it has for it. What the help viewer used to report itself (a
+// missing file, nothing to show it with) is reported here instead.
+void MainWindow::showHelp()
+{
+    // Built as it always was: a program in the root gets a doubled separator, harmless here.
+    const QString helpFile = App::Path() + QStringLiteral("/View.hlp");
+    if (!QFileInfo(helpFile).isFile()) {
+        dialogs().msgBox(QStringLiteral("ヘルプファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("ヘルプ"));
+        return;
+    }
+    try {
+        launcher().Shell(QStringLiteral("Start ") + helpFile, vbMinimizedFocus);
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("ヘルプを表示するプログラムが見つかりません"), MsgBoxStyle::OkOnly,
+                         QStringLiteral("ヘルプ"));
+    }
+}
+
+// Modeless; a second choice brings the same dialog forward without loading it again.
+void MainWindow::showAbout()
+{
+    AboutDialog& about = forms::get<AboutDialog>();
+    about.show();
+    about.raise();
+    about.activateWindow();
+}

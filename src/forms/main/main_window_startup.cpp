@@ -1,0 +1,33 @@
+// Start-up and shutdown of the main window.
+#include "forms/main/main_window.h"
+
+#include "app/forms.h"
+#include "forms/about/about_dialog.h"
+#include "forms/image/image_window.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/file_list_box.h"
+
+void MainWindow::onLoad()
+{
+    loadFavorites();
+    if (App::PrevInstance()) {
+        dialogs().msgBox(QStringLiteral("既に起動されています"), MsgBoxStyle::OkOnly, QStringLiteral("二重起動"));
+        End();
+    }
+    fileList->setPattern(QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"));
+    forms::get<ImageWindow>().show();
+}
+
+void MainWindow::onUnload()
+{
+    forms::unload<ImageWindow>();
+    forms::unload<AboutDialog>();
+}
+
+void MainWindow::quit()
+{
+    forms::unload<ImageWindow>();
+    forms::unload<AboutDialog>();
+    End();
+}

@@ -1,0 +1,202 @@
+#include "forms/save/save_dialog.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "app/forms.h"
+#include "app/viewing_state.h"
+#include "forms/about/about_dialog.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/save/hscroll_bar.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/fonts.h"
+#include "platform/mouse_pointer.h"
+#include "platform/placement.h"
+#include "platform/run_time_error.h"
+#include "platform/texts.h"
+#include "platform/twips.h"
+#include "resources/builtin_pictures.h"
+
+namespace {
+
+QLabel* label(QWidget* parent, const QString& caption)
+{
+    auto* l = new QLabel(caption, parent);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return l;
+}
+
+// A value label: right-aligned text on its own ground, in a single-line border.
+QLabel* valueLabel(QWidget* parent, const QString& caption, const QColor& ground)
+{
+    auto* l = new QLabel(caption, parent);
+    l->setAutoFillBackground(true);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::Window, ground);
+    l->setPalette(palette);
+    l->setFrameStyle(QFrame::Box | QFrame::Plain);
+    l->setLineWidth(1);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    // Neither button answers Enter or Escape on its own.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour); // some styles draw a frame's caption in this role
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+// A fixed tool window: small title bar with a close box only, not resizable.
+SaveDialog::SaveDialog()
+    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("ファイルの保存"));
+    setWindowIcon(builtin::programIcon());
+    setFont(fonts::make(fonts::msPGothic, 9));
+    setFixedSize(twips::toPixels(6315), twips::toPixels(3510));
+    move(twips::toPixels(3450), twips::toPixels(2655));
+    buildControls();
+    connectHandlers();
+}
+
+void SaveDialog::buildControls()
+{
+    previewFrame = place(new QGroupBox(QStringLiteral("プレビュー"), this), 0, 120, 3615, 3255);
+    previewFrame->setFont(fonts::make(fonts::msPGothic, 9, true));
+    setTextColour(previewFrame, Qt::red);
+    previewArea = place(new QWidget(previewFrame), 120, 240, 3375, 2895);
+    preview = new ImageControl(previewArea);
+    preview->setToolTip(QStringLiteral("画像のプレビュー"));
+    preview->Move(720, 360, 1935, 2055);
+
+    zoomInButton = place(button(this, QStringLiteral("ズームイン")), 3720, 240, 1215, 255, QStringLiteral("プレビューを拡大します"));
+    zoomOutButton = place(button(this, QStringLiteral("ズームアウト")), 5040, 240, 1215, 255,
+                     QStringLiteral("プレビューを縮小します"));
+    qualityCaption = place(label(this, QStringLiteral("圧縮率")), 3720, 600, 1815, 255);
+    qualityCaption->setFont(fonts::make(fonts::msPGothic, 9, true));
+    qualityRangeCaption = place(label(this, QStringLiteral("（1）低解像度～（100）高解像度")), 3720, 840, 2655, 255);
+    qualityValue = place(valueLabel(this, QStringLiteral("50"), palette().color(QPalette::Base)), 5400, 1080, 615, 255,
+                   QStringLiteral("解像度"));
+
+    qualitySlider = place(new HScrollBar(this), 3720, 1440, 2415, 255);
+    qualitySlider->setRange(1, 100);
+    qualitySlider->setValue(50);
+    qualitySlider->setSingleStep(1);
+    qualitySlider->setPageStep(1);
+    // A dragged thumb reports one change, on release.
+    qualitySlider->setTracking(false);
+    qualitySlider->setFocusPolicy(Qt::StrongFocus);
+
+    pathLabel = place(label(this, QStringLiteral("pathLabel")), 3720, 1800, 2535, 615);
+    pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pathLabel->setWordWrap(true);
+    sizeCaption = place(label(this, QStringLiteral("バイト数")), 3720, 2400, 2055, 255);
+    sizeValue = place(valueLabel(this, QString(), Qt::white), 3720, 2640, 1575, 255, QStringLiteral("バイト数"));
+    byteUnitCaption = place(label(this, QStringLiteral("バイト")), 5280, 2760, 735, 255);
+
+    saveButton = place(button(this, QStringLiteral("保存")), 3960, 3000, 975, 375, QStringLiteral("名前をつけて保存します"));
+    cancelButton = place(button(this, QStringLiteral("キャンセル")), 5040, 3000, 975, 375,
+                     QStringLiteral("名前をつけて保存します"));
+
+    setTabOrder(saveButton, qualitySlider);
+    setTabOrder(qualitySlider, zoomInButton);
+    setTabOrder(zoomInButton, zoomOutButton);
+    setTabOrder(zoomOutButton, cancelButton);
+    saveButton->setFocus();
+}
+
+void SaveDialog::connectHandlers()
+{
+    QObject::connect(qualitySlider, &QScrollBar::valueChanged, this, [this] { onQualityChanged(); });
+    QObject::connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
+    QObject::connect(zoomInButton, &QPushButton::clicked, this, [this] { zoomIn(); });
+    QObject::connect(zoomOutButton, &QPushButton::clicked, this, [this] { zoomOut(); });
+    QObject::connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+
+    preview->onMousePress = [this](QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton)
+            beginDrag(event->position());
+    };
+    preview->onMouseMove = [this](QMouseEvent* event) { followDrag(event->position()); };
+    preview->onMouseRelease = [this](QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton)
+            endDrag(event->position());
+    };
+}
+
+QString SaveDialog::previewPath() { return App::Path() + QStringLiteral("/Sample.jpg"); }
+
+// A missing preview file (the very first use) ends the loading silently with
+// sizeValue empty; the save command writes the first preview right after.
+void SaveDialog::onLoad()
+{
+    const auto reportUnexpected = [] {
+        dialogs().msgBox(QStringLiteral("予期せぬエラーが起きました"), MsgBoxStyle::Critical, QStringLiteral("予期せぬエラー"));
+    };
+    try {
+        pathLabel->setText(viewing::currentPicturePath);
+        quality = 50;
+        qualityValue->setText(QString::number(quality));
+        zoomStep = 1;
+        sizeValue->setText(sizeText(FileLen(previewPath())));
+        onQualityChanged();
+    } catch (const RunTimeError& error) {
+        if (error.number() != RunTimeError::FileNotFound)
+            reportUnexpected();
+    } catch (const std::exception&) {
+        reportUnexpected();
+    }
+}
+
+void SaveDialog::cancel()
+{
+    forms::unload<SaveDialog>();
+    enableOtherWindows();
+    bringMainWindowForward();
+}
+
+// The close box is one more way out and must not leave the other windows disabled.
+void SaveDialog::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (forms::loaded<SaveDialog>() == this)
+        cancel();
+}
+
+void SaveDialog::enableOtherWindows()
+{
+    forms::setEnabled<ImageWindow>(true);
+    forms::setEnabled<MainWindow>(true);
+    forms::setEnabled<AboutDialog>(true);
+}
+
+void SaveDialog::bringMainWindowForward()
+{
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.show();
+    mainWindow.raise();
+    mainWindow.activateWindow();
+}
+
+int SaveDialog::mousePointer() const { return mouse_pointer::of(this); }
+
+void SaveDialog::setMousePointer(int pointer) { mouse_pointer::set(this, pointer); }

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QPointF>
+#include <QWidget>
+
+#include "platform/image_control.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+// The save dialog: the shown picture as it looks after JPEG compression at
+// the quality on the slider, with the compressed size, a zoomable and movable
+// preview, and the buttons that save or cancel. Every preview is encoded from
+// the image window's picture into the preview file and loaded back from it,
+// so what it shows is exactly what a save at that quality writes.
+//
+// Layout and the ways out live in save_dialog.cpp, the live preview and zoom in
+// save_dialog_preview.cpp, moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
+class SaveDialog : public QWidget {
+public:
+    SaveDialog();
+
+    void onLoad();
+    void onQualityChanged();
+    void save();
+    void zoomIn();
+    void zoomOut();
+    void cancel();
+    void dropOnPreviewArea(ImageControl* Source, float X, float Y);
+
+    // The preview file: "Sample.jpg" in the program's folder.
+    static QString previewPath();
+    // Loads the preview file into preview and its size into sizeValue, both or
+    // neither. Throws RunTimeError when the file cannot be read.
+    void showPreview();
+
+    // The form's mouse pointer: 0 default arrow, 11 hourglass.
+    int mousePointer() const;
+    void setMousePointer(int pointer);
+
+    QGroupBox* previewFrame;
+    QWidget* previewArea;
+    ImageControl* preview;
+    QPushButton* zoomInButton;
+    QPushButton* zoomOutButton;
+    QLabel* qualityCaption;
+    QLabel* qualityRangeCaption;
+    QLabel* qualityValue;
+    QScrollBar* qualitySlider;
+    QLabel* pathLabel;
+    QLabel* sizeCaption;
+    QLabel* sizeValue;
+    QLabel* byteUnitCaption;
+    QPushButton* saveButton;
+    QPushButton* cancelButton;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Every way out of the dialog ends with these: the main window, the image
+    // window and the version dialog usable again, the main window in front.
+    static void enableOtherWindows();
+    static void bringMainWindowForward();
+
+    void buildControls();
+    void connectHandlers();
+
+    // The automatic drag of preview: an outline follows the mouse, and the
+    // release drops the preview on whatever lies under the mouse.
+    void beginDrag(QPointF positionInImage1);
+    void followDrag(QPointF positionInImage1);
+    void endDrag(QPointF positionInImage1);
+
+    std::int16_t quality = 50; // quality of the last preview, used by the save
+    std::int16_t zoomStep = 1; // 0 to 9; the preview is (zoomStep + 1) / 2 times its base size
+    QWidget* dragOutline_ = nullptr;
+    bool dragging_ = false;
+};

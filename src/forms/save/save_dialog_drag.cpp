@@ -1,0 +1,73 @@
+// Moving the preview: preview is dragged automatically when pressed, and
+// previewArea takes the drop.
+#include "forms/save/save_dialog.h"
+
+#include <QPainter>
+
+#include "platform/twips.h"
+
+namespace {
+
+// The dragged preview's outline, centred on the mouse: where the preview
+// lands if dropped here.
+class DragOutline : public QWidget {
+public:
+    explicit DragOutline(QWidget* parent)
+        : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(Qt::black, 2, Qt::DotLine));
+        painter.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+};
+
+} // namespace
+
+void SaveDialog::beginDrag(QPointF positionInImage1)
+{
+    dragging_ = true;
+    if (!dragOutline_)
+        dragOutline_ = new DragOutline(this);
+    preview->setCursor(Qt::ClosedHandCursor);
+    followDrag(positionInImage1);
+}
+
+void SaveDialog::followDrag(QPointF positionInImage1)
+{
+    if (!dragging_)
+        return;
+    const QPoint centre = preview->mapTo(this, positionInImage1).toPoint();
+    QRect outline(QPoint(), preview->size());
+    outline.moveCenter(centre);
+    dragOutline_->setGeometry(outline);
+    dragOutline_->raise();
+    dragOutline_->show();
+}
+
+// Only a drop on previewArea itself moves the preview; a drop on the preview
+// (a plain click included) or anywhere else leaves it where it is.
+void SaveDialog::endDrag(QPointF positionInImage1)
+{
+    if (!dragging_)
+        return;
+    dragging_ = false;
+    dragOutline_->hide();
+    preview->unsetCursor();
+    const QPointF drop = preview->mapTo(previewArea, positionInImage1);
+    if (!QRectF(previewArea->rect()).contains(drop) || QRectF(preview->geometry()).contains(drop))
+        return;
+    dropOnPreviewArea(preview, static_cast<float>(drop.x() * twips::perPixel),
+                    static_cast<float>(drop.y() * twips::perPixel));
+}
+
+void SaveDialog::dropOnPreviewArea(ImageControl* Source, float X, float Y)
+{
+    Source->Move(X - Source->Width() / 2, Y - Source->Height() / 2, Source->Width(), Source->Height());
+}

@@ -1,0 +1,91 @@
+// The save button: ask for a name, confirm an overwrite, encode, report.
+#include "forms/save/save_dialog.h"
+
+#include <QFileInfo>
+
+#include "app/forms.h"
+#include "app/viewing_state.h"
+#include "encoder/save_jpeg.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/file_list_box.h"
+#include "platform/files.h"
+
+namespace {
+
+// The common dialog's flag that hides the read-only check box.
+constexpr int hideReadOnly = 4;
+
+const QString saveTitle = QStringLiteral("保存情況");
+
+void report(const QString& text) { dialogs().msgBox(text, MsgBoxStyle::OkOnly, saveTitle); }
+
+} // namespace
+
+void SaveDialog::save()
+{
+    // Taken before the unload; nothing of this form is touched afterwards.
+    const std::int16_t chosenQuality = quality;
+    forms::unload<SaveDialog>();
+
+    try {
+        SaveFileRequest request;
+        request.flags = hideReadOnly;
+        request.filter = QStringLiteral("JPEG (*.jpg)|*.jpg|") + QStringLiteral("きりファイル？ (*.kir)|*.kir|");
+        request.filterIndex = 1;
+        // A path ending in the separator is a drive's root folder, not a picture.
+        const QString& currentPicturePath = viewing::currentPicturePath;
+        if (!currentPicturePath.endsWith(QLatin1Char('/'))) {
+            request.initDir = currentPicturePath;
+            request.fileName = currentPicturePath;
+        } else {
+            request.initDir = App::Path();
+            request.fileName = App::Path();
+        }
+        const QString target = dialogs().showSave(request);
+
+        if (!Dir(target).isEmpty()) {
+            const int answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),
+                                                MsgBoxStyle::OkCancel, QFileInfo(target).fileName());
+            if (answer == MsgBoxResult::Cancel) {
+                enableOtherWindows();
+                bringMainWindowForward();
+                return;
+            }
+        }
+
+        const ImageWindow& imageWindow = forms::get<ImageWindow>();
+        const std::int16_t status
+            = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
+                           static_cast<std::uint8_t>(chosenQuality), 0);
+        enableOtherWindows();
+        switch (status) {
+        case jpeg_status::Written:
+            report(QStringLiteral("JPEG変換完了♪"));
+            bringMainWindowForward();
+            // A new file in the listed folder shows up in the list.
+            forms::get<MainWindow>().fileList->Refresh();
+            break;
+        case jpeg_status::CannotOpen:
+            report(QStringLiteral("ファイルがオープンできません"));
+            break;
+        case jpeg_status::CannotWrite:
+            report(QStringLiteral("ファイルが書きこめません"));
+            break;
+        case jpeg_status::FormatError:
+            report(QStringLiteral("フォーマットエラーです"));
+            break;
+        case jpeg_status::OutOfMemory:
+            report(QStringLiteral("スタックオーバーフローです"));
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception&) {
+        // The dialog cancelled or anything else failing: no message, just back.
+        enableOtherWindows();
+        bringMainWindowForward();
+    }
+}

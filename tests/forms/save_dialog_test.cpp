@@ -1,0 +1,219 @@
+// The save dialog: the preview at each opening and slider step, drag and zoom,
+// saving and every way out; the preview loader.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/forms.h"
+#include "app/viewing_state.h"
+#include "encoder/save_jpeg.h"
+#include "form_fixture.h"
+#include "forms/about/about_dialog.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/save/save_dialog.h"
+#include "platform/app.h"
+#include "platform/file_list_box.h"
+#include "platform/files.h"
+#include "platform/picture_loader.h"
+#include "platform/run_time_error.h"
+#include "platform/texts.h"
+#include "test_files.h"
+
+namespace {
+
+const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
+
+// The program started and a 320 x 240 picture, the only file in its folder, clicked in the file list.
+class SaveDialogTest : public FormTest {
+protected:
+    SaveDialogTest()
+    {
+        startProgram();
+        EXPECT_TRUE(testPicture(320, 240).save(scratch_.filePath(QStringLiteral("photo.bmp"))));
+        mainWindow.fileList->setPath(scratch_.path());
+        mainWindow.fileList->setListIndex(0);
+        forms::get<AboutDialog>().show();
+    }
+    SaveDialog& openDialog()
+    {
+        mainWindow.openSaveDialog();
+        SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        return saveDialog ? *saveDialog : throw std::runtime_error("the save dialog did not open");
+    }
+    QByteArray encoded(int quality)
+    {
+        const QString path = scratch_.filePath(QStringLiteral("expected.jpg"));
+        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), 0);
+        return readBytes(path);
+    }
+    // The main window, the image window and the version dialog all enabled, or all disabled.
+    bool othersEnabled(bool on = true) const
+    {
+        return mainWindow.isEnabled() == on && imageWindow.isEnabled() == on && forms::get<AboutDialog>().isEnabled() == on;
+    }
+
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    QTemporaryDir scratch_;
+};
+
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
+{
+    const float shownWidth = imageWindow.pictureView->Width(), shownHeight = imageWindow.pictureView->Height();
+    SaveDialog& first = openDialog();
+    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
+    EXPECT_EQ(first.sizeValue->text(), sizeText(FileLen(SaveDialog::previewPath())));
+    EXPECT_FLOAT_EQ(first.preview->Width(), float(shownWidth / 1.5));
+    EXPECT_FLOAT_EQ(first.preview->Height(), float(shownHeight / 1.5));
+
+    // Wherever the last one left the slider and the preview.
+    first.qualitySlider->setValue(80);
+    first.dropOnPreviewArea(first.preview, 100, 100);
+    first.cancel();
+    SaveDialog& again = openDialog();
+    EXPECT_EQ(again.qualitySlider->value(), 50);
+    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
+    EXPECT_EQ(QPointF(again.preview->Left(), again.preview->Top()), QPointF(720, 360));
+
+    // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
+    again.cancel();
+    mainWindow.enlargeImage();
+    const float enlargedWidth = imageWindow.pictureView->Width();
+    for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
+        imageWindow.pictureView->setHeight(height);
+        openDialog().cancel();
+        EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
+        EXPECT_EQ(viewing::previewBaseHeight, rounded);
+    }
+}
+
+TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCannot)
+{
+    // Without a writable preview the opening command reports it and leaves everything enabled.
+    const QString folder = App::Path();
+    App::setPath(folder + QStringLiteral("/missing"));
+    dialogs_->answerMessage();
+    mainWindow.openSaveDialog();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
+    EXPECT_TRUE(othersEnabled());
+
+    App::setPath(folder);
+    SaveDialog& saveDialog = openDialog();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    EXPECT_EQ(saveDialog.qualityValue->text(), QStringLiteral("51"));
+    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(51));
+    const QString shownSize = saveDialog.sizeValue->text();
+    EXPECT_EQ(shownSize, sizeText(encoded(51).size()));
+
+    // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
+    const QImage shownPicture = saveDialog.preview->picture();
+    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
+    App::setPath(folder + QStringLiteral("/missing"));
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    App::setPath(folder);
+    imageWindow.picture.setPicture(QImage());
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
+    EXPECT_EQ(saveDialog.preview->picture(), shownPicture);
+}
+
+TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithinItsLimits)
+{
+    SaveDialog& saveDialog = openDialog();
+    ImageControl& image = *saveDialog.preview;
+    const auto box = [&] { return QRectF(image.Left(), image.Top(), image.Width(), image.Height()); };
+    const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
+    QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
+    QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
+    EXPECT_EQ(box().center().toPoint(), emptyPart * 15);
+
+    // Each step adds half the first size; eight steps in, nine out, none beyond.
+    const QRectF former = box();
+    const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
+    for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
+                                       std::pair(1, former.size())}) {
+        for (int click = 0; click < clicks; ++click)
+            clicks == 10 ? saveDialog.zoomOut() : saveDialog.zoomIn();
+        EXPECT_NEAR(box().width(), size.width(), 0.01);
+        EXPECT_NEAR(box().height(), size.height(), 0.01);
+        EXPECT_EQ(box().center().toPoint(), former.center().toPoint());
+    }
+}
+
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNameAndOverAnOldFile)
+{
+    for (const QString& target : {scratch_.filePath("saved.jpg"), scratch_.filePath("saved.kir"), viewing::currentPicturePath}) {
+        SCOPED_TRACE(target.toStdString());
+        SaveDialog& saveDialog = openDialog();
+        QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+        dialogs_->answerSave(target);
+        if (target == viewing::currentPicturePath) // the proposed name, whatever its extension
+            dialogs_->answerMessage(MsgBoxResult::Ok);
+        // The windows are usable again by the time the outcome shows.
+        dialogs_->whileNextMessageOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()); }).answerMessage();
+        saveDialog.save();
+        EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
+        EXPECT_EQ(readBytes(target), encoded(51));
+    }
+    const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
+    EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
+    EXPECT_EQ(mainWindow.fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
+}
+
+TEST_F(SaveDialogTest, EveryWayOutOfTheDialogEnablesTheOtherWindows)
+{
+    const QByteArray picture = readBytes(viewing::currentPicturePath);
+    const auto save = [&](SaveDialog& saveDialog, const QString& target, int answer = MsgBoxResult::Ok) {
+        dialogs_->answerSave(target).answerMessage(answer);
+        saveDialog.save();
+    };
+    const struct { const char* name; std::function<void(SaveDialog&)> leave; QString report; } ways[] = {
+        {"キャンセル", [](SaveDialog& saveDialog) { saveDialog.cancel(); }, {}},
+        {"close box", [](SaveDialog& saveDialog) { EXPECT_TRUE(saveDialog.close()); }, {}},
+        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); }, {}},
+        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, viewing::currentPicturePath, MsgBoxResult::Cancel); },
+         overwriteQuestion},
+        {"encoder failure", [&](SaveDialog& saveDialog) { save(saveDialog, scratch_.filePath("none/x.jpg")); }, "ファイルがオープンできません"},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        SaveDialog& saveDialog = openDialog();
+        ASSERT_TRUE(othersEnabled(false));
+        const int messages = dialogs_->messageCount();
+        way.leave(saveDialog);
+        EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
+        EXPECT_TRUE(othersEnabled());
+        // The double fails on any box not scripted here.
+        EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
+    }
+    EXPECT_EQ(readBytes(viewing::currentPicturePath), picture);
+}
+
+TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailSafely)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.jpg"));
+    const QImage original = testPicture(1600, 1200);
+    ASSERT_EQ(saveJpeg(original, 1600, 1200, path, 90, 0), 0);
+    const QImage preview = LoadPicture(path, QSize(300, 200));
+    ASSERT_EQ(preview.size(), QSize(400, 300));
+    for (const QPoint at : {QPoint(5, 5), QPoint(200, 150), QPoint(390, 290)}) { // the gradient's corners and middle
+        const QRgb shown = preview.pixel(at), expected = original.pixel(at * 4);
+        EXPECT_NEAR(qRed(shown), qRed(expected), 12);
+        EXPECT_NEAR(qGreen(shown), qGreen(expected), 12);
+    }
+    EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
+
+    // A cut file fails as the picture loader's do, whatever the scale.
+    ASSERT_TRUE(writeBytes(path, readBytes(path).left(20000)));
+    EXPECT_THROW(LoadPicture(path, QSize(80, 60)), RunTimeError);
+    EXPECT_THROW(LoadPicture(path, QSize(1600, 1200)), RunTimeError);
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+// The JPEG encoder: statuses, what a failure leaves on disk, the file written, every pixel format.
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include "encoder/save_jpeg.h"
+#include "test_files.h"
+
+namespace {
+
+class Encoder : public ::testing::Test {
+protected:
+    QString pathOf(const QString& name) const { return folder.filePath(name); }
+    std::int16_t save(const QImage& source, const QString& name, int quality = 50) const
+    {
+        return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), 0);
+    }
+    QByteArray encoded(const QImage& source, const QString& name, int quality = 60) const
+    {
+        EXPECT_EQ(save(source, name, quality), jpeg_status::Written);
+        return readBytes(pathOf(name));
+    }
+    // Only the old file is left, hidden temporary files included.
+    void expectOnlyTheOldFile() const
+    {
+        EXPECT_EQ(readBytes(pathOf("kept.jpg")), "old picture");
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{"kept.jpg"});
+    }
+
+    QTemporaryDir folder;
+    const QImage picture = testPicture(203, 117); // odd sizes: partial blocks at both edges
+    const bool kept = writeBytes(pathOf("kept.jpg"), "old picture");
+};
+
+TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
+{
+    const int w = picture.width(), h = picture.height();
+    const struct { QImage source; int width, height, quality; } cases[] = {
+        {QImage(), 0, 0, 50}, {picture, w, h, 0}, {picture, w, h, 101}, {picture, w + 1, h, 50}, {picture, h, w, 50},
+        {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}, // a JPEG side holds at most 65500 pixels
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), 0),
+                  jpeg_status::FormatError) << c.width << "x" << c.height << " at " << c.quality;
+        expectOnlyTheOldFile();
+    }
+}
+
+TEST_F(Encoder, FolderThatCannotTakeTheFileCannotBeOpened)
+{
+    for (const QString& path : {pathOf("missing/out.jpg"), pathOf("kept.jpg/out.jpg"), folder.path(), QString()})
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), jpeg_status::CannotOpen)
+            << path.toStdString();
+    expectOnlyTheOldFile();
+}
+
+TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
+{
+    const QImage large = testPicture(1200, 900);
+    // A cap on file sizes stops the write part-way, as a full disk does.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit capped{16 * 1024, saved.rlim_max};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &capped), 0);
+    const auto overOldAndAsNew = std::pair(save(large, "kept.jpg", 100), save(large, "new.jpg", 100));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(overOldAndAsNew, std::pair(jpeg_status::CannotWrite, jpeg_status::CannotWrite));
+    expectOnlyTheOldFile();
+}
+
+TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
+{
+    // Fitting the tables holds every coefficient (about 50 MB here); the child has 16 MB to spare.
+    const QImage large = testPicture(4000, 3000);
+    if (!std::ifstream("/proc/self/statm"))
+        GTEST_SKIP() << "no /proc/self/statm to measure memory against";
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // Memory freed by earlier tests would otherwise serve the encoder within the cap.
+        ::malloc_trim(0);
+        rlim_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t bytes = pages * rlim_t(::sysconf(_SC_PAGESIZE)) + 16 * 1024 * 1024;
+        const rlimit capped{bytes, bytes};
+        ::_exit(::setrlimit(RLIMIT_AS, &capped) == 0 ? save(large, "kept.jpg") : 100);
+    }
+    int wait = 0;
+    ASSERT_EQ(::waitpid(child, &wait, 0), child);
+    ASSERT_TRUE(WIFEXITED(wait)) << "the encoder ended the process";
+    EXPECT_EQ(WEXITSTATUS(wait), jpeg_status::OutOfMemory);
+    expectOnlyTheOldFile();
+}
+
+// The temporary file must not leave a private picture readable by others.
+TEST_F(Encoder, AReplacedFileKeepsItsPermissions)
+{
+    const QByteArray path = QFile::encodeName(pathOf("kept.jpg"));
+    ASSERT_EQ(::chmod(path.constData(), 0640), 0);
+    EXPECT_EQ(save(picture, "kept.jpg"), jpeg_status::Written);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(Encoder, WritesBaselineJfifWithChromaHalvedBothWaysAndFittedTables)
+{
+    const QByteArray file = encoded(picture, "out.jpg", 50);
+    EXPECT_TRUE(file.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\0", 11))) << "SOI, then APP0";
+    EXPECT_TRUE(file.endsWith("\xFF\xD9"));
+    // Coded data stuffs every 0xFF, so the one baseline frame marker is the header's.
+    ASSERT_EQ(file.count("\xFF\xC0"), 1);
+    const qsizetype sof = file.indexOf("\xFF\xC0");
+    // 8 bits, 117 x 203, then the sampling of Y 2x2, Cb and Cr 1x1 each.
+    EXPECT_EQ(file.mid(sof + 4, 6) + file[sof + 11] + file[sof + 14] + file[sof + 17],
+              QByteArray("\x08\x00\x75\x00\xCB\x03\x22\x11\x11", 9));
+    // libjpeg's example table for luminance AC (class and id, counts per length): a fitted one differs.
+    EXPECT_FALSE(file.contains(QByteArray("\x10\x00\x02\x01\x03\x03\x02\x04\x03\x05\x05\x04\x04\x00\x00\x01\x7d", 17)));
+}
+
+TEST_F(Encoder, DecodesCloseToThePictureGrowsWithQualityAndOverwritesAnOldFileWhole)
+{
+    qsizetype smaller = 0;
+    for (int quality : {1, 50, 100}) {
+        const QString name = QString("q%1.jpg").arg(quality);
+        EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()));
+        const QImage decoded(pathOf(name));
+        ASSERT_EQ(decoded.size(), picture.size());
+        const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
+        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
+    }
+    EXPECT_EQ(encoded(picture, "q100.jpg", 1), readBytes(pathOf("q1.jpg"))) << "a tail of the old file remains";
+    EXPECT_EQ(encoded(picture, "q50.kir", 50), readBytes(pathOf("q50.jpg"))) << "the extension changes nothing";
+}
+
+// Encoded as shown: over white where transparent, black for an index beyond the palette.
+TEST_F(Encoder, EveryPixelFormatEncodesAsItShows)
+{
+    QImage holes = picture.convertToFormat(QImage::Format_ARGB32); // alpha 0 or 255 only: the colours shown are exact
+    for (int y = 20; y < 45; ++y)
+        for (int x = 10; x < 60; ++x)
+            holes.setPixel(x, y, qRgba(x, 0, 200, 0)); // a colour that must not show
+    QImage half(64, 64, QImage::Format_ARGB32), undefined(64, 64, QImage::Format_Indexed8);
+    half.fill(qRgba(200, 100, 0, 128)); // straight and premultiplied readings differ
+    undefined.setColorTable({qRgba(40, 160, 255, 64)});
+    undefined.fill(7);
+    for (const QImage& source : {holes, holes.convertToFormat(QImage::Format_Indexed8), picture.convertToFormat(QImage::Format_RGB888),
+                                 picture.convertToFormat(QImage::Format_Grayscale8), half,
+                                 half.convertToFormat(QImage::Format_ARGB32_Premultiplied), undefined}) {
+        QImage shown(source.size(), QImage::Format_RGB32);
+        shown.fill(Qt::white);
+        if (source.colorCount() != 1)
+            QPainter(&shown).drawImage(0, 0, source);
+        else
+            shown.fill(Qt::black);
+        EXPECT_EQ(encoded(source, "format.jpg"), encoded(shown, "shown.jpg")) << source.format();
+    }
+}
+
+} // namespace
