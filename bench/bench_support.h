@@ -78,14 +78,14 @@ inline QImage photo()
 
 // libjpeg-turbo on its own, fed the picture's rows in place, as any program
 // using it well would.
-inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo)
+inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo, int at = quality)
 {
     cinfo.image_width = JDIMENSION(picture.width());
     cinfo.image_height = JDIMENSION(picture.height());
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_set_quality(&cinfo, at, TRUE);
     cinfo.optimize_coding = optimize ? TRUE : FALSE;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
@@ -101,7 +101,7 @@ inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_str
     jpeg_finish_compress(&cinfo);
 }
 
-inline std::size_t bareToMemory(const QImage& picture, bool optimize)
+inline std::size_t bareToMemory(const QImage& picture, bool optimize, int at = quality)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -110,7 +110,7 @@ inline std::size_t bareToMemory(const QImage& picture, bool optimize)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    bareCompress(picture, optimize, cinfo);
+    bareCompress(picture, optimize, cinfo, at);
     jpeg_destroy_compress(&cinfo);
     std::free(buffer);
     return size;

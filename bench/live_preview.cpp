@@ -5,20 +5,29 @@
 // dialog. A naive step (the same encoding, a full-size reload and one smooth
 // rescale) is measured alongside for comparison.
 //
+// Then the held arrow key: 20 quality steps 30 ms apart, timed from the first
+// step until the preview of the last value is shown, against one bare
+// encoding at that quality; and how long an event posted from another thread
+// waits for the window thread meanwhile (the dialog's responsiveness).
+//
 // Usage: live_preview [runs]            (default 7 runs, medians printed)
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <jpeglib.h>
 
@@ -28,6 +37,7 @@
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
 #include "platform/app.h"
 #include "platform/picture_loader.h"
@@ -48,6 +58,74 @@ struct Measure {
         return sorted[sorted.size() / 2];
     }
 };
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Runs the window thread's event loop until the dialog shows the preview of
+// the slider's value.
+void waitForPreview(SaveDialog& saveDialog)
+{
+    while (saveDialog.previewEncoder->busy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Another thread posts an event to the window thread every 5 ms and records
+// how long each waited before it was handled.
+class LatencyProbe {
+public:
+    explicit LatencyProbe(QObject* receiver)
+        : thread_([this, receiver] {
+            while (!stop_) {
+                const Clock::time_point posted = Clock::now();
+                QMetaObject::invokeMethod(receiver, [this, posted] { waits_.push_back(millisecondsSince(posted)); },
+                                          Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        })
+    {
+    }
+    // The last events are handled before the figures are read.
+    std::vector<double> finish()
+    {
+        stop_ = true;
+        thread_.join();
+        QCoreApplication::sendPostedEvents();
+        return waits_;
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<double> waits_; // touched only on the window thread
+    std::thread thread_;
+};
+
+// The held key: `steps` presses `gap` ms apart, from `from`; returns the time
+// from the first press until the last value's preview is shown.
+double burst(SaveDialog& saveDialog, int from, int steps, int gap)
+{
+    saveDialog.qualitySlider->setValue(from);
+    waitForPreview(saveDialog);
+    int pressed = 0;
+    QTimer key;
+    key.setInterval(gap);
+    QObject::connect(&key, &QTimer::timeout, [&] {
+        saveDialog.qualitySlider->setValue(from + ++pressed);
+        if (pressed == steps)
+            key.stop();
+    });
+    const Clock::time_point start = Clock::now();
+    saveDialog.qualitySlider->setValue(from + ++pressed);
+    key.start();
+    while (pressed < steps || saveDialog.previewEncoder->busy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    saveDialog.repaint();
+    return millisecondsSince(start);
+}
 
 } // namespace
 
@@ -77,7 +155,9 @@ int main(int argc, char** argv)
     viewing::fitImageWindow();
     forms::get<MainWindow>().openSaveDialog();
     SaveDialog* saveDialog = forms::loaded<SaveDialog>();
-    if (!saveDialog) {
+    if (saveDialog)
+        waitForPreview(*saveDialog);
+    if (!forms::loaded<SaveDialog>()) {
         std::printf("the save dialog did not open\n");
         return 1;
     }
@@ -94,6 +174,7 @@ int main(int argc, char** argv)
              // Back and forth between 51 and 52, so every step is a change.
              quality = quality == 51 ? 52 : 51;
              saveDialog->qualitySlider->setValue(quality);
+             waitForPreview(*saveDialog);
              saveDialog->repaint();
          }},
         {"naive step: encode, full reload, smooth rescale",
@@ -135,5 +216,31 @@ int main(int argc, char** argv)
     std::printf("naive step / bare encoding:  %.3f\n", measures[2].median() / bare);
     std::printf("saveJpeg / bare encoding: %.3f\n", measures[3].median() / bare);
     std::printf("scaled reload / bare encoding: %.3f\n", measures[4].median() / bare);
+
+    // The held key, each run against a bare encoding at the last value.
+    constexpr int from = 50, steps = 20, gap = 30;
+    std::vector<double> ratios, bursts, bares, waits;
+    for (int run = 0; run < runs; ++run) {
+        LatencyProbe probe(saveDialog);
+        bursts.push_back(burst(*saveDialog, from, steps, gap));
+        const std::vector<double> runWaits = probe.finish();
+        waits.insert(waits.end(), runWaits.begin(), runWaits.end());
+        const Clock::time_point start = Clock::now();
+        bareToMemory(picture, true, from + steps);
+        bares.push_back(millisecondsSince(start));
+        ratios.push_back(bursts.back() / bares.back());
+    }
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::printf("\nheld key, %d steps %d ms apart from %d (%d runs, medians):\n", steps, gap, from, runs);
+    std::printf("  first step to last preview shown %8.1f ms\n", median(bursts));
+    std::printf("  bare encoding at %d              %8.1f ms\n", from + steps, median(bares));
+    std::printf("held key / bare encoding: %.3f (target 2.5)\n", median(ratios));
+    std::sort(waits.begin(), waits.end());
+    std::printf("posted event wait during the held key: median %.2f ms, 99th percentile %.2f ms, max %.2f ms "
+                "(%zu events; target 30)\n",
+                waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back(), waits.size());
     return 0;
 }

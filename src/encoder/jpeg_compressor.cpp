@@ -119,7 +119,8 @@ void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int qu
     }
 }
 
-void writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source)
+// False when abandoned before every row was written.
+bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, const std::function<bool()>& abandoned)
 {
     const auto rowBytes = static_cast<JDIMENSION>(source.width() * source.bytesPerPixel());
     const JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(
@@ -127,6 +128,8 @@ void writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source)
     JSAMPROW rows[rowsPerBatch];
     const int height = source.height();
     while (cinfo.next_scanline < cinfo.image_height) {
+        if (abandoned && abandoned())
+            return false;
         const int first = static_cast<int>(cinfo.next_scanline);
         const int count = std::min(rowsPerBatch, height - first);
         // libjpeg only reads its input rows; the cast is for its C signature.
@@ -134,6 +137,7 @@ void writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source)
             rows[i] = const_cast<JSAMPROW>(source.row(first + i, scratch[i]));
         jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count));
     }
+    return true;
 }
 
 CompressResult failureOf(const Session& session)
@@ -147,7 +151,8 @@ CompressResult failureOf(const Session& session)
     return CompressResult::Rejected;
 }
 
-CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality)
+CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
+                               const std::function<bool()>& abandoned)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
@@ -155,14 +160,17 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     session.cinfo.dest = &session.destination.manager;
     configure(session.cinfo, source, quality);
     jpeg_start_compress(&session.cinfo, TRUE);
-    writeRows(session.cinfo, source);
+    // An unfinished compression is simply destroyed by the caller.
+    if (!writeRows(session.cinfo, source, abandoned))
+        return CompressResult::Abandoned;
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
 }
 
 } // namespace
 
-CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out)
+CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
+                            const std::function<bool()>& abandoned)
 {
     Session session{};
     session.cinfo.err = jpeg_std_error(&session.trap.manager);
@@ -173,7 +181,7 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
-    const CompressResult result = compressTrapped(session, source, quality);
+    const CompressResult result = compressTrapped(session, source, quality, abandoned);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     return result;

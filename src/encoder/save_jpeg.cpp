@@ -41,6 +41,8 @@ std::int16_t statusOf(CompressResult result)
         return jpeg_status::CannotWrite;
     case CompressResult::OutOfMemory:
         return jpeg_status::OutOfMemory;
+    case CompressResult::Abandoned:
+        return jpeg_status::Abandoned;
     case CompressResult::Rejected:
         break;
     }
@@ -50,7 +52,8 @@ std::int16_t statusOf(CompressResult result)
 } // namespace
 
 std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
-                          const QString& path, std::uint8_t quality, std::int32_t /*option*/)
+                          const QString& path, std::uint8_t quality, std::int32_t /*option*/,
+                          const std::function<bool()>& abandoned)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
@@ -64,7 +67,7 @@ std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t he
         QSaveFile file(path);
         if (path.isEmpty() || !targetIsReplaceable(path) || !file.open(QIODevice::WriteOnly))
             return jpeg_status::CannotOpen;
-        const CompressResult result = compressJpeg(source, quality, file);
+        const CompressResult result = compressJpeg(source, quality, file, abandoned);
         if (result != CompressResult::Done)
             return statusOf(result);
         if (!file.commit())

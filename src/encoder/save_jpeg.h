@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class QImage;
 class QString;
@@ -12,6 +13,7 @@ constexpr std::int16_t CannotOpen = 1;  // folder missing or not writable, targe
 constexpr std::int16_t CannotWrite = 2; // a write, the flush or the final rename failed (disk full)
 constexpr std::int16_t FormatError = 3; // null picture, sizes that do not match it, quality outside 1..100
 constexpr std::int16_t OutOfMemory = 4;
+constexpr std::int16_t Abandoned = 5;   // `abandoned` answered true; nothing was written
 } // namespace jpeg_status
 
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
@@ -20,6 +22,9 @@ constexpr std::int16_t OutOfMemory = 4;
 // pixel size. The file is written beside the target under a temporary name
 // and renamed over it only when complete, so a failure never leaves a
 // truncated file or harms an existing one. `option` is reserved; callers pass 0.
-// Never throws and never ends the process.
+// `abandoned`, when given, is asked between blocks of rows (from the calling
+// thread); once it answers true the encoding stops, the target stays as it
+// was and no temporary file is left. Never throws and never ends the process.
 std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
-                          const QString& path, std::uint8_t quality, std::int32_t option);
+                          const QString& path, std::uint8_t quality, std::int32_t option,
+                          const std::function<bool()>& abandoned = {});

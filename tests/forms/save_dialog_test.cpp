@@ -2,11 +2,15 @@
 // saving and every way out; the preview loader.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include <QLabel>
 #include <QScrollBar>
+#include <QPointer>
 #include <QTest>
+#include <QThreadPool>
 
 #include "app/forms.h"
 #include "app/viewing_state.h"
@@ -15,6 +19,7 @@
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
 #include "platform/app.h"
 #include "platform/file_list_box.h"
@@ -27,6 +32,64 @@
 namespace {
 
 const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
+
+// Waits for the preview worker to finish and hands its results to the dialog.
+void settle()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
+
+// Stands in for the preview encoding: each job waits for a release, then
+// gives up if it was overtaken, else answers `status` with a picture `quality`
+// pixels wide and a size of `quality` thousand bytes.
+class BlockingEncoder {
+public:
+    void install(PreviewEncoder& encoder, const std::shared_ptr<BlockingEncoder>& self)
+    {
+        encoder.setEncode([self](const PreviewJob& job, const std::function<bool()>& abandoned) {
+            return self->encode(job, abandoned);
+        });
+    }
+    void release(int jobs = 1) { change([&] { releases += jobs; }); }
+    void waitForStarts(std::size_t count)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return started.size() >= count; });
+    }
+    template <class F> void change(F f)
+    {
+        const std::lock_guard lock(mutex);
+        f();
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> started, abandonedOnes;
+    int releases = 0;
+    std::int16_t status = jpeg_status::Written;
+
+private:
+    PreviewResult encode(const PreviewJob& job, const std::function<bool()>& abandoned)
+    {
+        std::unique_lock lock(mutex);
+        started.push_back(job.quality);
+        changed.notify_all();
+        changed.wait(lock, [&] { return releases > 0; });
+        --releases;
+        PreviewResult result;
+        if (abandoned()) {
+            abandonedOnes.push_back(job.quality);
+            result.status = jpeg_status::Abandoned;
+            return result;
+        }
+        result.status = status;
+        result.picture = QImage(job.quality, 10, QImage::Format_RGB32);
+        result.fileSize = job.quality * 1000;
+        return result;
+    }
+};
 
 // The program started and a 320 x 240 picture, the only file in its folder, clicked in the file list.
 class SaveDialogTest : public FormTest {
@@ -42,6 +105,7 @@ protected:
     SaveDialog& openDialog()
     {
         mainWindow.openSaveDialog();
+        settle();
         SaveDialog* saveDialog = forms::loaded<SaveDialog>();
         return saveDialog ? *saveDialog : throw std::runtime_error("the save dialog did not open");
     }
@@ -55,6 +119,13 @@ protected:
     bool othersEnabled(bool on = true) const
     {
         return mainWindow.isEnabled() == on && imageWindow.isEnabled() == on && forms::get<AboutDialog>().isEnabled() == on;
+    }
+
+    ~SaveDialogTest() override { settle(); }
+    void step(SaveDialog& saveDialog, Qt::Key key = Qt::Key_Right)
+    {
+        QTest::keyClick(saveDialog.qualitySlider, key);
+        settle();
     }
 
     MainWindow& mainWindow = forms::get<MainWindow>();
@@ -99,13 +170,14 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     App::setPath(folder + QStringLiteral("/missing"));
     dialogs_->answerMessage();
     mainWindow.openSaveDialog();
+    settle();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
     EXPECT_TRUE(othersEnabled());
 
     App::setPath(folder);
     SaveDialog& saveDialog = openDialog();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    step(saveDialog);
     EXPECT_EQ(saveDialog.qualityValue->text(), QStringLiteral("51"));
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(51));
     const QString shownSize = saveDialog.sizeValue->text();
@@ -115,12 +187,75 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
     App::setPath(folder + QStringLiteral("/missing"));
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    step(saveDialog);
     App::setPath(folder);
     imageWindow.picture.setPicture(QImage());
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    step(saveDialog);
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture);
+}
+
+TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKeepTheLastOne)
+{
+    SaveDialog& saveDialog = openDialog();
+    const auto fake = std::make_shared<BlockingEncoder>();
+    fake->install(*saveDialog.previewEncoder, fake);
+    const QImage firstPicture = saveDialog.preview->picture();
+    const QString firstSize = saveDialog.sizeValue->text();
+    QStringList numbers;
+    for (int press = 0; press < 3; ++press) {
+        QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+        numbers << saveDialog.qualityValue->text();
+        fake->waitForStarts(1);
+    }
+    EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
+    EXPECT_EQ(saveDialog.mousePointer(), 13);
+
+    // 51 gives up once released; until 53 is done the first preview stays.
+    fake->release();
+    fake->waitForStarts(2);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(saveDialog.preview->picture(), firstPicture);
+    EXPECT_EQ(saveDialog.sizeValue->text(), firstSize);
+    fake->release();
+    settle();
+    EXPECT_EQ(fake->started, std::vector({51, 53}));
+    EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
+    EXPECT_EQ(saveDialog.preview->picture().width(), 53);
+    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
+    EXPECT_EQ(saveDialog.mousePointer(), 0);
+
+    // A failure keeps 53's pair; the next success replaces it.
+    fake->status = jpeg_status::CannotWrite;
+    fake->release();
+    step(saveDialog, Qt::Key_Left);
+    EXPECT_EQ(saveDialog.preview->picture().width(), 53);
+    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
+    EXPECT_EQ(saveDialog.mousePointer(), 0);
+    fake->status = jpeg_status::Written;
+    fake->release();
+    step(saveDialog, Qt::Key_Left);
+    EXPECT_EQ(saveDialog.preview->picture().width(), 51);
+    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(51000));
+}
+
+TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsDropped)
+{
+    SaveDialog& saveDialog = openDialog();
+    QPointer<SaveDialog> alive(&saveDialog);
+    const auto fake = std::make_shared<BlockingEncoder>();
+    fake->install(*saveDialog.previewEncoder, fake);
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    fake->waitForStarts(1);
+    EXPECT_TRUE(saveDialog.close());
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
+    EXPECT_TRUE(othersEnabled());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    // The late result reaches no destroyed widget (the sanitizers would tell).
+    fake->release();
+    settle();
+    EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
 TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithinItsLimits)

@@ -85,6 +85,20 @@ TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
     expectOnlyTheOldFile();
 }
 
+TEST_F(Encoder, AbandonedHalfWayStopsThereAndLeavesTheOldFileAlone)
+{
+    // 512 rows are 32 blocks of 16; the question comes before each block.
+    const QImage large = testPicture(1200, 512);
+    int asked = 0;
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), jpeg_status::Abandoned);
+    EXPECT_EQ(asked, 16);
+    expectOnlyTheOldFile();
+    // Never abandoned, it is asked once per block and writes the file.
+    asked = 0;
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked > 32; }), jpeg_status::Written);
+    EXPECT_EQ(asked, 32);
+}
+
 TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
 {
     // Fitting the tables holds every coefficient (about 50 MB here); the child has 16 MB to spare.

@@ -12,6 +12,7 @@
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/hscroll_bar.h"
+#include "forms/save/preview_encoder.h"
 #include "platform/app.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -122,6 +123,7 @@ void SaveDialog::buildControls()
     setTabOrder(zoomInButton, zoomOutButton);
     setTabOrder(zoomOutButton, cancelButton);
     saveButton->setFocus();
+    previewEncoder = new PreviewEncoder(this);
 }
 
 void SaveDialog::connectHandlers()
@@ -131,6 +133,7 @@ void SaveDialog::connectHandlers()
     QObject::connect(zoomInButton, &QPushButton::clicked, this, [this] { zoomIn(); });
     QObject::connect(zoomOutButton, &QPushButton::clicked, this, [this] { zoomOut(); });
     QObject::connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+    QObject::connect(previewEncoder, &PreviewEncoder::finished, this, [this](const PreviewResult& result) { showResult(result); });
 
     preview->onMousePress = [this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)

@@ -7,6 +7,8 @@
 
 #include "platform/image_control.h"
 
+class PreviewEncoder;
+struct PreviewResult;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -34,11 +36,11 @@ public:
 
     // The preview file: "Sample.jpg" in the program's folder.
     static QString previewPath();
-    // Loads the preview file into preview and its size into sizeValue, both or
-    // neither. Throws RunTimeError when the file cannot be read.
-    void showPreview();
+    // Asks for the preview that the opening command shows first. If it fails,
+    // the dialog goes and says so.
+    void startFirstPreview();
 
-    // The form's mouse pointer: 0 default arrow, 11 hourglass.
+    // The form's mouse pointer: 0 default arrow, 11 hourglass, 13 busy arrow.
     int mousePointer() const;
     void setMousePointer(int pointer);
 
@@ -57,6 +59,8 @@ public:
     QLabel* byteUnitCaption;
     QPushButton* saveButton;
     QPushButton* cancelButton;
+    // Encodes the previews off the window thread; a child of the dialog.
+    PreviewEncoder* previewEncoder;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,13 +74,18 @@ private:
     void buildControls();
     void connectHandlers();
 
+    // Previews are asked for here and shown when they come back.
+    void requestPreview();
+    void showResult(const PreviewResult& result);
+
     // The automatic drag of preview: an outline follows the mouse, and the
     // release drops the preview on whatever lies under the mouse.
     void beginDrag(QPointF positionInImage1);
     void followDrag(QPointF positionInImage1);
     void endDrag(QPointF positionInImage1);
 
-    std::int16_t quality = 50; // quality of the last preview, used by the save
+    std::int16_t quality = 50; // the slider's quality, used by the save
+    bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
     std::int16_t zoomStep = 1; // 0 to 9; the preview is (zoomStep + 1) / 2 times its base size
     QWidget* dragOutline_ = nullptr;
     bool dragging_ = false;

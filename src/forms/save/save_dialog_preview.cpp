@@ -11,47 +11,63 @@
 #include "app/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
-#include "platform/files.h"
-#include "platform/picture_loader.h"
+#include "forms/save/preview_encoder.h"
+#include "platform/dialogs.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
 
+// The number follows the slider at once; the picture and its size follow
+// when the encoding is done. Meanwhile the last finished preview stays.
 void SaveDialog::onQualityChanged()
 {
     quality = static_cast<std::int16_t>(qualitySlider->value());
     qualityValue->setText(QString::number(quality));
-    setMousePointer(11);
-    const ImageWindow& imageWindow = forms::get<ImageWindow>();
-    const std::int16_t status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
-                                             imageWindow.picture.ScaleHeight(), previewPath(),
-                                             static_cast<std::uint8_t>(quality), 0);
-    // A failed encoding leaves the file as it was, perhaps an older preview at
-    // another quality; rather than pass that off as this one, and likewise when
-    // the file cannot be read back, the last preview and its size stay shown.
-    if (status == jpeg_status::Written) {
-        try {
-            showPreview();
-        } catch (const std::exception&) {
-        }
-    }
-    setMousePointer(0);
+    requestPreview();
 }
 
-void SaveDialog::showPreview()
+void SaveDialog::startFirstPreview()
 {
-    const QString path = previewPath();
+    firstPreviewPending_ = true;
+    // Asked again even when the loading already asked: the preview's size
+    // was set only after that, and the older request is abandoned at once.
+    requestPreview();
+}
+
+void SaveDialog::requestPreview()
+{
     // Decoded just large enough for the largest zoom still reachable from
-    // here, so zooming in never blows up a small picture.
+    // here, so zooming in never blows up a small picture. The sum is the
+    // same at every zoom step.
     const double stepsLeft = std::max(0, 9 - zoomStep) / 2.0;
     const double widest = preview->Width() + stepsLeft * viewing::previewBaseWidth;
     const double tallest = preview->Height() + stepsLeft * viewing::previewBaseHeight;
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    const QImage picture = LoadPicture(path, cover);
-    const QString size = sizeText(FileLen(path));
-    preview->setPicture(picture);
-    sizeValue->setText(size);
+    previewEncoder->request({forms::get<ImageWindow>().picture.picture(), previewPath(), quality, cover});
+    setMousePointer(13);
+}
+
+// A failed encoding leaves the file as it was, perhaps an older preview at
+// another quality; rather than pass that off as this one, and likewise when
+// the file cannot be read back, the last preview and its size stay shown.
+void SaveDialog::showResult(const PreviewResult& result)
+{
+    if (forms::loaded<SaveDialog>() != this)
+        return; // on its way out
+    const bool newest = !previewEncoder->busy();
+    if (newest)
+        setMousePointer(0);
+    if (result.status == jpeg_status::Written) {
+        preview->setPicture(result.picture);
+        sizeValue->setText(sizeText(result.fileSize));
+        firstPreviewPending_ = false;
+    } else if (firstPreviewPending_ && newest) {
+        // Without a preview the dialog is of no use.
+        cancel();
+        dialogs().msgBox(QStringLiteral("プレビューを作成できません\n") + previewPath(), MsgBoxStyle::Exclamation,
+                         QStringLiteral("ファイルの保存"));
+    }
 }
 
 // Each step adds or removes half the base size and keeps the centre in place.

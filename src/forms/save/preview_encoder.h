@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+// One preview to make: the picture encoded into `path` at `quality`, then
+// read back decoded just large enough to cover `cover`.
+struct PreviewJob {
+    QImage picture; // shared, never written to, so the worker may read it
+    QString path;
+    int quality = 50;
+    QSize cover;
+};
+
+// A finished preview. `picture` and `fileSize` belong to the same encoding;
+// both are meaningful only when `status` is jpeg_status::Written.
+struct PreviewResult {
+    std::int16_t status = 0;
+    QImage picture;
+    qint64 fileSize = 0;
+    int quality = 0;
+    int serial = 0; // which request it answers
+};
+
+// Makes previews on a worker thread, newest request first: while one runs,
+// later requests only replace the one waiting, and the running one is told to
+// give up at its next block of rows. Results come back on the owner's thread
+// through finished(); abandoned encodings report nothing.
+//
+// Lives on the window thread. Its destruction never waits for the worker: the
+// worker finds its owner gone and stops. Work runs on Qt's global thread pool,
+// which the application waits for when it ends, so no encoding outlives it.
+class PreviewEncoder : public QObject {
+    Q_OBJECT
+public:
+    // Does one job; asks `abandoned` often enough to stop soon and reports
+    // jpeg_status::Abandoned when it did. Runs on the worker thread.
+    using Encode = std::function<PreviewResult(const PreviewJob&, const std::function<bool()>& abandoned)>;
+
+    // The real one: saveJpeg, then the preview file loaded back and measured.
+    static PreviewResult encodeAndLoad(const PreviewJob& job, const std::function<bool()>& abandoned);
+
+    explicit PreviewEncoder(QObject* parent = nullptr);
+    ~PreviewEncoder() override;
+
+    // Used from the next job on.
+    void setEncode(Encode encode);
+
+    // Returns the serial that the matching result will carry.
+    int request(PreviewJob job);
+    // True while the newest request has no result yet.
+    bool busy() const { return answered_ != requested_; }
+
+signals:
+    void finished(const PreviewResult& result);
+
+private:
+    struct Shared;
+    static void work(const std::shared_ptr<Shared>& shared);
+    void deliver(const PreviewResult& result);
+
+    std::shared_ptr<Shared> shared_;
+    int requested_ = 0;
+    int answered_ = 0;
+};
