@@ -21,7 +21,7 @@ class QScrollBar;
 // so what it shows is exactly what a save at that quality writes.
 //
 // Layout and the ways out live in save_dialog.cpp, the live preview and zoom in
-// save_dialog_preview.cpp, moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
+// save_dialog_preview.cpp (encoded off the window thread by PreviewEncoder), moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
 class SaveDialog : public QWidget {
 public:
     SaveDialog();
