@@ -50,10 +50,21 @@ PreviewEncoder::PreviewEncoder(QObject* parent)
     shared_->encode = &PreviewEncoder::encodeAndLoad;
 }
 
+namespace {
+
+std::mutex oneAtATime; // held by a worker for the whole of a job
+
+} // namespace
+
 PreviewEncoder::~PreviewEncoder()
 {
-    // From here on the worker posts nothing; results already posted die with
-    // this object, as Qt drops the pending events of a deleted receiver.
+    // Results already posted die with this object, as Qt drops the pending
+    // events of a deleted receiver.
+    stop();
+}
+
+void PreviewEncoder::stop()
+{
     const std::lock_guard lock(shared_->mutex);
     shared_->owner = nullptr;
     shared_->waiting.reset();
@@ -96,7 +107,9 @@ void PreviewEncoder::work(const std::shared_ptr<Shared>& shared)
         const Encode encode = shared->encode;
         lock.unlock();
 
+        std::unique_lock turn(oneAtATime);
         PreviewResult result = encode(job, [&shared] { return shared->abandon.load(std::memory_order_relaxed); });
+        turn.unlock();
         result.quality = job.quality;
         result.serial = serial;
         job = PreviewJob(); // lets go of the picture before the next one is taken

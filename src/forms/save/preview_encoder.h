@@ -33,6 +33,9 @@ struct PreviewResult {
 // give up at its next block of rows. Results come back on the owner's thread
 // through finished(); abandoned encodings report nothing.
 //
+// Encodings of all encoders run one at a time: they write the same preview
+// file, and an older one still finishing must not land after a newer one.
+//
 // Lives on the window thread. Its destruction never waits for the worker: the
 // worker finds its owner gone and stops. Work runs on Qt's global thread pool,
 // which the application waits for when it ends, so no encoding outlives it.
@@ -54,6 +57,9 @@ public:
 
     // Returns the serial that the matching result will carry.
     int request(PreviewJob job);
+    // Gives up the running job and drops the waiting one; nothing more is
+    // reported. For a dialog on its way out, before it is deleted.
+    void stop();
     // True while the newest request has no result yet.
     bool busy() const { return answered_ != requested_; }
 

@@ -172,6 +172,7 @@ void SaveDialog::onLoad()
 
 void SaveDialog::cancel()
 {
+    previewEncoder->stop();
     forms::unload<SaveDialog>();
     enableOtherWindows();
     bringMainWindowForward();

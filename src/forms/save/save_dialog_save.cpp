@@ -8,6 +8,7 @@
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
+#include "forms/save/preview_encoder.h"
 #include "platform/app.h"
 #include "platform/dialogs.h"
 #include "platform/file_list_box.h"
@@ -28,6 +29,7 @@ void SaveDialog::save()
 {
     // Taken before the unload; nothing of this form is touched afterwards.
     const std::int16_t chosenQuality = quality;
+    previewEncoder->stop();
     forms::unload<SaveDialog>();
 
     try {
