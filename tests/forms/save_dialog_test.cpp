@@ -22,6 +22,7 @@
 #include "platform/picture_loader.h"
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
+#include "platform/user_files.h"
 #include "test_files.h"
 
 namespace {
@@ -95,15 +96,18 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCannot)
 {
     // Without a writable preview the opening command reports it and leaves everything enabled.
-    const QString folder = App::Path();
-    App::setPath(folder + QStringLiteral("/missing"));
+    // A cache folder under a plain file cannot be made, not even by root.
+    const QString blocked = App::Path() + QStringLiteral("/plain");
+    ASSERT_TRUE(writeBytes(blocked, "x"));
+    const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
+    userfiles::setEnvironment(unwritable);
     dialogs_->answerMessage();
     mainWindow.openSaveDialog();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
+    userfiles::setEnvironment(nullptr);
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + blocked + QStringLiteral("/.cache/kiriview/Sample.jpg"));
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
     EXPECT_TRUE(othersEnabled());
 
-    App::setPath(folder);
     SaveDialog& saveDialog = openDialog();
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     EXPECT_EQ(saveDialog.qualityValue->text(), QStringLiteral("51"));
@@ -114,9 +118,9 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
-    App::setPath(folder + QStringLiteral("/missing"));
+    userfiles::setEnvironment(unwritable);
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-    App::setPath(folder);
+    userfiles::setEnvironment(nullptr);
     imageWindow.picture.setPicture(QImage());
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);

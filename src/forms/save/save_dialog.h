@@ -32,7 +32,7 @@ public:
     void cancel();
     void dropOnPreviewArea(ImageControl* Source, float X, float Y);
 
-    // The preview file: "Sample.jpg" in the program's folder.
+    // The preview file "Sample.jpg": beside the program, or in the user's cache folder.
     static QString previewPath();
     // Loads the preview file into preview and its size into sizeValue, both or
     // neither. Throws RunTimeError when the file cannot be read.
