@@ -61,8 +61,11 @@ void show(const QString& path)
         showNotFound(path);
         return;
     }
-    window.fileList->setListIndex(index);
-    window.onFileClicked();
+    // Selecting a row clicks it; the row already selected is clicked again.
+    if (window.fileList->ListIndex() == index)
+        window.onFileClicked();
+    else
+        window.fileList->setListIndex(index);
 }
 
 } // namespace
