@@ -16,6 +16,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-dejavu-core xdg-utils
   xvfb xauth xdotool x11-utils imagemagick xclip
+  desktop-file-utils appstream
 )
 
 missing=()
@@ -48,14 +49,15 @@ run_tests() {
 }
 
 # The release build, warnings as errors: every test.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIRIVIEW_WERROR=ON > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIRIVIEW_WERROR=ON \
+  -DBUILD_TESTING=ON -DKIRIVIEW_BENCH=ON > /dev/null
 cmake --build build -j"$(nproc)"
 release=0
 run_tests build || release=$?
 
 # AddressSanitizer and UndefinedBehaviorSanitizer: unit and window tests.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIRIVIEW_WERROR=ON \
-  -DKIRIVIEW_SANITIZE=ON -DKIRIVIEW_BENCH=OFF > /dev/null
+  -DKIRIVIEW_SANITIZE=ON -DBUILD_TESTING=ON -DKIRIVIEW_BENCH=OFF > /dev/null
 cmake --build build-asan -j"$(nproc)"
 sanitized=0
 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan -E '^e2e\.' || sanitized=$?

@@ -1,10 +1,26 @@
 #include <QApplication>
 
+#include "app/command_line.h"
 #include "app/startup.h"
+#include "platform/app.h"
+#include "platform/instance_channel.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kiriview"));
+    QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
+    const QString path = commandline::parse(app);
+    // A path for a running instance goes there; without one the main window
+    // still refuses the second start with its message.
+    if (App::PrevInstance()) {
+        if (!path.isEmpty() && instance::handOver(path))
+            return 0;
+    } else {
+        instance::listen(commandline::openPath);
+    }
+    if (!path.isEmpty())
+        commandline::openPath(path);
     startApplication();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "app/viewing_state.h"
 
+#include "app/command_line.h"
 #include "app/forms.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
@@ -19,6 +20,7 @@ void startMainWindow()
     pictureHeight = imageWindow.picture.Height();
     fitImageWindow();
     forms::get<MainWindow>().show();
+    commandline::openPending();
 }
 
 // Every quotient is rounded to single precision, so the sizes come out as the

@@ -39,13 +39,19 @@ QString lockFolder()
     return folder;
 }
 
+// Per-user files of this executable's instance, in the lock folder.
+QString instanceFile(const QString& suffix)
+{
+    const QByteArray exe = QCoreApplication::applicationFilePath().toUtf8();
+    const QByteArray id = QCryptographicHash::hash(exe, QCryptographicHash::Sha1).toHex().left(16);
+    return lockFolder() + QStringLiteral("/kiriview-") + QString::fromLatin1(id) + suffix;
+}
+
 // Tells whether the lock for this executable is held by someone else.
 // flock() locks die with their process, so a crashed instance never blocks a new one.
 bool lockHeldElsewhere()
 {
-    const QByteArray exe = QCoreApplication::applicationFilePath().toUtf8();
-    const QByteArray id = QCryptographicHash::hash(exe, QCryptographicHash::Sha1).toHex().left(16);
-    const QString name = lockFolder() + QStringLiteral("/kiriview-") + QString::fromLatin1(id) + QStringLiteral(".lock");
+    const QString name = instanceFile(QStringLiteral(".lock"));
     const int fd = ::open(QFile::encodeName(name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return false; // nowhere to lock: never refuse to start
@@ -82,6 +88,8 @@ void App::forgetInstanceCheck()
     lockDescriptor = -1;
     otherInstance.reset();
 }
+
+QString App::instanceSocket() { return instanceFile(QStringLiteral(".sock")); }
 
 void App::setLockFolder(const QString& folder) { lockFolderOverride = folder; }
 

@@ -21,6 +21,8 @@ public:
     // True when another instance of this executable runs for this user.
     // The first call takes a per-user lock that lives as long as the process.
     static bool PrevInstance();
+    // The local socket the running instance listens on, beside its lock.
+    static QString instanceSocket();
     // The lock file's folder (the user's runtime folder); tests redirect it.
     static void setLockFolder(const QString& folder);
     // Releases the lock and lets the next PrevInstance check again (tests).

@@ -25,6 +25,7 @@
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
+#include "platform/help_file.h"
 #include "platform/launcher.h"
 #include "platform/run_time_error.h"
 #include "platform/special_folders.h"
@@ -117,7 +118,9 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
 TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
-    const QString helpFile = programFolder() + "/View.hlp";
+    const QString helpFile = programFolder() + "/View.hlp", page = programFolder() + "/help.html";
+    const QStringList pages{page};
+    setHelpPages(&pages);
     mainWindow->pathBox->setText(" a b.jpg  ");
     dialogs_->answerMessage().answerMessage();
     mainWindow->runButton->click();
@@ -135,7 +138,15 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     mainWindow->showHelp();
     EXPECT_EQ(launcher.calls.mid(2), (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start " + helpFile}));
     const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー");
-    EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, box("ヘルプを表示するプログラムが見つかりません", "ヘルプ")}));
+    // Without View.hlp the program's own page is opened.
+    QFile::remove(helpFile);
+    writeBytes(page, {});
+    dialogs_->answerMessage();
+    mainWindow->showHelp();
+    setHelpPages(nullptr);
+    EXPECT_EQ(launcher.calls.last(), "Start " + page);
+    const std::string noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
+    EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, noViewer, noViewer}));
 }
 
 // With stand-in programs: a name reaches the opener as one argument, a leading "-" cannot pass

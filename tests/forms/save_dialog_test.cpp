@@ -27,6 +27,7 @@
 #include "platform/picture_loader.h"
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
+#include "platform/user_files.h"
 #include "test_files.h"
 
 namespace {
@@ -169,16 +170,19 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCannot)
 {
     // Without a writable preview the opening command reports it and leaves everything enabled.
-    const QString folder = App::Path();
-    App::setPath(folder + QStringLiteral("/missing"));
+    // A cache folder under a plain file cannot be made, not even by root.
+    const QString blocked = App::Path() + QStringLiteral("/plain");
+    ASSERT_TRUE(writeBytes(blocked, "x"));
+    const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
+    userfiles::setEnvironment(unwritable);
     dialogs_->answerMessage();
     mainWindow.openSaveDialog();
     settle();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
+    userfiles::setEnvironment(nullptr);
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + blocked + QStringLiteral("/.cache/kiriview/Sample.jpg"));
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
     EXPECT_TRUE(othersEnabled());
 
-    App::setPath(folder);
     SaveDialog& saveDialog = openDialog();
     step(saveDialog);
     EXPECT_EQ(saveDialog.qualityValue->text(), QStringLiteral("51"));
@@ -189,9 +193,9 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
-    App::setPath(folder + QStringLiteral("/missing"));
+    userfiles::setEnvironment(unwritable);
     step(saveDialog);
-    App::setPath(folder);
+    userfiles::setEnvironment(nullptr);
     imageWindow.picture.setPicture(QImage());
     step(saveDialog);
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);

@@ -3,10 +3,10 @@
 
 #include <QAction>
 
-#include "platform/app.h"
 #include "platform/dialogs.h"
 #include "platform/dir_list_box.h"
 #include "platform/run_time_error.h"
+#include "platform/user_files.h"
 #include "platform/val.h"
 
 namespace {
@@ -30,7 +30,7 @@ void setCaption(QAction* item, const QString& text)
 
 void MainWindow::openSettings()
 {
-    settings.setFileName(App::Path() + QStringLiteral("/kiriview.ini"));
+    settings.setFileName(userfiles::current().settingsFile());
     settings.setSection(okini);
 }
 

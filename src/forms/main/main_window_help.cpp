@@ -7,6 +7,7 @@
 #include "forms/about/about_dialog.h"
 #include "platform/app.h"
 #include "platform/dialogs.h"
+#include "platform/help_file.h"
 #include "platform/launcher.h"
 #include "platform/run_time_error.h"
 
@@ -15,9 +16,8 @@
 // missing file, nothing to show it with) is reported here instead.
 void MainWindow::showHelp()
 {
-    // Built as it always was: a program in the root gets a doubled separator, harmless here.
-    const QString helpFile = App::Path() + QStringLiteral("/View.hlp");
-    if (!QFileInfo(helpFile).isFile()) {
+    const QString helpFile = ::helpFile();
+    if (helpFile.isEmpty()) {
         dialogs().msgBox(QStringLiteral("ヘルプファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("ヘルプ"));
         return;
     }

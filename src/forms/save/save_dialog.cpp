@@ -22,6 +22,7 @@
 #include "platform/run_time_error.h"
 #include "platform/texts.h"
 #include "platform/twips.h"
+#include "platform/user_files.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
@@ -146,7 +147,7 @@ void SaveDialog::connectHandlers()
     };
 }
 
-QString SaveDialog::previewPath() { return App::Path() + QStringLiteral("/Sample.jpg"); }
+QString SaveDialog::previewPath() { return userfiles::current().previewFile(); }
 
 // A missing preview file (the very first use) ends the loading silently with
 // sizeValue empty; the save command writes the first preview right after.

@@ -34,7 +34,7 @@ public:
     void cancel();
     void dropOnPreviewArea(ImageControl* Source, float X, float Y);
 
-    // The preview file: "Sample.jpg" in the program's folder.
+    // The preview file "Sample.jpg": beside the program, or in the user's cache folder.
     static QString previewPath();
     // Asks for the preview that the opening command shows first. If it fails,
     // the dialog goes and says so.

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The help the "ヘルプ(&H)" command opens: "View.hlp" beside the program wins,
+// then the installed page, then the page in the source tree (a build folder).
+// Empty when none exists.
+QString helpFile();
+// Tests: the pages tried after "View.hlp" (null: the installed and source-tree pages).
+void setHelpPages(const QStringList* pages);

@@ -1,0 +1,79 @@
+# Installed into a prefix whose program folder cannot be written: the desktop
+# files validate, a picture named on the command line is shown, the save dialog
+# gets its preview and a favorite survives a restart, all from the user's own
+# folders, and nothing is written beside the program.
+source "$(dirname "$0")/lib.sh"
+
+prefix=$WORK/prefix
+cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+share=$prefix/share
+for f in applications/kiriview.desktop metainfo/org.example.kiriworks.kiriview.metainfo.xml mime/packages/kiriview.xml \
+  icons/hicolor/scalable/apps/kiriview.svg icons/hicolor/16x16/apps/kiriview.png icons/hicolor/256x256/apps/kiriview.png \
+  doc/kiriview/help/index.html; do
+  [ -f "$share/$f" ] || fail "not installed: share/$f"
+done
+desktop-file-validate "$share/applications/kiriview.desktop" || fail "the desktop entry does not validate"
+appstreamcli validate --no-net "$share/metainfo/org.example.kiriworks.kiriview.metainfo.xml" >/dev/null \
+  || fail "the metainfo does not validate"
+
+# Root writes through permissions, so it needs a read-only mount.
+bin=$prefix/bin
+if [ "$(id -u)" -eq 0 ]; then
+  if mount --bind "$bin" "$bin" 2>/dev/null; then
+    UNMOUNT=$bin
+    trap 'c=$?; set +e; umount "$UNMOUNT" 2>/dev/null; (exit $c); cleanup' EXIT
+    mount -o remount,ro,bind "$bin" || { echo "SKIP: cannot remount read-only"; exit 77; }
+  else
+    echo "SKIP: running as root without permission to mount"; exit 77
+  fi
+else
+  chmod a-w "$bin"
+fi
+touch "$bin/probe" 2>/dev/null && fail "the program folder is still writable"
+before=$(ls -la "$bin")
+start_xvfb
+
+pictures=$WORK/pictures
+mkdir -p "$pictures"
+convert -size 640x480 gradient:red-blue "$pictures/a-wide.jpg"
+launch() { (cd "$WORK" && exec "$bin/kiriview" "$@" >>"$WORK/app.log" 2>&1) & APP_PID=$!; APP_PIDS="$APP_PIDS $APP_PID"; }
+
+launch "$pictures/a-wide.jpg"
+main=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
+sleep 0.5
+[ -n "$(window_with_size 200x150)" ] || fail "the picture named on the command line is not shown fitted"
+
+note "the save dialog gets its preview in the cache folder"
+press "$main" alt+f
+sleep 0.3
+xdotool key --clearmodifiers s
+dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
+[ -s "$HOME/.cache/kiriview/Sample.jpg" ] || fail "no preview in the user's cache folder"
+shot installed-save
+close_window "$dialog"
+sleep 0.5
+
+note "a favorite goes to the config folder and survives a restart"
+press "$main" alt+o
+sleep 0.3
+xdotool key --clearmodifiers g
+box=$(wait_for_window 'お気に入りナンバー' 5) || fail "the favorite's number was not asked"
+press "$box" Return
+sleep 0.5
+ini=$XDG_CONFIG_HOME/kiriview/kiriview.ini
+grep -q "key01=$pictures" "$ini" || fail "the favorite is not in the user's settings file"
+[ "$(stat -c %a "$XDG_CONFIG_HOME/kiriview")" = 700 ] || fail "the config folder is not private"
+close_window "$main"
+wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"
+launch
+main=$(wait_for_window 'きりビューアー' 8) || fail "the main window did not show after the restart"
+press "$main" alt+o
+sleep 0.3
+shot installed-favorites
+xdotool key Escape
+grep -q "key01=$pictures" "$ini" || fail "the favorite was lost in the restart"
+close_window "$main"
+wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"
+
+[ "$(ls -la "$bin")" = "$before" ] || fail "something was written into the program folder"
+note "ok"
