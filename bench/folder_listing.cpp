@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/main/main_window.h"
-#include "platform/app.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
+#include "runtime/app.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
 
 namespace {
 

@@ -23,14 +23,14 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
-#include "platform/picture_loader.h"
+#include "runtime/app.h"
+#include "decoder/picture_loader.h"
 
 namespace {
 

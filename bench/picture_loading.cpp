@@ -28,14 +28,14 @@
 
 #include <jpeglib.h>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/app.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/image_control.h"
-#include "platform/picture_loader.h"
+#include "runtime/app.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
+#include "controls/image_control.h"
+#include "decoder/picture_loader.h"
 
 extern char** environ;
 

@@ -6,10 +6,10 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
-#include "platform/fonts.h"
-#include "platform/twips.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
+#include "controls/fonts.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

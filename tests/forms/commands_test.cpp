@@ -17,17 +17,17 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
-#include "platform/special_folders.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "files/launcher.h"
+#include "runtime/run_time_error.h"
+#include "files/special_folders.h"
 #include "test_files.h"
 
 namespace {

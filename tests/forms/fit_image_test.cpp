@@ -2,8 +2,8 @@
 
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"

@@ -8,20 +8,20 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/picture_loader.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
+#include "runtime/app.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
 #include "test_files.h"
 
 namespace {

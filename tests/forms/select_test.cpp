@@ -10,16 +10,16 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/native_names.h"
-#include "platform/texts.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "files/native_names.h"
+#include "runtime/texts.h"
 #include "test_files.h"
 
 namespace {

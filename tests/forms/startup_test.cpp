@@ -3,12 +3,12 @@
 #include <QTimer>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/file_list_box.h"
+#include "controls/file_list_box.h"
 
 namespace {
 

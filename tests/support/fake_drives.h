@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "platform/drives.h"
+#include "files/drives.h"
 
 // A drive table of the test's own folders; a drive that is not ready is a
 // folder that does not exist. Installed for the object's lifetime.

@@ -4,13 +4,13 @@
 #include <QClipboard>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
+#include "runtime/app.h"
 
 namespace {
 

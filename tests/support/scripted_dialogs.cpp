@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 ScriptedDialogs::~ScriptedDialogs()
 {

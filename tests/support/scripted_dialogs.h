@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
 
 // A dialog double: every box is recorded and answered from a queue, in order.
 // A box nobody expected, or an answer nobody asked for, fails the test.

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/val.h"
+#include "runtime/val.h"
 #include "profile/atomic_file.h"
 #include "profile/profile.h"
 #include "profile/ini_document.h"

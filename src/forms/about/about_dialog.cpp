@@ -5,10 +5,10 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "platform/app.h"
-#include "platform/fonts.h"
-#include "platform/twips.h"
+#include "runtime/forms.h"
+#include "runtime/app.h"
+#include "controls/fonts.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

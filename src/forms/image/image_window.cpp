@@ -5,10 +5,10 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/main/main_window.h"
-#include "platform/dialogs.h"
-#include "platform/twips.h"
+#include "runtime/dialogs.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 ImageWindow::ImageWindow()

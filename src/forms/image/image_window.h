@@ -3,8 +3,8 @@
 #include <QPoint>
 #include <QWidget>
 
-#include "platform/image_control.h"
-#include "platform/picture_box.h"
+#include "controls/image_control.h"
+#include "controls/picture_box.h"
 
 // The borderless image window: the current picture fitted to a box. Its size
 // is kept in twips as single-precision numbers; without a border the inner

@@ -6,14 +6,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/fonts.h"
-#include "platform/mouse_pointer.h"
-#include "platform/placement.h"
-#include "platform/twips.h"
+#include "runtime/forms.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "controls/fonts.h"
+#include "runtime/mouse_pointer.h"
+#include "controls/placement.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
-#include "platform/dialogs.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
+#include "runtime/dialogs.h"
+#include "files/launcher.h"
+#include "runtime/run_time_error.h"
 
 // Shown like a clicked file, with the clipboard in place of the file. A
 // clipboard without a picture is reported and changes nothing: an empty

@@ -5,11 +5,11 @@
 #include <QClipboard>
 #include <QLineEdit>
 
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "files/launcher.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <QAction>
 
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/run_time_error.h"
-#include "platform/val.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "runtime/run_time_error.h"
+#include "runtime/val.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
 
 void MainWindow::closeImage()

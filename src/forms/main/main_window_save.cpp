@@ -1,15 +1,15 @@
 // Opening the save dialog, prepared with a first preview at quality 50.
 #include "forms/main/main_window.h"
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/dialogs.h"
-#include "platform/rounding.h"
-#include "platform/run_time_error.h"
+#include "runtime/dialogs.h"
+#include "runtime/rounding.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

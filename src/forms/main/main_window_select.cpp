@@ -5,16 +5,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/picture_loader.h"
-#include "platform/texts.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "files/paths.h"
+#include "decoder/picture_loader.h"
+#include "runtime/texts.h"
 
 namespace {
 

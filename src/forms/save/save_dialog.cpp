@@ -6,21 +6,21 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "forms/save/hscroll_bar.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/fonts.h"
-#include "platform/mouse_pointer.h"
-#include "platform/placement.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
-#include "platform/twips.h"
+#include "controls/hscroll_bar.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "files/files.h"
+#include "controls/fonts.h"
+#include "runtime/mouse_pointer.h"
+#include "controls/placement.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QPointF>
 #include <QWidget>
 
-#include "platform/image_control.h"
+#include "controls/image_control.h"
 
 class QGroupBox;
 class QLabel;

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
-#include "platform/files.h"
-#include "platform/picture_loader.h"
-#include "platform/texts.h"
-#include "platform/twips.h"
+#include "files/files.h"
+#include "decoder/picture_loader.h"
+#include "runtime/texts.h"
+#include "runtime/twips.h"
 
 void SaveDialog::onQualityChanged()
 {

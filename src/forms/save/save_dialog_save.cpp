@@ -3,15 +3,15 @@
 
 #include <QFileInfo>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
 
 namespace {
 

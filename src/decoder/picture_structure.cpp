@@ -1,4 +1,4 @@
-#include "platform/picture_structure.h"
+#include "decoder/picture_structure.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "platform/wildcard.h"
+#include "files/wildcard.h"
 
 namespace {
 

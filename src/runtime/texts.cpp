@@ -1,4 +1,4 @@
-#include "platform/texts.h"
+#include "runtime/texts.h"
 
 #include <vector>
 

@@ -1,9 +1,9 @@
-#include "app/viewing_state.h"
+#include "forms/viewing_state.h"
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/rounding.h"
+#include "runtime/rounding.h"
 
 namespace viewing {
 

@@ -1,4 +1,4 @@
-#include "platform/dir_list_box.h"
+#include "controls/dir_list_box.h"
 
 #include <algorithm>
 
@@ -9,9 +9,9 @@
 #include <QKeyEvent>
 #include <QStyle>
 
-#include "platform/drives.h"
-#include "platform/native_names.h"
-#include "platform/run_time_error.h"
+#include "files/drives.h"
+#include "files/native_names.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

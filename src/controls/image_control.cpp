@@ -1,9 +1,9 @@
-#include "platform/image_control.h"
+#include "controls/image_control.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 // Big photos shrink in two steps: a fast sampling down to the last halving
 // above four times the target, then a smooth pass. The result looks the same

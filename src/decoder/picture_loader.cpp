@@ -1,4 +1,4 @@
-#include "platform/picture_loader.h"
+#include "decoder/picture_loader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QImageReader>
 
-#include "platform/jpeg_decoder.h"
-#include "platform/native_file.h"
-#include "platform/picture_limits.h"
-#include "platform/picture_structure.h"
-#include "platform/run_time_error.h"
+#include "decoder/jpeg_decoder.h"
+#include "files/native_file.h"
+#include "decoder/picture_limits.h"
+#include "decoder/picture_structure.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

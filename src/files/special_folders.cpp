@@ -1,10 +1,10 @@
-#include "platform/special_folders.h"
+#include "files/special_folders.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "platform/drives.h"
+#include "files/drives.h"
 
 namespace {
 

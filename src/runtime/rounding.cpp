@@ -1,10 +1,10 @@
-#include "platform/rounding.h"
+#include "runtime/rounding.h"
 
 #include <cfenv>
 #include <cmath>
 #include <limits>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 std::int32_t roundToInt32(double value)
 {

@@ -1,4 +1,4 @@
-#include "platform/native_names.h"
+#include "files/native_names.h"
 
 #include <QtGlobal>
 

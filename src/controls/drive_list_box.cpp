@@ -1,8 +1,8 @@
-#include "platform/drive_list_box.h"
+#include "controls/drive_list_box.h"
 
 #include <QDir>
 
-#include "platform/drives.h"
+#include "files/drives.h"
 
 DriveListBox::DriveListBox(QWidget* parent)
     : QComboBox(parent)

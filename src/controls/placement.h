@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 // Places a control as a window table gives it: position and size in twips,
 // and its tooltip when it has one.

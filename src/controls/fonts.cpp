@@ -1,4 +1,4 @@
-#include "platform/fonts.h"
+#include "controls/fonts.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 float PictureBox::Width() const
 {

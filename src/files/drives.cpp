@@ -1,4 +1,4 @@
-#include "platform/drives.h"
+#include "files/drives.h"
 
 #include <QDir>
 #include <QFile>

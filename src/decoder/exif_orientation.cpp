@@ -1,4 +1,4 @@
-#include "platform/exif_orientation.h"
+#include "decoder/exif_orientation.h"
 
 #include <cstring>
 

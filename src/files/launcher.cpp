@@ -1,10 +1,10 @@
-#include "platform/launcher.h"
+#include "files/launcher.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

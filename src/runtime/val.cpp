@@ -1,4 +1,4 @@
-#include "platform/val.h"
+#include "runtime/val.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "files/files.h"
 
 #include <cerrno>
 
@@ -13,9 +13,9 @@
 #include <QFileInfo>
 #endif
 
-#include "platform/native_file.h"
-#include "platform/native_names.h"
-#include "platform/run_time_error.h"
+#include "files/native_file.h"
+#include "files/native_names.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

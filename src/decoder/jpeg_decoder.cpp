@@ -1,4 +1,4 @@
-#include "platform/jpeg_decoder.h"
+#include "decoder/jpeg_decoder.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -16,9 +16,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "platform/exif_orientation.h"
-#include "platform/picture_limits.h"
-#include "platform/run_time_error.h"
+#include "decoder/exif_orientation.h"
+#include "decoder/picture_limits.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

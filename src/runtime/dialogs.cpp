@@ -1,4 +1,4 @@
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/native_file.h"
+#include "files/native_file.h"
 
 #include <cerrno>
 
@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "platform/native_names.h"
-#include "platform/run_time_error.h"
+#include "files/native_names.h"
+#include "runtime/run_time_error.h"
 
 int runTimeErrorForErrno(int error)
 {

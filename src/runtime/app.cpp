@@ -1,4 +1,4 @@
-#include "platform/app.h"
+#include "runtime/app.h"
 
 #include <cstdlib>
 #include <optional>

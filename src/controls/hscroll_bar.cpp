@@ -1,4 +1,4 @@
-#include "forms/save/hscroll_bar.h"
+#include "controls/hscroll_bar.h"
 
 #include <QKeyEvent>
 #include <QStyleOptionFocusRect>

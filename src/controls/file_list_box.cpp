@@ -1,12 +1,12 @@
-#include "platform/file_list_box.h"
+#include "controls/file_list_box.h"
 
 #include <algorithm>
 
 #include <QDir>
 #include <QKeyEvent>
 
-#include "platform/native_names.h"
-#include "platform/wildcard.h"
+#include "files/native_names.h"
+#include "files/wildcard.h"
 
 FileListBox::FileListBox(QWidget* parent)
     : QListWidget(parent)
