@@ -4,14 +4,8 @@
 
 #include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#endif
 
 #include "files/native_file.h"
 #include "files/native_names.h"
@@ -21,11 +15,7 @@ namespace {
 
 bool isSeparator(QChar c)
 {
-#ifdef Q_OS_UNIX
     return c == QLatin1Char('/');
-#else
-    return c == QLatin1Char('/') || c == QLatin1Char('\\');
-#endif
 }
 
 // The path without trailing separators; the root stays as it is.
@@ -45,8 +35,6 @@ QString lastComponent(const QString& path)
 }
 
 } // namespace
-
-#ifdef Q_OS_UNIX
 
 namespace {
 
@@ -101,50 +89,3 @@ QString Dir(const QString& path, int attributes)
     return lastComponent(literal);
 }
 
-#else
-
-namespace {
-
-QFileInfo existingOrThrow(const QString& path)
-{
-    QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        throw RunTimeError(RunTimeError::FileNotFound, "file not found: " + path.toStdString());
-    return info;
-}
-
-} // namespace
-
-qint64 FileLen(const QString& path)
-{
-    const QFileInfo info = existingOrThrow(path);
-    return info.isDir() ? 0 : info.size();
-}
-
-QDateTime FileDateTime(const QString& path)
-{
-    const QDateTime modified = existingOrThrow(path).lastModified();
-    return QDateTime::fromSecsSinceEpoch(modified.toSecsSinceEpoch(), Qt::LocalTime);
-}
-
-void deleteFile(const QString& path)
-{
-    const QFileInfo info = existingOrThrow(path);
-    if (info.isDir())
-        throw RunTimeError(RunTimeError::FileNotFound, "a folder is not a file: " + path.toStdString());
-    if (!QFile::remove(path))
-        throw RunTimeError(RunTimeError::PathFileAccess, "cannot delete: " + path.toStdString());
-}
-
-QString Dir(const QString& path, int attributes)
-{
-    if (path.isEmpty())
-        return {};
-    const QString literal = withoutTrailingSeparators(path);
-    const QFileInfo info(literal);
-    if (!info.exists() || (info.isDir() && !(attributes & vbDirectory)))
-        return {};
-    return lastComponent(literal);
-}
-
-#endif

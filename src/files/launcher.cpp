@@ -30,11 +30,7 @@ std::vector<DesktopLauncher::Program> knownClipboardViewers()
 
 QString desktopOpener()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("explorer.exe");
-#else
     return QStringLiteral("xdg-open");
-#endif
 }
 
 [[noreturn]] void cannotStart(const QString& what)

@@ -4,15 +4,9 @@
 
 #include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#endif
 
 #include "files/native_names.h"
 #include "runtime/run_time_error.h"
@@ -48,8 +42,6 @@ void throwForErrno(int error, const QString& path)
     const int number = runTimeErrorForErrno(error);
     throw RunTimeError(number, "run-time error " + std::to_string(number) + ": " + path.toStdString());
 }
-
-#ifdef Q_OS_UNIX
 
 ReadOnlyFile::ReadOnlyFile(const QString& path)
 {
@@ -95,40 +87,6 @@ QByteArray ReadOnlyFile::peek(qint64 offset, qint64 maxSize) const
     bytes.truncate(done);
     return bytes;
 }
-
-#else
-
-ReadOnlyFile::ReadOnlyFile(const QString& path)
-{
-    fd_ = ::_wopen(reinterpret_cast<const wchar_t*>(path.utf16()), _O_RDONLY | _O_BINARY);
-    if (fd_ < 0)
-        throwForErrno(errno, path);
-    struct _stat64 info {};
-    if (::_fstat64(fd_, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
-        ::_close(fd_);
-        throw RunTimeError(RunTimeError::PathFileAccess, "not a regular file: " + path.toStdString());
-    }
-    size_ = info.st_size;
-}
-
-ReadOnlyFile::~ReadOnlyFile()
-{
-    if (fd_ >= 0)
-        ::_close(fd_);
-}
-
-QByteArray ReadOnlyFile::peek(qint64 offset, qint64 maxSize) const
-{
-    const qint64 position = ::_lseeki64(fd_, 0, SEEK_CUR);
-    ::_lseeki64(fd_, offset, SEEK_SET);
-    QByteArray bytes(maxSize, Qt::Uninitialized);
-    const int got = ::_read(fd_, bytes.data(), unsigned(maxSize));
-    ::_lseeki64(fd_, position, SEEK_SET);
-    bytes.truncate(got < 0 ? 0 : got);
-    return bytes;
-}
-
-#endif
 
 int ReadOnlyFile::release()
 {

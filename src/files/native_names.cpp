@@ -2,14 +2,10 @@
 
 #include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <QDir>
-#endif
 
 namespace native_names {
 
@@ -54,8 +50,6 @@ int validSequenceLength(const unsigned char* bytes, qsizetype size, qsizetype i)
 }
 
 } // namespace
-
-#ifdef Q_OS_UNIX
 
 QString decode(const QByteArray& name)
 {
@@ -128,19 +122,5 @@ QStringList entries(const QString& folder, EntryKind kind)
     ::closedir(dir);
     return result;
 }
-
-#else
-
-QString decode(const QByteArray& name) { return QString::fromUtf8(name); }
-QByteArray encode(const QString& name) { return name.toUtf8(); }
-
-QStringList entries(const QString& folder, EntryKind kind)
-{
-    const QDir::Filters filters = (kind == EntryKind::Folders ? QDir::Dirs : QDir::Files) | QDir::NoDotAndDotDot
-                                  | QDir::Hidden | QDir::System;
-    return QDir(folder).entryList(filters, QDir::Unsorted);
-}
-
-#endif
 
 } // namespace native_names

@@ -14,8 +14,6 @@
 // which encodes back to that byte. Every byte string survives the round trip.
 // A lone surrogate typed by the user encodes as that byte too; real names never
 // hold one, since UTF-8 cannot encode surrogates.
-//
-// On Windows names are UTF-16 already and the functions are plain conversions.
 namespace native_names {
 
 QString decode(const QByteArray& name);
