@@ -18,25 +18,14 @@
 
 #include "decoder/exif_orientation.h"
 #include "decoder/picture_limits.h"
+#include "encoder/libjpeg_support.h"
 #include "runtime/run_time_error.h"
 
 namespace {
 
 // libjpeg's default error handler ends the process; this one jumps back to
 // the decoding step, which reports the failure as a run-time error.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-    bool damaged = false;
-    char message[JMSG_LENGTH_MAX] = {};
-};
-
-[[noreturn]] void onError(j_common_ptr cinfo)
-{
-    auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, errors->message);
-    std::longjmp(errors->jump, 1);
-}
+using ErrorManager = JpegErrorTrap;
 
 // Warnings that mean pixels are missing or wrong: the stream ended early or
 // its entropy-coded data is broken. A damaged picture fails like any other
@@ -73,10 +62,8 @@ void onMessage(j_common_ptr cinfo, int level)
     if (level >= 0) // trace messages
         return;
     if (meansDamage(cinfo->err->msg_code) && !endsInLastBlockRow(cinfo)) {
-        auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
-        errors->damaged = true;
-        (*cinfo->err->format_message)(cinfo, errors->message);
-        std::longjmp(errors->jump, 1);
+        jpegErrorTrapOf(cinfo).damaged = true;
+        jumpToJpegErrorTrap(cinfo);
     }
 }
 
@@ -233,8 +220,7 @@ class Decompressor {
 public:
     Decompressor()
     {
-        cinfo.err = jpeg_std_error(&errors.pub);
-        errors.pub.error_exit = onError;
+        cinfo.err = installJpegErrorTrap(errors);
         errors.pub.emit_message = onMessage;
         // jpeg_create_decompress only fails when out of memory; it reports
         // through error_exit like everything else.
@@ -284,11 +270,7 @@ QImage decodeJpeg(std::FILE* file, QSize cover)
 
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     // libjpeg-turbo writes 0xFF into the X byte, which is what RGB32 wants.
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
-#else
-    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_XRGB;
-#endif
+    cinfo.out_color_space = cmyk ? JCS_CMYK : nativeArgbSpace;
 
     const int orientation = exifOrientationOf(cinfo);
     if (!outputSize(cinfo, jpeg.errors))
