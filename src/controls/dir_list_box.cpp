@@ -10,6 +10,7 @@
 #include <QStyle>
 
 #include "files/drives.h"
+#include "files/paths.h"
 #include "files/native_names.h"
 #include "runtime/run_time_error.h"
 
@@ -93,10 +94,9 @@ void DirListBox::list()
     QStringList subfolders = native_names::entries(path_, native_names::EntryKind::Folders);
     std::sort(subfolders.begin(), subfolders.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    const QString prefix = path_.endsWith(QLatin1Char('/')) ? path_ : path_ + QLatin1Char('/');
     for (const QString& name : subfolders) {
         auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + name, this);
-        item->setData(PathRole, prefix + name);
+        item->setData(PathRole, fullPath(path_, name));
     }
 }
 

@@ -8,6 +8,8 @@
 // subfolders. A single click only highlights an entry; a double click or
 // Enter moves into it. Every change of Path runs onChange as a plain call.
 class DirListBox : public QListWidget {
+    Q_OBJECT
+
 public:
     explicit DirListBox(QWidget* parent);
 

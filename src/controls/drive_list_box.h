@@ -7,6 +7,8 @@
 // The drive list. Selecting another entry, by the user or from code, runs
 // onChange as a plain call.
 class DriveListBox : public QComboBox {
+    Q_OBJECT
+
 public:
     explicit DriveListBox(QWidget* parent);
 

@@ -9,6 +9,8 @@
 // entry by click or arrow key runs onClick; a change of Path or Pattern
 // clears the selection.
 class FileListBox : public QListWidget {
+    Q_OBJECT
+
 public:
     explicit FileListBox(QWidget* parent);
 

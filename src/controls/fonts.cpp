@@ -38,7 +38,9 @@ void installSubstitutions()
     if (japanese.isEmpty())
         return;
     QFont base = QApplication::font();
-    // Let every family fall back to the Japanese one for glyphs it lacks.
+    // Every text is Japanese. Left to itself, the fallback for glyphs a family
+    // lacks may pick a Chinese font (other shapes for the same kanji) or none
+    // at all; a Japanese family behind every family settles it.
     for (const QString& family : QFontDatabase::families())
         if (family != japanese)
             QFont::insertSubstitution(family, japanese);

@@ -9,6 +9,8 @@
 // is one step. The thumb shows a focus frame while the bar has the keyboard
 // focus, which the usual styles leave unmarked.
 class HScrollBar : public QScrollBar {
+    Q_OBJECT
+
 public:
     explicit HScrollBar(QWidget* parent);
 

@@ -32,31 +32,31 @@ void ImageControl::setPicture(const QImage& picture)
     update();
 }
 
-void ImageControl::setLeft(float twips)
+void ImageControl::setLeft(Twips left)
 {
-    left_ = twips;
+    left_ = left;
     applyGeometry();
 }
 
-void ImageControl::setTop(float twips)
+void ImageControl::setTop(Twips top)
 {
-    top_ = twips;
+    top_ = top;
     applyGeometry();
 }
 
-void ImageControl::setWidth(float twips)
+void ImageControl::setWidth(Twips width)
 {
-    width_ = twips;
+    width_ = width;
     applyGeometry();
 }
 
-void ImageControl::setHeight(float twips)
+void ImageControl::setHeight(Twips height)
 {
-    height_ = twips;
+    height_ = height;
     applyGeometry();
 }
 
-void ImageControl::Move(float left, float top, float width, float height)
+void ImageControl::Move(Twips left, Twips top, Twips width, Twips height)
 {
     left_ = left;
     top_ = top;
@@ -67,7 +67,7 @@ void ImageControl::Move(float left, float top, float width, float height)
 
 void ImageControl::applyGeometry()
 {
-    setGeometry(twips::toPixels(left_, top_, width_, height_));
+    setGeometry(left_.pixels(), top_.pixels(), width_.pixels(), height_.pixels());
     update();
 }
 

@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "runtime/twips.h"
+
 // The picture stretched to the target size in pixels, as an image control shows it.
 QImage stretchPicture(const QImage& picture, QSize target);
 
@@ -14,22 +16,24 @@ QImage stretchPicture(const QImage& picture, QSize target);
 // pixels on screen. The stretched picture is made once per size or picture
 // change and kept, so repaints and window moves cost nothing extra.
 class ImageControl : public QWidget {
+    Q_OBJECT
+
 public:
     explicit ImageControl(QWidget* parent);
 
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
 
-    float Left() const { return left_; }
-    float Top() const { return top_; }
-    float Width() const { return width_; }
-    float Height() const { return height_; }
-    void setLeft(float twips);
-    void setTop(float twips);
-    void setWidth(float twips);
-    void setHeight(float twips);
+    Twips Left() const { return left_; }
+    Twips Top() const { return top_; }
+    Twips Width() const { return width_; }
+    Twips Height() const { return height_; }
+    void setLeft(Twips left);
+    void setTop(Twips top);
+    void setWidth(Twips width);
+    void setHeight(Twips height);
     // Moves and sizes in one step.
-    void Move(float left, float top, float width, float height);
+    void Move(Twips left, Twips top, Twips width, Twips height);
 
     // Mouse events as the owning form handles them.
     std::function<void(QMouseEvent*)> onMousePress;
@@ -53,5 +57,5 @@ private:
 
     QImage picture_;
     QPixmap stretched_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    Twips left_, top_, width_, height_;
 };

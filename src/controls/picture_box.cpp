@@ -2,12 +2,12 @@
 
 #include "runtime/twips.h"
 
-float PictureBox::Width() const
+Twips PictureBox::Width() const
 {
-    return static_cast<float>(twips::fromPixels(picture_.width() + 2 * borderPixels));
+    return Twips(static_cast<float>(twips::fromPixels(picture_.width() + 2 * borderPixels)));
 }
 
-float PictureBox::Height() const
+Twips PictureBox::Height() const
 {
-    return static_cast<float>(twips::fromPixels(picture_.height() + 2 * borderPixels));
+    return Twips(static_cast<float>(twips::fromPixels(picture_.height() + 2 * borderPixels)));
 }

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include "runtime/twips.h"
+
 // A hidden picture box that sizes itself to its picture, with a 3D border of
 // two pixels on each side. Width and height are in twips, border included;
 // the scale size is the picture's own size in pixels.
@@ -12,8 +14,8 @@ public:
     void setPicture(const QImage& picture) { picture_ = picture; }
     const QImage& picture() const { return picture_; }
 
-    float Width() const;
-    float Height() const;
+    Twips Width() const;
+    Twips Height() const;
     int ScaleWidth() const { return picture_.width(); }
     int ScaleHeight() const { return picture_.height(); }
 

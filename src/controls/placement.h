@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPalette>
 #include <QString>
 #include <QWidget>
 
@@ -14,4 +16,14 @@ W* place(W* widget, int left, int top, int width, int height, const QString& too
     if (!tooltip.isEmpty())
         widget->setToolTip(tooltip);
     return widget;
+}
+
+// The colour of a control's text: labels draw it in WindowText, text boxes in
+// Text, and some styles draw a frame's caption in Text, so both are set.
+inline void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
 }

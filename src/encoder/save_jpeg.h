@@ -6,13 +6,13 @@ class QImage;
 class QString;
 
 // Results of saveJpeg. Callers other than the final save ignore them.
-namespace jpeg_status {
-constexpr std::int16_t Written = 0;
-constexpr std::int16_t CannotOpen = 1;  // folder missing or not writable, target not replaceable
-constexpr std::int16_t CannotWrite = 2; // a write, the flush or the final rename failed (disk full)
-constexpr std::int16_t FormatError = 3; // null picture, sizes that do not match it, quality outside 1..100
-constexpr std::int16_t OutOfMemory = 4;
-} // namespace jpeg_status
+enum class JpegStatus : std::int16_t {
+    Written = 0,
+    CannotOpen = 1,  // folder missing or not writable, target not replaceable
+    CannotWrite = 2, // a write, the flush or the final rename failed (disk full)
+    FormatError = 3, // null picture, sizes that do not match it, quality outside 1..100
+    OutOfMemory = 4,
+};
 
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
 // Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
@@ -21,5 +21,5 @@ constexpr std::int16_t OutOfMemory = 4;
 // and renamed over it only when complete, so a failure never leaves a
 // truncated file or harms an existing one. `option` is reserved; callers pass 0.
 // Never throws and never ends the process.
-std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
+JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
                           const QString& path, std::uint8_t quality, std::int32_t option);

@@ -5,9 +5,11 @@
 #include <QHash>
 #include <QStorageInfo>
 
+#include "files/paths.h"
+#include "runtime/services.h"
+
 namespace {
 
-DriveTable* installed = nullptr;
 QHash<QString, QString> currentFolders;
 
 bool isUserVisible(const QStorageInfo& volume)
@@ -47,17 +49,15 @@ QStringList MountedDrives::drives() const
 DriveTable& driveTable()
 {
     static MountedDrives system;
-    return installed ? *installed : system;
+    return services().drives ? *services().drives : system;
 }
-
-void setDriveTable(DriveTable* table) { installed = table; }
 
 QString driveOf(const QString& path)
 {
     QString best;
     for (const QString& drive : driveTable().drives()) {
         const bool holds = path == drive
-                           || path.startsWith(drive.endsWith(QLatin1Char('/')) ? drive : drive + QLatin1Char('/'));
+                           || path.startsWith(fullPath(drive, QString()));
         if (holds && drive.size() > best.size())
             best = drive;
     }

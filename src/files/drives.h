@@ -17,9 +17,8 @@ public:
     QStringList drives() const override;
 };
 
+// The installed table (see services.h), else the system's.
 DriveTable& driveTable();
-// Installs another table (tests); nullptr restores the system's.
-void setDriveTable(DriveTable* table);
 
 // The drive (mount point) that holds a path: the longest matching mount point.
 QString driveOf(const QString& path);

@@ -5,10 +5,9 @@
 #include <QStandardPaths>
 
 #include "runtime/run_time_error.h"
+#include "runtime/services.h"
 
 namespace {
-
-Launcher* installed = nullptr;
 
 const QString startPrefix = QStringLiteral("Start ");
 const QString clipboardViewerName = QStringLiteral("Clipbrd.exe");
@@ -43,10 +42,8 @@ QString desktopOpener()
 Launcher& launcher()
 {
     static DesktopLauncher desktop;
-    return installed ? *installed : desktop;
+    return services().launcher ? *services().launcher : desktop;
 }
-
-void setLauncher(Launcher* replacement) { installed = replacement; }
 
 DesktopLauncher::DesktopLauncher()
     : opener_(desktopOpener())

@@ -19,9 +19,8 @@ public:
     virtual void Shell(const QString& commandLine, int windowStyle) = 0;
 };
 
+// The installed launcher (see services.h), else the desktop's.
 Launcher& launcher();
-// Installs another launcher (tests); nullptr restores the desktop's.
-void setLauncher(Launcher* replacement);
 
 // The desktop's launcher: the name goes to the opener (xdg-open) as its one
 // argument, the program started directly and never through a shell, so no

@@ -5,11 +5,10 @@
 #include <QStandardPaths>
 
 #include "files/drives.h"
+#include "files/paths.h"
+#include "runtime/services.h"
 
 namespace {
-
-QString desktopOverride;
-QString trashOverride;
 
 // The location's path below the drive that holds it. Links are resolved
 // first where the folder exists, so a home reached through a link is found
@@ -30,23 +29,17 @@ QString lastComponent(const QString& path) { return path.mid(path.lastIndexOf(QL
 
 QString desktopLocation()
 {
-    if (!desktopOverride.isEmpty())
-        return desktopOverride;
+    if (!services().desktopFolder.isEmpty())
+        return services().desktopFolder;
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
 QString trashLocation()
 {
-    if (!trashOverride.isEmpty())
-        return trashOverride;
+    if (!services().trashFolder.isEmpty())
+        return services().trashFolder;
     // The home trash as freedesktop.org defines it.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
-}
-
-void setSpecialFolderLocations(const QString& desktop, const QString& trash)
-{
-    desktopOverride = desktop;
-    trashOverride = trash;
 }
 
 SpecialFolder desktopFolder()
@@ -64,7 +57,5 @@ SpecialFolder recycleBinFolder()
 
 QString onDrive(const QString& drive, const QString& below)
 {
-    if (drive.endsWith(QLatin1Char('/')))
-        return drive + below;
-    return drive + QLatin1Char('/') + below;
+    return fullPath(drive, below);
 }

@@ -25,11 +25,10 @@ struct SpecialFolder {
     QString folder;       // below the matching drive: the folder that is opened
 };
 
-// The user's desktop folder (XDG user dirs) and trash folder (freedesktop).
+// The user's desktop folder (XDG user dirs) and trash folder (freedesktop),
+// unless the services (see services.h) place them elsewhere.
 QString desktopLocation();
 QString trashLocation();
-// Tests place them elsewhere; empty texts restore the user's.
-void setSpecialFolderLocations(const QString& desktop, const QString& trash);
 
 // The descriptions above, against the drive table in force.
 SpecialFolder desktopFolder();

@@ -13,11 +13,10 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "runtime/services.h"
+
 namespace {
 
-QString pathOverride;
-QString lockFolderOverride;
-std::function<void()> endHandler;
 // The instance check runs once; its descriptor holds the lock until the process ends.
 std::optional<bool> otherInstance;
 int lockDescriptor = -1;
@@ -31,8 +30,8 @@ QString withoutTrailingSeparator(QString folder)
 
 QString lockFolder()
 {
-    if (!lockFolderOverride.isEmpty())
-        return lockFolderOverride;
+    if (!services().lockFolder.isEmpty())
+        return services().lockFolder;
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
@@ -61,12 +60,10 @@ bool lockHeldElsewhere()
 
 QString App::Path()
 {
-    if (!pathOverride.isEmpty())
-        return pathOverride;
+    if (!services().programFolder.isEmpty())
+        return withoutTrailingSeparator(services().programFolder);
     return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
 }
-
-void App::setPath(const QString& folder) { pathOverride = withoutTrailingSeparator(folder); }
 
 bool App::PrevInstance()
 {
@@ -83,14 +80,10 @@ void App::forgetInstanceCheck()
     otherInstance.reset();
 }
 
-void App::setLockFolder(const QString& folder) { lockFolderOverride = folder; }
-
 void End()
 {
-    if (endHandler)
-        endHandler();
+    if (services().end)
+        services().end();
     std::fflush(nullptr);
     std::_Exit(0);
 }
-
-void setEndHandler(std::function<void()> handler) { endHandler = std::move(handler); }

@@ -8,10 +8,9 @@
 #include <QPushButton>
 
 #include "runtime/run_time_error.h"
+#include "runtime/services.h"
 
 namespace {
-
-DialogService* installed = nullptr;
 
 QWidget* dialogParent()
 {
@@ -44,10 +43,9 @@ QStringList nameFilters(const QString& filter)
 DialogService& dialogs()
 {
     static QtDialogService real;
-    return installed ? *installed : real;
+    return services().dialogs ? *services().dialogs : real;
 }
 
-void setDialogs(DialogService* service) { installed = service; }
 
 int QtDialogService::msgBox(const QString& prompt, int style, const QString& title)
 {

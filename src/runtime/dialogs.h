@@ -38,9 +38,8 @@ public:
     virtual QString showSave(const SaveFileRequest& request) = 0;
 };
 
+// The installed service (see services.h), else the real one.
 DialogService& dialogs();
-// Installs another service (tests); nullptr restores the real one.
-void setDialogs(DialogService* service);
 
 // The real service on Qt's standard dialogs, with Japanese button texts.
 class QtDialogService : public DialogService {

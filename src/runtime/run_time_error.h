@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -33,3 +34,15 @@ public:
 private:
     int number_;
 };
+
+// Runs work that takes picture-sized memory: running out of it is the classic
+// run-time error 7, which the handler's trap takes like any other.
+template <class F>
+decltype(auto) withMemoryAsRunTimeError(F&& work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        throw RunTimeError(RunTimeError::OutOfMemory, "out of memory");
+    }
+}

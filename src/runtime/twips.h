@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <ostream>
 
 #include <QRect>
 
@@ -24,3 +25,23 @@ inline QRect fromPixels(const QRect& r)
 }
 
 } // namespace twips
+
+// A length in twips as the forms keep it: a single-precision number. It
+// converts to and from a plain number only explicitly, so a twips size and
+// QWidget's integer pixels (width(), move()) cannot be mixed by accident.
+class Twips {
+public:
+    constexpr Twips() = default;
+    constexpr explicit Twips(float value)
+        : value_(value)
+    {
+    }
+    constexpr float value() const { return value_; }
+    int pixels() const { return twips::toPixels(value_); }
+
+    constexpr auto operator<=>(const Twips&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, Twips length) { return out << length.value_ << " twips"; }
+
+private:
+    float value_ = 0;
+};

@@ -97,7 +97,7 @@ TEST(RealDialogs, InputBoxReturnsTheTypedTextOrNothingOnCancel)
 
 class RealDialogsOnForms : public FormTest {
 protected:
-    RealDialogsOnForms() { setDialogs(nullptr); }
+    RealDialogsOnForms() { services().dialogs = nullptr; }
 };
 
 TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesIt)

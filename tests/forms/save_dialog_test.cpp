@@ -48,7 +48,7 @@ protected:
     QByteArray encoded(int quality)
     {
         const QString path = scratch_.filePath(QStringLiteral("expected.jpg"));
-        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), 0);
+        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), JpegStatus::Written);
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
@@ -64,12 +64,12 @@ protected:
 
 TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 {
-    const float shownWidth = imageWindow.pictureView->Width(), shownHeight = imageWindow.pictureView->Height();
+    const float shownWidth = imageWindow.pictureView->Width().value(), shownHeight = imageWindow.pictureView->Height().value();
     SaveDialog& first = openDialog();
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
     EXPECT_EQ(first.sizeValue->text(), sizeText(FileLen(SaveDialog::previewPath())));
-    EXPECT_FLOAT_EQ(first.preview->Width(), float(shownWidth / 1.5));
-    EXPECT_FLOAT_EQ(first.preview->Height(), float(shownHeight / 1.5));
+    EXPECT_FLOAT_EQ(first.preview->Width().value(), float(shownWidth / 1.5));
+    EXPECT_FLOAT_EQ(first.preview->Height().value(), float(shownHeight / 1.5));
 
     // Wherever the last one left the slider and the preview.
     first.qualitySlider->setValue(80);
@@ -78,14 +78,14 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
-    EXPECT_EQ(QPointF(again.preview->Left(), again.preview->Top()), QPointF(720, 360));
+    EXPECT_EQ(QPointF(again.preview->Left().value(), again.preview->Top().value()), QPointF(720, 360));
 
     // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
     again.cancel();
     mainWindow.enlargeImage();
-    const float enlargedWidth = imageWindow.pictureView->Width();
+    const float enlargedWidth = imageWindow.pictureView->Width().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
-        imageWindow.pictureView->setHeight(height);
+        imageWindow.pictureView->setHeight(Twips(height));
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
         EXPECT_EQ(viewing::previewBaseHeight, rounded);
@@ -96,14 +96,14 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
 {
     // Without a writable preview the opening command reports it and leaves everything enabled.
     const QString folder = App::Path();
-    App::setPath(folder + QStringLiteral("/missing"));
+    services().programFolder = folder + QStringLiteral("/missing");
     dialogs_->answerMessage();
     mainWindow.openSaveDialog();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/missing/Sample.jpg"));
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
     EXPECT_TRUE(othersEnabled());
 
-    App::setPath(folder);
+    services().programFolder = folder;
     SaveDialog& saveDialog = openDialog();
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     EXPECT_EQ(saveDialog.qualityValue->text(), QStringLiteral("51"));
@@ -113,10 +113,10 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
 
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QImage shownPicture = saveDialog.preview->picture();
-    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
-    App::setPath(folder + QStringLiteral("/missing"));
+    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), JpegStatus::Written);
+    services().programFolder = folder + QStringLiteral("/missing");
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-    App::setPath(folder);
+    services().programFolder = folder;
     imageWindow.picture.setPicture(QImage());
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
@@ -127,7 +127,7 @@ TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithi
 {
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
-    const auto box = [&] { return QRectF(image.Left(), image.Top(), image.Width(), image.Height()); };
+    const auto box = [&] { return QRectF(image.Left().value(), image.Top().value(), image.Width().value(), image.Height().value()); };
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
@@ -200,7 +200,7 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
     const QImage original = testPicture(1600, 1200);
-    ASSERT_EQ(saveJpeg(original, 1600, 1200, path, 90, 0), 0);
+    ASSERT_EQ(saveJpeg(original, 1600, 1200, path, 90, 0), JpegStatus::Written);
     const QImage preview = LoadPicture(path, QSize(300, 200));
     ASSERT_EQ(preview.size(), QSize(400, 300));
     for (const QPoint at : {QPoint(5, 5), QPoint(200, 150), QPoint(390, 290)}) { // the gradient's corners and middle

@@ -28,7 +28,7 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
     EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
-    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 3000));
+    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow.grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure

@@ -23,6 +23,15 @@ void deleteNow()
 
 } // namespace
 
+Services servicesFor(const QString& programFolder)
+{
+    Services testing;
+    testing.programFolder = programFolder;
+    testing.lockFolder = programFolder;
+    testing.end = [] { throw ProgramEnded{}; };
+    return testing;
+}
+
 void unloadAllFormsNow()
 {
     deleteNow<SaveDialog>();
@@ -37,24 +46,16 @@ void unloadAllFormsNow()
 FormTest::FormTest()
 {
     unloadAllFormsNow();
-    viewing::pictureWidth = viewing::pictureHeight = viewing::fittedWidth = 0;
-    viewing::fittedHeight = 0;
     viewing::currentPicturePath.clear();
     viewing::previewBaseWidth = 0;
     viewing::previewBaseHeight = 0;
-    App::setPath(programDir_.path());
-    // Tests run side by side; each must be the only instance it knows of.
     App::forgetInstanceCheck();
-    App::setLockFolder(programDir_.path());
-    setEndHandler([] { throw ProgramEnded{}; });
     QApplication::clipboard()->clear();
 }
 
 FormTest::~FormTest()
 {
     unloadAllFormsNow();
-    setEndHandler(nullptr);
-    App::setPath(QString());
 }
 
 void FormTest::startProgram()

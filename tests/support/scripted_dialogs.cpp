@@ -8,7 +8,8 @@
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    setDialogs(nullptr);
+    if (services().dialogs == this)
+        services().dialogs = nullptr;
     if (!answers_.empty())
         ADD_FAILURE() << answers_.size() << " scripted answer(s) were never asked for";
 }

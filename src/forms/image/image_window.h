@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QPoint>
 #include <QWidget>
 
@@ -10,15 +12,23 @@
 // is kept in twips as single-precision numbers; without a border the inner
 // (scale) size equals the outer size.
 class ImageWindow : public QWidget {
+    Q_OBJECT
+
 public:
     ImageWindow();
 
-    float Width() const { return width_; }
-    float Height() const { return height_; }
-    float ScaleWidth() const { return width_; }
-    float ScaleHeight() const { return height_; }
-    void setWidth(float twips);
-    void setHeight(float twips);
+    Twips Width() const { return width_; }
+    Twips Height() const { return height_; }
+    Twips ScaleWidth() const { return width_; }
+    Twips ScaleHeight() const { return height_; }
+    void setWidth(Twips width);
+    void setHeight(Twips height);
+
+    // Shows a picture at its natural size and records that size for the fit.
+    void showPicture(const QImage& shown);
+    // Fits the picture into the window's current box, keeping its proportions,
+    // and sizes the window to it.
+    void fitToBox();
 
     void onPictureMousePress(int button);
     void copyPictureOnDoubleClick();
@@ -27,12 +37,19 @@ public:
     PictureBox fallbackPicture; // the built-in fallback picture, never changed
     ImageControl* pictureView;
 
+    // Natural size in twips of the shown picture, border included.
+    Twips pictureWidth;
+    Twips pictureHeight;
+    // Result of the last fit.
+    Twips fittedWidth;
+    std::int32_t fittedHeight = 0;
+
 private:
     void applySize();
     void followMouse(QMouseEvent* event);
 
-    float width_ = 0;
-    float height_ = 0;
+    Twips width_;
+    Twips height_;
     // Set while the window is dragged by hand, where the window manager cannot move it.
     bool draggingByHand_ = false;
     QPoint grabOffset_;

@@ -51,12 +51,12 @@ void MainWindow::onFolderChanged()
     viewing::currentPicturePath = fileList->Path() + fileList->FileName();
 }
 
-void MainWindow::filterFiles(int Index)
+void MainWindow::filterFiles(int index)
 {
     for (QPushButton* button : filterButtons)
         button->setEnabled(true);
-    filterButtons[Index]->setEnabled(false);
-    fileList->setPattern(filterPatterns[Index]);
+    filterButtons[index]->setEnabled(false);
+    fileList->setPattern(filterPatterns[index]);
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();

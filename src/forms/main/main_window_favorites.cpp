@@ -78,10 +78,10 @@ void MainWindow::clearFavorites()
     }
 }
 
-void MainWindow::openFavorite(int Index)
+void MainWindow::openFavorite(int index)
 {
     try {
-        folderList->setPath(caption(favoriteActions[Index]));
+        folderList->setPath(caption(favoriteActions[index]));
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("パスが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("警告"));
     }

@@ -15,7 +15,7 @@ namespace {
 
 // The enlarged view is over three times the normal one; dividing it by 6
 // rather than 1.5 gives a preview of about the same size.
-double previewDivisor(std::int16_t enlarged) { return enlarged == 1 ? 6 : 1.5; }
+double previewDivisor(bool enlarged) { return enlarged ? 6 : 1.5; }
 
 } // namespace
 
@@ -26,19 +26,19 @@ void MainWindow::openSaveDialog()
     try {
         // The first reference loads the dialog and runs its onLoad.
         SaveDialog& saveDialog = forms::get<SaveDialog>();
-        const double divisor = previewDivisor(enlarged);
-        saveDialog.preview->setWidth(static_cast<float>(imageWindow.pictureView->Width() / divisor));
-        saveDialog.preview->setHeight(static_cast<float>(imageWindow.pictureView->Height() / divisor));
-        viewing::previewBaseWidth = saveDialog.preview->Width();
-        viewing::previewBaseHeight = roundToInt32(saveDialog.preview->Height());
+        const double divisor = previewDivisor(isEnlarged);
+        saveDialog.preview->setWidth(Twips(static_cast<float>(imageWindow.pictureView->Width().value() / divisor)));
+        saveDialog.preview->setHeight(Twips(static_cast<float>(imageWindow.pictureView->Height().value() / divisor)));
+        viewing::previewBaseWidth = saveDialog.preview->Width().value();
+        viewing::previewBaseHeight = roundToInt32(saveDialog.preview->Height().value());
 
-        const std::int16_t status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
+        const JpegStatus status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
                                                  imageWindow.picture.ScaleHeight(), SaveDialog::previewPath(), 50, 0);
-        if (status != jpeg_status::Written)
+        if (status != JpegStatus::Written)
             throw RunTimeError(RunTimeError::PathFileAccess, "the preview file cannot be written");
         // Its size shows at once, also on the very first use when onLoad found no file.
         saveDialog.showPreview();
-    } catch (const std::exception&) {
+    } catch (const RunTimeError&) {
         // Without a preview the dialog is of no use: it goes, and nothing was disabled yet.
         forms::unload<SaveDialog>();
         setMousePointer(0);

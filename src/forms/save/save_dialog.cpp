@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "forms/handler_guard.h"
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
@@ -55,14 +56,6 @@ QPushButton* button(QWidget* parent, const QString& caption)
     return b;
 }
 
-void setTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour); // some styles draw a frame's caption in this role
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 // A fixed tool window: small title bar with a close box only, not resizable.
@@ -86,7 +79,7 @@ void SaveDialog::buildControls()
     previewArea = place(new QWidget(previewFrame), 120, 240, 3375, 2895);
     preview = new ImageControl(previewArea);
     preview->setToolTip(QStringLiteral("画像のプレビュー"));
-    preview->Move(720, 360, 1935, 2055);
+    preview->Move(Twips(720), Twips(360), Twips(1935), Twips(2055));
 
     zoomInButton = place(button(this, QStringLiteral("ズームイン")), 3720, 240, 1215, 255, QStringLiteral("プレビューを拡大します"));
     zoomOutButton = place(button(this, QStringLiteral("ズームアウト")), 5040, 240, 1215, 255,
@@ -126,21 +119,21 @@ void SaveDialog::buildControls()
 
 void SaveDialog::connectHandlers()
 {
-    QObject::connect(qualitySlider, &QScrollBar::valueChanged, this, [this] { onQualityChanged(); });
-    QObject::connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
-    QObject::connect(zoomInButton, &QPushButton::clicked, this, [this] { zoomIn(); });
-    QObject::connect(zoomOutButton, &QPushButton::clicked, this, [this] { zoomOut(); });
-    QObject::connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+    QObject::connect(qualitySlider, &QScrollBar::valueChanged, this, guarded([this] { onQualityChanged(); }));
+    QObject::connect(saveButton, &QPushButton::clicked, this, guarded([this] { save(); }));
+    QObject::connect(zoomInButton, &QPushButton::clicked, this, guarded([this] { zoomIn(); }));
+    QObject::connect(zoomOutButton, &QPushButton::clicked, this, guarded([this] { zoomOut(); }));
+    QObject::connect(cancelButton, &QPushButton::clicked, this, guarded([this] { cancel(); }));
 
-    preview->onMousePress = [this](QMouseEvent* event) {
+    preview->onMousePress = guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             beginDrag(event->position());
-    };
-    preview->onMouseMove = [this](QMouseEvent* event) { followDrag(event->position()); };
-    preview->onMouseRelease = [this](QMouseEvent* event) {
+    });
+    preview->onMouseMove = guarded([this](QMouseEvent* event) { followDrag(event->position()); });
+    preview->onMouseRelease = guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             endDrag(event->position());
-    };
+    });
 }
 
 QString SaveDialog::previewPath() { return App::Path() + QStringLiteral("/Sample.jpg"); }
@@ -154,16 +147,14 @@ void SaveDialog::onLoad()
     };
     try {
         pathLabel->setText(viewing::currentPicturePath);
-        quality = 50;
-        qualityValue->setText(QString::number(quality));
-        zoomStep = 1;
+        previewQuality = 50;
+        qualityValue->setText(QString::number(previewQuality));
+        previewZoomStep = 1;
         sizeValue->setText(sizeText(FileLen(previewPath())));
         onQualityChanged();
     } catch (const RunTimeError& error) {
         if (error.number() != RunTimeError::FileNotFound)
             reportUnexpected();
-    } catch (const std::exception&) {
-        reportUnexpected();
     }
 }
 
@@ -179,7 +170,7 @@ void SaveDialog::closeEvent(QCloseEvent* event)
 {
     event->accept();
     if (forms::loaded<SaveDialog>() == this)
-        cancel();
+        guarded([this] { cancel(); })();
 }
 
 void SaveDialog::enableOtherWindows()

@@ -21,6 +21,8 @@ class QScrollBar;
 // Layout and the ways out live in save_dialog.cpp, the live preview and zoom in
 // save_dialog_preview.cpp, moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
 class SaveDialog : public QWidget {
+    Q_OBJECT
+
 public:
     SaveDialog();
 
@@ -30,7 +32,7 @@ public:
     void zoomIn();
     void zoomOut();
     void cancel();
-    void dropOnPreviewArea(ImageControl* Source, float X, float Y);
+    void dropOnPreviewArea(ImageControl* source, float x, float y);
 
     // The preview file: "Sample.jpg" in the program's folder.
     static QString previewPath();
@@ -72,12 +74,12 @@ private:
 
     // The automatic drag of preview: an outline follows the mouse, and the
     // release drops the preview on whatever lies under the mouse.
-    void beginDrag(QPointF positionInImage1);
-    void followDrag(QPointF positionInImage1);
-    void endDrag(QPointF positionInImage1);
+    void beginDrag(QPointF positionInPreview);
+    void followDrag(QPointF positionInPreview);
+    void endDrag(QPointF positionInPreview);
 
-    std::int16_t quality = 50; // quality of the last preview, used by the save
-    std::int16_t zoomStep = 1; // 0 to 9; the preview is (zoomStep + 1) / 2 times its base size
+    std::int16_t previewQuality = 50; // quality of the last preview, used by the save
+    std::int16_t previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size
     QWidget* dragOutline_ = nullptr;
     bool dragging_ = false;
 };

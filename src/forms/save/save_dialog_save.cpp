@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 
+#include "runtime/run_time_error.h"
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
@@ -27,7 +28,7 @@ void report(const QString& text) { dialogs().msgBox(text, MsgBoxStyle::OkOnly, s
 void SaveDialog::save()
 {
     // Taken before the unload; nothing of this form is touched afterwards.
-    const std::int16_t chosenQuality = quality;
+    const std::int16_t chosenQuality = previewQuality;
     forms::unload<SaveDialog>();
 
     try {
@@ -57,34 +58,37 @@ void SaveDialog::save()
         }
 
         const ImageWindow& imageWindow = forms::get<ImageWindow>();
-        const std::int16_t status
+        const JpegStatus status
             = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
                            static_cast<std::uint8_t>(chosenQuality), 0);
         enableOtherWindows();
         switch (status) {
-        case jpeg_status::Written:
+        case JpegStatus::Written:
             report(QStringLiteral("JPEG変換完了♪"));
             bringMainWindowForward();
             // A new file in the listed folder shows up in the list.
             forms::get<MainWindow>().fileList->Refresh();
             break;
-        case jpeg_status::CannotOpen:
+        case JpegStatus::CannotOpen:
             report(QStringLiteral("ファイルがオープンできません"));
             break;
-        case jpeg_status::CannotWrite:
+        case JpegStatus::CannotWrite:
             report(QStringLiteral("ファイルが書きこめません"));
             break;
-        case jpeg_status::FormatError:
+        case JpegStatus::FormatError:
             report(QStringLiteral("フォーマットエラーです"));
             break;
-        case jpeg_status::OutOfMemory:
+        case JpegStatus::OutOfMemory:
             report(QStringLiteral("スタックオーバーフローです"));
             break;
         default:
             break;
         }
-    } catch (const std::exception&) {
-        // The dialog cancelled or anything else failing: no message, just back.
+    } catch (const RunTimeError& error) {
+        // Cancel, and every other run-time error of the save as well, goes
+        // back without a message; only the log tells them apart.
+        if (error.number() != RunTimeError::DialogCancelled)
+            qWarning("saving failed: %s", error.what());
         enableOtherWindows();
         bringMainWindowForward();
     }
