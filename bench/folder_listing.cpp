@@ -9,11 +9,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/main/main_window.h"
-#include "platform/app.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
+#include "runtime/app.h"
+#include "runtime/services.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir home, big;
-    App::setPath(home.path());
-    App::setLockFolder(home.path());
+    services().programFolder = home.path();
+    services().lockFolder = home.path();
 
     const char* extensions[] = {".jpg", ".JPG", ".jpeg", ".bmp", ".gif", ".kir", ".png", ".txt"};
     for (int i = 0; i < 10000; ++i) {

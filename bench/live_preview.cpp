@@ -32,15 +32,16 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
-#include "platform/picture_loader.h"
+#include "runtime/app.h"
+#include "runtime/services.h"
+#include "decoder/picture_loader.h"
 
 namespace {
 
@@ -144,8 +145,8 @@ int main(int argc, char** argv)
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
-    App::setPath(folder.path());
-    App::setLockFolder(folder.path());
+    services().programFolder = folder.path();
+    services().lockFolder = folder.path();
 
     std::printf("Generating a %d x %d photo-like picture...\n", photoWidth, photoHeight);
     const QImage picture = photo();
@@ -153,13 +154,10 @@ int main(int argc, char** argv)
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.picture.setPicture(picture);
-    imageWindow.pictureView->setPicture(picture);
-    viewing::pictureWidth = imageWindow.picture.Width();
-    viewing::pictureHeight = imageWindow.picture.Height();
-    imageWindow.setWidth(3000);
-    imageWindow.setHeight(3000);
-    viewing::fitImageWindow();
+    imageWindow.setWidth(Twips(3000));
+    imageWindow.setHeight(Twips(3000));
+    imageWindow.showPicture(picture);
+    imageWindow.fitToBox();
     forms::get<MainWindow>().openSaveDialog();
     SaveDialog* saveDialog = forms::loaded<SaveDialog>();
     if (saveDialog)

@@ -28,14 +28,15 @@
 
 #include <jpeglib.h>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/app.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/image_control.h"
-#include "platform/picture_loader.h"
+#include "runtime/app.h"
+#include "runtime/services.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
+#include "controls/image_control.h"
+#include "decoder/picture_loader.h"
 
 extern char** environ;
 
@@ -43,7 +44,7 @@ namespace {
 
 constexpr int photoWidth = 5472; // 5472 x 3648: a 20-megapixel 3:2 camera frame
 constexpr int photoHeight = 3648;
-const QSize fittedView(200, 133); // what fitImageWindow gives such a photo in the 3000-twip box
+const QSize fittedView(200, 133); // what ImageWindow::fitToBox gives such a photo in the 3000-twip box
 
 // Smooth light, textured surfaces and sensor noise, so the entropy-coded
 // data is as dense as a real photo's.
@@ -213,8 +214,8 @@ int holdPicture(int argc, char** argv, const char* path)
 std::vector<double> fileClicks(const QString& folder, int runs)
 {
     QTemporaryDir programFolder;
-    App::setPath(programFolder.path());
-    App::setLockFolder(programFolder.path());
+    services().programFolder = programFolder.path();
+    services().lockFolder = programFolder.path();
     MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     mainWindow.show();

@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "platform/val.h"
+#include "runtime/val.h"
 
 namespace val_invariants {
 

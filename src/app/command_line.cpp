@@ -4,13 +4,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/main/main_window.h"
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/run_time_error.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "runtime/run_time_error.h"
 
 namespace commandline {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "platform/app.h"
-#include "platform/instance_channel.h"
+#include "runtime/app.h"
+#include "desktop/instance_channel.h"
 
 int main(int argc, char** argv)
 {

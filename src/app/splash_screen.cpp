@@ -6,10 +6,13 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
-#include "platform/fonts.h"
-#include "platform/twips.h"
+#include "controls/placement.h"
+#include "forms/handler_guard.h"
+#include "runtime/forms.h"
+#include "app/command_line.h"
+#include "forms/viewing_state.h"
+#include "controls/fonts.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
@@ -18,9 +21,7 @@ QLabel* label(QWidget* parent, const QString& text, const QFont& font, QRect twi
 {
     auto* l = new QLabel(text, parent);
     l->setFont(font);
-    QPalette palette = l->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 64, 0));
-    l->setPalette(palette);
+    setTextColour(l, QColor(0, 64, 0));
     l->setGeometry(twips::toPixels(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
     return l;
 }
@@ -51,13 +52,15 @@ SplashScreen::SplashScreen()
 
     closeTimer = new QTimer(this);
     closeTimer->setInterval(2000);
-    QObject::connect(closeTimer, &QTimer::timeout, this, &SplashScreen::onCloseTimer);
+    QObject::connect(closeTimer, &QTimer::timeout, this, guarded([this] { onCloseTimer(); }));
     closeTimer->start();
 }
 
 void SplashScreen::onCloseTimer()
 {
-    // The form is unloaded on the first tick, so the counter never nears its limit.
+    // Only the first tick hands over; a later one, should it arrive before the
+    // deferred deletion, changes nothing. The counter stops at its limit
+    // rather than overflow, though the first tick's unload keeps it far from it.
     if (ticks < std::numeric_limits<std::int16_t>::max())
         ++ticks;
     if (ticks != 1)
@@ -65,4 +68,5 @@ void SplashScreen::onCloseTimer()
     closeTimer->stop();
     forms::unload<SplashScreen>();
     viewing::startMainWindow();
+    commandline::openPending();
 }

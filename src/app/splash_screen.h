@@ -9,6 +9,8 @@ class QTimer;
 
 // The splash: shown at start, it hands over to startMainWindow on the first tick.
 class SplashScreen : public QWidget {
+    Q_OBJECT
+
 public:
     SplashScreen();
 

@@ -3,9 +3,9 @@
 #include <QApplication>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
-#include "platform/fonts.h"
-#include "platform/translations.h"
+#include "runtime/forms.h"
+#include "controls/fonts.h"
+#include "app/translations.h"
 #include "resources/builtin_pictures.h"
 
 void startApplication()

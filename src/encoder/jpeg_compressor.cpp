@@ -10,6 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "encoder/libjpeg_support.h"
 #include "encoder/scanline_source.h"
 
 namespace {
@@ -17,15 +18,6 @@ namespace {
 constexpr std::size_t outputBufferSize = 64 * 1024;
 // With 4:2:0 sampling libjpeg consumes the picture in bands of 16 rows.
 constexpr int rowsPerBatch = 16;
-
-// libjpeg reports every error through error_exit, which must not return. Ours
-// jumps back to the trap in compressTrapped. Every frame the jump skips
-// (libjpeg's own and the callbacks below) holds only trivially destructible
-// objects, so no destructor is ever bypassed.
-struct ErrorTrap {
-    jpeg_error_mgr manager; // first member: libjpeg hands back a pointer to it
-    std::jmp_buf jump;
-};
 
 struct DeviceDestination {
     jpeg_destination_mgr manager; // first member, as above
@@ -39,14 +31,9 @@ struct DeviceDestination {
 // none of it is left indeterminate by the jump.
 struct Session {
     jpeg_compress_struct cinfo;
-    ErrorTrap trap;
+    JpegErrorTrap trap; // jumps back to compressTrapped
     DeviceDestination destination;
 };
-
-[[noreturn]] void jumpToTrap(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
-}
 
 // Warnings and traces would go to stderr; the result says all a caller needs.
 void discardMessage(j_common_ptr) {}
@@ -142,7 +129,7 @@ bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, const 
 
 CompressResult failureOf(const Session& session)
 {
-    const int code = session.trap.manager.msg_code;
+    const int code = session.trap.pub.msg_code;
     if (session.destination.outOfMemory || code == JERR_OUT_OF_MEMORY
         || code == JERR_NO_BACKING_STORE)
         return CompressResult::OutOfMemory;
@@ -173,9 +160,8 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
                             const std::function<bool()>& abandoned)
 {
     Session session{};
-    session.cinfo.err = jpeg_std_error(&session.trap.manager);
-    session.trap.manager.error_exit = jumpToTrap;
-    session.trap.manager.output_message = discardMessage;
+    session.cinfo.err = installJpegErrorTrap(session.trap);
+    session.trap.pub.output_message = discardMessage;
     session.destination.device = &out;
     session.destination.manager.init_destination = initDestination;
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;

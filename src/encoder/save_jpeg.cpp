@@ -32,48 +32,47 @@ bool targetIsReplaceable(const QString& path)
     return !target.exists() || (target.isWritable() && (target.permissions() & anyWrite));
 }
 
-std::int16_t statusOf(CompressResult result)
+JpegStatus statusOf(CompressResult result)
 {
     switch (result) {
     case CompressResult::Done:
-        return jpeg_status::Written;
+        return JpegStatus::Written;
     case CompressResult::WriteFailed:
-        return jpeg_status::CannotWrite;
+        return JpegStatus::CannotWrite;
     case CompressResult::OutOfMemory:
-        return jpeg_status::OutOfMemory;
+        return JpegStatus::OutOfMemory;
     case CompressResult::Abandoned:
-        return jpeg_status::Abandoned;
+        return JpegStatus::Abandoned;
     case CompressResult::Rejected:
         break;
     }
-    return jpeg_status::FormatError;
+    return JpegStatus::FormatError;
 }
 
 } // namespace
 
-std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
-                          const QString& path, std::uint8_t quality, std::int32_t /*option*/,
-                          const std::function<bool()>& abandoned)
+JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
+                    std::uint8_t quality, std::int32_t /*option*/, const std::function<bool()>& abandoned)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
-            return jpeg_status::FormatError;
+            return JpegStatus::FormatError;
         const ScanlineSource source(picture);
         if (!source.isValid())
-            return jpeg_status::OutOfMemory;
+            return JpegStatus::OutOfMemory;
 
         // QSaveFile writes beside the target and renames only on commit; when
         // it goes out of scope uncommitted, the partial file is removed.
         QSaveFile file(path);
         if (path.isEmpty() || !targetIsReplaceable(path) || !file.open(QIODevice::WriteOnly))
-            return jpeg_status::CannotOpen;
+            return JpegStatus::CannotOpen;
         const CompressResult result = compressJpeg(source, quality, file, abandoned);
         if (result != CompressResult::Done)
             return statusOf(result);
         if (!file.commit())
-            return jpeg_status::CannotWrite;
-        return jpeg_status::Written;
+            return JpegStatus::CannotWrite;
+        return JpegStatus::Written;
     } catch (const std::bad_alloc&) {
-        return jpeg_status::OutOfMemory;
+        return JpegStatus::OutOfMemory;
     }
 }

@@ -7,14 +7,14 @@ class QImage;
 class QString;
 
 // Results of saveJpeg. Callers other than the final save ignore them.
-namespace jpeg_status {
-constexpr std::int16_t Written = 0;
-constexpr std::int16_t CannotOpen = 1;  // folder missing or not writable, target not replaceable
-constexpr std::int16_t CannotWrite = 2; // a write, the flush or the final rename failed (disk full)
-constexpr std::int16_t FormatError = 3; // null picture, sizes that do not match it, quality outside 1..100
-constexpr std::int16_t OutOfMemory = 4;
-constexpr std::int16_t Abandoned = 5;   // `abandoned` answered true; nothing was written
-} // namespace jpeg_status
+enum class JpegStatus : std::int16_t {
+    Written = 0,
+    CannotOpen = 1,  // folder missing or not writable, target not replaceable
+    CannotWrite = 2, // a write, the flush or the final rename failed (disk full)
+    FormatError = 3, // null picture, sizes that do not match it, quality outside 1..100
+    OutOfMemory = 4,
+    Abandoned = 5,   // `abandoned` answered true; nothing was written
+};
 
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
 // Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
@@ -25,6 +25,5 @@ constexpr std::int16_t Abandoned = 5;   // `abandoned` answered true; nothing wa
 // `abandoned`, when given, is asked between blocks of rows (from the calling
 // thread); once it answers true the encoding stops, the target stays as it
 // was and no temporary file is left. Never throws and never ends the process.
-std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
-                          const QString& path, std::uint8_t quality, std::int32_t option,
-                          const std::function<bool()>& abandoned = {});
+JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
+                    std::uint8_t quality, std::int32_t option, const std::function<bool()>& abandoned = {});

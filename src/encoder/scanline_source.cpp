@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+#include "encoder/libjpeg_support.h"
 
-// Qt keeps 32-bit pixels as native 0xAARRGGBB words; libjpeg reads bytes.
-constexpr J_COLOR_SPACE nativeArgbSpace =
-    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+namespace {
 
 constexpr std::uint32_t opaqueBits = 0xFF000000u;
 
@@ -49,7 +47,7 @@ bool rowIsOpaque(const std::uint32_t* pixels, int count)
 } // namespace
 
 ScanlineSource::ScanlineSource(const QImage& picture)
-    : image_(&picture)
+    : image_(picture)
 {
     switch (picture.format()) {
     case QImage::Format_RGB32:
@@ -93,10 +91,8 @@ ScanlineSource::ScanlineSource(const QImage& picture)
     }
     default:
         // Rare formats (mono, 16-bit, 10-bit, float...) are converted whole once.
-        converted_ = picture.convertToFormat(picture.hasAlphaChannel()
-                                                 ? QImage::Format_ARGB32_Premultiplied
-                                                 : QImage::Format_RGB32);
-        image_ = &converted_;
+        image_ = picture.convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                   : QImage::Format_RGB32);
         layout_ = picture.hasAlphaChannel() ? Layout::PremultipliedOverWhite : Layout::AsIs;
         colorSpace_ = nativeArgbSpace;
         break;
@@ -106,8 +102,8 @@ ScanlineSource::ScanlineSource(const QImage& picture)
 
 const JSAMPLE* ScanlineSource::row(int y, JSAMPLE* scratch) const
 {
-    const uchar* line = image_->constScanLine(y);
-    const int count = image_->width();
+    const uchar* line = image_.constScanLine(y);
+    const int count = image_.width();
     switch (layout_) {
     case Layout::AsIs:
         return line;

@@ -16,15 +16,16 @@
 // the common formats.
 class ScanlineSource {
 public:
-    // The picture must be non-null and outlive the source.
+    // The picture must be non-null. The source shares its pixels (QImage's
+    // implicit sharing), so copies of the source are independent and safe.
     explicit ScanlineSource(const QImage& picture);
 
     // False when an uncommon format needed a whole-picture conversion and
     // there was no memory for it.
-    bool isValid() const { return !image_->isNull(); }
+    bool isValid() const { return !image_.isNull(); }
 
-    int width() const { return image_->width(); }
-    int height() const { return image_->height(); }
+    int width() const { return image_.width(); }
+    int height() const { return image_.height(); }
     J_COLOR_SPACE colorSpace() const { return colorSpace_; }
     int bytesPerPixel() const { return bytesPerPixel_; }
 
@@ -41,8 +42,7 @@ private:
         Grey,
     };
 
-    const QImage* image_;
-    QImage converted_; // holds the picture only when its format needed converting first
+    QImage image_; // the picture, or its whole conversion for an uncommon format
     Layout layout_ = Layout::AsIs;
     J_COLOR_SPACE colorSpace_ = JCS_RGB;
     int bytesPerPixel_ = 3;

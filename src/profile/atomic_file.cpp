@@ -2,17 +2,9 @@
 
 #include <QSaveFile>
 
+#include "runtime/services.h"
+
 namespace profile {
-
-namespace {
-
-std::function<bool(const QString&)>& beforeRenameHook()
-{
-    static std::function<bool(const QString&)> hook;
-    return hook;
-}
-
-} // namespace
 
 bool replaceFileAtomically(const QString& fileName, QByteArrayView contents)
 {
@@ -35,16 +27,11 @@ bool replaceFileAtomically(const QString& fileName, QByteArrayView contents)
         file.cancelWriting();
         return false;
     }
-    if (const auto& hook = beforeRenameHook(); hook && !hook(fileName)) {
+    if (const auto& hook = services().beforeRename; hook && !hook(fileName)) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
-}
-
-void setBeforeRenameHookForTesting(std::function<bool(const QString&)> hook)
-{
-    beforeRenameHook() = std::move(hook);
 }
 
 } // namespace profile

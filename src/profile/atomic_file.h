@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QByteArrayView>
 #include <QString>
 
@@ -13,10 +11,5 @@
 namespace profile {
 
 bool replaceFileAtomically(const QString& fileName, QByteArrayView contents);
-
-// Tests stand in for a failure between writing the temporary file and renaming
-// it: the hook runs at that moment with the target's name, and returning false
-// abandons the write. An empty function removes the hook.
-void setBeforeRenameHookForTesting(std::function<bool(const QString& fileName)> hook);
 
 } // namespace profile

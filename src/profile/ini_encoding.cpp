@@ -89,53 +89,11 @@ QString decodeShiftJis(QByteArrayView bytes, bool& error)
 
 } // namespace
 
-bool isValidUtf8(QByteArrayView bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0)
-                low = 0xA0; // no overlong forms
-            if (b == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0)
-                low = 0x90;
-            if (b == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
-        } else {
-            return false;
-        }
-        if (n - i < length)
-            return false;
-        if (p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k)
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 FileEncoding detectEncoding(QByteArrayView file)
 {
     if (file.startsWith(QByteArrayView("\xEF\xBB\xBF")))
         return {TextEncoding::Utf8, 3};
-    return {isValidUtf8(file) ? TextEncoding::Utf8 : TextEncoding::ShiftJis, 0};
+    return {file.isValidUtf8() ? TextEncoding::Utf8 : TextEncoding::ShiftJis, 0};
 }
 
 bool shiftJisAvailable()

@@ -29,7 +29,6 @@ struct FileEncoding {
     qsizetype bodyStart = 0; // 3 after a byte-order mark, else 0
 };
 
-bool isValidUtf8(QByteArrayView bytes);
 FileEncoding detectEncoding(QByteArrayView file);
 bool shiftJisAvailable();
 

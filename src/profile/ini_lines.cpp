@@ -103,11 +103,7 @@ QByteArrayView lineBreakOf(QByteArrayView file)
             return i + 1 < file.size() && file[i + 1] == '\n' ? QByteArrayView("\r\n")
                                                                : QByteArrayView("\r");
     }
-#ifdef Q_OS_WIN
-    return "\r\n";
-#else
     return "\n";
-#endif
 }
 
 } // namespace profile::ini

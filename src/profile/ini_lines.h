@@ -54,7 +54,7 @@ QByteArrayView trimBlanks(QByteArrayView bytes);
 // enclosing quotation marks (both " or both ') removed. Empty without "=".
 QByteArrayView entryValue(QByteArrayView file, const Line& line);
 
-// The break new lines get: the file's first one, or the platform's own.
+// The break new lines get: the file's first one, or "\n".
 QByteArrayView lineBreakOf(QByteArrayView file);
 
 } // namespace profile::ini

@@ -4,10 +4,10 @@
 
 #include <QByteArray>
 
-#include "platform/rounding.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
-#include "platform/val.h"
+#include "runtime/rounding.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
+#include "runtime/val.h"
 #include "profile/profile_file.h"
 
 namespace {

@@ -6,15 +6,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/run_time_error.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {

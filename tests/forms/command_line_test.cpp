@@ -6,12 +6,12 @@
 #include <QPushButton>
 
 #include "app/command_line.h"
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
 #include "test_files.h"
 
 using CommandLineTest = FormTest;

@@ -17,18 +17,18 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "fake_drives.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/help_file.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
-#include "platform/special_folders.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "desktop/help_file.h"
+#include "desktop/launcher.h"
+#include "runtime/run_time_error.h"
+#include "desktop/special_folders.h"
 #include "test_files.h"
 
 namespace {
@@ -61,8 +61,8 @@ protected:
 
 // Records every command line and starts nothing, or fails once told to.
 struct RecordingLauncher : Launcher {
-    RecordingLauncher() { setLauncher(this); }
-    ~RecordingLauncher() override { setLauncher(nullptr); }
+    RecordingLauncher() { services().launcher = this; }
+    ~RecordingLauncher() override { services().launcher = nullptr; }
     void Shell(const QString& commandLine, int windowStyle) override
     {
         EXPECT_EQ(windowStyle, vbMinimizedFocus);
@@ -262,7 +262,7 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     dialogs_->answerMessage();
     mainWindow->showClipboardPicture();
     EXPECT_EQ(mainWindow->pathBox->text() + clipboard->text(), "/pictures/a.jpgonly text");
-    EXPECT_EQ(mainWindow->enlarged, 1);
+    EXPECT_TRUE(mainWindow->isEnlarged);
 
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
@@ -270,11 +270,11 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     mainWindow->closeImage();
     mainWindow->clipboardPictureButton->click();
     EXPECT_EQ(mainWindow->pathBox->text() + mainWindow->sizeValue->text(), "ClipBoard");
-    EXPECT_EQ(mainWindow->enlarged, 0);
+    EXPECT_FALSE(mainWindow->isEnlarged);
     EXPECT_TRUE(mainWindow->closeImageButton->isEnabled() && mainWindow->enlargeButton->isEnabled() && imageWindow.isVisible());
     EXPECT_EQ(rgb(imageWindow.pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 1558));
+    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 1558));
 
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
@@ -333,7 +333,8 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
             QDir().mkpath(root + folder);
         FakeDrives table(drives);
         const QString user = drives[scan.userDrive - 1] + "/u";
-        setSpecialFolderLocations(user + "/Desktop", user + "/.local/share/Trash");
+        services().desktopFolder = user + "/Desktop";
+        services().trashFolder = user + "/.local/share/Trash";
         QDir::setCurrent(drives[scan.startDrive - 1]);
         dialogs_.reset();
         dialogs_ = std::make_unique<ScriptedDialogs>();
@@ -348,7 +349,6 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);
-    setSpecialFolderLocations(QString(), QString());
 }
 
 } // namespace

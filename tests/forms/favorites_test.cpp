@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QLineEdit>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
+#include "controls/dir_list_box.h"
 #include "test_files.h"
 
 namespace {

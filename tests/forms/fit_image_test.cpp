@@ -2,8 +2,8 @@
 
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
@@ -16,12 +16,10 @@ protected:
     ImageWindow& fit(int w, int h, float box = 3000)
     {
         ImageWindow& imageWindow = forms::get<ImageWindow>();
-        imageWindow.setWidth(box);
-        imageWindow.setHeight(box);
-        imageWindow.picture.setPicture(QImage(w, h, QImage::Format_RGB32));
-        viewing::pictureWidth = imageWindow.picture.Width();
-        viewing::pictureHeight = imageWindow.picture.Height();
-        viewing::fitImageWindow();
+        imageWindow.setWidth(Twips(box));
+        imageWindow.setHeight(Twips(box));
+        imageWindow.showPicture(QImage(w, h, QImage::Format_RGB32));
+        imageWindow.fitToBox();
         return imageWindow;
     }
 };
@@ -44,11 +42,11 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
         ImageWindow& imageWindow = fit(c.w, c.h, c.box);
-        EXPECT_NEAR(imageWindow.pictureView->Width(), c.width, 0.01);
-        EXPECT_EQ(imageWindow.pictureView->Height(), c.height);
+        EXPECT_NEAR(imageWindow.pictureView->Width().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow.pictureView->Height(), Twips(c.height));
         EXPECT_EQ(imageWindow.Width(), imageWindow.pictureView->Width());
         EXPECT_EQ(imageWindow.Height(), imageWindow.pictureView->Height());
-        EXPECT_EQ(viewing::fittedHeight, int(c.height));
+        EXPECT_EQ(imageWindow.fittedHeight, int(c.height));
     }
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
 }
@@ -59,10 +57,10 @@ TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
     MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = fit(1024, 768);
     mainWindow.enlargeImage();
-    EXPECT_EQ(mainWindow.enlarged, 1);
+    EXPECT_TRUE(mainWindow.isEnlarged);
     EXPECT_FALSE(mainWindow.enlargeButton->isEnabled());
     EXPECT_TRUE(mainWindow.closeImageButton->isEnabled());
-    EXPECT_EQ(imageWindow.Height(), 7510.0f);
+    EXPECT_EQ(imageWindow.Height(), Twips(7510));
 
     const QImage before = imageWindow.picture.picture();
     mainWindow.closeImage();

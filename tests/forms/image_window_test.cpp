@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QTest>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"

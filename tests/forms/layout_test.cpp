@@ -11,15 +11,15 @@
 #include <QStyle>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/twips.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "runtime/twips.h"
 
 namespace {
 

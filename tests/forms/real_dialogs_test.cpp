@@ -15,13 +15,13 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ TEST(RealDialogs, InputBoxReturnsTheTypedTextOrNothingOnCancel)
 
 class RealDialogsOnForms : public FormTest {
 protected:
-    RealDialogsOnForms() { setDialogs(nullptr); }
+    RealDialogsOnForms() { services().dialogs = nullptr; }
 };
 
 TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesIt)

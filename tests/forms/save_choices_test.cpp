@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"

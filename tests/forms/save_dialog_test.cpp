@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QThreadPool>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
@@ -21,13 +21,13 @@
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/picture_loader.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
-#include "platform/user_files.h"
+#include "runtime/app.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
+#include "desktop/user_files.h"
 #include "test_files.h"
 
 namespace {
@@ -70,7 +70,7 @@ public:
     std::condition_variable changed;
     std::vector<int> started, abandonedOnes;
     int releases = 0;
-    std::int16_t status = jpeg_status::Written;
+    JpegStatus status = JpegStatus::Written;
     bool heedsAbandon = true;
 
 private:
@@ -84,7 +84,7 @@ private:
         PreviewResult result;
         if (abandoned()) {
             abandonedOnes.push_back(job.quality);
-            result.status = jpeg_status::Abandoned;
+            result.status = JpegStatus::Abandoned;
             if (heedsAbandon)
                 return result;
         }
@@ -116,7 +116,7 @@ protected:
     QByteArray encoded(int quality)
     {
         const QString path = scratch_.filePath(QStringLiteral("expected.jpg"));
-        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), 0);
+        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), JpegStatus::Written);
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
@@ -139,12 +139,12 @@ protected:
 
 TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 {
-    const float shownWidth = imageWindow.pictureView->Width(), shownHeight = imageWindow.pictureView->Height();
+    const float shownWidth = imageWindow.pictureView->Width().value(), shownHeight = imageWindow.pictureView->Height().value();
     SaveDialog& first = openDialog();
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
     EXPECT_EQ(first.sizeValue->text(), sizeText(FileLen(SaveDialog::previewPath())));
-    EXPECT_FLOAT_EQ(first.preview->Width(), float(shownWidth / 1.5));
-    EXPECT_FLOAT_EQ(first.preview->Height(), float(shownHeight / 1.5));
+    EXPECT_FLOAT_EQ(first.preview->Width().value(), float(shownWidth / 1.5));
+    EXPECT_FLOAT_EQ(first.preview->Height().value(), float(shownHeight / 1.5));
 
     // Wherever the last one left the slider and the preview.
     first.qualitySlider->setValue(80);
@@ -153,14 +153,14 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
-    EXPECT_EQ(QPointF(again.preview->Left(), again.preview->Top()), QPointF(720, 360));
+    EXPECT_EQ(QPointF(again.preview->Left().value(), again.preview->Top().value()), QPointF(720, 360));
 
     // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
     again.cancel();
     mainWindow.enlargeImage();
-    const float enlargedWidth = imageWindow.pictureView->Width();
+    const float enlargedWidth = imageWindow.pictureView->Width().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
-        imageWindow.pictureView->setHeight(height);
+        imageWindow.pictureView->setHeight(Twips(height));
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
         EXPECT_EQ(viewing::previewBaseHeight, rounded);
@@ -192,7 +192,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
 
     // Neither an unwritable folder nor a refused picture passes someone else's file there off as the preview.
     const QImage shownPicture = saveDialog.preview->picture();
-    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), 0);
+    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), JpegStatus::Written);
     userfiles::setEnvironment(unwritable);
     step(saveDialog);
     userfiles::setEnvironment(nullptr);
@@ -233,13 +233,13 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
     EXPECT_EQ(saveDialog.mousePointer(), 0);
 
     // A failure keeps 53's pair; the next success replaces it.
-    fake->status = jpeg_status::CannotWrite;
+    fake->status = JpegStatus::CannotWrite;
     fake->release();
     step(saveDialog, Qt::Key_Left);
     EXPECT_EQ(saveDialog.preview->picture().width(), 53);
     EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
     EXPECT_EQ(saveDialog.mousePointer(), 0);
-    fake->status = jpeg_status::Written;
+    fake->status = JpegStatus::Written;
     fake->release();
     step(saveDialog, Qt::Key_Left);
     EXPECT_EQ(saveDialog.preview->picture().width(), 51);
@@ -271,7 +271,7 @@ TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithi
 {
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
-    const auto box = [&] { return QRectF(image.Left(), image.Top(), image.Width(), image.Height()); };
+    const auto box = [&] { return QRectF(image.Left().value(), image.Top().value(), image.Width().value(), image.Height().value()); };
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
@@ -344,7 +344,7 @@ TEST(PreviewPicture, JpegIsDecodedAtTheSmallestCoveringEighthAndBrokenFilesFailS
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
     const QImage original = testPicture(1600, 1200);
-    ASSERT_EQ(saveJpeg(original, 1600, 1200, path, 90, 0), 0);
+    ASSERT_EQ(saveJpeg(original, 1600, 1200, path, 90, 0), JpegStatus::Written);
     const QImage preview = LoadPicture(path, QSize(300, 200));
     ASSERT_EQ(preview.size(), QSize(400, 300));
     for (const QPoint at : {QPoint(5, 5), QPoint(200, 150), QPoint(390, 290)}) { // the gradient's corners and middle

@@ -10,16 +10,16 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/dir_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/native_names.h"
-#include "platform/texts.h"
+#include "controls/dir_list_box.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "files/native_names.h"
+#include "runtime/texts.h"
 #include "test_files.h"
 
 namespace {
@@ -54,7 +54,7 @@ protected:
         } else {
             EXPECT_EQ(imageWindow.picture.picture().size(), pixels);
         }
-        EXPECT_EQ(QSizeF(viewing::pictureWidth, viewing::pictureHeight), QSizeF(pixels + QSize(4, 4)) * 15);
+        EXPECT_EQ(QSizeF(imageWindow.pictureWidth.value(), imageWindow.pictureHeight.value()), QSizeF(pixels + QSize(4, 4)) * 15);
         EXPECT_TRUE(imageWindow.isVisible());
         EXPECT_EQ(form.mousePointer(), 0);
     }
@@ -74,12 +74,12 @@ TEST_F(SelectTest, ClickShowsThePictureFittedWithItsDateAndSize)
     expectShown("photo.jpg", QSize(640, 480));
     EXPECT_EQ(form.dateValue->text(), dateText(FileDateTime(pathOf("photo.jpg"))));
     EXPECT_EQ(form.sizeValue->text(), QStringLiteral("123.456"));
-    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 2255)); // 7260 / 3.22 = 2254.66
+    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 2255)); // 7260 / 3.22 = 2254.66
 
     click("bitmap.jpg");
     expectShown("bitmap.jpg", QSize(480, 640));
-    EXPECT_NEAR(imageWindow.Width(), 2254.66, 0.01);
-    EXPECT_EQ(imageWindow.Height(), 3000.0f);
+    EXPECT_NEAR(imageWindow.Width().value(), 2254.66, 0.01);
+    EXPECT_EQ(imageWindow.Height(), Twips(3000));
     EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
@@ -114,7 +114,8 @@ TEST_F(SelectTest, ClickOrArrowKeyReturnsFromEnlargedAndClosedViews)
     form.enlargeImage();
     QTest::keyClick(form.fileList, Qt::Key_Down);
     expectShown("2.jpg", QSize(30, 10));
-    EXPECT_EQ(imageWindow.Width() + form.enlarged, 3000.0f);
+    EXPECT_FALSE(form.isEnlarged);
+    EXPECT_EQ(imageWindow.Width(), Twips(3000));
 
     form.closeImage();
     QTest::keyClick(form.fileList, Qt::Key_Up);

@@ -3,12 +3,12 @@
 #include <QTimer>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "platform/file_list_box.h"
+#include "controls/file_list_box.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
     EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
-    EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 3000));
+    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow.grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure

@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-#include "platform/drives.h"
+#include "files/drives.h"
+#include "runtime/services.h"
 
 // A drive table of the test's own folders; a drive that is not ready is a
 // folder that does not exist. Installed for the object's lifetime.
@@ -11,12 +12,13 @@ public:
     explicit FakeDrives(QStringList drives)
         : drives_(std::move(drives))
     {
-        setDriveTable(this);
+        services().drives = this;
         forgetCurrentFolders();
     }
     ~FakeDrives() override
     {
-        setDriveTable(nullptr);
+        if (services().drives == this)
+            services().drives = nullptr;
         forgetCurrentFolders();
     }
     QStringList drives() const override { return drives_; }

@@ -4,13 +4,13 @@
 #include <QClipboard>
 
 #include "app/splash_screen.h"
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "platform/app.h"
+#include "runtime/app.h"
 
 namespace {
 
@@ -22,6 +22,15 @@ void deleteNow()
 }
 
 } // namespace
+
+Services servicesFor(const QString& programFolder)
+{
+    Services testing;
+    testing.programFolder = programFolder;
+    testing.lockFolder = programFolder;
+    testing.end = [] { throw ProgramEnded{}; };
+    return testing;
+}
 
 void unloadAllFormsNow()
 {
@@ -37,24 +46,16 @@ void unloadAllFormsNow()
 FormTest::FormTest()
 {
     unloadAllFormsNow();
-    viewing::pictureWidth = viewing::pictureHeight = viewing::fittedWidth = 0;
-    viewing::fittedHeight = 0;
     viewing::currentPicturePath.clear();
     viewing::previewBaseWidth = 0;
     viewing::previewBaseHeight = 0;
-    App::setPath(programDir_.path());
-    // Tests run side by side; each must be the only instance it knows of.
     App::forgetInstanceCheck();
-    App::setLockFolder(programDir_.path());
-    setEndHandler([] { throw ProgramEnded{}; });
     QApplication::clipboard()->clear();
 }
 
 FormTest::~FormTest()
 {
     unloadAllFormsNow();
-    setEndHandler(nullptr);
-    App::setPath(QString());
 }
 
 void FormTest::startProgram()

@@ -6,10 +6,13 @@
 
 #include <QTemporaryDir>
 
+#include "runtime/app.h"
+#include "runtime/services.h"
 #include "scripted_dialogs.h"
 
-// Thrown by the test's End(), so a test can see the program end.
-struct ProgramEnded {};
+// The program in its own folder, the only instance it knows of (tests run
+// side by side), ending by throwing ProgramEnded.
+Services servicesFor(const QString& programFolder);
 
 // Every window test starts from nothing: no form loaded, module state reset,
 // the program's folder in a fresh temporary folder, and every message box
@@ -25,6 +28,8 @@ protected:
     QString programFolder() const { return programDir_.path(); }
 
     QTemporaryDir programDir_;
+    // Every seam a test changes is put back with the rest at the end.
+    ScopedServices services_{servicesFor(programDir_.path())};
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
 };
 

@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    setDialogs(nullptr);
+    if (services().dialogs == this)
+        services().dialogs = nullptr;
     if (!answers_.empty())
         ADD_FAILURE() << answers_.size() << " scripted answer(s) were never asked for";
 }

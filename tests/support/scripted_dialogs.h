@@ -6,7 +6,8 @@
 
 #include <QString>
 
-#include "platform/dialogs.h"
+#include "runtime/dialogs.h"
+#include "runtime/services.h"
 
 // A dialog double: every box is recorded and answered from a queue, in order.
 // A box nobody expected, or an answer nobody asked for, fails the test.
@@ -21,7 +22,8 @@ public:
         SaveFileRequest request; // save dialog
     };
 
-    ScriptedDialogs() { setDialogs(this); }
+    // Installed in the services for its lifetime.
+    ScriptedDialogs() { services().dialogs = this; }
     ~ScriptedDialogs() override;
 
     ScriptedDialogs& answerMessage(int result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }

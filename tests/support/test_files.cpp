@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QImageWriter>
 
-#include "platform/native_names.h"
+#include "files/native_names.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "platform/fonts.h"
+#include "controls/fonts.h"
 
 // Unit and window tests: one QApplication (pictures, fonts, the clipboard and
 // windows need it) on the offscreen platform, also when run by hand.

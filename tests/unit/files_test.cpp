@@ -16,12 +16,12 @@
 #include <QTemporaryDir>
 #include <QTransform>
 
-#include "platform/exif_orientation.h"
-#include "platform/files.h"
-#include "platform/native_names.h"
-#include "platform/picture_loader.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
+#include "decoder/exif_orientation.h"
+#include "files/files.h"
+#include "files/native_names.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
 #include "test_files.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include <QTemporaryDir>
 
-#include "platform/picture_loader.h"
-#include "platform/run_time_error.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {

@@ -9,9 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/val.h"
+#include "runtime/val.h"
 #include "profile/atomic_file.h"
 #include "profile/profile.h"
+#include "runtime/services.h"
 #include "profile/ini_document.h"
 #include "profile/ini_encoding.h"
 #include "test_files.h"
@@ -100,7 +101,6 @@ protected:
         prof.setFileName(path());
         prof.setSection("okini");
     }
-    void TearDown() override { profile::setBeforeRenameHookForTesting({}); }
 
     QString path(const QString& name = "kiriview.ini") const { return dir.filePath(name); }
     void write(const QByteArray& bytes, const QString& name = "kiriview.ini") const { ASSERT_TRUE(writeBytes(path(name), bytes)); }
@@ -109,6 +109,7 @@ protected:
 
     QTemporaryDir dir;
     Profile prof;
+    ScopedServices services_{services()};
 };
 
 TEST_F(ProfileTest, GetStringGivesTheSpaceTrimmedDefaultForAMissingOrEmptyValue)
@@ -147,11 +148,11 @@ TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
 {
     const QByteArray old = "; mine\r\n[okini]\r\nkey01=/a\r\n[other]\r\nx=1\r\n";
     write(old);
-    profile::setBeforeRenameHookForTesting([&](const QString& target) {
+    services().beforeRename = [&](const QString& target) {
         EXPECT_EQ(target, path());
         EXPECT_EQ(read(), old); // the new text is still in the temporary file
         return false;
-    });
+    };
     EXPECT_FALSE(prof.writeString("key01", "/b"));
     EXPECT_EQ(read(), old);
     EXPECT_EQ(files(), QStringList({"kiriview.ini"}));

@@ -25,13 +25,13 @@ namespace {
 class Encoder : public ::testing::Test {
 protected:
     QString pathOf(const QString& name) const { return folder.filePath(name); }
-    std::int16_t save(const QImage& source, const QString& name, int quality = 50) const
+    JpegStatus save(const QImage& source, const QString& name, int quality = 50) const
     {
         return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), 0);
     }
     QByteArray encoded(const QImage& source, const QString& name, int quality = 60) const
     {
-        EXPECT_EQ(save(source, name, quality), jpeg_status::Written);
+        EXPECT_EQ(save(source, name, quality), JpegStatus::Written);
         return readBytes(pathOf(name));
     }
     // Only the old file is left, hidden temporary files included.
@@ -56,7 +56,7 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), 0),
-                  jpeg_status::FormatError) << c.width << "x" << c.height << " at " << c.quality;
+                  JpegStatus::FormatError) << c.width << "x" << c.height << " at " << c.quality;
         expectOnlyTheOldFile();
     }
 }
@@ -64,7 +64,7 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
 TEST_F(Encoder, FolderThatCannotTakeTheFileCannotBeOpened)
 {
     for (const QString& path : {pathOf("missing/out.jpg"), pathOf("kept.jpg/out.jpg"), folder.path(), QString()})
-        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), jpeg_status::CannotOpen)
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), JpegStatus::CannotOpen)
             << path.toStdString();
     expectOnlyTheOldFile();
 }
@@ -81,7 +81,7 @@ TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
     const auto overOldAndAsNew = std::pair(save(large, "kept.jpg", 100), save(large, "new.jpg", 100));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(overOldAndAsNew, std::pair(jpeg_status::CannotWrite, jpeg_status::CannotWrite));
+    EXPECT_EQ(overOldAndAsNew, std::pair(JpegStatus::CannotWrite, JpegStatus::CannotWrite));
     expectOnlyTheOldFile();
 }
 
@@ -90,12 +90,12 @@ TEST_F(Encoder, AbandonedHalfWayStopsThereAndLeavesTheOldFileAlone)
     // 512 rows are 32 blocks of 16; the question comes before each block.
     const QImage large = testPicture(1200, 512);
     int asked = 0;
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), jpeg_status::Abandoned);
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), JpegStatus::Abandoned);
     EXPECT_EQ(asked, 16);
     expectOnlyTheOldFile();
     // Never abandoned, it is asked once per block and writes the file.
     asked = 0;
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked > 32; }), jpeg_status::Written);
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked > 32; }), JpegStatus::Written);
     EXPECT_EQ(asked, 32);
 }
 
@@ -114,12 +114,12 @@ TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
         std::ifstream("/proc/self/statm") >> pages;
         const rlim_t bytes = pages * rlim_t(::sysconf(_SC_PAGESIZE)) + 16 * 1024 * 1024;
         const rlimit capped{bytes, bytes};
-        ::_exit(::setrlimit(RLIMIT_AS, &capped) == 0 ? save(large, "kept.jpg") : 100);
+        ::_exit(::setrlimit(RLIMIT_AS, &capped) == 0 ? int(save(large, "kept.jpg")) : 100);
     }
     int wait = 0;
     ASSERT_EQ(::waitpid(child, &wait, 0), child);
     ASSERT_TRUE(WIFEXITED(wait)) << "the encoder ended the process";
-    EXPECT_EQ(WEXITSTATUS(wait), jpeg_status::OutOfMemory);
+    EXPECT_EQ(WEXITSTATUS(wait), int(JpegStatus::OutOfMemory));
     expectOnlyTheOldFile();
 }
 
@@ -128,7 +128,7 @@ TEST_F(Encoder, AReplacedFileKeepsItsPermissions)
 {
     const QByteArray path = QFile::encodeName(pathOf("kept.jpg"));
     ASSERT_EQ(::chmod(path.constData(), 0640), 0);
-    EXPECT_EQ(save(picture, "kept.jpg"), jpeg_status::Written);
+    EXPECT_EQ(save(picture, "kept.jpg"), JpegStatus::Written);
     struct stat info {};
     ASSERT_EQ(::stat(path.constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "platform/user_files.h"
+#include "desktop/user_files.h"
 #include "test_files.h"
 
 using userfiles::Environment;

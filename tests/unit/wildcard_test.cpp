@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/native_names.h"
-#include "platform/wildcard.h"
+#include "files/native_names.h"
+#include "files/wildcard.h"
 
 TEST(Wildcard, StarAndQuestionMarkIgnoringCaseOnAnyName)
 {

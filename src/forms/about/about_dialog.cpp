@@ -5,10 +5,12 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "platform/app.h"
-#include "platform/fonts.h"
-#include "platform/twips.h"
+#include "controls/placement.h"
+#include "forms/handler_guard.h"
+#include "runtime/forms.h"
+#include "runtime/app.h"
+#include "controls/fonts.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
@@ -20,13 +22,6 @@ QLabel* label(QWidget* parent, const QString& text, int left, int top, int width
     // Captions start at the top-left corner of their box, not its middle.
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
-}
-
-void setTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
 }
 
 } // namespace
@@ -62,7 +57,7 @@ AboutDialog::AboutDialog()
     okButton->setDefault(true);
     okButton->setAutoDefault(true);
     okButton->setFocus();
-    QObject::connect(okButton, &QPushButton::clicked, this, [this] { dismiss(); });
+    QObject::connect(okButton, &QPushButton::clicked, this, guarded([this] { dismiss(); }));
 }
 
 void AboutDialog::onLoad()

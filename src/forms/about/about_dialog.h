@@ -7,6 +7,8 @@ class QPushButton;
 
 // The version dialog: modeless, at most one, closed by OK, Enter or Escape.
 class AboutDialog : public QDialog {
+    Q_OBJECT
+
 public:
     AboutDialog();
 

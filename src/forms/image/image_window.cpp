@@ -5,10 +5,12 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "app/forms.h"
+#include "forms/handler_guard.h"
+#include "runtime/forms.h"
 #include "forms/main/main_window.h"
-#include "platform/dialogs.h"
-#include "platform/twips.h"
+#include "runtime/dialogs.h"
+#include "runtime/rounding.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 ImageWindow::ImageWindow()
@@ -26,8 +28,8 @@ ImageWindow::ImageWindow()
 
     pictureView = new ImageControl(this);
     pictureView->setToolTip(QStringLiteral("ダブルクリックでコピーします。"));
-    pictureView->Move(0, 0, picture.Width(), picture.Height());
-    pictureView->onMousePress = [this](QMouseEvent* event) {
+    pictureView->Move(Twips(0), Twips(0), picture.Width(), picture.Height());
+    pictureView->onMousePress = guarded([this](QMouseEvent* event) {
         int button = 0;
         if (event->button() == Qt::LeftButton)
             button = 1;
@@ -36,30 +38,30 @@ ImageWindow::ImageWindow()
         if (button == 1)
             grabOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
         onPictureMousePress(button);
-    };
-    pictureView->onMouseMove = [this](QMouseEvent* event) { followMouse(event); };
-    pictureView->onMouseRelease = [this](QMouseEvent*) { draggingByHand_ = false; };
-    pictureView->onDoubleClick = [this] { copyPictureOnDoubleClick(); };
+    });
+    pictureView->onMouseMove = guarded([this](QMouseEvent* event) { followMouse(event); });
+    pictureView->onMouseRelease = guarded([this](QMouseEvent*) { draggingByHand_ = false; });
+    pictureView->onDoubleClick = guarded([this] { copyPictureOnDoubleClick(); });
 
-    setWidth(3000);
-    setHeight(3000);
+    setWidth(Twips(3000));
+    setHeight(Twips(3000));
 }
 
-void ImageWindow::setWidth(float twips)
+void ImageWindow::setWidth(Twips width)
 {
-    width_ = twips;
+    width_ = width;
     applySize();
 }
 
-void ImageWindow::setHeight(float twips)
+void ImageWindow::setHeight(Twips height)
 {
-    height_ = twips;
+    height_ = height;
     applySize();
 }
 
 void ImageWindow::applySize()
 {
-    setFixedSize(std::max(1, twips::toPixels(width_)), std::max(1, twips::toPixels(height_)));
+    setFixedSize(std::max(1, width_.pixels()), std::max(1, height_.pixels()));
 }
 
 void ImageWindow::onPictureMousePress(int button)
@@ -90,4 +92,39 @@ void ImageWindow::copyPictureOnDoubleClick()
     clipboard->clear();
     clipboard->setImage(picture.picture());
     dialogs().msgBox(QStringLiteral("イメージをコピーしました"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
+}
+
+void ImageWindow::showPicture(const QImage& shown)
+{
+    picture.setPicture(shown);
+    pictureView->setPicture(picture.picture());
+    pictureView->setWidth(picture.Width());
+    pictureView->setHeight(picture.Height());
+    pictureWidth = picture.Width();
+    pictureHeight = picture.Height();
+}
+
+// Every quotient is rounded to single precision, so the sizes come out as the
+// window tables and the worked examples give them (640 x 480 -> 3000 x 2255).
+void ImageWindow::fitToBox()
+{
+    const float boxWidth = ScaleWidth().value();
+    const float boxHeight = ScaleHeight().value();
+    const float pw = pictureWidth.value();
+    const float ph = pictureHeight.value();
+    const float wr = pw / boxWidth;
+    const float hr = ph / boxHeight;
+    fittedWidth = Twips(pw / wr);
+    fittedHeight = roundToInt32(static_cast<float>(ph / wr));
+    if (boxHeight >= static_cast<float>(fittedHeight)) {
+        pictureView->setWidth(fittedWidth);
+        pictureView->setHeight(Twips(static_cast<float>(fittedHeight)));
+    } else {
+        fittedWidth = Twips(pw / hr);
+        fittedHeight = roundToInt32(static_cast<float>(ph / hr));
+        pictureView->setWidth(fittedWidth);
+        pictureView->setHeight(Twips(static_cast<float>(fittedHeight)));
+    }
+    setWidth(pictureView->Width());
+    setHeight(pictureView->Height());
 }

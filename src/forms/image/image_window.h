@@ -1,24 +1,34 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QPoint>
 #include <QWidget>
 
-#include "platform/image_control.h"
-#include "platform/picture_box.h"
+#include "controls/image_control.h"
+#include "controls/picture_box.h"
 
 // The borderless image window: the current picture fitted to a box. Its size
 // is kept in twips as single-precision numbers; without a border the inner
 // (scale) size equals the outer size.
 class ImageWindow : public QWidget {
+    Q_OBJECT
+
 public:
     ImageWindow();
 
-    float Width() const { return width_; }
-    float Height() const { return height_; }
-    float ScaleWidth() const { return width_; }
-    float ScaleHeight() const { return height_; }
-    void setWidth(float twips);
-    void setHeight(float twips);
+    Twips Width() const { return width_; }
+    Twips Height() const { return height_; }
+    Twips ScaleWidth() const { return width_; }
+    Twips ScaleHeight() const { return height_; }
+    void setWidth(Twips width);
+    void setHeight(Twips height);
+
+    // Shows a picture at its natural size and records that size for the fit.
+    void showPicture(const QImage& shown);
+    // Fits the picture into the window's current box, keeping its proportions,
+    // and sizes the window to it.
+    void fitToBox();
 
     void onPictureMousePress(int button);
     void copyPictureOnDoubleClick();
@@ -27,12 +37,19 @@ public:
     PictureBox fallbackPicture; // the built-in fallback picture, never changed
     ImageControl* pictureView;
 
+    // Natural size in twips of the shown picture, border included.
+    Twips pictureWidth;
+    Twips pictureHeight;
+    // Result of the last fit.
+    Twips fittedWidth;
+    std::int32_t fittedHeight = 0;
+
 private:
     void applySize();
     void followMouse(QMouseEvent* event);
 
-    float width_ = 0;
-    float height_ = 0;
+    Twips width_;
+    Twips height_;
     // Set while the window is dragged by hand, where the window manager cannot move it.
     bool draggingByHand_ = false;
     QPoint grabOffset_;

@@ -6,14 +6,15 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/fonts.h"
-#include "platform/mouse_pointer.h"
-#include "platform/placement.h"
-#include "platform/twips.h"
+#include "forms/handler_guard.h"
+#include "runtime/forms.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "controls/fonts.h"
+#include "runtime/mouse_pointer.h"
+#include "controls/placement.h"
+#include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
@@ -173,12 +174,12 @@ void MainWindow::buildMenus()
 
 void MainWindow::connectHandlers()
 {
-    driveList->onChange = [this] { onDriveChanged(); };
-    folderList->onChange = [this] { onFolderChanged(); };
-    fileList->onClick = [this] { onFileClicked(); };
+    driveList->onChange = guarded([this] { onDriveChanged(); });
+    folderList->onChange = guarded([this] { onFolderChanged(); });
+    fileList->onClick = guarded([this] { onFileClicked(); });
 
     auto onClick = [this](QPushButton* b, void (MainWindow::*handler)()) {
-        QObject::connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        QObject::connect(b, &QPushButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));
     };
     onClick(closeImageButton, &MainWindow::closeImage);
     onClick(enlargeButton, &MainWindow::enlargeImage);
@@ -189,10 +190,10 @@ void MainWindow::connectHandlers()
     onClick(desktopButton, &MainWindow::openDesktop);
     onClick(trashButton, &MainWindow::openTrash);
     for (int index = 0; index < 5; ++index)
-        QObject::connect(filterButtons[index], &QPushButton::clicked, this, [this, index] { filterFiles(index); });
+        QObject::connect(filterButtons[index], &QPushButton::clicked, this, guarded([this, index] { filterFiles(index); }));
 
     auto onTrigger = [this](QAction* a, void (MainWindow::*handler)()) {
-        QObject::connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        QObject::connect(a, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
     };
     onTrigger(saveAction, &MainWindow::openSaveDialog);
     onTrigger(quitAction, &MainWindow::quit);
@@ -205,7 +206,7 @@ void MainWindow::connectHandlers()
     onTrigger(helpAction, &MainWindow::showHelp);
     onTrigger(aboutAction, &MainWindow::showAbout);
     for (int n = 1; n <= 6; ++n)
-        QObject::connect(favoriteActions[n], &QAction::triggered, this, [this, n] { openFavorite(n); });
+        QObject::connect(favoriteActions[n], &QAction::triggered, this, guarded([this, n] { openFavorite(n); }));
 }
 
 int MainWindow::mousePointer() const { return mouse_pointer::of(this); }
@@ -214,7 +215,9 @@ void MainWindow::setMousePointer(int pointer) { mouse_pointer::set(this, pointer
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    onUnload();
-    event->accept();
-    forms::unload<MainWindow>();
+    guarded([&] {
+        onUnload();
+        event->accept();
+        forms::unload<MainWindow>();
+    })();
 }

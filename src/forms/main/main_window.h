@@ -20,6 +20,8 @@ class FileListBox;
 // Layout and initial state live in main_window.cpp; the handlers in main_window_*.cpp,
 // grouped by what they do.
 class MainWindow : public QMainWindow {
+    Q_OBJECT
+
 public:
     MainWindow();
 
@@ -31,7 +33,7 @@ public:
     // Browsing.
     void onDriveChanged();
     void onFolderChanged();
-    void filterFiles(int Index);
+    void filterFiles(int index);
     void onFileClicked();
 
     // The image window's buttons.
@@ -65,7 +67,7 @@ public:
     void loadFavorites();
     void addFavorite();
     void clearFavorites();
-    void openFavorite(int Index);
+    void openFavorite(int index);
 
     // The form's mouse pointer: 0 default arrow, 11 hourglass.
     int mousePointer() const;
@@ -108,9 +110,9 @@ public:
     QAction* helpAction;
     QAction* aboutAction;
 
-    QString selectedPath;            // full path of the file selected in fileList
-    std::int16_t enlarged = 0;  // 1 while the picture is shown enlarged
-    Profile settings;               // access to the settings file
+    QString selectedPath; // full path of the file selected in fileList
+    bool isEnlarged = false;
+    Profile settings;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

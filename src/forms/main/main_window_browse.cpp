@@ -5,13 +5,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/viewing_state.h"
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/drives.h"
-#include "platform/file_list_box.h"
-#include "platform/run_time_error.h"
+#include "forms/viewing_state.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "files/drives.h"
+#include "controls/file_list_box.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 
@@ -51,12 +51,12 @@ void MainWindow::onFolderChanged()
     viewing::currentPicturePath = fileList->Path() + fileList->FileName();
 }
 
-void MainWindow::filterFiles(int Index)
+void MainWindow::filterFiles(int index)
 {
     for (QPushButton* button : filterButtons)
         button->setEnabled(true);
-    filterButtons[Index]->setEnabled(false);
-    fileList->setPattern(filterPatterns[Index]);
+    filterButtons[index]->setEnabled(false);
+    fileList->setPattern(filterPatterns[index]);
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();

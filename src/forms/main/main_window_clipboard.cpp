@@ -7,19 +7,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
-#include "platform/dialogs.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
+#include "runtime/dialogs.h"
+#include "desktop/launcher.h"
+#include "runtime/run_time_error.h"
 
 // Shown like a clicked file, with the clipboard in place of the file. A
 // clipboard without a picture is reported and changes nothing: an empty
 // picture would leave nothing to fit and nothing to save.
 void MainWindow::showClipboardPicture()
 {
-    const QImage picture = QApplication::clipboard()->image();
+    const QImage picture = withMemoryAsRunTimeError([] { return QApplication::clipboard()->image(); });
     if (picture.isNull()) {
         dialogs().msgBox(QStringLiteral("クリップボードに画像がありません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("クリップボード"));
@@ -27,21 +27,16 @@ void MainWindow::showClipboardPicture()
     }
     dateValue->clear();
     sizeValue->clear();
-    enlarged = 0;
+    isEnlarged = false;
     enlargeButton->setEnabled(true);
     closeImageButton->setEnabled(true);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     imageWindow.show();
-    imageWindow.setWidth(3000);
-    imageWindow.setHeight(3000);
-    imageWindow.picture.setPicture(picture);
-    imageWindow.pictureView->setPicture(imageWindow.picture.picture());
-    imageWindow.pictureView->setWidth(imageWindow.picture.Width());
-    imageWindow.pictureView->setHeight(imageWindow.picture.Height());
-    viewing::pictureWidth = imageWindow.picture.Width();
-    viewing::pictureHeight = imageWindow.picture.Height();
+    imageWindow.setWidth(Twips(3000));
+    imageWindow.setHeight(Twips(3000));
+    withMemoryAsRunTimeError([&] { imageWindow.showPicture(picture); });
     pathBox->setText(QStringLiteral("ClipBoard"));
-    viewing::fitImageWindow();
+    imageWindow.fitToBox();
 }
 
 // The same steps as a double click on the picture.

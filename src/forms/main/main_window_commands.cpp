@@ -5,22 +5,12 @@
 #include <QClipboard>
 #include <QLineEdit>
 
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
-
-namespace {
-
-void setTextColour(QLineEdit* box, const QColor& colour)
-{
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Text, colour);
-    box->setPalette(palette);
-}
-
-} // namespace
+#include "controls/placement.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "desktop/launcher.h"
+#include "runtime/run_time_error.h"
 
 // The clipboard stays empty while the message shows, so the text copied is
 // the one in pathBox when the message is closed.

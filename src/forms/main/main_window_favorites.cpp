@@ -3,11 +3,11 @@
 
 #include <QAction>
 
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/run_time_error.h"
-#include "platform/user_files.h"
-#include "platform/val.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "runtime/run_time_error.h"
+#include "desktop/user_files.h"
+#include "runtime/val.h"
 
 namespace {
 
@@ -78,10 +78,10 @@ void MainWindow::clearFavorites()
     }
 }
 
-void MainWindow::openFavorite(int Index)
+void MainWindow::openFavorite(int index)
 {
     try {
-        folderList->setPath(caption(favoriteActions[Index]));
+        folderList->setPath(caption(favoriteActions[index]));
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("パスが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("警告"));
     }

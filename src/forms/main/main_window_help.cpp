@@ -3,13 +3,13 @@
 
 #include <QFileInfo>
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/about/about_dialog.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/help_file.h"
-#include "platform/launcher.h"
-#include "platform/run_time_error.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "desktop/help_file.h"
+#include "desktop/launcher.h"
+#include "runtime/run_time_error.h"
 
 // There is no help viewer to open a topic in: the desktop opens the help file
 // with whatever it has for it. What the help viewer used to report itself (a

@@ -3,8 +3,7 @@
 
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
 #include "forms/image/image_window.h"
 
 void MainWindow::closeImage()
@@ -16,10 +15,10 @@ void MainWindow::closeImage()
 
 void MainWindow::enlargeImage()
 {
-    enlarged = 1;
+    isEnlarged = true;
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.setWidth(10000);
-    imageWindow.setHeight(10000);
+    imageWindow.setWidth(Twips(10000));
+    imageWindow.setHeight(Twips(10000));
     enlargeButton->setEnabled(false);
-    viewing::fitImageWindow();
+    imageWindow.fitToBox();
 }

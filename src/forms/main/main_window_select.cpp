@@ -5,58 +5,44 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/picture_loader.h"
-#include "platform/texts.h"
-
-namespace {
-
-// Shows ImageWindow's picture in pictureView at its natural size and records that size.
-void takePictureIntoImage(ImageWindow& imageWindow)
-{
-    imageWindow.pictureView->setPicture(imageWindow.picture.picture());
-    imageWindow.pictureView->setWidth(imageWindow.picture.Width());
-    imageWindow.pictureView->setHeight(imageWindow.picture.Height());
-    viewing::pictureWidth = imageWindow.picture.Width();
-    viewing::pictureHeight = imageWindow.picture.Height();
-}
-
-} // namespace
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
+#include "files/paths.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
 
 void MainWindow::onFileClicked()
 {
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     try {
         setMousePointer(11);
-        enlarged = 0;
+        isEnlarged = false;
         enlargeButton->setEnabled(true);
         closeImageButton->setEnabled(true);
         imageWindow.show();
-        imageWindow.setWidth(3000);
-        imageWindow.setHeight(3000);
+        imageWindow.setWidth(Twips(3000));
+        imageWindow.setHeight(Twips(3000));
         selectedPath = fullPath(fileList->Path(), fileList->FileName());
         viewing::currentPicturePath = selectedPath;
         pathBox->setText(selectedPath);
         dateValue->setText(dateText(FileDateTime(selectedPath)));
         sizeValue->setText(sizeText(FileLen(selectedPath)));
-        imageWindow.picture.setPicture(LoadPicture(selectedPath));
-        takePictureIntoImage(imageWindow);
+        // A picture too large to hold is run-time error 7, like a damaged one.
+        withMemoryAsRunTimeError([&] { imageWindow.showPicture(LoadPicture(selectedPath)); });
         setMousePointer(0);
-        viewing::fitImageWindow();
-    } catch (...) {
-        // Any failure, whatever its kind, ends in the fallback picture.
+        imageWindow.fitToBox();
+    } catch (const RunTimeError&) {
+        // Every run-time error, whatever its number, ends in the fallback picture.
         dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
-        imageWindow.picture.setPicture(imageWindow.fallbackPicture.picture());
-        takePictureIntoImage(imageWindow);
+        imageWindow.showPicture(imageWindow.fallbackPicture.picture());
         setMousePointer(0);
         viewing::currentPicturePath = App::Path();
-        viewing::fitImageWindow();
+        imageWindow.fitToBox();
     }
 }

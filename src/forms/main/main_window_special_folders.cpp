@@ -4,12 +4,12 @@
 
 #include <QLineEdit>
 
-#include "platform/dialogs.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/files.h"
-#include "platform/run_time_error.h"
-#include "platform/special_folders.h"
+#include "runtime/dialogs.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "files/files.h"
+#include "runtime/run_time_error.h"
+#include "desktop/special_folders.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Start-up and shutdown of the main window.
 #include "forms/main/main_window.h"
 
-#include "app/forms.h"
+#include "runtime/forms.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
 
 void MainWindow::onLoad()
 {

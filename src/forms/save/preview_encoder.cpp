@@ -8,8 +8,8 @@
 #include <QThreadPool>
 
 #include "encoder/save_jpeg.h"
-#include "platform/files.h"
-#include "platform/picture_loader.h"
+#include "files/files.h"
+#include "decoder/picture_loader.h"
 
 // What the worker and the owner share. The worker holds its own reference, so
 // the owner may go first.
@@ -29,14 +29,14 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, const std::fu
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
                              static_cast<std::uint8_t>(job.quality), 0, abandoned);
-    if (result.status != jpeg_status::Written)
+    if (result.status != JpegStatus::Written)
         return result;
     try {
         result.picture = LoadPicture(job.path, job.cover);
         result.fileSize = FileLen(job.path);
     } catch (const std::exception&) {
         // Written but unreadable: no true pair of picture and size to show.
-        result.status = jpeg_status::CannotOpen;
+        result.status = JpegStatus::CannotOpen;
         result.picture = QImage();
     }
     return result;
@@ -115,7 +115,7 @@ void PreviewEncoder::work(const std::shared_ptr<Shared>& shared)
         job = PreviewJob(); // lets go of the picture before the next one is taken
 
         lock.lock();
-        if (result.status != jpeg_status::Abandoned && shared->owner) {
+        if (result.status != JpegStatus::Abandoned && shared->owner) {
             PreviewEncoder* owner = shared->owner;
             QMetaObject::invokeMethod(owner, [owner, result] { owner->deliver(result); }, Qt::QueuedConnection);
         }

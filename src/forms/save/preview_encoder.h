@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include "encoder/save_jpeg.h"
+
 // One preview to make: the picture encoded into `path` at `quality`, then
 // read back decoded just large enough to cover `cover`.
 struct PreviewJob {
@@ -19,9 +21,9 @@ struct PreviewJob {
 };
 
 // A finished preview. `picture` and `fileSize` belong to the same encoding;
-// both are meaningful only when `status` is jpeg_status::Written.
+// both are meaningful only when `status` is JpegStatus::Written.
 struct PreviewResult {
-    std::int16_t status = 0;
+    JpegStatus status = JpegStatus::Written;
     QImage picture;
     qint64 fileSize = 0;
     int quality = 0;
@@ -43,7 +45,7 @@ class PreviewEncoder : public QObject {
     Q_OBJECT
 public:
     // Does one job; asks `abandoned` often enough to stop soon and reports
-    // jpeg_status::Abandoned when it did. Runs on the worker thread.
+    // JpegStatus::Abandoned when it did. Runs on the worker thread.
     using Encode = std::function<PreviewResult(const PreviewJob&, const std::function<bool()>& abandoned)>;
 
     // The real one: saveJpeg, then the preview file loaded back and measured.

@@ -6,23 +6,24 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "forms/handler_guard.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "forms/save/hscroll_bar.h"
+#include "controls/hscroll_bar.h"
 #include "forms/save/preview_encoder.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/fonts.h"
-#include "platform/mouse_pointer.h"
-#include "platform/placement.h"
-#include "platform/run_time_error.h"
-#include "platform/texts.h"
-#include "platform/twips.h"
-#include "platform/user_files.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "files/files.h"
+#include "controls/fonts.h"
+#include "runtime/mouse_pointer.h"
+#include "controls/placement.h"
+#include "runtime/run_time_error.h"
+#include "runtime/texts.h"
+#include "runtime/twips.h"
+#include "desktop/user_files.h"
 #include "resources/builtin_pictures.h"
 
 namespace {
@@ -57,14 +58,6 @@ QPushButton* button(QWidget* parent, const QString& caption)
     return b;
 }
 
-void setTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour); // some styles draw a frame's caption in this role
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 // A fixed tool window: small title bar with a close box only, not resizable.
@@ -88,7 +81,7 @@ void SaveDialog::buildControls()
     previewArea = place(new QWidget(previewFrame), 120, 240, 3375, 2895);
     preview = new ImageControl(previewArea);
     preview->setToolTip(QStringLiteral("画像のプレビュー"));
-    preview->Move(720, 360, 1935, 2055);
+    preview->Move(Twips(720), Twips(360), Twips(1935), Twips(2055));
 
     zoomInButton = place(button(this, QStringLiteral("ズームイン")), 3720, 240, 1215, 255, QStringLiteral("プレビューを拡大します"));
     zoomOutButton = place(button(this, QStringLiteral("ズームアウト")), 5040, 240, 1215, 255,
@@ -129,22 +122,23 @@ void SaveDialog::buildControls()
 
 void SaveDialog::connectHandlers()
 {
-    QObject::connect(qualitySlider, &QScrollBar::valueChanged, this, [this] { onQualityChanged(); });
-    QObject::connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
-    QObject::connect(zoomInButton, &QPushButton::clicked, this, [this] { zoomIn(); });
-    QObject::connect(zoomOutButton, &QPushButton::clicked, this, [this] { zoomOut(); });
-    QObject::connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
-    QObject::connect(previewEncoder, &PreviewEncoder::finished, this, [this](const PreviewResult& result) { showResult(result); });
+    QObject::connect(qualitySlider, &QScrollBar::valueChanged, this, guarded([this] { onQualityChanged(); }));
+    QObject::connect(saveButton, &QPushButton::clicked, this, guarded([this] { save(); }));
+    QObject::connect(zoomInButton, &QPushButton::clicked, this, guarded([this] { zoomIn(); }));
+    QObject::connect(zoomOutButton, &QPushButton::clicked, this, guarded([this] { zoomOut(); }));
+    QObject::connect(cancelButton, &QPushButton::clicked, this, guarded([this] { cancel(); }));
+    QObject::connect(previewEncoder, &PreviewEncoder::finished, this,
+                     guarded([this](const PreviewResult& result) { showResult(result); }));
 
-    preview->onMousePress = [this](QMouseEvent* event) {
+    preview->onMousePress = guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             beginDrag(event->position());
-    };
-    preview->onMouseMove = [this](QMouseEvent* event) { followDrag(event->position()); };
-    preview->onMouseRelease = [this](QMouseEvent* event) {
+    });
+    preview->onMouseMove = guarded([this](QMouseEvent* event) { followDrag(event->position()); });
+    preview->onMouseRelease = guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             endDrag(event->position());
-    };
+    });
 }
 
 QString SaveDialog::previewPath() { return userfiles::current().previewFile(); }
@@ -160,14 +154,12 @@ void SaveDialog::onLoad()
         pathLabel->setText(viewing::currentPicturePath);
         quality = 50;
         qualityValue->setText(QString::number(quality));
-        zoomStep = 1;
+        previewZoomStep = 1;
         sizeValue->setText(sizeText(FileLen(previewPath())));
         onQualityChanged();
     } catch (const RunTimeError& error) {
         if (error.number() != RunTimeError::FileNotFound)
             reportUnexpected();
-    } catch (const std::exception&) {
-        reportUnexpected();
     }
 }
 
@@ -184,7 +176,7 @@ void SaveDialog::closeEvent(QCloseEvent* event)
 {
     event->accept();
     if (forms::loaded<SaveDialog>() == this)
-        cancel();
+        guarded([this] { cancel(); })();
 }
 
 void SaveDialog::enableOtherWindows()

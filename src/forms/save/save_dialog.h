@@ -5,7 +5,7 @@
 #include <QPointF>
 #include <QWidget>
 
-#include "platform/image_control.h"
+#include "controls/image_control.h"
 
 class PreviewEncoder;
 struct PreviewResult;
@@ -23,6 +23,8 @@ class QScrollBar;
 // Layout and the ways out live in save_dialog.cpp, the live preview and zoom in
 // save_dialog_preview.cpp (encoded off the window thread by PreviewEncoder), moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
 class SaveDialog : public QWidget {
+    Q_OBJECT
+
 public:
     SaveDialog();
 
@@ -32,7 +34,7 @@ public:
     void zoomIn();
     void zoomOut();
     void cancel();
-    void dropOnPreviewArea(ImageControl* Source, float X, float Y);
+    void dropOnPreviewArea(ImageControl* source, float x, float y);
 
     // The preview file "Sample.jpg": beside the program, or in the user's cache folder.
     static QString previewPath();
@@ -80,13 +82,13 @@ private:
 
     // The automatic drag of preview: an outline follows the mouse, and the
     // release drops the preview on whatever lies under the mouse.
-    void beginDrag(QPointF positionInImage1);
-    void followDrag(QPointF positionInImage1);
-    void endDrag(QPointF positionInImage1);
+    void beginDrag(QPointF positionInPreview);
+    void followDrag(QPointF positionInPreview);
+    void endDrag(QPointF positionInPreview);
 
     std::int16_t quality = 50; // the slider's quality, used by the save
     bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
-    std::int16_t zoomStep = 1; // 0 to 9; the preview is (zoomStep + 1) / 2 times its base size
+    std::int16_t previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size
     QWidget* dragOutline_ = nullptr;
     bool dragging_ = false;
 };

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "platform/twips.h"
+#include "runtime/twips.h"
 
 namespace {
 
@@ -30,20 +30,20 @@ protected:
 
 } // namespace
 
-void SaveDialog::beginDrag(QPointF positionInImage1)
+void SaveDialog::beginDrag(QPointF positionInPreview)
 {
     dragging_ = true;
     if (!dragOutline_)
         dragOutline_ = new DragOutline(this);
     preview->setCursor(Qt::ClosedHandCursor);
-    followDrag(positionInImage1);
+    followDrag(positionInPreview);
 }
 
-void SaveDialog::followDrag(QPointF positionInImage1)
+void SaveDialog::followDrag(QPointF positionInPreview)
 {
     if (!dragging_)
         return;
-    const QPoint centre = preview->mapTo(this, positionInImage1).toPoint();
+    const QPoint centre = preview->mapTo(this, positionInPreview).toPoint();
     QRect outline(QPoint(), preview->size());
     outline.moveCenter(centre);
     dragOutline_->setGeometry(outline);
@@ -53,21 +53,22 @@ void SaveDialog::followDrag(QPointF positionInImage1)
 
 // Only a drop on previewArea itself moves the preview; a drop on the preview
 // (a plain click included) or anywhere else leaves it where it is.
-void SaveDialog::endDrag(QPointF positionInImage1)
+void SaveDialog::endDrag(QPointF positionInPreview)
 {
     if (!dragging_)
         return;
     dragging_ = false;
     dragOutline_->hide();
     preview->unsetCursor();
-    const QPointF drop = preview->mapTo(previewArea, positionInImage1);
+    const QPointF drop = preview->mapTo(previewArea, positionInPreview);
     if (!QRectF(previewArea->rect()).contains(drop) || QRectF(preview->geometry()).contains(drop))
         return;
     dropOnPreviewArea(preview, static_cast<float>(drop.x() * twips::perPixel),
                     static_cast<float>(drop.y() * twips::perPixel));
 }
 
-void SaveDialog::dropOnPreviewArea(ImageControl* Source, float X, float Y)
+void SaveDialog::dropOnPreviewArea(ImageControl* source, float x, float y)
 {
-    Source->Move(X - Source->Width() / 2, Y - Source->Height() / 2, Source->Width(), Source->Height());
+    source->Move(Twips(x - source->Width().value() / 2), Twips(y - source->Height().value() / 2), source->Width(),
+                 source->Height());
 }

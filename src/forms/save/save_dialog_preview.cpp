@@ -7,14 +7,15 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/run_time_error.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/save/preview_encoder.h"
-#include "platform/dialogs.h"
-#include "platform/texts.h"
-#include "platform/twips.h"
+#include "runtime/dialogs.h"
+#include "runtime/texts.h"
+#include "runtime/twips.h"
 
 // The number follows the slider at once; the picture and its size follow
 // when the encoding is done. Meanwhile the last finished preview stays.
@@ -36,11 +37,10 @@ void SaveDialog::startFirstPreview()
 void SaveDialog::requestPreview()
 {
     // Decoded just large enough for the largest zoom still reachable from
-    // here, so zooming in never blows up a small picture. The sum is the
-    // same at every zoom step.
-    const double stepsLeft = std::max(0, 9 - zoomStep) / 2.0;
-    const double widest = preview->Width() + stepsLeft * viewing::previewBaseWidth;
-    const double tallest = preview->Height() + stepsLeft * viewing::previewBaseHeight;
+    // here, so zooming in never blows up a small picture.
+    const double stepsLeft = std::max(0, 9 - previewZoomStep) / 2.0;
+    const double widest = preview->Width().value() + stepsLeft * viewing::previewBaseWidth;
+    const double tallest = preview->Height().value() + stepsLeft * viewing::previewBaseHeight;
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
@@ -58,7 +58,7 @@ void SaveDialog::showResult(const PreviewResult& result)
     const bool newest = !previewEncoder->busy();
     if (newest)
         setMousePointer(0);
-    if (result.status == jpeg_status::Written) {
+    if (result.status == JpegStatus::Written) {
         preview->setPicture(result.picture);
         sizeValue->setText(sizeText(result.fileSize));
         firstPreviewPending_ = false;
@@ -73,22 +73,26 @@ void SaveDialog::showResult(const PreviewResult& result)
 // Each step adds or removes half the base size and keeps the centre in place.
 void SaveDialog::zoomIn()
 {
-    if (zoomStep > 8)
+    if (previewZoomStep > 8)
         return;
-    zoomStep += 1;
+    previewZoomStep += 1;
     const double width = viewing::previewBaseWidth;
     const double height = viewing::previewBaseHeight;
-    preview->Move(static_cast<float>(preview->Left() - width / 4), static_cast<float>(preview->Top() - height / 4),
-                 static_cast<float>(preview->Width() + width / 2), static_cast<float>(preview->Height() + height / 2));
+    preview->Move(Twips(static_cast<float>(preview->Left().value() - width / 4)),
+                  Twips(static_cast<float>(preview->Top().value() - height / 4)),
+                  Twips(static_cast<float>(preview->Width().value() + width / 2)),
+                  Twips(static_cast<float>(preview->Height().value() + height / 2)));
 }
 
 void SaveDialog::zoomOut()
 {
-    if (zoomStep < 1)
+    if (previewZoomStep < 1)
         return;
-    zoomStep -= 1;
+    previewZoomStep -= 1;
     const double width = viewing::previewBaseWidth;
     const double height = viewing::previewBaseHeight;
-    preview->Move(static_cast<float>(preview->Left() + width / 4), static_cast<float>(preview->Top() + height / 4),
-                 static_cast<float>(preview->Width() - width / 2), static_cast<float>(preview->Height() - height / 2));
+    preview->Move(Twips(static_cast<float>(preview->Left().value() + width / 4)),
+                  Twips(static_cast<float>(preview->Top().value() + height / 4)),
+                  Twips(static_cast<float>(preview->Width().value() - width / 2)),
+                  Twips(static_cast<float>(preview->Height().value() - height / 2)));
 }

@@ -3,16 +3,17 @@
 
 #include <QFileInfo>
 
-#include "app/forms.h"
-#include "app/viewing_state.h"
+#include "runtime/run_time_error.h"
+#include "runtime/forms.h"
+#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/file_list_box.h"
-#include "platform/files.h"
+#include "runtime/app.h"
+#include "runtime/dialogs.h"
+#include "controls/file_list_box.h"
+#include "files/files.h"
 
 namespace {
 
@@ -59,34 +60,37 @@ void SaveDialog::save()
         }
 
         const ImageWindow& imageWindow = forms::get<ImageWindow>();
-        const std::int16_t status
+        const JpegStatus status
             = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
                            static_cast<std::uint8_t>(chosenQuality), 0);
         enableOtherWindows();
         switch (status) {
-        case jpeg_status::Written:
+        case JpegStatus::Written:
             report(QStringLiteral("JPEG変換完了♪"));
             bringMainWindowForward();
             // A new file in the listed folder shows up in the list.
             forms::get<MainWindow>().fileList->Refresh();
             break;
-        case jpeg_status::CannotOpen:
+        case JpegStatus::CannotOpen:
             report(QStringLiteral("ファイルがオープンできません"));
             break;
-        case jpeg_status::CannotWrite:
+        case JpegStatus::CannotWrite:
             report(QStringLiteral("ファイルが書きこめません"));
             break;
-        case jpeg_status::FormatError:
+        case JpegStatus::FormatError:
             report(QStringLiteral("フォーマットエラーです"));
             break;
-        case jpeg_status::OutOfMemory:
+        case JpegStatus::OutOfMemory:
             report(QStringLiteral("スタックオーバーフローです"));
             break;
         default:
             break;
         }
-    } catch (const std::exception&) {
-        // The dialog cancelled or anything else failing: no message, just back.
+    } catch (const RunTimeError& error) {
+        // Cancel, and every other run-time error of the save as well, goes
+        // back without a message; only the log tells them apart.
+        if (error.number() != RunTimeError::DialogCancelled)
+            qWarning("saving failed: %s", error.what());
         enableOtherWindows();
         bringMainWindowForward();
     }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+
+#include <QComboBox>
+
+// The drive list. Selecting another entry, by the user or from code, runs
+// onChange as a plain call.
+class DriveListBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit DriveListBox(QWidget* parent);
+
+    // The selected drive's text (its mount point).
+    QString Drive() const;
+    // Selects the drive that holds the path.
+    void setDrive(const QString& path);
+
+    int ListIndex() const { return currentIndex(); }
+    void setListIndex(int index);
+    int ListCount() const { return count(); }
+    QString List(int index) const { return itemText(index); }
+
+    // Re-reads the drive table, keeping the selection where it can.
+    void Refresh();
+
+    std::function<void()> onChange;
+
+private:
+    void select(int index);
+    bool selecting_ = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+
+#include <QListWidget>
+
+// The file list: the files of Path whose names match any of the patterns in
+// Pattern (separated by ";", matched without regard to case). Selecting an
+// entry by click or arrow key runs onClick; a change of Path or Pattern
+// clears the selection.
+class FileListBox : public QListWidget {
+    Q_OBJECT
+
+public:
+    explicit FileListBox(QWidget* parent);
+
+    QString Path() const { return path_; }
+    void setPath(const QString& path);
+    QString Pattern() const { return pattern_; }
+    void setPattern(const QString& pattern);
+    // The selected entry's name without folder; empty when nothing is selected.
+    QString FileName() const;
+    int ListCount() const { return count(); }
+    QString List(int index) const;
+    int ListIndex() const { return currentRow(); }
+    // Selects an entry as a click would (runs onClick); -1 clears the selection.
+    void setListIndex(int index);
+
+    // Re-reads the folder.
+    void Refresh();
+
+    std::function<void()> onClick;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void list();
+
+    QString path_;
+    QString pattern_ = QStringLiteral("*.*");
+    bool listing_ = false;
+};

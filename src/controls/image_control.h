@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "runtime/twips.h"
+
+// The picture stretched to the target size in pixels, as an image control shows it.
+QImage stretchPicture(const QImage& picture, QSize target);
+
+// An image control: shows its picture stretched to its own size. Position and
+// size are kept in twips as single-precision numbers and snapped to whole
+// pixels on screen. The stretched picture is made once per size or picture
+// change and kept, so repaints and window moves cost nothing extra.
+class ImageControl : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ImageControl(QWidget* parent);
+
+    void setPicture(const QImage& picture);
+    const QImage& picture() const { return picture_; }
+
+    Twips Left() const { return left_; }
+    Twips Top() const { return top_; }
+    Twips Width() const { return width_; }
+    Twips Height() const { return height_; }
+    void setLeft(Twips left);
+    void setTop(Twips top);
+    void setWidth(Twips width);
+    void setHeight(Twips height);
+    // Moves and sizes in one step.
+    void Move(Twips left, Twips top, Twips width, Twips height);
+
+    // Mouse events as the owning form handles them.
+    std::function<void(QMouseEvent*)> onMousePress;
+    std::function<void(QMouseEvent*)> onMouseMove;
+    std::function<void(QMouseEvent*)> onMouseRelease;
+    std::function<void()> onDoubleClick;
+
+    // The pixmap on screen, for tests of what is drawn.
+    const QPixmap& stretched() const { return stretched_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void applyGeometry();
+    void restretchIfNeeded();
+
+    QImage picture_;
+    QPixmap stretched_;
+    Twips left_, top_, width_, height_;
+};

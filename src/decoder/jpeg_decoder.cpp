@@ -1,0 +1,291 @@
+#include "decoder/jpeg_decoder.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
+#include <QByteArrayView>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "decoder/exif_orientation.h"
+#include "decoder/picture_limits.h"
+#include "encoder/libjpeg_support.h"
+#include "runtime/run_time_error.h"
+
+namespace {
+
+// libjpeg's default error handler ends the process; this one jumps back to
+// the decoding step, which reports the failure as a run-time error.
+using ErrorManager = JpegErrorTrap;
+
+// Warnings that mean pixels are missing or wrong: the stream ended early or
+// its entropy-coded data is broken. A damaged picture fails like any other
+// corrupt file instead of being shown with grey or smeared blocks. Other
+// warnings (stray bytes between markers, an unknown JFIF version) leave the
+// pixels intact and are ignored, as other viewers do.
+bool meansDamage(int code)
+{
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_NOT_SEQUENTIAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A file that lacks only its end marker runs out while the last row of
+// blocks is decoded; every pixel is there, so that one end is not damage.
+bool endsInLastBlockRow(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor || cinfo->err->msg_code != JWRN_JPEG_EOF)
+        return false;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    return d->output_height > 0 && d->output_height - d->output_scanline <= JDIMENSION(d->max_v_samp_factor * DCTSIZE);
+}
+
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0) // trace messages
+        return;
+    if (meansDamage(cinfo->err->msg_code) && !endsInLastBlockRow(cinfo)) {
+        jpegErrorTrapOf(cinfo).damaged = true;
+        jumpToJpegErrorTrap(cinfo);
+    }
+}
+
+// The steps below run under setjmp. They hold no C++ objects with
+// destructors, so a jump out of libjpeg skips nothing.
+
+bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, std::FILE* file)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+    return true;
+}
+
+// The size the picture decodes at, after any scaling.
+bool outputSize(jpeg_decompress_struct& cinfo, ErrorManager& errors)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_calc_output_dimensions(&cinfo);
+    return true;
+}
+
+// Adobe writes CMYK inverted (0 is full ink) and marks the file with its
+// APP14 marker; without the marker the values are taken as plain ink.
+void cmykRowToRgb32(const JSAMPLE* cmyk, QRgb* out, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4) {
+        const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
+        const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
+        const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
+        const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+        out[x] = qRgb(int(c * k / 255), int(m * k / 255), int(y * k / 255));
+    }
+}
+
+constexpr int stripRows = 16;
+
+// Where decoded rows go. The EXIF turn is applied while the rows arrive, so
+// the picture is never held twice: rows of an upright or flipped picture go
+// straight to their place; rows of a turned picture are gathered in a strip
+// and written as columns, 16 neighbouring pixels of each target row at a time.
+struct Target {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    int orientation;      // 1 to 8
+    JSAMPLE* strip;       // stripRows source rows, for the turned orientations
+    JSAMPLE* cmykRow;     // one source row of CMYK samples, or null
+};
+
+bool turns(int orientation) { return orientation >= 5; }
+bool mirrorsRows(int orientation) { return orientation == 2 || orientation == 3; }
+bool reversesRows(int orientation) { return orientation == 3 || orientation == 4; }
+
+QRgb* uprightRow(const Target& target, JDIMENSION y, JDIMENSION height)
+{
+    const JDIMENSION row = reversesRows(target.orientation) ? height - 1 - y : y;
+    return reinterpret_cast<QRgb*>(target.bits + qsizetype(row) * target.bytesPerLine);
+}
+
+// Source rows first..first+count of a W x H picture become columns of the
+// H x W target: source (x, y) goes to column y (5, 8) or H-1-y (6, 7) of
+// row x (5, 6) or W-1-x (7, 8).
+void writeStripAsColumns(const Target& target, JDIMENSION first, int count, JDIMENSION width, JDIMENSION height)
+{
+    const bool columnsForward = target.orientation == 5 || target.orientation == 8;
+    const bool rowsForward = target.orientation == 5 || target.orientation == 6;
+    const auto* strip = reinterpret_cast<const QRgb*>(target.strip);
+    for (JDIMENSION x = 0; x < width; ++x) {
+        const JDIMENSION row = rowsForward ? x : width - 1 - x;
+        QRgb* out = reinterpret_cast<QRgb*>(target.bits + qsizetype(row) * target.bytesPerLine);
+        if (columnsForward) {
+            for (int r = 0; r < count; ++r)
+                out[first + r] = strip[r * width + x];
+        } else {
+            for (int r = 0; r < count; ++r)
+                out[height - 1 - (first + r)] = strip[r * width + x];
+        }
+    }
+}
+
+bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Target& target)
+{
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_start_decompress(&cinfo);
+    const JDIMENSION width = cinfo.output_width, height = cinfo.output_height;
+    const bool inverted = cinfo.saw_Adobe_marker;
+    const bool turned = turns(target.orientation);
+    JSAMPROW rows[stripRows];
+    while (cinfo.output_scanline < height) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const int wanted = int(qMin<JDIMENSION>(stripRows, height - first));
+        for (int i = 0; i < wanted; ++i)
+            rows[i] = turned ? target.strip + qsizetype(i) * width * 4
+                             : reinterpret_cast<JSAMPLE*>(uprightRow(target, first + JDIMENSION(i), height));
+        // libjpeg hands out a few rows per call; the strip is filled completely.
+        while (cinfo.output_scanline < first + JDIMENSION(wanted)) {
+            const int done = int(cinfo.output_scanline - first);
+            if (target.cmykRow) {
+                JSAMPROW cmyk[] = {target.cmykRow};
+                jpeg_read_scanlines(&cinfo, cmyk, 1);
+                cmykRowToRgb32(target.cmykRow, reinterpret_cast<QRgb*>(rows[done]), width, inverted);
+            } else {
+                jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(wanted - done));
+            }
+        }
+        if (turned) {
+            writeStripAsColumns(target, first, wanted, width, height);
+        } else if (mirrorsRows(target.orientation)) {
+            for (int i = 0; i < wanted; ++i)
+                std::reverse(reinterpret_cast<QRgb*>(rows[i]), reinterpret_cast<QRgb*>(rows[i]) + width);
+        }
+    }
+    // Every pixel is in; jpeg_finish_decompress is skipped on purpose, since
+    // its only work is reading up to the end marker, and a file that lacks
+    // just that marker is whole.
+    return true;
+}
+
+// A photo's pixels are tens of megabytes of fresh memory. Huge pages cut the
+// page faults of filling it, and for a turned picture, whose columns touch
+// another page with every group of pixels, most address-translation misses.
+void preferHugePages(QImage& picture)
+{
+#ifdef Q_OS_LINUX
+    constexpr std::uintptr_t hugePage = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(picture.bits());
+    const std::uintptr_t begin = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t end = (start + std::uintptr_t(picture.sizeInBytes())) & ~(hugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(picture);
+#endif
+}
+
+int exifOrientationOf(const jpeg_decompress_struct& cinfo)
+{
+    for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1)
+            continue;
+        const int orientation
+            = exifOrientation(QByteArrayView(reinterpret_cast<const char*>(marker->data), marker->data_length));
+        if (orientation != 1)
+            return orientation;
+    }
+    return 1;
+}
+
+class Decompressor {
+public:
+    Decompressor()
+    {
+        cinfo.err = installJpegErrorTrap(errors);
+        errors.pub.emit_message = onMessage;
+        // jpeg_create_decompress only fails when out of memory; it reports
+        // through error_exit like everything else.
+        if (setjmp(errors.jump))
+            throw std::bad_alloc();
+        jpeg_create_decompress(&cinfo);
+        cinfo.mem->max_memory_to_use = long(picture_limits::maxDecoderMemory);
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    [[noreturn]] void fail() const
+    {
+        const bool outOfMemory = !errors.damaged && errors.pub.msg_code == JERR_OUT_OF_MEMORY;
+        throw RunTimeError(outOfMemory ? RunTimeError::OutOfMemory : RunTimeError::InvalidPicture,
+                           std::string("JPEG: ") + errors.message);
+    }
+
+    jpeg_decompress_struct cinfo {};
+    ErrorManager errors {};
+};
+
+} // namespace
+
+int jpegScaleEighths(QSize full, QSize cover)
+{
+    auto side = [](int length, int eighths) { return (length * eighths + 7) / 8; };
+    for (int eighths = 1; eighths < 8; ++eighths)
+        if (side(full.width(), eighths) >= cover.width() && side(full.height(), eighths) >= cover.height())
+            return eighths;
+    return 8;
+}
+
+QImage decodeJpeg(std::FILE* file, QSize cover)
+{
+    Decompressor jpeg;
+    jpeg_decompress_struct& cinfo = jpeg.cinfo;
+    if (!readHeader(cinfo, jpeg.errors, file))
+        jpeg.fail();
+    if (!picture_limits::allows(cinfo.image_width, cinfo.image_height))
+        throw RunTimeError(RunTimeError::InvalidPicture, "JPEG: picture size beyond the limit");
+    if (cover.isValid()) {
+        cinfo.scale_num = unsigned(jpegScaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), cover));
+        cinfo.scale_denom = 8;
+    }
+
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    // libjpeg-turbo writes 0xFF into the X byte, which is what RGB32 wants.
+    cinfo.out_color_space = cmyk ? JCS_CMYK : nativeArgbSpace;
+
+    const int orientation = exifOrientationOf(cinfo);
+    if (!outputSize(cinfo, jpeg.errors))
+        jpeg.fail();
+    const int width = int(cinfo.output_width), height = int(cinfo.output_height);
+    QImage picture = turns(orientation) ? QImage(height, width, QImage::Format_RGB32)
+                                        : QImage(width, height, QImage::Format_RGB32);
+    if (picture.isNull())
+        throw RunTimeError(RunTimeError::OutOfMemory, "JPEG: no memory for the picture");
+    preferHugePages(picture);
+    std::vector<JSAMPLE> strip(turns(orientation) ? std::size_t(width) * 4 * stripRows : 0);
+    std::vector<JSAMPLE> cmykRow(cmyk ? std::size_t(width) * 4 : 0);
+    const Target target{picture.bits(), picture.bytesPerLine(), orientation, strip.data(),
+                        cmyk ? cmykRow.data() : nullptr};
+    if (!decodeRows(cinfo, jpeg.errors, target))
+        jpeg.fail();
+    return picture;
+}

@@ -1,0 +1,26 @@
+#include "desktop/help_file.h"
+
+#include <QFileInfo>
+
+#include "runtime/app.h"
+
+namespace {
+const QStringList* pagesOverride = nullptr;
+}
+
+QString helpFile()
+{
+    // Built as it always was: a program in the root gets a doubled separator, harmless here.
+    QStringList candidates{App::Path() + QStringLiteral("/View.hlp")};
+    if (pagesOverride)
+        candidates += *pagesOverride;
+    else
+        candidates += {App::Path() + QStringLiteral("/../share/doc/kiriview/help/index.html"),
+                       QStringLiteral(KIRIVIEW_SOURCE_HELP)};
+    for (const QString& candidate : candidates)
+        if (QFileInfo(candidate).isFile())
+            return QFileInfo(candidate).absoluteFilePath();
+    return {};
+}
+
+void setHelpPages(const QStringList* pages) { pagesOverride = pages; }

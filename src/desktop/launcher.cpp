@@ -1,0 +1,92 @@
+#include "desktop/launcher.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "runtime/run_time_error.h"
+#include "runtime/services.h"
+
+namespace {
+
+const QString startPrefix = QStringLiteral("Start ");
+const QString clipboardViewerName = QStringLiteral("Clipbrd.exe");
+
+// Clipboard viewers in order of preference, each with the arguments that
+// bring its window up.
+std::vector<DesktopLauncher::Program> knownClipboardViewers()
+{
+    return {
+        {QStringLiteral("xclipboard"), {}},
+        {QStringLiteral("copyq"), {QStringLiteral("show")}},
+        {QStringLiteral("gpaste-client"), {QStringLiteral("ui")}},
+        {QStringLiteral("diodon"), {}},
+        {QStringLiteral("parcellite"), {}},
+        {QStringLiteral("clipit"), {}},
+        {QStringLiteral("clipbrd"), {}},
+    };
+}
+
+QString desktopOpener()
+{
+    return QStringLiteral("xdg-open");
+}
+
+[[noreturn]] void cannotStart(const QString& what)
+{
+    throw RunTimeError(RunTimeError::FileNotFound, "cannot start: " + what.toStdString());
+}
+
+} // namespace
+
+Launcher& launcher()
+{
+    static DesktopLauncher desktop;
+    return services().launcher ? *services().launcher : desktop;
+}
+
+DesktopLauncher::DesktopLauncher()
+    : opener_(desktopOpener())
+    , viewers_(knownClipboardViewers())
+{
+}
+
+QString DesktopLauncher::openerArgument(const QString& name)
+{
+    if (name.startsWith(QLatin1Char('-')))
+        return QStringLiteral("./") + name;
+    return name;
+}
+
+DesktopLauncher::Program DesktopLauncher::clipboardViewer() const
+{
+    for (const Program& viewer : viewers_) {
+        const QString found = QStandardPaths::findExecutable(viewer.name, searchPath_);
+        if (!found.isEmpty())
+            return {found, viewer.arguments};
+    }
+    return {};
+}
+
+void DesktopLauncher::Shell(const QString& commandLine, int /*windowStyle*/)
+{
+    if (!commandLine.startsWith(startPrefix))
+        cannotStart(commandLine);
+    // The name is taken as it is, blanks and all, as "Start" takes the rest of its line.
+    const QString name = commandLine.mid(startPrefix.size());
+    if (name.isEmpty())
+        cannotStart(commandLine);
+
+    Program program;
+    if (name == clipboardViewerName) {
+        program = clipboardViewer();
+        if (program.name.isEmpty())
+            cannotStart(name);
+    } else {
+        program = {opener_, {openerArgument(name)}};
+    }
+    // An argument list, never a shell: quotes, ";", "$(...)" and newlines in a
+    // name are only characters of that name.
+    if (!QProcess::startDetached(program.name, program.arguments, QDir::currentPath()))
+        cannotStart(program.name);
+}

@@ -1,0 +1,19 @@
+#include "forms/viewing_state.h"
+
+#include "runtime/forms.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+
+namespace viewing {
+
+void startMainWindow()
+{
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    imageWindow.setWidth(Twips(3000));
+    imageWindow.setHeight(Twips(3000));
+    imageWindow.showPicture(imageWindow.picture.picture());
+    imageWindow.fitToBox();
+    forms::get<MainWindow>().show();
+}
+
+} // namespace viewing

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The application object: where the program lives, who it is, and whether
+// another copy of it already runs for this user.
+class App {
+public:
+    static inline const QString Title = QStringLiteral("きりビュアー");
+    static constexpr int Major = 2;
+    static constexpr int Minor = 1;
+    static constexpr int Revision = 0;
+
+    // Folder of the executable (or the services' program folder), without a
+    // trailing separator except at the root.
+    static QString Path();
+
+    // True when another instance of this executable runs for this user.
+    // The first call takes a per-user lock that lives as long as the process.
+    static bool PrevInstance();
+    // The local socket the running instance listens on, beside its lock.
+    static QString instanceSocket();
+    // Releases the lock and lets the next PrevInstance check again (tests).
+    static void forgetInstanceCheck();
+};
+
+// Ends the process at once; no further unload handlers run. The services'
+// replacement (tests) must not return either; it may throw ProgramEnded,
+// which the handler guard lets through.
+[[noreturn]] void End();
+struct ProgramEnded {};

@@ -1,0 +1,109 @@
+#include "runtime/dialogs.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "runtime/run_time_error.h"
+#include "runtime/services.h"
+
+namespace {
+
+QWidget* dialogParent()
+{
+    QWidget* active = QApplication::activeWindow();
+    return active && active->isEnabled() ? active : nullptr;
+}
+
+// "JPEG (*.jpg)|*.jpg|name|pattern|" -> Qt's "JPEG (*.jpg);;..." name filters.
+QStringList nameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QString pattern = parts[i + 1];
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString name = parts[i];
+        // Qt reads the patterns from the parentheses; keep the caption as given
+        // and make sure the real pattern is what Qt sees.
+        if (!name.contains(QLatin1Char('(')))
+            name += QStringLiteral(" (") + pattern + QLatin1Char(')');
+        result << name;
+    }
+    return result;
+}
+
+} // namespace
+
+DialogService& dialogs()
+{
+    static QtDialogService real;
+    return services().dialogs ? *services().dialogs : real;
+}
+
+
+int QtDialogService::msgBox(const QString& prompt, int style, const QString& title)
+{
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(title);
+    box.setText(prompt);
+    // The icon is the style's 0x70 field: 16 critical, 48 exclamation.
+    const int icon = style & 0x70;
+    box.setIcon(icon == MsgBoxStyle::Critical      ? QMessageBox::Critical
+                : icon == MsgBoxStyle::Exclamation ? QMessageBox::Warning
+                                                   : QMessageBox::NoIcon);
+
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* cancel = nullptr;
+    if ((style & 0x7) == MsgBoxStyle::OkCancel)
+        cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : ok);
+    box.exec();
+    return cancel && box.clickedButton() == cancel ? MsgBoxResult::Cancel : MsgBoxResult::Ok;
+}
+
+QString QtDialogService::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
+{
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
+}
+
+QString QtDialogService::showSave(const SaveFileRequest& request)
+{
+    QFileDialog dialog(dialogParent());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks before overwriting, so the dialog must not.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    const QStringList filters = nameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    if (!request.initDir.isEmpty()) {
+        const QFileInfo info(request.initDir);
+        dialog.setDirectory(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+    }
+    // A folder given as the name would open its parent with the folder's name
+    // proposed; the dialog opens in it instead.
+    if (!request.fileName.isEmpty() && !QFileInfo(request.fileName).isDir())
+        dialog.selectFile(request.fileName);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        throw RunTimeError(RunTimeError::DialogCancelled);
+    return dialog.selectedFiles().constFirst();
+}

@@ -1,0 +1,75 @@
+// The guard every handler runs in: a run-time error nothing trapped is
+// reported and ends the program; any other exception is a fault that is
+// logged and ends the process, never taken for a damaged file.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "controls/file_list_box.h"
+#include "controls/dir_list_box.h"
+#include "desktop/launcher.h"
+#include "form_fixture.h"
+#include "forms/main/main_window.h"
+#include "runtime/forms.h"
+#include "forms/handler_guard.h"
+#include "test_files.h"
+
+namespace {
+
+using HandlerGuardTest = FormTest;
+
+TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
+{
+    dialogs_->answerMessage();
+    bool ranOn = false;
+    auto handler = guarded([&](int number) {
+        throw RunTimeError(number);
+        ranOn = true;
+    });
+    EXPECT_THROW(handler(7), ProgramEnded);
+    EXPECT_FALSE(ranOn);
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("実行時エラー '7':\n\nメモリが不足しています。"));
+    EXPECT_EQ(dialogs_->last().title, QStringLiteral("きりビュアー"));
+    EXPECT_EQ(dialogs_->last().style, MsgBoxStyle::Critical);
+
+    // A handler that runs to its end reports nothing.
+    int calls = 0;
+    guarded([&] { ++calls; })();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(dialogs_->messageCount(), 1);
+}
+
+TEST_F(HandlerGuardTest, AnUnexpectedExceptionInTheFileClickIsLoggedAndFatal)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QTemporaryDir folder;
+    ASSERT_TRUE(writeBytes(folder.filePath("a.jpg"), encodedAs(testPicture(8, 8), "JPEG")));
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.folderList->setPath(folder.path());
+    // A fault inside the click's trap, where every exception used to mean "ファイルが空です".
+    QObject::connect(mainWindow.pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
+    EXPECT_DEATH(mainWindow.fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
+}
+
+// Out of memory outside a picture's loading is no run-time error either: the
+// run command's trap does not take it for a name that cannot be started.
+TEST_F(HandlerGuardTest, OutOfMemoryOutsideAPictureIsFatalToo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct ExhaustedLauncher : Launcher {
+        ExhaustedLauncher() { services().launcher = this; }
+        ~ExhaustedLauncher() override { services().launcher = nullptr; }
+        void Shell(const QString&, int) override { throw std::bad_alloc(); }
+    } launcher;
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.pathBox->setText(QStringLiteral("a.txt"));
+    EXPECT_DEATH(mainWindow.runButton->click(), "unexpected exception in a handler: std::bad_alloc");
+}
+
+} // namespace
