@@ -22,12 +22,18 @@ bool fitsPicture(const QImage& picture, std::int32_t width, std::int32_t height,
 // Renaming would replace a file that its owner made read-only, or fail on a
 // folder only late; both are refused before anything is written. A file with
 // no write permission at all is read-only for everyone: the superuser, whom
-// access() lets write anything, must not replace it either.
-bool targetIsReplaceable(const QString& path)
+// access() lets write anything, must not replace it either. Only a regular
+// file is replaced: the rename would turn a device or a FIFO (or, through a
+// link, /dev/null itself) into a JPEG file.
+bool targetIsReplaceable(const QString& path, std::int32_t option)
 {
     const QFileInfo target(path);
-    if (target.isDir())
+    if ((option & jpeg_option::NoFollow) && target.isSymLink())
         return false;
+    if (target.exists() && !target.isFile())
+        return false;
+    if (target.isSymLink() && !target.exists())
+        return false; // a dangling link: the write would create its target somewhere else
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return !target.exists() || (target.isWritable() && (target.permissions() & anyWrite));
 }
@@ -50,7 +56,7 @@ std::int16_t statusOf(CompressResult result)
 } // namespace
 
 std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
-                          const QString& path, std::uint8_t quality, std::int32_t /*option*/)
+                          const QString& path, std::uint8_t quality, std::int32_t option)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
@@ -62,7 +68,7 @@ std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t he
         // QSaveFile writes beside the target and renames only on commit; when
         // it goes out of scope uncommitted, the partial file is removed.
         QSaveFile file(path);
-        if (path.isEmpty() || !targetIsReplaceable(path) || !file.open(QIODevice::WriteOnly))
+        if (path.isEmpty() || !targetIsReplaceable(path, option) || !file.open(QIODevice::WriteOnly))
             return jpeg_status::CannotOpen;
         const CompressResult result = compressJpeg(source, quality, file);
         if (result != CompressResult::Done)

@@ -14,12 +14,21 @@ constexpr std::int16_t FormatError = 3; // null picture, sizes that do not match
 constexpr std::int16_t OutOfMemory = 4;
 } // namespace jpeg_status
 
+// Options of saveJpeg.
+namespace jpeg_option {
+// Refuse a target that is a symbolic link, for files the program names
+// itself: a link someone planted there never redirects the write.
+constexpr std::int32_t NoFollow = 1;
+} // namespace jpeg_option
+
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
 // Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
 // the picture shows on screen. `width` and `height` must be the picture's
 // pixel size. The file is written beside the target under a temporary name
 // and renamed over it only when complete, so a failure never leaves a
-// truncated file or harms an existing one. `option` is reserved; callers pass 0.
+// truncated file or harms an existing one. Only a regular file is replaced:
+// a device, a FIFO or a link to one is refused with CannotOpen and left as it
+// is. `option` is 0 or jpeg_option flags.
 // Never throws and never ends the process.
 std::int16_t saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height,
                           const QString& path, std::uint8_t quality, std::int32_t option);

@@ -24,7 +24,7 @@ void SaveDialog::onQualityChanged()
     const ImageWindow& imageWindow = forms::get<ImageWindow>();
     const std::int16_t status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
                                              imageWindow.picture.ScaleHeight(), previewPath(),
-                                             static_cast<std::uint8_t>(quality), 0);
+                                             static_cast<std::uint8_t>(quality), jpeg_option::NoFollow);
     // A failed encoding leaves the file as it was, perhaps an older preview at
     // another quality; rather than pass that off as this one, and likewise when
     // the file cannot be read back, the last preview and its size stay shown.
