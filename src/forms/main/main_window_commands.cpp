@@ -9,6 +9,7 @@
 #include "platform/file_list_box.h"
 #include "platform/files.h"
 #include "platform/launcher.h"
+#include "platform/path_mime.h"
 #include "platform/run_time_error.h"
 
 namespace {
@@ -30,7 +31,7 @@ void MainWindow::copyPath()
     clipboard->clear();
     setTextColour(pathBox, Qt::red);
     dialogs().msgBox(QStringLiteral("コピー完了"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
-    clipboard->setText(pathBox->text());
+    clipboard->setMimeData(pathMimeData(pathBox->text()));
     setTextColour(pathBox, Qt::black);
 }
 
