@@ -26,11 +26,13 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_EQ(splash.closeTimer->interval(), 2000);
     EXPECT_TRUE(splash.closeTimer->isActive());
     EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
+    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // kinds of window a taskbar leaves out
     splash.onCloseTimer();
     EXPECT_EQ(forms::loaded<SplashScreen>(), nullptr);
     MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
+    EXPECT_EQ(imageWindow.windowType(), Qt::Tool);
     EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
     EXPECT_EQ(QSizeF(imageWindow.Width(), imageWindow.Height()), QSizeF(3000, 3000));
