@@ -89,10 +89,12 @@ void onProgress(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor)
         return;
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > picture_limits::maxJpegScans) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    const int limit = picture_limits::maxJpegScans(qint64(d->image_width) * d->image_height);
+    if (d->input_scan_number > limit) {
         auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
         errors->damaged = true;
-        std::snprintf(errors->message, sizeof errors->message, "more than %d scans", picture_limits::maxJpegScans);
+        std::snprintf(errors->message, sizeof errors->message, "more than %d scans", limit);
         std::longjmp(errors->jump, 1);
     }
 }

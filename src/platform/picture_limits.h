@@ -25,8 +25,14 @@ inline qint64 memoryBudget(qint64 fileSize)
 }
 
 // A progressive JPEG repeats its scans over the whole picture; real ones have
-// a dozen or so. More is a way to keep the decoder busy for minutes.
-inline constexpr int maxJpegScans = 100;
+// a dozen or so, more is a way to keep the decoder busy for minutes. Each
+// scan costs time with the picture's size: up to 16 megapixels a hundred are
+// allowed, beyond that fewer, but never fewer than 24.
+inline int maxJpegScans(qint64 pixels)
+{
+    constexpr qint64 scanPixels = qint64(100) * 16'000'000;
+    return int(qBound(qint64(24), scanPixels / qMax(pixels, qint64(1)), qint64(100)));
+}
 
 inline bool allows(qint64 width, qint64 height)
 {
