@@ -84,6 +84,18 @@ protected:
     MainWindow& form = forms::get<MainWindow>();
 };
 
+// A volume mounted after the start appears when the list is opened; the selection stays.
+TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgain)
+{
+    drives_.setDrives({a(), b(), tmp_.path() + "/usb"});
+    form.driveList->showPopup();
+    form.driveList->hidePopup();
+    EXPECT_EQ(form.driveList->ListCount(), 3);
+    EXPECT_EQ(form.driveList->List(2), tmp_.path() + "/usb");
+    EXPECT_EQ(form.driveList->Drive(), a());
+    EXPECT_EQ(form.folderList->Path(), a() + "/photos");
+}
+
 TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
 {
     form.driveList->setListIndex(2);
