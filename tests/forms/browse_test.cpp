@@ -111,6 +111,11 @@ TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
     EXPECT_EQ(form.folderList->Path() + form.sizeValue->text(), a() + "/photos12");
     form.driveList->setListIndex(2);
     EXPECT_EQ(form.folderList->Path() + '|' + form.pathBox->text(), b() + "/music/albums|" + b() + "/music/albums");
+    // A remembered folder deleted since: its nearest existing ancestor.
+    form.driveList->setListIndex(0);
+    ASSERT_TRUE(QDir(b() + "/music").removeRecursively());
+    form.driveList->setListIndex(2);
+    EXPECT_EQ(form.folderList->Path() + '|' + form.driveList->Drive(), b() + '|' + b());
 }
 
 TEST_F(DriveTest, FolderListOpensByDoubleClickNotSingleClick)
