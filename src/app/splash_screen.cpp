@@ -28,8 +28,9 @@ QLabel* label(QWidget* parent, const QString& text, const QFont& font, QRect twi
 
 } // namespace
 
+// Shown as a splash screen, which has no taskbar entry.
 SplashScreen::SplashScreen()
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(twips::toPixels(4680), twips::toPixels(3195));

@@ -4,6 +4,7 @@
 
 #include "app/splash_screen.h"
 #include "runtime/forms.h"
+#include "app/enter_key.h"
 #include "controls/fonts.h"
 #include "app/translations.h"
 #include "resources/builtin_pictures.h"
@@ -14,5 +15,6 @@ void startApplication()
     QApplication::setWindowIcon(builtin::programIcon());
     fonts::installSubstitutions();
     installJapaneseTranslations();
+    installEnterPressesFocusedButton();
     forms::get<SplashScreen>().show();
 }

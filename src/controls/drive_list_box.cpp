@@ -43,6 +43,12 @@ void DriveListBox::select(int index)
         onChange();
 }
 
+void DriveListBox::showPopup()
+{
+    Refresh();
+    QComboBox::showPopup();
+}
+
 void DriveListBox::Refresh()
 {
     const QString selected = currentText();

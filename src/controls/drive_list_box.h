@@ -27,6 +27,9 @@ public:
 
     std::function<void()> onChange;
 
+    // Opening the list re-reads the drive table, so a volume mounted since shows.
+    void showPopup() override;
+
 private:
     void select(int index);
     bool selecting_ = false;

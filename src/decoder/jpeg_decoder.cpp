@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -10,6 +11,7 @@
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
+#include <sys/stat.h>
 
 #include <QByteArrayView>
 
@@ -41,6 +43,7 @@ bool meansDamage(int code)
     case JWRN_HUFF_BAD_CODE:
     case JWRN_ARITH_BAD_CODE:
     case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
         return true;
     default:
         return false;
@@ -65,6 +68,44 @@ void onMessage(j_common_ptr cinfo, int level)
         jpegErrorTrapOf(cinfo).damaged = true;
         jumpToJpegErrorTrap(cinfo);
     }
+}
+
+// Called between blocks of work; ends a stream that keeps adding scans. Its
+// error jumps back like any other.
+void onProgress(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    const int limit = picture_limits::maxJpegScans(qint64(d->image_width) * d->image_height);
+    if (d->input_scan_number > limit) {
+        auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+        errors->damaged = true;
+        std::snprintf(errors->message, sizeof errors->message, "more than %d scans", limit);
+        std::longjmp(errors->jump, 1);
+    }
+}
+
+// A stream of several scans keeps every coefficient of the picture, 2 bytes
+// per sample of each component.
+qint64 coefficientMemory(const jpeg_decompress_struct& cinfo)
+{
+    if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo)))
+        return 0;
+    qint64 bytes = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        const qint64 columns = (qint64(component.width_in_blocks) + component.h_samp_factor - 1) / component.h_samp_factor * component.h_samp_factor;
+        const qint64 rows = (qint64(component.height_in_blocks) + component.v_samp_factor - 1) / component.v_samp_factor * component.v_samp_factor;
+        bytes += columns * rows * DCTSIZE2 * qint64(sizeof(JCOEF));
+    }
+    return bytes;
+}
+
+qint64 fileSizeOf(std::FILE* file)
+{
+    struct stat status {};
+    return ::fstat(::fileno(file), &status) == 0 ? qint64(status.st_size) : 0;
 }
 
 // The steps below run under setjmp. They hold no C++ objects with
@@ -228,6 +269,8 @@ public:
             throw std::bad_alloc();
         jpeg_create_decompress(&cinfo);
         cinfo.mem->max_memory_to_use = long(picture_limits::maxDecoderMemory);
+        progress.progress_monitor = onProgress;
+        cinfo.progress = &progress;
     }
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
     Decompressor(const Decompressor&) = delete;
@@ -242,6 +285,7 @@ public:
 
     jpeg_decompress_struct cinfo {};
     ErrorManager errors {};
+    jpeg_progress_mgr progress {};
 };
 
 } // namespace
@@ -276,6 +320,10 @@ QImage decodeJpeg(std::FILE* file, QSize cover)
     if (!outputSize(cinfo, jpeg.errors))
         jpeg.fail();
     const int width = int(cinfo.output_width), height = int(cinfo.output_height);
+    const qint64 budget = picture_limits::memoryBudget(fileSizeOf(file));
+    if (!picture_limits::fits(width, height, fileSizeOf(file), coefficientMemory(cinfo)))
+        throw RunTimeError(RunTimeError::InvalidPicture, "JPEG: picture too large for its file");
+    cinfo.mem->max_memory_to_use = long(budget);
     QImage picture = turns(orientation) ? QImage(height, width, QImage::Format_RGB32)
                                         : QImage(width, height, QImage::Format_RGB32);
     if (picture.isNull())

@@ -64,12 +64,20 @@ QImage loadWithQt(ReadOnlyFile& file, const char* format)
     const bool whole = std::strcmp(format, "gif") == 0 ? gifFirstFrameComplete(device) : bmpPixelsComplete(device);
     if (!whole)
         notAPicture("truncated picture");
+    const bool gif = std::strcmp(format, "gif") == 0;
+    // Qt's GIF reader paints every frame onto a picture of the logical
+    // screen's size, which may be far larger than the first frame.
+    const QSize screen = gif ? gifScreenSize(device) : QSize(1, 1);
     QImageReader reader(&device, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (!size.isValid() || !picture_limits::allows(size.width(), size.height()))
+    QSize size = reader.size();
+    size.setHeight(qAbs(size.height())); // a top-down BMP gives its height negative
+    const qint64 fileSize = device.size();
+    if (!picture_limits::allows(size.width(), size.height()) || !picture_limits::allows(screen.width(), screen.height()))
         notAPicture("picture size missing or beyond the limit");
+    if (!picture_limits::fits(size.width(), size.height(), fileSize) || !picture_limits::fits(screen.width(), screen.height(), fileSize))
+        notAPicture("picture too large for its file");
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
         if (reader.error() == QImageReader::DeviceError)

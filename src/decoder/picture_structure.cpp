@@ -24,6 +24,35 @@ bool skipSubBlocks(QIODevice& file)
 
 bool skipBytes(QIODevice& file, qint64 count) { return file.skip(count) == count; }
 
+// Walks RLE codes from the current position: complete when the end-of-picture
+// code comes, or every row has ended, before the data runs out.
+bool rlePixelsComplete(QIODevice& file, qint64 height, bool fourBits)
+{
+    qint64 rows = 0;
+    char pair[2];
+    while (rows < height) {
+        if (file.read(pair, 2) != 2)
+            return false;
+        if (pair[0] != 0)
+            continue; // a run: count and value
+        const uchar code = uchar(pair[1]);
+        if (code == 0) { // end of row
+            ++rows;
+        } else if (code == 1) { // end of picture
+            return true;
+        } else if (code == 2) { // move right and down
+            if (file.read(pair, 2) != 2)
+                return false;
+            rows += uchar(pair[1]);
+        } else { // literal pixels, padded to a whole 16-bit word
+            const qint64 bytes = fourBits ? (code + 1) / 2 : code;
+            if (!skipBytes(file, (bytes + 1) / 2 * 2))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool bmpPixelsComplete(QIODevice& file)
@@ -47,11 +76,29 @@ bool bmpPixelsComplete(QIODevice& file)
         bitsPerPixel = le16(header, 28);
         compression = le32(header, 30);
     }
-    constexpr qint64 plainRgb = 0, bitFields = 3, alphaBitFields = 6;
+    constexpr qint64 plainRgb = 0, rle8 = 1, rle4 = 2, bitFields = 3, alphaBitFields = 6;
+    if (compression == rle8 || compression == rle4) {
+        const bool complete = file.seek(pixelOffset) && rlePixelsComplete(file, height, compression == rle4);
+        file.seek(0);
+        return complete;
+    }
     if (compression != plainRgb && compression != bitFields && compression != alphaBitFields)
         return true;
-    const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-    return file.size() >= qint64(pixelOffset) + rowBytes * height;
+    // Any claimed size, however absurd, is computed without overflow; the
+    // size check refuses it afterwards.
+    qint64 rowBits = 0, pixelBytes = 0, end = 0;
+    if (width < 0 || __builtin_mul_overflow(width, bitsPerPixel, &rowBits) || rowBits > (qint64(1) << 40)
+        || __builtin_mul_overflow((rowBits + 31) / 32 * 4, height, &pixelBytes)
+        || __builtin_add_overflow(qint64(pixelOffset), pixelBytes, &end))
+        return false;
+    return file.size() >= end;
+}
+
+QSize gifScreenSize(QIODevice& file)
+{
+    const QByteArray screen = file.read(10);
+    file.seek(0);
+    return screen.size() < 10 ? QSize() : QSize(int(le16(screen, 6)), int(le16(screen, 8)));
 }
 
 bool gifFirstFrameComplete(QIODevice& file)

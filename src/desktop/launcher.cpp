@@ -1,9 +1,9 @@
 #include "desktop/launcher.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStandardPaths>
 
+#include "desktop/detached_process.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
 
@@ -86,7 +86,7 @@ void DesktopLauncher::Shell(const QString& commandLine, int /*windowStyle*/)
         program = {opener_, {openerArgument(name)}};
     }
     // An argument list, never a shell: quotes, ";", "$(...)" and newlines in a
-    // name are only characters of that name.
-    if (!QProcess::startDetached(program.name, program.arguments, QDir::currentPath()))
+    // name are only characters of that name, and its bytes are passed as they are.
+    if (!startDetachedWithNativeNames(program.name, program.arguments))
         cannotStart(program.name);
 }

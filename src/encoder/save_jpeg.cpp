@@ -22,12 +22,18 @@ bool fitsPicture(const QImage& picture, std::int32_t width, std::int32_t height,
 // Renaming would replace a file that its owner made read-only, or fail on a
 // folder only late; both are refused before anything is written. A file with
 // no write permission at all is read-only for everyone: the superuser, whom
-// access() lets write anything, must not replace it either.
-bool targetIsReplaceable(const QString& path)
+// access() lets write anything, must not replace it either. Only a regular
+// file is replaced: the rename would turn a device or a FIFO (or, through a
+// link, /dev/null itself) into a JPEG file.
+bool targetIsReplaceable(const QString& path, std::int32_t option)
 {
     const QFileInfo target(path);
-    if (target.isDir())
+    if ((option & jpeg_option::NoFollow) && target.isSymLink())
         return false;
+    if (target.exists() && !target.isFile())
+        return false;
+    if (target.isSymLink() && !target.exists())
+        return false; // a dangling link: the write would create its target somewhere else
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return !target.exists() || (target.isWritable() && (target.permissions() & anyWrite));
 }
@@ -52,7 +58,7 @@ JpegStatus statusOf(CompressResult result)
 } // namespace
 
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t /*option*/, const std::function<bool()>& abandoned)
+                    std::uint8_t quality, std::int32_t option, const std::function<bool()>& abandoned)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
@@ -64,7 +70,7 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
         // QSaveFile writes beside the target and renames only on commit; when
         // it goes out of scope uncommitted, the partial file is removed.
         QSaveFile file(path);
-        if (path.isEmpty() || !targetIsReplaceable(path) || !file.open(QIODevice::WriteOnly))
+        if (path.isEmpty() || !targetIsReplaceable(path, option) || !file.open(QIODevice::WriteOnly))
             return JpegStatus::CannotOpen;
         const CompressResult result = compressJpeg(source, quality, file, abandoned);
         if (result != CompressResult::Done)

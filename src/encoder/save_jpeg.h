@@ -16,12 +16,21 @@ enum class JpegStatus : std::int16_t {
     Abandoned = 5,   // `abandoned` answered true; nothing was written
 };
 
+// Options of saveJpeg.
+namespace jpeg_option {
+// Refuse a target that is a symbolic link, for files the program names
+// itself: a link someone planted there never redirects the write.
+constexpr std::int32_t NoFollow = 1;
+} // namespace jpeg_option
+
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
 // Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
 // the picture shows on screen. `width` and `height` must be the picture's
 // pixel size. The file is written beside the target under a temporary name
 // and renamed over it only when complete, so a failure never leaves a
-// truncated file or harms an existing one. `option` is reserved; callers pass 0.
+// truncated file or harms an existing one. Only a regular file is replaced:
+// a device, a FIFO or a link to one is refused with CannotOpen and left as it
+// is. `option` is 0 or jpeg_option flags.
 // `abandoned`, when given, is asked between blocks of rows (from the calling
 // thread); once it answers true the encoding stops, the target stays as it
 // was and no temporary file is left. Never throws and never ends the process.

@@ -1,10 +1,13 @@
 #include "files/drives.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QStorageInfo>
 
+#include "files/native_names.h"
 #include "files/paths.h"
 #include "runtime/services.h"
 
@@ -52,6 +55,16 @@ DriveTable& driveTable()
     return services().drives ? *services().drives : system;
 }
 
+namespace {
+
+bool isFolder(const QString& path)
+{
+    struct stat status {};
+    return ::stat(native_names::encode(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+} // namespace
+
 QString driveOf(const QString& path)
 {
     QString best;
@@ -67,8 +80,14 @@ QString driveOf(const QString& path)
 QString currentFolderOf(const QString& drive)
 {
     const auto found = currentFolders.constFind(drive);
-    if (found != currentFolders.constEnd())
-        return *found;
+    if (found != currentFolders.constEnd()) {
+        // A remembered folder deleted since gives way to its nearest existing
+        // ancestor on the drive; the drive's root is the last resort.
+        QString folder = *found;
+        while (folder.size() > drive.size() && !isFolder(folder))
+            folder = folder.left(qMax(folder.lastIndexOf(QLatin1Char('/')), 1));
+        return folder.size() >= drive.size() ? folder : drive;
+    }
     const QString start = QDir::currentPath();
     if (driveOf(start) == drive)
         return start;

@@ -6,6 +6,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+
+#include <sys/stat.h>
 
 #include "profile/atomic_file.h"
 #include "profile/ini_document.h"
@@ -21,6 +24,39 @@ struct LoadedFile {
     QByteArray bytes;
 };
 
+// A settings file is a few lines; anything this large is not one, and reading
+// it for every key would stall the program.
+constexpr qint64 maxFileSize = qint64(1) << 20;
+
+int fileReads = 0;
+
+// The file's identity and version: a change (the atomic replace makes a new
+// inode) shows in one of these.
+struct Version {
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 size = -1;
+    qint64 modified = 0, changed = 0;
+    bool operator==(const Version&) const = default;
+};
+
+// The last file read, kept until it changes: the program reads many keys in a row.
+struct Cache {
+    QString fileName;
+    Version version;
+    QByteArray bytes;
+};
+Cache cache;
+
+void warnTooLargeOnce(const QString& fileName)
+{
+    static QStringList warned;
+    if (warned.contains(fileName))
+        return;
+    warned.append(fileName);
+    qWarning("%s: larger than 1 MiB, not read as a settings file", qPrintable(fileName));
+}
+
 LoadedFile load(const QString& fileName)
 {
     if (fileName.isEmpty())
@@ -33,10 +69,25 @@ LoadedFile load(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return {LoadedFile::State::Unusable, {}};
+    struct stat status {};
+    if (::fstat(file.handle(), &status) != 0)
+        return {LoadedFile::State::Unusable, {}};
+    if (status.st_size > maxFileSize) {
+        warnTooLargeOnce(fileName);
+        return {LoadedFile::State::Unusable, {}};
+    }
+    const Version version{status.st_dev, status.st_ino, qint64(status.st_size),
+                          qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                          qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
+    if (cache.fileName == fileName && cache.version == version)
+        return {LoadedFile::State::Loaded, cache.bytes};
     try {
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
+        ++fileReads;
+        // A file that grows while it is read stops at the limit all the same.
+        QByteArray bytes = file.read(maxFileSize + 1);
+        if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
             return {LoadedFile::State::Unusable, {}};
+        cache = {fileName, version, bytes};
         return {LoadedFile::State::Loaded, std::move(bytes)};
     } catch (const std::bad_alloc&) {
         return {LoadedFile::State::Unusable, {}};
@@ -60,6 +111,8 @@ int parseDecimal(const QString& text)
 }
 
 } // namespace
+
+int fileReadsForTesting() { return fileReads; }
 
 int readString(const QString& section, const QString& key, const QString& defaultText,
                std::span<char> buffer, const QString& fileName)

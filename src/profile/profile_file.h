@@ -6,8 +6,10 @@
 #include <QString>
 
 // The profile services: keys, sections and lists of one INI file, addressed by
-// its path. Each call reads the file afresh and every change replaces the file
-// atomically; nothing is kept in memory between calls. The text layout, name
+// its path. The last file read is kept while its size, times and inode stay
+// the same, so a run of calls reads it once; every change replaces the file
+// atomically. A file over 1 MiB is not a settings file: it is treated as an
+// unreadable one (a warning says so once). The text layout, name
 // matching and value rules are those of ini_document.h; text in buffers is UTF-8
 // and buffers are laid out as profile_buffer.h describes.
 //
@@ -43,5 +45,8 @@ int readSection(const QString& section, std::span<char> buffer, const QString& f
 
 // The file's section names in file order, in the same layout.
 int readSectionNames(std::span<char> buffer, const QString& fileName);
+
+// How many times a file's contents were read, for tests.
+int fileReadsForTesting();
 
 } // namespace profile

@@ -84,6 +84,18 @@ protected:
     MainWindow& form = forms::get<MainWindow>();
 };
 
+// A volume mounted after the start appears when the list is opened; the selection stays.
+TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgain)
+{
+    drives_.setDrives({a(), b(), tmp_.path() + "/usb"});
+    form.driveList->showPopup();
+    form.driveList->hidePopup();
+    EXPECT_EQ(form.driveList->ListCount(), 3);
+    EXPECT_EQ(form.driveList->List(2), tmp_.path() + "/usb");
+    EXPECT_EQ(form.driveList->Drive(), a());
+    EXPECT_EQ(form.folderList->Path(), a() + "/photos");
+}
+
 TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
 {
     form.driveList->setListIndex(2);
@@ -99,6 +111,11 @@ TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
     EXPECT_EQ(form.folderList->Path() + form.sizeValue->text(), a() + "/photos12");
     form.driveList->setListIndex(2);
     EXPECT_EQ(form.folderList->Path() + '|' + form.pathBox->text(), b() + "/music/albums|" + b() + "/music/albums");
+    // A remembered folder deleted since: its nearest existing ancestor.
+    form.driveList->setListIndex(0);
+    ASSERT_TRUE(QDir(b() + "/music").removeRecursively());
+    form.driveList->setListIndex(2);
+    EXPECT_EQ(form.folderList->Path() + '|' + form.driveList->Drive(), b() + '|' + b());
 }
 
 TEST_F(DriveTest, FolderListOpensByDoubleClickNotSingleClick)

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QThread>
 
@@ -27,6 +28,7 @@
 #include "controls/file_list_box.h"
 #include "desktop/help_file.h"
 #include "desktop/launcher.h"
+#include "files/native_names.h"
 #include "runtime/run_time_error.h"
 #include "desktop/special_folders.h"
 #include "test_files.h"
@@ -89,7 +91,9 @@ struct FakeProgram {
         for (int waited = 0; !QFile::exists(path + ".args"); waited += 20, QThread::msleep(20))
             if (waited >= timeoutMs)
                 return std::nullopt;
-        QStringList arguments = QString::fromUtf8(readBytes(path + ".args")).split(QChar(0));
+        QStringList arguments;
+        for (const QByteArray& argument : readBytes(path + ".args").split('\0'))
+            arguments << native_names::decode(argument);
         QFile::remove(path + ".args");
         arguments.removeLast(); // after the last terminator
         return arguments;
@@ -112,6 +116,18 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
     EXPECT_EQ(clipboard->text(), " typed while open ");
     EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::black));
     EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
+
+    // A name that is not UTF-8 is no text; its URI keeps the bytes. A valid one is both.
+    for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
+        mainWindow->pathBox->setText(native_names::decode(name));
+        dialogs_->answerMessage();
+        mainWindow->copyButton->click();
+        const bool utf8 = name.endsWith("#.jpg");
+        EXPECT_EQ(clipboard->mimeData()->formats().contains("text/plain"), utf8);
+        EXPECT_TRUE(!utf8 || clipboard->text() == QString::fromUtf8(name));
+        EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"),
+                  utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
+    }
 }
 
 // Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
@@ -161,6 +177,7 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
     const std::pair<QString, QString> typedAndPassed[] = {
         {"a; touch pwned", "a; touch pwned"}, {"$(touch pwned)", "$(touch pwned)"}, {"`touch pwned`", "`touch pwned`"},
         {"a\ntouch pwned", "a\ntouch pwned"}, {"-pwned", "./-pwned"}, {"/a/-b", "/a/-b"},
+        {native_names::decode("/bad\xFF\xFE.jpg"), native_names::decode("/bad\xFF\xFE.jpg")}, // bytes as on disk
     };
     for (const auto& [typed, passed] : typedAndPassed) {
         launcher.Shell("Start " + typed, vbMinimizedFocus);

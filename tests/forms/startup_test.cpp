@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "app/splash_screen.h"
@@ -8,6 +12,7 @@
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
+#include "app/enter_key.h"
 #include "controls/file_list_box.h"
 
 namespace {
@@ -21,11 +26,13 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_EQ(splash.closeTimer->interval(), 2000);
     EXPECT_TRUE(splash.closeTimer->isActive());
     EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
+    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // kinds of window a taskbar leaves out
     splash.onCloseTimer();
     EXPECT_EQ(forms::loaded<SplashScreen>(), nullptr);
     MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
+    EXPECT_EQ(imageWindow.windowType(), Qt::Tool);
     EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
     EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
@@ -40,13 +47,42 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
     for (bool byMenu : {false, true}) {
         startProgram();
         forms::get<AboutDialog>().show();
+        // Both leave through the application's end (which hands the clipboard over), never End().
         if (byMenu)
-            EXPECT_THROW(forms::get<MainWindow>().quit(), ProgramEnded);
+            EXPECT_NO_THROW(forms::get<MainWindow>().quit());
         else
             forms::get<MainWindow>().close();
         EXPECT_EQ(forms::loaded<ImageWindow>(), nullptr);
         EXPECT_EQ(forms::loaded<AboutDialog>(), nullptr);
+        EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
     }
+    // While the save dialog has the main window disabled, its close box changes nothing.
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.setEnabled(false);
+    EXPECT_FALSE(mainWindow.close());
+    EXPECT_TRUE(forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
+    mainWindow.setEnabled(true);
+}
+
+// Enter presses the focused command button as Space does; a button without the focus stays.
+TEST_F(StartupTest, EnterPressesTheFocusedButton)
+{
+    installEnterPressesFocusedButton();
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    int presses = 0;
+    for (QPushButton* button : mainWindow.filterButtons)
+        QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
+    QApplication::setActiveWindow(&mainWindow);
+    for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
+        mainWindow.filterButtons[i]->setFocus();
+        ASSERT_TRUE(mainWindow.filterButtons[i]->hasFocus());
+        QTest::keyClick(mainWindow.filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
+    }
+    mainWindow.pathBox->setFocus();
+    QTest::keyClick(mainWindow.filterButtons[3], Qt::Key_Return); // it has no focus
+    EXPECT_EQ(presses, 2);
 }
 
 } // namespace

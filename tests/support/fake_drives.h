@@ -22,6 +22,8 @@ public:
         forgetCurrentFolders();
     }
     QStringList drives() const override { return drives_; }
+    // A volume mounted or removed while the program runs.
+    void setDrives(QStringList drives) { drives_ = std::move(drives); }
 
 private:
     QStringList drives_;

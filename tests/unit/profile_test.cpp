@@ -13,6 +13,7 @@
 #include "profile/atomic_file.h"
 #include "profile/profile.h"
 #include "runtime/services.h"
+#include "profile/profile_file.h"
 #include "profile/ini_document.h"
 #include "profile/ini_encoding.h"
 #include "test_files.h"
@@ -156,6 +157,29 @@ TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
     EXPECT_FALSE(prof.writeString("key01", "/b"));
     EXPECT_EQ(read(), old);
     EXPECT_EQ(files(), QStringList({"kiriview.ini"}));
+}
+
+// Six favorites are six keys: the file is read once, and again only after it changed.
+// A file over 1 MiB is not read at all and, like an unreadable one, never written over.
+TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
+{
+    write("[okini]\nkey01=/a\nkey02=/b\n");
+    const int before = profile::fileReadsForTesting();
+    for (const char* key : {"key01", "key02", "key03", "key01"})
+        prof.getString(key, "");
+    EXPECT_EQ(profile::fileReadsForTesting(), before + 1);
+    ASSERT_TRUE(prof.writeString("key02", "/c"));
+    EXPECT_EQ(prof.getString("key02", ""), "/c");
+    EXPECT_EQ(prof.getString("key01", ""), "/a");
+    EXPECT_EQ(profile::fileReadsForTesting(), before + 2);
+
+    const QByteArray huge = "[okini]\nkey01=/a\n" + QByteArray(1 << 20, ';');
+    write(huge);
+    EXPECT_EQ(prof.getString("key01", "none"), "none");
+    EXPECT_FALSE(prof.writeString("key01", "/b"));
+    EXPECT_EQ(read(), huge);
+    write(huge.left(1 << 20));
+    EXPECT_EQ(prof.getString("key01", "none"), "/a");
 }
 
 TEST(Val, ReadsTheNumberATextBeginsWith)

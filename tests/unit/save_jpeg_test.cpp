@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -120,6 +121,27 @@ TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
     ASSERT_EQ(::waitpid(child, &wait, 0), child);
     ASSERT_TRUE(WIFEXITED(wait)) << "the encoder ended the process";
     EXPECT_EQ(WEXITSTATUS(wait), int(JpegStatus::OutOfMemory));
+    expectOnlyTheOldFile();
+}
+
+// The rename would turn a FIFO (or a device, through a link) into a JPEG file; a link the
+// program did not make never redirects its own files.
+TEST_F(Encoder, OnlyARegularFileIsReplaced)
+{
+    QTemporaryDir other;
+    const QByteArray pipe = QFile::encodeName(other.filePath("pipe.jpg")), link = QFile::encodeName(other.filePath("link.jpg"));
+    const QByteArray planted = QFile::encodeName(other.filePath("Sample.jpg"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0644), 0);
+    ASSERT_EQ(::symlink(pipe.constData(), link.constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(pathOf("kept.jpg")).constData(), planted.constData()), 0);
+    for (const QByteArray& target : {pipe, link})
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), QFile::decodeName(target), 50, 0), JpegStatus::CannotOpen);
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), QFile::decodeName(planted), 50, jpeg_option::NoFollow),
+              JpegStatus::CannotOpen);
+    struct stat info {};
+    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode));
+    EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System).size(), 3);
     expectOnlyTheOldFile();
 }
 

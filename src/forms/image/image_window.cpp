@@ -13,8 +13,9 @@
 #include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
 
+// A tool window: only the main window has a taskbar entry.
 ImageWindow::ImageWindow()
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
 {
     setWindowTitle(QString());
     setAutoFillBackground(true);

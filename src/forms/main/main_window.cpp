@@ -215,6 +215,12 @@ void MainWindow::setMousePointer(int pointer) { mouse_pointer::set(this, pointer
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Disabled while the save dialog is open: its close box must not end the
+    // program under the dialog.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     guarded([&] {
         onUnload();
         event->accept();

@@ -10,6 +10,7 @@
 #include "controls/file_list_box.h"
 #include "files/files.h"
 #include "desktop/launcher.h"
+#include "desktop/path_mime.h"
 #include "runtime/run_time_error.h"
 
 // The clipboard stays empty while the message shows, so the text copied is
@@ -20,7 +21,7 @@ void MainWindow::copyPath()
     clipboard->clear();
     setTextColour(pathBox, Qt::red);
     dialogs().msgBox(QStringLiteral("コピー完了"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
-    clipboard->setText(pathBox->text());
+    clipboard->setMimeData(pathMimeData(pathBox->text()));
     setTextColour(pathBox, Qt::black);
 }
 

@@ -1,6 +1,8 @@
 // Start-up and shutdown of the main window.
 #include "forms/main/main_window.h"
 
+#include <QCoreApplication>
+
 #include "runtime/forms.h"
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
@@ -25,9 +27,10 @@ void MainWindow::onUnload()
     forms::unload<AboutDialog>();
 }
 
+// Leaves like the close box, through the application's own end, so the
+// clipboard's contents are handed to the desktop's clipboard manager.
 void MainWindow::quit()
 {
-    forms::unload<ImageWindow>();
-    forms::unload<AboutDialog>();
-    End();
+    close();
+    QCoreApplication::quit();
 }

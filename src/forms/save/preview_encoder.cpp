@@ -28,7 +28,7 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, const std::fu
 {
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
-                             static_cast<std::uint8_t>(job.quality), 0, abandoned);
+                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, abandoned);
     if (result.status != JpegStatus::Written)
         return result;
     try {
