@@ -22,6 +22,9 @@ public:
 
     void onPictureMousePress(int button);
     void copyPictureOnDoubleClick();
+    // The picture at its natural size, for copying and saving; a null picture,
+    // after a message, when it cannot be made.
+    QImage fullPicture();
 
     PictureBox picture; // the current picture at its natural size
     PictureBox fallbackPicture; // the built-in fallback picture, never changed

@@ -11,6 +11,7 @@
 #include "platform/drive_list_box.h"
 #include "platform/drives.h"
 #include "platform/file_list_box.h"
+#include "platform/read_ahead.h"
 #include "platform/run_time_error.h"
 
 namespace {
@@ -43,6 +44,8 @@ void MainWindow::onDriveChanged()
 void MainWindow::onFolderChanged()
 {
     fileList->setPath(folderList->Path());
+    if (readAhead_)
+        readAhead_->clear();
     pathBox->setText(folderList->Path());
     selectedPath.clear();
     dateValue->clear();
@@ -57,6 +60,8 @@ void MainWindow::filterFiles(int Index)
         button->setEnabled(true);
     filterButtons[Index]->setEnabled(false);
     fileList->setPattern(filterPatterns[Index]);
+    if (readAhead_)
+        readAhead_->clear();
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();

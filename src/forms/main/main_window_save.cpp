@@ -23,6 +23,12 @@ void MainWindow::openSaveDialog()
 {
     setMousePointer(11);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
+    // Made before the dialog loads, since its onLoad encodes it already.
+    const QImage full = imageWindow.fullPicture();
+    if (full.isNull()) {
+        setMousePointer(0);
+        return;
+    }
     try {
         // The first reference loads the dialog and runs its onLoad.
         SaveDialog& saveDialog = forms::get<SaveDialog>();
@@ -32,7 +38,7 @@ void MainWindow::openSaveDialog()
         viewing::previewBaseWidth = saveDialog.preview->Width();
         viewing::previewBaseHeight = roundToInt32(saveDialog.preview->Height());
 
-        const std::int16_t status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
+        const std::int16_t status = saveJpeg(full, imageWindow.picture.ScaleWidth(),
                                                  imageWindow.picture.ScaleHeight(), SaveDialog::previewPath(), 50, 0);
         if (status != jpeg_status::Written)
             throw RunTimeError(RunTimeError::PathFileAccess, "the preview file cannot be written");

@@ -1,6 +1,8 @@
 // Selecting a file: its path, date and size, and its picture in the image window.
 #include "forms/main/main_window.h"
 
+#include <cmath>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,8 +15,10 @@
 #include "platform/file_list_box.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/picture_loader.h"
+#include "platform/picture_source.h"
+#include "platform/read_ahead.h"
 #include "platform/texts.h"
+#include "platform/twips.h"
 
 namespace {
 
@@ -28,7 +32,24 @@ void takePictureIntoImage(ImageWindow& imageWindow)
     viewing::pictureHeight = imageWindow.picture.Height();
 }
 
+// The picture is decoded just large enough for the enlarged box on this screen.
+QSize viewBox(const QWidget& window)
+{
+    const int side = int(std::ceil(10000.0 / twips::perPixel * window.devicePixelRatioF()));
+    return QSize(side, side);
+}
+
 } // namespace
+
+ReadAhead& MainWindow::readAhead()
+{
+    if (!readAhead_) {
+        const QSize box = viewBox(forms::get<ImageWindow>());
+        readAhead_ = std::make_shared<ReadAhead>(
+            [box](const QString& path, const std::atomic_bool& stop) { return readForView(path, box, &stop); });
+    }
+    return *readAhead_;
+}
 
 void MainWindow::onFileClicked()
 {
@@ -43,10 +64,18 @@ void MainWindow::onFileClicked()
         imageWindow.setHeight(3000);
         selectedPath = fullPath(fileList->Path(), fileList->FileName());
         viewing::currentPicturePath = selectedPath;
+        QStringList neighbours;
+        for (const int index : {fileList->ListIndex() + 1, fileList->ListIndex() - 1})
+            if (index >= 0 && index < fileList->ListCount())
+                neighbours.append(fullPath(fileList->Path(), fileList->List(index)));
+        readAhead().follow(selectedPath, neighbours);
         pathBox->setText(selectedPath);
         dateValue->setText(dateText(FileDateTime(selectedPath)));
         sizeValue->setText(sizeText(FileLen(selectedPath)));
-        imageWindow.picture.setPicture(LoadPicture(selectedPath));
+        const std::optional<ShownPicture> held = readAhead().take(selectedPath);
+        const ShownPicture shown = held ? *held : readForView(selectedPath, viewBox(imageWindow));
+        readAhead().hold(selectedPath, shown);
+        imageWindow.picture.setShown(shown);
         takePictureIntoImage(imageWindow);
         setMousePointer(0);
         viewing::fitImageWindow();

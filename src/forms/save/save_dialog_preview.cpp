@@ -21,8 +21,8 @@ void SaveDialog::onQualityChanged()
     quality = static_cast<std::int16_t>(qualitySlider->value());
     qualityValue->setText(QString::number(quality));
     setMousePointer(11);
-    const ImageWindow& imageWindow = forms::get<ImageWindow>();
-    const std::int16_t status = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(),
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    const std::int16_t status = saveJpeg(imageWindow.fullPicture(), imageWindow.picture.ScaleWidth(),
                                              imageWindow.picture.ScaleHeight(), previewPath(),
                                              static_cast<std::uint8_t>(quality), 0);
     // A failed encoding leaves the file as it was, perhaps an older preview at

@@ -1,0 +1,99 @@
+#include "platform/read_ahead.h"
+
+#include <QMetaObject>
+
+ReadAhead::ReadAhead(Decoder decoder)
+    : decoder_(std::move(decoder))
+    , thread_([this] { run(); })
+{
+}
+
+ReadAhead::~ReadAhead()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        queue_.clear();
+        stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void ReadAhead::follow(const QString& current, const QStringList& neighbours)
+{
+    wanted_ = QStringList{current} + neighbours;
+    std::erase_if(held_, [this](const auto& entry) { return !wanted_.contains(entry.first); });
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.clear();
+        for (const QString& path : neighbours)
+            if (path != current && !held_.contains(path) && path != running_ && !queue_.contains(path))
+                queue_.append(path);
+        // The current picture is decoded by the click itself.
+        if (!running_.isEmpty() && (running_ == current || !neighbours.contains(running_)))
+            stop_ = true;
+    }
+    wake_.notify_one();
+}
+
+void ReadAhead::hold(const QString& path, const ShownPicture& shown)
+{
+    if (wanted_.contains(path))
+        held_[path] = shown;
+}
+
+std::optional<ShownPicture> ReadAhead::take(const QString& path)
+{
+    const auto found = held_.find(path);
+    if (found == held_.end())
+        return std::nullopt;
+    if (!(stampOf(path) == found->second.source->stamp())) {
+        held_.erase(found);
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+void ReadAhead::clear() { follow(QString(), {}); }
+
+bool ReadAhead::busy() const
+{
+    const std::lock_guard lock(mutex_);
+    return !queue_.isEmpty() || unsettled_ > 0;
+}
+
+void ReadAhead::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return quit_ || !queue_.isEmpty(); });
+        if (quit_)
+            return;
+        const QString path = queue_.takeFirst();
+        running_ = path;
+        stop_ = false;
+        ++unsettled_;
+        lock.unlock();
+        std::optional<ShownPicture> result;
+        try {
+            result = decoder_(path, stop_);
+        } catch (...) {
+            // A file that fails here is decoded again when selected, and reports then.
+        }
+        lock.lock();
+        running_.clear();
+        if (stop_)
+            result.reset();
+        // Queued to this object: dropped unheard if it is destroyed first.
+        QMetaObject::invokeMethod(this, [this, path, result] { settle(path, result); }, Qt::QueuedConnection);
+    }
+}
+
+void ReadAhead::settle(const QString& path, const std::optional<ShownPicture>& result)
+{
+    --unsettled_;
+    if (result && wanted_.contains(path) && !held_.contains(path))
+        held_[path] = *result;
+    emit settled(path);
+}
