@@ -30,8 +30,7 @@ void ReadAhead::follow(const QString& current, const QStringList& neighbours)
         for (const QString& path : neighbours)
             if (path != current && !held_.contains(path) && path != running_ && !queue_.contains(path))
                 queue_.append(path);
-        // The current picture is decoded by the click itself.
-        if (!running_.isEmpty() && (running_ == current || !neighbours.contains(running_)))
+        if (!running_.isEmpty() && running_ != current && !neighbours.contains(running_))
             stop_ = true;
     }
     wake_.notify_one();
@@ -53,6 +52,15 @@ std::optional<ShownPicture> ReadAhead::take(const QString& path)
         return std::nullopt;
     }
     return found->second;
+}
+
+std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
+{
+    std::unique_lock lock(mutex_);
+    if (path.isEmpty() || running_ != path)
+        return std::nullopt;
+    finished_.wait(lock, [&] { return running_ != path; });
+    return lastResult_;
 }
 
 void ReadAhead::clear() { follow(QString(), {}); }
@@ -82,9 +90,11 @@ void ReadAhead::run()
             // A file that fails here is decoded again when selected, and reports then.
         }
         lock.lock();
-        running_.clear();
         if (stop_)
             result.reset();
+        running_.clear();
+        lastResult_ = result;
+        finished_.notify_all();
         // Queued to this object: dropped unheard if it is destroyed first.
         QMetaObject::invokeMethod(this, [this, path, result] { settle(path, result); }, Qt::QueuedConnection);
     }

@@ -36,6 +36,9 @@ public:
     void hold(const QString& path, const ShownPicture& shown);
     // The picture held for `path` if its file is unchanged; a changed one is dropped.
     std::optional<ShownPicture> take(const QString& path);
+    // When the worker is decoding `path` right now, waits for it and returns
+    // its picture (none if it failed) rather than decoding it twice.
+    std::optional<ShownPicture> awaitRunning(const QString& path);
     // A folder or filter change: nothing held, nothing pending.
     void clear();
 
@@ -57,6 +60,8 @@ private:
     // Shared with the worker, under mutex_.
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::optional<ShownPicture> lastResult_;
     QStringList queue_;
     QString running_;
     bool quit_ = false;

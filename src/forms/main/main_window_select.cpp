@@ -72,8 +72,10 @@ void MainWindow::onFileClicked()
         pathBox->setText(selectedPath);
         dateValue->setText(dateText(FileDateTime(selectedPath)));
         sizeValue->setText(sizeText(FileLen(selectedPath)));
-        const std::optional<ShownPicture> held = readAhead().take(selectedPath);
-        const ShownPicture shown = held ? *held : readForView(selectedPath, viewBox(imageWindow));
+        std::optional<ShownPicture> ready = readAhead().take(selectedPath);
+        if (!ready)
+            ready = readAhead().awaitRunning(selectedPath);
+        const ShownPicture shown = ready ? *ready : readForView(selectedPath, viewBox(imageWindow));
         readAhead().hold(selectedPath, shown);
         imageWindow.picture.setShown(shown);
         takePictureIntoImage(imageWindow);
