@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include "platform/file_list_box.h"
 #include "platform/files.h"
 #include "platform/native_names.h"
+#include "platform/picture_loader.h"
 #include "platform/texts.h"
 #include "test_files.h"
 
@@ -81,6 +84,25 @@ TEST_F(SelectTest, ClickShowsThePictureFittedWithItsDateAndSize)
     EXPECT_NEAR(imageWindow.Width(), 2254.66, 0.01);
     EXPECT_EQ(imageWindow.Height(), 3000.0f);
     EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(SelectTest, APhotoShowsDecodedSmallAndCopiesAtFullSizeFromTheBytesShown)
+{
+    const QByteArray shownBytes = jpeg(1600, 1200);
+    write("photo.jpg", shownBytes);
+    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
+    click("photo.jpg");
+    EXPECT_EQ(imageWindow.picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
+    EXPECT_EQ(QSizeF(viewing::pictureWidth, viewing::pictureHeight), QSizeF(1604, 1204) * 15);
+    EXPECT_EQ(imageWindow.Height(), 2252.0f);
+
+    // Replaced on disk after it was shown: the copy is still what the person saw.
+    ASSERT_EQ(std::rename(QFile::encodeName(pathOf("other.jpg")).constData(),
+                          QFile::encodeName(pathOf("photo.jpg")).constData()), 0);
+    dialogs_->answerMessage();
+    form.copyPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("イメージをコピーしました"));
+    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 
 TEST_F(SelectTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlierLabels)
