@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
@@ -18,8 +19,12 @@ namespace {
 #ifdef Q_OS_UNIX
 FileStamp stampFromStat(const struct stat& info)
 {
-    return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                     quint64(info.st_ino)};
+#ifdef Q_OS_LINUX
+    const qint64 modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#else
+    const qint64 modifiedNs = qint64(info.st_mtime) * 1000000000;
+#endif
+    return FileStamp{qint64(info.st_size), modifiedNs, quint64(info.st_ino)};
 }
 #endif
 

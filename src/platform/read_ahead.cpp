@@ -1,5 +1,7 @@
 #include "platform/read_ahead.h"
 
+#include <utility>
+
 #include <QMetaObject>
 
 ReadAhead::ReadAhead(Decoder decoder)
@@ -59,8 +61,10 @@ std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
     std::unique_lock lock(mutex_);
     if (path.isEmpty() || running_ != path)
         return std::nullopt;
+    awaited_ = path;
     finished_.wait(lock, [&] { return running_ != path; });
-    return lastResult_;
+    awaited_.clear();
+    return std::exchange(awaitedResult_, std::nullopt);
 }
 
 void ReadAhead::clear() { follow(QString(), {}); }
@@ -93,7 +97,8 @@ void ReadAhead::run()
         if (stop_)
             result.reset();
         running_.clear();
-        lastResult_ = result;
+        if (awaited_ == path) // handed over only when waited for, so no fourth picture lingers
+            awaitedResult_ = result;
         finished_.notify_all();
         // Queued to this object: dropped unheard if it is destroyed first.
         QMetaObject::invokeMethod(this, [this, path, result] { settle(path, result); }, Qt::QueuedConnection);

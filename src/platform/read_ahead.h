@@ -61,7 +61,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable finished_;
-    std::optional<ShownPicture> lastResult_;
+    QString awaited_;                      // the running path the window thread waits for
+    std::optional<ShownPicture> awaitedResult_;
     QStringList queue_;
     QString running_;
     bool quit_ = false;

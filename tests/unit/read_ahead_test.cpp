@@ -81,6 +81,19 @@ TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
     EXPECT_EQ(readAhead.heldCount(), 0);
 }
 
+TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
+{
+    const QString a = file("a"), b = file("b"), c = file("c");
+    readAhead.follow(a, {b});
+    decoder.waitUntilStarted(b);
+    readAhead.follow(b, {c});
+    decoder.release();
+    waitUntilSettled(readAhead);
+    EXPECT_FALSE(decoder.sawStop);
+    EXPECT_EQ(decoder.started, (QStringList{b, c}));
+    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c));
+}
+
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectionFirst)
 {
     const QString a = file("a"), b = file("b"), c = file("c"), d = file("d"), e = file("e");
