@@ -1,13 +1,43 @@
 #include "controls/picture_box.h"
 
+#include "runtime/run_time_error.h"
 #include "runtime/twips.h"
+
+void PictureBox::setPicture(const QImage& picture)
+{
+    picture_ = picture;
+    natural_ = picture.size();
+    source_.reset();
+    full_ = QImage();
+}
+
+void PictureBox::setShown(const ShownPicture& shown)
+{
+    picture_ = shown.picture;
+    natural_ = shown.natural;
+    source_ = shown.source;
+    full_ = QImage();
+}
+
+const QImage& PictureBox::fullPicture() const
+{
+    if (picture_.size() == natural_ || !source_)
+        return picture_;
+    if (full_.isNull()) {
+        QImage full = source_->decodeFull();
+        if (full.size() != natural_)
+            throw RunTimeError(RunTimeError::InvalidPicture, "full-size picture differs from the shown one");
+        full_ = std::move(full);
+    }
+    return full_;
+}
 
 Twips PictureBox::Width() const
 {
-    return Twips(static_cast<float>(twips::fromPixels(picture_.width() + 2 * borderPixels)));
+    return Twips(static_cast<float>(twips::fromPixels(natural_.width() + 2 * borderPixels)));
 }
 
 Twips PictureBox::Height() const
 {
-    return Twips(static_cast<float>(twips::fromPixels(picture_.height() + 2 * borderPixels)));
+    return Twips(static_cast<float>(twips::fromPixels(natural_.height() + 2 * borderPixels)));
 }

@@ -1,24 +1,39 @@
 #pragma once
 
+#include <memory>
+
 #include <QImage>
 
+#include "decoder/picture_source.h"
 #include "runtime/twips.h"
 
 // A hidden picture box that sizes itself to its picture, with a 3D border of
 // two pixels on each side. Width and height are in twips, border included;
 // the scale size is the picture's own size in pixels.
+//
+// A file's picture may be held smaller than its natural size (decoded just for
+// the view); the sizes are still the natural ones, and the full-size picture
+// is made on demand from the bytes that were shown.
 class PictureBox {
 public:
     static constexpr int borderPixels = 2;
 
-    void setPicture(const QImage& picture) { picture_ = picture; }
+    void setPicture(const QImage& picture);
+    void setShown(const ShownPicture& shown);
+    // The picture as held: what the view stretches.
     const QImage& picture() const { return picture_; }
+    // The picture at its natural size, decoded once when first asked for.
+    // Throws FileChangedError or RunTimeError when it cannot be made.
+    const QImage& fullPicture() const;
 
     Twips Width() const;
     Twips Height() const;
-    int ScaleWidth() const { return picture_.width(); }
-    int ScaleHeight() const { return picture_.height(); }
+    int ScaleWidth() const { return natural_.width(); }
+    int ScaleHeight() const { return natural_.height(); }
 
 private:
     QImage picture_;
+    QSize natural_;
+    std::shared_ptr<const PictureSource> source_;
+    mutable QImage full_;
 };

@@ -1,6 +1,7 @@
 #include "decoder/jpeg_decoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -111,11 +112,21 @@ qint64 fileSizeOf(std::FILE* file)
 // The steps below run under setjmp. They hold no C++ objects with
 // destructors, so a jump out of libjpeg skips nothing.
 
-bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, std::FILE* file)
+// A file, or bytes in memory when file is null.
+struct Source {
+    std::FILE* file;
+    const unsigned char* data;
+    unsigned long size;
+};
+
+bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Source& source)
 {
     if (setjmp(errors.jump))
         return false;
-    jpeg_stdio_src(&cinfo, file);
+    if (source.file)
+        jpeg_stdio_src(&cinfo, source.file);
+    else
+        jpeg_mem_src(&cinfo, source.data, source.size);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     return true;
@@ -188,7 +199,9 @@ void writeStripAsColumns(const Target& target, JDIMENSION first, int count, JDIM
     }
 }
 
-bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Target& target)
+// False on an error; `cancelled` true when the caller gave up between strips.
+bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Target& target,
+                const std::atomic_bool* stop, bool& cancelled)
 {
     if (setjmp(errors.jump))
         return false;
@@ -198,6 +211,10 @@ bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Targe
     const bool turned = turns(target.orientation);
     JSAMPROW rows[stripRows];
     while (cinfo.output_scanline < height) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            cancelled = true;
+            return true;
+        }
         const JDIMENSION first = cinfo.output_scanline;
         const int wanted = int(qMin<JDIMENSION>(stripRows, height - first));
         for (int i = 0; i < wanted; ++i)
@@ -299,16 +316,32 @@ int jpegScaleEighths(QSize full, QSize cover)
     return 8;
 }
 
-QImage decodeJpeg(std::FILE* file, QSize cover)
+namespace {
+
+struct Request {
+    QSize cover;                    // covered both ways, or
+    QSize box;                      // the picture fitted into it covered
+    QSize* natural;                 // receives the upright full size
+    const std::atomic_bool* stop;   // checked between strips of rows
+};
+
+QImage decode(const Source& source, const Request& request)
 {
     Decompressor jpeg;
     jpeg_decompress_struct& cinfo = jpeg.cinfo;
-    if (!readHeader(cinfo, jpeg.errors, file))
+    if (!readHeader(cinfo, jpeg.errors, source))
         jpeg.fail();
     if (!picture_limits::allows(cinfo.image_width, cinfo.image_height))
         throw RunTimeError(RunTimeError::InvalidPicture, "JPEG: picture size beyond the limit");
+    const int orientation = exifOrientationOf(cinfo);
+    const QSize full(int(cinfo.image_width), int(cinfo.image_height));
+    if (request.natural)
+        *request.natural = turns(orientation) ? full.transposed() : full;
+    QSize cover = request.cover;
+    if (request.box.isValid())
+        cover = full.scaled(turns(orientation) ? request.box.transposed() : request.box, Qt::KeepAspectRatio);
     if (cover.isValid()) {
-        cinfo.scale_num = unsigned(jpegScaleEighths(QSize(int(cinfo.image_width), int(cinfo.image_height)), cover));
+        cinfo.scale_num = unsigned(jpegScaleEighths(full, cover));
         cinfo.scale_denom = 8;
     }
 
@@ -316,12 +349,12 @@ QImage decodeJpeg(std::FILE* file, QSize cover)
     // libjpeg-turbo writes 0xFF into the X byte, which is what RGB32 wants.
     cinfo.out_color_space = cmyk ? JCS_CMYK : nativeArgbSpace;
 
-    const int orientation = exifOrientationOf(cinfo);
     if (!outputSize(cinfo, jpeg.errors))
         jpeg.fail();
     const int width = int(cinfo.output_width), height = int(cinfo.output_height);
-    const qint64 budget = picture_limits::memoryBudget(fileSizeOf(file));
-    if (!picture_limits::fits(width, height, fileSizeOf(file), coefficientMemory(cinfo)))
+    const qint64 fileBytes = source.file ? fileSizeOf(source.file) : qint64(source.size);
+    const qint64 budget = picture_limits::memoryBudget(fileBytes);
+    if (!picture_limits::fits(width, height, fileBytes, coefficientMemory(cinfo)))
         throw RunTimeError(RunTimeError::InvalidPicture, "JPEG: picture too large for its file");
     cinfo.mem->max_memory_to_use = long(budget);
     QImage picture = turns(orientation) ? QImage(height, width, QImage::Format_RGB32)
@@ -333,7 +366,23 @@ QImage decodeJpeg(std::FILE* file, QSize cover)
     std::vector<JSAMPLE> cmykRow(cmyk ? std::size_t(width) * 4 : 0);
     const Target target{picture.bits(), picture.bytesPerLine(), orientation, strip.data(),
                         cmyk ? cmykRow.data() : nullptr};
-    if (!decodeRows(cinfo, jpeg.errors, target))
+    bool cancelled = false;
+    if (!decodeRows(cinfo, jpeg.errors, target, request.stop, cancelled))
         jpeg.fail();
+    if (cancelled)
+        throw DecodeCancelled();
     return picture;
+}
+
+} // namespace
+
+QImage decodeJpeg(std::FILE* file, QSize cover)
+{
+    return decode(Source{file, nullptr, 0}, Request{cover, QSize(), nullptr, nullptr});
+}
+
+QImage decodeJpegBytes(QByteArrayView bytes, QSize box, QSize* natural, const std::atomic_bool* stop)
+{
+    const Source source{nullptr, reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)(bytes.size())};
+    return decode(source, Request{QSize(), box, natural, stop});
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
+#include <exception>
 
+#include <QByteArrayView>
 #include <QImage>
 
 // Decodes a JPEG stream with libjpeg-turbo straight into a 32-bit picture
@@ -18,3 +21,15 @@ QImage decodeJpeg(std::FILE* file, QSize cover = QSize());
 
 // The scale in eighths (1 to 8) at which a picture of `full` pixels covers `cover`.
 int jpegScaleEighths(QSize full, QSize cover);
+
+// A JPEG held in memory, decoded for a view: with a valid `box`, at the
+// smallest eighth whose picture still covers the picture fitted into the box
+// (aspect kept, EXIF turn counted); otherwise at full size. `natural`, when
+// given, receives the upright full size from the header. A set `stop`,
+// looked at between strips of rows, ends the work with DecodeCancelled.
+QImage decodeJpegBytes(QByteArrayView bytes, QSize box = QSize(), QSize* natural = nullptr,
+                       const std::atomic_bool* stop = nullptr);
+
+struct DecodeCancelled : std::exception {
+    const char* what() const noexcept override { return "decoding cancelled"; }
+};

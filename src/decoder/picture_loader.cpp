@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImageReader>
@@ -49,18 +50,24 @@ QImage loadJpeg(ReadOnlyFile& file, QSize cover)
 
 // Qt's readers take BMP and GIF. Their own allocation limit is raised to the
 // loader's limit; the size in the header is checked first all the same.
+QImage readWithQt(QIODevice& device, const char* format);
+
 QImage loadWithQt(ReadOnlyFile& file, const char* format)
+{
+    QFile device;
+    if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        throw RunTimeError(RunTimeError::PathFileAccess, "cannot read the file");
+    file.release();
+    return readWithQt(device, format);
+}
+
+QImage readWithQt(QIODevice& device, const char* format)
 {
     static const bool limitSet = [] {
         QImageReader::setAllocationLimit(int(picture_limits::maxPixels * 4 / (1024 * 1024)) + 1);
         return true;
     }();
     Q_UNUSED(limitSet);
-
-    QFile device;
-    if (!device.open(file.descriptor(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        throw RunTimeError(RunTimeError::PathFileAccess, "cannot read the file");
-    file.release();
     const bool whole = std::strcmp(format, "gif") == 0 ? gifFirstFrameComplete(device) : bmpPixelsComplete(device);
     if (!whole)
         notAPicture("truncated picture");
@@ -104,6 +111,31 @@ QImage LoadPicture(const QString& path, QSize cover)
             break;
         }
         notAPicture(file.size() == 0 ? "empty file" : "not a BMP, JPEG or GIF picture");
+    } catch (const std::bad_alloc&) {
+        throw RunTimeError(RunTimeError::OutOfMemory, "out of memory loading a picture");
+    }
+}
+
+QImage decodePicture(const QByteArray& bytes, QSize box, QSize* natural, const std::atomic_bool* stop)
+{
+    try {
+        QImage picture;
+        switch (kindOf(bytes.left(18))) {
+        case PictureKind::Jpeg:
+            return decodeJpegBytes(bytes, box, natural, stop);
+        case PictureKind::Bmp:
+        case PictureKind::Gif: {
+            QBuffer device(const_cast<QByteArray*>(&bytes));
+            device.open(QIODevice::ReadOnly);
+            picture = readWithQt(device, bytes.startsWith("BM") ? "bmp" : "gif");
+            break;
+        }
+        case PictureKind::Unknown:
+            notAPicture(bytes.isEmpty() ? "empty file" : "not a BMP, JPEG or GIF picture");
+        }
+        if (natural)
+            *natural = picture.size();
+        return picture;
     } catch (const std::bad_alloc&) {
         throw RunTimeError(RunTimeError::OutOfMemory, "out of memory loading a picture");
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -18,3 +21,10 @@
 // it both ways (libjpeg's DCT scaling, a fraction of a full decode). Other
 // kinds load at full size.
 QImage LoadPicture(const QString& path, QSize cover = QSize());
+
+// The same for a file's bytes already in memory, for a view: a JPEG is decoded
+// at the smallest eighth that still covers its picture fitted into `box`
+// (full size without a box); other kinds load at full size. `natural` gets the
+// upright full size. A set `stop` ends a JPEG decode early (DecodeCancelled).
+QImage decodePicture(const QByteArray& bytes, QSize box = QSize(), QSize* natural = nullptr,
+                     const std::atomic_bool* stop = nullptr);

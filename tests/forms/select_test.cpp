@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include "controls/file_list_box.h"
 #include "files/files.h"
 #include "files/native_names.h"
+#include "decoder/picture_loader.h"
 #include "runtime/texts.h"
 #include "test_files.h"
 
@@ -81,6 +84,25 @@ TEST_F(SelectTest, ClickShowsThePictureFittedWithItsDateAndSize)
     EXPECT_NEAR(imageWindow.Width().value(), 2254.66, 0.01);
     EXPECT_EQ(imageWindow.Height(), Twips(3000));
     EXPECT_TRUE(dialogs_->boxes().empty());
+}
+
+TEST_F(SelectTest, APhotoShowsDecodedSmallAndCopiesAtFullSizeFromTheBytesShown)
+{
+    const QByteArray shownBytes = jpeg(1600, 1200);
+    write("photo.jpg", shownBytes);
+    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
+    click("photo.jpg");
+    EXPECT_EQ(imageWindow.picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
+    EXPECT_EQ(QSizeF(imageWindow.pictureWidth.value(), imageWindow.pictureHeight.value()), QSizeF(1604, 1204) * 15);
+    EXPECT_EQ(imageWindow.Height(), Twips(2252));
+
+    // Replaced on disk after it was shown: the copy is still what the person saw.
+    ASSERT_EQ(std::rename(QFile::encodeName(pathOf("other.jpg")).constData(),
+                          QFile::encodeName(pathOf("photo.jpg")).constData()), 0);
+    dialogs_->answerMessage();
+    form.copyPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("イメージをコピーしました"));
+    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 
 TEST_F(SelectTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlierLabels)

@@ -89,15 +89,29 @@ void ImageWindow::followMouse(QMouseEvent* event)
 
 void ImageWindow::copyPictureOnDoubleClick()
 {
+    const QImage full = fullPicture();
+    if (full.isNull())
+        return;
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    clipboard->setImage(picture.picture());
+    clipboard->setImage(full);
     dialogs().msgBox(QStringLiteral("イメージをコピーしました"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
 }
 
 void ImageWindow::showPicture(const QImage& shown)
 {
     picture.setPicture(shown);
+    takePictureIntoView();
+}
+
+void ImageWindow::showPicture(const ShownPicture& shown)
+{
+    picture.setShown(shown);
+    takePictureIntoView();
+}
+
+void ImageWindow::takePictureIntoView()
+{
     pictureView->setPicture(picture.picture());
     pictureView->setWidth(picture.Width());
     pictureView->setHeight(picture.Height());
@@ -128,4 +142,18 @@ void ImageWindow::fitToBox()
     }
     setWidth(pictureView->Width());
     setHeight(pictureView->Height());
+}
+
+QImage ImageWindow::fullPicture()
+{
+    try {
+        return picture.fullPicture();
+    } catch (const FileChangedError&) {
+        dialogs().msgBox(QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません"),
+                         MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
+    } catch (const RunTimeError&) {
+        // A picture that shows small but fails at full size: the load's own message.
+        dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
+    }
+    return QImage();
 }

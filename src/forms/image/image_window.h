@@ -26,12 +26,17 @@ public:
 
     // Shows a picture at its natural size and records that size for the fit.
     void showPicture(const QImage& shown);
+    // The same for a file's picture, perhaps held smaller than its natural size.
+    void showPicture(const ShownPicture& shown);
     // Fits the picture into the window's current box, keeping its proportions,
     // and sizes the window to it.
     void fitToBox();
 
     void onPictureMousePress(int button);
     void copyPictureOnDoubleClick();
+    // The picture at its natural size, for copying and saving; a null picture,
+    // after a message, when it cannot be made.
+    QImage fullPicture();
 
     PictureBox picture; // the current picture at its natural size
     PictureBox fallbackPicture; // the built-in fallback picture, never changed
@@ -45,6 +50,7 @@ public:
     std::int32_t fittedHeight = 0;
 
 private:
+    void takePictureIntoView();
     void applySize();
     void followMouse(QMouseEvent* event);
 

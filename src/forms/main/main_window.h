@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include <QMainWindow>
 
@@ -15,6 +16,7 @@ class QPushButton;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
+class ReadAhead;
 
 // The main window: a fixed-size browser with the file commands and menus.
 // Layout and initial state live in main_window.cpp; the handlers in main_window_*.cpp,
@@ -35,6 +37,8 @@ public:
     void onFolderChanged();
     void filterFiles(int index);
     void onFileClicked();
+    // Reads the file list's neighbours of the shown picture ahead; made on first use.
+    ReadAhead& readAhead();
 
     // The image window's buttons.
     void closeImage();
@@ -122,4 +126,6 @@ private:
     void buildControls(QWidget* client);
     void buildMenus();
     void connectHandlers();
+
+    std::shared_ptr<ReadAhead> readAhead_;
 };

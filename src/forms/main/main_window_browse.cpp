@@ -11,6 +11,7 @@
 #include "controls/drive_list_box.h"
 #include "files/drives.h"
 #include "controls/file_list_box.h"
+#include "decoder/read_ahead.h"
 #include "runtime/run_time_error.h"
 
 namespace {
@@ -43,6 +44,8 @@ void MainWindow::onDriveChanged()
 void MainWindow::onFolderChanged()
 {
     fileList->setPath(folderList->Path());
+    if (readAhead_)
+        readAhead_->clear();
     pathBox->setText(folderList->Path());
     selectedPath.clear();
     dateValue->clear();
@@ -57,6 +60,8 @@ void MainWindow::filterFiles(int index)
         button->setEnabled(true);
     filterButtons[index]->setEnabled(false);
     fileList->setPattern(filterPatterns[index]);
+    if (readAhead_)
+        readAhead_->clear();
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();

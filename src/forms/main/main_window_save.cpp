@@ -20,6 +20,11 @@ void MainWindow::openSaveDialog()
 {
     setMousePointer(11);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
+    // The full-size picture, decoded once from the bytes shown; every preview and the save use it.
+    if (imageWindow.fullPicture().isNull()) {
+        setMousePointer(0);
+        return;
+    }
     // The first reference loads the dialog and runs its onLoad.
     SaveDialog& saveDialog = forms::get<SaveDialog>();
     const double divisor = previewDivisor(isEnlarged);

@@ -1,6 +1,8 @@
 // Selecting a file: its path, date and size, and its picture in the image window.
 #include "forms/main/main_window.h"
 
+#include <cmath>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,8 +16,32 @@
 #include "files/files.h"
 #include "files/paths.h"
 #include "decoder/picture_loader.h"
+#include "decoder/picture_source.h"
+#include "decoder/read_ahead.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
+#include "runtime/twips.h"
+
+namespace {
+
+// The picture is decoded just large enough for the enlarged box on this screen.
+QSize viewBox(const QWidget& window)
+{
+    const int side = int(std::ceil(10000.0 / twips::perPixel * window.devicePixelRatioF()));
+    return QSize(side, side);
+}
+
+} // namespace
+
+ReadAhead& MainWindow::readAhead()
+{
+    if (!readAhead_) {
+        const QSize box = viewBox(forms::get<ImageWindow>());
+        readAhead_ = std::make_shared<ReadAhead>(
+            [box](const QString& path, const std::atomic_bool& stop) { return readForView(path, box, &stop); });
+    }
+    return *readAhead_;
+}
 
 void MainWindow::onFileClicked()
 {
@@ -30,11 +56,23 @@ void MainWindow::onFileClicked()
         imageWindow.setHeight(Twips(3000));
         selectedPath = fullPath(fileList->Path(), fileList->FileName());
         viewing::currentPicturePath = selectedPath;
+        QStringList neighbours;
+        for (const int index : {fileList->ListIndex() + 1, fileList->ListIndex() - 1})
+            if (index >= 0 && index < fileList->ListCount())
+                neighbours.append(fullPath(fileList->Path(), fileList->List(index)));
+        readAhead().follow(selectedPath, neighbours);
         pathBox->setText(selectedPath);
         dateValue->setText(dateText(FileDateTime(selectedPath)));
         sizeValue->setText(sizeText(FileLen(selectedPath)));
         // A picture too large to hold is run-time error 7, like a damaged one.
-        withMemoryAsRunTimeError([&] { imageWindow.showPicture(LoadPicture(selectedPath)); });
+        withMemoryAsRunTimeError([&] {
+            std::optional<ShownPicture> ready = readAhead().take(selectedPath);
+            if (!ready)
+                ready = readAhead().awaitRunning(selectedPath);
+            const ShownPicture shown = ready ? *ready : readForView(selectedPath, viewBox(imageWindow));
+            readAhead().hold(selectedPath, shown);
+            imageWindow.showPicture(shown);
+        });
         setMousePointer(0);
         imageWindow.fitToBox();
     } catch (const RunTimeError&) {

@@ -44,7 +44,7 @@ void SaveDialog::requestPreview()
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    previewEncoder->request({forms::get<ImageWindow>().picture.picture(), previewPath(), quality, cover});
+    previewEncoder->request({forms::get<ImageWindow>().fullPicture(), previewPath(), quality, cover});
     setMousePointer(13);
 }
 

@@ -61,7 +61,7 @@ void SaveDialog::save()
 
         const ImageWindow& imageWindow = forms::get<ImageWindow>();
         const JpegStatus status
-            = saveJpeg(imageWindow.picture.picture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
+            = saveJpeg(imageWindow.picture.fullPicture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
                            static_cast<std::uint8_t>(chosenQuality), 0);
         enableOtherWindows();
         switch (status) {

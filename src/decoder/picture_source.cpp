@@ -1,0 +1,87 @@
+#include "decoder/picture_source.h"
+
+#include <cerrno>
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "files/native_file.h"
+#include "files/native_names.h"
+#include "decoder/picture_loader.h"
+
+namespace {
+
+#ifdef Q_OS_UNIX
+FileStamp stampFromStat(const struct stat& info)
+{
+#ifdef Q_OS_LINUX
+    const qint64 modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#else
+    const qint64 modifiedNs = qint64(info.st_mtime) * 1000000000;
+#endif
+    return FileStamp{qint64(info.st_size), modifiedNs, quint64(info.st_ino)};
+}
+#endif
+
+// The whole file and the stamp of the very handle it was read through.
+QByteArray readWhole(const QString& path, FileStamp& stamp)
+{
+    ReadOnlyFile file(path);
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::fstat(file.descriptor(), &info) != 0)
+        throwForErrno(errno, path);
+    stamp = stampFromStat(info);
+#else
+    stamp = stampOf(path);
+#endif
+    QByteArray bytes = file.peek(0, file.size());
+    if (bytes.size() != file.size())
+        throw RunTimeError(RunTimeError::DeviceIO, "short read: " + path.toStdString());
+    return bytes;
+}
+
+} // namespace
+
+FileStamp stampOf(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(native_names::encode(path).constData(), &info) != 0)
+        return FileStamp{};
+    return stampFromStat(info);
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileStamp{};
+    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+#endif
+}
+
+QImage PictureSource::decodeFull() const
+{
+    if (keepsBytes())
+        return decodePicture(bytes_);
+    FileStamp now;
+    const QByteArray bytes = readWhole(path_, now);
+    if (!(now == stamp_))
+        throw FileChangedError();
+    return decodePicture(bytes);
+}
+
+ShownPicture readForView(const QString& path, QSize box, const std::atomic_bool* stop, qint64 keptBytesCap)
+{
+    FileStamp stamp;
+    QByteArray bytes = readWhole(path, stamp);
+    ShownPicture shown;
+    shown.picture = decodePicture(bytes, box, &shown.natural, stop);
+    if (bytes.size() > keptBytesCap)
+        bytes = QByteArray();
+    shown.source = std::make_shared<const PictureSource>(path, stamp, std::move(bytes));
+    return shown;
+}
