@@ -2,13 +2,8 @@
 
 #include <cerrno>
 
-#include <QDateTime>
-#include <QFileInfo>
-
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 #include "files/native_file.h"
 #include "files/native_names.h"
@@ -16,30 +11,20 @@
 
 namespace {
 
-#ifdef Q_OS_UNIX
 FileStamp stampFromStat(const struct stat& info)
 {
-#ifdef Q_OS_LINUX
     const qint64 modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-#else
-    const qint64 modifiedNs = qint64(info.st_mtime) * 1000000000;
-#endif
     return FileStamp{qint64(info.st_size), modifiedNs, quint64(info.st_ino)};
 }
-#endif
 
 // The whole file and the stamp of the very handle it was read through.
 QByteArray readWhole(const QString& path, FileStamp& stamp)
 {
     ReadOnlyFile file(path);
-#ifdef Q_OS_UNIX
     struct stat info {};
     if (::fstat(file.descriptor(), &info) != 0)
         throwForErrno(errno, path);
     stamp = stampFromStat(info);
-#else
-    stamp = stampOf(path);
-#endif
     QByteArray bytes = file.peek(0, file.size());
     if (bytes.size() != file.size())
         throw RunTimeError(RunTimeError::DeviceIO, "short read: " + path.toStdString());
@@ -50,17 +35,10 @@ QByteArray readWhole(const QString& path, FileStamp& stamp)
 
 FileStamp stampOf(const QString& path)
 {
-#ifdef Q_OS_UNIX
     struct stat info {};
     if (::stat(native_names::encode(path).constData(), &info) != 0)
         return FileStamp{};
     return stampFromStat(info);
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return FileStamp{};
-    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
-#endif
 }
 
 QImage PictureSource::decodeFull() const

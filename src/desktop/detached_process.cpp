@@ -1,10 +1,7 @@
 #include "desktop/detached_process.h"
 
-#include <QProcess>
-
 #include "files/native_names.h"
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,12 +53,3 @@ bool startDetachedWithNativeNames(const QString& program, const QStringList& arg
     ::close(report[0]);
     return started;
 }
-
-#else
-
-bool startDetachedWithNativeNames(const QString& program, const QStringList& arguments)
-{
-    return QProcess::startDetached(program, arguments);
-}
-
-#endif
