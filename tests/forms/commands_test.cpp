@@ -1,14 +1,13 @@
-// The main window's file, clipboard and special-folder commands and help.
+// The main window's file, clipboard, special-folder and favorite commands and help.
 // Every box shown must be scripted; shown() lists them all.
-#include <optional>
-#include <string>
-#include <unistd.h>
 #include <linux/capability.h>
+#include <optional>
 #include <sys/syscall.h>
-#include <vector>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -18,19 +17,18 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "runtime/forms.h"
-#include "fake_drives.h"
-#include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
 #include "desktop/help_file.h"
 #include "desktop/launcher.h"
+#include "fake_drives.h"
 #include "files/native_names.h"
+#include "form_fixture.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "runtime/forms.h"
 #include "runtime/run_time_error.h"
-#include "desktop/special_folders.h"
 #include "test_files.h"
 
 namespace {
@@ -44,8 +42,11 @@ std::string box(const QString& text, const QString& title, int style = MsgBoxSty
 
 class CommandTest : public FormTest {
 protected:
-    CommandTest() { start(); }
-    explicit CommandTest(bool) {}
+    explicit CommandTest(bool started = true)
+    {
+        if (started)
+            start();
+    }
     void start()
     {
         startProgram();
@@ -69,7 +70,7 @@ struct RecordingLauncher : Launcher {
     {
         EXPECT_EQ(windowStyle, vbMinimizedFocus);
         calls << commandLine;
-        if (failure != 0)
+        if (failure)
             throw RunTimeError(failure);
     }
     QStringList calls;
@@ -92,10 +93,9 @@ struct FakeProgram {
             if (waited >= timeoutMs)
                 return std::nullopt;
         QStringList arguments;
-        for (const QByteArray& argument : readBytes(path + ".args").split('\0'))
+        for (const QByteArray& argument : readBytes(path + ".args").chopped(1).split('\0'))
             arguments << native_names::decode(argument);
         QFile::remove(path + ".args");
-        arguments.removeLast(); // after the last terminator
         return arguments;
     }
     QTemporaryDir folder;
@@ -115,7 +115,6 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
     mainWindow->copyButton->click();
     EXPECT_EQ(clipboard->text(), " typed while open ");
     EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::black));
-    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
 
     // A name that is not UTF-8 is no text; its URI keeps the bytes. A valid one is both.
     for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
@@ -128,6 +127,7 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
         EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"),
                   utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
     }
+    EXPECT_EQ(shown(), Boxes(3, box("コピー完了", "クリップボード")));
 }
 
 // Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
@@ -144,7 +144,6 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     mainWindow->helpAction->trigger();
     QDir().mkpath(helpFile); // a folder of that name is no help file either
     mainWindow->showHelp();
-    EXPECT_EQ(launcher.calls, (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe"}));
     QDir().rmdir(helpFile);
     writeBytes(helpFile, {});
     launcher.failure = RunTimeError::FileNotFound;
@@ -152,16 +151,16 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     mainWindow->runFile();
     mainWindow->openClipboardViewer();
     mainWindow->showHelp();
-    EXPECT_EQ(launcher.calls.mid(2), (QStringList{"Start  a b.jpg  ", "Start Clipbrd.exe", "Start " + helpFile}));
-    const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー");
     // Without View.hlp the program's own page is opened.
     QFile::remove(helpFile);
     writeBytes(page, {});
     dialogs_->answerMessage();
     mainWindow->showHelp();
     setHelpPages(nullptr);
-    EXPECT_EQ(launcher.calls.last(), "Start " + page);
-    const std::string noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
+    const QString run = "Start  a b.jpg  ", viewer = "Start Clipbrd.exe";
+    EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "Start " + helpFile, "Start " + page}));
+    const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー"),
+                      noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
     EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, noViewer, noViewer}));
 }
 
@@ -174,14 +173,11 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
     launcher.setOpener(opener.path);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(opener.folder.path());
-    const std::pair<QString, QString> typedAndPassed[] = {
-        {"a; touch pwned", "a; touch pwned"}, {"$(touch pwned)", "$(touch pwned)"}, {"`touch pwned`", "`touch pwned`"},
-        {"a\ntouch pwned", "a\ntouch pwned"}, {"-pwned", "./-pwned"}, {"/a/-b", "/a/-b"},
-        {native_names::decode("/bad\xFF\xFE.jpg"), native_names::decode("/bad\xFF\xFE.jpg")}, // bytes as on disk
-    };
-    for (const auto& [typed, passed] : typedAndPassed) {
-        launcher.Shell("Start " + typed, vbMinimizedFocus);
-        EXPECT_EQ(opener.waitForArguments(), QStringList{passed}) << typed.toStdString();
+    const QStringList typed = {"a; touch pwned", "$(touch pwned)", "`touch pwned`", "a\ntouch pwned", "-pwned", "/a/-b",
+                               native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
+    for (const QString& name : typed) {
+        launcher.Shell("Start " + name, vbMinimizedFocus);
+        EXPECT_EQ(opener.waitForArguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
     QThread::msleep(200); // the time a smuggled command would need
     EXPECT_FALSE(QFile::exists("pwned"));
@@ -214,12 +210,8 @@ protected:
         dialogs_->answerMessage(answer).answerMessage();
         mainWindow->deleteSelectedFile();
     }
-    std::string asked(const QString& path) const
-    {
-        return box("ファイル 【　" + path + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel);
-    }
+    std::string asked(const QString& name) const { return box("ファイル 【　" + name + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
     std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
-    QStringList left() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
 
     const QString folder = programFolder() + "/pictures";
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
@@ -243,7 +235,7 @@ TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList
                               deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
                               asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
                               notFound, asked(""), notFound}));
-    EXPECT_EQ(left(), (QStringList{"b.jpg", "c.gif"}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
 }
 
@@ -266,7 +258,6 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
 }
 
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
-
 // Shown like a clicked file, here from the enlarged view with the window closed, and copied
 // back as that picture, not the fitted view; without a picture nothing changes.
 TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
@@ -287,8 +278,7 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     mainWindow->closeImage();
     mainWindow->clipboardPictureButton->click();
     EXPECT_EQ(mainWindow->pathBox->text() + mainWindow->sizeValue->text(), "ClipBoard");
-    EXPECT_FALSE(mainWindow->isEnlarged);
-    EXPECT_TRUE(mainWindow->closeImageButton->isEnabled() && mainWindow->enlargeButton->isEnabled() && imageWindow.isVisible());
+    EXPECT_TRUE(!mainWindow->isEnlarged && mainWindow->closeImageButton->isEnabled() && imageWindow.isVisible());
     EXPECT_EQ(rgb(imageWindow.pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
     EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 1558));
@@ -296,8 +286,7 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
     mainWindow->copyPictureAction->trigger();
-    EXPECT_EQ(rgb(clipboard->image()), picture);
-    EXPECT_TRUE(clipboard->text().isEmpty());
+    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
     mainWindow->clearClipboardAction->trigger();
     EXPECT_TRUE(clipboard->image().isNull());
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
@@ -309,21 +298,14 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
 struct SpecialFoldersTest : CommandTest {
     SpecialFoldersTest() : CommandTest(false) {}
 };
-
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
     const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報");
     const std::string noDesktop = box("【ﾃﾞｽｸﾄｯﾌﾟ】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
     const std::string noRecycled = box("【Recycled】が見つかりませんでした", "パスが見つかりません", MsgBoxStyle::Exclamation);
-    const struct {
-        int drives, notReady, userDrive, startDrive; // numbered from 1; notReady 0 for none
-        QStringList folders;                          // made below the temporary folder
-        bool recycleBin;                              // trashButton rather than desktopButton
-        Boxes boxes;
-        int index;     // of the drive selected afterwards
-        QString shown; // in pathBox afterwards, below the temporary folder
-    } scans[] = {
-        {3, 0, 2, 1, {"d2/u/Desktop"}, false, {}, 1, "d2/u/Desktop"},
+    // Drives numbered from 1 (notReady 0 for none), folders made and the path shown below the
+    // temporary folder, the trash button or the desktop one, the boxes and the drive index after.
+    const struct { int drives, notReady, userDrive, startDrive; QStringList folders; bool recycleBin; Boxes boxes; int index; QString shown; } scans[] = {
         {4, 0, 1, 1, {"d1/u/Desktop", "d3/u/Desktop"}, false, {}, 2, "d3/u/Desktop"}, // the last match wins
         {2, 0, 2, 1, {"d2/u/desktop", "d2/U/Desktop"}, false, {noDesktop}, 0, "d1"},   // letter case counts
         // Reported in the scan and again when the first entry is chosen at the end.
@@ -331,7 +313,6 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         // Searching a drive that is not ready reads the one the list went back
         // to, so right after a match it matches too, and choosing it fails.
         {3, 2, 1, 1, {"d1/u/Desktop"}, false, {notReady, notReady, noDesktop}, 2, "d3"},
-        {3, 2, 3, 1, {"d3/u/Desktop"}, false, {notReady}, 2, "d3/u/Desktop"},
         {2, 0, 2, 1, {"d2/u/.local/share/Trash/files"}, true, {}, 1, "d2/u/.local/share/Trash/files"},
         {3, 0, 2, 1, {"d2/u/.local/share/Trash"}, true, {noRecycled}, 1, "d2"}, // the trash without its files
     };
@@ -341,19 +322,16 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         QTemporaryDir temp;
         const QString root = QDir(temp.path()).canonicalPath() + "/";
         QStringList drives;
-        for (int n = 1; n <= scan.drives; ++n) {
+        for (int n = 1; n <= scan.drives; ++n)
             drives << root + QString("d%1").arg(n);
-            if (n != scan.notReady)
-                QDir().mkpath(drives.last());
-        }
-        for (const QString& folder : scan.folders)
-            QDir().mkpath(root + folder);
+        for (const QString& folder : scan.folders + drives)
+            if (folder != drives.value(scan.notReady - 1))
+                QDir().mkpath(folder.startsWith('/') ? folder : root + folder);
         FakeDrives table(drives);
         const QString user = drives[scan.userDrive - 1] + "/u";
         services().desktopFolder = user + "/Desktop";
         services().trashFolder = user + "/.local/share/Trash";
         QDir::setCurrent(drives[scan.startDrive - 1]);
-        dialogs_.reset();
         dialogs_ = std::make_unique<ScriptedDialogs>();
         start();
         for (std::size_t i = 0; i < scan.boxes.size(); ++i)
@@ -361,11 +339,114 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         (scan.recycleBin ? mainWindow->trashButton : mainWindow->desktopButton)->click();
         EXPECT_EQ(shown(), scan.boxes);
         EXPECT_EQ(mainWindow->driveList->ListIndex(), scan.index);
-        EXPECT_EQ(mainWindow->pathBox->text(), root + scan.shown);
-        EXPECT_EQ(mainWindow->folderList->Path(), mainWindow->pathBox->text());
+        EXPECT_EQ(mainWindow->pathBox->text() + '|' + mainWindow->folderList->Path(), root + scan.shown + '|' + root + scan.shown);
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);
+}
+
+// The six favorite folders: kept in kiriview.ini beside the program, shown in
+// the menu with their exact text, set by number and cleared all at once.
+class FavoritesTest : public FormTest {
+protected:
+    QString ini() const { return programFolder() + "/kiriview.ini"; }
+    QString folder(const QString& name)
+    {
+        return QDir().mkpath(folders_.path() + '/' + name) ? folders_.path() + '/' + name : QString();
+    }
+    // The visible slots as "n=caption".
+    QStringList shown() const
+    {
+        QStringList items;
+        for (int n = 1; n <= 6; ++n)
+            if (form().favoriteActions[n]->isVisible())
+                items << QString::number(n) + '=' + form().favoriteActions[n]->data().toString();
+        return items;
+    }
+    MainWindow& form() const { return forms::get<MainWindow>(); }
+    // Answers the number prompt while the folder list shows the path.
+    void add(const QString& path, const QString& answer)
+    {
+        form().folderList->setPath(path);
+        dialogs_->answerInput(answer);
+        form().addFavorite();
+    }
+    void restart()
+    {
+        unloadAllFormsNow();
+        startProgram();
+    }
+    QTemporaryDir folders_;
+};
+
+TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)
+{
+    startProgram();
+    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini())); // nothing is written at start
+    const QString photos = folder("photos");
+    writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + photos.toUtf8() + "\n");
+    restart();
+    EXPECT_EQ(shown(), QStringList{"3=" + photos});
+    EXPECT_TRUE(form().clearFavoritesAction->isEnabled());
+
+    add(photos, "");
+    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText, "お気に入りナンバー1");
+    EXPECT_EQ(dialogs_->last().text, "お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + photos + "\r4.\r5.\r6.");
+}
+
+TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
+{
+    startProgram();
+    const QString target = folder("x");
+    for (const char* answer : {"0", "7", "1.5", "-1", "abc", ""})
+        add(target, answer);
+    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini()));
+    for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
+        form().clearFavorites();
+        add(target, answer);
+        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
+        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+    }
+}
+
+// Whatever else the file holds, even bytes that are no text, stays as it was.
+TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage.append(char((i * 7919) & 0xff));
+    const QByteArray others = garbage + "\n[window]\nleft=10\n";
+    writeBytes(ini(), others + "[okini]\nkey01=/nowhere\n[tail]\nx=1\n");
+    startProgram();
+    const QString a = folder("a"), b = folder("b");
+    add(a, "3");
+    add(b, "3");
+    EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
+    EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8()));
+
+    form().clearFavorites();
+    EXPECT_TRUE(shown().isEmpty() && !form().clearFavoritesAction->isEnabled());
+    add(a, "5"); // a new section holding only that key
+    EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
+}
+
+// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
+TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactTextAndGoneOnesWarn)
+{
+    startProgram();
+    const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");
+    add(gone, "4");
+    add(odd, "6");
+    restart();
+    EXPECT_EQ(form().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
+    form().openFavorite(6);
+    EXPECT_EQ(form().folderList->Path() + '|' + form().pathBox->text(), odd + '|' + odd);
+
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    dialogs_->answerMessage();
+    form().openFavorite(4);
+    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
+    EXPECT_TRUE(form().folderList->Path() == odd && form().favoriteActions[4]->isVisible());
 }
 
 } // namespace

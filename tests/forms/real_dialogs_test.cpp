@@ -1,5 +1,4 @@
 // The real dialog wrappers, answered with keys as a person would.
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,13 +14,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "runtime/app.h"
+#include "forms/viewing_state.h"
 #include "runtime/dialogs.h"
+#include "runtime/forms.h"
 
 namespace {
 
@@ -85,8 +83,7 @@ TEST(RealDialogs, InputBoxReturnsTheTypedTextOrNothingOnCancel)
     for (const auto& [key, typed] : {std::pair(Qt::Key_Return, QStringLiteral("42")), std::pair(Qt::Key_Escape, QString())}) {
         ModalDriver driver({[key = key](QWidget* box) {
             auto* edit = box->findChild<QLineEdit*>();
-            ASSERT_TRUE(edit);
-            EXPECT_EQ(edit->text(), QStringLiteral("1"));
+            ASSERT_TRUE(edit && edit->text() == QStringLiteral("1"));
             edit->selectAll();
             QTest::keyClicks(edit, QStringLiteral("42"));
             press(key)(box);
@@ -106,25 +103,21 @@ TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesI
     mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
     const std::string path = mainWindow.selectedPath.toStdString(), question = "ファイルの削除: ファイル 【　" + path + "　】を削除しますか？";
-    {
-        ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
+    for (const auto& [key, outcome] : {std::pair(Qt::Key_Escape, std::string("削除キャンセル: 削除をキャンセルしました")),
+                                       std::pair(Qt::Key_Return, "削除終了: " + path + "を削除しました")}) {
+        ModalDriver driver({press(key), press(Qt::Key_Return)});
         mainWindow.deleteSelectedFile();
-        EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除キャンセル: 削除をキャンセルしました"}));
-        EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
+        EXPECT_EQ(driver.said, (std::vector<std::string>{question, outcome}));
+        EXPECT_EQ(QFile::exists(mainWindow.selectedPath), key == Qt::Key_Escape);
     }
-    ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Return)});
-    mainWindow.deleteSelectedFile();
-    EXPECT_EQ(driver.said, (std::vector<std::string>{question, "削除終了: " + path + "を削除しました"}));
-    EXPECT_FALSE(QFile::exists(mainWindow.selectedPath));
 }
 
 // The file dialog opens on the JPEG filter, in the picture's folder or, for a drive's root, the program's.
 TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder)
 {
-    const QString picture = programFolder() + QStringLiteral("/pictures/photo.bmp");
-    ASSERT_TRUE(QDir().mkpath(programFolder() + QStringLiteral("/pictures")));
-    for (const auto& [currentPicturePath, folder] : {std::pair(picture, programFolder() + QStringLiteral("/pictures")),
-                                          std::pair(QStringLiteral("/"), App::Path())}) {
+    const QString pictures = programFolder() + QStringLiteral("/pictures");
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    for (const auto& [currentPicturePath, folder] : {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::Path())}) {
         SCOPED_TRACE(currentPicturePath.toStdString());
         viewing::currentPicturePath = currentPicturePath;
         ModalDriver driver({[&](QWidget* box) {
