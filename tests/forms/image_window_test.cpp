@@ -54,7 +54,6 @@ TEST_F(ImageWindowTest, RightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
     QTest::mouseRelease(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(50, 45));
     mouseMove(QPoint(5, 5), Qt::NoButton); // released: the window stays
     EXPECT_EQ(imageWindow.pos(), QPoint(130, 125));
-    EXPECT_TRUE(dialogs_->boxes().empty());
 }
 
 } // namespace

@@ -14,11 +14,10 @@
 
 namespace {
 
-template <class F>
+template <class... F>
 void deleteNow()
 {
-    delete forms::loaded<F>();
-    forms::slot<F>() = nullptr;
+    ((delete forms::loaded<F>(), forms::slot<F>() = nullptr), ...);
 }
 
 } // namespace
@@ -34,11 +33,7 @@ Services servicesFor(const QString& programFolder)
 
 void unloadAllFormsNow()
 {
-    deleteNow<SaveDialog>();
-    deleteNow<SplashScreen>();
-    deleteNow<AboutDialog>();
-    deleteNow<ImageWindow>();
-    deleteNow<MainWindow>();
+    deleteNow<SaveDialog, SplashScreen, AboutDialog, ImageWindow, MainWindow>();
     // Forms unloaded by handlers wait for deferred deletion; run it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -20,23 +20,12 @@ ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, int
     return *this;
 }
 
-ScriptedDialogs& ScriptedDialogs::whileNextMessageOpen(std::function<void()> action)
-{
-    whileOpen_ = std::move(action);
-    return *this;
-}
-
 const ScriptedDialogs::Box& ScriptedDialogs::last() const
 {
     static const Box none;
     if (boxes_.empty())
         ADD_FAILURE() << "no box was shown";
     return boxes_.empty() ? none : boxes_.back();
-}
-
-int ScriptedDialogs::messageCount() const
-{
-    return int(std::count_if(boxes_.begin(), boxes_.end(), [](const Box& b) { return b.kind == Box::Message; }));
 }
 
 ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
@@ -51,16 +40,6 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
     if (answer.whileOpen)
         answer.whileOpen();
     return answer;
-}
-
-int ScriptedDialogs::msgBox(const QString& prompt, int style, const QString& title)
-{
-    return take({Box::Message, prompt, title, style, {}, {}}).result;
-}
-
-QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
-{
-    return take({Box::Input, prompt, title, 0, defaultText, {}}).text;
 }
 
 QString ScriptedDialogs::showSave(const SaveFileRequest& request)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -31,15 +32,21 @@ public:
     // An empty path cancels the save dialog.
     ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
     // Runs the action while the next message box is open, before it is answered.
-    ScriptedDialogs& whileNextMessageOpen(std::function<void()> action);
+    ScriptedDialogs& whileNextMessageOpen(std::function<void()> action) { whileOpen_ = std::move(action); return *this; }
 
     const std::vector<Box>& boxes() const { return boxes_; }
     // The last box shown; an empty one (and a failure) when none was.
     const Box& last() const;
-    int messageCount() const;
+    int messageCount() const { return int(std::ranges::count(boxes_, Box::Message, &Box::kind)); }
 
-    int msgBox(const QString& prompt, int style, const QString& title) override;
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    int msgBox(const QString& prompt, int style, const QString& title) override
+    {
+        return take({Box::Message, prompt, title, style, {}, {}}).result;
+    }
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        return take({Box::Input, prompt, title, 0, defaultText, {}}).text;
+    }
     QString showSave(const SaveFileRequest& request) override;
 
 private:

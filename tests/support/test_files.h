@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -11,5 +13,15 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 
 // Gradients over a checkerboard: every quality and any misplaced pixel shows.
 QImage testPicture(int width, int height);
+// An APP1 segment holding only the EXIF orientation, in either byte order.
+QByteArray exifSegment(int orientation, bool bigEndian);
+struct jpeg_compress_struct;
+// libjpeg's own encoder, for streams Qt's writer cannot make: `setup` runs after the
+// defaults, `row` gives each row's samples (`components` per pixel).
+QByteArray libjpegEncoded(int width, int height, int components, const std::function<void(jpeg_compress_struct&)>& setup,
+                          const std::function<const unsigned char*(int)>& row);
 // The picture in one of Qt's formats ("JPEG", "BMP", "PNG").
 QByteArray encodedAs(const QImage& picture, const char* format, bool progressive = false);
+// The exit code of `run` in a child process whose memory is capped at what it holds now
+// plus `spare` bytes; -1 when the child did not exit on its own.
+int exitCodeUnderMemoryCap(long spare, const std::function<int()>& run);

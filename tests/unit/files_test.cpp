@@ -19,6 +19,7 @@
 #include "decoder/exif_orientation.h"
 #include "files/files.h"
 #include "files/native_names.h"
+#include "files/wildcard.h"
 #include "decoder/picture_loader.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
@@ -44,15 +45,6 @@ QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = 
         out += '\0';
     }
     return out + ';';
-}
-
-// An APP1 segment holding only the EXIF orientation, in either byte order.
-QByteArray exifSegment(int orientation, bool bigEndian)
-{
-    QByteArray tiff = bigEndian ? QByteArray("MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 26)
-                                : QByteArray("II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\0\0\0\0\0\0\0\0", 26);
-    tiff[bigEndian ? 19 : 18] = char(orientation);
-    return QByteArray("\xFF\xE1\0\x22", 4) + QByteArray("Exif\0\0", 6) + tiff;
 }
 
 class Files : public ::testing::Test {
@@ -168,20 +160,23 @@ TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
     EXPECT_EQ(native_names::decode("\xF0\x90\x82\x80"), QString::fromUtf8("\xF0\x90\x82\x80")); // valid UTF-8 as usual
 }
 
-// Each case picks its locale; the default comes back afterwards.
-class Texts : public ::testing::Test {
-protected:
-    ~Texts() override { QLocale::setDefault(saved); }
-    static void use(QLocale::Language language, QLocale::Territory territory) { QLocale::setDefault({language, territory}); }
-    static QDateTime at(int h, int mi, int s, int ms = 0)
-    {
-        return QDateTime(QDate(2000, 5, 20), QTime(h, mi, s, ms), Qt::LocalTime);
-    }
-    const QLocale saved;
-};
-
-TEST_F(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
+TEST(Wildcard, StarAndQuestionMarkIgnoringCaseOnAnyName)
 {
+    const QString undecodable = native_names::decode(QByteArray("\xff\xfe.kir"));
+    const std::tuple<QString, const char16_t*, bool> cases[] = {
+        {"A.JPG", u"*.jpg", true},    {".jpg", u"*.jpg", true},      {"x.jpg.jpg", u"*.jpg", true},
+        {"a.jpg.txt", u"*.jpg", false}, {"jpg", u"*.jpg", false},      {"a.jpeg", u"*.jp*g", true},
+        {"ab.gif", u"a?.gif", true},  {"a.gif", u"a?.gif", false},   {"", u"*", true},
+        {"写真.JPG", u"*.jpg", true}, {undecodable, u"*.KIR", true}, {undecodable, u"*.jpg", false},
+    };
+    for (const auto& [name, pattern, expected] : cases)
+        EXPECT_EQ(matchesWildcard(name, pattern), expected) << name.toStdString();
+}
+
+TEST(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
+{
+    const QLocale saved;
+    const auto use = [](QLocale::Language language, QLocale::Territory territory) { QLocale::setDefault({language, territory}); };
     use(QLocale::English, QLocale::UnitedStates); // a locale that groups thousands
     const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
     for (const auto& [value, text] : numbers)
@@ -190,10 +185,12 @@ TEST_F(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
     const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
     for (const auto& [bytes, text] : sizes)
         EXPECT_EQ(sizeText(bytes), text) << bytes;
-    EXPECT_EQ(dateText(at(2, 36, 12)), "2000/05/20 2:36:12");
-    EXPECT_EQ(dateText(at(0, 0, 0, 400)), "2000/05/20");
+    const QDate day(2000, 5, 20);
+    EXPECT_EQ(dateText(QDateTime(day, QTime(2, 36, 12), Qt::LocalTime)), "2000/05/20 2:36:12");
+    EXPECT_EQ(dateText(QDateTime(day, QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20");
     use(QLocale::German, QLocale::Germany);
     EXPECT_EQ(sizeText(1234567250), "1234567,25");
+    QLocale::setDefault(saved);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Pictures made to cost: many scans, tiny files claiming huge sizes, odd BMP headers and cuts.
-// Each fails quickly with the damaged-picture error; the valid odd ones load.
+// Each fails quickly, before its pixels take memory, with the damaged-picture error; the valid odd ones load.
 
 #include <cstdio>
 #include <vector>
@@ -21,38 +21,18 @@ namespace {
 // each of the first `acScans` coefficients of each colour component, every one valid.
 QByteArray flatJpeg(int width, int height, bool arithmetic, int acScans = 0)
 {
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr errors {};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    cinfo.arith_code = arithmetic;
     std::vector<jpeg_scan_info> scans;
-    if (acScans > 0) {
+    if (acScans > 0)
         scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
-        for (int component = 0; component < 3; ++component)
-            for (int k = 1; k <= acScans; ++k)
-                scans.push_back({1, {component, 0, 0, 0}, k, k, 0, 1}); // the low bit left out
-        cinfo.scan_info = scans.data();
-        cinfo.num_scans = int(scans.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
-    JSAMPROW rows[] = {row.data()};
-    while (cinfo.next_scanline < cinfo.image_height)
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
-    std::free(buffer);
-    return bytes;
+    for (int component = 0; acScans > 0 && component < 3; ++component)
+        for (int k = 1; k <= acScans; ++k)
+            scans.push_back({1, {component, 0, 0, 0}, k, k, 0, 1}); // the low bit left out
+    const std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
+    return libjpegEncoded(width, height, 3, [&](jpeg_compress_struct& cinfo) {
+        cinfo.arith_code = arithmetic;
+        cinfo.scan_info = scans.empty() ? nullptr : scans.data();
+        cinfo.num_scans = scans.empty() ? cinfo.num_scans : int(scans.size());
+    }, [&](int) { return row.data(); });
 }
 
 // A 4 x 4 RLE8 BMP, two colours (black, red): each row one run of red.
@@ -133,6 +113,28 @@ TEST_F(HostilePictures, BmpHeadersAndCuts)
 
     // Width 0x7FFFFFFF at 0xFFFF bits per pixel: the row size alone overflows 32 bits.
     expectDamaged("wide.bmp", QByteArray(bottomUp).replace(18, 4, "\xFF\xFF\xFF\x7F").replace(28, 2, "\xFF\xFF"));
+}
+
+using PictureLimits = HostilePictures; // run on their own, with a memory cap
+
+TEST_F(PictureLimits, ATruncatedJpegClaiming20000By20000FailsWithinAFewHundredMegabytes)
+{
+    QByteArray jpeg = encodedAs(testPicture(64, 64), "JPEG");
+    // The frame header holds height and width after its length and precision; the cut leaves the scan empty.
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0"), scan = jpeg.indexOf("\xFF\xDA");
+    ASSERT_TRUE(frame > 0 && scan > frame);
+    jpeg.replace(frame + 5, 4, "\x4E\x20\x4E\x20"); // 20000 x 20000: 1.6 GB as 32-bit pixels
+    const QString path = write("huge.jpg", jpeg.left(scan + 40));
+    const int code = exitCodeUnderMemoryCap(300 << 20, [&] {
+        try {
+            LoadPicture(path);
+        } catch (const RunTimeError& error) {
+            return error.number() & 0xFF;
+        }
+        return 101;
+    });
+    // 7 (out of memory) would mean the claimed size was allocated before the data ran out.
+    EXPECT_EQ(code, RunTimeError::InvalidPicture & 0xFF);
 }
 
 } // namespace

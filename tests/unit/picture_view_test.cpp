@@ -33,41 +33,13 @@ QImage photoLike(int width, int height)
 }
 
 // libjpeg at quality 92 with the given sampling: 1 for 4:4:4, 2 for 4:2:0; gray with one component.
-QByteArray libjpegEncoded(const QImage& picture, int sampling, bool gray)
+QByteArray withSampling(const QImage& picture, int sampling, bool gray)
 {
     const QImage rgb = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr errors {};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = JDIMENSION(rgb.width());
-    cinfo.image_height = JDIMENSION(rgb.height());
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 92, TRUE);
-    cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = sampling;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uchar*>(rgb.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
-}
-
-// An APP1 block saying the camera was held upright (orientation 6).
-QByteArray turnedUpright(const QByteArray& jpeg)
-{
-    const QByteArray payload = QByteArray("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 32);
-    const int length = int(payload.size()) + 2;
-    return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length & 255) + payload + jpeg.mid(2);
+    return libjpegEncoded(rgb.width(), rgb.height(), gray ? 1 : 3, [&](jpeg_compress_struct& cinfo) {
+        jpeg_set_quality(&cinfo, 92, TRUE);
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = sampling;
+    }, [&](int y) { return rgb.constScanLine(y); });
 }
 
 double psnr(const QImage& a, const QImage& b)
@@ -86,16 +58,14 @@ double psnr(const QImage& a, const QImage& b)
 TEST(PictureView, ReducedDecodeLooksLikeTheFullOneFittedAndKeepsTheNaturalSize)
 {
     const QImage photo = photoLike(3000, 2000);
-    const struct {
-        const char* kind;
-        QByteArray jpeg;
-        QSize natural;
-    } cases[] = {
-        {"baseline 4:2:0", libjpegEncoded(photo, 2, false), QSize(3000, 2000)},
+    const QByteArray upright = withSampling(photo, 2, false);
+    const QByteArray turned = upright.left(2) + exifSegment(6, true) + upright.mid(2); // camera held upright
+    const struct { const char* kind; QByteArray jpeg; QSize natural; } cases[] = {
+        {"baseline 4:2:0", upright, QSize(3000, 2000)},
         {"progressive", encodedAs(photo, "JPEG", true), QSize(3000, 2000)},
-        {"4:4:4", libjpegEncoded(photo, 1, false), QSize(3000, 2000)},
-        {"grayscale", libjpegEncoded(photo, 1, true), QSize(3000, 2000)},
-        {"EXIF orientation 6", turnedUpright(libjpegEncoded(photo, 2, false)), QSize(2000, 3000)},
+        {"4:4:4", withSampling(photo, 1, false), QSize(3000, 2000)},
+        {"grayscale", withSampling(photo, 1, true), QSize(3000, 2000)},
+        {"EXIF orientation 6", turned, QSize(2000, 3000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);

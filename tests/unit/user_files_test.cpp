@@ -20,25 +20,18 @@ Environment answering(bool writable, QString configHome, QString cacheHome)
 
 } // namespace
 
-TEST(UserFiles, WritableProgramFolderKeepsBothFilesBesideIt)
+TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 {
-    const auto where = userfiles::choose(QStringLiteral("/opt/kv"), answering(true, "/x", "/y"));
-    EXPECT_TRUE(where.besideProgram);
-    EXPECT_EQ(where.settingsFile(), QStringLiteral("/opt/kv/kiriview.ini"));
-    EXPECT_EQ(where.previewFile(), QStringLiteral("/opt/kv/Sample.jpg"));
-}
-
-TEST(UserFiles, ReadOnlyProgramFolderUsesXdgFoldersOrHomeDefaults)
-{
-    struct Case { QString config, cache, settings, preview; };
+    struct Case { bool writable; QString config, cache, settings, preview; };
     const Case cases[] = {
-        {"/c", "/k/", "/c/kiriview/kiriview.ini", "/k/kiriview/Sample.jpg"},
-        {"", "", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
-        {"rel/c", "./k", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
+        {true, "/x", "/y", "/usr/bin/kiriview.ini", "/usr/bin/Sample.jpg"},
+        {false, "/c", "/k/", "/c/kiriview/kiriview.ini", "/k/kiriview/Sample.jpg"},
+        {false, "", "", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
+        {false, "rel/c", "./k", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
     };
     for (const Case& c : cases) {
-        const auto where = userfiles::choose(QStringLiteral("/usr/bin"), answering(false, c.config, c.cache));
-        EXPECT_FALSE(where.besideProgram);
+        const auto where = userfiles::choose(QStringLiteral("/usr/bin"), answering(c.writable, c.config, c.cache));
+        EXPECT_EQ(where.besideProgram, c.writable);
         EXPECT_EQ(where.settingsFile(), c.settings) << c.config.toStdString();
         EXPECT_EQ(where.previewFile(), c.preview) << c.cache.toStdString();
     }
