@@ -65,11 +65,9 @@ Action press(Qt::Key key)
 TEST(RealDialogs, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
 {
     const struct { int style; Qt::Key key; int answer; } cases[] = {
-        {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel},
-        {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
+        {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel}, {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
         {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok},
-        {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok},
-    };
+        {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "style " << c.style << ", key " << c.key);
         ModalDriver driver({press(c.key)});
