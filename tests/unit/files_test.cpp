@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTransform>
