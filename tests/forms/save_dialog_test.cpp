@@ -41,7 +41,7 @@ void settle()
 
 // Stands in for the preview encoding: each job waits for a release, notes whether it was told
 // to give up and, if it heeds that, does; else it answers `status` with a picture `quality`
-// pixels wide and a size of `quality` thousand bytes. Settings change only while jobs wait.
+// pixels wide and a size of `quality` thousand bytes. Set both before the release they apply to.
 struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> installIn(PreviewEncoder& encoder)
     {
