@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QScreen>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -38,6 +40,23 @@ QStringList nameFilters(const QString& filter)
     return result;
 }
 
+// A prompt as an input box can show it: a lone CR (the classic line break)
+// starts a new line, which Qt would otherwise draw as nothing, and a line too
+// long for the screen (a deep folder path) is shortened in its middle, so the
+// box and its buttons stay on the screen.
+QString promptForScreen(const QString& prompt, const QFont& font, int screenWidth)
+{
+    QString text = prompt;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QFontMetrics metrics(font);
+    const int widest = screenWidth * 3 / 4;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideMiddle, widest);
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 DialogService& dialogs()
@@ -72,7 +91,10 @@ QString QtDialogService::inputBox(const QString& prompt, const QString& title, c
 {
     QInputDialog dialog(dialogParent());
     dialog.setWindowTitle(title);
-    dialog.setLabelText(prompt);
+    const QScreen* screen = dialogParent() ? dialogParent()->screen() : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+    dialog.setLabelText(promptForScreen(prompt, dialog.font(), screenWidth));
+    dialog.setMaximumWidth(screenWidth);
     dialog.setTextValue(defaultText);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
