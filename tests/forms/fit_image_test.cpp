@@ -55,17 +55,13 @@ TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
     MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = fit(1024, 768);
     mainWindow.enlargeImage();
-    EXPECT_TRUE(mainWindow.isEnlarged);
-    EXPECT_FALSE(mainWindow.enlargeButton->isEnabled());
-    EXPECT_TRUE(mainWindow.closeImageButton->isEnabled());
+    EXPECT_TRUE(mainWindow.isEnlarged && !mainWindow.enlargeButton->isEnabled() && mainWindow.closeImageButton->isEnabled());
     EXPECT_EQ(imageWindow.Height(), Twips(7510));
 
     const QImage before = imageWindow.picture.picture();
     mainWindow.closeImage();
     ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow); // hidden, not unloaded
-    EXPECT_FALSE(imageWindow.isVisible());
-    EXPECT_FALSE(mainWindow.closeImageButton->isEnabled());
-    EXPECT_FALSE(mainWindow.enlargeButton->isEnabled());
+    EXPECT_FALSE(imageWindow.isVisible() || mainWindow.closeImageButton->isEnabled() || mainWindow.enlargeButton->isEnabled());
     EXPECT_EQ(imageWindow.picture.picture(), before);
 }
 
