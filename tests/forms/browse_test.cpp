@@ -71,6 +71,19 @@ TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
     EXPECT_EQ(form.folderList->Path() + '|' + form.driveList->Drive(), b() + '|' + b());
 }
 
+// A folder list that crossed into a drive which then fails goes back to the root.
+TEST_F(DriveTest, AFailingDriveTheFolderListIsInSendsItBackToTheRoot)
+{
+    drives_.setDrives({"/", a(), b()});
+    form.driveList->Refresh();
+    form.folderList->setPath(b() + "/music");
+    ASSERT_TRUE(QDir(b()).removeRecursively());
+    dialogs_->answerMessage();
+    form.driveList->setListIndex(2);
+    EXPECT_EQ(dialogs_->last().text, "デバイスの準備ができていません");
+    EXPECT_EQ(form.driveList->Drive() + '|' + form.folderList->Path(), "/|/");
+}
+
 // A volume mounted after the start appears when the list is opened; the selection stays.
 TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgainAndFoldersOpenByDoubleClick)
 {

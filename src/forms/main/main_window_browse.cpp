@@ -36,6 +36,10 @@ void MainWindow::onDriveChanged()
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("デバイスの準備ができていません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("ドライブ情報"));
+        // The folder list may have crossed into the drive that failed: then it
+        // starts again from the root.
+        if (driveOf(folderList->Path()) == driveList->Drive())
+            folderList->setPath(QStringLiteral("/"));
         // Back to the drive of the folder still listed; this runs the change once more.
         driveList->setDrive(folderList->Path());
     }
