@@ -25,6 +25,8 @@ public:
     // The picture at its natural size, decoded once when first asked for.
     // Throws FileChangedError or RunTimeError when it cannot be made.
     const QImage& fullPicture() const;
+    // The file the picture was read from; null for a picture made in memory.
+    const PictureSource* source() const { return source_.get(); }
 
     Twips Width() const;
     Twips Height() const;

@@ -71,6 +71,7 @@ SaveDialog::SaveDialog()
     move(twips::toPixels(3450), twips::toPixels(2655));
     buildControls();
     connectHandlers();
+    buildExtras();
 }
 
 void SaveDialog::buildControls()
@@ -152,6 +153,7 @@ void SaveDialog::onLoad()
     };
     try {
         pathLabel->setText(viewing::currentPicturePath);
+        readSource();
         quality = 50;
         qualityValue->setText(QString::number(quality));
         previewZoomStep = 1;
@@ -166,6 +168,7 @@ void SaveDialog::onLoad()
 void SaveDialog::cancel()
 {
     previewEncoder->stop();
+    cancelTargetSearch();
     forms::unload<SaveDialog>();
     enableOtherWindows();
     bringMainWindowForward();

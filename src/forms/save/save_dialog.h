@@ -1,13 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
+#include <QImage>
+#include <QPalette>
 #include <QPointF>
 #include <QWidget>
 
 #include "controls/image_control.h"
+#include "encoder/quality_estimate.h"
+#include "encoder/target_size.h"
 
+class BackgroundTask;
 class PreviewEncoder;
+class QAction;
+class QShortcut;
 struct PreviewResult;
 class QGroupBox;
 class QLabel;
@@ -22,6 +31,9 @@ class QScrollBar;
 //
 // Layout and the ways out live in save_dialog.cpp, the live preview and zoom in
 // save_dialog_preview.cpp (encoded off the window thread by PreviewEncoder), moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
+// Beyond that: the search for a target size (save_dialog_target.cpp), the
+// source's quality and the warning it gives (save_dialog_source.cpp), and the
+// difference view with its measurements (save_dialog_difference.cpp).
 class SaveDialog : public QWidget {
     Q_OBJECT
 
@@ -64,8 +76,33 @@ public:
     // Encodes the previews off the window thread; a child of the dialog.
     PreviewEncoder* previewEncoder;
 
+    // Ctrl+T and the slider's menu: asks for a size and moves the slider to
+    // the highest quality that keeps within it.
+    void askTargetSize();
+    // Escape and any slider move while the search runs stop it.
+    void cancelTargetSearch();
+    bool searchingTargetSize() const;
+    // The encoded size the search measures; tests put a stand-in here.
+    std::function<std::optional<qint64>(const QImage&, int quality, const std::function<bool()>& cancelled)>
+        encodedSize = [](const QImage& picture, int quality, const std::function<bool()>& cancelled) {
+            return encodedJpegSize(picture, quality, cancelled);
+        };
+    // The difference view: while D is held, or while checked in the preview's menu.
+    bool differenceShown() const;
+    // Each channel's error is multiplied by this in the difference view.
+    static constexpr int differenceFactor = 8;
+
+    QAction* targetSizeAction;  // the slider's context menu
+    QAction* differenceAction;  // the preview's context menu
+    BackgroundTask* targetSearch; // children of the dialog
+    BackgroundTask* measurement;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Every way out of the dialog ends with these: the main window, the image
@@ -86,9 +123,39 @@ private:
     void followDrag(QPointF positionInPreview);
     void endDrag(QPointF positionInPreview);
 
+    // The features beyond the plain dialog.
+    void buildExtras();
+    void popUpMenu(QWidget* owner, QAction* action, QPoint at);
+    void finishTargetSearch(const TargetQuality& found);
+    void restorePointer();
+    void readSource();
+    void updateSizeWarning();
+    void previewShown(const QImage& picture, qint64 fileSize);
+    struct Measurement {
+        int quality = 0;
+        double psnr = 0;
+        double ssim = 0;
+        QImage difference; // at the shown preview's size
+    };
+    void requestMeasurement();
+    void showMeasurement(const Measurement& measured);
+    void refreshDifference();
+    void updatePreviewToolTip();
+
     std::int16_t quality = 50; // the slider's quality, used by the save
     bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
     std::int16_t previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size
     QWidget* dragOutline_ = nullptr;
     bool dragging_ = false;
+
+    QShortcut* escapeShortcut_ = nullptr; // on only while a search runs
+    SourceQuality sourceQuality_;
+    qint64 sourceSize_ = -1; // -1: the picture came from no file
+    QImage shownPreview_;
+    qint64 shownSize_ = -1;
+    bool sizeWarned_ = false;
+    QPalette plainSizePalette_;
+    bool differenceHeld_ = false;
+    std::optional<Measurement> measured_;
+    int measuring_ = 0; // the quality being measured, 0 for none
 };

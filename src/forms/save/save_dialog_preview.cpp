@@ -23,6 +23,8 @@ void SaveDialog::onQualityChanged()
 {
     quality = static_cast<std::int16_t>(qualitySlider->value());
     qualityValue->setText(QString::number(quality));
+    cancelTargetSearch();
+    updateSizeWarning();
     requestPreview();
 }
 
@@ -57,11 +59,12 @@ void SaveDialog::showResult(const PreviewResult& result)
         return; // on its way out
     const bool newest = !previewEncoder->busy();
     if (newest)
-        setMousePointer(0);
+        restorePointer();
     if (result.status == JpegStatus::Written) {
         preview->setPicture(result.picture);
         sizeValue->setText(sizeText(result.fileSize));
         firstPreviewPending_ = false;
+        previewShown(result.picture, result.fileSize);
     } else if (firstPreviewPending_ && newest) {
         // Without a preview the dialog is of no use.
         cancel();

@@ -31,6 +31,7 @@ void SaveDialog::save()
     // Taken before the unload; nothing of this form is touched afterwards.
     const std::int16_t chosenQuality = quality;
     previewEncoder->stop();
+    cancelTargetSearch();
     forms::unload<SaveDialog>();
 
     try {

@@ -1,0 +1,151 @@
+#include "encoder/quality_estimate.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <cstdlib>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <jpeglib.h>
+
+#include "encoder/libjpeg_support.h"
+
+namespace {
+
+using Table = std::array<int, DCTSIZE2>; // natural (row by row) order
+
+// The example tables of the standard (its Annex K), as libjpeg scales them.
+constexpr Table exampleLuminance = {
+    16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55,
+    14, 13, 16, 24, 40, 57, 69, 56, 14, 17, 22, 29, 51, 87, 80, 62,
+    18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+constexpr Table exampleChrominance = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
+    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+// The closest scale may still be this far off, as a share of the table's sum.
+constexpr double tolerance = 0.03;
+
+struct Tables {
+    Table luminance{};
+    Table chrominance{};
+    bool hasChrominance = false;
+};
+
+// Everything the jump back from libjpeg may touch lives here, outside the
+// frame that set the trap.
+struct HeaderSession {
+    jpeg_decompress_struct cinfo;
+    JpegErrorTrap trap;
+};
+
+void discardMessage(j_common_ptr) {}
+
+bool copyTable(const jpeg_decompress_struct& cinfo, int component, Table& table)
+{
+    const int slot = cinfo.comp_info[component].quant_tbl_no;
+    const JQUANT_TBL* source = slot >= 0 && slot < NUM_QUANT_TBLS ? cinfo.quant_tbl_ptrs[slot] : nullptr;
+    if (!source)
+        return false;
+    std::copy(std::begin(source->quantval), std::end(source->quantval), table.begin());
+    return true;
+}
+
+bool readTablesTrapped(HeaderSession& session, std::FILE* file, Tables& tables)
+{
+    if (setjmp(session.trap.jump) != 0)
+        return false;
+    jpeg_create_decompress(&session.cinfo);
+    jpeg_stdio_src(&session.cinfo, file);
+    jpeg_read_header(&session.cinfo, TRUE);
+    const jpeg_decompress_struct& cinfo = session.cinfo;
+    if (!copyTable(cinfo, 0, tables.luminance))
+        return false;
+    tables.hasChrominance = cinfo.num_components >= 3 && copyTable(cinfo, 1, tables.chrominance);
+    return true;
+}
+
+bool readTables(std::FILE* file, Tables& tables)
+{
+    HeaderSession session{};
+    session.cinfo.err = installJpegErrorTrap(session.trap);
+    session.trap.pub.output_message = discardMessage;
+    const bool read = readTablesTrapped(session, file, tables);
+    jpeg_destroy_decompress(&session.cinfo);
+    return read;
+}
+
+// libjpeg's scaling of an example table to `quality`; `baseline` keeps
+// every value within 8 bits, as most encoders ask.
+int scaled(int example, int quality, bool baseline)
+{
+    const long scale = quality < 50 ? 5000 / quality : 200 - quality * 2;
+    const long value = std::clamp((example * scale + 50) / 100, 1L, baseline ? 255L : 32767L);
+    return int(value);
+}
+
+long distance(const Table& actual, const Table& example, int quality, bool baseline)
+{
+    long sum = 0;
+    for (int i = 0; i < DCTSIZE2; ++i)
+        sum += std::labs(long(actual[i]) - scaled(example[i], quality, baseline));
+    return sum;
+}
+
+long exampleSum(const Table& example, int quality)
+{
+    long sum = 0;
+    for (const int value : example)
+        sum += scaled(value, quality, true);
+    return sum;
+}
+
+std::optional<int> qualityOf(const Tables& tables)
+{
+    int best = 0;
+    double bestShare = 0;
+    for (int quality = 1; quality <= 100; ++quality) {
+        long off = 0;
+        long sum = exampleSum(exampleLuminance, quality);
+        for (const bool baseline : {true, false}) {
+            long tableOff = distance(tables.luminance, exampleLuminance, quality, baseline);
+            if (tables.hasChrominance)
+                tableOff += distance(tables.chrominance, exampleChrominance, quality, baseline);
+            off = baseline ? tableOff : std::min(off, tableOff);
+        }
+        if (tables.hasChrominance)
+            sum += exampleSum(exampleChrominance, quality);
+        const double share = double(off) / double(sum);
+        if (best == 0 || share < bestShare) {
+            best = quality;
+            bestShare = share;
+        }
+    }
+    if (bestShare > tolerance)
+        return std::nullopt;
+    return best;
+}
+
+} // namespace
+
+SourceQuality estimateJpegQuality(const QString& path)
+{
+    SourceQuality result;
+    if (!QFileInfo(path).isFile())
+        return result; // a FIFO or a device would block or never end
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file)
+        return result;
+    unsigned char start[2] = {};
+    result.jpeg = std::fread(start, 1, 2, file) == 2 && start[0] == 0xFF && start[1] == 0xD8;
+    Tables tables;
+    if (result.jpeg && std::fseek(file, 0, SEEK_SET) == 0 && readTables(file, tables))
+        result.quality = qualityOf(tables);
+    std::fclose(file);
+    return result;
+}

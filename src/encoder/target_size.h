@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QtGlobal>
+
+class QImage;
+
+// The number of bytes saveJpeg would write for `picture` at `quality`,
+// counted as the encoder produces them and never kept or written anywhere.
+// Empty when abandoned or when the encoder refuses the picture.
+std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const std::function<bool()>& abandoned = {});
+
+struct TargetQuality {
+    enum Outcome {
+        Found,     // `quality` fits; quality + 1 does not, or quality is 100
+        TooLarge,  // even quality 1 is larger than the limit
+        Abandoned,
+        Failed,    // a size could not be had
+    } outcome = Failed;
+    int quality = 0;
+    int encodings = 0; // how many sizes were asked for
+};
+
+// The highest quality 1..100 whose size is at most `limit` bytes, by
+// bisection: at most 7 sizes are asked for. Sizes need not grow with quality
+// everywhere; the answer still holds for its own neighbour, as both were measured.
+// `abandoned` is asked before each size.
+TargetQuality findTargetQuality(qint64 limit, const std::function<std::optional<qint64>(int quality)>& sizeAt,
+                                const std::function<bool()>& abandoned = {});

@@ -1,0 +1,47 @@
+// What the shown picture's own file says: the quality it was saved at, and
+// the warning when the compression would only make it bigger or claim a
+// higher quality than it has.
+#include "forms/save/save_dialog.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QStringList>
+
+#include "controls/placement.h"
+#include "decoder/picture_source.h"
+#include "forms/image/image_window.h"
+#include "runtime/forms.h"
+#include "runtime/texts.h"
+
+// Reads only the file's headers, so it stays on the window thread.
+void SaveDialog::readSource()
+{
+    const PictureSource* source = forms::get<ImageWindow>().picture.source();
+    sourceQuality_ = source ? estimateJpegQuality(source->path()) : SourceQuality();
+    sourceSize_ = source ? source->stamp().size : -1;
+    if (sourceQuality_.jpeg)
+        qualitySlider->setToolTip(sourceQuality_.quality
+                                      ? QStringLiteral("元画像の画質: 約%1").arg(*sourceQuality_.quality)
+                                      : QStringLiteral("元画像の画質: 不明"));
+    else
+        qualitySlider->setToolTip(QString());
+    updateSizeWarning();
+}
+
+void SaveDialog::updateSizeWarning()
+{
+    QStringList reasons;
+    if (sourceSize_ >= 0 && shownSize_ > sourceSize_)
+        reasons << QStringLiteral("元ファイルより大きくなります（元 %1）").arg(sizeText(sourceSize_));
+    if (sourceQuality_.quality && quality > *sourceQuality_.quality)
+        reasons << QStringLiteral("元画像より高い画質です");
+    const bool warn = !reasons.isEmpty();
+    if (warn) {
+        setTextColour(sizeValue, Qt::red);
+        sizeValue->setToolTip(QStringLiteral("バイト数\n") + reasons.join(QLatin1Char('\n')));
+    } else if (sizeWarned_) {
+        sizeValue->setPalette(plainSizePalette_);
+        sizeValue->setToolTip(QStringLiteral("バイト数"));
+    }
+    sizeWarned_ = warn;
+}

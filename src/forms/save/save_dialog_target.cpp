@@ -1,0 +1,143 @@
+// The features beyond the plain dialog are set up here, and the search for a
+// target size lives here: the size asked for, a bisection over qualities on
+// a worker, the slider moved to the answer.
+#include "forms/save/save_dialog.h"
+
+#include <cmath>
+
+#include <QAction>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QScrollBar>
+#include <QShortcut>
+
+#include "forms/handler_guard.h"
+#include "forms/image/image_window.h"
+#include "forms/save/background_task.h"
+#include "forms/save/preview_encoder.h"
+#include "runtime/dialogs.h"
+#include "runtime/forms.h"
+
+namespace {
+
+const QString targetTitle = QStringLiteral("目標サイズ");
+
+// The size label's unit is a thousand bytes; decimals and full-width digits
+// are taken. Empty for anything that is not a size of at least one byte.
+std::optional<qint64> targetBytes(const QString& typed)
+{
+    const QString text = typed.normalized(QString::NormalizationForm_KC).trimmed();
+    bool ok = false;
+    double thousands = QLocale::c().toDouble(text, &ok);
+    if (!ok)
+        thousands = QLocale().toDouble(text, &ok);
+    if (!ok || !std::isfinite(thousands) || thousands <= 0)
+        return std::nullopt;
+    const double bytes = std::floor(std::min(thousands * 1000, 1e15));
+    if (bytes < 1)
+        return std::nullopt;
+    return qint64(bytes);
+}
+
+} // namespace
+
+void SaveDialog::buildExtras()
+{
+    targetSearch = new BackgroundTask(this);
+    measurement = new BackgroundTask(this);
+
+    targetSizeAction = new QAction(QStringLiteral("目標サイズ(&T)..."), this);
+    targetSizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    targetSizeAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(targetSizeAction);
+    qualitySlider->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(qualitySlider, &QWidget::customContextMenuRequested, this,
+                     [this](QPoint at) { popUpMenu(qualitySlider, targetSizeAction, at); });
+    QObject::connect(targetSizeAction, &QAction::triggered, this, guarded([this] { askTargetSize(); }));
+
+    escapeShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escapeShortcut_->setEnabled(false);
+    QObject::connect(escapeShortcut_, &QShortcut::activated, this, guarded([this] { cancelTargetSearch(); }));
+
+    differenceAction = new QAction(QStringLiteral("差分表示(&D)"), this);
+    differenceAction->setCheckable(true);
+    preview->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(preview, &QWidget::customContextMenuRequested, this,
+                     [this](QPoint at) { popUpMenu(preview, differenceAction, at); });
+    QObject::connect(differenceAction, &QAction::toggled, this, guarded([this] { refreshDifference(); }));
+    preview->installEventFilter(this);
+    plainSizePalette_ = sizeValue->palette();
+}
+
+// Made for each use, so no hidden menu sits among the dialog's controls.
+void SaveDialog::popUpMenu(QWidget* owner, QAction* action, QPoint at)
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(action);
+    menu->popup(owner->mapToGlobal(at));
+}
+
+bool SaveDialog::searchingTargetSize() const { return targetSearch->busy(); }
+
+void SaveDialog::askTargetSize()
+{
+    const QString typed = dialogs().inputBox(
+        QStringLiteral("ファイルの大きさの上限を、バイト数の欄と同じ単位（1000 バイト）で入力してください。\n"
+                       "例: 20 なら 20000 バイトまで"),
+        targetTitle, QString());
+    const std::optional<qint64> limit = targetBytes(typed);
+    if (!limit) {
+        dialogs().msgBox(QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"),
+                         MsgBoxStyle::OkOnly, targetTitle);
+        return;
+    }
+    const QImage picture = forms::get<ImageWindow>().fullPicture();
+    if (picture.isNull())
+        return; // the image window has said why
+    const auto sizeAt = encodedSize;
+    targetSearch->run([this, picture, limit = *limit, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
+        const TargetQuality found = findTargetQuality(
+            limit, [&](int quality) { return sizeAt(picture, quality, cancelled); }, cancelled);
+        if (found.outcome == TargetQuality::Abandoned)
+            return {};
+        return guarded([this, found] { finishTargetSearch(found); });
+    });
+    escapeShortcut_->setEnabled(true);
+    restorePointer();
+}
+
+void SaveDialog::cancelTargetSearch()
+{
+    if (!searchingTargetSize())
+        return;
+    targetSearch->cancel();
+    escapeShortcut_->setEnabled(false);
+    restorePointer();
+}
+
+void SaveDialog::finishTargetSearch(const TargetQuality& found)
+{
+    escapeShortcut_->setEnabled(false);
+    restorePointer();
+    if (forms::loaded<SaveDialog>() != this)
+        return;
+    switch (found.outcome) {
+    case TargetQuality::Found:
+        qualitySlider->setValue(found.quality);
+        break;
+    case TargetQuality::TooLarge:
+        dialogs().msgBox(QStringLiteral("指定サイズより小さくできません"), MsgBoxStyle::OkOnly, targetTitle);
+        break;
+    default:
+        dialogs().msgBox(QStringLiteral("目標サイズの画質を求められませんでした"), MsgBoxStyle::OkOnly, targetTitle);
+        break;
+    }
+}
+
+// Hourglass while a search runs, the busy arrow while a preview is made.
+void SaveDialog::restorePointer()
+{
+    setMousePointer(searchingTargetSize() ? 11 : previewEncoder->busy() ? 13 : 0);
+}
