@@ -1,5 +1,7 @@
 #include "encoder/target_size.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include <QIODevice>
@@ -47,28 +49,70 @@ std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const 
     }
 }
 
-TargetQuality findTargetQuality(qint64 limit, const std::function<std::optional<qint64>(int quality)>& sizeAt,
-                                const std::function<bool()>& abandoned)
+TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::function<bool()>& abandoned, int guess)
 {
     // `fits` fits and `misses` does not; 0 and 101 stand for the ends unmeasured.
     int fits = 0;
     int misses = 101;
     TargetQuality result;
-    while (misses - fits > 1) {
+    // Measures one quality inside the open interval; false when the search must end.
+    const auto measure = [&](int quality) {
         if (abandoned && abandoned()) {
             result.outcome = TargetQuality::Abandoned;
-            return result;
+            return false;
         }
-        const int middle = (fits + misses) / 2;
-        const std::optional<qint64> size = sizeAt(middle);
+        const std::optional<qint64> size = sizeAt(quality);
         ++result.encodings;
         if (!size) {
             result.outcome = abandoned && abandoned() ? TargetQuality::Abandoned : TargetQuality::Failed;
-            return result;
+            return false;
         }
-        (*size <= limit ? fits : misses) = middle;
+        (*size <= limit ? fits : misses) = quality;
+        return true;
+    };
+    if (guess >= 1 && guess <= 100) {
+        if (!measure(guess))
+            return result;
+        // Away from the guess in doubling steps until the answer is enclosed.
+        const bool upward = fits == guess;
+        for (int step = 1; misses - fits > 1; step *= 2) {
+            const int next = upward ? std::min(fits + step, misses - 1) : std::max(misses - step, fits + 1);
+            if (!measure(next))
+                return result;
+            if (upward ? misses == next : fits == next)
+                break;
+        }
     }
+    while (misses - fits > 1)
+        if (!measure((fits + misses) / 2))
+            return result;
     result.quality = fits;
     result.outcome = fits == 0 ? TargetQuality::TooLarge : TargetQuality::Found;
     return result;
+}
+
+int guessTargetQuality(const QImage& picture, qint64 limit,
+                       const std::function<std::optional<qint64>(const QImage&, int quality)>& sizeOf,
+                       const std::function<bool()>& abandoned)
+{
+    constexpr int band = 16;   // rows libjpeg takes at a time with 4:2:0
+    constexpr int every = 8;   // one band in this many is sampled
+    constexpr qint64 headers = 700; // about what a file spends before its data
+    const int bands = picture.height() / band / every;
+    if (qint64(picture.width()) * picture.height() < 1'000'000 || bands < 4 || limit <= headers)
+        return 0;
+    QImage sample(picture.width(), bands * band, picture.format());
+    if (sample.isNull())
+        return 0;
+    sample.setColorTable(picture.colorTable());
+    const auto rowBytes = std::size_t(std::min(sample.bytesPerLine(), picture.bytesPerLine()));
+    for (int y = 0; y < sample.height(); ++y)
+        std::memcpy(sample.scanLine(y), picture.constScanLine((y / band * every + every / 2) * band + y % band), rowBytes);
+    const double share = double(sample.height()) / picture.height();
+    const auto sampleLimit = qint64(headers + share * double(limit - headers));
+    const TargetQuality found = findTargetQuality(
+        sampleLimit, [&](int quality) { return sizeOf(sample, quality); }, abandoned);
+    if (found.outcome == TargetQuality::Found)
+        return found.quality;
+    return found.outcome == TargetQuality::TooLarge ? 1 : 0;
 }

@@ -23,9 +23,21 @@ struct TargetQuality {
     int encodings = 0; // how many sizes were asked for
 };
 
-// The highest quality 1..100 whose size is at most `limit` bytes, by
-// bisection: at most 7 sizes are asked for. Sizes need not grow with quality
-// everywhere; the answer still holds for its own neighbour, as both were measured.
-// `abandoned` is asked before each size.
-TargetQuality findTargetQuality(qint64 limit, const std::function<std::optional<qint64>(int quality)>& sizeAt,
-                                const std::function<bool()>& abandoned = {});
+using SizeAt = std::function<std::optional<qint64>(int quality)>;
+
+// The highest quality 1..100 whose size is at most `limit` bytes. Without a
+// `guess`, by bisection: at most 7 sizes are asked for. With one, the guess
+// and its neighbour are measured first and the steps away from it double
+// until the answer is enclosed, then bisection: 2 sizes for a right guess.
+// Sizes need not grow with quality everywhere; the answer still holds for its
+// own neighbour, as both were measured. `abandoned` is asked before each size.
+TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::function<bool()>& abandoned = {},
+                                int guess = 0);
+
+// A guess for the search on a large picture: the answer for every eighth band
+// of 16 rows, with the limit scaled to match (a fraction of the cost of one
+// whole encoding). 0, meaning no guess, for small pictures, when abandoned or
+// when a sample size could not be had. `sizeOf` measures any picture.
+int guessTargetQuality(const QImage& picture, qint64 limit,
+                       const std::function<std::optional<qint64>(const QImage&, int quality)>& sizeOf,
+                       const std::function<bool()>& abandoned = {});

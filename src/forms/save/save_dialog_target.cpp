@@ -98,8 +98,10 @@ void SaveDialog::askTargetSize()
         return; // the image window has said why
     const auto sizeAt = encodedSize;
     targetSearch->run([this, picture, limit = *limit, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
+        const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, cancelled); };
+        const int guess = guessTargetQuality(picture, limit, sizeOf, cancelled);
         const TargetQuality found = findTargetQuality(
-            limit, [&](int quality) { return sizeAt(picture, quality, cancelled); }, cancelled);
+            limit, [&](int quality) { return sizeOf(picture, quality); }, cancelled, guess);
         if (found.outcome == TargetQuality::Abandoned)
             return {};
         return guarded([this, found] { finishTargetSearch(found); });
