@@ -166,7 +166,8 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAboveItsSize)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.kir"), 90);
-    const QColor plain = dialog.sizeValue->palette().color(QPalette::WindowText);
+    const auto textColour = [](const QLabel* label) { return label->palette().color(label->foregroundRole()); };
+    const QColor plain = textColour(dialog.sizeValue);
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90"));
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
     struct Case { int quality; QString warning; };
@@ -176,8 +177,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAbov
         dialog.qualitySlider->setValue(c.quality);
         settle();
         EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + c.warning) << c.quality;
-        EXPECT_EQ(dialog.sizeValue->palette().color(QPalette::WindowText),
-                  c.warning.isEmpty() ? plain : QColor(Qt::red));
+        EXPECT_EQ(textColour(dialog.sizeValue), c.warning.isEmpty() ? plain : QColor(Qt::red));
     }
     dialog.cancel();
     settle();
@@ -191,7 +191,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAbov
     settle();
     EXPECT_EQ(plainDialog.qualitySlider->toolTip(), QString());
     EXPECT_EQ(plainDialog.sizeValue->toolTip(), QStringLiteral("バイト数"));
-    EXPECT_EQ(plainDialog.sizeValue->palette().color(QPalette::WindowText), plain);
+    EXPECT_EQ(textColour(plainDialog.sizeValue), plain);
 }
 
 TEST_F(SaveDialogAids, HoldingDOrTheMenuShowsTheAmplifiedDifferenceAndTheTooltipMeasuresIt)

@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QStringList>
 
-#include "controls/placement.h"
 #include "decoder/picture_source.h"
 #include "forms/image/image_window.h"
 #include "runtime/forms.h"
@@ -37,10 +36,15 @@ void SaveDialog::updateSizeWarning()
         reasons << QStringLiteral("元画像より高い画質です");
     const bool warn = !reasons.isEmpty();
     if (warn) {
-        setTextColour(sizeValue, Qt::red);
+        // The text alone: the label's border keeps the window-text colour.
+        QPalette palette = plainSizePalette_;
+        palette.setColor(QPalette::Text, Qt::red);
+        sizeValue->setPalette(palette);
+        sizeValue->setForegroundRole(QPalette::Text);
         sizeValue->setToolTip(QStringLiteral("バイト数\n") + reasons.join(QLatin1Char('\n')));
     } else if (sizeWarned_) {
         sizeValue->setPalette(plainSizePalette_);
+        sizeValue->setForegroundRole(QPalette::WindowText);
         sizeValue->setToolTip(QStringLiteral("バイト数"));
     }
     sizeWarned_ = warn;
