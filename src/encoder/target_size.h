@@ -27,8 +27,8 @@ using SizeAt = std::function<std::optional<qint64>(int quality)>;
 
 // The highest quality 1..100 whose size is at most `limit` bytes. Without a
 // `guess`, by bisection: at most 7 sizes are asked for. With one, the guess
-// and its neighbour are measured first and the steps away from it double
-// until the answer is enclosed, then bisection: 2 sizes for a right guess.
+// and its neighbour are measured first, then bisection of what is left: 2
+// sizes for a right guess, at most 9 for a wrong one.
 // Sizes need not grow with quality everywhere; the answer still holds for its
 // own neighbour, as both were measured. `abandoned` is asked before each size.
 TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::function<bool()>& abandoned = {},
