@@ -90,6 +90,11 @@ LuminancePlane luminanceOf(const QImage& picture, int reduction, const std::func
             return {};
         const auto* line = reinterpret_cast<const QRgb*>(flat.constScanLine(y));
         float* out = plane.values.data() + std::size_t(y / reduction) * plane.width;
+        if (reduction == 1) {
+            for (int x = 0; x < plane.width; ++x)
+                out[x] = luminance(line[x]);
+            continue;
+        }
         for (int x = 0; x < plane.width * reduction; ++x)
             out[x / reduction] += luminance(line[x]) * share;
     }
