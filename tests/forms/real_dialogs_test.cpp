@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -20,6 +23,9 @@
 #include "forms/viewing_state.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
+#include "controls/file_list_box.h"
+#include "files/native_names.h"
+#include "test_files.h"
 
 namespace {
 
@@ -127,6 +133,55 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
         }});
         forms::get<SaveDialog>().save(); // cancelled: no box follows
     }
+}
+
+// Qt cannot show a folder whose name is not UTF-8: the dialog gets one it can, and the
+// picture lands under the folder's exact bytes, with the scripted answer and with the real dialog.
+TEST_F(RealDialogsOnForms, ASaveIntoAProposedFolderNamedInBytesThatAreNotUtf8LandsThere)
+{
+    startProgram();
+    const QString folder = native_names::decode(native_names::encode(programFolder()) + "/bad\xff\xfe");
+    ASSERT_TRUE(QDir().mkpath(programFolder()) && ::mkdir(native_names::encode(folder).constData(), 0755) == 0);
+    ASSERT_TRUE(writeBytes(folder + "/photo.bmp", encodedAs(testPicture(32, 24), "BMP")));
+    forms::get<MainWindow>().fileList->setPath(folder);
+    forms::get<MainWindow>().fileList->setListIndex(0);
+    ASSERT_EQ(viewing::currentPicturePath, folder + "/photo.bmp");
+
+    {
+        // While it is open, the scripted dialog checks that Qt reaches the folder proposed.
+        struct Scripted : ScriptedDialogs {
+            QString showSave(const SaveFileRequest& request) override
+            {
+                struct stat shown {}, real {};
+                EXPECT_TRUE(::stat(QFile::encodeName(QFileInfo(request.initDir).path()).constData(), &shown) == 0
+                            && ::stat(native_names::encode(folder).constData(), &real) == 0 && shown.st_ino == real.st_ino)
+                    << request.initDir.toStdString();
+                return ScriptedDialogs::showSave(request);
+            }
+            QString folder;
+        } scripted;
+        scripted.folder = folder;
+        scripted.answerSave(folder + "/scripted.jpg").answerMessage();
+        forms::get<SaveDialog>().save();
+    }
+    ModalDriver driver({[](QWidget* box) {
+                            auto* name = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                            ASSERT_TRUE(name);
+                            box->activateWindow();
+                            QCoreApplication::processEvents();
+                            name->setFocus();
+                            name->selectAll();
+                            QTest::keyClicks(name, QStringLiteral("real.jpg"));
+                            QTest::keyClick(name, Qt::Key_Return);
+                        },
+                        press(Qt::Key_Return)});
+    forms::get<SaveDialog>().save();
+    EXPECT_EQ(driver.said.back(), "保存情況: JPEG変換完了♪");
+    for (const char* name : {"/scripted.jpg", "/real.jpg", "/photo.bmp"}) {
+        EXPECT_TRUE(readBytes(folder + name).startsWith(name[1] == 'p' ? "BM" : "\xFF\xD8\xFF")) << name;
+        ::unlink((native_names::encode(folder) + name).constData()); // Qt's clean-up cannot reach them
+    }
+    EXPECT_EQ(::rmdir(native_names::encode(folder).constData()), 0) << "something else was left in the folder";
 }
 
 } // namespace

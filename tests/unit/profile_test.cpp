@@ -5,11 +5,15 @@
 #include <limits>
 #include <optional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 
 #include "runtime/val.h"
 #include "profile/profile.h"
+#include "files/native_names.h"
 #include "runtime/services.h"
 #include "profile/profile_file.h"
 #include "profile/ini_document.h"
@@ -150,6 +154,19 @@ TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"kiriview.ini"}));
 }
 
+TEST_F(ProfileTest, AFileInAFolderNamedInBytesThatAreNotUtf8IsReadAndReplacedThere)
+{
+    const QByteArray folder = native_names::encode(dir.path()) + "/\xff", file = folder + "/kiriview.ini";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_TRUE(writeBytes(native_names::decode(file), "[okini]\nkey01=/a\n"));
+    prof.setFileName(native_names::decode(file));
+    EXPECT_EQ(prof.getString("key01", ""), "/a");
+    EXPECT_TRUE(prof.writeString("key02", "/b"));
+    EXPECT_EQ(readBytes(native_names::decode(file)), "[okini]\nkey01=/a\nkey02=/b\n");
+    ::unlink(file.constData());
+    EXPECT_EQ(::rmdir(folder.constData()), 0) << "another file was left in the folder";
+}
+
 // Six favorites are six keys: the file is read once, and again only after it changed.
 // A file over 1 MiB is not read at all and, like an unreadable one, never written over.
 TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
@@ -166,8 +183,15 @@ TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
 
     const QByteArray huge = "[okini]\nkey01=/a\n" + QByteArray(1 << 20, ';');
     write(huge);
+    static int warnings = 0; // the log says so once, however often the file is asked for
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        warnings += text.endsWith("kiriview.ini: larger than 1 MiB, not read as a settings file");
+    });
     EXPECT_EQ(prof.getString("key01", "none"), "none");
     EXPECT_FALSE(prof.writeString("key01", "/b"));
+    EXPECT_EQ(prof.getString("key02", "none"), "none");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(warnings, 1);
     EXPECT_EQ(read(), huge);
     write(huge.left(1 << 20));
     EXPECT_EQ(prof.getString("key01", "none"), "/a");

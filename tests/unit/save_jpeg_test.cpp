@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "encoder/save_jpeg.h"
+#include "files/native_names.h"
 #include "test_files.h"
 
 namespace {
@@ -123,6 +124,17 @@ TEST_F(Encoder, OnlyARegularFileIsReplaced)
     EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode));
     EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System).size(), 3);
     expectOnlyTheOldFile();
+}
+
+// A name is bytes: a folder and a file whose names are not UTF-8 are written under exactly those.
+TEST_F(Encoder, NamesThatAreNotUtf8AreWrittenUnderTheirExactBytes)
+{
+    const QByteArray other = native_names::encode(folder.path()) + "/bad\xff\xfe", file = other + "/out\xe9.jpg";
+    ASSERT_EQ(::mkdir(other.constData(), 0755), 0);
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(file), 50, 0), JpegStatus::Written);
+    EXPECT_EQ(readBytes(native_names::decode(file)), encoded(picture, "plain.jpg", 50));
+    ::unlink(file.constData());
+    EXPECT_EQ(::rmdir(other.constData()), 0) << "another file was left in the folder";
 }
 
 TEST_F(Encoder, WritesBaselineJfifWithChromaHalvedBothWaysAndFittedTables)
