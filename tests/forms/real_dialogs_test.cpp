@@ -3,14 +3,8 @@
 
 #include <sys/stat.h>
 
-#include <QApplication>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
@@ -54,46 +48,36 @@ struct ModalDriver {
 // A key pressed where the keyboard focus is, or on the box when nothing in it has the focus.
 Action press(Qt::Key key)
 {
-    return [key](QWidget* box) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus && box->isAncestorOf(focus) ? focus : box, key);
-    };
+    return [key](QWidget* box) { QTest::keyClick(box->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : box, key); };
 }
 
+struct RealDialogsOnForms : FormTest { RealDialogsOnForms() { services().dialogs = nullptr; } };
+
+// Enter is OK and Escape Cancel (OK when it is the only button); Escape on the delete question keeps the file.
 // Return on the input box gives the text it shows, the default at first; Cancel is in its own test.
-TEST(RealDialogs, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndTheInputBoxEnterWithItsText)
+TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEscapeOnTheDeleteQuestionKeepsTheFile)
 {
     const struct { int style; Qt::Key key; int answer; } cases[] = {
         {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel}, {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
         {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok},
         {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "style " << c.style << ", key " << c.key);
         ModalDriver driver({press(c.key)});
-        EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer);
+        EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer) << c.style << ", key " << c.key;
         EXPECT_EQ(driver.said, std::vector<std::string>{"題: 質問"});
     }
-    ModalDriver driver({press(Qt::Key_Return)});
-    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")), QStringLiteral("1"));
-}
-
-struct RealDialogsOnForms : FormTest { RealDialogsOnForms() { services().dialogs = nullptr; } };
-
-// Escape on the delete question is Cancel, and the file stays.
-TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
-{
     MainWindow& mainWindow = forms::get<MainWindow>();
     mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
-    ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
+    ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Escape), press(Qt::Key_Return)});
+    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")), QStringLiteral("1"));
     mainWindow.deleteSelectedFile();
     EXPECT_EQ(driver.said.back(), "削除キャンセル: 削除をキャンセルしました");
     EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
 }
 
-// The file dialog opens on the JPEG filter in the proposed folder: the picture's, for a drive's root the program's,
-// and one named in bytes that are not UTF-8, which Qt shows only through a stand-in. The picture lands in that
-// folder under its exact bytes, from the real dialog and from a scripted one, and the stand-in goes.
+// The file dialog opens on the JPEG filter in the proposed folder: the picture's, the program's for a drive's root, and
+// one named in bytes that are not UTF-8 through a stand-in that goes afterwards. A save lands there under the exact bytes.
 TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolderAndSavesThere)
 {
     startProgram();

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <limits>
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -12,7 +11,6 @@
 #include "files/native_names.h"
 #include "runtime/services.h"
 #include "profile/profile_file.h"
-#include "profile/ini_document.h"
 #include "profile/ini_encoding.h"
 #include "test_files.h"
 
@@ -163,7 +161,7 @@ TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
 
 TEST(Val, ReadsTheNumberATextBeginsWith)
 {
-    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double inf = qInf();
     const std::pair<const char*, double> cases[] = {
         // Answers to the favorites prompt: these select slot 2, the next ones none.
         {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"20e-1", 2}, {"２", 2}, {"＆Ｈ２", 2},

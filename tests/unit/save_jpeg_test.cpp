@@ -54,9 +54,14 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
     expectOnlyTheOldFile();
 }
 
-TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
+// A full disk, or an encoding abandoned half-way, leaves the folder as it was.
+TEST_F(Encoder, FailedWriteCannotWriteAndAbandonedHalfWayStopsThereAndBothLeaveTheFolderAsItWas)
 {
-    const QImage large = testPicture(1200, 900);
+    // 512 rows are 32 blocks of 16; the question comes before each block.
+    const QImage large = testPicture(1200, 512);
+    int asked = 0;
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), JpegStatus::Abandoned);
+    EXPECT_EQ(asked, 16);
     // A cap on file sizes stops the write part-way, as a full disk does.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -70,16 +75,6 @@ TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
     expectOnlyTheOldFile();
 }
 
-TEST_F(Encoder, AbandonedHalfWayStopsThereAndLeavesTheOldFileAlone)
-{
-    // 512 rows are 32 blocks of 16; the question comes before each block.
-    const QImage large = testPicture(1200, 512);
-    int asked = 0;
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), JpegStatus::Abandoned);
-    EXPECT_EQ(asked, 16);
-    expectOnlyTheOldFile();
-}
-
 TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
 {
     // Fitting the tables holds every coefficient (about 50 MB here); the child has 16 MB to spare.
@@ -88,8 +83,7 @@ TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
     expectOnlyTheOldFile();
 }
 
-// Only a regular file in an existing folder is replaced: the rename would turn a FIFO (or a device, through a
-// link) into a JPEG file, and a link the program did not make never redirects its own files.
+// Only a regular file is replaced (the rename would turn a FIFO, or a device, into a JPEG file), never through a planted link.
 TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
 {
     const auto at = [&](const char* name) { return native_names::encode(dir.filePath(name)); };
@@ -108,8 +102,7 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
     expectOnlyTheOldFile();
 }
 
-// Baseline JFIF, chroma halved both ways, fitted tables; it decodes close to the picture and grows with quality.
-// Replacing a file writes it whole and keeps its permissions: the temporary file must not make a private picture readable.
+// Baseline JFIF, chroma halved both ways, fitted tables, close to the picture; a replaced file is whole and stays private.
 TEST_F(Encoder, WritesBaselineJfifThatDecodesCloseToThePictureAndReplacesAnOldFileWholeWithItsPermissions)
 {
     qsizetype smaller = 0;
