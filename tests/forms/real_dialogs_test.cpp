@@ -24,8 +24,7 @@ struct ModalDriver {
     {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             QWidget* box = QApplication::activeModalWidget();
-            if (!box || box == handled)
-                return;
+            if (!box || box == handled) return;
             handled = box;
             const auto* message = qobject_cast<QMessageBox*>(box);
             said.push_back((box->windowTitle() + QStringLiteral(": ") + (message ? message->text() : QString())).toStdString());
@@ -59,8 +58,7 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEsc
 {
     const struct { int style; Qt::Key key; int answer; } cases[] = {
         {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel}, {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
-        {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok},
-        {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
+        {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok}, {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
     for (const auto& c : cases) {
         ModalDriver driver({press(c.key)});
         EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer) << c.style << ", key " << c.key;
@@ -87,7 +85,6 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
     const auto inode = [](const QByteArray& path) { struct stat info {}; return ::stat(path.constData(), &info) == 0 ? info.st_ino : 0; };
     for (const auto& [currentPicturePath, folder] :
          {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::Path()), std::pair(bad + "/photo.bmp", bad)}) {
-        SCOPED_TRACE(currentPicturePath.toStdString());
         viewing::currentPicturePath = currentPicturePath;
         QString shown;
         ModalDriver driver({[&](QWidget* box) {
@@ -102,7 +99,7 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
                             },
                             press(Qt::Key_Return)});
         forms::get<SaveDialog>().save();
-        EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF"));
+        EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
     ScriptedDialogs scripted;

@@ -18,8 +18,7 @@
 #include "../../fuzz/val_invariants.h"
 
 using namespace profile::ini;
-using ini_invariants::entries;
-using ini_invariants::sectionNames;
+using namespace ini_invariants;
 
 namespace {
 
@@ -34,8 +33,7 @@ TEST(ProfileText, LineKindsNamesAndValues)
     const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
         {"okini", "KEY01", "plain value"}, {" okini\t", " key01 ", "plain value"}, {"okini", "top", {}},
         {"", "top", {}}, {"okini", "", {}}, {"okini", "; k", {}}, {"okini", "flag", ""},
-        {"okini", "c", "single"}, {"spaced", "K", "v"}, {"Ä", "za", "1"}, {"ä", "za", {}}, {"missing", "k", {}},
-    };
+        {"okini", "c", "single"}, {"spaced", "K", "v"}, {"Ä", "za", "1"}, {"ä", "za", {}}, {"missing", "k", {}}};
     for (const auto& [section, key, value] : cases)
         EXPECT_EQ(findValue(file, section, key), value) << section << "/" << key;
     EXPECT_EQ(sectionNames(file), QStringList({"OkiNi", "spaced", "Ä"}));
@@ -81,8 +79,7 @@ TEST(ProfileText, FilesAreUtf8UnlessTheBytesAreNotAndShiftJisOnesStayShiftJisUnt
 }
 
 // Profile on a real file, in a folder named in bytes that are not UTF-8, which every write keeps.
-class ProfileTest : public ::testing::Test {
-protected:
+struct ProfileTest : ::testing::Test {
     ProfileTest() { std::filesystem::create_directory(folder.constData()); prof.setFileName(path()); prof.setSection("okini"); }
     ~ProfileTest() override { std::filesystem::remove_all(folder.constData()); } // Qt's clean-up cannot reach it
     QString path() const { return native_names::decode(folder + "/kiriview.ini"); }
@@ -101,7 +98,6 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
     write("[okini]\nempty=\nblank=   \nvalue= v \n");
     for (const char* key : {"missing", "empty", "blank", "value"})
         EXPECT_EQ(prof.getString(key, "  abc  "), key[0] == 'v' ? "v" : "abc") << key;
-    EXPECT_EQ(prof.getString("missing", "\tabc\t"), "\tabc\t");
     const QStringList paths = {" /leading blank", "/trailing blank ", "\"/quoted\"", "'/single'", "/a=b", "/semi;colon",
                                "#hash", "[bracket]", "C:\\Program Files\\", "\"", "x\"", "\t/tab", "/全角　スペース　", ""};
     for (int i = 0; i < paths.size(); ++i)
@@ -132,8 +128,7 @@ TEST_F(ProfileTest, DeletionsTakeTheirLinesAndAWriteInterruptedBeforeItsRenameLe
     EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files), QStringList({"kiriview.ini"}));
 }
 
-// Six favorites are six keys: the file is read once, and again only after it changed.
-// A file over 1 MiB is not read at all (the log says so once) and, like an unreadable one, never written over.
+// Six keys, one read until the file changes; over 1 MiB it is neither read (the log says so once) nor written over.
 TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
 {
     write("[okini]\nkey01=/a\nkey02=/b\n");
@@ -166,12 +161,10 @@ TEST(Val, ReadsTheNumberATextBeginsWith)
         // Answers to the favorites prompt: these select slot 2, the next ones none.
         {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"20e-1", 2}, {"２", 2}, {"＆Ｈ２", 2},
         {"0", 0}, {"7", 7}, {"1.5", 1.5}, {"", 0}, {"abc", 0}, {"-3", -3}, {"二", 0},
-        // Blanks, tabs and line feeds are skipped anywhere, a carriage return is not; one sign
-        // in front, digits, one point, an exponent with E or D; "&H" and "&O" without a sign.
+        // Blanks, tabs and line feeds skipped anywhere, CR not; a sign, digits, a point, an E or D exponent; "&H" and "&O" unsigned.
         {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
         {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
-        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf},
-    };
+        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }

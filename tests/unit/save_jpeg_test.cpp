@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -19,8 +18,7 @@
 namespace {
 
 // Every file goes to a folder named in bytes that are not UTF-8, which every write keeps.
-class Encoder : public ::testing::Test {
-protected:
+struct Encoder : ::testing::Test {
     ~Encoder() override { std::filesystem::remove_all(bytes.constData()); } // Qt's clean-up cannot reach it
     QString pathOf(const QString& name) const { return folder + '/' + name; }
     JpegStatus save(const QImage& source, const QString& name, int quality = 50) const
@@ -46,15 +44,13 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
     const int w = picture.width(), h = picture.height();
     const struct { QImage source; int width, height, quality; } cases[] = {
         {QImage(), 0, 0, 50}, {picture, w, h, 0}, {picture, w, h, 101}, {picture, w + 1, h, 50}, {picture, h, w, 50},
-        {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}, // a JPEG side holds at most 65500 pixels
-    };
+        {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}}; // a JPEG side holds at most 65500 pixels
     for (const auto& c : cases)
         EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), 0),
                   JpegStatus::FormatError) << c.width << "x" << c.height << " at " << c.quality;
     expectOnlyTheOldFile();
 }
 
-// A full disk, or an encoding abandoned half-way, leaves the folder as it was.
 TEST_F(Encoder, FailedWriteCannotWriteAndAbandonedHalfWayStopsThereAndBothLeaveTheFolderAsItWas)
 {
     // 512 rows are 32 blocks of 16; the question comes before each block.
