@@ -1,9 +1,7 @@
 #include "files/replacing_file.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include <QRandomGenerator>
@@ -30,10 +28,13 @@ std::optional<QByteArray> replaceableTarget(const QByteArray& path, ReplacingFil
         if (links == ReplacingFile::Links::Refuse)
             return std::nullopt;
         // A dangling link would create its target somewhere else.
-        char buffer[PATH_MAX];
-        if (!::realpath(path.constData(), buffer) || ::stat(buffer, &info) != 0)
+        char* target = ::realpath(path.constData(), nullptr);
+        if (!target)
             return std::nullopt;
-        resolved = buffer;
+        resolved = target;
+        std::free(target);
+        if (::stat(resolved.constData(), &info) != 0)
+            return std::nullopt;
     }
     // The rename would turn a device or a FIFO (or, through a link, /dev/null
     // itself) into a JPEG file. Renaming would also replace a file its owner
@@ -99,7 +100,7 @@ qint64 ReplacingFile::writeData(const char* data, qint64 size)
             continue;
         if (n <= 0) {
             writeFailed_ = true;
-            setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+            setErrorString(qt_error_string(errno));
             return -1;
         }
         done += n;

@@ -169,7 +169,6 @@ TEST(Val, ReadsTheNumberATextBeginsWith)
         EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }
 
-// Inputs the fuzzers kept, replayed with the same checks.
 TEST(ProfileFuzzRegressions, KeptInputsStillHoldTheInvariants)
 {
     for (const char* target : {"ini_fuzz", "val_fuzz"}) {
