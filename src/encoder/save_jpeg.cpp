@@ -2,13 +2,12 @@
 
 #include <new>
 
-#include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 #include <QString>
 
 #include "encoder/jpeg_compressor.h"
 #include "encoder/scanline_source.h"
+#include "files/replacing_file.h"
 
 namespace {
 
@@ -17,25 +16,6 @@ bool fitsPicture(const QImage& picture, std::int32_t width, std::int32_t height,
 {
     return !picture.isNull() && width == picture.width() && height == picture.height()
         && quality >= 1 && quality <= 100;
-}
-
-// Renaming would replace a file that its owner made read-only, or fail on a
-// folder only late; both are refused before anything is written. A file with
-// no write permission at all is read-only for everyone: the superuser, whom
-// access() lets write anything, must not replace it either. Only a regular
-// file is replaced: the rename would turn a device or a FIFO (or, through a
-// link, /dev/null itself) into a JPEG file.
-bool targetIsReplaceable(const QString& path, std::int32_t option)
-{
-    const QFileInfo target(path);
-    if ((option & jpeg_option::NoFollow) && target.isSymLink())
-        return false;
-    if (target.exists() && !target.isFile())
-        return false;
-    if (target.isSymLink() && !target.exists())
-        return false; // a dangling link: the write would create its target somewhere else
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return !target.exists() || (target.isWritable() && (target.permissions() & anyWrite));
 }
 
 JpegStatus statusOf(CompressResult result)
@@ -67,10 +47,11 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
         if (!source.isValid())
             return JpegStatus::OutOfMemory;
 
-        // QSaveFile writes beside the target and renames only on commit; when
-        // it goes out of scope uncommitted, the partial file is removed.
-        QSaveFile file(path);
-        if (path.isEmpty() || !targetIsReplaceable(path, option) || !file.open(QIODevice::WriteOnly))
+        // Written beside the target and renamed over it only when complete; a file that
+        // is not complete is removed when `file` goes out of scope.
+        ReplacingFile file(path, option & jpeg_option::NoFollow ? ReplacingFile::Links::Refuse
+                                                                : ReplacingFile::Links::Follow);
+        if (!file.open(QIODevice::WriteOnly))
             return JpegStatus::CannotOpen;
         const CompressResult result = compressJpeg(source, quality, file, abandoned);
         if (result != CompressResult::Done)

@@ -4,15 +4,16 @@
 #include <limits>
 #include <new>
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <sys/stat.h>
 
+#include "files/native_file.h"
+#include "files/native_names.h"
 #include "profile/atomic_file.h"
 #include "profile/ini_document.h"
 #include "profile/profile_buffer.h"
+#include "runtime/run_time_error.h"
 
 namespace profile {
 
@@ -61,34 +62,33 @@ LoadedFile load(const QString& fileName)
 {
     if (fileName.isEmpty())
         return {LoadedFile::State::Unusable, {}};
-    const QFileInfo info(fileName);
-    if (!info.exists() && !info.isSymLink())
-        return {LoadedFile::State::Missing, {}};
-    if (!info.isFile())
-        return {LoadedFile::State::Unusable, {}};
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {LoadedFile::State::Unusable, {}};
     struct stat status {};
-    if (::fstat(file.handle(), &status) != 0)
-        return {LoadedFile::State::Unusable, {}};
-    if (status.st_size > maxFileSize) {
-        warnTooLargeOnce(fileName);
-        return {LoadedFile::State::Unusable, {}};
-    }
-    const Version version{status.st_dev, status.st_ino, qint64(status.st_size),
-                          qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
-                          qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
-    if (cache.fileName == fileName && cache.version == version)
-        return {LoadedFile::State::Loaded, cache.bytes};
+    // Missing, or behind a folder that cannot be searched; a dangling link is not missing.
+    if (::lstat(native_names::encode(fileName).constData(), &status) != 0)
+        return {LoadedFile::State::Missing, {}};
     try {
+        const ReadOnlyFile file(fileName);
+        if (::fstat(file.descriptor(), &status) != 0)
+            return {LoadedFile::State::Unusable, {}};
+        if (status.st_size > maxFileSize) {
+            warnTooLargeOnce(fileName);
+            return {LoadedFile::State::Unusable, {}};
+        }
+        const Version version{status.st_dev, status.st_ino, qint64(status.st_size),
+                              qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                              qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
+        if (cache.fileName == fileName && cache.version == version)
+            return {LoadedFile::State::Loaded, cache.bytes};
         ++fileReads;
         // A file that grows while it is read stops at the limit all the same.
-        QByteArray bytes = file.read(maxFileSize + 1);
-        if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
+        QByteArray bytes = file.peek(0, maxFileSize + 1);
+        if (bytes.size() > maxFileSize)
             return {LoadedFile::State::Unusable, {}};
+        bytes.squeeze();
         cache = {fileName, version, bytes};
         return {LoadedFile::State::Loaded, std::move(bytes)};
+    } catch (const RunTimeError&) {
+        return {LoadedFile::State::Unusable, {}};
     } catch (const std::bad_alloc&) {
         return {LoadedFile::State::Unusable, {}};
     }

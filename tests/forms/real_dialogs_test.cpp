@@ -1,25 +1,18 @@
 // The real dialog wrappers, answered with keys as a person would.
-#include <functional>
-#include <string>
-#include <vector>
+#include <filesystem>
 
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <QApplication>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 
 #include "form_fixture.h"
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
 #include "forms/viewing_state.h"
-#include "runtime/dialogs.h"
 #include "runtime/forms.h"
+#include "files/native_names.h"
+#include "test_files.h"
 
 namespace {
 
@@ -27,13 +20,11 @@ using Action = std::function<void(QWidget*)>;
 
 // Runs the next action on each modal box as it opens, and notes each box's title and text.
 struct ModalDriver {
-    explicit ModalDriver(std::vector<Action> actions)
-        : actions(std::move(actions))
+    explicit ModalDriver(std::vector<Action> actions) : actions(std::move(actions))
     {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             QWidget* box = QApplication::activeModalWidget();
-            if (!box || box == handled)
-                return;
+            if (!box || box == handled) return;
             handled = box;
             const auto* message = qobject_cast<QMessageBox*>(box);
             said.push_back((box->windowTitle() + QStringLiteral(": ") + (message ? message->text() : QString())).toStdString());
@@ -56,77 +47,66 @@ struct ModalDriver {
 // A key pressed where the keyboard focus is, or on the box when nothing in it has the focus.
 Action press(Qt::Key key)
 {
-    return [key](QWidget* box) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus && box->isAncestorOf(focus) ? focus : box, key);
-    };
+    return [key](QWidget* box) { QTest::keyClick(box->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : box, key); };
 }
 
-TEST(RealDialogs, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
+struct RealDialogsOnForms : FormTest { RealDialogsOnForms() { services().dialogs = nullptr; } };
+
+// Enter is OK and Escape Cancel (OK when it is the only button); Escape on the delete question keeps the file.
+// Return on the input box gives the text it shows, the default at first; Cancel is in its own test.
+TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEscapeOnTheDeleteQuestionKeepsTheFile)
 {
     const struct { int style; Qt::Key key; int answer; } cases[] = {
         {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel}, {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
-        {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok},
-        {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
+        {MsgBoxStyle::OkCancel | MsgBoxStyle::Exclamation, Qt::Key_Enter, MsgBoxResult::Ok}, {MsgBoxStyle::OkOnly, Qt::Key_Escape, MsgBoxResult::Ok}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "style " << c.style << ", key " << c.key);
         ModalDriver driver({press(c.key)});
-        EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer);
+        EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer) << c.style << ", key " << c.key;
         EXPECT_EQ(driver.said, std::vector<std::string>{"題: 質問"});
     }
-}
-
-TEST(RealDialogs, InputBoxReturnsTheTypedTextOrNothingOnCancel)
-{
-    for (const auto& [key, typed] : {std::pair(Qt::Key_Return, QStringLiteral("42")), std::pair(Qt::Key_Escape, QString())}) {
-        ModalDriver driver({[key = key](QWidget* box) {
-            auto* edit = box->findChild<QLineEdit*>();
-            ASSERT_TRUE(edit && edit->text() == QStringLiteral("1"));
-            edit->selectAll();
-            QTest::keyClicks(edit, QStringLiteral("42"));
-            press(key)(box);
-        }});
-        EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")), typed);
-    }
-}
-
-class RealDialogsOnForms : public FormTest {
-protected:
-    RealDialogsOnForms() { services().dialogs = nullptr; }
-};
-
-TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFileAndEnterDeletesIt)
-{
     MainWindow& mainWindow = forms::get<MainWindow>();
     mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
-    const std::string path = mainWindow.selectedPath.toStdString(), question = "ファイルの削除: ファイル 【　" + path + "　】を削除しますか？";
-    for (const auto& [key, outcome] : {std::pair(Qt::Key_Escape, std::string("削除キャンセル: 削除をキャンセルしました")),
-                                       std::pair(Qt::Key_Return, "削除終了: " + path + "を削除しました")}) {
-        ModalDriver driver({press(key), press(Qt::Key_Return)});
-        mainWindow.deleteSelectedFile();
-        EXPECT_EQ(driver.said, (std::vector<std::string>{question, outcome}));
-        EXPECT_EQ(QFile::exists(mainWindow.selectedPath), key == Qt::Key_Escape);
-    }
+    ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Escape), press(Qt::Key_Return)});
+    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")), QStringLiteral("1"));
+    mainWindow.deleteSelectedFile();
+    EXPECT_EQ(driver.said.back(), "削除キャンセル: 削除をキャンセルしました");
+    EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
 }
 
-// The file dialog opens on the JPEG filter, in the picture's folder or, for a drive's root, the program's.
-TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder)
+// The file dialog opens on the JPEG filter in the proposed folder: the picture's, the program's for a drive's root, and
+// one named in bytes that are not UTF-8 through a stand-in that goes afterwards. A save lands there under the exact bytes.
+TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolderAndSavesThere)
 {
-    const QString pictures = programFolder() + QStringLiteral("/pictures");
-    ASSERT_TRUE(QDir().mkpath(pictures));
-    for (const auto& [currentPicturePath, folder] : {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::Path())}) {
-        SCOPED_TRACE(currentPicturePath.toStdString());
+    startProgram();
+    const QByteArray bytes = native_names::encode(programFolder()) + "/bad\xff\xfe";
+    const QString pictures = programFolder() + "/pictures", bad = native_names::decode(bytes);
+    ASSERT_TRUE(QDir().mkpath(pictures) && ::mkdir(bytes.constData(), 0755) == 0);
+    const auto inode = [](const QByteArray& path) { struct stat info {}; return ::stat(path.constData(), &info) == 0 ? info.st_ino : 0; };
+    for (const auto& [currentPicturePath, folder] :
+         {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::Path()), std::pair(bad + "/photo.bmp", bad)}) {
         viewing::currentPicturePath = currentPicturePath;
+        QString shown;
         ModalDriver driver({[&](QWidget* box) {
-            auto* dialog = qobject_cast<QFileDialog*>(box);
-            ASSERT_TRUE(dialog);
-            EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "JPEG (*.jpg)");
-            EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.toStdString());
-            press(Qt::Key_Escape)(box);
-        }});
-        forms::get<SaveDialog>().save(); // cancelled: no box follows
+                                auto* dialog = qobject_cast<QFileDialog*>(box);
+                                auto* name = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                                ASSERT_TRUE(dialog && name);
+                                EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "JPEG (*.jpg)");
+                                shown = dialog->directory().absolutePath();
+                                EXPECT_EQ(inode(QFile::encodeName(shown)), inode(native_names::encode(folder)));
+                                name->selectAll();
+                                QTest::keyClicks(name, QStringLiteral("saved.jpg\r"));
+                            },
+                            press(Qt::Key_Return)});
+        forms::get<SaveDialog>().save();
+        EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
+        EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
+    ScriptedDialogs scripted;
+    scripted.answerSave(bad + "/scripted.jpg").answerMessage();
+    forms::get<SaveDialog>().save();
+    EXPECT_TRUE(readBytes(bad + "/scripted.jpg").startsWith("\xFF\xD8\xFF"));
+    std::filesystem::remove_all(bytes.constData()); // Qt's clean-up cannot reach it
 }
 
 } // namespace

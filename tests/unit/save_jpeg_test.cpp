@@ -4,42 +4,37 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <utility>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include "encoder/save_jpeg.h"
+#include "files/native_names.h"
 #include "test_files.h"
 
 namespace {
 
-class Encoder : public ::testing::Test {
-protected:
-    QString pathOf(const QString& name) const { return folder.filePath(name); }
+// Every file goes to a folder named in bytes that are not UTF-8, which every write keeps.
+struct Encoder : ::testing::Test {
+    ~Encoder() override { std::filesystem::remove_all(bytes.constData()); } // Qt's clean-up cannot reach it
+    QString pathOf(const QString& name) const { return folder + '/' + name; }
     JpegStatus save(const QImage& source, const QString& name, int quality = 50) const
-    {
-        return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), 0);
-    }
+    { return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), 0); }
     QByteArray encoded(const QImage& source, const QString& name, int quality = 60) const
-    {
-        EXPECT_EQ(save(source, name, quality), JpegStatus::Written);
-        return readBytes(pathOf(name));
-    }
+    { EXPECT_EQ(save(source, name, quality), JpegStatus::Written); return readBytes(pathOf(name)); }
     // Only the old file is left, hidden temporary files included.
     void expectOnlyTheOldFile() const
     {
         EXPECT_EQ(readBytes(pathOf("kept.jpg")), "old picture");
-        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                  QStringList{"kept.jpg"});
+        EXPECT_EQ(native_names::entries(folder, native_names::EntryKind::Files), QStringList{"kept.jpg"});
     }
 
-    QTemporaryDir folder;
+    QTemporaryDir dir;
+    const QByteArray bytes = native_names::encode(dir.path()) + "/bad\xff\xfe";
+    const QString folder = std::filesystem::create_directory(bytes.constData()) ? native_names::decode(bytes) : QString();
     const QImage picture = testPicture(203, 117); // odd sizes: partial blocks at both edges
     const bool kept = writeBytes(pathOf("kept.jpg"), "old picture");
 };
@@ -49,26 +44,20 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
     const int w = picture.width(), h = picture.height();
     const struct { QImage source; int width, height, quality; } cases[] = {
         {QImage(), 0, 0, 50}, {picture, w, h, 0}, {picture, w, h, 101}, {picture, w + 1, h, 50}, {picture, h, w, 50},
-        {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}, // a JPEG side holds at most 65500 pixels
-    };
-    for (const auto& c : cases) {
+        {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}}; // a JPEG side holds at most 65500 pixels
+    for (const auto& c : cases)
         EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), 0),
                   JpegStatus::FormatError) << c.width << "x" << c.height << " at " << c.quality;
-        expectOnlyTheOldFile();
-    }
-}
-
-TEST_F(Encoder, FolderThatCannotTakeTheFileCannotBeOpened)
-{
-    for (const QString& path : {pathOf("missing/out.jpg"), pathOf("kept.jpg/out.jpg"), folder.path(), QString()})
-        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), JpegStatus::CannotOpen)
-            << path.toStdString();
     expectOnlyTheOldFile();
 }
 
-TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
+TEST_F(Encoder, FailedWriteCannotWriteAndAbandonedHalfWayStopsThereAndBothLeaveTheFolderAsItWas)
 {
-    const QImage large = testPicture(1200, 900);
+    // 512 rows are 32 blocks of 16; the question comes before each block.
+    const QImage large = testPicture(1200, 512);
+    int asked = 0;
+    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), JpegStatus::Abandoned);
+    EXPECT_EQ(asked, 16);
     // A cap on file sizes stops the write part-way, as a full disk does.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -82,20 +71,6 @@ TEST_F(Encoder, FailedWriteCannotWriteAndLeavesTheFolderAsItWas)
     expectOnlyTheOldFile();
 }
 
-TEST_F(Encoder, AbandonedHalfWayStopsThereAndLeavesTheOldFileAlone)
-{
-    // 512 rows are 32 blocks of 16; the question comes before each block.
-    const QImage large = testPicture(1200, 512);
-    int asked = 0;
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked == 16; }), JpegStatus::Abandoned);
-    EXPECT_EQ(asked, 16);
-    expectOnlyTheOldFile();
-    // Never abandoned, it is asked once per block and writes the file.
-    asked = 0;
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, [&] { return ++asked > 32; }), JpegStatus::Written);
-    EXPECT_EQ(asked, 32);
-}
-
 TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
 {
     // Fitting the tables holds every coefficient (about 50 MB here); the child has 16 MB to spare.
@@ -104,32 +79,40 @@ TEST_F(Encoder, MemoryExhaustionGivesOutOfMemoryAndKeepsTheFile)
     expectOnlyTheOldFile();
 }
 
-// The rename would turn a FIFO (or a device, through a link) into a JPEG file; a link the
-// program did not make never redirects its own files.
-TEST_F(Encoder, OnlyARegularFileIsReplaced)
+// Only a regular file is replaced (the rename would turn a FIFO, or a device, into a JPEG file); links only when allowed.
+TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
 {
-    QTemporaryDir other;
-    const QByteArray pipe = QFile::encodeName(other.filePath("pipe.jpg")), link = QFile::encodeName(other.filePath("link.jpg"));
-    const QByteArray planted = QFile::encodeName(other.filePath("Sample.jpg"));
-    ASSERT_EQ(::mkfifo(pipe.constData(), 0644), 0);
-    ASSERT_EQ(::symlink(pipe.constData(), link.constData()), 0);
-    ASSERT_EQ(::symlink(QFile::encodeName(pathOf("kept.jpg")).constData(), planted.constData()), 0);
-    for (const QByteArray& target : {pipe, link})
-        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), QFile::decodeName(target), 50, 0), JpegStatus::CannotOpen);
-    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), QFile::decodeName(planted), 50, jpeg_option::NoFollow),
+    const auto at = [&](const char* name) { return native_names::encode(dir.filePath(name)); };
+    const QByteArray pipe = at("pipe.jpg"), link = at("link.jpg"), planted = at("Sample.jpg");
+    ASSERT_TRUE(::mkfifo(pipe.constData(), 0644) == 0 && ::symlink(pipe.constData(), link.constData()) == 0
+                && ::symlink(native_names::encode(pathOf("kept.jpg")).constData(), planted.constData()) == 0);
+    for (const QString& path : {pathOf("missing/out.jpg"), pathOf("kept.jpg/out.jpg"), folder, QString(), native_names::decode(pipe),
+                                native_names::decode(link)})
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), JpegStatus::CannotOpen) << path.toStdString();
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, jpeg_option::NoFollow),
               JpegStatus::CannotOpen);
     struct stat info {};
     EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
-    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode));
-    EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System).size(), 3);
+    EXPECT_EQ(native_names::entries(dir.path(), native_names::EntryKind::Files).size(), 3) << "a temporary file was left";
     expectOnlyTheOldFile();
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, 0), JpegStatus::Written);
+    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"));
 }
 
-TEST_F(Encoder, WritesBaselineJfifWithChromaHalvedBothWaysAndFittedTables)
+// Baseline JFIF, chroma halved both ways, fitted tables, close to the picture; a replaced file is whole and stays private.
+TEST_F(Encoder, WritesBaselineJfifThatDecodesCloseToThePictureAndReplacesAnOldFileWholeWithItsPermissions)
 {
-    const QByteArray file = encoded(picture, "out.jpg", 50);
-    EXPECT_TRUE(file.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\0", 11))) << "SOI, then APP0";
-    EXPECT_TRUE(file.endsWith("\xFF\xD9"));
+    qsizetype smaller = 0;
+    for (int quality : {1, 50, 100}) {
+        const QString name = QString("q%1.jpg").arg(quality);
+        EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()));
+        const QImage decoded = QImage::fromData(readBytes(pathOf(name)));
+        ASSERT_EQ(decoded.size(), picture.size());
+        const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
+        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
+    }
+    const QByteArray file = readBytes(pathOf("q50.jpg"));
+    EXPECT_TRUE(file.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\0", 11)) && file.endsWith("\xFF\xD9")) << "SOI, APP0, EOI";
     // Coded data stuffs every 0xFF, so the one baseline frame marker is the header's.
     ASSERT_EQ(file.count("\xFF\xC0"), 1);
     const qsizetype sof = file.indexOf("\xFF\xC0");
@@ -138,25 +121,12 @@ TEST_F(Encoder, WritesBaselineJfifWithChromaHalvedBothWaysAndFittedTables)
               QByteArray("\x08\x00\x75\x00\xCB\x03\x22\x11\x11", 9));
     // libjpeg's example table for luminance AC (class and id, counts per length): a fitted one differs.
     EXPECT_FALSE(file.contains(QByteArray("\x10\x00\x02\x01\x03\x03\x02\x04\x03\x05\x05\x04\x04\x00\x00\x01\x7d", 17)));
-}
 
-// Replacing a file keeps its permissions: the temporary file must not leave a private picture readable.
-TEST_F(Encoder, DecodesCloseToThePictureGrowsWithQualityAndOverwritesAnOldFileWholeAndItsPermissions)
-{
-    qsizetype smaller = 0;
-    for (int quality : {1, 50, 100}) {
-        const QString name = QString("q%1.jpg").arg(quality);
-        EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()));
-        const QImage decoded(pathOf(name));
-        ASSERT_EQ(decoded.size(), picture.size());
-        const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
-        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
-    }
-    ASSERT_EQ(::chmod(QFile::encodeName(pathOf("q100.jpg")).constData(), 0640), 0);
-    const auto permissions = QFile::permissions(pathOf("q100.jpg"));
+    const QByteArray q100 = native_names::encode(pathOf("q100.jpg"));
+    ASSERT_EQ(::chmod(q100.constData(), 0640), 0);
     EXPECT_EQ(encoded(picture, "q100.jpg", 1), readBytes(pathOf("q1.jpg"))) << "a tail of the old file remains";
-    EXPECT_EQ(QFile::permissions(pathOf("q100.jpg")), permissions);
-    EXPECT_EQ(encoded(picture, "q50.kir", 50), readBytes(pathOf("q50.jpg"))) << "the extension changes nothing";
+    struct stat info {};
+    EXPECT_TRUE(::stat(q100.constData(), &info) == 0 && (info.st_mode & 0777) == 0640);
 }
 
 // Encoded as shown: over white where transparent, black for an index beyond the palette.
@@ -175,10 +145,7 @@ TEST_F(Encoder, EveryPixelFormatEncodesAsItShows)
                                  half.convertToFormat(QImage::Format_ARGB32_Premultiplied), undefined}) {
         QImage shown(source.size(), QImage::Format_RGB32);
         shown.fill(Qt::white);
-        if (source.colorCount() != 1)
-            QPainter(&shown).drawImage(0, 0, source);
-        else
-            shown.fill(Qt::black);
+        source.colorCount() == 1 ? shown.fill(Qt::black) : QPainter(&shown).drawImage(0, 0, source);
         EXPECT_EQ(encoded(source, "format.jpg"), encoded(shown, "shown.jpg")) << source.format();
     }
 }

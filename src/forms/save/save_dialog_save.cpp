@@ -14,6 +14,7 @@
 #include "runtime/dialogs.h"
 #include "controls/file_list_box.h"
 #include "files/files.h"
+#include "files/stand_in_folder.h"
 
 namespace {
 
@@ -41,14 +42,10 @@ void SaveDialog::save()
         request.filterIndex = 1;
         // A path ending in the separator is a drive's root folder, not a picture.
         const QString& currentPicturePath = viewing::currentPicturePath;
-        if (!currentPicturePath.endsWith(QLatin1Char('/'))) {
-            request.initDir = currentPicturePath;
-            request.fileName = currentPicturePath;
-        } else {
-            request.initDir = App::Path();
-            request.fileName = App::Path();
-        }
-        const QString target = dialogs().showSave(request);
+        const StandInFolder proposed(currentPicturePath.endsWith(QLatin1Char('/')) ? App::Path() : currentPicturePath);
+        request.initDir = proposed.shown();
+        request.fileName = proposed.shown();
+        const QString target = proposed.restore(dialogs().showSave(request));
 
         if (!Dir(target).isEmpty()) {
             const int answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+// A file that takes its target's place in one step. It is written beside the
+// target under a temporary name, flushed to disk by commit() and only then
+// renamed over the target, so a failure at any point leaves the target as it
+// was (or absent) and removes the temporary file; one that ends uncommitted
+// removes it too. A replaced file keeps its permissions.
+//
+// The target is named as native_names names files, so a folder or a name that
+// is not valid UTF-8 is written under its exact bytes. Only a regular file is
+// replaced: open() refuses an empty path, a folder, a device, a FIFO, a
+// dangling link, any link under Links::Refuse, and a read-only file (one with
+// no write permission at all is read-only for the superuser too). A link to a
+// regular file is otherwise followed: the file it points to is replaced.
+class ReplacingFile : public QIODevice {
+public:
+    enum class Links { Follow, Refuse };
+
+    explicit ReplacingFile(const QString& target, Links links = Links::Follow);
+    ~ReplacingFile() override;
+
+    // Creates the temporary file; only QIODevice::WriteOnly is accepted.
+    bool open(OpenMode mode) override;
+    // Flushes the written bytes to disk and renames them over the target.
+    bool commit();
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    bool createTemporary();
+    void discard();
+
+    QString target_;
+    Links links_;
+    QByteArray resolved_;  // the target's bytes, links followed
+    QByteArray temporary_; // empty once renamed or removed
+    int fd_ = -1;
+    bool writeFailed_ = false;
+};
