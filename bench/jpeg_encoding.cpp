@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     const double bareFile = measures[1].median();
     const double encoder = measures[2].median();
     const std::size_t qtBytes = measures[5].bytes;
-    std::printf("\nDCSavetoJPEG / libjpeg-turbo to memory: %.3f (limit 1.1)\n", encoder / bareMemory);
+    std::printf("\nsaveJpeg / libjpeg-turbo to memory: %.3f (limit 1.1)\n", encoder / bareMemory);
     std::printf("saveJpeg / libjpeg-turbo to a file: %.3f\n", encoder / bareFile);
     std::printf("saveJpeg file %zu bytes, QImageWriter %zu bytes: %s\n", measures[2].bytes,
                 qtBytes, measures[2].bytes <= qtBytes ? "no larger" : "LARGER");

@@ -5,12 +5,11 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <jpeglib.h>
 
 #include "encoder/libjpeg_support.h"
+#include "files/native_file.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 
@@ -136,9 +135,16 @@ std::optional<int> qualityOf(const Tables& tables)
 SourceQuality estimateJpegQuality(const QString& path)
 {
     SourceQuality result;
-    if (!QFileInfo(path).isFile())
-        return result; // a FIFO or a device would block or never end
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    std::FILE* file = nullptr;
+    try {
+        // Opens by the name's own bytes and refuses a FIFO or a device, which would block or never end.
+        ReadOnlyFile source(path);
+        file = ::fdopen(source.descriptor(), "rb");
+        if (file)
+            source.release();
+    } catch (const RunTimeError&) {
+        return result;
+    }
     if (!file)
         return result;
     unsigned char start[2] = {};
