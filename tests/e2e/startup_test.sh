@@ -9,27 +9,23 @@ sleep 0.8
 [ -z "$(window_named 'きりビューアー')" ] || fail "the main window came before the splash ended"
 shot splash
 
-main=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
+MAIN=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
 elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
 note "main window after ${elapsed_ms} ms"
 [ "$elapsed_ms" -ge 1800 ] || fail "the splash lasted only ${elapsed_ms} ms"
 [ -z "$(window_with_size 312x213)" ] || fail "the splash is still there"
 sleep 0.3
-image=$(window_with_size 200x200)
-[ -n "$image" ] || fail "the image window (3000 x 3000 twips) is not shown"
+[ -n "$(window_with_size 200x200)" ] || fail "the image window (3000 x 3000 twips) is not shown"
 shot main
 first=$APP_PID
 
 note "second instance"
 start_app
-second=$APP_PID
 refusal=$(wait_for_window '二重起動' 8) || fail "the second start showed no refusal"
 shot refusal
 press "$refusal" Return
-wait_for_exit "$second" 5 || fail "the second instance did not end after OK"
+wait_for_exit "$APP_PID" 5 || fail "the second instance did not end after OK"
 kill -0 "$first" || fail "the first instance ended too"
-
-note "closing the main window ends the program"
-close_window "$main"
-wait_for_exit "$first" 5 || fail "closing the main window did not end the program"
+APP_PID=$first
+close_main
 note "ok"

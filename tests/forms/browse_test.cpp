@@ -1,33 +1,19 @@
 // Browsing drives, folders and the file list with its five filters; a click in the list: the
 // picture fitted with its date and size, the start-up picture for anything that cannot be
 // shown, names as people have them.
-#include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
-#include "controls/dir_list_box.h"
-#include "controls/drive_list_box.h"
-#include "controls/file_list_box.h"
 #include "decoder/picture_loader.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
-#include "forms/viewing_state.h"
-#include "runtime/forms.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
-#include "test_files.h"
 
 namespace {
 

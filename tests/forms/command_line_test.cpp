@@ -1,18 +1,10 @@
 // A path from the command line or from a later start, shown as a click shows it.
-#include <gtest/gtest.h>
 
 #include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include "app/command_line.h"
-#include "runtime/forms.h"
 #include "form_fixture.h"
-#include "forms/main/main_window.h"
 #include "runtime/dialogs.h"
-#include "controls/dir_list_box.h"
-#include "controls/file_list_box.h"
-#include "test_files.h"
 
 using CommandLineTest = FormTest;
 

@@ -1,12 +1,6 @@
-#include <gtest/gtest.h>
 
-#include <QPushButton>
 
-#include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 
 namespace {
 

@@ -1,22 +1,12 @@
 // The guard every handler runs in: a run-time error nothing trapped is
 // reported and ends the program; any other exception is a fault that is
 // logged and ends the process, never taken for a damaged file.
-#include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-
-#include "controls/file_list_box.h"
-#include "controls/dir_list_box.h"
 #include "desktop/launcher.h"
 #include "form_fixture.h"
-#include "forms/main/main_window.h"
-#include "runtime/forms.h"
 #include "forms/handler_guard.h"
-#include "test_files.h"
 
 namespace {
 

@@ -1,13 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QClipboard>
-#include <QTest>
 
-#include "runtime/forms.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 
 namespace {
 

@@ -1,24 +1,15 @@
 // What a person sees of each window's layout: its size, the Tab order, every
 // control inside its window, no control covering another, the menus in order.
-#include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
 
 #include "app/splash_screen.h"
-#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
-#include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "controls/dir_list_box.h"
-#include "controls/drive_list_box.h"
-#include "controls/file_list_box.h"
 #include "runtime/twips.h"
 
 namespace {

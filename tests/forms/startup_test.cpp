@@ -1,19 +1,10 @@
-#include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 #include "app/splash_screen.h"
-#include "runtime/forms.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 #include "app/enter_key.h"
-#include "controls/file_list_box.h"
 
 namespace {
 

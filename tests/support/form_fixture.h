@@ -4,11 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
+// What nearly every window test drives: the two main forms, their lists and the file helpers.
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/viewing_state.h"
 #include "runtime/app.h"
+#include "runtime/forms.h"
 #include "runtime/services.h"
 #include "scripted_dialogs.h"
+#include "test_files.h"
 
 // The program in its own folder, the only instance it knows of (tests run
 // side by side), ending by throwing ProgramEnded.
