@@ -1,12 +1,7 @@
 // Pictures made to cost: many scans, tiny files claiming huge sizes, odd BMP headers and cuts.
 // Each fails quickly, before its pixels take memory, with the damaged-picture error; the valid odd ones load.
-
 #include <cstdio>
 #include <vector>
-
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 
 #include <jpeglib.h>
 
@@ -50,13 +45,8 @@ QByteArray rleBmp(int rowsCoded)
     return "BM" + u32(14 + 40 + 8 + int(data.size())) + u32(0) + u32(14 + 40 + 8) + info + palette + data;
 }
 
-class HostilePictures : public ::testing::Test {
+class HostilePictures : public ScratchTest {
 protected:
-    QString write(const QString& name, const QByteArray& bytes) const
-    {
-        EXPECT_TRUE(writeBytes(dir.filePath(name), bytes));
-        return dir.filePath(name);
-    }
     void expectDamaged(const QString& name, const QByteArray& bytes) const
     {
         try {
@@ -66,7 +56,6 @@ protected:
             EXPECT_EQ(error.number(), RunTimeError::InvalidPicture) << name.toStdString() << ": " << error.what();
         }
     }
-    QTemporaryDir dir;
 };
 
 TEST_F(HostilePictures, EndlessScansAndScansThatBreakTheProgressionAreRefused)
@@ -77,7 +66,6 @@ TEST_F(HostilePictures, EndlessScansAndScansThatBreakTheProgressionAreRefused)
     EXPECT_EQ(LoadPicture(write("progressive.jpg", progressive)).size(), QSize(16, 16));
     const qsizetype second = progressive.indexOf("\xFF\xDA", progressive.indexOf("\xFF\xDA") + 2);
     const qsizetype third = progressive.indexOf("\xFF\xDA", second + 2);
-    ASSERT_GT(third, second);
     expectDamaged("again.jpg", QByteArray(progressive).insert(third, progressive.mid(second, third - second)));
 }
 
@@ -89,11 +77,11 @@ TEST_F(HostilePictures, ATinyFileMayNotClaimAHugePicture)
     EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
 
     // Qt paints a GIF's frames on a picture of its logical screen, whatever the first frame's size.
-    QByteArray gif = readBytes(QStringLiteral(KIRIVIEW_TEST_DATA "/picture/gif-zero-screen-huge-frame.gif"));
-    ASSERT_FALSE(gif.isEmpty());
-    expectDamaged("zero-screen.gif", gif);
+    const QByteArray zeroScreen = readBytes(QStringLiteral(KIRIVIEW_TEST_DATA "/picture/gif-zero-screen-huge-frame.gif"));
+    ASSERT_FALSE(zeroScreen.isEmpty());
+    expectDamaged("zero-screen.gif", zeroScreen);
     // One pixel in a two-colour table; the screen then claims 12000 x 12000.
-    gif = QByteArray("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xFF\0\0\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35);
+    QByteArray gif = QByteArray("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xFF\0\0\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35);
     EXPECT_EQ(LoadPicture(write("pixel.gif", gif)).size(), QSize(1, 1));
     expectDamaged("screen.gif", gif.replace(6, 4, QByteArray("\xE0\x2E\xE0\x2E", 4)));
 }
@@ -122,7 +110,6 @@ TEST_F(PictureLimits, ATruncatedJpegClaiming20000By20000FailsWithinAFewHundredMe
     QByteArray jpeg = encodedAs(testPicture(64, 64), "JPEG");
     // The frame header holds height and width after its length and precision; the cut leaves the scan empty.
     const qsizetype frame = jpeg.indexOf("\xFF\xC0"), scan = jpeg.indexOf("\xFF\xDA");
-    ASSERT_TRUE(frame > 0 && scan > frame);
     jpeg.replace(frame + 5, 4, "\x4E\x20\x4E\x20"); // 20000 x 20000: 1.6 GB as 32-bit pixels
     const QString path = write("huge.jpg", jpeg.left(scan + 40));
     const int code = exitCodeUnderMemoryCap(300 << 20, [&] {

@@ -1,12 +1,8 @@
 // The read-ahead worker, driven by a decoder that blocks until the test lets it go.
-
 #include <condition_variable>
 #include <mutex>
 
-#include <gtest/gtest.h>
-
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include "decoder/picture_source.h"
 #include "decoder/read_ahead.h"
@@ -49,33 +45,24 @@ struct GatedDecoder {
     }
 };
 
-void waitUntilSettled(ReadAhead& readAhead)
-{
-    while (readAhead.busy())
-        QSignalSpy(&readAhead, &ReadAhead::settled).wait();
-}
-
-struct ReadAheadTest : ::testing::Test {
-    QTemporaryDir dir;
+struct ReadAheadTest : ScratchTest {
+    void waitUntilSettled()
+    {
+        while (readAhead.busy())
+            QSignalSpy(&readAhead, &ReadAhead::settled).wait();
+    }
     GatedDecoder decoder;
     ReadAhead readAhead{[this](const QString& path, const std::atomic_bool& stop) { return decoder.decode(path, stop); }};
-
-    QString file(const char* name, const QByteArray& bytes = "x")
-    {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        EXPECT_TRUE(writeBytes(path, bytes));
-        return path;
-    }
 };
 
 TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
 {
-    const QString a = file("a"), b = file("b"), c = file("c");
+    const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b, c});
     decoder.waitUntilStarted(b);
     readAhead.clear();
     decoder.release();
-    waitUntilSettled(readAhead);
+    waitUntilSettled();
     EXPECT_TRUE(decoder.sawStop);
     EXPECT_EQ(decoder.started, QStringList{b}); // c never began
     EXPECT_EQ(readAhead.heldCount(), 0);
@@ -83,12 +70,12 @@ TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
 
 TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 {
-    const QString a = file("a"), b = file("b"), c = file("c");
+    const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b});
     decoder.waitUntilStarted(b);
     readAhead.follow(b, {c});
     decoder.release();
-    waitUntilSettled(readAhead);
+    waitUntilSettled();
     EXPECT_FALSE(decoder.sawStop);
     EXPECT_EQ(decoder.started, (QStringList{b, c}));
     EXPECT_TRUE(readAhead.take(b) && readAhead.take(c));
@@ -96,23 +83,23 @@ TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectionFirst)
 {
-    const QString a = file("a"), b = file("b"), c = file("c"), d = file("d"), e = file("e");
+    const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
     decoder.release();
     readAhead.follow(b, {c, a});
-    waitUntilSettled(readAhead);
+    waitUntilSettled();
     readAhead.hold(b, pictureOf(b));
     EXPECT_EQ(readAhead.heldCount(), 3);
     // One step down: a goes, d is read; the pictures held are reused, not read again.
     readAhead.follow(c, {d, b});
-    waitUntilSettled(readAhead);
+    waitUntilSettled();
     EXPECT_EQ(readAhead.heldCount(), 3);
     EXPECT_FALSE(readAhead.take(a));
     EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c));
     readAhead.follow(e, {d});
-    waitUntilSettled(readAhead);
+    waitUntilSettled();
     EXPECT_EQ(readAhead.heldCount(), 1);
     EXPECT_EQ(decoder.started, (QStringList{c, a, d}));
-    file("d", "new contents"); // a changed file is not served from the cache
+    write("d", "new contents"); // a changed file is not served from the cache
     EXPECT_FALSE(readAhead.take(d));
     EXPECT_EQ(readAhead.heldCount(), 0);
 }
