@@ -177,10 +177,9 @@ protected:
     {
         QDir().mkpath(at("sub.jpg"));
         for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
-            writeBytes(at(name), {});
-        mainWindow->folderList->setPath(folder);
+            write(name);
+        mainWindow->folderList->setPath(pictures());
     }
-    QString at(const QString& name) const { return folder + "/" + name; }
     void deleteAnswering(const QString& name, int answer = MsgBoxResult::Ok)
     {
         mainWindow->selectedPath = at(name);
@@ -189,8 +188,6 @@ protected:
     }
     std::string asked(const QString& name) const { return box("ファイル 【　" + name + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
     std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
-
-    const QString folder = programFolder() + "/pictures";
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
 
@@ -212,7 +209,7 @@ TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList
                               deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
                               asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
                               notFound, asked(""), notFound}));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
+    EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
 }
 
@@ -225,9 +222,9 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
     const __u32 held = caps[0].effective;
     caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
     ASSERT_EQ(::syscall(SYS_capset, &header, caps), 0);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(pictures(), QFile::ReadOwner | QFile::ExeOwner);
     deleteAnswering("a.jpg");
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(pictures(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     caps[0].effective = held;
     ::syscall(SYS_capset, &header, caps);
     EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), notFound}));
@@ -326,7 +323,7 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 class FavoritesTest : public FormTest {
 protected:
     QString ini() const { return programFolder() + "/kiriview.ini"; }
-    QString folder(const QString& name) { return QDir().mkpath(folders_.path() + '/' + name) ? folders_.path() + '/' + name : ""; }
+    QString folder(const QString& name) const { return QDir().mkpath(at(name)) ? at(name) : ""; }
     // The visible slots as "n=caption".
     QStringList shown() const
     {
@@ -344,7 +341,6 @@ protected:
         dialogs_->answerInput(answer);
         form().addFavorite();
     }
-    QTemporaryDir folders_;
 };
 
 TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)

@@ -40,6 +40,14 @@ protected:
     void startProgram();
 
     QString programFolder() const { return programDir_.path(); }
+    // A folder for the test's files beside the program, a path in it, and a file written there.
+    QString pictures() const { return programFolder() + "/pictures"; }
+    QString at(const QString& name) const { return pictures() + '/' + name; }
+    QString write(const QString& name, const QByteArray& bytes = {}) const
+    {
+        EXPECT_TRUE(writeBytes(at(name), bytes)) << name.toStdString();
+        return at(name);
+    }
 
     QTemporaryDir programDir_;
     // Every seam a test changes is put back with the rest at the end.
