@@ -1,19 +1,71 @@
-
+// The image window: a picture fitted to its box as a file click does, and what the mouse does on it.
 #include <QClipboard>
 
 #include "form_fixture.h"
 
 namespace {
 
+class FitImageTest : public FormTest {
+protected:
+    // Shows a picture of w x h pixels in a box of the given side, as a file click does.
+    ImageWindow& fit(int w, int h, float box = 3000)
+    {
+        ImageWindow& imageWindow = forms::get<ImageWindow>();
+        imageWindow.setWidth(Twips(box));
+        imageWindow.setHeight(Twips(box));
+        imageWindow.showPicture(QImage(w, h, QImage::Format_RGB32));
+        imageWindow.fitToBox();
+        return imageWindow;
+    }
+};
+
+TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
+{
+    struct Case { int w, h; float box, width, height; };
+    const Case cases[] = {
+        {640, 480, 3000, 3000, 2255},      // natural 9660 x 7260: fits to the width
+        {480, 640, 3000, 2254.66f, 3000},  // fits to the height
+        {49, 200, 3000, 779.41f, 3000},
+        {1024, 768, 10000, 10000, 7510},   // nearest(11580 / 1.542)
+        {50, 50, 3000, 3000, 3000},        // small pictures are enlarged to fill the box
+        // Heights that land on a tie, or off it, only in single precision: double gives 187 and 438.
+        {108, 3, 3000, 3000, 188},
+        {140, 17, 3000, 3000, 437},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
+        ImageWindow& imageWindow = fit(c.w, c.h, c.box);
+        EXPECT_NEAR(imageWindow.pictureView->Width().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow.pictureView->Height(), Twips(c.height));
+        EXPECT_TRUE(imageWindow.Width() == imageWindow.pictureView->Width() && imageWindow.Height() == imageWindow.pictureView->Height());
+        EXPECT_EQ(imageWindow.fittedHeight, int(c.height));
+    }
+    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
+}
+
+TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
+{
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    ImageWindow& imageWindow = fit(1024, 768);
+    mainWindow.enlargeImage();
+    EXPECT_TRUE(mainWindow.isEnlarged && !mainWindow.enlargeButton->isEnabled() && mainWindow.closeImageButton->isEnabled());
+    EXPECT_EQ(imageWindow.Height(), Twips(7510));
+
+    const QImage before = imageWindow.picture.picture();
+    mainWindow.closeImage();
+    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow); // hidden, not unloaded
+    EXPECT_FALSE(imageWindow.isVisible() || mainWindow.closeImageButton->isEnabled() || mainWindow.enlargeButton->isEnabled());
+    EXPECT_EQ(imageWindow.picture.picture(), before);
+}
+
 class ImageWindowTest : public FormTest {
 protected:
     ImageWindowTest()
     {
         startProgram();
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(QColor(10, 200, 30));
-        imageWindow.picture.setPicture(photo);
-        imageWindow.pictureView->setPicture(photo);
+        imageWindow.picture.setPicture(testPicture(64, 48));
+        imageWindow.pictureView->setPicture(testPicture(64, 48));
     }
     void mouseMove(QPoint at, Qt::MouseButtons held)
     {
@@ -26,12 +78,11 @@ protected:
 
 TEST_F(ImageWindowTest, DoubleClickCopiesThePictureAtItsNaturalSize)
 {
-    QApplication::clipboard()->setText(QStringLiteral("old text"));
+    QApplication::clipboard()->setText("old text");
     dialogs_->answerMessage();
     QTest::mouseDClick(imageWindow.pictureView, Qt::LeftButton);
-    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("イメージをコピーしましたクリップボード"));
-    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48)); // not the 200-pixel view
-    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
+    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "イメージをコピーしましたクリップボード");
+    EXPECT_TRUE(QApplication::clipboard()->image().size() == QSize(64, 48) && QApplication::clipboard()->text().isEmpty());
 }
 
 TEST_F(ImageWindowTest, RightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
@@ -39,8 +90,7 @@ TEST_F(ImageWindowTest, RightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
     mainWindow.hide();
     imageWindow.move(100, 100);
     QTest::mouseClick(imageWindow.pictureView, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(mainWindow.isVisible());
-    EXPECT_EQ(imageWindow.pos(), QPoint(100, 100));
+    EXPECT_TRUE(mainWindow.isVisible() && imageWindow.pos() == QPoint(100, 100));
 
     QTest::mousePress(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(50, 45), Qt::LeftButton);

@@ -1,29 +1,24 @@
-
+// Start-up through the splash, the ways to end, and Enter on a focused button.
 #include <QTimer>
 
+#include "app/enter_key.h"
 #include "app/splash_screen.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
-#include "app/enter_key.h"
 
 namespace {
 
 using StartupTest = FormTest;
-const QString allPictures = QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg");
 
 TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPicture)
 {
     SplashScreen& splash = forms::get<SplashScreen>();
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
-    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
-    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // kinds of window a taskbar leaves out
+    EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
-    EXPECT_EQ(forms::loaded<SplashScreen>(), nullptr);
-    MainWindow& mainWindow = forms::get<MainWindow>();
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
+    EXPECT_TRUE(!forms::loaded<SplashScreen>() && forms::get<MainWindow>().isVisible() && imageWindow.isVisible());
     EXPECT_EQ(imageWindow.windowType(), Qt::Tool);
-    EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
     EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow.grab().toImage();
@@ -47,8 +42,7 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
     startProgram();
     MainWindow& mainWindow = forms::get<MainWindow>();
     mainWindow.setEnabled(false);
-    EXPECT_FALSE(mainWindow.close());
-    EXPECT_TRUE(forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
+    EXPECT_TRUE(!mainWindow.close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
     mainWindow.setEnabled(true);
 }
 

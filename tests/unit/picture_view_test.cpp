@@ -10,6 +10,7 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
+#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
@@ -91,6 +92,18 @@ TEST_F(PictureFile, FullSizeComesFromTheShownBytesOrAnUnchangedFile)
     EXPECT_EQ(full, decodePicture(shownBytes));
     EXPECT_NE(full, LoadPicture(path));
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
+}
+
+// The save dialog's preview: the smallest eighth covering its box; a cut file fails at any scale.
+TEST_F(PictureFile, PreviewIsDecodedAtTheSmallestCoveringEighthAndACutFileFails)
+{
+    const QByteArray jpeg = encodedAs(testPicture(1600, 1200), "JPEG");
+    const QString path = write("big.jpg", jpeg);
+    EXPECT_EQ(LoadPicture(path, QSize(300, 200)).size(), QSize(400, 300));
+    EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
+    write("big.jpg", jpeg.left(jpeg.size() / 2));
+    for (const QSize box : {QSize(80, 60), QSize(1600, 1200)})
+        EXPECT_THROW(LoadPicture(path, box), RunTimeError);
 }
 
 } // namespace
