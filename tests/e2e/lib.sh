@@ -2,9 +2,7 @@
 # the program (it writes beside itself), and window lookups with xdotool.
 set -euo pipefail
 
-KIRIVIEW_BIN=$1
-CLOSE_WINDOW=$2
-TEST_DATA=$3
+KIRIVIEW_BIN=$1 CLOSE_WINDOW=$2
 
 WORK=$(mktemp -d)
 APP_DIR=$WORK/app
@@ -20,9 +18,7 @@ note() { echo "-- $*"; }
 
 # Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
 shot() {
-  [ -n "${KIRIVIEW_SHOTS:-}" ] || return 0
-  mkdir -p "$KIRIVIEW_SHOTS"
-  import -window root "$KIRIVIEW_SHOTS/$1.png" 2>/dev/null || true
+  [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png" 2>/dev/null; } || true
 }
 
 cleanup() {
@@ -58,15 +54,11 @@ start_app() {
   local dir=${1:-$APP_DIR}
   shift || true
   (cd "$dir" && exec "${APP:-$APP_DIR/kiriview}" "$@" >>"$WORK/app.log" 2>&1) &
-  APP_PID=$!
-  APP_PIDS="$APP_PIDS $APP_PID"
+  APP_PID=$! && APP_PIDS="$APP_PIDS $APP_PID"
 }
 
 # poll SECONDS COMMAND...: runs the command every 0.1 s until it succeeds; false when time runs out.
-poll() {
-  for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done
-  return 1
-}
+poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 
 # Visible windows of the program, one id a line.
 app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || true; }
@@ -88,10 +80,7 @@ window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 # window_with_size WxH: the visible program window of that size, or nothing.
 window_with_size() {
   local id
-  for id in $(app_windows); do
-    [ "$(window_size "$id")" = "$1" ] && { echo "$id"; return 0; }
-  done
-  return 0
+  for id in $(app_windows); do [ "$(window_size "$id")" = "$1" ] && { echo "$id"; break; }; done; true
 }
 
 # wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
@@ -109,16 +98,12 @@ menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
 # make_pictures: a folder $PICTURES holding a-wide.jpg, 640 x 480 pixels.
 make_pictures() {
-  PICTURES=$WORK/pictures
-  mkdir -p "$PICTURES"
-  convert -size 640x480 gradient:red-blue -quality 95 "$PICTURES/a-wide.jpg"
+  PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue -quality 95 "$PICTURES/a-wide.jpg"
 }
 
 close_window() { "$CLOSE_WINDOW" "$1"; }
-
 # press ID KEY...: focuses a window and types keys into it.
 press() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool key --clearmodifiers "$@"
+  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
+  xdotool key --clearmodifiers "${@:2}"
 }
