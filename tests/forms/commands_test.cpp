@@ -58,8 +58,7 @@ struct RecordingLauncher : Launcher {
 // A program for the launcher recording each run's arguments, NUL-separated
 // (no argument holds that byte) and renamed into place so none is half read.
 struct FakeProgram {
-    explicit FakeProgram(const QString& name = "opener")
-        : path(folder.filePath(name))
+    explicit FakeProgram(const QString& name = "opener") : path(folder.filePath(name))
     {
         writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -99,10 +98,9 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
         dialogs_->answerMessage();
         mainWindow->copyButton->click();
         const bool utf8 = name.endsWith("#.jpg");
-        EXPECT_EQ(clipboard->mimeData()->formats().contains("text/plain"), utf8);
-        EXPECT_TRUE(!utf8 || clipboard->text() == QString::fromUtf8(name));
-        EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"),
-                  utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
+        const bool hasText = clipboard->mimeData()->formats().contains("text/plain"); // hasText() counts URLs too
+        EXPECT_EQ(hasText ? clipboard->text() : "(no text)", utf8 ? QString::fromUtf8(name) : "(no text)");
+        EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"), utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
     }
     EXPECT_EQ(shown(), Boxes(3, box("コピー完了", "クリップボード")));
 }
@@ -243,8 +241,7 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     mainWindow->enlargeImage();
     dialogs_->answerMessage();
     mainWindow->showClipboardPicture();
-    EXPECT_EQ(mainWindow->pathBox->text() + clipboard->text(), "/pictures/a.jpgonly text");
-    EXPECT_TRUE(mainWindow->isEnlarged);
+    EXPECT_TRUE(mainWindow->pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow->isEnlarged);
 
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
@@ -262,7 +259,7 @@ TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
     mainWindow->copyPictureAction->trigger();
     EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
     mainWindow->clearClipboardAction->trigger();
-    EXPECT_TRUE(clipboard->image().isNull());
+    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
 
@@ -351,12 +348,11 @@ TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)
     writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + photos.toUtf8() + "\n");
     unloadAllFormsNow();
     startProgram();
-    EXPECT_EQ(shown(), QStringList{"3=" + photos});
-    EXPECT_TRUE(form().clearFavoritesAction->isEnabled());
+    EXPECT_TRUE(shown() == QStringList{"3=" + photos} && form().clearFavoritesAction->isEnabled());
 
     add(photos, "");
-    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText, "お気に入りナンバー1");
-    EXPECT_EQ(dialogs_->last().text, "お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + photos + "\r4.\r5.\r6.");
+    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText + '|' + dialogs_->last().text,
+              "お気に入りナンバー1|お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + photos + "\r4.\r5.\r6.");
 }
 
 TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
@@ -369,8 +365,7 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
     for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
         form().clearFavorites();
         add(target, answer);
-        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
-        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+        EXPECT_TRUE(shown() == QStringList{"2=" + target} && readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
     }
 }
 
@@ -383,8 +378,7 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     const QString a = folder("a"), b = folder("b");
     add(a, "3");
     add(b, "3");
-    EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
-    EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8()));
+    EXPECT_TRUE(shown() == (QStringList{"1=/nowhere", "3=" + b}) && !readBytes(ini()).contains(a.toUtf8()));
 
     form().clearFavorites();
     EXPECT_TRUE(shown().isEmpty() && !form().clearFavoritesAction->isEnabled());

@@ -44,11 +44,6 @@ FormTest::FormTest()
     QApplication::clipboard()->clear();
 }
 
-FormTest::~FormTest()
-{
-    unloadAllFormsNow();
-}
-
 void FormTest::startProgram()
 {
     forms::get<SplashScreen>().onCloseTimer();

@@ -28,13 +28,16 @@
 // side by side), ending by throwing ProgramEnded.
 Services servicesFor(const QString& programFolder);
 
+// Deletes every loaded form at once (tests cannot wait for the event loop).
+void unloadAllFormsNow();
+
 // Every window test starts from nothing: no form loaded, module state reset,
 // the program's folder in a fresh temporary folder, and every message box
 // answered from a script.
 class FormTest : public ::testing::Test {
 protected:
     FormTest();
-    ~FormTest() override;
+    ~FormTest() override { unloadAllFormsNow(); }
 
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
@@ -54,6 +57,3 @@ protected:
     ScopedServices services_{servicesFor(programDir_.path())};
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
 };
-
-// Deletes every loaded form at once (tests cannot wait for the event loop).
-void unloadAllFormsNow();
