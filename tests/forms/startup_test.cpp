@@ -1,10 +1,17 @@
-// Start-up through the splash, the ways to end, and Enter on a focused button.
+// Start-up through the splash, the ways to end, Enter on a focused button, the guard around every
+// handler, and a path from the command line.
+#include <stdexcept>
+
+#include <QDir>
 #include <QTimer>
 
+#include "app/command_line.h"
 #include "app/enter_key.h"
 #include "app/splash_screen.h"
+#include "desktop/launcher.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
+#include "forms/handler_guard.h"
 
 namespace {
 
@@ -64,6 +71,74 @@ TEST_F(StartupTest, EnterPressesTheFocusedButton)
     mainWindow.pathBox->setFocus();
     QTest::keyClick(mainWindow.filterButtons[3], Qt::Key_Return); // it has no focus
     EXPECT_EQ(presses, 2);
+}
+
+// The guard every handler runs in: a run-time error nothing trapped is reported and ends the program;
+// any other exception is a fault that is logged and ends the process, never taken for a damaged file.
+using HandlerGuardTest = FormTest;
+
+TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
+{
+    dialogs_->answerMessage();
+    EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
+    const ScriptedDialogs::Box& box = dialogs_->last();
+    EXPECT_EQ(box.text + '|' + box.title, "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー");
+    EXPECT_EQ(box.style, MsgBoxStyle::Critical);
+
+    int calls = 0; // a handler that runs to its end reports nothing
+    guarded([&] { ++calls; })();
+    EXPECT_EQ(calls + dialogs_->messageCount(), 2);
+}
+
+// Any other exception is a fault: in the file click's trap, where every exception used to
+// mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
+TEST_F(HandlerGuardTest, AnUnexpectedExceptionOrOutOfMemoryOutsideAPictureIsLoggedAndFatal)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct ExhaustedLauncher : Launcher {
+        ExhaustedLauncher() { services().launcher = this; }
+        ~ExhaustedLauncher() override { services().launcher = nullptr; }
+        void Shell(const QString&, int) override { throw std::bad_alloc(); }
+    } launcher;
+    write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));
+    startProgram();
+    MainWindow& mainWindow = forms::get<MainWindow>();
+    mainWindow.pathBox->setText(QStringLiteral("a.txt"));
+    EXPECT_DEATH(mainWindow.runButton->click(), "unexpected exception in a handler: std::bad_alloc");
+    mainWindow.folderList->setPath(pictures());
+    QObject::connect(mainWindow.pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
+    EXPECT_DEATH(mainWindow.fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
+}
+
+
+// A path from the command line or from a later start, shown as a click shows it.
+using CommandLineTest = FormTest;
+
+TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIsReported)
+{
+    QDir().mkpath(at("sub"));
+    write("a.jpg", encodedAs(testPicture(40, 30), "JPEG"));
+    write("c.gif", "not a picture");
+    commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
+    startProgram();
+    MainWindow& form = forms::get<MainWindow>();
+    EXPECT_EQ(QStringList({form.folderList->Path(), form.fileList->FileName(), form.pathBox->text(), form.selectedPath}),
+              QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
+
+    commandline::openPath(at("sub"));
+    EXPECT_EQ(form.folderList->Path() + '|' + form.selectedPath, at("sub|"));
+
+    form.filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
+    commandline::openPath(at("a.jpg"));
+    EXPECT_TRUE(form.selectedPath == at("a.jpg") && !form.filterButtons[3]->isEnabled());
+
+    dialogs_->answerMessage().answerMessage();
+    commandline::openPath(at("c.gif"));
+    commandline::openPath(at("gone.jpg"));
+    ASSERT_EQ(dialogs_->boxes().size(), 2u);
+    EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
+              "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
+    EXPECT_EQ(form.folderList->Path(), pictures()); // a missing path leaves the browser where it was
 }
 
 } // namespace
