@@ -1,8 +1,7 @@
 // The save dialog: the preview at each opening and slider step, drag and zoom,
 // the quality and target chosen, saving and every way out.
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <semaphore>
 
 #include <QPointer>
 #include <QScrollBar>
@@ -26,19 +25,17 @@ void settle()
     QCoreApplication::sendPostedEvents();
 }
 
-// Stands in for the preview encoding: each job waits for a release, notes whether it was told
-// to give up and, if it heeds that, does; else it answers `status` with a picture `quality`
-// pixels wide and a size of `quality` thousand bytes. Set both before the release they apply to.
+// Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
+// told to give up and, if it heeds that, does; else it answers `status` with a picture `quality` pixels wide
+// and a size of `quality` thousand bytes. Set both before the release they apply to.
 struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> installIn(PreviewEncoder& encoder)
     {
         auto self = std::make_shared<BlockingEncoder>();
         encoder.setEncode([self](const PreviewJob& job, const std::function<bool()>& abandoned) {
-            std::unique_lock lock(self->mutex);
             self->started.push_back(job.quality);
-            self->changed.notify_all();
-            self->changed.wait(lock, [&] { return self->releases > 0; });
-            --self->releases;
+            self->begun.release();
+            self->released.acquire();
             const bool abandon = abandoned();
             if (abandon)
                 self->abandonedOnes.push_back(job.quality);
@@ -50,22 +47,8 @@ struct BlockingEncoder {
         });
         return self;
     }
-    void release()
-    {
-        const std::lock_guard lock(mutex);
-        ++releases;
-        changed.notify_all();
-    }
-    void waitForStarts(std::size_t count)
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return started.size() >= count; });
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<int> started, abandonedOnes;
-    int releases = 0;
+    std::counting_semaphore<> begun{0}, released{0};
+    std::vector<int> started, abandonedOnes; // read once the workers are done
     JpegStatus status = JpegStatus::Written;
     bool heedsAbandon = true;
 };
@@ -180,21 +163,22 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
     for (int press = 0; press < 3; ++press) { // 52 and 53 are asked for while 51 is being made
         QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
         numbers << saveDialog.qualityValue->text();
-        fake->waitForStarts(1);
+        if (press == 0)
+            fake->begun.acquire();
     }
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), 13);
 
     // 51 gives up once released; until 53 is done the first preview stays.
-    fake->release();
-    fake->waitForStarts(2);
+    fake->released.release();
+    fake->begun.acquire(); // 53
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(saveDialog.preview->picture() == firstPicture && saveDialog.sizeValue->text() == firstSize);
     const auto shows = [&](int quality) {
         return saveDialog.preview->picture().width() == quality && saveDialog.sizeValue->text() == sizeText(quality * 1000)
                && saveDialog.mousePointer() == 0;
     };
-    fake->release();
+    fake->released.release();
     settle();
     EXPECT_EQ(fake->started, std::vector({51, 53}));
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
@@ -203,7 +187,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
     // A failure keeps 53's pair; the next success replaces it.
     for (const auto& [status, shown] : {std::pair(JpegStatus::CannotWrite, 53), std::pair(JpegStatus::Written, 51)}) {
         fake->status = status;
-        fake->release();
+        fake->released.release();
         step(saveDialog, Qt::Key_Left);
         EXPECT_TRUE(shows(shown)) << shown;
     }
@@ -215,7 +199,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     const QPointer<SaveDialog> alive(&saveDialog);
     const auto fake = BlockingEncoder::installIn(*saveDialog.previewEncoder);
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-    fake->waitForStarts(1);
+    fake->begun.acquire();
     EXPECT_TRUE(saveDialog.close());
     EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -223,7 +207,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     // Even a late result that ignored the abandonment reaches no destroyed
     // widget (the sanitizers would tell).
     fake->heedsAbandon = false;
-    fake->release();
+    fake->released.release();
     settle();
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }

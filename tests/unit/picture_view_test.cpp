@@ -1,9 +1,9 @@
 // Pictures decoded for the image window: smaller but looking the same, the natural size from the header,
 // and the full size from the very bytes shown; the read-ahead worker, driven by a decoder that blocks.
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
+#include <latch>
+#include <semaphore>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -116,33 +116,20 @@ ShownPicture pictureOf(const QString& path)
                         std::make_shared<PictureSource>(path, stampOf(path), QByteArray())};
 }
 
+// Notes each start, then waits until the test opens it.
 struct GatedDecoder {
-    std::mutex mutex;
-    std::condition_variable changed;
-    QStringList started;
-    bool open = false;
-    bool sawStop = false;
-
     ShownPicture decode(const QString& path, const std::atomic_bool& stop)
     {
-        std::unique_lock lock(mutex);
         started.append(path);
-        changed.notify_all();
-        changed.wait(lock, [this] { return open; });
+        begun.release();
+        opened.wait();
         sawStop = sawStop || stop;
         return pictureOf(path);
     }
-    void waitUntilStarted(const QString& path)
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return started.contains(path); });
-    }
-    void release()
-    {
-        const std::lock_guard lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
+    std::counting_semaphore<> begun{0};
+    std::latch opened{1};
+    QStringList started; // read once the worker has settled
+    bool sawStop = false;
 };
 
 struct ReadAheadTest : ScratchTest {
@@ -159,9 +146,9 @@ TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
 {
     const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b, c});
-    decoder.waitUntilStarted(b);
+    decoder.begun.acquire(); // b
     readAhead.clear();
-    decoder.release();
+    decoder.opened.count_down();
     waitUntilSettled();
     EXPECT_TRUE(decoder.sawStop);
     EXPECT_EQ(decoder.started, QStringList{b}); // c never began
@@ -172,9 +159,9 @@ TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 {
     const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b});
-    decoder.waitUntilStarted(b);
+    decoder.begun.acquire(); // b
     readAhead.follow(b, {c});
-    decoder.release();
+    decoder.opened.count_down();
     waitUntilSettled();
     EXPECT_FALSE(decoder.sawStop);
     EXPECT_EQ(decoder.started, (QStringList{b, c}));
@@ -184,7 +171,7 @@ TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectionFirst)
 {
     const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
-    decoder.release();
+    decoder.opened.count_down();
     readAhead.follow(b, {c, a});
     waitUntilSettled();
     readAhead.hold(b, pictureOf(b));
