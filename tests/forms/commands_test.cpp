@@ -38,7 +38,6 @@ class CommandTest : public FormTest {
 protected:
     CommandTest() { startProgram(); }
     Boxes shown() const { return shownIn(*dialogs_); }
-    MainWindow* const mainWindow = &forms::get<MainWindow>();
 };
 
 // Records every command line and starts nothing, or fails once told to.
@@ -85,18 +84,18 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
     dialogs_->whileNextMessageOpen([&] {
         EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
-        EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::red));
-        mainWindow->pathBox->setText(" typed while open ");
+        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
+        mainWindow().pathBox->setText(" typed while open ");
     });
     dialogs_->answerMessage();
-    mainWindow->copyButton->click();
-    EXPECT_TRUE(clipboard->text() == " typed while open " && mainWindow->pathBox->palette().color(QPalette::Text) == Qt::black);
+    mainWindow().copyButton->click();
+    EXPECT_TRUE(clipboard->text() == " typed while open " && mainWindow().pathBox->palette().color(QPalette::Text) == Qt::black);
 
     // A name that is not UTF-8 is no text; its URI keeps the bytes. A valid one is both.
     for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
-        mainWindow->pathBox->setText(native_names::decode(name));
+        mainWindow().pathBox->setText(native_names::decode(name));
         dialogs_->answerMessage();
-        mainWindow->copyButton->click();
+        mainWindow().copyButton->click();
         const bool utf8 = name.endsWith("#.jpg");
         const bool hasText = clipboard->mimeData()->formats().contains("text/plain"); // hasText() counts URLs too
         EXPECT_EQ(hasText ? clipboard->text() : "(no text)", utf8 ? QString::fromUtf8(name) : "(no text)");
@@ -112,25 +111,25 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     const QString helpFile = programFolder() + "/View.hlp", page = programFolder() + "/help.html";
     const QStringList pages{page};
     setHelpPages(&pages);
-    mainWindow->pathBox->setText(" a b.jpg  ");
+    mainWindow().pathBox->setText(" a b.jpg  ");
     dialogs_->answerMessage().answerMessage();
-    mainWindow->runButton->click();
-    mainWindow->clipboardViewerAction->trigger();
-    mainWindow->helpAction->trigger();
+    mainWindow().runButton->click();
+    mainWindow().clipboardViewerAction->trigger();
+    mainWindow().helpAction->trigger();
     QDir().mkpath(helpFile); // a folder of that name is no help file either
-    mainWindow->showHelp();
+    mainWindow().showHelp();
     QDir().rmdir(helpFile);
     writeBytes(helpFile, {});
     launcher.failure = RunTimeError::FileNotFound;
     dialogs_->answerMessage().answerMessage().answerMessage();
-    mainWindow->runFile();
-    mainWindow->openClipboardViewer();
-    mainWindow->showHelp();
+    mainWindow().runFile();
+    mainWindow().openClipboardViewer();
+    mainWindow().showHelp();
     // Without View.hlp the program's own page is opened.
     QFile::remove(helpFile);
     writeBytes(page, {});
     dialogs_->answerMessage();
-    mainWindow->showHelp();
+    mainWindow().showHelp();
     setHelpPages(nullptr);
     const QString run = "Start  a b.jpg  ", viewer = "Start Clipbrd.exe";
     EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "Start " + helpFile, "Start " + page}));
@@ -176,13 +175,13 @@ protected:
         QDir().mkpath(at("sub.jpg"));
         for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
             write(name);
-        mainWindow->folderList->setPath(pictures());
+        mainWindow().folderList->setPath(pictures());
     }
     void deleteAnswering(const QString& name, int answer = MsgBoxResult::Ok)
     {
-        mainWindow->selectedPath = at(name);
+        mainWindow().selectedPath = at(name);
         dialogs_->answerMessage(answer).answerMessage();
-        mainWindow->deleteSelectedFile();
+        mainWindow().deleteSelectedFile();
     }
     std::string asked(const QString& name) const { return box("ファイル 【　" + name + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
     std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
@@ -193,16 +192,16 @@ protected:
 // part of its name, and a folder, a file gone or no selection at all is not found.
 TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList)
 {
-    mainWindow->pathBox->setText(at("b.jpg"));
-    const int listed = mainWindow->fileList->ListCount();
+    mainWindow().pathBox->setText(at("b.jpg"));
+    const int listed = mainWindow().fileList->ListCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
     deleteAnswering("a.jpg");
-    EXPECT_EQ(mainWindow->fileList->ListCount(), listed - 1);
+    EXPECT_EQ(mainWindow().fileList->ListCount(), listed - 1);
     for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
-    mainWindow->folderList->setPath(programFolder()); // a folder change forgets the selection
+    mainWindow().folderList->setPath(programFolder()); // a folder change forgets the selection
     dialogs_->answerMessage().answerMessage();
-    mainWindow->deleteButton->click();
+    mainWindow().deleteButton->click();
     EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")),
                               deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
                               asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
@@ -234,31 +233,30 @@ QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Forma
 // back as that picture, not the fitted view; without a picture nothing changes.
 TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
 {
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setText("only text");
-    mainWindow->pathBox->setText("/pictures/a.jpg");
-    mainWindow->enlargeImage();
+    mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().enlargeImage();
     dialogs_->answerMessage();
-    mainWindow->showClipboardPicture();
-    EXPECT_TRUE(mainWindow->pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow->isEnlarged);
+    mainWindow().showClipboardPicture();
+    EXPECT_TRUE(mainWindow().pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow().isEnlarged);
 
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
-    mainWindow->sizeValue->setText("123.456");
-    mainWindow->closeImage();
-    mainWindow->clipboardPictureButton->click();
-    EXPECT_EQ(mainWindow->pathBox->text() + mainWindow->sizeValue->text(), "ClipBoard");
-    EXPECT_TRUE(!mainWindow->isEnlarged && mainWindow->closeImageButton->isEnabled() && imageWindow.isVisible());
-    EXPECT_EQ(rgb(imageWindow.pictureView->picture()), picture);
+    mainWindow().sizeValue->setText("123.456");
+    mainWindow().closeImage();
+    mainWindow().clipboardPictureButton->click();
+    EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
+    EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
+    EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 1558));
+    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 1558));
 
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
-    mainWindow->copyPictureAction->trigger();
+    mainWindow().copyPictureAction->trigger();
     EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
-    mainWindow->clearClipboardAction->trigger();
+    mainWindow().clearClipboardAction->trigger();
     EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
@@ -303,13 +301,12 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         QDir::setCurrent(drives[scan.startDrive - 1]);
         dialogs_ = std::make_unique<ScriptedDialogs>();
         startProgram();
-        MainWindow& mainWindow = forms::get<MainWindow>();
         for (std::size_t i = 0; i < scan.boxes.size(); ++i)
             dialogs_->answerMessage();
-        (scan.recycleBin ? mainWindow.trashButton : mainWindow.desktopButton)->click();
+        (scan.recycleBin ? mainWindow().trashButton : mainWindow().desktopButton)->click();
         EXPECT_EQ(shownIn(*dialogs_), scan.boxes);
-        EXPECT_EQ(mainWindow.driveList->ListIndex(), scan.index);
-        EXPECT_EQ(mainWindow.pathBox->text() + '|' + mainWindow.folderList->Path(), root + scan.shown + '|' + root + scan.shown);
+        EXPECT_EQ(mainWindow().driveList->ListIndex(), scan.index);
+        EXPECT_EQ(mainWindow().pathBox->text() + '|' + mainWindow().folderList->Path(), root + scan.shown + '|' + root + scan.shown);
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);
@@ -326,17 +323,16 @@ protected:
     {
         QStringList items;
         for (int n = 1; n <= 6; ++n)
-            if (form().favoriteActions[n]->isVisible())
-                items << QString::number(n) + '=' + form().favoriteActions[n]->data().toString();
+            if (mainWindow().favoriteActions[n]->isVisible())
+                items << QString::number(n) + '=' + mainWindow().favoriteActions[n]->data().toString();
         return items;
     }
-    MainWindow& form() const { return forms::get<MainWindow>(); }
     // Answers the number prompt while the folder list shows the path.
     void add(const QString& path, const QString& answer)
     {
-        form().folderList->setPath(path);
+        mainWindow().folderList->setPath(path);
         dialogs_->answerInput(answer);
-        form().addFavorite();
+        mainWindow().addFavorite();
     }
 };
 
@@ -348,7 +344,7 @@ TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)
     writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + photos.toUtf8() + "\n");
     unloadAllFormsNow();
     startProgram();
-    EXPECT_TRUE(shown() == QStringList{"3=" + photos} && form().clearFavoritesAction->isEnabled());
+    EXPECT_TRUE(shown() == QStringList{"3=" + photos} && mainWindow().clearFavoritesAction->isEnabled());
 
     add(photos, "");
     EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText + '|' + dialogs_->last().text,
@@ -363,7 +359,7 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
         add(target, answer);
     EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini()));
     for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
-        form().clearFavorites();
+        mainWindow().clearFavorites();
         add(target, answer);
         EXPECT_TRUE(shown() == QStringList{"2=" + target} && readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
     }
@@ -380,8 +376,8 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     add(b, "3");
     EXPECT_TRUE(shown() == (QStringList{"1=/nowhere", "3=" + b}) && !readBytes(ini()).contains(a.toUtf8()));
 
-    form().clearFavorites();
-    EXPECT_TRUE(shown().isEmpty() && !form().clearFavoritesAction->isEnabled());
+    mainWindow().clearFavorites();
+    EXPECT_TRUE(shown().isEmpty() && !mainWindow().clearFavoritesAction->isEnabled());
     add(a, "5"); // a new section holding only that key
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }
@@ -395,15 +391,15 @@ TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactTextAndG
     add(odd, "6");
     unloadAllFormsNow();
     startProgram();
-    EXPECT_EQ(form().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
-    form().openFavorite(6);
-    EXPECT_EQ(form().folderList->Path() + '|' + form().pathBox->text(), odd + '|' + odd);
+    EXPECT_EQ(mainWindow().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
+    mainWindow().openFavorite(6);
+    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
 
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
-    form().openFavorite(4);
+    mainWindow().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_TRUE(form().folderList->Path() == odd && form().favoriteActions[4]->isVisible());
+    EXPECT_TRUE(mainWindow().folderList->Path() == odd && mainWindow().favoriteActions[4]->isVisible());
 }
 
 } // namespace

@@ -10,12 +10,11 @@ protected:
     // Shows a picture of w x h pixels in a box of the given side, as a file click does.
     ImageWindow& fit(int w, int h, float box = 3000)
     {
-        ImageWindow& imageWindow = forms::get<ImageWindow>();
-        imageWindow.setWidth(Twips(box));
-        imageWindow.setHeight(Twips(box));
-        imageWindow.showPicture(QImage(w, h, QImage::Format_RGB32));
-        imageWindow.fitToBox();
-        return imageWindow;
+        imageWindow().setWidth(Twips(box));
+        imageWindow().setHeight(Twips(box));
+        imageWindow().showPicture(QImage(w, h, QImage::Format_RGB32));
+        imageWindow().fitToBox();
+        return imageWindow();
     }
 };
 
@@ -34,11 +33,11 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
-        ImageWindow& imageWindow = fit(c.w, c.h, c.box);
-        EXPECT_NEAR(imageWindow.pictureView->Width().value(), c.width, 0.01);
-        EXPECT_EQ(imageWindow.pictureView->Height(), Twips(c.height));
-        EXPECT_TRUE(imageWindow.Width() == imageWindow.pictureView->Width() && imageWindow.Height() == imageWindow.pictureView->Height());
-        EXPECT_EQ(imageWindow.fittedHeight, int(c.height));
+        fit(c.w, c.h, c.box);
+        EXPECT_NEAR(imageWindow().pictureView->Width().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow().pictureView->Height(), Twips(c.height));
+        EXPECT_TRUE(imageWindow().Width() == imageWindow().pictureView->Width() && imageWindow().Height() == imageWindow().pictureView->Height());
+        EXPECT_EQ(imageWindow().fittedHeight, int(c.height));
     }
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
 }
@@ -46,17 +45,16 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
 TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
 {
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    ImageWindow& imageWindow = fit(1024, 768);
-    mainWindow.enlargeImage();
-    EXPECT_TRUE(mainWindow.isEnlarged && !mainWindow.enlargeButton->isEnabled() && mainWindow.closeImageButton->isEnabled());
-    EXPECT_EQ(imageWindow.Height(), Twips(7510));
+    fit(1024, 768);
+    mainWindow().enlargeImage();
+    EXPECT_TRUE(mainWindow().isEnlarged && !mainWindow().enlargeButton->isEnabled() && mainWindow().closeImageButton->isEnabled());
+    EXPECT_EQ(imageWindow().Height(), Twips(7510));
 
-    const QImage before = imageWindow.picture.picture();
-    mainWindow.closeImage();
-    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow); // hidden, not unloaded
-    EXPECT_FALSE(imageWindow.isVisible() || mainWindow.closeImageButton->isEnabled() || mainWindow.enlargeButton->isEnabled());
-    EXPECT_EQ(imageWindow.picture.picture(), before);
+    const QImage before = imageWindow().picture.picture();
+    mainWindow().closeImage();
+    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow()); // hidden, not unloaded
+    EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
+    EXPECT_EQ(imageWindow().picture.picture(), before);
 }
 
 class ImageWindowTest : public FormTest {
@@ -64,40 +62,38 @@ protected:
     ImageWindowTest()
     {
         startProgram();
-        imageWindow.picture.setPicture(testPicture(64, 48));
-        imageWindow.pictureView->setPicture(testPicture(64, 48));
+        imageWindow().picture.setPicture(testPicture(64, 48));
+        imageWindow().pictureView->setPicture(testPicture(64, 48));
     }
     void mouseMove(QPoint at, Qt::MouseButtons held)
     {
-        QMouseEvent move(QEvent::MouseMove, at, imageWindow.pictureView->mapToGlobal(QPointF(at)), Qt::NoButton, held, {});
-        QApplication::sendEvent(imageWindow.pictureView, &move);
+        QMouseEvent move(QEvent::MouseMove, at, imageWindow().pictureView->mapToGlobal(QPointF(at)), Qt::NoButton, held, {});
+        QApplication::sendEvent(imageWindow().pictureView, &move);
     }
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
 };
 
 TEST_F(ImageWindowTest, DoubleClickCopiesThePictureAtItsNaturalSize)
 {
     QApplication::clipboard()->setText("old text");
     dialogs_->answerMessage();
-    QTest::mouseDClick(imageWindow.pictureView, Qt::LeftButton);
+    QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "イメージをコピーしましたクリップボード");
     EXPECT_TRUE(QApplication::clipboard()->image().size() == QSize(64, 48) && QApplication::clipboard()->text().isEmpty());
 }
 
 TEST_F(ImageWindowTest, RightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
 {
-    mainWindow.hide();
-    imageWindow.move(100, 100);
-    QTest::mouseClick(imageWindow.pictureView, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(mainWindow.isVisible() && imageWindow.pos() == QPoint(100, 100));
+    mainWindow().hide();
+    imageWindow().move(100, 100);
+    QTest::mouseClick(imageWindow().pictureView, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(mainWindow().isVisible() && imageWindow().pos() == QPoint(100, 100));
 
-    QTest::mousePress(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(50, 45), Qt::LeftButton);
-    EXPECT_EQ(imageWindow.pos(), QPoint(130, 125));
-    QTest::mouseRelease(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(50, 45));
+    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
+    QTest::mouseRelease(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(50, 45));
     mouseMove(QPoint(5, 5), Qt::NoButton); // released: the window stays
-    EXPECT_EQ(imageWindow.pos(), QPoint(130, 125));
+    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
 }
 
 } // namespace

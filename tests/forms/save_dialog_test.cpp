@@ -60,13 +60,13 @@ protected:
     {
         startProgram();
         write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
-        mainWindow.fileList->setPath(pictures());
-        mainWindow.fileList->setListIndex(0);
+        mainWindow().fileList->setPath(pictures());
+        mainWindow().fileList->setListIndex(0);
         forms::get<AboutDialog>().show();
     }
     SaveDialog& openDialog()
     {
-        mainWindow.openSaveDialog();
+        mainWindow().openSaveDialog();
         settle();
         SaveDialog* saveDialog = forms::loaded<SaveDialog>();
         return saveDialog ? *saveDialog : throw std::runtime_error("the save dialog did not open");
@@ -74,13 +74,13 @@ protected:
     QByteArray encoded(int quality)
     {
         const QString path = programFolder() + "/expected.jpg";
-        EXPECT_EQ(saveJpeg(imageWindow.picture.picture(), 320, 240, path, std::uint8_t(quality), 0), JpegStatus::Written);
+        EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 320, 240, path, std::uint8_t(quality), 0), JpegStatus::Written);
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
     bool othersEnabled(bool on = true) const
     {
-        return mainWindow.isEnabled() == on && imageWindow.isEnabled() == on && forms::get<AboutDialog>().isEnabled() == on;
+        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::get<AboutDialog>().isEnabled() == on;
     }
     ~SaveDialogTest() override { settle(); }
     void step(SaveDialog& saveDialog, Qt::Key key = Qt::Key_Right)
@@ -89,13 +89,11 @@ protected:
         settle();
     }
 
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
 };
 
 TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 {
-    const float shownWidth = imageWindow.pictureView->Width().value(), shownHeight = imageWindow.pictureView->Height().value();
+    const float shownWidth = imageWindow().pictureView->Width().value(), shownHeight = imageWindow().pictureView->Height().value();
     SaveDialog& first = openDialog();
     EXPECT_EQ(QSizeF(first.preview->Width().value(), first.preview->Height().value()), QSizeF(shownWidth, shownHeight) / 1.5);
 
@@ -110,10 +108,10 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
 
     // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
     again.cancel();
-    mainWindow.enlargeImage();
-    const float enlargedWidth = imageWindow.pictureView->Width().value();
+    mainWindow().enlargeImage();
+    const float enlargedWidth = imageWindow().pictureView->Width().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
-        imageWindow.pictureView->setHeight(Twips(height));
+        imageWindow().pictureView->setHeight(Twips(height));
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
         EXPECT_EQ(viewing::previewBaseHeight, rounded);
@@ -129,7 +127,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
     userfiles::setEnvironment(unwritable);
     dialogs_->answerMessage();
-    mainWindow.openSaveDialog();
+    mainWindow().openSaveDialog();
     settle();
     userfiles::setEnvironment(nullptr);
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + blocked + QStringLiteral("/.cache/kiriview/Sample.jpg"));
@@ -147,7 +145,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneWhenItCa
     userfiles::setEnvironment(unwritable);
     step(saveDialog);
     userfiles::setEnvironment(nullptr);
-    imageWindow.picture.setPicture(QImage());
+    imageWindow().picture.setPicture(QImage());
     step(saveDialog);
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture);
@@ -252,7 +250,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNa
     }
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
-    EXPECT_EQ(mainWindow.fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
+    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
 }
 
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.

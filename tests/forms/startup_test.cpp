@@ -23,12 +23,11 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
     EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
-    EXPECT_TRUE(!forms::loaded<SplashScreen>() && forms::get<MainWindow>().isVisible() && imageWindow.isVisible());
-    EXPECT_EQ(imageWindow.windowType(), Qt::Tool);
+    EXPECT_TRUE(!forms::loaded<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible());
+    EXPECT_EQ(imageWindow().windowType(), Qt::Tool);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
-    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
-    const QImage shown = imageWindow.grab().toImage();
+    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 3000));
+    const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure
 }
@@ -40,17 +39,16 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
         forms::get<AboutDialog>().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
         if (byMenu)
-            EXPECT_NO_THROW(forms::get<MainWindow>().quit());
+            EXPECT_NO_THROW(mainWindow().quit());
         else
-            forms::get<MainWindow>().close();
+            mainWindow().close();
         EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>());
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    mainWindow.setEnabled(false);
-    EXPECT_TRUE(!mainWindow.close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
-    mainWindow.setEnabled(true);
+    mainWindow().setEnabled(false);
+    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
+    mainWindow().setEnabled(true);
 }
 
 // Enter presses the focused command button as Space does; a button without the focus stays.
@@ -58,18 +56,17 @@ TEST_F(StartupTest, EnterPressesTheFocusedButton)
 {
     installEnterPressesFocusedButton();
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
     int presses = 0;
-    for (QPushButton* button : mainWindow.filterButtons)
+    for (QPushButton* button : mainWindow().filterButtons)
         QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
-    QApplication::setActiveWindow(&mainWindow);
+    QApplication::setActiveWindow(&mainWindow());
     for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
-        mainWindow.filterButtons[i]->setFocus();
-        ASSERT_TRUE(mainWindow.filterButtons[i]->hasFocus());
-        QTest::keyClick(mainWindow.filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
+        mainWindow().filterButtons[i]->setFocus();
+        ASSERT_TRUE(mainWindow().filterButtons[i]->hasFocus());
+        QTest::keyClick(mainWindow().filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
     }
-    mainWindow.pathBox->setFocus();
-    QTest::keyClick(mainWindow.filterButtons[3], Qt::Key_Return); // it has no focus
+    mainWindow().pathBox->setFocus();
+    QTest::keyClick(mainWindow().filterButtons[3], Qt::Key_Return); // it has no focus
     EXPECT_EQ(presses, 2);
 }
 
@@ -102,12 +99,11 @@ TEST_F(HandlerGuardTest, AnUnexpectedExceptionOrOutOfMemoryOutsideAPictureIsLogg
     } launcher;
     write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    mainWindow.pathBox->setText(QStringLiteral("a.txt"));
-    EXPECT_DEATH(mainWindow.runButton->click(), "unexpected exception in a handler: std::bad_alloc");
-    mainWindow.folderList->setPath(pictures());
-    QObject::connect(mainWindow.pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
-    EXPECT_DEATH(mainWindow.fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
+    mainWindow().pathBox->setText(QStringLiteral("a.txt"));
+    EXPECT_DEATH(mainWindow().runButton->click(), "unexpected exception in a handler: std::bad_alloc");
+    mainWindow().folderList->setPath(pictures());
+    QObject::connect(mainWindow().pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
+    EXPECT_DEATH(mainWindow().fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
 }
 
 
@@ -121,16 +117,15 @@ TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIs
     write("c.gif", "not a picture");
     commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
     startProgram();
-    MainWindow& form = forms::get<MainWindow>();
-    EXPECT_EQ(QStringList({form.folderList->Path(), form.fileList->FileName(), form.pathBox->text(), form.selectedPath}),
+    EXPECT_EQ(QStringList({mainWindow().folderList->Path(), mainWindow().fileList->FileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
 
     commandline::openPath(at("sub"));
-    EXPECT_EQ(form.folderList->Path() + '|' + form.selectedPath, at("sub|"));
+    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().selectedPath, at("sub|"));
 
-    form.filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
+    mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
     commandline::openPath(at("a.jpg"));
-    EXPECT_TRUE(form.selectedPath == at("a.jpg") && !form.filterButtons[3]->isEnabled());
+    EXPECT_TRUE(mainWindow().selectedPath == at("a.jpg") && !mainWindow().filterButtons[3]->isEnabled());
 
     dialogs_->answerMessage().answerMessage();
     commandline::openPath(at("c.gif"));
@@ -138,7 +133,7 @@ TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIs
     ASSERT_EQ(dialogs_->boxes().size(), 2u);
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
-    EXPECT_EQ(form.folderList->Path(), pictures()); // a missing path leaves the browser where it was
+    EXPECT_EQ(mainWindow().folderList->Path(), pictures()); // a missing path leaves the browser where it was
 }
 
 } // namespace

@@ -41,6 +41,8 @@ protected:
 
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
+    static MainWindow& mainWindow() { return forms::get<MainWindow>(); }
+    static ImageWindow& imageWindow() { return forms::get<ImageWindow>(); }
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.
