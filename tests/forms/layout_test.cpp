@@ -59,8 +59,7 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
     MainWindow& f = forms::get<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
-    EXPECT_EQ(f.minimumSize(), f.maximumSize());
-    EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)); // a fixed size
     expectTidy(&forms::get<SaveDialog>(), QSize(6315, 3510));
     expectTidy(&forms::get<SplashScreen>(), QSize(4680, 3195));
     expectTidy(&forms::get<AboutDialog>(), QSize(3945, 3465));
@@ -91,7 +90,6 @@ TEST_F(LayoutTest, MenusHoldTheirItemsInOrder)
     EXPECT_EQ(all.join('|'), "ファイル(&F):|保存(&S)|終了(&X)|編集(&E):|画像をコピー(&C)|パスをコピー(&P)|クリップクリア(&Y)|"
                              "クリップボードビュアー(&Z)|お気に入り(&O):|追加(&G)|全てクリア(&N)|-|(hidden)|(hidden)|"
                              "(hidden)|(hidden)|(hidden)|(hidden)|ウィンドウ(&W):|ヘルプ(&H)|バージョン情報(&V)");
-    EXPECT_FALSE(f.clearFavoritesAction->isEnabled());
 }
 
 } // namespace

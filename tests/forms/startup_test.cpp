@@ -79,12 +79,9 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
     dialogs_->answerMessage();
     EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
     const ScriptedDialogs::Box& box = dialogs_->last();
-    EXPECT_EQ(box.text + '|' + box.title, "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー");
-    EXPECT_EQ(box.style, MsgBoxStyle::Critical);
+    EXPECT_EQ(box.text + '|' + box.title + '|' + QString::number(box.style),
+              "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|" + QString::number(MsgBoxStyle::Critical));
 
-    int calls = 0; // a handler that runs to its end reports nothing
-    guarded([&] { ++calls; })();
-    EXPECT_EQ(calls + dialogs_->messageCount(), 2);
 }
 
 // Any other exception is a fault: in the file click's trap, where every exception used to
