@@ -1,7 +1,6 @@
 # The version dialog from the window menu, and the copy button with its message.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
-
 start_app
 wait_for_main 10
 about_title='きりビュアーのﾊﾞｰｼﾞｮﾝ情報'
@@ -27,23 +26,18 @@ expect_gone "$about_title" "Enter did not close the version dialog"
 
 note "copy the shown name"
 # The copy button lies at 3720, 120 twips in the client area, below the menu bar.
-read -r width height < <(window_size "$MAIN" | tr x ' ')
-menu_bar=$(( height - 237 ))
-xdotool mousemove --window "$MAIN" $(( 248 + 16 )) $(( menu_bar + 8 + 8 )) click 1
+read -r _ height < <(window_size "$MAIN" | tr x ' ')
+xdotool mousemove --window "$MAIN" $(( 248 + 16 )) $(( height - 237 + 8 + 8 )) click 1
 done_box=$(wait_for_window 'クリップボード' 5) || fail "the copy showed no message"
 shot copy_message
-clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null || true; }
-if command -v xclip >/dev/null; then
-  during=$(clipboard)
-  [ -z "$during" ] || fail "the clipboard held \"$during\" while the message was open"
-fi
+# clipboard EXPECTED: the clipboard's text, or EXPECTED when xclip is not installed.
+clipboard() { command -v xclip >/dev/null || { note "no xclip: clipboard not checked" >&2; echo "$1"; return; }
+  timeout 5 xclip -o -selection clipboard 2>/dev/null || true; }
+during=$(clipboard '')
+[ -z "$during" ] || fail "the clipboard held \"$during\" while the message was open"
 press "$done_box" Return
 expect_gone 'クリップボード' "the copy message did not close"
-if command -v xclip >/dev/null; then
-  copied=$(clipboard)
-  [ "$copied" = "FileName" ] || fail "the clipboard holds \"$copied\", not the shown name"
-else
-  note "xclip is not installed: clipboard contents not checked"
-fi
+copied=$(clipboard FileName)
+[ "$copied" = "FileName" ] || fail "the clipboard holds \"$copied\", not the shown name"
 close_main
 note "ok"
