@@ -6,7 +6,6 @@ make_pictures
 
 # jpeg_quality FILE: the quality ImageMagick reads from the file's tables.
 jpeg_quality() { identify -format '%Q' "$1"; }
-
 # dialog_besides TITLE...: a visible program window whose title is none of those given.
 dialog_besides() {
   local id name title
@@ -54,8 +53,7 @@ report=$(wait_for_window '保存情況' 8) || fail "no outcome was reported"
 shot save-done
 press "$report" Return
 sleep 0.5
-[ -f "$PICTURES/saved-copy.kir" ] || fail "the file was not written"
-read -r kind width height quality < <(identify -format '%m %w %h %Q\n' "jpeg:$PICTURES/saved-copy.kir")
-[ "$kind $width $height $quality" = "JPEG 640 480 51" ] || fail "the saved file reads as $kind $width x $height at $quality"
+saved=$(identify -format '%m %w %h %Q' "jpeg:$PICTURES/saved-copy.kir") || fail "the file was not written or does not read"
+[ "$saved" = "JPEG 640 480 51" ] || fail "the saved file reads as $saved, not a 640 x 480 JPEG at quality 51"
 close_main
 note "ok"
