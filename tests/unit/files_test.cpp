@@ -168,6 +168,7 @@ TEST(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
     const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
     for (const auto& [value, text] : numbers)
         EXPECT_EQ(numberText(value), text) << value;
+    QLocale::setDefault({QLocale::Japanese, QLocale::Japan}); // dates as the user's locale writes them
     const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
     for (const auto& [bytes, text] : sizes)
         EXPECT_EQ(sizeText(bytes), text) << bytes;
