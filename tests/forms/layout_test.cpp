@@ -55,7 +55,7 @@ std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
     return order;
 }
 
-TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
+TEST_F(LayoutTest, WindowsHaveTheirSizesAndTabOrderAndNoControlOutsideOrCovered)
 {
     MainWindow& f = forms::get<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
@@ -63,11 +63,8 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     expectTidy(&forms::get<SaveDialog>(), QSize(6315, 3510));
     expectTidy(&forms::get<SplashScreen>(), QSize(4680, 3195));
     expectTidy(&forms::get<AboutDialog>(), QSize(3945, 3465));
-}
 
-TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
-{
-    MainWindow& f = forms::get<MainWindow>();
+    // Tab visits the controls in their order.
     EXPECT_EQ(tabOrder(f.driveList, 17),
               (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
                                      f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
