@@ -17,14 +17,11 @@ fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
 note() { echo "-- $*"; }
 
 # Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
-shot() {
-  [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png" 2>/dev/null; } || true
-}
+shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
 cleanup() {
   local code=$?
-  [ -n "${APP_PIDS:-}" ] && kill $APP_PIDS 2>/dev/null || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  kill ${APP_PIDS:-} ${XVFB_PID:-} 2>/dev/null || true
   if [ "$code" -ne 0 ] && [ -s "$WORK/app.log" ]; then
     cp "$WORK/app.log" "$(basename "$0" .sh).log"
     echo "--- the program's log, last lines (all of it: $PWD/$(basename "$0" .sh).log)" >&2
@@ -48,13 +45,10 @@ start_xvfb() {
   fail "no X server"
 }
 
-APP_PIDS=""
 # start_app [DIR [ARG...]]: starts $APP (the private copy unless set) in DIR; sets APP_PID.
 start_app() {
-  local dir=${1:-$APP_DIR}
-  shift || true
-  (cd "$dir" && exec "${APP:-$APP_DIR/kiriview}" "$@" >>"$WORK/app.log" 2>&1) &
-  APP_PID=$! && APP_PIDS="$APP_PIDS $APP_PID"
+  (cd "${1:-$APP_DIR}" && shift $(( $# > 0 )) && exec "${APP:-$APP_DIR/kiriview}" "$@" >>"$WORK/app.log" 2>&1) &
+  APP_PID=$! && APP_PIDS="${APP_PIDS:-} $APP_PID"
 }
 
 # poll SECONDS COMMAND...: runs the command every 0.1 s until it succeeds; false when time runs out.
@@ -78,32 +72,18 @@ wait_for_exit() { poll "$2" ended "$1"; }
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # window_with_size WxH: the visible program window of that size, or nothing.
-window_with_size() {
-  local id
-  for id in $(app_windows); do [ "$(window_size "$id")" = "$1" ] && { echo "$id"; break; }; done; true
-}
+window_with_size() { local id; for id in $(app_windows); do [ "$(window_size "$id")" = "$1" ] && echo "$id" && break; done; true; }
 
 # wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
-wait_for_main() {
-  MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"
-  sleep 0.5
-}
+wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
 # close_main: the close box of the main window, which must end the program.
-close_main() {
-  close_window "$MAIN"
-  wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"
-}
+close_main() { close_window "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 # menu ID ALT-KEY ITEM-KEY: chooses a menu item with the keyboard.
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
 # make_pictures: a folder $PICTURES holding a-wide.jpg, 640 x 480 pixels.
-make_pictures() {
-  PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue -quality 95 "$PICTURES/a-wide.jpg"
-}
+make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
 
 close_window() { "$CLOSE_WINDOW" "$1"; }
 # press ID KEY...: focuses a window and types keys into it.
-press() {
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
-  xdotool key --clearmodifiers "${@:2}"
-}
+press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }
