@@ -91,7 +91,7 @@ protected:
 
 };
 
-TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyDropCentresItAndZoomKeepsTheCentreWithinLimits)
 {
     const float shownWidth = imageWindow().pictureView->Width().value(), shownHeight = imageWindow().pictureView->Height().value();
     SaveDialog& first = openDialog();
@@ -115,6 +115,26 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyOfTheShownPicture)
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
         EXPECT_EQ(viewing::previewBaseHeight, rounded);
+    }
+
+    SaveDialog& saveDialog = openDialog();
+    ImageControl& image = *saveDialog.preview;
+    const auto box = [&] { return QRectF(image.Left().value(), image.Top().value(), image.Width().value(), image.Height().value()); };
+    const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
+    QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
+    QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
+    EXPECT_EQ(box().center().toPoint(), emptyPart * 15);
+
+    // Each step adds half the first size; eight steps in, nine out, none beyond.
+    const QRectF former = box();
+    const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
+    for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
+                                       std::pair(1, former.size())}) {
+        for (int click = 0; click < clicks; ++click)
+            clicks == 10 ? saveDialog.zoomOut() : saveDialog.zoomIn();
+        EXPECT_NEAR(box().width(), size.width(), 0.01);
+        EXPECT_NEAR(box().height(), size.height(), 0.01);
+        EXPECT_EQ(box().center().toPoint(), former.center().toPoint());
     }
 }
 
@@ -220,29 +240,6 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     fake->released.release();
     settle();
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
-}
-
-TEST_F(SaveDialogTest, DropOnTheFrameCentresThePreviewAndZoomKeepsTheCentreWithinItsLimits)
-{
-    SaveDialog& saveDialog = openDialog();
-    ImageControl& image = *saveDialog.preview;
-    const auto box = [&] { return QRectF(image.Left().value(), image.Top().value(), image.Width().value(), image.Height().value()); };
-    const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
-    QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
-    QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
-    EXPECT_EQ(box().center().toPoint(), emptyPart * 15);
-
-    // Each step adds half the first size; eight steps in, nine out, none beyond.
-    const QRectF former = box();
-    const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
-    for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
-                                       std::pair(1, former.size())}) {
-        for (int click = 0; click < clicks; ++click)
-            clicks == 10 ? saveDialog.zoomOut() : saveDialog.zoomIn();
-        EXPECT_NEAR(box().width(), size.width(), 0.01);
-        EXPECT_NEAR(box().height(), size.height(), 0.01);
-        EXPECT_EQ(box().center().toPoint(), former.center().toPoint());
-    }
 }
 
 TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNameAndOverAnOldFile)

@@ -33,7 +33,7 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 }
 
 using UserFolders = ScratchTest;
-TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnce)
+TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndTheProbeLeavesNothing)
 {
     QDir(folder.path()).mkdir("bin");
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
@@ -49,11 +49,10 @@ TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnce)
     ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
     userfiles::prepare(where, path("bin"));
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
+
+    QDir(folder.path()).mkdir("empty");
+    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
+    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing")));
+    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
-TEST_F(UserFolders, TheSystemProbeCreatesAFileAndLeavesNothing)
-{
-    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
-    EXPECT_TRUE(probe(folder.path()) && !probe(path("missing")));
-    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-}
