@@ -199,7 +199,7 @@ TEST_F(BrowseTest, APhotoShowsDecodedSmallAndCopiesAtFullSizeFromTheBytesShown)
     EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 
-TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlierLabels)
+TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAndAClickReturnsFromOtherViews)
 {
     QByteArray huge = jpeg(16, 16); // its header claims 60000 x 60000 pixels
     huge.replace(huge.indexOf("\xff\xc0") + 5, 4, QByteArray::fromHex("ea60ea60"));
@@ -219,10 +219,8 @@ TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAndAFileGoneKeepsTheEarlie
     mainWindow().fileList->setListIndex(row); // still listed
     expectShown("text.kir", QSize(50, 50), true);
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
-}
 
-TEST_F(BrowseTest, ClickOrArrowKeyReturnsFromEnlargedAndClosedViews)
-{
+    // A click or an arrow key returns from the enlarged and the closed views.
     write("2.jpg", jpeg(30, 10));
     click("1.jpg", jpeg(10, 10));
     mainWindow().enlargeImage();

@@ -78,7 +78,9 @@ struct FakeProgram {
     QString path;
 };
 
-TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
+QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
+
+TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAndTheClipboardPictureComesAndGoes)
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
@@ -101,7 +103,36 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
         EXPECT_EQ(hasText ? clipboard->text() : "(no text)", utf8 ? QString::fromUtf8(name) : "(no text)");
         EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"), utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
     }
-    EXPECT_EQ(shown(), Boxes(3, box("コピー完了", "クリップボード")));
+
+    // The clipboard's picture is shown like a clicked file, here from the enlarged view with the window closed, and
+    // copied back as that picture, not the fitted view; without a picture nothing changes.
+    clipboard->setText("only text");
+    mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().enlargeImage();
+    dialogs_->answerMessage();
+    mainWindow().showClipboardPicture();
+    EXPECT_TRUE(mainWindow().pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow().isEnlarged);
+
+    const QImage picture = testPicture(100, 50);
+    clipboard->setImage(picture);
+    mainWindow().sizeValue->setText("123.456");
+    mainWindow().closeImage();
+    mainWindow().clipboardPictureButton->click();
+    EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
+    EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
+    EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
+    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
+    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 1558));
+
+    clipboard->setText("text that must go");
+    dialogs_->answerMessage();
+    mainWindow().copyPictureAction->trigger();
+    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
+    mainWindow().clearClipboardAction->trigger();
+    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
+    const std::string copied = box("コピー完了", "クリップボード");
+    EXPECT_EQ(shown(), (Boxes{copied, copied, copied, box("クリップボードに画像がありません", "クリップボード"),
+                              box("イメージをコピーしました", "クリップボード")}));
 }
 
 // Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
@@ -224,38 +255,6 @@ TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList
     EXPECT_TRUE(shown().back() == notFound && QFile::exists(at("b.jpg")));
 }
 
-QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
-// Shown like a clicked file, here from the enlarged view with the window closed, and copied
-// back as that picture, not the fitted view; without a picture nothing changes.
-TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setText("only text");
-    mainWindow().pathBox->setText("/pictures/a.jpg");
-    mainWindow().enlargeImage();
-    dialogs_->answerMessage();
-    mainWindow().showClipboardPicture();
-    EXPECT_TRUE(mainWindow().pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow().isEnlarged);
-
-    const QImage picture = testPicture(100, 50);
-    clipboard->setImage(picture);
-    mainWindow().sizeValue->setText("123.456");
-    mainWindow().closeImage();
-    mainWindow().clipboardPictureButton->click();
-    EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
-    EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
-    EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
-    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 1558));
-
-    clipboard->setText("text that must go");
-    dialogs_->answerMessage();
-    mainWindow().copyPictureAction->trigger();
-    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
-    mainWindow().clearClipboardAction->trigger();
-    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
-    EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
-}
 
 // The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive
 // that is not ready being one whose folder does not exist. The user's desktop is

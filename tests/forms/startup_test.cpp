@@ -17,7 +17,7 @@ namespace {
 
 using StartupTest = FormTest;
 
-TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPicture)
+TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictureAndEnterPressesTheFocusedButton)
 {
     SplashScreen& splash = forms::get<SplashScreen>();
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
@@ -30,6 +30,21 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure
+
+    // Enter presses the focused command button as Space does; a button without the focus stays.
+    installEnterPressesFocusedButton();
+    int presses = 0;
+    for (QPushButton* button : mainWindow().filterButtons)
+        QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
+    QApplication::setActiveWindow(&mainWindow());
+    for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
+        mainWindow().filterButtons[i]->setFocus();
+        ASSERT_TRUE(mainWindow().filterButtons[i]->hasFocus());
+        QTest::keyClick(mainWindow().filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
+    }
+    mainWindow().pathBox->setFocus();
+    QTest::keyClick(mainWindow().filterButtons[3], Qt::Key_Return); // it has no focus
+    EXPECT_EQ(presses, 2);
 }
 
 TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
@@ -49,25 +64,6 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
     mainWindow().setEnabled(false);
     EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
     mainWindow().setEnabled(true);
-}
-
-// Enter presses the focused command button as Space does; a button without the focus stays.
-TEST_F(StartupTest, EnterPressesTheFocusedButton)
-{
-    installEnterPressesFocusedButton();
-    startProgram();
-    int presses = 0;
-    for (QPushButton* button : mainWindow().filterButtons)
-        QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
-    QApplication::setActiveWindow(&mainWindow());
-    for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
-        mainWindow().filterButtons[i]->setFocus();
-        ASSERT_TRUE(mainWindow().filterButtons[i]->hasFocus());
-        QTest::keyClick(mainWindow().filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
-    }
-    mainWindow().pathBox->setFocus();
-    QTest::keyClick(mainWindow().filterButtons[3], Qt::Key_Return); // it has no focus
-    EXPECT_EQ(presses, 2);
 }
 
 // The guard every handler runs in: a run-time error nothing trapped is reported and ends the program;
@@ -102,7 +98,6 @@ TEST_F(HandlerGuardTest, AnUnexpectedExceptionOrOutOfMemoryOutsideAPictureIsLogg
     QObject::connect(mainWindow().pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
     EXPECT_DEATH(mainWindow().fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
 }
-
 
 // A path from the command line or from a later start, shown as a click shows it.
 using CommandLineTest = FormTest;
