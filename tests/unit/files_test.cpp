@@ -116,7 +116,7 @@ TEST_F(Files, ExifOrientationTurnsThePictureUprightAndMalformedOrMissingTagsMean
         EXPECT_EQ(exifOrientation(payload), 1) << payload.toHex().toStdString();
 }
 
-TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
+TEST_F(Files, FileLenAndDateDescribeTheFileOrRaiseAndShowAsKilobytesAndDatesWithoutZoneOrMidnight)
 {
     EXPECT_EQ(FileLen(write("a.jpg", QByteArray(123456, 'x'))), 123456);
     ASSERT_EQ(::truncate(QFile::encodeName(write("big.bin")).constData(), 5'000'000'000LL), 0); // sparse
@@ -129,6 +129,21 @@ TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
         EXPECT_THROW(FileLen(missing), RunTimeError) << missing.toStdString();
         EXPECT_THROW(FileDateTime(missing), RunTimeError) << missing.toStdString();
     }
+
+    const QLocale saved;
+    QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); // a locale that groups thousands
+    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
+    for (const auto& [value, text] : numbers)
+        EXPECT_EQ(numberText(value), text) << value;
+    QLocale::setDefault({QLocale::Japanese, QLocale::Japan}); // dates as the user's locale writes them
+    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(sizeText(bytes), text) << bytes;
+    EXPECT_EQ(dateText(when), "2000/05/20 2:36:12");
+    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20");
+    QLocale::setDefault({QLocale::German, QLocale::Germany});
+    EXPECT_EQ(sizeText(1234567250), "1234567,25");
+    QLocale::setDefault(saved);
 }
 
 TEST(NativeNames, EveryByteStringSurvivesTheRoundTripAndWildcardsIgnoreCaseOnAnyName)
@@ -150,24 +165,6 @@ TEST(NativeNames, EveryByteStringSurvivesTheRoundTripAndWildcardsIgnoreCaseOnAny
     };
     for (const auto& [name, pattern, expected] : cases)
         EXPECT_EQ(matchesWildcard(name, pattern), expected) << name.toStdString();
-}
-
-TEST(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
-{
-    const QLocale saved;
-    QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); // a locale that groups thousands
-    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
-    for (const auto& [value, text] : numbers)
-        EXPECT_EQ(numberText(value), text) << value;
-    QLocale::setDefault({QLocale::Japanese, QLocale::Japan}); // dates as the user's locale writes them
-    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
-    for (const auto& [bytes, text] : sizes)
-        EXPECT_EQ(sizeText(bytes), text) << bytes;
-    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(2, 36, 12), Qt::LocalTime)), "2000/05/20 2:36:12");
-    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20");
-    QLocale::setDefault({QLocale::German, QLocale::Germany});
-    EXPECT_EQ(sizeText(1234567250), "1234567,25");
-    QLocale::setDefault(saved);
 }
 
 // A mid-grey JPEG from libjpeg itself, which Qt's writer cannot make: arithmetic coding

@@ -55,7 +55,8 @@ double psnr(const QImage& a, const QImage& b)
     return 10 * std::log10(255.0 * 255.0 * 3 * a.width() * a.height() / std::max(sum, 1.0));
 }
 
-TEST(PictureView, ReducedDecodeLooksLikeTheFullOneFittedAndKeepsTheNaturalSize)
+using PictureView = ScratchTest;
+TEST_F(PictureView, ReducedDecodeLooksLikeTheFullOneAndFullSizeComesFromTheShownBytesAndPreviewsAreReducedToo)
 {
     const QImage photo = photoLike(3000, 2000);
     const QByteArray upright = withSampling(photo, 2, false);
@@ -77,11 +78,8 @@ TEST(PictureView, ReducedDecodeLooksLikeTheFullOneFittedAndKeepsTheNaturalSize)
         const QSize fitted = c.natural.scaled(box, Qt::KeepAspectRatio);
         EXPECT_GE(psnr(stretchPicture(reduced, fitted), stretchPicture(full, fitted)), 38.0);
     }
-}
 
-using PictureFile = ScratchTest;
-TEST_F(PictureFile, FullSizeComesFromTheShownBytesOrAnUnchangedFileAndPreviewsFromTheSmallestCoveringEighth)
-{
+    // The full size comes from the shown bytes, or from the file while it is unchanged.
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
     const QString path = write("photo.jpg", shownBytes);
     const ShownPicture kept = readForView(path, box);
@@ -91,8 +89,7 @@ TEST_F(PictureFile, FullSizeComesFromTheShownBytesOrAnUnchangedFileAndPreviewsFr
     // Replaced by another picture of the same size under the same name.
     const QString other = write("other.jpg", encodedAs(photoLike(1600, 1200).mirrored(true, false), "JPEG"));
     ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
-    const QImage full = kept.source->decodeFull();
-    EXPECT_EQ(full, decodePicture(shownBytes));
+    EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes));
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
 
     // The save dialog's preview: the smallest eighth covering its box; a cut file fails at any scale.
