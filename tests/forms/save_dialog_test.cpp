@@ -242,7 +242,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
-TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNameAndOverAnOldFile)
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheNameAndEveryWayOutEnablesTheOtherWindows)
 {
     for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
         SCOPED_TRACE(target.toStdString());
@@ -260,11 +260,8 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAtTheChosenQualityWhateverTheNa
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
     EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
-}
 
-// A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
-TEST_F(SaveDialogTest, EveryWayOutOfTheDialogEnablesTheOtherWindowsAndAReadOnlyTargetStays)
-{
+    // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
     const QByteArray picture = readBytes(viewing::currentPicturePath);
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));

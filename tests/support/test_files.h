@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QImage>
-#include <QString>
 #include <QTemporaryDir>
 
 // A file's bytes, or none when it cannot be read; names are taken byte for byte.
