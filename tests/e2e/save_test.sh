@@ -1,8 +1,11 @@
-# Open the save dialog from the menu, move the quality slider, save under a
-# new name, and check the written file with an independent decoder.
+# Start in a folder of pictures and pick them with the keyboard, checking the image window's size on screen;
+# then open the save dialog from the menu, move the quality slider, save under a new name, and check the
+# written file with an independent decoder.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 make_pictures
+convert -size 480x640 gradient:green-white "$PICTURES/b-tall.bmp"
+printf 'not a picture' > "$PICTURES/c-broken.gif"
 
 # jpeg_quality FILE: the quality ImageMagick reads from the file's tables.
 jpeg_quality() { identify -format '%Q' "$1"; }
@@ -23,7 +26,22 @@ wait_for_main
 # Focus starts on the drive list; the file list is two tabs further.
 press "$MAIN" Tab Tab Down
 sleep 0.5
-[ -n "$(window_with_size 200x150)" ] || fail "the picture is not shown at 200x150"
+# 640 x 480 pixels fit to 3000 x 2255 twips: 200 x 150 pixels.
+[ -n "$(window_with_size 200x150)" ] || fail "the wide picture is not shown at 200x150"
+shot browse-wide
+press "$MAIN" Down
+sleep 0.5
+# 480 x 640 fit to about 2254.66 x 3000 twips: 150 x 200 pixels.
+[ -n "$(window_with_size 150x200)" ] || fail "the tall picture is not shown at 150x200"
+press "$MAIN" Down
+refusal=$(wait_for_window 'エラー' 5) || fail "the broken file was not reported"
+shot browse-broken
+press "$refusal" Return
+sleep 0.5
+[ -n "$(window_with_size 200x200)" ] || fail "the fallback picture is not shown at 200x200"
+press "$MAIN" Up Up
+sleep 0.5
+[ -n "$(window_with_size 200x150)" ] || fail "the wide picture is not shown again"
 
 note "open the save dialog through the menu"
 menu "$MAIN" alt+f s
