@@ -66,9 +66,7 @@ x_ready() { xdotool getmouselocation >/dev/null 2>&1; }
 wait_for_window() { poll "$2" shown "$1"; }
 # expect_gone TITLE MESSAGE: fails with MESSAGE unless the window closes within 3 s.
 expect_gone() { poll 3 gone "$1" || fail "$2"; }
-# wait_for_exit PID SECONDS
-wait_for_exit() { poll "$2" ended "$1"; }
-# window_size ID: "WIDTHxHEIGHT"
+wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # window_with_size WxH: the visible program window of that size, or nothing.

@@ -70,7 +70,7 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
 // any other exception is a fault that is logged and ends the process, never taken for a damaged file.
 using HandlerGuardTest = FormTest;
 
-TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
+TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAnyOtherExceptionIsLoggedAndFatal)
 {
     dialogs_->answerMessage();
     EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
@@ -78,12 +78,8 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
     EXPECT_EQ(box.text + '|' + box.title + '|' + QString::number(box.style),
               "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|" + QString::number(MsgBoxStyle::Critical));
 
-}
-
-// Any other exception is a fault: in the file click's trap, where every exception used to
-// mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
-TEST_F(HandlerGuardTest, AnUnexpectedExceptionOrOutOfMemoryOutsideAPictureIsLoggedAndFatal)
-{
+    // Any other exception is a fault: in the file click's trap, where every exception used to
+    // mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     struct ExhaustedLauncher : Launcher {
         ExhaustedLauncher() { services().launcher = this; }
