@@ -126,7 +126,7 @@ QStringList listed(const FileListBox* list)
 }
 
 // A folder change lists the pictures and forgets the selection; the filters change only the list.
-TEST_F(BrowseTest, FolderChangeAndFilterButtonsListTheirKindsAndForgetTheSelection)
+TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmallButCopiesFromTheBytesShown)
 {
     QDir().mkpath(at("sub"));
     for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir", "h.png", "jpg", "k.jpg.txt"})
@@ -157,6 +157,20 @@ TEST_F(BrowseTest, FolderChangeAndFilterButtonsListTheirKindsAndForgetTheSelecti
 
     mainWindow().folderList->setPath("/"); // a root keeps its own separator
     EXPECT_EQ(viewing::currentPicturePath, "/");
+
+    const QByteArray shownBytes = jpeg(1600, 1200);
+    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
+    click("photo.jpg", shownBytes);
+    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
+    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
+    EXPECT_EQ(imageWindow().Height(), Twips(2252)); // fitted by its natural size: by the decoded one it would be 2254
+
+    // Replaced on disk after it was shown: the copy is still what the person saw.
+    ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
+                          QFile::encodeName(at("photo.jpg")).constData()), 0);
+    dialogs_->answerMessage();
+    mainWindow().copyPicture();
+    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 
 TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
@@ -180,23 +194,6 @@ TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
     }
     EXPECT_EQ(mainWindow().fileList->ListCount(), 7); // with the two above
     std::remove(native_names::encode(at(names[4])).constData()); // Qt cannot remove it with its folder
-}
-
-TEST_F(BrowseTest, APhotoShowsDecodedSmallAndCopiesAtFullSizeFromTheBytesShown)
-{
-    const QByteArray shownBytes = jpeg(1600, 1200);
-    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
-    click("photo.jpg", shownBytes);
-    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
-    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
-    EXPECT_EQ(imageWindow().Height(), Twips(2252)); // fitted by its natural size: by the decoded one it would be 2254
-
-    // Replaced on disk after it was shown: the copy is still what the person saw.
-    ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
-                          QFile::encodeName(at("photo.jpg")).constData()), 0);
-    dialogs_->answerMessage();
-    mainWindow().copyPicture();
-    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 
 TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAndAClickReturnsFromOtherViews)

@@ -24,8 +24,9 @@ protected:
 };
 using FitImageTest = ImageWindowTest;
 
-TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
+TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFiguresAndTheButtonsFollowTheViews)
 {
+    startProgram();
     struct Case { int w, h; float box, width, height; };
     const Case cases[] = {
         {640, 480, 3000, 3000, 2255},      // natural 9660 x 7260: fits to the width
@@ -45,11 +46,7 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFigures)
         EXPECT_TRUE(imageWindow().Width() == imageWindow().pictureView->Width() && imageWindow().Height() == imageWindow().pictureView->Height());
     }
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
-}
 
-TEST_F(FitImageTest, EnlargeAndCloseButtonsFollowTheViewStates)
-{
-    startProgram();
     fit(1024, 768);
     mainWindow().enlargeImage();
     EXPECT_TRUE(mainWindow().isEnlarged && !mainWindow().enlargeButton->isEnabled() && mainWindow().closeImageButton->isEnabled());
