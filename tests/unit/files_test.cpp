@@ -10,6 +10,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 #include <QDir>
 #include <QLocale>
 #include <QTransform>
@@ -200,14 +202,12 @@ QByteArray rleBmp(int rowsCoded)
 
 class HostilePictures : public ScratchTest {
 protected:
+    // Loading fails, and with the damaged-picture error.
     void expectDamaged(const QString& name, const QByteArray& bytes) const
     {
-        try {
-            LoadPicture(write(name, bytes));
-            ADD_FAILURE() << name.toStdString() << " loaded";
-        } catch (const RunTimeError& error) {
-            EXPECT_EQ(error.number(), RunTimeError::InvalidPicture) << name.toStdString() << ": " << error.what();
-        }
+        EXPECT_THAT([&] { LoadPicture(write(name, bytes)); },
+                    testing::Throws<RunTimeError>(testing::Property(&RunTimeError::number, RunTimeError::InvalidPicture)))
+            << name.toStdString();
     }
 };
 
