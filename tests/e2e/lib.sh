@@ -41,7 +41,7 @@ start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   poll 10 test -s "$fifo" && export DISPLAY=":$(head -n1 "$fifo")" \
-    && poll 5 x_ready && return 0
+    && poll 5 xdotool getmouselocation >/dev/null 2>&1 && return 0
   fail "no X server"
 }
 
@@ -61,7 +61,6 @@ window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head 
 shown() { local id; id=$(window_named "$1"); [ -n "$id" ] && echo "$id"; }
 gone() { [ -z "$(window_named "$1")" ]; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
-x_ready() { xdotool getmouselocation >/dev/null 2>&1; }
 # wait_for_window TITLE SECONDS: prints the id once it shows.
 wait_for_window() { poll "$2" shown "$1"; }
 # expect_gone TITLE MESSAGE: fails with MESSAGE unless the window closes within 3 s.

@@ -60,7 +60,6 @@ shot save-dialog-51
 note "save under a new name"
 press "$dialog" shift+Tab space
 files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
-note "save-file dialog: $(xdotool getwindowname "$files")"
 [ -z "$(window_named 'ファイルの保存')" ] || fail "the save dialog is still shown under the save-file dialog"
 sleep 0.5
 shot save-file-dialog

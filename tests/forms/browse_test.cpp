@@ -158,6 +158,7 @@ TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmal
     mainWindow().folderList->setPath("/"); // a root keeps its own separator
     EXPECT_EQ(viewing::currentPicturePath, "/");
 
+    // A photo shows decoded small, fitted by its natural size, and is copied from the very bytes shown.
     const QByteArray shownBytes = jpeg(1600, 1200);
     write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
     click("photo.jpg", shownBytes);

@@ -256,9 +256,8 @@ TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList
 }
 
 
-// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive
-// that is not ready being one whose folder does not exist. The user's desktop is
-// u/Desktop below one of them, the trash u/.local/share/Trash.
+// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive that is not ready being one whose
+// folder does not exist. The user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
 using SpecialFoldersTest = FormTest;
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {

@@ -31,9 +31,8 @@ Services servicesFor(const QString& programFolder);
 // Deletes every loaded form at once (tests cannot wait for the event loop).
 void unloadAllFormsNow();
 
-// Every window test starts from nothing: no form loaded, module state reset,
-// the program's folder in a fresh temporary folder, and every message box
-// answered from a script.
+// Every window test starts from nothing: no form loaded, module state reset, the program's folder in a
+// fresh temporary folder, and every message box answered from a script.
 class FormTest : public ::testing::Test {
 protected:
     FormTest();
