@@ -18,35 +18,25 @@ appstreamcli validate --no-net "$share/metainfo/org.example.kiriworks.kiriview.m
 
 # Root writes through permissions, so it needs a read-only mount.
 bin=$prefix/bin
-if [ "$(id -u)" -eq 0 ]; then
-  if mount --bind "$bin" "$bin" 2>/dev/null; then
-    UNMOUNT=$bin
-    trap 'c=$?; set +e; umount "$UNMOUNT" 2>/dev/null; (exit $c); cleanup' EXIT
-    mount -o remount,ro,bind "$bin" || { echo "SKIP: cannot remount read-only"; exit 77; }
-  else
-    echo "SKIP: running as root without permission to mount"; exit 77
-  fi
-else
+if [ "$(id -u)" -ne 0 ]; then
   chmod a-w "$bin"
+else
+  mount --bind "$bin" "$bin" 2>/dev/null || { echo "SKIP: running as root without permission to mount"; exit 77; }
+  trap 'c=$?; set +e; umount "$bin" 2>/dev/null; (exit $c); cleanup' EXIT
+  mount -o remount,ro,bind "$bin" || { echo "SKIP: cannot remount read-only"; exit 77; }
 fi
 touch "$bin/probe" 2>/dev/null && fail "the program folder is still writable"
 before=$(ls -la "$bin")
 start_xvfb
+make_pictures
+APP=$bin/kiriview
 
-pictures=$WORK/pictures
-mkdir -p "$pictures"
-convert -size 640x480 gradient:red-blue "$pictures/a-wide.jpg"
-launch() { (cd "$WORK" && exec "$bin/kiriview" "$@" >>"$WORK/app.log" 2>&1) & APP_PID=$!; APP_PIDS="$APP_PIDS $APP_PID"; }
-
-launch "$pictures/a-wide.jpg"
-main=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
-sleep 0.5
+start_app "$WORK" "$PICTURES/a-wide.jpg"
+wait_for_main
 [ -n "$(window_with_size 200x150)" ] || fail "the picture named on the command line is not shown fitted"
 
 note "the save dialog gets its preview in the cache folder"
-press "$main" alt+f
-sleep 0.3
-xdotool key --clearmodifiers s
+menu "$MAIN" alt+f s
 dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
 [ -s "$HOME/.cache/kiriview/Sample.jpg" ] || fail "no preview in the user's cache folder"
 shot installed-save
@@ -54,26 +44,20 @@ close_window "$dialog"
 sleep 0.5
 
 note "a favorite goes to the config folder and survives a restart"
-press "$main" alt+o
-sleep 0.3
-xdotool key --clearmodifiers g
+menu "$MAIN" alt+o g
 box=$(wait_for_window 'お気に入りナンバー' 5) || fail "the favorite's number was not asked"
 press "$box" Return
 sleep 0.5
 ini=$XDG_CONFIG_HOME/kiriview/kiriview.ini
-grep -q "key01=$pictures" "$ini" || fail "the favorite is not in the user's settings file"
+grep -q "key01=$PICTURES" "$ini" || fail "the favorite is not in the user's settings file"
 [ "$(stat -c %a "$XDG_CONFIG_HOME/kiriview")" = 700 ] || fail "the config folder is not private"
-close_window "$main"
-wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"
-launch
-main=$(wait_for_window 'きりビューアー' 8) || fail "the main window did not show after the restart"
-press "$main" alt+o
-sleep 0.3
+close_main
+start_app "$WORK"
+wait_for_main
+press "$MAIN" alt+o
 shot installed-favorites
 xdotool key Escape
-grep -q "key01=$pictures" "$ini" || fail "the favorite was lost in the restart"
-close_window "$main"
-wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"
-
+grep -q "key01=$PICTURES" "$ini" || fail "the favorite was lost in the restart"
+close_main
 [ "$(ls -la "$bin")" = "$before" ] || fail "something was written into the program folder"
 note "ok"

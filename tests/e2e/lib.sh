@@ -2,9 +2,7 @@
 # the program (it writes beside itself), and window lookups with xdotool.
 set -euo pipefail
 
-KIRIVIEW_BIN=$1
-CLOSE_WINDOW=$2
-TEST_DATA=$3
+KIRIVIEW_BIN=$1 CLOSE_WINDOW=$2
 
 WORK=$(mktemp -d)
 APP_DIR=$WORK/app
@@ -19,16 +17,11 @@ fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
 note() { echo "-- $*"; }
 
 # Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
-shot() {
-  [ -n "${KIRIVIEW_SHOTS:-}" ] || return 0
-  mkdir -p "$KIRIVIEW_SHOTS"
-  import -window root "$KIRIVIEW_SHOTS/$1.png" 2>/dev/null || true
-}
+shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
 cleanup() {
   local code=$?
-  [ -n "${APP_PIDS:-}" ] && kill $APP_PIDS 2>/dev/null || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  kill ${APP_PIDS:-} ${XVFB_PID:-} 2>/dev/null || true
   if [ "$code" -ne 0 ] && [ -s "$WORK/app.log" ]; then
     cp "$WORK/app.log" "$(basename "$0" .sh).log"
     echo "--- the program's log, last lines (all of it: $PWD/$(basename "$0" .sh).log)" >&2
@@ -47,74 +40,47 @@ start_xvfb() {
   local fifo=$WORK/display
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
-  for _ in $(seq 100); do
-    if [ -s "$fifo" ]; then
-      export DISPLAY=":$(head -n1 "$fifo")"
-      for _ in $(seq 50); do
-        xdotool getmouselocation >/dev/null 2>&1 && return 0
-        sleep 0.1
-      done
-      break
-    fi
-    sleep 0.1
-  done
+  poll 10 test -s "$fifo" && export DISPLAY=":$(head -n1 "$fifo")" \
+    && poll 5 xdotool getmouselocation >/dev/null 2>&1 && return 0
   fail "no X server"
 }
 
-APP_PIDS=""
-# start_app [dir]: starts the program with its folder as current folder; sets APP_PID.
+# start_app [DIR [ARG...]]: starts $APP (the private copy unless set) in DIR; sets APP_PID.
 start_app() {
-  local dir=${1:-$APP_DIR}
-  (cd "$dir" && exec "$APP_DIR/kiriview" >>"$WORK/app.log" 2>&1) &
-  APP_PID=$!
-  APP_PIDS="$APP_PIDS $APP_PID"
+  (cd "${1:-$APP_DIR}" && shift $(( $# > 0 )) && exec "${APP:-$APP_DIR/kiriview}" "$@" >>"$WORK/app.log" 2>&1) &
+  APP_PID=$! && APP_PIDS="${APP_PIDS:-} $APP_PID"
 }
+
+# poll SECONDS COMMAND...: runs the command every 0.1 s until it succeeds; false when time runs out.
+poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 
 # Visible windows of the program, one id a line.
 app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || true; }
-
 # window_named TITLE: the visible window with exactly that title, or nothing.
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
-
+shown() { local id; id=$(window_named "$1"); [ -n "$id" ] && echo "$id"; }
+gone() { [ -z "$(window_named "$1")" ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
 # wait_for_window TITLE SECONDS: prints the id once it shows.
-wait_for_window() {
-  local id
-  for _ in $(seq $(( $2 * 10 ))); do
-    id=$(window_named "$1")
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
-# window_size ID: "WIDTHxHEIGHT"
-window_size() {
-  xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'
-}
+wait_for_window() { poll "$2" shown "$1"; }
+# expect_gone TITLE MESSAGE: fails with MESSAGE unless the window closes within 3 s.
+expect_gone() { poll 3 gone "$1" || fail "$2"; }
+wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
+window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # window_with_size WxH: the visible program window of that size, or nothing.
-window_with_size() {
-  local id
-  for id in $(app_windows); do
-    [ "$(window_size "$id")" = "$1" ] && { echo "$id"; return 0; }
-  done
-  return 0
-}
+window_with_size() { local id; for id in $(app_windows); do [ "$(window_size "$id")" = "$1" ] && echo "$id" && break; done; true; }
 
-# wait_for_exit PID SECONDS
-wait_for_exit() {
-  for _ in $(seq $(( $2 * 10 ))); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
-}
+# wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
+wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
+# close_main: the close box of the main window, which must end the program.
+close_main() { close_window "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
+# menu ID ALT-KEY ITEM-KEY: chooses a menu item with the keyboard.
+menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
+
+# make_pictures: a folder $PICTURES holding a-wide.jpg, 640 x 480 pixels.
+make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
 
 close_window() { "$CLOSE_WINDOW" "$1"; }
-
 # press ID KEY...: focuses a window and types keys into it.
-press() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool key --clearmodifiers "$@"
-}
+press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }

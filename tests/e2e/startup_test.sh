@@ -1,6 +1,14 @@
-# Splash, main and image windows, the second-instance refusal, and closing.
+# The command line's --version and --help without a window; the splash, main and image windows;
+# a second start refused, or with a path handing it over; a path that does not exist; closing.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
+make_pictures
+mkdir -p "$PICTURES/more"
+convert -size 480x640 gradient:green-white "$PICTURES/more/b-tall.bmp"
+
+[ "$("$APP_DIR/kiriview" --version)" = "kiriview 2.1.0" ] || fail "--version printed something else"
+"$APP_DIR/kiriview" --help | grep -q 'ファイル|フォルダ' || fail "--help does not name the argument"
+[ -z "$(app_windows)" ] || fail "--help or --version opened a window"
 
 started=$(date +%s%N)
 start_app
@@ -8,28 +16,41 @@ sleep 0.8
 [ -n "$(window_with_size 312x213)" ] || fail "the splash (4680 x 3195 twips) is not shown"
 [ -z "$(window_named 'きりビューアー')" ] || fail "the main window came before the splash ended"
 shot splash
-
-main=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
+MAIN=$(wait_for_window 'きりビューアー' 8) || fail "the main window never showed"
 elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
 note "main window after ${elapsed_ms} ms"
 [ "$elapsed_ms" -ge 1800 ] || fail "the splash lasted only ${elapsed_ms} ms"
 [ -z "$(window_with_size 312x213)" ] || fail "the splash is still there"
 sleep 0.3
-image=$(window_with_size 200x200)
-[ -n "$image" ] || fail "the image window (3000 x 3000 twips) is not shown"
+[ -n "$(window_with_size 200x200)" ] || fail "the image window (3000 x 3000 twips) is not shown"
 shot main
 first=$APP_PID
 
-note "second instance"
+note "a second start is refused"
 start_app
-second=$APP_PID
 refusal=$(wait_for_window '二重起動' 8) || fail "the second start showed no refusal"
 shot refusal
 press "$refusal" Return
-wait_for_exit "$second" 5 || fail "the second instance did not end after OK"
-kill -0 "$first" || fail "the first instance ended too"
+wait_for_exit "$APP_PID" 5 || fail "the second instance did not end after OK"
 
-note "closing the main window ends the program"
-close_window "$main"
-wait_for_exit "$first" 5 || fail "closing the main window did not end the program"
+note "a second start with a path hands it over and ends"
+start_app "$PICTURES/more" b-tall.bmp
+wait_for_exit "$APP_PID" 5 || fail "the second start did not end"
+sleep 0.5
+[ -n "$(window_with_size 150x200)" ] || fail "the running instance does not show the handed-over picture"
+[ -z "$(window_named '二重起動')" ] || fail "the hand-over showed the second-instance refusal"
+shot handed-over
+kill -0 "$first" || fail "the first instance ended"
+[ "$(pgrep -c -x kiriview -P $$ || true)" -le 1 ] || fail "more than one instance remains"
+APP_PID=$first
+close_main
+
+note "a path that does not exist is reported, then the program runs on"
+start_app "$PICTURES" nothing.jpg
+box=$(wait_for_window 'きりビュアー' 8) || fail "the missing path was not reported"
+shot missing-path
+press "$box" Return
+wait_for_main 5
+[ -n "$(window_with_size 200x200)" ] || fail "the start picture is not shown"
+close_main
 note "ok"

@@ -5,31 +5,17 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QPushButton>
 #include <QThread>
 
-#include "controls/dir_list_box.h"
-#include "controls/drive_list_box.h"
-#include "controls/file_list_box.h"
 #include "desktop/help_file.h"
 #include "desktop/launcher.h"
 #include "fake_drives.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
-#include "runtime/forms.h"
 #include "runtime/run_time_error.h"
-#include "test_files.h"
 
 namespace {
 
@@ -40,26 +26,18 @@ std::string box(const QString& text, const QString& title, int style = MsgBoxSty
     return (text + " | " + title + " | " + QString::number(style)).toStdString();
 }
 
+Boxes shownIn(const ScriptedDialogs& dialogs)
+{
+    Boxes boxes;
+    for (const auto& b : dialogs.boxes())
+        boxes.push_back(box(b.text, b.title, b.style));
+    return boxes;
+}
+
 class CommandTest : public FormTest {
 protected:
-    explicit CommandTest(bool started = true)
-    {
-        if (started)
-            start();
-    }
-    void start()
-    {
-        startProgram();
-        mainWindow = &forms::get<MainWindow>();
-    }
-    Boxes shown() const
-    {
-        Boxes boxes;
-        for (const auto& b : dialogs_->boxes())
-            boxes.push_back(box(b.text, b.title, b.style));
-        return boxes;
-    }
-    MainWindow* mainWindow = nullptr;
+    CommandTest() { startProgram(); }
+    Boxes shown() const { return shownIn(*dialogs_); }
 };
 
 // Records every command line and starts nothing, or fails once told to.
@@ -68,8 +46,7 @@ struct RecordingLauncher : Launcher {
     ~RecordingLauncher() override { services().launcher = nullptr; }
     void Shell(const QString& commandLine, int windowStyle) override
     {
-        EXPECT_EQ(windowStyle, vbMinimizedFocus);
-        calls << commandLine;
+        calls << commandLine + (windowStyle == vbMinimizedFocus ? "" : " (not minimized)");
         if (failure)
             throw RunTimeError(failure);
     }
@@ -80,8 +57,7 @@ struct RecordingLauncher : Launcher {
 // A program for the launcher recording each run's arguments, NUL-separated
 // (no argument holds that byte) and renamed into place so none is half read.
 struct FakeProgram {
-    explicit FakeProgram(const QString& name = "opener")
-        : path(folder.filePath(name))
+    explicit FakeProgram(const QString& name = "opener") : path(folder.filePath(name))
     {
         writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -102,32 +78,61 @@ struct FakeProgram {
     QString path;
 };
 
-TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesIt)
+QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
+
+TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAndTheClipboardPictureComesAndGoes)
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
     dialogs_->whileNextMessageOpen([&] {
         EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
-        EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::red));
-        mainWindow->pathBox->setText(" typed while open ");
+        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
+        mainWindow().pathBox->setText(" typed while open ");
     });
     dialogs_->answerMessage();
-    mainWindow->copyButton->click();
-    EXPECT_EQ(clipboard->text(), " typed while open ");
-    EXPECT_EQ(mainWindow->pathBox->palette().color(QPalette::Text), QColor(Qt::black));
+    mainWindow().copyButton->click();
+    EXPECT_TRUE(clipboard->text() == " typed while open " && mainWindow().pathBox->palette().color(QPalette::Text) == Qt::black);
 
     // A name that is not UTF-8 is no text; its URI keeps the bytes. A valid one is both.
     for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
-        mainWindow->pathBox->setText(native_names::decode(name));
+        mainWindow().pathBox->setText(native_names::decode(name));
         dialogs_->answerMessage();
-        mainWindow->copyButton->click();
+        mainWindow().copyButton->click();
         const bool utf8 = name.endsWith("#.jpg");
-        EXPECT_EQ(clipboard->mimeData()->formats().contains("text/plain"), utf8);
-        EXPECT_TRUE(!utf8 || clipboard->text() == QString::fromUtf8(name));
-        EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"),
-                  utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
+        const bool hasText = clipboard->mimeData()->formats().contains("text/plain"); // hasText() counts URLs too
+        EXPECT_EQ(hasText ? clipboard->text() : "(no text)", utf8 ? QString::fromUtf8(name) : "(no text)");
+        EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"), utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
     }
-    EXPECT_EQ(shown(), Boxes(3, box("コピー完了", "クリップボード")));
+
+    // The clipboard's picture is shown like a clicked file, here from the enlarged view with the window closed, and
+    // copied back as that picture, not the fitted view; without a picture nothing changes.
+    clipboard->setText("only text");
+    mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().enlargeImage();
+    dialogs_->answerMessage();
+    mainWindow().showClipboardPicture();
+    EXPECT_TRUE(mainWindow().pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow().isEnlarged);
+
+    const QImage picture = testPicture(100, 50);
+    clipboard->setImage(picture);
+    mainWindow().sizeValue->setText("123.456");
+    mainWindow().closeImage();
+    mainWindow().clipboardPictureButton->click();
+    EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
+    EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
+    EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
+    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
+    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 1558));
+
+    clipboard->setText("text that must go");
+    dialogs_->answerMessage();
+    mainWindow().copyPictureAction->trigger();
+    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
+    mainWindow().clearClipboardAction->trigger();
+    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
+    const std::string copied = box("コピー完了", "クリップボード");
+    EXPECT_EQ(shown(), (Boxes{copied, copied, copied, box("クリップボードに画像がありません", "クリップボード"),
+                              box("イメージをコピーしました", "クリップボード")}));
 }
 
 // Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
@@ -137,25 +142,25 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     const QString helpFile = programFolder() + "/View.hlp", page = programFolder() + "/help.html";
     const QStringList pages{page};
     setHelpPages(&pages);
-    mainWindow->pathBox->setText(" a b.jpg  ");
+    mainWindow().pathBox->setText(" a b.jpg  ");
     dialogs_->answerMessage().answerMessage();
-    mainWindow->runButton->click();
-    mainWindow->clipboardViewerAction->trigger();
-    mainWindow->helpAction->trigger();
+    mainWindow().runButton->click();
+    mainWindow().clipboardViewerAction->trigger();
+    mainWindow().helpAction->trigger();
     QDir().mkpath(helpFile); // a folder of that name is no help file either
-    mainWindow->showHelp();
+    mainWindow().showHelp();
     QDir().rmdir(helpFile);
     writeBytes(helpFile, {});
     launcher.failure = RunTimeError::FileNotFound;
     dialogs_->answerMessage().answerMessage().answerMessage();
-    mainWindow->runFile();
-    mainWindow->openClipboardViewer();
-    mainWindow->showHelp();
+    mainWindow().runFile();
+    mainWindow().openClipboardViewer();
+    mainWindow().showHelp();
     // Without View.hlp the program's own page is opened.
     QFile::remove(helpFile);
     writeBytes(page, {});
     dialogs_->answerMessage();
-    mainWindow->showHelp();
+    mainWindow().showHelp();
     setHelpPages(nullptr);
     const QString run = "Start  a b.jpg  ", viewer = "Start Clipbrd.exe";
     EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "Start " + helpFile, "Start " + page}));
@@ -200,104 +205,60 @@ protected:
     {
         QDir().mkpath(at("sub.jpg"));
         for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
-            writeBytes(at(name), {});
-        mainWindow->folderList->setPath(folder);
+            write(name);
+        mainWindow().folderList->setPath(pictures());
     }
-    QString at(const QString& name) const { return folder + "/" + name; }
     void deleteAnswering(const QString& name, int answer = MsgBoxResult::Ok)
     {
-        mainWindow->selectedPath = at(name);
+        mainWindow().selectedPath = at(name);
         dialogs_->answerMessage(answer).answerMessage();
-        mainWindow->deleteSelectedFile();
+        mainWindow().deleteSelectedFile();
     }
     std::string asked(const QString& name) const { return box("ファイル 【　" + name + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
     std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
-
-    const QString folder = programFolder() + "/pictures";
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
 
 // Only the selected file is deleted, never the path box's text; wildcards and trailing blanks are
 // part of its name, and a folder, a file gone or no selection at all is not found.
-TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList)
+TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheListAndAReadOnlyFolderKeepsIt)
 {
-    mainWindow->pathBox->setText(at("b.jpg"));
-    const int listed = mainWindow->fileList->ListCount();
+    mainWindow().pathBox->setText(at("b.jpg"));
+    const int listed = mainWindow().fileList->ListCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
     deleteAnswering("a.jpg");
-    EXPECT_EQ(mainWindow->fileList->ListCount(), listed - 1);
+    EXPECT_EQ(mainWindow().fileList->ListCount(), listed - 1);
     for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
-    mainWindow->folderList->setPath(programFolder()); // a folder change forgets the selection
+    mainWindow().folderList->setPath(programFolder()); // a folder change forgets the selection
     dialogs_->answerMessage().answerMessage();
-    mainWindow->deleteButton->click();
+    mainWindow().deleteButton->click();
     EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")),
                               deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
                               asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
                               notFound, asked(""), notFound}));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
+    EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
-}
 
-// Root (how CI runs) overrides folder permissions: this thread lets go of that for the delete.
-TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
-{
+    // A file in a read-only folder stays. Root (how CI runs) overrides folder permissions: this thread lets go of that.
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct caps[2]{};
     ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
     const __u32 held = caps[0].effective;
     caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
     ASSERT_EQ(::syscall(SYS_capset, &header, caps), 0);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    deleteAnswering("a.jpg");
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(pictures(), QFile::ReadOwner | QFile::ExeOwner);
+    deleteAnswering("b.jpg");
+    QFile::setPermissions(pictures(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     caps[0].effective = held;
     ::syscall(SYS_capset, &header, caps);
-    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), notFound}));
-    EXPECT_TRUE(QFile::exists(at("a.jpg")));
+    EXPECT_TRUE(shown().back() == notFound && QFile::exists(at("b.jpg")));
 }
 
-QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
-// Shown like a clicked file, here from the enlarged view with the window closed, and copied
-// back as that picture, not the fitted view; without a picture nothing changes.
-TEST_F(CommandTest, ClipboardPictureIsShownFittedAndCopiedBackAtItsNaturalSize)
-{
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setText("only text");
-    mainWindow->pathBox->setText("/pictures/a.jpg");
-    mainWindow->enlargeImage();
-    dialogs_->answerMessage();
-    mainWindow->showClipboardPicture();
-    EXPECT_EQ(mainWindow->pathBox->text() + clipboard->text(), "/pictures/a.jpgonly text");
-    EXPECT_TRUE(mainWindow->isEnlarged);
 
-    const QImage picture = testPicture(100, 50);
-    clipboard->setImage(picture);
-    mainWindow->sizeValue->setText("123.456");
-    mainWindow->closeImage();
-    mainWindow->clipboardPictureButton->click();
-    EXPECT_EQ(mainWindow->pathBox->text() + mainWindow->sizeValue->text(), "ClipBoard");
-    EXPECT_TRUE(!mainWindow->isEnlarged && mainWindow->closeImageButton->isEnabled() && imageWindow.isVisible());
-    EXPECT_EQ(rgb(imageWindow.pictureView->picture()), picture);
-    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 1558));
-
-    clipboard->setText("text that must go");
-    dialogs_->answerMessage();
-    mainWindow->copyPictureAction->trigger();
-    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
-    mainWindow->clearClipboardAction->trigger();
-    EXPECT_TRUE(clipboard->image().isNull());
-    EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
-}
-
-// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive
-// that is not ready being one whose folder does not exist. The user's desktop is
-// u/Desktop below one of them, the trash u/.local/share/Trash.
-struct SpecialFoldersTest : CommandTest {
-    SpecialFoldersTest() : CommandTest(false) {}
-};
+// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive that is not ready being one whose
+// folder does not exist. The user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
+using SpecialFoldersTest = FormTest;
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
     const std::string notReady = box("デバイスの準備ができていません", "ドライブ情報");
@@ -333,13 +294,13 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
         services().trashFolder = user + "/.local/share/Trash";
         QDir::setCurrent(drives[scan.startDrive - 1]);
         dialogs_ = std::make_unique<ScriptedDialogs>();
-        start();
+        startProgram();
         for (std::size_t i = 0; i < scan.boxes.size(); ++i)
             dialogs_->answerMessage();
-        (scan.recycleBin ? mainWindow->trashButton : mainWindow->desktopButton)->click();
-        EXPECT_EQ(shown(), scan.boxes);
-        EXPECT_EQ(mainWindow->driveList->ListIndex(), scan.index);
-        EXPECT_EQ(mainWindow->pathBox->text() + '|' + mainWindow->folderList->Path(), root + scan.shown + '|' + root + scan.shown);
+        (scan.recycleBin ? mainWindow().trashButton : mainWindow().desktopButton)->click();
+        EXPECT_EQ(shownIn(*dialogs_), scan.boxes);
+        EXPECT_EQ(mainWindow().driveList->ListIndex(), scan.index);
+        EXPECT_EQ(mainWindow().pathBox->text() + '|' + mainWindow().folderList->Path(), root + scan.shown + '|' + root + scan.shown);
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);
@@ -350,60 +311,45 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 class FavoritesTest : public FormTest {
 protected:
     QString ini() const { return programFolder() + "/kiriview.ini"; }
-    QString folder(const QString& name) { return QDir().mkpath(folders_.path() + '/' + name) ? folders_.path() + '/' + name : ""; }
+    QString folder(const QString& name) const { return QDir().mkpath(at(name)) ? at(name) : ""; }
     // The visible slots as "n=caption".
     QStringList shown() const
     {
         QStringList items;
         for (int n = 1; n <= 6; ++n)
-            if (form().favoriteActions[n]->isVisible())
-                items << QString::number(n) + '=' + form().favoriteActions[n]->data().toString();
+            if (mainWindow().favoriteActions[n]->isVisible())
+                items << QString::number(n) + '=' + mainWindow().favoriteActions[n]->data().toString();
         return items;
     }
-    MainWindow& form() const { return forms::get<MainWindow>(); }
     // Answers the number prompt while the folder list shows the path.
     void add(const QString& path, const QString& answer)
     {
-        form().folderList->setPath(path);
+        mainWindow().folderList->setPath(path);
         dialogs_->answerInput(answer);
-        form().addFavorite();
+        mainWindow().addFavorite();
     }
-    void restart()
-    {
-        unloadAllFormsNow();
-        startProgram();
-    }
-    QTemporaryDir folders_;
 };
 
-TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsThemAll)
-{
-    startProgram();
-    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini())); // nothing is written at start
-    const QString photos = folder("photos");
-    writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + photos.toUtf8() + "\n");
-    restart();
-    EXPECT_EQ(shown(), QStringList{"3=" + photos});
-    EXPECT_TRUE(form().clearFavoritesAction->isEnabled());
-
-    add(photos, "");
-    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText, "お気に入りナンバー1");
-    EXPECT_EQ(dialogs_->last().text, "お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + photos + "\r4.\r5.\r6.");
-}
-
-TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
+TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlotAndLoadingShowsOnlySetSlots)
 {
     startProgram();
     const QString target = folder("x");
     for (const char* answer : {"0", "7", "1.5", "-1", "abc", ""})
         add(target, answer);
-    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini()));
+    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini())); // nothing written at start or for those
     for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
-        form().clearFavorites();
+        mainWindow().clearFavorites();
         add(target, answer);
-        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
-        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+        EXPECT_TRUE(shown() == QStringList{"2=" + target} && readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
     }
+
+    writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + target.toUtf8() + "\n");
+    unloadAllFormsNow();
+    startProgram();
+    EXPECT_TRUE(shown() == QStringList{"3=" + target} && mainWindow().clearFavoritesAction->isEnabled());
+    add(target, ""); // the prompt lists every slot
+    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText + '|' + dialogs_->last().text,
+              "お気に入りナンバー1|お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + target + "\r4.\r5.\r6.");
 }
 
 // Whatever else the file holds, even bytes that are no text, stays as it was.
@@ -415,11 +361,10 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     const QString a = folder("a"), b = folder("b");
     add(a, "3");
     add(b, "3");
-    EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
-    EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8()));
+    EXPECT_TRUE(shown() == (QStringList{"1=/nowhere", "3=" + b}) && !readBytes(ini()).contains(a.toUtf8()));
 
-    form().clearFavorites();
-    EXPECT_TRUE(shown().isEmpty() && !form().clearFavoritesAction->isEnabled());
+    mainWindow().clearFavorites();
+    EXPECT_TRUE(shown().isEmpty() && !mainWindow().clearFavoritesAction->isEnabled());
     add(a, "5"); // a new section holding only that key
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }
@@ -431,16 +376,17 @@ TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactTextAndG
     const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");
     add(gone, "4");
     add(odd, "6");
-    restart();
-    EXPECT_EQ(form().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
-    form().openFavorite(6);
-    EXPECT_EQ(form().folderList->Path() + '|' + form().pathBox->text(), odd + '|' + odd);
+    unloadAllFormsNow();
+    startProgram();
+    EXPECT_EQ(mainWindow().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
+    mainWindow().openFavorite(6);
+    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
 
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
-    form().openFavorite(4);
+    mainWindow().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_TRUE(form().folderList->Path() == odd && form().favoriteActions[4]->isVisible());
+    EXPECT_TRUE(mainWindow().folderList->Path() == odd && mainWindow().favoriteActions[4]->isVisible());
 }
 
 } // namespace

@@ -1,59 +1,86 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
+// The image window: a picture fitted to its box as a file click does, and what the mouse does on it.
 #include <QClipboard>
-#include <QTest>
 
-#include "runtime/forms.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 
 namespace {
 
 class ImageWindowTest : public FormTest {
 protected:
-    ImageWindowTest()
+    // Shows a picture of w x h pixels in a box of the given side, as a file click does.
+    ImageWindow& fit(int w, int h, float box = 3000)
     {
-        startProgram();
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(QColor(10, 200, 30));
-        imageWindow.picture.setPicture(photo);
-        imageWindow.pictureView->setPicture(photo);
+        imageWindow().setWidth(Twips(box));
+        imageWindow().setHeight(Twips(box));
+        imageWindow().showPicture(QImage(w, h, QImage::Format_RGB32));
+        imageWindow().fitToBox();
+        return imageWindow();
     }
     void mouseMove(QPoint at, Qt::MouseButtons held)
     {
-        QMouseEvent move(QEvent::MouseMove, at, imageWindow.pictureView->mapToGlobal(QPointF(at)), Qt::NoButton, held, {});
-        QApplication::sendEvent(imageWindow.pictureView, &move);
+        QMouseEvent move(QEvent::MouseMove, at, imageWindow().pictureView->mapToGlobal(QPointF(at)), Qt::NoButton, held, {});
+        QApplication::sendEvent(imageWindow().pictureView, &move);
     }
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
 };
+using FitImageTest = ImageWindowTest;
 
-TEST_F(ImageWindowTest, DoubleClickCopiesThePictureAtItsNaturalSize)
+TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFiguresAndTheButtonsFollowTheViews)
 {
-    QApplication::clipboard()->setText(QStringLiteral("old text"));
-    dialogs_->answerMessage();
-    QTest::mouseDClick(imageWindow.pictureView, Qt::LeftButton);
-    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("イメージをコピーしましたクリップボード"));
-    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48)); // not the 200-pixel view
-    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
+    startProgram();
+    struct Case { int w, h; float box, width, height; };
+    const Case cases[] = {
+        {640, 480, 3000, 3000, 2255},      // natural 9660 x 7260: fits to the width
+        {480, 640, 3000, 2254.66f, 3000},  // fits to the height
+        {49, 200, 3000, 779.41f, 3000},
+        {1024, 768, 10000, 10000, 7510},   // nearest(11580 / 1.542)
+        {50, 50, 3000, 3000, 3000},        // small pictures are enlarged to fill the box
+        // Heights that land on a tie, or off it, only in single precision: double gives 187 and 438.
+        {108, 3, 3000, 3000, 188},
+        {140, 17, 3000, 3000, 437},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
+        fit(c.w, c.h, c.box);
+        EXPECT_NEAR(imageWindow().pictureView->Width().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow().pictureView->Height(), Twips(c.height));
+        EXPECT_TRUE(imageWindow().Width() == imageWindow().pictureView->Width() && imageWindow().Height() == imageWindow().pictureView->Height());
+    }
+    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
+
+    fit(1024, 768);
+    mainWindow().enlargeImage();
+    EXPECT_TRUE(mainWindow().isEnlarged && !mainWindow().enlargeButton->isEnabled() && mainWindow().closeImageButton->isEnabled());
+    EXPECT_EQ(imageWindow().Height(), Twips(7510));
+
+    const QImage before = imageWindow().picture.picture();
+    mainWindow().closeImage();
+    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow()); // hidden, not unloaded
+    EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
+    EXPECT_EQ(imageWindow().picture.picture(), before);
 }
 
-TEST_F(ImageWindowTest, RightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
+// Copied at its natural size, not the 200-pixel view.
+TEST_F(ImageWindowTest, DoubleClickCopiesRightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
 {
-    mainWindow.hide();
-    imageWindow.move(100, 100);
-    QTest::mouseClick(imageWindow.pictureView, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(mainWindow.isVisible());
-    EXPECT_EQ(imageWindow.pos(), QPoint(100, 100));
+    startProgram();
+    imageWindow().picture.setPicture(testPicture(64, 48));
+    imageWindow().pictureView->setPicture(testPicture(64, 48));
+    QApplication::clipboard()->setText("old text");
+    dialogs_->answerMessage();
+    QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton);
+    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "イメージをコピーしましたクリップボード");
+    EXPECT_TRUE(QApplication::clipboard()->image().size() == QSize(64, 48) && QApplication::clipboard()->text().isEmpty());
 
-    QTest::mousePress(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(20, 20));
+    mainWindow().hide();
+    imageWindow().move(100, 100);
+    QTest::mouseClick(imageWindow().pictureView, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(mainWindow().isVisible() && imageWindow().pos() == QPoint(100, 100));
+    QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(50, 45), Qt::LeftButton);
-    EXPECT_EQ(imageWindow.pos(), QPoint(130, 125));
-    QTest::mouseRelease(imageWindow.pictureView, Qt::LeftButton, {}, QPoint(50, 45));
+    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
+    QTest::mouseRelease(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(50, 45));
     mouseMove(QPoint(5, 5), Qt::NoButton); // released: the window stays
-    EXPECT_EQ(imageWindow.pos(), QPoint(130, 125));
+    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
 }
 
 } // namespace

@@ -1,43 +1,50 @@
-#include <gtest/gtest.h>
+// Start-up through the splash, the ways to end, Enter on a focused button, the guard around every
+// handler, and a path from the command line.
+#include <stdexcept>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
+#include <QDir>
 #include <QTimer>
 
+#include "app/command_line.h"
+#include "app/enter_key.h"
 #include "app/splash_screen.h"
-#include "runtime/forms.h"
+#include "desktop/launcher.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
-#include "app/enter_key.h"
-#include "controls/file_list_box.h"
+#include "forms/handler_guard.h"
 
 namespace {
 
 using StartupTest = FormTest;
-const QString allPictures = QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg");
 
-TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPicture)
+TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictureAndEnterPressesTheFocusedButton)
 {
     SplashScreen& splash = forms::get<SplashScreen>();
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
-    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
-    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // kinds of window a taskbar leaves out
+    EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
-    EXPECT_EQ(forms::loaded<SplashScreen>(), nullptr);
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
-    EXPECT_TRUE(mainWindow.isVisible() && imageWindow.isVisible());
-    EXPECT_EQ(imageWindow.windowType(), Qt::Tool);
-    EXPECT_EQ(mainWindow.fileList->Pattern(), allPictures);
+    EXPECT_TRUE(!forms::loaded<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()
+                && imageWindow().windowType() == Qt::Tool);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
-    EXPECT_EQ(QSizeF(imageWindow.Width().value(), imageWindow.Height().value()), QSizeF(3000, 3000));
-    const QImage shown = imageWindow.grab().toImage();
+    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 3000));
+    const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure
+
+    // Enter presses the focused command button as Space does; a button without the focus stays.
+    installEnterPressesFocusedButton();
+    int presses = 0;
+    for (QPushButton* button : mainWindow().filterButtons)
+        QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
+    QApplication::setActiveWindow(&mainWindow());
+    for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
+        mainWindow().filterButtons[i]->setFocus();
+        ASSERT_TRUE(mainWindow().filterButtons[i]->hasFocus());
+        QTest::keyClick(mainWindow().filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
+    }
+    mainWindow().pathBox->setFocus();
+    QTest::keyClick(mainWindow().filterButtons[3], Qt::Key_Return); // it has no focus
+    EXPECT_EQ(presses, 2);
 }
 
 TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
@@ -46,39 +53,71 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
         startProgram();
         forms::get<AboutDialog>().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
-        if (byMenu)
-            EXPECT_NO_THROW(forms::get<MainWindow>().quit());
-        else
-            forms::get<MainWindow>().close();
+        byMenu ? mainWindow().quit() : void(mainWindow().close());
         EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>());
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    mainWindow.setEnabled(false);
-    EXPECT_FALSE(mainWindow.close());
-    EXPECT_TRUE(forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
-    mainWindow.setEnabled(true);
+    mainWindow().setEnabled(false);
+    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
 }
 
-// Enter presses the focused command button as Space does; a button without the focus stays.
-TEST_F(StartupTest, EnterPressesTheFocusedButton)
+// The guard every handler runs in: a run-time error nothing trapped is reported and ends the program;
+// any other exception is a fault that is logged and ends the process, never taken for a damaged file.
+using HandlerGuardTest = FormTest;
+
+TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAnyOtherExceptionIsLoggedAndFatal)
 {
-    installEnterPressesFocusedButton();
+    dialogs_->answerMessage();
+    EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
+    const ScriptedDialogs::Box& box = dialogs_->last();
+    EXPECT_EQ(box.text + '|' + box.title + '|' + QString::number(box.style),
+              "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|" + QString::number(MsgBoxStyle::Critical));
+
+    // Any other exception is a fault: in the file click's trap, where every exception used to
+    // mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct ExhaustedLauncher : Launcher {
+        ExhaustedLauncher() { services().launcher = this; }
+        ~ExhaustedLauncher() override { services().launcher = nullptr; }
+        void Shell(const QString&, int) override { throw std::bad_alloc(); }
+    } launcher;
+    write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));
     startProgram();
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    int presses = 0;
-    for (QPushButton* button : mainWindow.filterButtons)
-        QObject::connect(button, &QPushButton::clicked, [&] { ++presses; });
-    QApplication::setActiveWindow(&mainWindow);
-    for (int i : {1, 2}) { // a pressed filter button is disabled, so each is another one
-        mainWindow.filterButtons[i]->setFocus();
-        ASSERT_TRUE(mainWindow.filterButtons[i]->hasFocus());
-        QTest::keyClick(mainWindow.filterButtons[i], i == 1 ? Qt::Key_Return : Qt::Key_Enter, i == 1 ? Qt::NoModifier : Qt::KeypadModifier);
-    }
-    mainWindow.pathBox->setFocus();
-    QTest::keyClick(mainWindow.filterButtons[3], Qt::Key_Return); // it has no focus
-    EXPECT_EQ(presses, 2);
+    mainWindow().pathBox->setText(QStringLiteral("a.txt"));
+    EXPECT_DEATH(mainWindow().runButton->click(), "unexpected exception in a handler: std::bad_alloc");
+    mainWindow().folderList->setPath(pictures());
+    QObject::connect(mainWindow().pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
+    EXPECT_DEATH(mainWindow().fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
+}
+
+// A path from the command line or from a later start, shown as a click shows it.
+using CommandLineTest = FormTest;
+
+TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIsReported)
+{
+    QDir().mkpath(at("sub"));
+    write("a.jpg", encodedAs(testPicture(40, 30), "JPEG"));
+    write("c.gif", "not a picture");
+    commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
+    startProgram();
+    EXPECT_EQ(QStringList({mainWindow().folderList->Path(), mainWindow().fileList->FileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
+              QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
+
+    commandline::openPath(at("sub"));
+    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().selectedPath, at("sub|"));
+
+    mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
+    commandline::openPath(at("a.jpg"));
+    EXPECT_TRUE(mainWindow().selectedPath == at("a.jpg") && !mainWindow().filterButtons[3]->isEnabled());
+
+    dialogs_->answerMessage().answerMessage();
+    commandline::openPath(at("c.gif"));
+    commandline::openPath(at("gone.jpg"));
+    ASSERT_EQ(dialogs_->boxes().size(), 2u);
+    EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
+              "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
+    EXPECT_EQ(mainWindow().folderList->Path(), pictures()); // a missing path leaves the browser where it was
 }
 
 } // namespace

@@ -9,22 +9,17 @@
 // folder that does not exist. Installed for the object's lifetime.
 class FakeDrives : public DriveTable {
 public:
-    explicit FakeDrives(QStringList drives)
-        : drives_(std::move(drives))
-    {
-        services().drives = this;
-        forgetCurrentFolders();
-    }
-    ~FakeDrives() override
-    {
-        if (services().drives == this)
-            services().drives = nullptr;
-        forgetCurrentFolders();
-    }
+    explicit FakeDrives(QStringList drives) : drives_(std::move(drives)) { install(this); }
+    ~FakeDrives() override { install(nullptr); }
     QStringList drives() const override { return drives_; }
     // A volume mounted or removed while the program runs.
     void setDrives(QStringList drives) { drives_ = std::move(drives); }
 
 private:
+    static void install(DriveTable* table)
+    {
+        services().drives = table;
+        forgetCurrentFolders();
+    }
     QStringList drives_;
 };

@@ -1,16 +1,11 @@
 #include "form_fixture.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QDir>
 
 #include "app/splash_screen.h"
-#include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "runtime/app.h"
 
 namespace {
 
@@ -41,16 +36,12 @@ void unloadAllFormsNow()
 FormTest::FormTest()
 {
     unloadAllFormsNow();
+    QDir().mkpath(pictures());
     viewing::currentPicturePath.clear();
     viewing::previewBaseWidth = 0;
     viewing::previewBaseHeight = 0;
     App::forgetInstanceCheck();
     QApplication::clipboard()->clear();
-}
-
-FormTest::~FormTest()
-{
-    unloadAllFormsNow();
 }
 
 void FormTest::startProgram()

@@ -4,34 +4,57 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
+// What nearly every window test drives: the two main forms, their lists and the file helpers.
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
+#include "forms/image/image_window.h"
+#include "forms/main/main_window.h"
+#include "forms/viewing_state.h"
 #include "runtime/app.h"
+#include "runtime/forms.h"
 #include "runtime/services.h"
 #include "scripted_dialogs.h"
+#include "test_files.h"
 
 // The program in its own folder, the only instance it knows of (tests run
 // side by side), ending by throwing ProgramEnded.
 Services servicesFor(const QString& programFolder);
 
-// Every window test starts from nothing: no form loaded, module state reset,
-// the program's folder in a fresh temporary folder, and every message box
-// answered from a script.
+// Deletes every loaded form at once (tests cannot wait for the event loop).
+void unloadAllFormsNow();
+
+// Every window test starts from nothing: no form loaded, module state reset, the program's folder in a
+// fresh temporary folder, and every message box answered from a script.
 class FormTest : public ::testing::Test {
 protected:
     FormTest();
-    ~FormTest() override;
+    ~FormTest() override { unloadAllFormsNow(); }
 
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
+    static MainWindow& mainWindow() { return forms::get<MainWindow>(); }
+    static ImageWindow& imageWindow() { return forms::get<ImageWindow>(); }
 
     QString programFolder() const { return programDir_.path(); }
+    // A folder for the test's files beside the program, a path in it, and a file written there.
+    QString pictures() const { return programFolder() + "/pictures"; }
+    QString at(const QString& name) const { return pictures() + '/' + name; }
+    QString write(const QString& name, const QByteArray& bytes = {}) const
+    {
+        EXPECT_TRUE(writeBytes(at(name), bytes)) << name.toStdString();
+        return at(name);
+    }
 
     QTemporaryDir programDir_;
     // Every seam a test changes is put back with the rest at the end.
     ScopedServices services_{servicesFor(programDir_.path())};
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
 };
-
-// Deletes every loaded form at once (tests cannot wait for the event loop).
-void unloadAllFormsNow();

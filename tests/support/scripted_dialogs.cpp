@@ -44,7 +44,7 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
 
 QString ScriptedDialogs::showSave(const SaveFileRequest& request)
 {
-    const QString path = take({Box::Save, request.fileName, {}, 0, {}, request}).text;
+    const QString path = take({Box::Save, request.fileName, {}, 0, {}}).text;
     if (path.isEmpty())
         throw RunTimeError(RunTimeError::DialogCancelled);
     return path;

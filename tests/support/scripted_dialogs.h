@@ -16,11 +16,10 @@ class ScriptedDialogs : public DialogService {
 public:
     struct Box {
         enum Kind { Message, Input, Save } kind = Message;
-        QString text; // the prompt
+        QString text; // the prompt, or the save dialog's proposed name
         QString title;
         int style = 0;
-        QString defaultText;     // input box
-        SaveFileRequest request; // save dialog
+        QString defaultText; // input box
     };
 
     // Installed in the services for its lifetime.
@@ -39,13 +38,10 @@ public:
     const Box& last() const;
     int messageCount() const { return int(std::ranges::count(boxes_, Box::Message, &Box::kind)); }
 
-    int msgBox(const QString& prompt, int style, const QString& title) override
-    {
-        return take({Box::Message, prompt, title, style, {}, {}}).result;
-    }
+    int msgBox(const QString& prompt, int style, const QString& title) override { return take({Box::Message, prompt, title, style, {}}).result; }
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        return take({Box::Input, prompt, title, 0, defaultText, {}}).text;
+        return take({Box::Input, prompt, title, 0, defaultText}).text;
     }
     QString showSave(const SaveFileRequest& request) override;
 

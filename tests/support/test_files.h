@@ -2,9 +2,10 @@
 
 #include <functional>
 
-#include <QByteArray>
+#include <gtest/gtest.h>
+
 #include <QImage>
-#include <QString>
+#include <QTemporaryDir>
 
 // A file's bytes, or none when it cannot be read; names are taken byte for byte.
 QByteArray readBytes(const QString& path);
@@ -25,3 +26,16 @@ QByteArray encodedAs(const QImage& picture, const char* format, bool progressive
 // The exit code of `run` in a child process whose memory is capped at what it holds now
 // plus `spare` bytes; -1 when the child did not exit on its own.
 int exitCodeUnderMemoryCap(long spare, const std::function<int()>& run);
+
+// A test with a fresh folder of its own.
+class ScratchTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return folder.filePath(name); }
+    // Writes the file, failing the test when it cannot, and gives its path.
+    QString write(const QString& name, const QByteArray& bytes = "x") const
+    {
+        EXPECT_TRUE(writeBytes(path(name), bytes)) << name.toStdString();
+        return path(name);
+    }
+    QTemporaryDir folder;
+};

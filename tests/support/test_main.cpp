@@ -4,8 +4,7 @@
 
 #include "controls/fonts.h"
 
-// Unit and window tests: one QApplication (pictures, fonts, the clipboard and
-// windows need it) on the offscreen platform, also when run by hand.
+// One QApplication (pictures, fonts, the clipboard and windows need it), offscreen also when run by hand.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,25 +1,28 @@
-// Files as the browser meets them: loading by content, bad files, EXIF orientation,
-// file information, names as people have them, and the size and date texts.
-
+// Files as the browser meets them: loading by content, bad files, EXIF orientation, file information,
+// names as people have them, and the size and date texts. Then pictures made to cost: many scans, tiny
+// files claiming huge sizes, odd BMP headers and cuts. Each fails quickly, before its pixels take memory,
+// with the damaged-picture error; the valid odd ones load.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <initializer_list>
+#include <vector>
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QDir>
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTransform>
 
+#include <jpeglib.h>
+
 #include "decoder/exif_orientation.h"
+#include "decoder/picture_loader.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "files/wildcard.h"
-#include "decoder/picture_loader.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 #include "test_files.h"
@@ -46,18 +49,9 @@ QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = 
     return out + ';';
 }
 
-class Files : public ::testing::Test {
-protected:
-    QString path(const QString& name) const { return folder.filePath(name); }
-    QString write(const QString& name, const QByteArray& bytes = "data") const
-    {
-        EXPECT_TRUE(writeBytes(path(name), bytes));
-        return path(name);
-    }
-    QTemporaryDir folder;
-};
+using Files = ScratchTest;
 
-TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
+TEST_F(Files, ReadsEachKindByItsContentUpToAHundredMegapixelsAndBadFilesFailWithoutHangingOrCrashing)
 {
     QImage red(30, 20, QImage::Format_RGB32);
     red.fill(QColor(200, 30, 40));
@@ -70,17 +64,18 @@ TEST_F(Files, ReadsEachKindByItsContentWhateverTheExtension)
         }
     // A file that lacks only its end marker holds every pixel and loads.
     EXPECT_EQ(LoadPicture(write("no-end.jpg", encodedAs(testPicture(333, 250), "JPEG").chopped(2))).size(), QSize(333, 250));
-}
 
-TEST_F(Files, BadFilesFailWithoutHangingOrCrashing)
-{
+    QImage big(12000, 8400, QImage::Format_RGB32);
+    big.fill(Qt::gray);
+    EXPECT_EQ(LoadPicture(write("big.jpg", encodedAs(big, "JPEG"))).size(), big.size());
+    // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
+    EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0));
+
     QByteArray random(5000, '\0');
-    std::uint32_t seed = 7;
-    for (char& c : random)
-        c = char((seed = seed * 1103515245u + 12345u) >> 16);
+    for (std::uint32_t i = 0, seed = 7; i < 5000; ++i)
+        random[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
     const QByteArray baseline = encodedAs(testPicture(256, 256), "JPEG"), progressive = encodedAs(testPicture(256, 256), "JPEG", true);
-    const QByteArray jpg = encodedAs(testPicture(16, 16), "JPEG"), bmp = encodedAs(testPicture(64, 64), "BMP");
-    const QByteArray gif64 = gif(64, 64, {1});
+    const QByteArray jpg = encodedAs(testPicture(16, 16), "JPEG"), bmp = encodedAs(testPicture(64, 64), "BMP"), gif64 = gif(64, 64, {1});
     const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5; // the frame's height, then width
     const struct { const char* name; QByteArray bytes; } invalid[] = {
         {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random}, {"a.png", encodedAs(testPicture(8, 8), "PNG")},
@@ -99,22 +94,12 @@ TEST_F(Files, BadFilesFailWithoutHangingOrCrashing)
         EXPECT_THROW(LoadPicture(notAFile), RunTimeError) << notAFile.toStdString();
 }
 
-TEST_F(Files, PicturesOfAHundredMegapixelsLoad)
-{
-    QImage big(12000, 8400, QImage::Format_RGB32);
-    big.fill(Qt::gray);
-    EXPECT_EQ(LoadPicture(write("big.jpg", encodedAs(big, "JPEG"))).size(), big.size());
-    // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
-    EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0));
-}
-
 // Qt's turns (clockwise) and mirrors of the upright picture are the reference. Odd sizes
 // leave a partial strip of rows where the decoder turns the picture.
-TEST_F(Files, ExifOrientationTurnsThePictureUpright)
+TEST_F(Files, ExifOrientationTurnsThePictureUprightAndMalformedOrMissingTagsMeanUpright)
 {
     const QByteArray stream = encodedAs(testPicture(37, 21), "JPEG");
     const QImage upright = LoadPicture(write("upright.jpg", stream));
-    ASSERT_EQ(upright.size(), QSize(37, 21));
     const int turns[] = {0, 0, 180, 180, 90, 90, 270, 270}, mirrored[] = {0, 1, 0, 1, 1, 0, 1, 0};
     for (int orientation = 1; orientation <= 8; ++orientation)
         for (bool bigEndian : {false, true})
@@ -122,10 +107,7 @@ TEST_F(Files, ExifOrientationTurnsThePictureUpright)
                       upright.transformed(QTransform().rotate(turns[orientation - 1]))
                           .mirrored(mirrored[orientation - 1], false))
                 << "orientation " << orientation << (bigEndian ? ", big-endian" : ", little-endian");
-}
 
-TEST(ExifOrientation, MalformedOrMissingTagsMeanUpright)
-{
     const QByteArray valid = exifSegment(6, true).mid(4);
     QByteArray farOffset = valid;
     farOffset[6 + 7] = char(0x7F); // the first directory far beyond the payload
@@ -133,7 +115,7 @@ TEST(ExifOrientation, MalformedOrMissingTagsMeanUpright)
         EXPECT_EQ(exifOrientation(payload), 1) << payload.toHex().toStdString();
 }
 
-TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
+TEST_F(Files, FileLenAndDateDescribeTheFileOrRaiseAndShowAsKilobytesAndDatesWithoutZoneOrMidnight)
 {
     EXPECT_EQ(FileLen(write("a.jpg", QByteArray(123456, 'x'))), 123456);
     ASSERT_EQ(::truncate(QFile::encodeName(write("big.bin")).constData(), 5'000'000'000LL), 0); // sparse
@@ -146,9 +128,24 @@ TEST_F(Files, FileLenAndFileDateTimeDescribeTheFileOrRaise)
         EXPECT_THROW(FileLen(missing), RunTimeError) << missing.toStdString();
         EXPECT_THROW(FileDateTime(missing), RunTimeError) << missing.toStdString();
     }
+
+    const QLocale saved;
+    QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); // a locale that groups thousands
+    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
+    for (const auto& [value, text] : numbers)
+        EXPECT_EQ(numberText(value), text) << value;
+    QLocale::setDefault({QLocale::Japanese, QLocale::Japan}); // dates as the user's locale writes them
+    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(sizeText(bytes), text) << bytes;
+    EXPECT_EQ(dateText(when), "2000/05/20 2:36:12");
+    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20");
+    QLocale::setDefault({QLocale::German, QLocale::Germany});
+    EXPECT_EQ(sizeText(1234567250), "1234567,25");
+    QLocale::setDefault(saved);
 }
 
-TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
+TEST(NativeNames, EveryByteStringSurvivesTheRoundTripAndWildcardsIgnoreCaseOnAnyName)
 {
     // Cut, overlong, surrogate, beyond-range sequences; every single byte.
     QList<QByteArray> names = {"\xE5\x86", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE5\x86\x99\xFF"};
@@ -157,10 +154,7 @@ TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)
     for (const QByteArray& name : names)
         EXPECT_EQ(native_names::encode(native_names::decode(name)), name) << name.toHex().toStdString();
     EXPECT_EQ(native_names::decode("\xF0\x90\x82\x80"), QString::fromUtf8("\xF0\x90\x82\x80")); // valid UTF-8 as usual
-}
 
-TEST(Wildcard, StarAndQuestionMarkIgnoringCaseOnAnyName)
-{
     const QString undecodable = native_names::decode(QByteArray("\xff\xfe.kir"));
     const std::tuple<QString, const char16_t*, bool> cases[] = {
         {"A.JPG", u"*.jpg", true},    {".jpg", u"*.jpg", true},      {"x.jpg.jpg", u"*.jpg", true},
@@ -172,24 +166,109 @@ TEST(Wildcard, StarAndQuestionMarkIgnoringCaseOnAnyName)
         EXPECT_EQ(matchesWildcard(name, pattern), expected) << name.toStdString();
 }
 
-TEST(Texts, SizesInKilobytesAndDatesWithoutZoneOrMidnight)
+// A mid-grey JPEG from libjpeg itself, which Qt's writer cannot make: arithmetic coding
+// (a flat picture then costs almost no bytes), and the DC scan followed by one scan for
+// each of the first `acScans` coefficients of each colour component, every one valid.
+QByteArray flatJpeg(int width, int height, bool arithmetic, int acScans = 0)
 {
-    const QLocale saved;
-    const auto use = [](QLocale::Language language, QLocale::Territory territory) { QLocale::setDefault({language, territory}); };
-    use(QLocale::English, QLocale::UnitedStates); // a locale that groups thousands
-    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
-    for (const auto& [value, text] : numbers)
-        EXPECT_EQ(numberText(value), text) << value;
-    use(QLocale::Japanese, QLocale::Japan);
-    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
-    for (const auto& [bytes, text] : sizes)
-        EXPECT_EQ(sizeText(bytes), text) << bytes;
-    const QDate day(2000, 5, 20);
-    EXPECT_EQ(dateText(QDateTime(day, QTime(2, 36, 12), Qt::LocalTime)), "2000/05/20 2:36:12");
-    EXPECT_EQ(dateText(QDateTime(day, QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20");
-    use(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(sizeText(1234567250), "1234567,25");
-    QLocale::setDefault(saved);
+    std::vector<jpeg_scan_info> scans;
+    if (acScans > 0)
+        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+    for (int component = 0; acScans > 0 && component < 3; ++component)
+        for (int k = 1; k <= acScans; ++k)
+            scans.push_back({1, {component, 0, 0, 0}, k, k, 0, 1}); // the low bit left out
+    const std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
+    return libjpegEncoded(width, height, 3, [&](jpeg_compress_struct& cinfo) {
+        cinfo.arith_code = arithmetic;
+        cinfo.scan_info = scans.empty() ? nullptr : scans.data();
+        cinfo.num_scans = scans.empty() ? cinfo.num_scans : int(scans.size());
+    }, [&](int) { return row.data(); });
+}
+
+// A 4 x 4 RLE8 BMP, two colours (black, red): each row one run of red.
+QByteArray rleBmp(int rowsCoded)
+{
+    const auto u16 = [](int v) { return QByteArray(1, char(v)) + char(v >> 8); };
+    const auto u32 = [&](int v) { return u16(v) + u16(v >> 16); };
+    QByteArray data;
+    for (int row = 0; row < rowsCoded; ++row)
+        data += QByteArray("\x04\x01\0\0", 4);
+    if (rowsCoded == 4)
+        data += QByteArray("\0\x01", 2);
+    const QByteArray info = u32(40) + u32(4) + u32(4) + u16(1) + u16(8) + u32(1) + u32(int(data.size())) + u32(0) + u32(0) + u32(2) + u32(0);
+    const QByteArray palette("\0\0\0\0\0\0\xFF\0", 8);
+    return "BM" + u32(14 + 40 + 8 + int(data.size())) + u32(0) + u32(14 + 40 + 8) + info + palette + data;
+}
+
+class HostilePictures : public ScratchTest {
+protected:
+    // Loading fails, and with the damaged-picture error.
+    void expectDamaged(const QString& name, const QByteArray& bytes) const
+    {
+        EXPECT_THAT([&] { LoadPicture(write(name, bytes)); },
+                    testing::Throws<RunTimeError>(testing::Property(&RunTimeError::number, RunTimeError::InvalidPicture)))
+            << name.toStdString();
+    }
+};
+
+TEST_F(HostilePictures, EndlessScansBrokenProgressionsTinyFilesClaimingHugePicturesAndBadBmpHeadersAreRefused)
+{
+    expectDamaged("scans.jpg", flatJpeg(16, 16, false, 63)); // 190 scans
+    // The first AC scan once more: it claims bits its coefficient already has.
+    const QByteArray progressive = flatJpeg(16, 16, true, 2);
+    EXPECT_EQ(LoadPicture(write("progressive.jpg", progressive)).size(), QSize(16, 16));
+    const qsizetype second = progressive.indexOf("\xFF\xDA", progressive.indexOf("\xFF\xDA") + 2);
+    const qsizetype third = progressive.indexOf("\xFF\xDA", second + 2);
+    expectDamaged("again.jpg", QByteArray(progressive).insert(third, progressive.mid(second, third - second)));
+
+    const QByteArray jpeg = flatJpeg(6000, 6000, true); // 144 MB of pixels from a few kilobytes
+    ASSERT_LT(jpeg.size(), 20000);
+    expectDamaged("flat.jpg", jpeg);
+    EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
+
+    // Qt paints a GIF's frames on a picture of its logical screen, whatever the first frame's size.
+    const QByteArray zeroScreen = readBytes(QStringLiteral(KIRIVIEW_TEST_DATA "/picture/gif-zero-screen-huge-frame.gif"));
+    ASSERT_FALSE(zeroScreen.isEmpty());
+    expectDamaged("zero-screen.gif", zeroScreen);
+    // One pixel in a two-colour table; the screen then claims 12000 x 12000.
+    QByteArray gif = QByteArray("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xFF\0\0\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35);
+    EXPECT_EQ(LoadPicture(write("pixel.gif", gif)).size(), QSize(1, 1));
+    expectDamaged("screen.gif", gif.replace(6, 4, QByteArray("\xE0\x2E\xE0\x2E", 4)));
+
+    EXPECT_EQ(LoadPicture(write("rle.bmp", rleBmp(4))).pixel(0, 0), qRgb(255, 0, 0));
+    expectDamaged("cut-rle.bmp", rleBmp(2));
+
+    // Rows stored top first, told by a negative height.
+    const QImage picture = testPicture(3, 2);
+    const QByteArray bottomUp = encodedAs(picture, "BMP");
+    const qsizetype pixels = bottomUp.size() - 2 * 12;
+    QByteArray topDown = bottomUp.left(pixels) + bottomUp.mid(pixels + 12) + bottomUp.mid(pixels, 12);
+    topDown.replace(22, 4, QByteArray("\xFE\xFF\xFF\xFF", 4));
+    EXPECT_EQ(LoadPicture(write("top-down.bmp", topDown)), LoadPicture(write("bottom-up.bmp", bottomUp)));
+
+    // Width 0x7FFFFFFF at 0xFFFF bits per pixel: the row size alone overflows 32 bits.
+    expectDamaged("wide.bmp", QByteArray(bottomUp).replace(18, 4, "\xFF\xFF\xFF\x7F").replace(28, 2, "\xFF\xFF"));
+}
+
+using PictureLimits = HostilePictures; // run on their own, with a memory cap
+
+TEST_F(PictureLimits, ATruncatedJpegClaiming20000By20000FailsWithinAFewHundredMegabytes)
+{
+    QByteArray jpeg = encodedAs(testPicture(64, 64), "JPEG");
+    // The frame header holds height and width after its length and precision; the cut leaves the scan empty.
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0"), scan = jpeg.indexOf("\xFF\xDA");
+    jpeg.replace(frame + 5, 4, "\x4E\x20\x4E\x20"); // 20000 x 20000: 1.6 GB as 32-bit pixels
+    const QString path = write("huge.jpg", jpeg.left(scan + 40));
+    const int code = exitCodeUnderMemoryCap(300 << 20, [&] {
+        try {
+            LoadPicture(path);
+        } catch (const RunTimeError& error) {
+            return error.number() & 0xFF;
+        }
+        return 101;
+    });
+    // 7 (out of memory) would mean the claimed size was allocated before the data ran out.
+    EXPECT_EQ(code, RunTimeError::InvalidPicture & 0xFF);
 }
 
 } // namespace

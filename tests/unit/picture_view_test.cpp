@@ -1,19 +1,20 @@
-// Pictures decoded for the image window: smaller but looking the same, the
-// natural size from the header, and the full size from the very bytes shown.
-
+// Pictures decoded for the image window: smaller but looking the same, the natural size from the header,
+// and the full size from the very bytes shown; the read-ahead worker, driven by a decoder that blocks.
 #include <cmath>
 #include <cstdio>
-
-#include <gtest/gtest.h>
+#include <latch>
+#include <semaphore>
 
 #include <QFile>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 
 #include <jpeglib.h>
 
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
+#include "decoder/read_ahead.h"
+#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
@@ -54,7 +55,8 @@ double psnr(const QImage& a, const QImage& b)
     return 10 * std::log10(255.0 * 255.0 * 3 * a.width() * a.height() / std::max(sum, 1.0));
 }
 
-TEST(PictureView, ReducedDecodeLooksLikeTheFullOneFittedAndKeepsTheNaturalSize)
+using PictureView = ScratchTest;
+TEST_F(PictureView, ReducedDecodeLooksLikeTheFullOneAndFullSizeComesFromTheShownBytesAndPreviewsAreReducedToo)
 {
     const QImage photo = photoLike(3000, 2000);
     const QByteArray upright = withSampling(photo, 2, false);
@@ -69,36 +71,113 @@ TEST(PictureView, ReducedDecodeLooksLikeTheFullOneFittedAndKeepsTheNaturalSize)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         QSize natural;
-        const QImage reduced = decodePicture(c.jpeg, box, &natural);
-        const QImage full = decodePicture(c.jpeg);
+        const QImage reduced = decodePicture(c.jpeg, box, &natural), full = decodePicture(c.jpeg);
         EXPECT_EQ(natural, c.natural);
-        EXPECT_EQ(full.size(), c.natural);
         // The smallest eighth covering the fitted view: 750 x 500 (turned 500 x 750) for 667 x 444.
         EXPECT_EQ(reduced.size(), c.natural / 4);
         const QSize fitted = c.natural.scaled(box, Qt::KeepAspectRatio);
         EXPECT_GE(psnr(stretchPicture(reduced, fitted), stretchPicture(full, fitted)), 38.0);
     }
-}
 
-TEST(PictureView, FullSizeComesFromTheShownBytesOrAnUnchangedFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    // The full size comes from the shown bytes, or from the file while it is unchanged.
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
-    ASSERT_TRUE(writeBytes(path, shownBytes));
+    const QString path = write("photo.jpg", shownBytes);
     const ShownPicture kept = readForView(path, box);
     const ShownPicture notKept = readForView(path, box, nullptr, 0);
-    EXPECT_EQ(kept.picture.size(), QSize(800, 600));
     EXPECT_EQ(notKept.source->decodeFull(), decodePicture(shownBytes)); // unchanged: read again
 
     // Replaced by another picture of the same size under the same name.
-    const QString other = dir.filePath(QStringLiteral("other.jpg"));
-    ASSERT_TRUE(writeBytes(other, encodedAs(photoLike(1600, 1200).mirrored(true, false), "JPEG")));
+    const QString other = write("other.jpg", encodedAs(photoLike(1600, 1200).mirrored(true, false), "JPEG"));
     ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
-    const QImage full = kept.source->decodeFull();
-    EXPECT_EQ(full, decodePicture(shownBytes));
-    EXPECT_NE(full, LoadPicture(path));
+    EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes));
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
+
+    // The save dialog's preview: the smallest eighth covering its box; a cut file fails at any scale.
+    EXPECT_EQ(LoadPicture(path, QSize(300, 200)).size(), QSize(400, 300));
+    EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
+    write("photo.jpg", shownBytes.left(shownBytes.size() / 2));
+    for (const QSize box : {QSize(80, 60), QSize(1600, 1200)})
+        EXPECT_THROW(LoadPicture(path, box), RunTimeError);
+}
+
+ShownPicture pictureOf(const QString& path)
+{
+    return ShownPicture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4),
+                        std::make_shared<PictureSource>(path, stampOf(path), QByteArray())};
+}
+
+// Notes each start, then waits until the test opens it.
+struct GatedDecoder {
+    ShownPicture decode(const QString& path, const std::atomic_bool& stop)
+    {
+        started.append(path);
+        begun.release();
+        opened.wait();
+        sawStop = sawStop || stop;
+        return pictureOf(path);
+    }
+    std::counting_semaphore<> begun{0};
+    std::latch opened{1};
+    QStringList started; // read once the worker has settled
+    bool sawStop = false;
+};
+
+struct ReadAheadTest : ScratchTest {
+    void waitUntilSettled()
+    {
+        while (readAhead.busy())
+            QSignalSpy(&readAhead, &ReadAhead::settled).wait();
+    }
+    GatedDecoder decoder;
+    ReadAhead readAhead{[this](const QString& path, const std::atomic_bool& stop) { return decoder.decode(path, stop); }};
+};
+
+TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
+{
+    const QString a = write("a"), b = write("b"), c = write("c");
+    readAhead.follow(a, {b, c});
+    decoder.begun.acquire(); // b
+    readAhead.clear();
+    decoder.opened.count_down();
+    waitUntilSettled();
+    EXPECT_TRUE(decoder.sawStop);
+    EXPECT_EQ(decoder.started, QStringList{b}); // c never began
+    EXPECT_EQ(readAhead.heldCount(), 0);
+}
+
+TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
+{
+    const QString a = write("a"), b = write("b"), c = write("c");
+    readAhead.follow(a, {b});
+    decoder.begun.acquire(); // b
+    readAhead.follow(b, {c});
+    decoder.opened.count_down();
+    waitUntilSettled();
+    EXPECT_FALSE(decoder.sawStop);
+    EXPECT_EQ(decoder.started, (QStringList{b, c}));
+    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c));
+}
+
+TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectionFirst)
+{
+    const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
+    decoder.opened.count_down();
+    readAhead.follow(b, {c, a});
+    waitUntilSettled();
+    readAhead.hold(b, pictureOf(b));
+    EXPECT_EQ(readAhead.heldCount(), 3);
+    // One step down: a goes, d is read; the pictures held are reused, not read again.
+    readAhead.follow(c, {d, b});
+    waitUntilSettled();
+    EXPECT_FALSE(readAhead.take(a));
+    EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c));
+    readAhead.follow(e, {d});
+    waitUntilSettled();
+    EXPECT_EQ(readAhead.heldCount(), 1);
+    EXPECT_EQ(decoder.started, (QStringList{c, a, d}));
+    write("d", "new contents"); // a changed file is not served from the cache
+    EXPECT_FALSE(readAhead.take(d));
+    EXPECT_EQ(readAhead.heldCount(), 0);
 }
 
 } // namespace

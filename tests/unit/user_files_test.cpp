@@ -1,19 +1,15 @@
-#include <gtest/gtest.h>
-
+// Where the settings and the preview go: beside a writable program, else in the user's folders.
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include "desktop/user_files.h"
 #include "test_files.h"
 
-using userfiles::Environment;
-
 namespace {
 
-Environment answering(bool writable, QString configHome, QString cacheHome)
+userfiles::Environment answering(bool writable, QString configHome, QString cacheHome)
 {
     return {[writable](const QString&) { return writable; }, QStringLiteral("/home/u"), configHome, cacheHome};
 }
@@ -31,22 +27,18 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
     };
     for (const Case& c : cases) {
         const auto where = userfiles::choose(QStringLiteral("/usr/bin"), answering(c.writable, c.config, c.cache));
-        EXPECT_EQ(where.besideProgram, c.writable);
         EXPECT_EQ(where.settingsFile(), c.settings) << c.config.toStdString();
         EXPECT_EQ(where.previewFile(), c.preview) << c.cache.toStdString();
     }
 }
 
-TEST(UserFiles, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnce)
+using UserFolders = ScratchTest;
+TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndTheProbeLeavesNothing)
 {
-    QTemporaryDir dir;
-    const QString program = dir.path() + QStringLiteral("/bin");
-    QDir().mkpath(program);
-    ASSERT_TRUE(writeBytes(program + QStringLiteral("/kiriview.ini"), "[okini]\r\nkey01=/srv\r\n"));
-    QFile::setPermissions(program + QStringLiteral("/kiriview.ini"), QFile::ReadOwner);
-    const auto where = userfiles::choose(program, answering(false, dir.path() + QStringLiteral("/no/config"),
-                                                            dir.path() + QStringLiteral("/no/cache")));
-    userfiles::prepare(where, program);
+    QDir(folder.path()).mkdir("bin");
+    QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
+    const auto where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
+    userfiles::prepare(where, path("bin"));
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
     EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable());
     EXPECT_TRUE(QFileInfo(where.cacheFolder).isDir());
@@ -55,15 +47,12 @@ TEST(UserFiles, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnce)
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
-    userfiles::prepare(where, program);
+    userfiles::prepare(where, path("bin"));
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
+
+    QDir(folder.path()).mkdir("empty");
+    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
+    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing")));
+    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
-TEST(UserFiles, TheSystemProbeCreatesAFileAndLeavesNothing)
-{
-    QTemporaryDir dir;
-    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
-    EXPECT_TRUE(probe(dir.path()));
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-    EXPECT_FALSE(probe(dir.path() + QStringLiteral("/missing")));
-}
