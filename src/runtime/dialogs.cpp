@@ -87,7 +87,7 @@ int QtDialogService::msgBox(const QString& prompt, int style, const QString& tit
     return cancel && box.clickedButton() == cancel ? MsgBoxResult::Cancel : MsgBoxResult::Ok;
 }
 
-QString QtDialogService::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
+std::optional<QString> QtDialogService::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
 {
     QInputDialog dialog(dialogParent());
     dialog.setWindowTitle(title);
@@ -99,7 +99,7 @@ QString QtDialogService::inputBox(const QString& prompt, const QString& title, c
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     if (dialog.exec() != QDialog::Accepted)
-        return {};
+        return std::nullopt;
     return dialog.textValue();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 class QWidget;
@@ -32,8 +34,8 @@ public:
     virtual ~DialogService() = default;
     // Returns MsgBoxResult::Ok or MsgBoxResult::Cancel.
     virtual int msgBox(const QString& prompt, int style, const QString& title) = 0;
-    // Returns the typed text, or an empty text on Cancel.
-    virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+    // Returns the typed text, or nothing on Cancel.
+    virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
     // Returns the chosen path; throws RunTimeError(DialogCancelled) on Cancel.
     virtual QString showSave(const SaveFileRequest& request) = 0;
 };
@@ -45,6 +47,6 @@ DialogService& dialogs();
 class QtDialogService : public DialogService {
 public:
     int msgBox(const QString& prompt, int style, const QString& title) override;
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString showSave(const SaveFileRequest& request) override;
 };

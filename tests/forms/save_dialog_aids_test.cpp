@@ -69,6 +69,10 @@ TEST_F(SaveDialogAids, ATargetSizeMovesTheSliderToTheHighestQualityWithinItOrSay
         EXPECT_EQ(dialogs_->last().text, QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"));
         EXPECT_FALSE(dialog.searchingTargetSize());
     }
+    dialogs_->cancelInput(); // Cancel: no message, no search
+    dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input);
+    EXPECT_FALSE(dialog.searchingTargetSize());
     // Thousands of bytes as the size label shows them, with decimals.
     dialog.qualitySlider->setValue(90);
     dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));

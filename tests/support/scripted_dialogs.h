@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QString>
@@ -28,6 +29,7 @@ public:
 
     ScriptedDialogs& answerMessage(int result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }
     ScriptedDialogs& answerInput(const QString& text) { return queue(Box::Input, text); }
+    ScriptedDialogs& cancelInput() { return queue(Box::Input, {}, MsgBoxResult::Cancel); }
     // An empty path cancels the save dialog.
     ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
     // Runs the action while the next message box is open, before it is answered.
@@ -39,9 +41,10 @@ public:
     int messageCount() const { return int(std::ranges::count(boxes_, Box::Message, &Box::kind)); }
 
     int msgBox(const QString& prompt, int style, const QString& title) override { return take({Box::Message, prompt, title, style, {}}).result; }
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
+    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        return take({Box::Input, prompt, title, 0, defaultText}).text;
+        const Answer answer = take({Box::Input, prompt, title, 0, defaultText});
+        return answer.result == MsgBoxResult::Cancel ? std::nullopt : std::optional(answer.text);
     }
     QString showSave(const SaveFileRequest& request) override;
 

@@ -53,7 +53,8 @@ void MainWindow::addFavorite()
     QString prompt = QStringLiteral("お気に入りセットする番号を入力してください(1～6)");
     for (int n = 1; n <= 6; ++n)
         prompt += cr + QString::number(n) + QLatin1Char('.') + caption(favoriteActions[n]);
-    const QString answer = dialogs().inputBox(prompt, QStringLiteral("お気に入りナンバー"), QStringLiteral("1"));
+    // Cancel answers an empty text, which names no slot.
+    const QString answer = dialogs().inputBox(prompt, QStringLiteral("お気に入りナンバー"), QStringLiteral("1")).value_or(QString());
 
     const double v = Val(answer);
     for (int n = 1; n <= 6; ++n) {

@@ -83,11 +83,13 @@ bool SaveDialog::searchingTargetSize() const { return targetSearch->busy(); }
 
 void SaveDialog::askTargetSize()
 {
-    const QString typed = dialogs().inputBox(
+    const std::optional<QString> typed = dialogs().inputBox(
         QStringLiteral("ファイルの大きさの上限を、バイト数の欄と同じ単位（1000 バイト）で入力してください。\n"
                        "例: 20 なら 20000 バイトまで"),
         targetTitle, QString());
-    const std::optional<qint64> limit = targetBytes(typed);
+    if (!typed)
+        return; // Cancel asks for nothing
+    const std::optional<qint64> limit = targetBytes(*typed);
     if (!limit) {
         dialogs().msgBox(QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"),
                          MsgBoxStyle::OkOnly, targetTitle);
