@@ -76,7 +76,7 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAn
 
     // Any other exception is a fault: in the file click's trap, where every exception used to
     // mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    prepareDeathTests();
     struct ExhaustedLauncher : Launcher {
         ExhaustedLauncher() { services().launcher = this; }
         ~ExhaustedLauncher() override { services().launcher = nullptr; }

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 
 #include "app/splash_screen.h"
 #include "forms/about/about_dialog.h"
@@ -42,6 +43,21 @@ FormTest::FormTest()
     viewing::previewBaseHeight = 0;
     App::forgetInstanceCheck();
     QApplication::clipboard()->clear();
+}
+
+namespace {
+const char* const parentFolderVariable = "KIRIVIEW_TEST_PARENT_FOLDER";
+}
+
+void FormTest::prepareDeathTests() const
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    qputenv(parentFolderVariable, QFile::encodeName(programFolder()));
+}
+
+QString FormTest::programFolderTemplate()
+{
+    return qEnvironmentVariable(parentFolderVariable, QDir::tempPath()) + QStringLiteral("/form_tests-XXXXXX");
 }
 
 void FormTest::startProgram()

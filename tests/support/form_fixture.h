@@ -53,7 +53,12 @@ protected:
         return at(name);
     }
 
-    QTemporaryDir programDir_;
+    // Death tests run the test again in a child that dies without cleaning up, so the
+    // child's program folder is made inside this test's, which goes when the test ends.
+    void prepareDeathTests() const;
+    static QString programFolderTemplate();
+
+    QTemporaryDir programDir_{programFolderTemplate()};
     // Every seam a test changes is put back with the rest at the end.
     ScopedServices services_{servicesFor(programDir_.path())};
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
