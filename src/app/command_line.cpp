@@ -2,7 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 
 #include "runtime/forms.h"
 #include "forms/main/main_window.h"
@@ -11,6 +11,8 @@
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
 #include "runtime/run_time_error.h"
+#include "files/native_names.h"
+#include "files/paths.h"
 
 namespace commandline {
 namespace {
@@ -37,12 +39,16 @@ void show(const QString& path)
     MainWindow& window = forms::get<MainWindow>();
     window.raise();
     window.activateWindow();
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // `path` is absolute and clean; its bytes may not be valid UTF-8, which Qt's file info would lose.
+    const std::optional<native_names::EntryKind> kind = native_names::kindOf(path);
+    if (!kind) {
         showNotFound(path);
         return;
     }
-    const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    const bool isFolder = kind == native_names::EntryKind::Folders;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = isFolder ? path : slash <= 0 ? QStringLiteral("/") : path.left(slash);
+    const QString name = path.mid(slash + 1);
     try {
         window.driveList->setDrive(folder);
         window.folderList->setPath(folder);
@@ -50,12 +56,12 @@ void show(const QString& path)
         showNotFound(path);
         return;
     }
-    if (info.isDir())
+    if (isFolder)
         return;
-    int index = indexOf(*window.fileList, info.fileName());
+    int index = indexOf(*window.fileList, name);
     if (index < 0) {
         window.filterFiles(3); // the "all pictures" filter, as the start shows it
-        index = indexOf(*window.fileList, info.fileName());
+        index = indexOf(*window.fileList, name);
     }
     if (index < 0) {
         showNotFound(path);
@@ -70,7 +76,15 @@ void show(const QString& path)
 
 } // namespace
 
-QString parse(const QCoreApplication& app)
+QStringList arguments(int argc, char** argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << native_names::decode(QByteArray(argv[i]));
+    return list;
+}
+
+QString parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("簡易画像ビュアー＆JPEG圧縮"));
@@ -78,9 +92,12 @@ QString parse(const QCoreApplication& app)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("表示する画像ファイルまたはフォルダ"),
                                  QStringLiteral("[ファイル|フォルダ]"));
-    parser.process(app);
+    parser.process(arguments);
     const QStringList paths = parser.positionalArguments();
-    return paths.isEmpty() ? QString() : QFileInfo(paths.first()).absoluteFilePath();
+    if (paths.isEmpty())
+        return {};
+    const QString& path = paths.first();
+    return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : fullPath(native_names::currentFolder(), path));
 }
 
 void openPath(const QString& path)

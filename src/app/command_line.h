@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QString>
-
-class QCoreApplication;
+#include <QStringList>
 
 // The program's command line: kiriview [FILE|FOLDER].
 namespace commandline {
 
+// The process's arguments as native_names decodes them, so a name that is not
+// valid UTF-8 keeps its bytes (Qt's own list does not).
+QStringList arguments(int argc, char** argv);
+
 // Parses the arguments; --help and --version print and end the process here.
 // Returns the named path made absolute, or an empty text.
-QString parse(const QCoreApplication& app);
+QString parse(const QStringList& arguments);
 
 // Shows a path in the main window as a click would, or queues it until the
 // main window is shown; the window comes to the front.

@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include "files/native_names.h"
 #include "runtime/app.h"
 
 namespace instance {
@@ -26,7 +27,7 @@ void listen(std::function<void(const QString&)> handler)
                 *received += socket->readAll();
                 socket->deleteLater();
                 if (received->endsWith('\n'))
-                    handler(QString::fromUtf8(received->chopped(1)));
+                    handler(native_names::decode(received->chopped(1)));
             });
         }
     });
@@ -38,7 +39,7 @@ bool handOver(const QString& path)
     socket.connectToServer(App::instanceSocket());
     if (!socket.waitForConnected(3000))
         return false;
-    socket.write(path.toUtf8() + '\n');
+    socket.write(native_names::encode(path) + '\n');
     if (!socket.waitForBytesWritten(3000))
         return false;
     socket.disconnectFromServer();

@@ -1,5 +1,7 @@
 #include "files/native_names.h"
 
+#include <cerrno>
+
 #include <QtGlobal>
 
 #include <dirent.h>
@@ -121,6 +123,25 @@ QStringList entries(const QString& folder, EntryKind kind)
     }
     ::closedir(dir);
     return result;
+}
+
+QString currentFolder()
+{
+    QByteArray buffer(256, Qt::Uninitialized);
+    while (!::getcwd(buffer.data(), size_t(buffer.size()))) {
+        if (errno != ERANGE || buffer.size() > (1 << 20))
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return decode(QByteArray(buffer.constData()));
+}
+
+std::optional<EntryKind> kindOf(const QString& path)
+{
+    struct stat info {};
+    if (::stat(encode(path).constData(), &info) != 0)
+        return std::nullopt;
+    return S_ISDIR(info.st_mode) ? EntryKind::Folders : EntryKind::Files;
 }
 
 } // namespace native_names

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,7 +21,13 @@ namespace native_names {
 QString decode(const QByteArray& name);
 QByteArray encode(const QString& name);
 
+// The process's current folder, decoded as above; empty when it cannot be read.
+QString currentFolder();
+
 enum class EntryKind { Files, Folders };
+
+// What `path` names (a symbolic link counts as what it points to), or nothing.
+std::optional<EntryKind> kindOf(const QString& path);
 
 // The names in a folder (without "." and ".."), decoded as above and unsorted.
 // Files are everything that is not a folder; a symbolic link counts as what it

@@ -3,8 +3,10 @@
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 make_pictures
-mkdir -p "$PICTURES/more"
-convert -size 480x640 gradient:green-white "$PICTURES/more/b-tall.bmp"
+# A folder whose name is not valid UTF-8: the path must reach the running instance byte for byte.
+MORE="$PICTURES/more"$'\xff'
+mkdir -p "$MORE"
+convert -size 480x640 gradient:green-white "$MORE/b-tall.bmp"
 
 [ "$("$APP_DIR/kiriview" --version)" = "kiriview 2.1.0" ] || fail "--version printed something else"
 "$APP_DIR/kiriview" --help | grep -q 'ファイル|フォルダ' || fail "--help does not name the argument"
@@ -34,7 +36,7 @@ press "$refusal" Return
 wait_for_exit "$APP_PID" 5 || fail "the second instance did not end after OK"
 
 note "a second start with a path hands it over and ends"
-start_app "$PICTURES/more" b-tall.bmp
+start_app "$MORE" b-tall.bmp
 wait_for_exit "$APP_PID" 5 || fail "the second start did not end"
 sleep 0.5
 [ -n "$(window_with_size 150x200)" ] || fail "the running instance does not show the handed-over picture"
