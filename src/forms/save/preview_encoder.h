@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include <QImage>
 #include <QObject>
@@ -10,6 +9,8 @@
 #include <QString>
 
 #include "encoder/save_jpeg.h"
+
+class BackgroundTask;
 
 // One preview to make: the picture encoded into `path` at `quality`, then
 // read back decoded just large enough to cover `cover`.
@@ -38,8 +39,8 @@ struct PreviewResult {
 // Encodings of all encoders run one at a time: they write the same preview
 // file, and an older one still finishing must not land after a newer one.
 //
-// Lives on the window thread. Its destruction never waits for the worker: the
-// worker finds its owner gone and stops. Work runs on Qt's global thread pool,
+// Lives on the window thread and runs its jobs through a BackgroundTask. Its
+// destruction never waits for the worker: the worker finds its owner gone and stops. Work runs on Qt's global thread pool,
 // which the application waits for when it ends, so no encoding outlives it.
 class PreviewEncoder : public QObject {
     Q_OBJECT
@@ -69,11 +70,10 @@ signals:
     void finished(const PreviewResult& result);
 
 private:
-    struct Shared;
-    static void work(const std::shared_ptr<Shared>& shared);
     void deliver(const PreviewResult& result);
 
-    std::shared_ptr<Shared> shared_;
+    BackgroundTask* task_;
+    Encode encode_ = &PreviewEncoder::encodeAndLoad;
     int requested_ = 0;
     int answered_ = 0;
 };
