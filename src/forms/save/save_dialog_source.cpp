@@ -36,15 +36,14 @@ void SaveDialog::updateSizeWarning()
         reasons << QStringLiteral("元画像より高い画質です");
     const bool warn = !reasons.isEmpty();
     if (warn) {
-        // The text alone: the label's border keeps the window-text colour.
-        QPalette palette = plainSizePalette_;
-        palette.setColor(QPalette::Text, Qt::red);
-        sizeValue->setPalette(palette);
-        sizeValue->setForegroundRole(QPalette::Text);
+        // The text alone: a plain box frame is drawn in the text's colour, so the
+        // border and the ground are restated in their own colours.
+        sizeValue->setStyleSheet(QStringLiteral("QLabel { color: red; border: 1px solid %1; background: %2; }")
+                                     .arg(plainSizePalette_.color(QPalette::WindowText).name(),
+                                          plainSizePalette_.color(QPalette::Window).name()));
         sizeValue->setToolTip(QStringLiteral("バイト数\n") + reasons.join(QLatin1Char('\n')));
     } else if (sizeWarned_) {
-        sizeValue->setPalette(plainSizePalette_);
-        sizeValue->setForegroundRole(QPalette::WindowText);
+        sizeValue->setStyleSheet(QString());
         sizeValue->setToolTip(QStringLiteral("バイト数"));
     }
     sizeWarned_ = warn;
