@@ -1,5 +1,6 @@
 // Any bytes through the picture loader: it returns a picture or throws
-// RunTimeError, never anything else. The bytes go to an in-memory file,
+// RunTimeError, never anything else. The source-quality estimate reads the
+// same bytes and must simply answer. The bytes go to an in-memory file,
 // since the loader opens a path.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include "decoder/picture_loader.h"
+#include "encoder/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
 namespace {
@@ -38,5 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     } catch (const RunTimeError&) {
     }
+    const SourceQuality estimate = estimateJpegQuality(path);
+    if (estimate.quality && (*estimate.quality < 1 || *estimate.quality > 100 || !estimate.jpeg))
+        std::abort();
     return 0;
 }

@@ -1,9 +1,11 @@
 // The save dialog's aids: the target size (input, search on its worker,
 // cancel), the source's quality with its warning, and the difference view.
-#include <gtest/gtest.h>
+#include <atomic>
+#include <functional>
+#include <semaphore>
+#include <vector>
 
-#include <condition_variable>
-#include <mutex>
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLabel>
@@ -114,45 +116,36 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    // Each size (the quality in thousands) waits until the sizes are let go.
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool started = false, letGo = false;
+    // Each size (the quality in thousands) waits to be released, unless the sizes run free.
+    std::counting_semaphore<> begun{0}, released{0};
+    std::atomic<bool> free{false};
     dialog.encodedSize = [&](const QImage&, int quality, const std::function<bool()>&) -> std::optional<qint64> {
-        std::unique_lock lock(mutex);
-        started = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return letGo; });
+        if (!free) {
+            begun.release();
+            released.acquire();
+        }
         return quality * 1000;
-    };
-    const auto setLetGo = [&](bool on) {
-        const std::lock_guard lock(mutex);
-        letGo = on;
-        started = false;
-        changed.notify_all();
     };
     for (const auto& stop : std::vector<std::function<void()>>{[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
                                                                [&] { QTest::keyClick(dialog.qualitySlider, Qt::Key_Right); }}) {
         dialogs_->answerInput(QStringLiteral("20"));
         QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return started; });
-        }
+        begun.acquire();
         EXPECT_TRUE(dialog.searchingTargetSize());
         EXPECT_EQ(dialog.mousePointer(), 11);
         stop();
         EXPECT_FALSE(dialog.searchingTargetSize());
         EXPECT_NE(dialog.mousePointer(), 11);
         const int after = dialog.qualitySlider->value();
-        setLetGo(true);
+        free = true;
+        released.release();
         settle();
-        setLetGo(false);
+        free = false;
         EXPECT_EQ(forms::loaded<SaveDialog>(), &dialog);
         EXPECT_EQ(dialog.qualitySlider->value(), after);
     }
     // Unhindered, the same search ends at 20.
-    setLetGo(true);
+    free = true;
     dialogs_->answerInput(QStringLiteral("20"));
     dialog.targetSizeAction->trigger();
     settle();
