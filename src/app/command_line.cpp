@@ -46,9 +46,8 @@ void show(const QString& path)
         return;
     }
     const bool isFolder = kind == native_names::EntryKind::Folders;
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = isFolder ? path : slash <= 0 ? QStringLiteral("/") : path.left(slash);
-    const QString name = path.mid(slash + 1);
+    const QString folder = isFolder ? path : folderOf(path);
+    const QString name = nameOf(path);
     try {
         window.driveList->setDrive(folder);
         window.folderList->setPath(folder);

@@ -23,8 +23,6 @@ QString belowItsDrive(const QString& location)
     return below;
 }
 
-QString lastComponent(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
-
 } // namespace
 
 QString desktopLocation()
@@ -46,13 +44,13 @@ SpecialFolder desktopFolder()
 {
     const QString below = belowItsDrive(desktopLocation());
     // Opened with a final separator, as the desktop always was.
-    return {below, lastComponent(below), below + QLatin1Char('/')};
+    return {below, nameOf(below), below + QLatin1Char('/')};
 }
 
 SpecialFolder recycleBinFolder()
 {
     const QString below = belowItsDrive(trashLocation());
-    return {below, lastComponent(below), below + QStringLiteral("/files")};
+    return {below, nameOf(below), below + QStringLiteral("/files")};
 }
 
 QString onDrive(const QString& drive, const QString& below)

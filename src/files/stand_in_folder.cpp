@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/native_names.h"
+#include "files/paths.h"
 
 namespace {
 
@@ -25,18 +25,16 @@ StandInFolder::StandInFolder(const QString& path)
 {
     if (qtHolds(path))
         return;
-    struct stat info {};
-    const bool isFolder = ::stat(native_names::encode(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const bool isFolder = native_names::kindOf(path) == native_names::EntryKind::Folders;
     QString name;
     folder_ = path;
-    if (!isFolder && slash >= 0) {
-        folder_ = slash == 0 ? QStringLiteral("/") : path.left(slash);
-        name = path.mid(slash + 1);
+    if (!isFolder && path.contains(QLatin1Char('/'))) {
+        folder_ = folderOf(path);
+        name = nameOf(path);
     }
     shown_ = asQtHoldsIt(path);
     if (qtHolds(folder_)) {
-        shown_ = folder_ + (folder_.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + asQtHoldsIt(name);
+        shown_ = fullPath(folder_, asQtHoldsIt(name));
         folder_.clear();
         return;
     }
@@ -45,7 +43,7 @@ StandInFolder::StandInFolder(const QString& path)
     if (!::mkdtemp(privateFolder.data()))
         return;
     privateFolder_ = privateFolder;
-    QString linkName = asQtHoldsIt(folder_.mid(folder_.lastIndexOf(QLatin1Char('/')) + 1));
+    QString linkName = asQtHoldsIt(nameOf(folder_));
     if (linkName.isEmpty())
         linkName = QStringLiteral("folder");
     const QString link = QFile::decodeName(privateFolder_) + QLatin1Char('/') + linkName;
