@@ -4,7 +4,10 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include "desktop/instance_channel.h"
+#include "forms/handler_guard.h"
 #include "runtime/forms.h"
+#include "runtime/questions.h"
 #include "forms/main/main_window.h"
 #include "runtime/dialogs.h"
 #include "controls/dir_list_box.h"
@@ -19,11 +22,16 @@ namespace {
 
 QString pending;
 bool mainWindowShown = false;
+bool showScheduled = false;
+// The path whose "not found" box is open: the same path handed over again is already being answered.
+QString reportingMissing;
 
 void showNotFound(const QString& path)
 {
+    reportingMissing = path;
     dialogs().msgBox(QStringLiteral("指定されたファイルまたはフォルダが見つかりません\n") + path, MsgBoxStyle::Exclamation,
                      QStringLiteral("きりビュアー"));
+    reportingMissing.clear();
 }
 
 int indexOf(const FileListBox& list, const QString& name)
@@ -99,19 +107,40 @@ QString parse(const QStringList& arguments)
     return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : fullPath(native_names::currentFolder(), path));
 }
 
+namespace {
+
+void showWhenNoQuestionIsOpen()
+{
+    if (showScheduled || !mainWindowShown || pending.isEmpty())
+        return;
+    showScheduled = true;
+    questions::whenNoneOpen(guarded([] {
+        showScheduled = false;
+        if (!pending.isEmpty())
+            show(std::exchange(pending, QString()));
+    }));
+}
+
+} // namespace
+
 void openPath(const QString& path)
 {
-    if (mainWindowShown)
-        show(path);
-    else
-        pending = path;
+    if (path == reportingMissing)
+        return;
+    pending = path;
+    if (questions::anyOpen())
+        questions::bringToFront();
+    showWhenNoQuestionIsOpen();
 }
 
 void openPending()
 {
     mainWindowShown = true;
-    if (!pending.isEmpty())
-        show(std::exchange(pending, QString()));
+    showWhenNoQuestionIsOpen();
 }
+
+QString waitingPath() { return pending; }
+
+void listenForHandOvers() { instance::listen(guarded(openPath)); }
 
 } // namespace commandline

@@ -14,10 +14,17 @@ QStringList arguments(int argc, char** argv);
 // Returns the named path made absolute, or an empty text.
 QString parse(const QStringList& arguments);
 
-// Shows a path in the main window as a click would, or queues it until the
-// main window is shown; the window comes to the front.
+// Shows a path in the main window as a click would, once the main window is
+// shown and no question is open; the window comes to the front. While a
+// question is open the path waits (the newest one wins) and the question is
+// brought to the front instead.
 void openPath(const QString& path);
 // Opens what was queued; called once the main window is shown.
 void openPending();
+// The path that waits for the main window or for the open questions; empty when none.
+QString waitingPath();
+
+// Takes paths handed over by later starts of the program.
+void listenForHandOvers();
 
 } // namespace commandline

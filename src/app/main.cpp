@@ -2,8 +2,8 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "runtime/app.h"
 #include "desktop/instance_channel.h"
+#include "runtime/app.h"
 
 int main(int argc, char** argv)
 {
@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         if (!path.isEmpty() && instance::handOver(path))
             return 0;
     } else {
-        instance::listen(commandline::openPath);
+        commandline::listenForHandOvers();
     }
     if (!path.isEmpty())
         commandline::openPath(path);

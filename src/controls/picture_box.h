@@ -26,7 +26,7 @@ public:
     // Throws FileChangedError or RunTimeError when it cannot be made.
     const QImage& fullPicture() const;
     // The file the picture was read from; null for a picture made in memory.
-    const PictureSource* source() const { return source_.get(); }
+    const std::shared_ptr<const PictureSource>& source() const { return source_; }
 
     Twips Width() const;
     Twips Height() const;

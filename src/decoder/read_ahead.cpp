@@ -44,12 +44,22 @@ void ReadAhead::hold(const QString& path, const ShownPicture& shown)
         held_[path] = shown;
 }
 
+namespace {
+
+// A picture read earlier describes the file only while the file still carries its stamp.
+bool stillDescribes(const ShownPicture& shown, const QString& path)
+{
+    return shown.source && stampOf(path) == shown.source->stamp();
+}
+
+} // namespace
+
 std::optional<ShownPicture> ReadAhead::take(const QString& path)
 {
     const auto found = held_.find(path);
     if (found == held_.end())
         return std::nullopt;
-    if (!(stampOf(path) == found->second.source->stamp())) {
+    if (!stillDescribes(found->second, path)) {
         held_.erase(found);
         return std::nullopt;
     }
@@ -58,13 +68,20 @@ std::optional<ShownPicture> ReadAhead::take(const QString& path)
 
 std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
 {
-    std::unique_lock lock(mutex_);
-    if (path.isEmpty() || running_ != path)
-        return std::nullopt;
-    awaited_ = path;
-    finished_.wait(lock, [&] { return running_ != path; });
-    awaited_.clear();
-    return std::exchange(awaitedResult_, std::nullopt);
+    std::optional<ShownPicture> result;
+    {
+        std::unique_lock lock(mutex_);
+        if (path.isEmpty() || running_ != path)
+            return std::nullopt;
+        awaited_ = path;
+        finished_.wait(lock, [&] { return running_ != path; });
+        awaited_.clear();
+        result = std::exchange(awaitedResult_, std::nullopt);
+    }
+    // The file may have been replaced while the worker read it.
+    if (result && !stillDescribes(*result, path))
+        result.reset();
+    return result;
 }
 
 void ReadAhead::clear() { follow(QString(), {}); }

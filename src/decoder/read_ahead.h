@@ -37,7 +37,8 @@ public:
     // The picture held for `path` if its file is unchanged; a changed one is dropped.
     std::optional<ShownPicture> take(const QString& path);
     // When the worker is decoding `path` right now, waits for it and returns
-    // its picture (none if it failed) rather than decoding it twice.
+    // its picture (none if it failed, or if the file changed meanwhile) rather
+    // than decoding it twice.
     std::optional<ShownPicture> awaitRunning(const QString& path);
     // A folder or filter change: nothing held, nothing pending.
     void clear();

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "runtime/questions.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
 
@@ -59,10 +60,41 @@ QString promptForScreen(const QString& prompt, const QFont& font, int screenWidt
 
 } // namespace
 
+namespace {
+
+// Whoever answers them, the boxes are the program's questions while they are open.
+class QuestionDialogs final : public DialogService {
+public:
+    int msgBox(const QString& prompt, int style, const QString& title) override
+    {
+        const questions::Open open;
+        return answering().msgBox(prompt, style, title);
+    }
+    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        const questions::Open open;
+        return answering().inputBox(prompt, title, defaultText);
+    }
+    QString showSave(const SaveFileRequest& request) override
+    {
+        const questions::Open open;
+        return answering().showSave(request);
+    }
+
+private:
+    static DialogService& answering()
+    {
+        static QtDialogService real;
+        return services().dialogs ? *services().dialogs : real;
+    }
+};
+
+} // namespace
+
 DialogService& dialogs()
 {
-    static QtDialogService real;
-    return services().dialogs ? *services().dialogs : real;
+    static QuestionDialogs questionDialogs;
+    return questionDialogs;
 }
 
 

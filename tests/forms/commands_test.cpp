@@ -84,7 +84,7 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAnd
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
-    dialogs_->whileNextMessageOpen([&] {
+    dialogs_->whileNextBoxOpen([&] {
         EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
         EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
         mainWindow().pathBox->setText(" typed while open ");

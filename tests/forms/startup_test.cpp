@@ -92,7 +92,20 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAn
 }
 
 // A path from the command line or from a later start, shown as a click shows it.
-using CommandLineTest = FormTest;
+class CommandLineTest : public FormTest {
+protected:
+    // A path is shown from the event loop, once no question is open.
+    static void deliverWaitingPath()
+    {
+        while (!commandline::waitingPath().isEmpty())
+            QCoreApplication::processEvents();
+    }
+    static void open(const QString& path)
+    {
+        commandline::openPath(path);
+        deliverWaitingPath();
+    }
+};
 
 TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIsReported)
 {
@@ -101,19 +114,20 @@ TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIs
     write("c.gif", "not a picture");
     commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
     startProgram();
+    deliverWaitingPath();
     EXPECT_EQ(QStringList({mainWindow().folderList->Path(), mainWindow().fileList->FileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
 
-    commandline::openPath(at("sub"));
+    open(at("sub"));
     EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().selectedPath, at("sub|"));
 
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
-    commandline::openPath(at("a.jpg"));
+    open(at("a.jpg"));
     EXPECT_TRUE(mainWindow().selectedPath == at("a.jpg") && !mainWindow().filterButtons[3]->isEnabled());
 
     dialogs_->answerMessage().answerMessage();
-    commandline::openPath(at("c.gif"));
-    commandline::openPath(at("gone.jpg"));
+    open(at("c.gif"));
+    open(at("gone.jpg"));
     ASSERT_EQ(dialogs_->boxes().size(), 2u);
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));

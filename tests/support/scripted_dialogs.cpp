@@ -16,7 +16,7 @@ ScriptedDialogs::~ScriptedDialogs()
 
 ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, int result)
 {
-    answers_.push_back({kind, text, result, kind == Box::Message ? std::exchange(whileOpen_, nullptr) : nullptr});
+    answers_.push_back({kind, text, result, std::exchange(whileOpen_, nullptr)});
     return *this;
 }
 

@@ -32,8 +32,8 @@ public:
     ScriptedDialogs& cancelInput() { return queue(Box::Input, {}, MsgBoxResult::Cancel); }
     // An empty path cancels the save dialog.
     ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
-    // Runs the action while the next message box is open, before it is answered.
-    ScriptedDialogs& whileNextMessageOpen(std::function<void()> action) { whileOpen_ = std::move(action); return *this; }
+    // Runs the action while the next box queued is open, before it is answered.
+    ScriptedDialogs& whileNextBoxOpen(std::function<void()> action) { whileOpen_ = std::move(action); return *this; }
 
     const std::vector<Box>& boxes() const { return boxes_; }
     // The last box shown; an empty one (and a failure) when none was.

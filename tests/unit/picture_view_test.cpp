@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <latch>
 #include <semaphore>
+#include <thread>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -106,15 +107,16 @@ ShownPicture pictureOf(const QString& path)
                         std::make_shared<PictureSource>(path, stampOf(path), QByteArray())};
 }
 
-// Notes each start, then waits until the test opens it.
+// Notes each start and the file's stamp as read, then waits until the test opens it.
 struct GatedDecoder {
     ShownPicture decode(const QString& path, const std::atomic_bool& stop)
     {
+        ShownPicture read = pictureOf(path);
         started.append(path);
         begun.release();
         opened.wait();
         sawStop = sawStop || stop;
-        return pictureOf(path);
+        return read;
     }
     std::counting_semaphore<> begun{0};
     std::latch opened{1};
@@ -178,6 +180,19 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectio
     write("d", "new contents"); // a changed file is not served from the cache
     EXPECT_FALSE(readAhead.take(d));
     EXPECT_EQ(readAhead.heldCount(), 0);
+}
+
+TEST_F(ReadAheadTest, AFileReplacedWhileBeingReadIsNotHandedOut)
+{
+    const QString a = write("a"), b = write("b");
+    readAhead.follow(a, {b});
+    decoder.begun.acquire(); // b, read as it was
+    write("b", "replaced by a larger file");
+    readAhead.follow(b, {});
+    std::thread release([&] { decoder.opened.count_down(); });
+    EXPECT_FALSE(readAhead.awaitRunning(b));
+    release.join();
+    waitUntilSettled();
 }
 
 } // namespace

@@ -36,15 +36,17 @@ void MainWindow::runFile()
     }
 }
 
-// Deletes selectedPath, not pathBox's text: only a file picked in the list is ever deleted.
+// Deletes selectedPath, not pathBox's text: only a file picked in the list is ever deleted,
+// and only the one the question named.
 void MainWindow::deleteSelectedFile()
 {
+    const QString path = selectedPath;
     try {
-        const int answer = dialogs().msgBox(QStringLiteral("ファイル 【　") + selectedPath + QStringLiteral("　】を削除しますか？"),
+        const int answer = dialogs().msgBox(QStringLiteral("ファイル 【　") + path + QStringLiteral("　】を削除しますか？"),
                                             MsgBoxStyle::OkCancel, QStringLiteral("ファイルの削除"));
         if (answer == MsgBoxResult::Ok) {
-            deleteFile(selectedPath);
-            dialogs().msgBox(selectedPath + QStringLiteral("を削除しました"), MsgBoxStyle::OkOnly, QStringLiteral("削除終了"));
+            deleteFile(path);
+            dialogs().msgBox(path + QStringLiteral("を削除しました"), MsgBoxStyle::OkOnly, QStringLiteral("削除終了"));
             fileList->Refresh();
         } else if (answer == MsgBoxResult::Cancel) {
             dialogs().msgBox(QStringLiteral("削除をキャンセルしました"), MsgBoxStyle::OkOnly, QStringLiteral("削除キャンセル"));

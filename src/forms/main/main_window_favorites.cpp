@@ -49,6 +49,8 @@ void MainWindow::loadFavorites()
 void MainWindow::addFavorite()
 {
     openSettings();
+    // The folder current when the question opens is the one stored.
+    const QString folder = folderList->Path();
     const QChar cr(13);
     QString prompt = QStringLiteral("お気に入りセットする番号を入力してください(1～6)");
     for (int n = 1; n <= 6; ++n)
@@ -60,9 +62,9 @@ void MainWindow::addFavorite()
     for (int n = 1; n <= 6; ++n) {
         if (v != n)
             continue;
-        setCaption(favoriteActions[n], folderList->Path());
+        setCaption(favoriteActions[n], folder);
         favoriteActions[n]->setVisible(true);
-        settings.writeString(keyOf(n), folderList->Path());
+        settings.writeString(keyOf(n), folder);
         clearFavoritesAction->setEnabled(true);
         return;
     }

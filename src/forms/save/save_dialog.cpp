@@ -152,7 +152,8 @@ void SaveDialog::onLoad()
         dialogs().msgBox(QStringLiteral("予期せぬエラーが起きました"), MsgBoxStyle::Critical, QStringLiteral("予期せぬエラー"));
     };
     try {
-        pathLabel->setText(viewing::currentPicturePath);
+        takeSubject();
+        pathLabel->setText(subject_.path);
         readSource();
         quality = 50;
         qualityValue->setText(QString::number(quality));

@@ -10,8 +10,10 @@
 #include <QWidget>
 
 #include "controls/image_control.h"
+#include "decoder/picture_source.h"
 #include "encoder/quality_estimate.h"
 #include "encoder/target_size.h"
+#include "runtime/questions.h"
 
 class BackgroundTask;
 class PreviewEncoder;
@@ -39,6 +41,16 @@ class SaveDialog : public QWidget {
 
 public:
     SaveDialog();
+
+    // What the dialog compresses, taken when it opens: the image window may
+    // show another picture while the dialog is up, and the save must write the
+    // picture the dialog showed.
+    struct Subject {
+        QImage picture; // at its natural size
+        std::shared_ptr<const PictureSource> source; // null for a picture made in memory
+        QString path; // shown, and proposed for the save
+    };
+    const Subject& subject() const { return subject_; }
 
     void onLoad();
     void onQualityChanged();
@@ -112,6 +124,7 @@ private:
 
     void buildControls();
     void connectHandlers();
+    void takeSubject();
 
     // Previews are asked for here and shown when they come back.
     void requestPreview();
@@ -142,6 +155,9 @@ private:
     void refreshDifference();
     void updatePreviewToolTip();
 
+    // Up to its deletion the dialog is a question: nothing from outside changes its picture.
+    const questions::Open openQuestion_{this};
+    Subject subject_;
     std::int16_t quality = 50; // the slider's quality, used by the save
     bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
     std::int16_t previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size

@@ -16,7 +16,6 @@
 #include "encoder/picture_fidelity.h"
 #include "encoder/scanline_source.h"
 #include "forms/handler_guard.h"
-#include "forms/image/image_window.h"
 #include "forms/save/background_task.h"
 #include "runtime/forms.h"
 #include "runtime/run_time_error.h"
@@ -149,9 +148,7 @@ void SaveDialog::requestMeasurement()
 {
     if (shownPreview_.isNull() || measured_ || (measurement->busy() && measuring_ == quality))
         return;
-    const QImage original = forms::get<ImageWindow>().fullPicture();
-    if (original.isNull())
-        return;
+    const QImage original = subject_.picture;
     measuring_ = quality;
     measurement->run([this, original, at = int(quality), size = shownPreview_.size()](
                          const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {

@@ -11,7 +11,6 @@
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
-#include "forms/image/image_window.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
 #include "runtime/texts.h"
@@ -46,7 +45,7 @@ void SaveDialog::requestPreview()
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    previewEncoder->request({forms::get<ImageWindow>().fullPicture(), previewPath(), quality, cover});
+    previewEncoder->request({subject_.picture, previewPath(), quality, cover});
     setMousePointer(13);
 }
 

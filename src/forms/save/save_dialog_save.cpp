@@ -5,9 +5,7 @@
 
 #include "runtime/run_time_error.h"
 #include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
-#include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/app.h"
@@ -31,6 +29,7 @@ void SaveDialog::save()
 {
     // Taken before the unload; nothing of this form is touched afterwards.
     const std::int16_t chosenQuality = quality;
+    const Subject chosen = subject_;
     previewEncoder->stop();
     cancelTargetSearch();
     forms::unload<SaveDialog>();
@@ -41,8 +40,7 @@ void SaveDialog::save()
         request.filter = QStringLiteral("JPEG (*.jpg)|*.jpg|") + QStringLiteral("きりファイル？ (*.kir)|*.kir|");
         request.filterIndex = 1;
         // A path ending in the separator is a drive's root folder, not a picture.
-        const QString& currentPicturePath = viewing::currentPicturePath;
-        const StandInFolder proposed(currentPicturePath.endsWith(QLatin1Char('/')) ? App::Path() : currentPicturePath);
+        const StandInFolder proposed(chosen.path.endsWith(QLatin1Char('/')) ? App::Path() : chosen.path);
         request.initDir = proposed.shown();
         request.fileName = proposed.shown();
         const QString target = proposed.restore(dialogs().showSave(request));
@@ -57,10 +55,8 @@ void SaveDialog::save()
             }
         }
 
-        const ImageWindow& imageWindow = forms::get<ImageWindow>();
-        const JpegStatus status
-            = saveJpeg(imageWindow.picture.fullPicture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
-                           static_cast<std::uint8_t>(chosenQuality), 0);
+        const JpegStatus status = saveJpeg(chosen.picture, chosen.picture.width(), chosen.picture.height(), target,
+                                           static_cast<std::uint8_t>(chosenQuality), 0);
         enableOtherWindows();
         switch (status) {
         case JpegStatus::Written:

@@ -9,13 +9,21 @@
 
 #include "decoder/picture_source.h"
 #include "forms/image/image_window.h"
+#include "forms/viewing_state.h"
 #include "runtime/forms.h"
 #include "runtime/texts.h"
+
+// The opening command has made the full-size picture already, so this asks nothing.
+void SaveDialog::takeSubject()
+{
+    const ImageWindow& imageWindow = forms::get<ImageWindow>();
+    subject_ = {imageWindow.picture.fullPicture(), imageWindow.picture.source(), viewing::currentPicturePath};
+}
 
 // Reads only the file's headers, so it stays on the window thread.
 void SaveDialog::readSource()
 {
-    const PictureSource* source = forms::get<ImageWindow>().picture.source();
+    const PictureSource* source = subject_.source.get();
     sourceQuality_ = source ? estimateJpegQuality(source->path()) : SourceQuality();
     sourceSize_ = source ? source->stamp().size : -1;
     if (sourceQuality_.jpeg)

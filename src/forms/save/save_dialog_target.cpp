@@ -13,7 +13,6 @@
 #include <QShortcut>
 
 #include "forms/handler_guard.h"
-#include "forms/image/image_window.h"
 #include "forms/save/background_task.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
@@ -95,9 +94,7 @@ void SaveDialog::askTargetSize()
                          MsgBoxStyle::OkOnly, targetTitle);
         return;
     }
-    const QImage picture = forms::get<ImageWindow>().fullPicture();
-    if (picture.isNull())
-        return; // the image window has said why
+    const QImage picture = subject_.picture;
     const auto sizeAt = encodedSize;
     targetSearch->run([this, picture, limit = *limit, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
         const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, cancelled); };

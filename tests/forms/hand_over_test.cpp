@@ -1,0 +1,157 @@
+// A path handed over by a later start while a question is open: the question is answered for
+// what it asked about, and the path is shown once the last question is over.
+#include <QDeadlineTimer>
+#include <QScrollBar>
+
+#include "app/command_line.h"
+#include "controls/image_control.h"
+#include "decoder/picture_loader.h"
+#include "desktop/instance_channel.h"
+#include "form_fixture.h"
+#include "forms/save/save_dialog.h"
+#include "profile/profile.h"
+#include "desktop/user_files.h"
+
+namespace {
+
+void processEventsFor(int rounds)
+{
+    for (int i = 0; i < rounds; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+class HandOverTest : public FormTest {
+protected:
+    HandOverTest()
+    {
+        write("a.jpg", encodedAs(testPicture(64, 48), "JPEG"));
+        write("b.bmp", encodedAs(testPicture(30, 40), "BMP"));
+        startProgram();
+        commandline::listenForHandOvers();
+        mainWindow().folderList->setPath(pictures());
+    }
+
+    // Sends the path through the running instance's channel and waits until it has arrived,
+    // waiting for the questions or already shown.
+    void handOver(const QString& path)
+    {
+        ASSERT_TRUE(instance::handOver(path));
+        const QDeadlineTimer patience(10000);
+        while (commandline::waitingPath() != path && mainWindow().selectedPath != path
+               && mainWindow().folderList->Path() != path && !patience.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    // Lets a waiting hand-over be shown, as the event loop would after the last question
+    // (deleting an unloaded form included).
+    static void deliverWaitingPath()
+    {
+        const QDeadlineTimer patience(10000);
+        while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(commandline::waitingPath(), QString());
+    }
+    void select(const QString& name)
+    {
+        mainWindow().fileList->setListIndex(-1);
+        for (int i = 0; i < mainWindow().fileList->ListCount(); ++i)
+            if (mainWindow().fileList->List(i) == name)
+                mainWindow().fileList->setListIndex(i);
+        ASSERT_EQ(mainWindow().selectedPath, at(name));
+    }
+};
+
+TEST_F(HandOverTest, DeleteRemovesTheFileItsQuestionNamed)
+{
+    select("a.jpg");
+    dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerMessage(MsgBoxResult::Ok).answerMessage();
+    mainWindow().deleteButton->click();
+    EXPECT_FALSE(QFile::exists(at("a.jpg")));
+    EXPECT_TRUE(QFile::exists(at("b.bmp")));
+    EXPECT_EQ(dialogs_->last().text, at("a.jpg") + QStringLiteral("を削除しました"));
+}
+
+TEST_F(HandOverTest, PathWaitingForAQuestionIsShownAfterIt)
+{
+    select("a.jpg");
+    dialogs_->whileNextBoxOpen([&] {
+        handOver(at("b.bmp"));
+        EXPECT_EQ(mainWindow().selectedPath, at("a.jpg")); // nothing changes behind the question
+    });
+    dialogs_->answerMessage(MsgBoxResult::Cancel).answerMessage();
+    mainWindow().deleteButton->click();
+    deliverWaitingPath();
+    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
+}
+
+TEST_F(HandOverTest, FavoritePromptStoresTheFolderItWasAskedIn)
+{
+    QDir().mkpath(at("sub"));
+    dialogs_->whileNextBoxOpen([&] { handOver(at("sub")); }).answerInput("1");
+    mainWindow().addFavorite();
+    Profile stored;
+    stored.setFileName(userfiles::current().settingsFile());
+    stored.setSection(QStringLiteral("okini"));
+    EXPECT_EQ(stored.getString(QStringLiteral("key01"), QString()), pictures());
+    deliverWaitingPath();
+    EXPECT_EQ(mainWindow().folderList->Path(), at("sub"));
+}
+
+TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
+{
+    write("c.gif", "not a picture");
+    mainWindow().fileList->Refresh();
+    dialogs_->whileNextBoxOpen([&] { handOver(at("a.jpg")); }).answerMessage();
+    select("c.gif");
+    EXPECT_EQ(viewing::currentPicturePath, App::Path()); // the bad file's fallback
+    deliverWaitingPath();
+    EXPECT_EQ(viewing::currentPicturePath, at("a.jpg"));
+    EXPECT_EQ(imageWindow().picture.ScaleWidth(), 64);
+}
+
+TEST_F(HandOverTest, MissingFileHandedAgainWhileReportedIsNotStacked)
+{
+    // Straight to where the channel delivers: it arrives, and nothing shows that it did.
+    dialogs_->whileNextBoxOpen([&] { commandline::openPath(at("gone.jpg")); }).answerMessage();
+    commandline::openPath(at("gone.jpg"));
+    deliverWaitingPath();
+    processEventsFor(5);
+    EXPECT_EQ(dialogs_->messageCount(), 1);
+}
+
+// The save dialog compresses the picture it was opened for.
+class HandOverToSaveTest : public HandOverTest {
+protected:
+    HandOverToSaveTest()
+    {
+        select("a.jpg");
+        mainWindow().openSaveDialog();
+        saveDialog = forms::loaded<SaveDialog>();
+    }
+    QPointer<SaveDialog> saveDialog;
+};
+
+TEST_F(HandOverToSaveTest, OpenSaveDialogKeepsItsPictureAndPath)
+{
+    handOver(at("b.bmp"));
+    processEventsFor(5);
+    EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
+    EXPECT_EQ(saveDialog->pathLabel->text(), at("a.jpg"));
+    saveDialog->cancel();
+    deliverWaitingPath();
+    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
+}
+
+TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
+{
+    dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));
+    dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage(); // overwrite, then the outcome
+    saveDialog->save();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_EQ(LoadPicture(at("a.jpg")).size(), QSize(64, 48));
+    deliverWaitingPath();
+    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
+}
+
+} // namespace
