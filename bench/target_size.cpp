@@ -18,7 +18,7 @@
 
 #include "bench_support.h"
 #include "encoder/target_size.h"
-#include "forms/save/background_task.h"
+#include "runtime/worker.h"
 
 namespace {
 
@@ -38,15 +38,15 @@ double millisecondsSince(Clock::time_point start)
 
 // One search from the moment it is asked for until the answer is back on
 // the event loop's thread.
-TargetQuality search(BackgroundTask& task, const QImage& picture, qint64 limit, bool guessed = true)
+TargetQuality search(Worker& task, const QImage& picture, qint64 limit, bool guessed = true)
 {
     TargetQuality found;
     QEventLoop loop;
-    task.run([&](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
-        const auto sizeOf = [&](const QImage& of, int quality) { return encodedJpegSize(of, quality, cancelled); };
-        const int guess = guessed ? guessTargetQuality(picture, limit, sizeOf, cancelled) : 0;
+    task.run([&](std::stop_token stop) -> Worker::Delivery {
+        const auto sizeOf = [&](const QImage& of, int quality) { return encodedJpegSize(of, quality, stop); };
+        const int guess = guessed ? guessTargetQuality(picture, limit, sizeOf, stop) : 0;
         const TargetQuality result = findTargetQuality(
-            limit, [&](int quality) { return sizeOf(picture, quality); }, cancelled, guess);
+            limit, [&](int quality) { return sizeOf(picture, quality); }, stop, guess);
         return [&, result] {
             found = result;
             loop.quit();
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::printf("Generating a %d x %d photo-like picture...\n", photoWidth, photoHeight);
     const QImage picture = photo();
-    BackgroundTask task;
+    Worker task;
 
     const auto atFifty = qint64(bareToMemory(picture, true));
     const std::vector<std::pair<const char*, qint64>> targets = {

@@ -5,7 +5,7 @@
 #include <QDir>
 
 #include "desktop/instance_channel.h"
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "runtime/questions.h"
 #include "forms/main/main_window.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "controls/placement.h"
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "app/command_line.h"
 #include "forms/viewing_state.h"

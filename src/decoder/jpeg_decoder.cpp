@@ -201,7 +201,7 @@ void writeStripAsColumns(const Target& target, JDIMENSION first, int count, JDIM
 
 // False on an error; `cancelled` true when the caller gave up between strips.
 bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Target& target,
-                const std::atomic_bool* stop, bool& cancelled)
+                std::stop_token stop, bool& cancelled)
 {
     if (setjmp(errors.jump))
         return false;
@@ -211,7 +211,7 @@ bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Targe
     const bool turned = turns(target.orientation);
     JSAMPROW rows[stripRows];
     while (cinfo.output_scanline < height) {
-        if (stop && stop->load(std::memory_order_relaxed)) {
+        if (stop.stop_requested()) {
             cancelled = true;
             return true;
         }
@@ -322,7 +322,7 @@ struct Request {
     QSize cover;                    // covered both ways, or
     QSize box;                      // the picture fitted into it covered
     QSize* natural;                 // receives the upright full size
-    const std::atomic_bool* stop;   // checked between strips of rows
+    std::stop_token stop; // checked between strips of rows
 };
 
 QImage decode(const Source& source, const Request& request)
@@ -378,10 +378,10 @@ QImage decode(const Source& source, const Request& request)
 
 QImage decodeJpeg(std::FILE* file, QSize cover)
 {
-    return decode(Source{file, nullptr, 0}, Request{cover, QSize(), nullptr, nullptr});
+    return decode(Source{file, nullptr, 0}, Request{cover, QSize(), nullptr, {}});
 }
 
-QImage decodeJpegBytes(QByteArrayView bytes, QSize box, QSize* natural, const std::atomic_bool* stop)
+QImage decodeJpegBytes(QByteArrayView bytes, QSize box, QSize* natural, std::stop_token stop)
 {
     const Source source{nullptr, reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)(bytes.size())};
     return decode(source, Request{QSize(), box, natural, stop});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -25,10 +27,10 @@ int jpegScaleEighths(QSize full, QSize cover);
 // A JPEG held in memory, decoded for a view: with a valid `box`, at the
 // smallest eighth whose picture still covers the picture fitted into the box
 // (aspect kept, EXIF turn counted); otherwise at full size. `natural`, when
-// given, receives the upright full size from the header. A set `stop`,
-// looked at between strips of rows, ends the work with DecodeCancelled.
+// given, receives the upright full size from the header. A stop requested
+// through `stop`, looked at between strips of rows, ends the work with DecodeCancelled.
 QImage decodeJpegBytes(QByteArrayView bytes, QSize box = QSize(), QSize* natural = nullptr,
-                       const std::atomic_bool* stop = nullptr);
+                       std::stop_token stop = {});
 
 struct DecodeCancelled : std::exception {
     const char* what() const noexcept override { return "decoding cancelled"; }

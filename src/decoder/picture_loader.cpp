@@ -116,7 +116,7 @@ QImage LoadPicture(const QString& path, QSize cover)
     }
 }
 
-QImage decodePicture(const QByteArray& bytes, QSize box, QSize* natural, const std::atomic_bool* stop)
+QImage decodePicture(const QByteArray& bytes, QSize box, QSize* natural, std::stop_token stop)
 {
     try {
         QImage picture;

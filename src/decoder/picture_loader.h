@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <atomic>
 
 #include <QByteArray>
@@ -25,6 +27,6 @@ QImage LoadPicture(const QString& path, QSize cover = QSize());
 // The same for a file's bytes already in memory, for a view: a JPEG is decoded
 // at the smallest eighth that still covers its picture fitted into `box`
 // (full size without a box); other kinds load at full size. `natural` gets the
-// upright full size. A set `stop` ends a JPEG decode early (DecodeCancelled).
+// upright full size. A stop requested through `stop` ends a JPEG decode early (DecodeCancelled).
 QImage decodePicture(const QByteArray& bytes, QSize box = QSize(), QSize* natural = nullptr,
-                     const std::atomic_bool* stop = nullptr);
+                     std::stop_token stop = {});

@@ -52,7 +52,7 @@ QImage PictureSource::decodeFull() const
     return decodePicture(bytes);
 }
 
-ShownPicture readForView(const QString& path, QSize box, const std::atomic_bool* stop, qint64 keptBytesCap)
+ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, qint64 keptBytesCap)
 {
     FileStamp stamp;
     QByteArray bytes = readWhole(path, stamp);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <atomic>
 #include <memory>
 
@@ -65,6 +67,6 @@ struct ShownPicture {
 
 // Reads the file and decodes it just large enough to cover its picture fitted
 // into `box` (pixels). Throws RunTimeError as LoadPicture does, DecodeCancelled
-// when `stop` is set.
-ShownPicture readForView(const QString& path, QSize box, const std::atomic_bool* stop = nullptr,
+// when a stop is requested through `stop`.
+ShownPicture readForView(const QString& path, QSize box, std::stop_token stop = {},
                          qint64 keptBytesCap = PictureSource::keptBytesCap);

@@ -1,48 +1,11 @@
 #include "decoder/read_ahead.h"
 
+#include <new>
 #include <utility>
 
-#include <QMetaObject>
-
-ReadAhead::ReadAhead(Decoder decoder)
-    : decoder_(std::move(decoder))
-    , thread_([this] { run(); })
-{
-}
-
-ReadAhead::~ReadAhead()
-{
-    {
-        const std::lock_guard lock(mutex_);
-        quit_ = true;
-        queue_.clear();
-        stop_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-}
-
-void ReadAhead::follow(const QString& current, const QStringList& neighbours)
-{
-    wanted_ = QStringList{current} + neighbours;
-    std::erase_if(held_, [this](const auto& entry) { return !wanted_.contains(entry.first); });
-    {
-        const std::lock_guard lock(mutex_);
-        queue_.clear();
-        for (const QString& path : neighbours)
-            if (path != current && !held_.contains(path) && path != running_ && !queue_.contains(path))
-                queue_.append(path);
-        if (!running_.isEmpty() && running_ != current && !neighbours.contains(running_))
-            stop_ = true;
-    }
-    wake_.notify_one();
-}
-
-void ReadAhead::hold(const QString& path, const ShownPicture& shown)
-{
-    if (wanted_.contains(path))
-        held_[path] = shown;
-}
+#include "decoder/jpeg_decoder.h"
+#include "runtime/run_time_error.h"
+#include "runtime/worker.h"
 
 namespace {
 
@@ -53,6 +16,35 @@ bool stillDescribes(const ShownPicture& shown, const QString& path)
 }
 
 } // namespace
+
+ReadAhead::ReadAhead(Decoder decoder)
+    : decoder_(std::move(decoder))
+    , worker_(new Worker(this))
+{
+}
+
+ReadAhead::~ReadAhead() = default;
+
+void ReadAhead::follow(const QString& current, const QStringList& neighbours)
+{
+    wanted_ = QStringList{current} + neighbours;
+    std::erase_if(held_, [this](const auto& entry) { return !wanted_.contains(entry.first); });
+    if (!reading_.isEmpty() && !wanted_.contains(reading_)) {
+        worker_->cancel();
+        reading_.clear();
+    }
+    queue_.clear();
+    for (const QString& path : neighbours)
+        if (path != current && !held_.contains(path) && path != reading_ && !queue_.contains(path))
+            queue_.append(path);
+    startNext();
+}
+
+void ReadAhead::hold(const QString& path, const ShownPicture& shown)
+{
+    if (wanted_.contains(path))
+        held_[path] = shown;
+}
 
 std::optional<ShownPicture> ReadAhead::take(const QString& path)
 {
@@ -70,13 +62,13 @@ std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
 {
     std::optional<ShownPicture> result;
     {
-        std::unique_lock lock(mutex_);
-        if (path.isEmpty() || running_ != path)
+        std::unique_lock lock(running_->mutex);
+        if (path.isEmpty() || running_->path != path)
             return std::nullopt;
-        awaited_ = path;
-        finished_.wait(lock, [&] { return running_ != path; });
-        awaited_.clear();
-        result = std::exchange(awaitedResult_, std::nullopt);
+        running_->awaited = path;
+        running_->finished.wait(lock, [&] { return running_->path != path; });
+        running_->awaited.clear();
+        result = std::exchange(running_->awaitedResult, std::nullopt);
     }
     // The file may have been replaced while the worker read it.
     if (result && !stillDescribes(*result, path))
@@ -86,46 +78,44 @@ std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
 
 void ReadAhead::clear() { follow(QString(), {}); }
 
-bool ReadAhead::busy() const
-{
-    const std::lock_guard lock(mutex_);
-    return !queue_.isEmpty() || unsettled_ > 0;
-}
+bool ReadAhead::busy() const { return !queue_.isEmpty() || worker_->busy(); }
 
-void ReadAhead::run()
+void ReadAhead::startNext()
 {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return quit_ || !queue_.isEmpty(); });
-        if (quit_)
-            return;
-        const QString path = queue_.takeFirst();
-        running_ = path;
-        stop_ = false;
-        ++unsettled_;
-        lock.unlock();
+    if (!reading_.isEmpty() || queue_.isEmpty())
+        return;
+    reading_ = queue_.takeFirst();
+    worker_->run([this, running = running_, decoder = decoder_, path = reading_](std::stop_token stop) -> Worker::Delivery {
+        {
+            const std::lock_guard lock(running->mutex);
+            running->path = path;
+        }
         std::optional<ShownPicture> result;
         try {
-            result = decoder_(path, stop_);
-        } catch (...) {
+            result = decoder(path, stop);
+        } catch (const RunTimeError&) {
             // A file that fails here is decoded again when selected, and reports then.
+        } catch (const DecodeCancelled&) {
+        } catch (const std::bad_alloc&) {
         }
-        lock.lock();
-        if (stop_)
+        if (stop.stop_requested())
             result.reset();
-        running_.clear();
-        if (awaited_ == path) // handed over only when waited for, so no fourth picture lingers
-            awaitedResult_ = result;
-        finished_.notify_all();
-        // Queued to this object: dropped unheard if it is destroyed first.
-        QMetaObject::invokeMethod(this, [this, path, result] { settle(path, result); }, Qt::QueuedConnection);
-    }
+        {
+            const std::lock_guard lock(running->mutex);
+            running->path.clear();
+            if (running->awaited == path) // handed over only when waited for, so no fourth picture lingers
+                running->awaitedResult = result;
+        }
+        running->finished.notify_all();
+        return [this, path, result] { settle(path, result); };
+    });
 }
 
 void ReadAhead::settle(const QString& path, const std::optional<ShownPicture>& result)
 {
-    --unsettled_;
+    reading_.clear();
     if (result && wanted_.contains(path) && !held_.contains(path))
         held_[path] = *result;
     emit settled(path);
+    startNext();
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
+#include <stop_token>
 
 #include <QObject>
 #include <QString>
@@ -14,17 +14,19 @@
 
 #include "decoder/picture_source.h"
 
-// Decodes the file list's neighbours of the shown picture on a worker thread
-// while the person looks at it. One thread, one queue in which the newest
-// selection wins, one stop flag the decoder looks at between strips of rows.
-// Results come back to the window thread by a queued call; everything but
-// the queue is touched only there. At most the current picture and its
-// neighbours are held, and a held picture is handed out only while its file
-// still has the size, modification time and inode it was read with.
+class Worker;
+
+// Decodes the file list's neighbours of the shown picture on a worker while
+// the person looks at it, one at a time, in the order given; the newest
+// selection wins. The queue and the pictures held live on the window thread;
+// each finished picture comes back there and the next one is started. At most
+// the current picture and its neighbours are held, and a picture is handed out
+// only while its file still has the size, modification time and inode it was
+// read with.
 class ReadAhead : public QObject {
     Q_OBJECT
 public:
-    using Decoder = std::function<ShownPicture(const QString& path, const std::atomic_bool& stop)>;
+    using Decoder = std::function<ShownPicture(const QString& path, std::stop_token stop)>;
 
     explicit ReadAhead(Decoder decoder);
     ~ReadAhead() override;
@@ -51,24 +53,23 @@ signals:
     void settled(const QString& path);
 
 private:
-    void run();
+    // What the window thread may wait for, shared with the running job.
+    struct Running {
+        std::mutex mutex;
+        std::condition_variable finished;
+        QString path;    // being decoded right now
+        QString awaited; // the path the window thread waits for
+        std::optional<ShownPicture> awaitedResult;
+    };
+
+    void startNext();
     void settle(const QString& path, const std::optional<ShownPicture>& result);
 
     const Decoder decoder_;
-    // Window thread only.
+    Worker* worker_;
+    const std::shared_ptr<Running> running_ = std::make_shared<Running>();
     QStringList wanted_;
     std::map<QString, ShownPicture> held_;
-    // Shared with the worker, under mutex_.
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable finished_;
-    QString awaited_;                      // the running path the window thread waits for
-    std::optional<ShownPicture> awaitedResult_;
-    QStringList queue_;
-    QString running_;
-    bool quit_ = false;
-    std::atomic_bool stop_{false};
-    // Work taken from the queue whose result has not reached the window thread yet.
-    std::atomic_int unsettled_{0};
-    std::thread thread_;
+    QStringList queue_; // neighbours still to read
+    QString reading_;   // given to the worker and not settled yet
 };

@@ -106,8 +106,8 @@ void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int qu
     }
 }
 
-// False when abandoned before every row was written.
-bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, const std::function<bool()>& abandoned)
+// False when stopped before every row was written.
+bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::stop_token stop)
 {
     const auto rowBytes = static_cast<JDIMENSION>(source.width() * source.bytesPerPixel());
     const JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(
@@ -115,7 +115,7 @@ bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, const 
     JSAMPROW rows[rowsPerBatch];
     const int height = source.height();
     while (cinfo.next_scanline < cinfo.image_height) {
-        if (abandoned && abandoned())
+        if (stop.stop_requested())
             return false;
         const int first = static_cast<int>(cinfo.next_scanline);
         const int count = std::min(rowsPerBatch, height - first);
@@ -139,7 +139,7 @@ CompressResult failureOf(const Session& session)
 }
 
 CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               const std::function<bool()>& abandoned)
+                               std::stop_token stop)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
@@ -148,7 +148,7 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     configure(session.cinfo, source, quality);
     jpeg_start_compress(&session.cinfo, TRUE);
     // An unfinished compression is simply destroyed by the caller.
-    if (!writeRows(session.cinfo, source, abandoned))
+    if (!writeRows(session.cinfo, source, stop))
         return CompressResult::Abandoned;
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
@@ -157,7 +157,7 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
 } // namespace
 
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            const std::function<bool()>& abandoned)
+                            std::stop_token stop)
 {
     Session session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
@@ -167,7 +167,7 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
-    const CompressResult result = compressTrapped(session, source, quality, abandoned);
+    const CompressResult result = compressTrapped(session, source, quality, stop);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     return result;

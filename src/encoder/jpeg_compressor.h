@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <functional>
 
 class QIODevice;
@@ -10,12 +12,12 @@ enum class CompressResult {
     WriteFailed,
     OutOfMemory,
     Rejected, // libjpeg refused the parameters or the picture
-    Abandoned, // the caller's abandoned() answered true between blocks of rows
+    Abandoned, // a stop was requested, seen between blocks of rows
 };
 
 // Encodes the source as baseline JFIF, YCbCr 4:2:0 with optimized Huffman
 // tables, writing to `out`. libjpeg's errors come back as a result, never as
-// an exit of the process; `quality` must be 1..100. `abandoned` (may be
-// empty) is asked before each block of rows.
+// an exit of the process; `quality` must be 1..100. `stop` is looked
+// at before each block of rows.
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            const std::function<bool()>& abandoned = {});
+                            std::stop_token stop = {});

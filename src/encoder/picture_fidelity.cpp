@@ -77,7 +77,7 @@ int fidelityReduction(QSize size)
     return k;
 }
 
-LuminancePlane luminanceOf(const QImage& picture, int reduction, const std::function<bool()>& abandoned)
+LuminancePlane luminanceOf(const QImage& picture, int reduction, std::stop_token stop)
 {
     const QImage flat = opaque(picture);
     LuminancePlane plane;
@@ -86,7 +86,7 @@ LuminancePlane luminanceOf(const QImage& picture, int reduction, const std::func
     plane.values.assign(std::size_t(plane.width) * plane.height, 0.0f);
     const float share = 1.0f / float(reduction * reduction);
     for (int y = 0; y < plane.height * reduction; ++y) {
-        if (abandoned && y % 64 == 0 && abandoned())
+        if (y % 64 == 0 && stop.stop_requested())
             return {};
         const auto* line = reinterpret_cast<const QRgb*>(flat.constScanLine(y));
         float* out = plane.values.data() + std::size_t(y / reduction) * plane.width;
@@ -128,14 +128,14 @@ Fidelity compareLuminance(const LuminancePlane& original, const LuminancePlane& 
 }
 
 QImage amplifiedDifference(const QImage& original, const QImage& compressed, int factor, QSize size,
-                           const std::function<bool()>& abandoned)
+                           std::stop_token stop)
 {
     const QImage a = opaque(original);
     const QImage b = opaque(compressed);
     QImage difference(a.size(), QImage::Format_RGB32);
     const auto amplified = [factor](int x, int y) { return std::min(255, std::abs(x - y) * factor); };
     for (int y = 0; y < a.height(); ++y) {
-        if (abandoned && y % 64 == 0 && abandoned())
+        if (y % 64 == 0 && stop.stop_requested())
             return {};
         const auto* lineA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const auto* lineB = reinterpret_cast<const QRgb*>(b.constScanLine(y));

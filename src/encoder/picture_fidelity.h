@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <functional>
 #include <vector>
 
@@ -22,8 +24,8 @@ struct LuminancePlane {
 int fidelityReduction(QSize size);
 
 // Transparent pixels count as over white, as the encoder sees them.
-// Empty when `abandoned` answered true (asked between rows).
-LuminancePlane luminanceOf(const QImage& picture, int reduction, const std::function<bool()>& abandoned = {});
+// Empty when a stop was requested (looked at between rows).
+LuminancePlane luminanceOf(const QImage& picture, int reduction, std::stop_token stop = {});
 
 struct Fidelity {
     double psnr = 0; // in dB over a peak of 255; infinite for identical planes
@@ -37,6 +39,6 @@ Fidelity compareLuminance(const LuminancePlane& original, const LuminancePlane& 
 
 // Each channel's absolute difference times `factor` (at most 255), then
 // reduced with smoothing to `size`. Both pictures must have the same size.
-// Null when abandoned.
+// Null when stopped.
 QImage amplifiedDifference(const QImage& original, const QImage& compressed, int factor, QSize size,
-                           const std::function<bool()>& abandoned = {});
+                           std::stop_token stop = {});

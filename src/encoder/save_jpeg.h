@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <cstdint>
 #include <functional>
 
@@ -13,7 +15,7 @@ enum class JpegStatus : std::int16_t {
     CannotWrite = 2, // a write, the flush or the final rename failed (disk full)
     FormatError = 3, // null picture, sizes that do not match it, quality outside 1..100
     OutOfMemory = 4,
-    Abandoned = 5,   // `abandoned` answered true; nothing was written
+    Abandoned = 5,   // a stop was requested; nothing was written
 };
 
 // Options of saveJpeg.
@@ -31,8 +33,8 @@ constexpr std::int32_t NoFollow = 1;
 // truncated file or harms an existing one. Only a regular file is replaced:
 // a device, a FIFO or a link to one is refused with CannotOpen and left as it
 // is. `option` is 0 or jpeg_option flags.
-// `abandoned`, when given, is asked between blocks of rows (from the calling
-// thread); once it answers true the encoding stops, the target stays as it
+// `stop` is looked at between blocks of rows; once a stop is requested the
+// encoding stops with Abandoned, the target stays as it
 // was and no temporary file is left. Never throws and never ends the process.
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, const std::function<bool()>& abandoned = {});
+                    std::uint8_t quality, std::int32_t option, std::stop_token stop = {});

@@ -32,7 +32,7 @@ private:
 
 } // namespace
 
-std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const std::function<bool()>& abandoned)
+std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop)
 {
     try {
         if (picture.isNull() || quality < 1 || quality > 100)
@@ -41,7 +41,7 @@ std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const 
         if (!source.isValid())
             return std::nullopt;
         CountingDevice counter;
-        if (compressJpeg(source, quality, counter, abandoned) != CompressResult::Done)
+        if (compressJpeg(source, quality, counter, stop) != CompressResult::Done)
             return std::nullopt;
         return counter.count();
     } catch (const std::bad_alloc&) {
@@ -49,7 +49,7 @@ std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const 
     }
 }
 
-TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::function<bool()>& abandoned, int guess)
+TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, std::stop_token stop, int guess)
 {
     // `fits` fits and `misses` does not; 0 and 101 stand for the ends unmeasured.
     int fits = 0;
@@ -57,14 +57,14 @@ TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::f
     TargetQuality result;
     // Measures one quality inside the open interval; false when the search must end.
     const auto measure = [&](int quality) {
-        if (abandoned && abandoned()) {
+        if (stop.stop_requested()) {
             result.outcome = TargetQuality::Abandoned;
             return false;
         }
         const std::optional<qint64> size = sizeAt(quality);
         ++result.encodings;
         if (!size) {
-            result.outcome = abandoned && abandoned() ? TargetQuality::Abandoned : TargetQuality::Failed;
+            result.outcome = stop.stop_requested() ? TargetQuality::Abandoned : TargetQuality::Failed;
             return false;
         }
         (*size <= limit ? fits : misses) = quality;
@@ -89,7 +89,7 @@ TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::f
 
 int guessTargetQuality(const QImage& picture, qint64 limit,
                        const std::function<std::optional<qint64>(const QImage&, int quality)>& sizeOf,
-                       const std::function<bool()>& abandoned)
+                       std::stop_token stop)
 {
     constexpr int band = 16;   // rows libjpeg takes at a time with 4:2:0
     constexpr int every = 8;   // one band in this many is sampled
@@ -107,7 +107,7 @@ int guessTargetQuality(const QImage& picture, qint64 limit,
     const double share = double(sample.height()) / picture.height();
     const auto sampleLimit = qint64(headers + share * double(limit - headers));
     const TargetQuality found = findTargetQuality(
-        sampleLimit, [&](int quality) { return sizeOf(sample, quality); }, abandoned);
+        sampleLimit, [&](int quality) { return sizeOf(sample, quality); }, stop);
     if (found.outcome == TargetQuality::Found)
         return found.quality;
     return found.outcome == TargetQuality::TooLarge ? 1 : 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include <functional>
 #include <optional>
 
@@ -9,8 +11,8 @@ class QImage;
 
 // The number of bytes saveJpeg would write for `picture` at `quality`,
 // counted as the encoder produces them and never kept or written anywhere.
-// Empty when abandoned or when the encoder refuses the picture.
-std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, const std::function<bool()>& abandoned = {});
+// Empty when stopped or when the encoder refuses the picture.
+std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop = {});
 
 struct TargetQuality {
     enum Outcome {
@@ -30,14 +32,14 @@ using SizeAt = std::function<std::optional<qint64>(int quality)>;
 // and its neighbour are measured first, then bisection of what is left: 2
 // sizes for a right guess, at most 9 for a wrong one.
 // Sizes need not grow with quality everywhere; the answer still holds for its
-// own neighbour, as both were measured. `abandoned` is asked before each size.
-TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, const std::function<bool()>& abandoned = {},
+// own neighbour, as both were measured. `stop` is looked at before each size.
+TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, std::stop_token stop = {},
                                 int guess = 0);
 
 // A guess for the search on a large picture: the answer for every eighth band
 // of 16 rows, with the limit scaled to match (a fraction of the cost of one
-// whole encoding). 0, meaning no guess, for small pictures, when abandoned or
+// whole encoding). 0, meaning no guess, for small pictures, when stopped or
 // when a sample size could not be had. `sizeOf` measures any picture.
 int guessTargetQuality(const QImage& picture, qint64 limit,
                        const std::function<std::optional<qint64>(const QImage&, int quality)>& sizeOf,
-                       const std::function<bool()>& abandoned = {});
+                       std::stop_token stop = {});

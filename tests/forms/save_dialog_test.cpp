@@ -32,11 +32,11 @@ struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> installIn(PreviewEncoder& encoder)
     {
         auto self = std::make_shared<BlockingEncoder>();
-        encoder.setEncode([self](const PreviewJob& job, const std::function<bool()>& abandoned) {
+        encoder.setEncode([self](const PreviewJob& job, std::stop_token stop) {
             self->started.push_back(job.quality);
             self->begun.release();
             self->released.acquire();
-            const bool abandon = abandoned();
+            const bool abandon = stop.stop_requested();
             if (abandon)
                 self->abandonedOnes.push_back(job.quality);
             PreviewResult result; // a picture even when abandoned: showing it would be the fault

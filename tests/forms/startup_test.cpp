@@ -11,7 +11,7 @@
 #include "desktop/launcher.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 #include <jpeglib.h>
 
@@ -84,7 +85,7 @@ TEST_F(PictureView, ReducedDecodeLooksLikeTheFullOneAndFullSizeComesFromTheShown
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
     const QString path = write("photo.jpg", shownBytes);
     const ShownPicture kept = readForView(path, box);
-    const ShownPicture notKept = readForView(path, box, nullptr, 0);
+    const ShownPicture notKept = readForView(path, box, {}, 0);
     EXPECT_EQ(notKept.source->decodeFull(), decodePicture(shownBytes)); // unchanged: read again
 
     // Replaced by another picture of the same size under the same name.
@@ -109,13 +110,13 @@ ShownPicture pictureOf(const QString& path)
 
 // Notes each start and the file's stamp as read, then waits until the test opens it.
 struct GatedDecoder {
-    ShownPicture decode(const QString& path, const std::atomic_bool& stop)
+    ShownPicture decode(const QString& path, std::stop_token stop)
     {
         ShownPicture read = pictureOf(path);
         started.append(path);
         begun.release();
         opened.wait();
-        sawStop = sawStop || stop;
+        sawStop = sawStop || stop.stop_requested();
         return read;
     }
     std::counting_semaphore<> begun{0};
@@ -131,7 +132,7 @@ struct ReadAheadTest : ScratchTest {
             QSignalSpy(&readAhead, &ReadAhead::settled).wait();
     }
     GatedDecoder decoder;
-    ReadAhead readAhead{[this](const QString& path, const std::atomic_bool& stop) { return decoder.decode(path, stop); }};
+    ReadAhead readAhead{[this](const QString& path, std::stop_token stop) { return decoder.decode(path, stop); }};
 };
 
 TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
@@ -141,6 +142,7 @@ TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
     decoder.begun.acquire(); // b
     readAhead.clear();
     decoder.opened.count_down();
+    QThreadPool::globalInstance()->waitForDone(); // the stopped decode reports nothing
     waitUntilSettled();
     EXPECT_TRUE(decoder.sawStop);
     EXPECT_EQ(decoder.started, QStringList{b}); // c never began

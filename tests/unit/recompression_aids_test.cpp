@@ -69,8 +69,13 @@ TEST(TargetSize, AGuessAnywhereGivesTheSameAnswerAndARightOneTakesTwoSizes)
         EXPECT_TRUE(*dipping(q) <= 65'000 && *dipping(q + 1) > 65'000) << guess << " gave " << q;
     }
     int asked = 0;
-    const auto stopping = [&](int q) { return ++asked < 3 ? sizeAt(q) : std::nullopt; };
-    EXPECT_EQ(findTargetQuality(10'000, stopping, [&] { return asked >= 2; }).outcome, TargetQuality::Abandoned);
+    std::stop_source stopper;
+    const auto stopping = [&](int q) {
+        if (++asked == 2)
+            stopper.request_stop();
+        return sizeAt(q);
+    };
+    EXPECT_EQ(findTargetQuality(10'000, stopping, stopper.get_token()).outcome, TargetQuality::Abandoned);
     EXPECT_EQ(asked, 2);
 }
 

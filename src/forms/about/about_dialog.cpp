@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "controls/placement.h"
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "runtime/app.h"
 #include "controls/fonts.h"

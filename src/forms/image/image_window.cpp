@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "forms/main/main_window.h"
 #include "runtime/dialogs.h"

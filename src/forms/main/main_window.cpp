@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "forms/handler_guard.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"

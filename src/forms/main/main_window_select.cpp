@@ -38,7 +38,7 @@ ReadAhead& MainWindow::readAhead()
     if (!readAhead_) {
         const QSize box = viewBox(forms::get<ImageWindow>());
         readAhead_ = std::make_shared<ReadAhead>(
-            [box](const QString& path, const std::atomic_bool& stop) { return readForView(path, box, &stop); });
+            [box](const QString& path, std::stop_token stop) { return readForView(path, box, stop); });
     }
     return *readAhead_;
 }

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "encoder/save_jpeg.h"
-#include "forms/save/background_task.h"
+#include "runtime/worker.h"
 #include "files/files.h"
 #include "decoder/picture_loader.h"
 
@@ -14,11 +14,11 @@ std::mutex oneAtATime; // held by a worker for the whole of a job
 
 } // namespace
 
-PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, const std::function<bool()>& abandoned)
+PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, std::stop_token stop)
 {
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
-                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, abandoned);
+                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, stop);
     if (result.status != JpegStatus::Written)
         return result;
     try {
@@ -34,7 +34,7 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, const std::fu
 
 PreviewEncoder::PreviewEncoder(QObject* parent)
     : QObject(parent)
-    , task_(new BackgroundTask(this))
+    , worker_(new Worker(this))
 {
 }
 
@@ -42,28 +42,21 @@ PreviewEncoder::PreviewEncoder(QObject* parent)
 // a deleted receiver.
 PreviewEncoder::~PreviewEncoder() { stop(); }
 
-void PreviewEncoder::stop() { task_->cancel(); }
+void PreviewEncoder::stop() { worker_->cancel(); }
+
+bool PreviewEncoder::busy() const { return worker_->busy(); }
 
 void PreviewEncoder::setEncode(Encode encode) { encode_ = std::move(encode); }
 
-int PreviewEncoder::request(PreviewJob job)
+void PreviewEncoder::request(PreviewJob job)
 {
-    const int serial = ++requested_;
-    task_->run([this, encode = encode_, job = std::move(job), serial](const std::function<bool()>& abandoned) {
+    worker_->run([this, encode = encode_, job = std::move(job)](std::stop_token stop) {
         std::unique_lock turn(oneAtATime);
-        PreviewResult result = encode(job, abandoned);
+        PreviewResult result = encode(job, stop);
         turn.unlock();
         if (result.status == JpegStatus::Abandoned)
-            return BackgroundTask::Delivery();
+            return Worker::Delivery();
         result.quality = job.quality;
-        result.serial = serial;
-        return BackgroundTask::Delivery([this, result] { deliver(result); });
+        return Worker::Delivery([this, result] { emit finished(result); });
     });
-    return serial;
-}
-
-void PreviewEncoder::deliver(const PreviewResult& result)
-{
-    answered_ = result.serial;
-    emit finished(result);
 }

@@ -14,8 +14,8 @@
 #include "encoder/quality_estimate.h"
 #include "encoder/target_size.h"
 #include "runtime/questions.h"
+#include "runtime/worker.h"
 
-class BackgroundTask;
 class PreviewEncoder;
 class QAction;
 class QShortcut;
@@ -95,9 +95,9 @@ public:
     void cancelTargetSearch();
     bool searchingTargetSize() const;
     // The encoded size the search measures; tests put a stand-in here.
-    std::function<std::optional<qint64>(const QImage&, int quality, const std::function<bool()>& cancelled)>
-        encodedSize = [](const QImage& picture, int quality, const std::function<bool()>& cancelled) {
-            return encodedJpegSize(picture, quality, cancelled);
+    std::function<std::optional<qint64>(const QImage&, int quality, std::stop_token stop)>
+        encodedSize = [](const QImage& picture, int quality, std::stop_token stop) {
+            return encodedJpegSize(picture, quality, stop);
         };
     // The difference view: while D is held, or while checked in the preview's menu.
     bool differenceShown() const;
@@ -106,8 +106,8 @@ public:
 
     QAction* targetSizeAction;  // the slider's context menu
     QAction* differenceAction;  // the preview's context menu
-    BackgroundTask* targetSearch; // children of the dialog
-    BackgroundTask* measurement;
+    Worker* targetSearch; // children of the dialog
+    Worker* measurement;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

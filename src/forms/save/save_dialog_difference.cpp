@@ -15,8 +15,7 @@
 #include "encoder/jpeg_compressor.h"
 #include "encoder/picture_fidelity.h"
 #include "encoder/scanline_source.h"
-#include "forms/handler_guard.h"
-#include "forms/save/background_task.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "runtime/run_time_error.h"
 
@@ -30,29 +29,29 @@ struct Measured {
 // Runs on the worker. Empty when cancelled or when the picture cannot be
 // encoded and read back.
 std::optional<Measured> measure(const QImage& original, int quality, QSize previewSize, int factor,
-                                const std::function<bool()>& cancelled)
+                                std::stop_token stop)
 {
     try {
         const ScanlineSource source(original);
         QBuffer encoded;
         encoded.open(QIODevice::WriteOnly);
-        if (!source.isValid() || compressJpeg(source, quality, encoded, cancelled) != CompressResult::Done)
+        if (!source.isValid() || compressJpeg(source, quality, encoded, stop) != CompressResult::Done)
             return std::nullopt;
         const QImage compressed = decodeJpegBytes(encoded.data());
         encoded.close();
         encoded.setData(QByteArray());
-        if (compressed.size() != original.size() || cancelled())
+        if (compressed.size() != original.size() || stop.stop_requested())
             return std::nullopt;
         Measured measured;
         {
             const int reduction = fidelityReduction(original.size());
-            const LuminancePlane before = luminanceOf(original, reduction, cancelled);
-            const LuminancePlane after = luminanceOf(compressed, reduction, cancelled);
-            if (cancelled())
+            const LuminancePlane before = luminanceOf(original, reduction, stop);
+            const LuminancePlane after = luminanceOf(compressed, reduction, stop);
+            if (stop.stop_requested())
                 return std::nullopt;
             measured.fidelity = compareLuminance(before, after);
         }
-        measured.difference = amplifiedDifference(original, compressed, factor, previewSize, cancelled);
+        measured.difference = amplifiedDifference(original, compressed, factor, previewSize, stop);
         if (measured.difference.isNull())
             return std::nullopt;
         return measured;
@@ -151,16 +150,16 @@ void SaveDialog::requestMeasurement()
     const QImage original = subject_.picture;
     measuring_ = quality;
     measurement->run([this, original, at = int(quality), size = shownPreview_.size()](
-                         const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
-        const std::optional<Measured> measured = measure(original, at, size, differenceFactor, cancelled);
+                         std::stop_token stop) -> Worker::Delivery {
+        const std::optional<Measured> measured = measure(original, at, size, differenceFactor, stop);
         if (!measured)
-            return guarded([this] {
+            return [this] {
                 measuring_ = 0;
                 updatePreviewToolTip();
-            });
-        return guarded([this, at, measured] {
+            };
+        return [this, at, measured] {
             showMeasurement({at, measured->fidelity.psnr, measured->fidelity.ssim, measured->difference});
-        });
+        };
     });
 }
 

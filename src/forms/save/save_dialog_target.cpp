@@ -12,8 +12,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 
-#include "forms/handler_guard.h"
-#include "forms/save/background_task.h"
+#include "runtime/handler_guard.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
@@ -43,8 +42,8 @@ std::optional<qint64> targetBytes(const QString& typed)
 
 void SaveDialog::buildExtras()
 {
-    targetSearch = new BackgroundTask(this);
-    measurement = new BackgroundTask(this);
+    targetSearch = new Worker(this);
+    measurement = new Worker(this);
 
     targetSizeAction = new QAction(QStringLiteral("目標サイズ(&T)..."), this);
     targetSizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -96,14 +95,14 @@ void SaveDialog::askTargetSize()
     }
     const QImage picture = subject_.picture;
     const auto sizeAt = encodedSize;
-    targetSearch->run([this, picture, limit = *limit, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
-        const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, cancelled); };
-        const int guess = guessTargetQuality(picture, limit, sizeOf, cancelled);
+    targetSearch->run([this, picture, limit = *limit, sizeAt](std::stop_token stop) -> Worker::Delivery {
+        const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, stop); };
+        const int guess = guessTargetQuality(picture, limit, sizeOf, stop);
         const TargetQuality found = findTargetQuality(
-            limit, [&](int quality) { return sizeOf(picture, quality); }, cancelled, guess);
+            limit, [&](int quality) { return sizeOf(picture, quality); }, stop, guess);
         if (found.outcome == TargetQuality::Abandoned)
             return {};
-        return guarded([this, found] { finishTargetSearch(found); });
+        return [this, found] { finishTargetSearch(found); };
     });
     escapeShortcut_->setEnabled(true);
     restorePointer();

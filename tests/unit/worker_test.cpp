@@ -1,0 +1,93 @@
+// The one worker every slow job runs on: the newest job wins, a stopped job delivers nothing,
+// and a job that fails is a fault reported on the window thread.
+#include <semaphore>
+#include <stdexcept>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThreadPool>
+
+#include "runtime/worker.h"
+
+namespace {
+
+// Jobs that note their start, wait for a release, and note whether they were told to stop.
+struct GatedJobs {
+    Worker::Job job(int id)
+    {
+        return [this, id](std::stop_token stop) -> Worker::Delivery {
+            begun.release();
+            released.acquire();
+            if (stop.stop_requested())
+                stopped.push_back(id);
+            return [this, id] { delivered.push_back(id); };
+        };
+    }
+    // Lets every job run to its end and hands the deliveries to the window thread.
+    void finish()
+    {
+        released.release(8);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+    std::counting_semaphore<> begun{0}, released{0};
+    std::vector<int> stopped, delivered; // read after finish()
+};
+
+TEST(Worker, NewerJobStopsTheRunningOneAndOnlyItDelivers)
+{
+    Worker worker;
+    GatedJobs jobs;
+    worker.run(jobs.job(1));
+    jobs.begun.acquire();
+    worker.run(jobs.job(2));
+    worker.run(jobs.job(3)); // replaces 2 before it starts
+    EXPECT_TRUE(worker.busy());
+    jobs.finish();
+    EXPECT_EQ(jobs.stopped, std::vector({1}));
+    EXPECT_EQ(jobs.delivered, std::vector({3}));
+    EXPECT_FALSE(worker.busy());
+}
+
+TEST(Worker, RunNextLetsTheRunningJobDeliverFirst)
+{
+    Worker worker;
+    GatedJobs jobs;
+    worker.run(jobs.job(1));
+    jobs.begun.acquire();
+    worker.runNext(jobs.job(2));
+    jobs.finish();
+    EXPECT_TRUE(jobs.stopped.empty());
+    EXPECT_EQ(jobs.delivered, std::vector({1, 2}));
+}
+
+TEST(Worker, CancelStopsEverythingAndNothingDelivers)
+{
+    Worker worker;
+    GatedJobs jobs;
+    worker.run(jobs.job(1));
+    jobs.begun.acquire();
+    worker.runNext(jobs.job(2));
+    worker.cancel();
+    EXPECT_FALSE(worker.busy());
+    jobs.finish();
+    EXPECT_EQ(jobs.stopped, std::vector({1}));
+    EXPECT_TRUE(jobs.delivered.empty());
+}
+
+TEST(WorkerDeathTest, FailingJobIsLoggedAndEndsAsAHandlerFault)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Worker worker;
+            worker.run([](std::stop_token) -> Worker::Delivery { throw std::logic_error("a fault in a job"); });
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::sendPostedEvents();
+        },
+        "a background job failed: a fault in a job(.|\n)*unexpected exception in a handler: a fault in a job");
+}
+
+} // namespace
