@@ -9,8 +9,6 @@
 
 namespace {
 
-const QString startPrefix = QStringLiteral("Start ");
-const QString clipboardViewerName = QStringLiteral("Clipbrd.exe");
 
 // Clipboard viewers in order of preference, each with the arguments that
 // bring its window up.
@@ -68,25 +66,29 @@ DesktopLauncher::Program DesktopLauncher::clipboardViewer() const
     return {};
 }
 
-void DesktopLauncher::Shell(const QString& commandLine, int /*windowStyle*/)
-{
-    if (!commandLine.startsWith(startPrefix))
-        cannotStart(commandLine);
-    // The name is taken as it is, blanks and all, as "Start" takes the rest of its line.
-    const QString name = commandLine.mid(startPrefix.size());
-    if (name.isEmpty())
-        cannotStart(commandLine);
+namespace {
 
-    Program program;
-    if (name == clipboardViewerName) {
-        program = clipboardViewer();
-        if (program.name.isEmpty())
-            cannotStart(name);
-    } else {
-        program = {opener_, {openerArgument(name)}};
-    }
-    // An argument list, never a shell: quotes, ";", "$(...)" and newlines in a
-    // name are only characters of that name, and its bytes are passed as they are.
+// An argument list, never a shell: quotes, ";", "$(...)" and newlines in a
+// name are only characters of that name, and its bytes are passed as they are.
+void start(const DesktopLauncher::Program& program)
+{
     if (!startDetachedWithNativeNames(program.name, program.arguments))
         cannotStart(program.name);
+}
+
+} // namespace
+
+void DesktopLauncher::open(const QString& path)
+{
+    if (path.isEmpty())
+        cannotStart(path);
+    start({opener_, {openerArgument(path)}});
+}
+
+void DesktopLauncher::openClipboardViewer()
+{
+    const Program viewer = clipboardViewer();
+    if (viewer.name.isEmpty())
+        cannotStart(QStringLiteral("a clipboard viewer"));
+    start(viewer);
 }

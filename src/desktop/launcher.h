@@ -5,28 +5,24 @@
 #include <QString>
 #include <QStringList>
 
-// Window styles a program can be started with; only "minimised, with focus" is used.
-inline constexpr int vbMinimizedFocus = 2;
-
-// Starts programs the way the system's "Start" command does: a document or
-// folder opens in the program registered for it. Every command line is
-// "Start " followed by a name, exactly as the handlers build it, so tests can
-// assert it. Nothing is waited for.
+// Opens documents and folders in the programs the desktop has for them, and
+// the clipboard viewer. Nothing is waited for.
 class Launcher {
 public:
     virtual ~Launcher() = default;
-    // Throws RunTimeError when nothing can be started for the command line.
-    virtual void Shell(const QString& commandLine, int windowStyle) = 0;
+    // The path as it is, blanks and all. Throws RunTimeError when nothing can be started.
+    virtual void open(const QString& path) = 0;
+    // Throws RunTimeError when no clipboard viewer is installed or it cannot start.
+    virtual void openClipboardViewer() = 0;
 };
 
 // The installed launcher (see services.h), else the desktop's.
 Launcher& launcher();
 
-// The desktop's launcher: the name goes to the opener (xdg-open) as its one
+// The desktop's launcher: a path goes to the opener (xdg-open) as its one
 // argument, the program started directly and never through a shell, so no
-// name can run a command. "Clipbrd.exe" stands for the first clipboard viewer
-// found on the search path. The window style is the opened program's to
-// choose; a desktop opener has no way to ask for a minimised window.
+// name can run a command. The clipboard viewer is the first one found on the
+// search path. How its window shows is the opened program's to choose.
 class DesktopLauncher : public Launcher {
 public:
     struct Program {
@@ -36,7 +32,8 @@ public:
 
     DesktopLauncher();
 
-    void Shell(const QString& commandLine, int windowStyle) override;
+    void open(const QString& path) override;
+    void openClipboardViewer() override;
 
     // Tests point these at programs of their own.
     void setOpener(const QString& program) { opener_ = program; }

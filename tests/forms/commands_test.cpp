@@ -40,13 +40,15 @@ protected:
     Boxes shown() const { return shownIn(*dialogs_); }
 };
 
-// Records every command line and starts nothing, or fails once told to.
+// Records what it was asked to open and starts nothing, or fails once told to.
 struct RecordingLauncher : Launcher {
     RecordingLauncher() { services().launcher = this; }
     ~RecordingLauncher() override { services().launcher = nullptr; }
-    void Shell(const QString& commandLine, int windowStyle) override
+    void open(const QString& path) override { record("open " + path); }
+    void openClipboardViewer() override { record("clipboard viewer"); }
+    void record(const QString& call)
     {
-        calls << commandLine + (windowStyle == vbMinimizedFocus ? "" : " (not minimized)");
+        calls << call;
         if (failure)
             throw RunTimeError(failure);
     }
@@ -162,8 +164,8 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     dialogs_->answerMessage();
     mainWindow().showHelp();
     setHelpPages(nullptr);
-    const QString run = "Start  a b.jpg  ", viewer = "Start Clipbrd.exe";
-    EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "Start " + helpFile, "Start " + page}));
+    const QString run = "open  a b.jpg  ", viewer = "clipboard viewer";
+    EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "open " + helpFile, "open " + page}));
     const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー"),
                       noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
     EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, noViewer, noViewer}));
@@ -179,9 +181,9 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
     const QString previous = QDir::currentPath();
     QDir::setCurrent(opener.folder.path());
     const QStringList typed = {"a; touch pwned", "$(touch pwned)", "`touch pwned`", "a\ntouch pwned", "-pwned", "/a/-b",
-                               native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
+                               "Clipbrd.exe", native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
     for (const QString& name : typed) {
-        launcher.Shell("Start " + name, vbMinimizedFocus);
+        launcher.open(name);
         EXPECT_EQ(opener.waitForArguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
     QThread::msleep(200); // the time a smuggled command would need
@@ -190,11 +192,11 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
 
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
-    launcher.Shell("Start Clipbrd.exe", vbMinimizedFocus);
+    launcher.openClipboardViewer();
     EXPECT_EQ(second.waitForArguments(), QStringList{"ui"});
     launcher.setClipboardViewers({{"viewer-a", {}}});
-    for (const char* refused : {"Start ", "FileName", "Start Clipbrd.exe"})
-        EXPECT_THROW(launcher.Shell(refused, vbMinimizedFocus), RunTimeError) << refused;
+    EXPECT_THROW(launcher.open(QString()), RunTimeError);
+    EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
     EXPECT_EQ(third.waitForArguments(300), std::nullopt); // neither the other viewer nor the opener ran
     EXPECT_EQ(opener.waitForArguments(300), std::nullopt);
 }

@@ -80,7 +80,8 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAn
     struct ExhaustedLauncher : Launcher {
         ExhaustedLauncher() { services().launcher = this; }
         ~ExhaustedLauncher() override { services().launcher = nullptr; }
-        void Shell(const QString&, int) override { throw std::bad_alloc(); }
+        void open(const QString&) override { throw std::bad_alloc(); }
+        void openClipboardViewer() override { throw std::bad_alloc(); }
     } launcher;
     write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));
     startProgram();

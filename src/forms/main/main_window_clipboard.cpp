@@ -47,7 +47,7 @@ void MainWindow::clearClipboard() { QApplication::clipboard()->clear(); }
 void MainWindow::openClipboardViewer()
 {
     try {
-        launcher().Shell(QStringLiteral("Start Clipbrd.exe"), vbMinimizedFocus);
+        launcher().openClipboardViewer();
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("ファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
     }

@@ -30,7 +30,7 @@ void MainWindow::copyPathFromMenu() { copyPath(); }
 void MainWindow::runFile()
 {
     try {
-        launcher().Shell(QStringLiteral("Start ") + pathBox->text(), vbMinimizedFocus);
+        launcher().open(pathBox->text());
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("ファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
     }

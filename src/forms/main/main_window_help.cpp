@@ -22,7 +22,7 @@ void MainWindow::showHelp()
         return;
     }
     try {
-        launcher().Shell(QStringLiteral("Start ") + helpFile, vbMinimizedFocus);
+        launcher().open(helpFile);
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("ヘルプを表示するプログラムが見つかりません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("ヘルプ"));
