@@ -65,7 +65,7 @@ namespace {
 // Whoever answers them, the boxes are the program's questions while they are open.
 class QuestionDialogs final : public DialogService {
 public:
-    int msgBox(const QString& prompt, int style, const QString& title) override
+    MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) override
     {
         const questions::Open open;
         return answering().msgBox(prompt, style, title);
@@ -98,20 +98,18 @@ DialogService& dialogs()
 }
 
 
-int QtDialogService::msgBox(const QString& prompt, int style, const QString& title)
+MsgBoxResult QtDialogService::msgBox(const QString& prompt, MsgBoxStyle style, const QString& title)
 {
     QMessageBox box(dialogParent());
     box.setWindowTitle(title);
     box.setText(prompt);
-    // The icon is the style's 0x70 field: 16 critical, 48 exclamation.
-    const int icon = style & 0x70;
-    box.setIcon(icon == MsgBoxStyle::Critical      ? QMessageBox::Critical
-                : icon == MsgBoxStyle::Exclamation ? QMessageBox::Warning
-                                                   : QMessageBox::NoIcon);
+    box.setIcon(style == MsgBoxStyle::Critical      ? QMessageBox::Critical
+                : style == MsgBoxStyle::Exclamation ? QMessageBox::Warning
+                                                    : QMessageBox::NoIcon);
 
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     QPushButton* cancel = nullptr;
-    if ((style & 0x7) == MsgBoxStyle::OkCancel)
+    if (style == MsgBoxStyle::OkCancel)
         cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : ok);

@@ -6,18 +6,11 @@
 
 class QWidget;
 
-// Message box styles and results, as the handlers pass and test them.
-namespace MsgBoxStyle {
-inline constexpr int OkOnly = 0;
-inline constexpr int OkCancel = 1;
-inline constexpr int Critical = 16;
-inline constexpr int Exclamation = 48;
-} // namespace MsgBoxStyle
+// The message boxes the program shows: OK alone or OK and Cancel without an
+// icon, and OK alone with the critical or the exclamation icon.
+enum class MsgBoxStyle { OkOnly, OkCancel, Critical, Exclamation };
 
-namespace MsgBoxResult {
-inline constexpr int Ok = 1;
-inline constexpr int Cancel = 2;
-} // namespace MsgBoxResult
+enum class MsgBoxResult { Ok, Cancel };
 
 // The properties of the save-file dialog that the save command sets.
 struct SaveFileRequest {
@@ -32,8 +25,7 @@ struct SaveFileRequest {
 class DialogService {
 public:
     virtual ~DialogService() = default;
-    // Returns MsgBoxResult::Ok or MsgBoxResult::Cancel.
-    virtual int msgBox(const QString& prompt, int style, const QString& title) = 0;
+    virtual MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) = 0;
     // Returns the typed text, or nothing on Cancel.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
     // Returns the chosen path; throws RunTimeError(DialogCancelled) on Cancel.
@@ -46,7 +38,7 @@ DialogService& dialogs();
 // The real service on Qt's standard dialogs, with Japanese button texts.
 class QtDialogService : public DialogService {
 public:
-    int msgBox(const QString& prompt, int style, const QString& title) override;
+    MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString showSave(const SaveFileRequest& request) override;
 };

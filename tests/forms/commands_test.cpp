@@ -21,9 +21,9 @@ namespace {
 
 using Boxes = std::vector<std::string>;
 
-std::string box(const QString& text, const QString& title, int style = MsgBoxStyle::OkOnly)
+std::string box(const QString& text, const QString& title, MsgBoxStyle style = MsgBoxStyle::OkOnly)
 {
-    return (text + " | " + title + " | " + QString::number(style)).toStdString();
+    return (text + " | " + title + " | " + styleName(style)).toStdString();
 }
 
 Boxes shownIn(const ScriptedDialogs& dialogs)
@@ -210,7 +210,7 @@ protected:
             write(name);
         mainWindow().folderList->setPath(pictures());
     }
-    void deleteAnswering(const QString& name, int answer = MsgBoxResult::Ok)
+    void deleteAnswering(const QString& name, MsgBoxResult answer = MsgBoxResult::Ok)
     {
         mainWindow().selectedPath = at(name);
         dialogs_->answerMessage(answer).answerMessage();

@@ -263,7 +263,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheNameAndEveryWayOutEn
     const QByteArray picture = readBytes(viewing::currentPicturePath);
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
-    const auto save = [&](SaveDialog& saveDialog, const QString& target, int answer = MsgBoxResult::Ok) {
+    const auto save = [&](SaveDialog& saveDialog, const QString& target, MsgBoxResult answer = MsgBoxResult::Ok) {
         dialogs_->answerSave(target).answerMessage(answer);
         saveDialog.save();
     };

@@ -71,8 +71,8 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAn
     dialogs_->answerMessage();
     EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
     const ScriptedDialogs::Box& box = dialogs_->last();
-    EXPECT_EQ(box.text + '|' + box.title + '|' + QString::number(box.style),
-              "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|" + QString::number(MsgBoxStyle::Critical));
+    EXPECT_EQ(box.text + '|' + box.title + '|' + styleName(box.style),
+              "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|Critical");
 
     // Any other exception is a fault: in the file click's trap, where every exception used to
     // mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.

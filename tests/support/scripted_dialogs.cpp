@@ -14,7 +14,7 @@ ScriptedDialogs::~ScriptedDialogs()
         ADD_FAILURE() << answers_.size() << " scripted answer(s) were never asked for";
 }
 
-ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, int result)
+ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, MsgBoxResult result)
 {
     answers_.push_back({kind, text, result, std::exchange(whileOpen_, nullptr)});
     return *this;
@@ -44,7 +44,7 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
 
 QString ScriptedDialogs::showSave(const SaveFileRequest& request)
 {
-    const QString path = take({Box::Save, request.fileName, {}, 0, {}}).text;
+    const QString path = take({Box::Save, request.fileName, {}, {}, {}}).text;
     if (path.isEmpty())
         throw RunTimeError(RunTimeError::DialogCancelled);
     return path;

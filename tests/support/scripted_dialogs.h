@@ -11,6 +11,18 @@
 #include "runtime/dialogs.h"
 #include "runtime/services.h"
 
+// A style's name, for messages a person reads when a test fails.
+inline QString styleName(MsgBoxStyle style)
+{
+    switch (style) {
+    case MsgBoxStyle::OkOnly: return QStringLiteral("OkOnly");
+    case MsgBoxStyle::OkCancel: return QStringLiteral("OkCancel");
+    case MsgBoxStyle::Critical: return QStringLiteral("Critical");
+    case MsgBoxStyle::Exclamation: return QStringLiteral("Exclamation");
+    }
+    return QStringLiteral("?");
+}
+
 // A dialog double: every box is recorded and answered from a queue, in order.
 // A box nobody expected, or an answer nobody asked for, fails the test.
 class ScriptedDialogs : public DialogService {
@@ -19,7 +31,7 @@ public:
         enum Kind { Message, Input, Save } kind = Message;
         QString text; // the prompt, or the save dialog's proposed name
         QString title;
-        int style = 0;
+        MsgBoxStyle style = MsgBoxStyle::OkOnly;
         QString defaultText; // input box
     };
 
@@ -27,7 +39,7 @@ public:
     ScriptedDialogs() { services().dialogs = this; }
     ~ScriptedDialogs() override;
 
-    ScriptedDialogs& answerMessage(int result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }
+    ScriptedDialogs& answerMessage(MsgBoxResult result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }
     ScriptedDialogs& answerInput(const QString& text) { return queue(Box::Input, text); }
     ScriptedDialogs& cancelInput() { return queue(Box::Input, {}, MsgBoxResult::Cancel); }
     // An empty path cancels the save dialog.
@@ -40,10 +52,13 @@ public:
     const Box& last() const;
     int messageCount() const { return int(std::ranges::count(boxes_, Box::Message, &Box::kind)); }
 
-    int msgBox(const QString& prompt, int style, const QString& title) override { return take({Box::Message, prompt, title, style, {}}).result; }
+    MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) override
+    {
+        return take({Box::Message, prompt, title, style, {}}).result;
+    }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        const Answer answer = take({Box::Input, prompt, title, 0, defaultText});
+        const Answer answer = take({Box::Input, prompt, title, {}, defaultText});
         return answer.result == MsgBoxResult::Cancel ? std::nullopt : std::optional(answer.text);
     }
     QString showSave(const SaveFileRequest& request) override;
@@ -52,10 +67,10 @@ private:
     struct Answer {
         Box::Kind kind;
         QString text;
-        int result = MsgBoxResult::Ok;
+        MsgBoxResult result = MsgBoxResult::Ok;
         std::function<void()> whileOpen;
     };
-    ScriptedDialogs& queue(Box::Kind kind, const QString& text, int result = MsgBoxResult::Ok);
+    ScriptedDialogs& queue(Box::Kind kind, const QString& text, MsgBoxResult result = MsgBoxResult::Ok);
     Answer take(const Box& box);
 
     std::deque<Answer> answers_;

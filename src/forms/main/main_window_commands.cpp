@@ -42,7 +42,7 @@ void MainWindow::deleteSelectedFile()
 {
     const QString path = selectedPath;
     try {
-        const int answer = dialogs().msgBox(QStringLiteral("ファイル 【　") + path + QStringLiteral("　】を削除しますか？"),
+        const MsgBoxResult answer = dialogs().msgBox(QStringLiteral("ファイル 【　") + path + QStringLiteral("　】を削除しますか？"),
                                             MsgBoxStyle::OkCancel, QStringLiteral("ファイルの削除"));
         if (answer == MsgBoxResult::Ok) {
             deleteFile(path);

@@ -46,7 +46,7 @@ void SaveDialog::save()
         const QString target = proposed.restore(dialogs().showSave(request));
 
         if (!Dir(target).isEmpty()) {
-            const int answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),
+            const MsgBoxResult answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),
                                                 MsgBoxStyle::OkCancel, QFileInfo(target).fileName());
             if (answer == MsgBoxResult::Cancel) {
                 enableOtherWindows();
