@@ -2,21 +2,25 @@
 
 #include <QWidget>
 
-// A form's mouse pointer by its classic number: 0 the default arrow, 11 the
-// hourglass, 13 the arrow with an hourglass (busy, yet still taking input).
+// A form's mouse pointer: the default arrow, the hourglass (wait), or the
+// arrow with an hourglass (busy, yet still taking input).
+enum class MousePointer { Default, Hourglass, Busy };
+
 namespace mouse_pointer {
 
-inline int of(const QWidget* form)
+inline MousePointer of(const QWidget* form)
 {
     const Qt::CursorShape shape = form->cursor().shape();
-    return shape == Qt::WaitCursor ? 11 : shape == Qt::BusyCursor ? 13 : 0;
+    return shape == Qt::WaitCursor ? MousePointer::Hourglass
+        : shape == Qt::BusyCursor  ? MousePointer::Busy
+                                   : MousePointer::Default;
 }
 
-inline void set(QWidget* form, int pointer)
+inline void set(QWidget* form, MousePointer pointer)
 {
-    if (pointer == 11)
+    if (pointer == MousePointer::Hourglass)
         form->setCursor(Qt::WaitCursor);
-    else if (pointer == 13)
+    else if (pointer == MousePointer::Busy)
         form->setCursor(Qt::BusyCursor);
     else
         form->unsetCursor();

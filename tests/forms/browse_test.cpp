@@ -112,7 +112,7 @@ protected:
         else
             EXPECT_EQ(imageWindow().picture.picture().size(), pixels);
         EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(pixels + QSize(4, 4)) * 15);
-        EXPECT_TRUE(imageWindow().isVisible() && mainWindow().mousePointer() == 0);
+        EXPECT_TRUE(imageWindow().isVisible() && mainWindow().mousePointer() == MousePointer::Default);
     }
 
 };

@@ -101,7 +101,7 @@ TEST_F(SaveDialogAids, ATargetSizeMovesTheSliderToTheHighestQualityWithinItOrSay
     settle();
     EXPECT_EQ(dialog.qualitySlider->value(), 30);
     EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30)));
-    EXPECT_EQ(dialog.mousePointer(), 0);
+    EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
 
     dialogs_->answerInput(QStringLiteral("0.2")).answerMessage();
     dialog.targetSizeAction->trigger();
@@ -132,10 +132,10 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
         QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
         begun.acquire();
         EXPECT_TRUE(dialog.searchingTargetSize());
-        EXPECT_EQ(dialog.mousePointer(), 11);
+        EXPECT_EQ(dialog.mousePointer(), MousePointer::Hourglass);
         stop();
         EXPECT_FALSE(dialog.searchingTargetSize());
-        EXPECT_NE(dialog.mousePointer(), 11);
+        EXPECT_NE(dialog.mousePointer(), MousePointer::Hourglass);
         const int after = dialog.qualitySlider->value();
         free = true;
         released.release();

@@ -195,7 +195,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
             fake->begun.acquire();
     }
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
-    EXPECT_EQ(saveDialog.mousePointer(), 13);
+    EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
 
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
@@ -204,7 +204,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
     EXPECT_TRUE(saveDialog.preview->picture() == firstPicture && saveDialog.sizeValue->text() == firstSize);
     const auto shows = [&](int quality) {
         return saveDialog.preview->picture().width() == quality && saveDialog.sizeValue->text() == sizeText(quality * 1000)
-               && saveDialog.mousePointer() == 0;
+               && saveDialog.mousePointer() == MousePointer::Default;
     };
     fake->released.release();
     settle();

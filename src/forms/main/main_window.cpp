@@ -209,9 +209,9 @@ void MainWindow::connectHandlers()
         QObject::connect(favoriteActions[n], &QAction::triggered, this, guarded([this, n] { openFavorite(n); }));
 }
 
-int MainWindow::mousePointer() const { return mouse_pointer::of(this); }
+MousePointer MainWindow::mousePointer() const { return mouse_pointer::of(this); }
 
-void MainWindow::setMousePointer(int pointer) { mouse_pointer::set(this, pointer); }
+void MainWindow::setMousePointer(MousePointer pointer) { mouse_pointer::set(this, pointer); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include "runtime/mouse_pointer.h"
 #include "profile/profile.h"
 
 class QAction;
@@ -73,9 +74,8 @@ public:
     void clearFavorites();
     void openFavorite(int index);
 
-    // The form's mouse pointer: 0 default arrow, 11 hourglass.
-    int mousePointer() const;
-    void setMousePointer(int pointer);
+    MousePointer mousePointer() const;
+    void setMousePointer(MousePointer pointer);
 
     DriveListBox* driveList;
     DirListBox* folderList;

@@ -18,11 +18,11 @@ double previewDivisor(bool enlarged) { return enlarged ? 6 : 1.5; }
 
 void MainWindow::openSaveDialog()
 {
-    setMousePointer(11);
+    setMousePointer(MousePointer::Hourglass);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     // The full-size picture, decoded once from the bytes shown; every preview and the save use it.
     if (imageWindow.fullPicture().isNull()) {
-        setMousePointer(0);
+        setMousePointer(MousePointer::Default);
         return;
     }
     // The first reference loads the dialog and runs its onLoad.
@@ -41,5 +41,5 @@ void MainWindow::openSaveDialog()
     saveDialog.show();
     saveDialog.raise();
     saveDialog.activateWindow();
-    setMousePointer(0);
+    setMousePointer(MousePointer::Default);
 }

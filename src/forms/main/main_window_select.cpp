@@ -47,7 +47,7 @@ void MainWindow::onFileClicked()
 {
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     try {
-        setMousePointer(11);
+        setMousePointer(MousePointer::Hourglass);
         isEnlarged = false;
         enlargeButton->setEnabled(true);
         closeImageButton->setEnabled(true);
@@ -73,13 +73,13 @@ void MainWindow::onFileClicked()
             readAhead().hold(selectedPath, shown);
             imageWindow.showPicture(shown);
         });
-        setMousePointer(0);
+        setMousePointer(MousePointer::Default);
         imageWindow.fitToBox();
     } catch (const RunTimeError&) {
         // Every run-time error, whatever its number, ends in the fallback picture.
         dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
         imageWindow.showPicture(imageWindow.fallbackPicture.picture());
-        setMousePointer(0);
+        setMousePointer(MousePointer::Default);
         viewing::currentPicturePath = App::Path();
         imageWindow.fitToBox();
     }

@@ -198,6 +198,6 @@ void SaveDialog::bringMainWindowForward()
     mainWindow.activateWindow();
 }
 
-int SaveDialog::mousePointer() const { return mouse_pointer::of(this); }
+MousePointer SaveDialog::mousePointer() const { return mouse_pointer::of(this); }
 
-void SaveDialog::setMousePointer(int pointer) { mouse_pointer::set(this, pointer); }
+void SaveDialog::setMousePointer(MousePointer pointer) { mouse_pointer::set(this, pointer); }

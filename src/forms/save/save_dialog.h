@@ -9,6 +9,7 @@
 #include <QPointF>
 #include <QWidget>
 
+#include "runtime/mouse_pointer.h"
 #include "controls/image_control.h"
 #include "decoder/picture_source.h"
 #include "encoder/quality_estimate.h"
@@ -66,9 +67,8 @@ public:
     // the dialog goes and says so.
     void startFirstPreview();
 
-    // The form's mouse pointer: 0 default arrow, 11 hourglass, 13 busy arrow.
-    int mousePointer() const;
-    void setMousePointer(int pointer);
+    MousePointer mousePointer() const;
+    void setMousePointer(MousePointer pointer);
 
     QGroupBox* previewFrame;
     QWidget* previewArea;

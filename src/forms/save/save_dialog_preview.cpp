@@ -46,7 +46,7 @@ void SaveDialog::requestPreview()
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
     previewEncoder->request({subject_.picture, previewPath(), quality, cover});
-    setMousePointer(13);
+    setMousePointer(MousePointer::Busy);
 }
 
 // A failed encoding leaves the file as it was, perhaps an older preview at

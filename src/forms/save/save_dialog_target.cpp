@@ -139,5 +139,7 @@ void SaveDialog::finishTargetSearch(const TargetQuality& found)
 // Hourglass while a search runs, the busy arrow while a preview is made.
 void SaveDialog::restorePointer()
 {
-    setMousePointer(searchingTargetSize() ? 11 : previewEncoder->busy() ? 13 : 0);
+    setMousePointer(searchingTargetSize()    ? MousePointer::Hourglass
+                    : previewEncoder->busy() ? MousePointer::Busy
+                                             : MousePointer::Default);
 }
