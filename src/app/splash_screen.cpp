@@ -60,12 +60,10 @@ SplashScreen::SplashScreen()
 void SplashScreen::onCloseTimer()
 {
     // Only the first tick hands over; a later one, should it arrive before the
-    // deferred deletion, changes nothing. The counter stops at its limit
-    // rather than overflow, though the first tick's unload keeps it far from it.
-    if (ticks < std::numeric_limits<std::int16_t>::max())
-        ++ticks;
-    if (ticks != 1)
+    // deferred deletion, changes nothing.
+    if (handedOver)
         return;
+    handedOver = true;
     closeTimer->stop();
     forms::unload<SplashScreen>();
     viewing::startMainWindow();

@@ -21,5 +21,5 @@ public:
     QLabel* titleLabel;
     QLabel* logo;
 
-    std::int16_t ticks = 0;
+    bool handedOver = false;
 };

@@ -21,26 +21,6 @@ QWidget* dialogParent()
     return active && active->isEnabled() ? active : nullptr;
 }
 
-// "JPEG (*.jpg)|*.jpg|name|pattern|" -> Qt's "JPEG (*.jpg);;..." name filters.
-QStringList nameFilters(const QString& filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList result;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QString pattern = parts[i + 1];
-        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        QString name = parts[i];
-        // Qt reads the patterns from the parentheses; keep the caption as given
-        // and make sure the real pattern is what Qt sees.
-        if (!name.contains(QLatin1Char('(')))
-            name += QStringLiteral(" (") + pattern + QLatin1Char(')');
-        result << name;
-    }
-    return result;
-}
-
 // A prompt as an input box can show it: a lone CR (the classic line break)
 // starts a new line, which Qt would otherwise draw as nothing, and a line too
 // long for the screen (a deep folder path) is shortened in its middle, so the
@@ -75,7 +55,7 @@ public:
         const questions::Open open;
         return answering().inputBox(prompt, title, defaultText);
     }
-    QString showSave(const SaveFileRequest& request) override
+    std::optional<QString> showSave(const SaveFileRequest& request) override
     {
         const questions::Open open;
         return answering().showSave(request);
@@ -133,7 +113,7 @@ std::optional<QString> QtDialogService::inputBox(const QString& prompt, const QS
     return dialog.textValue();
 }
 
-QString QtDialogService::showSave(const SaveFileRequest& request)
+std::optional<QString> QtDialogService::showSave(const SaveFileRequest& request)
 {
     QFileDialog dialog(dialogParent());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -141,12 +121,11 @@ QString QtDialogService::showSave(const SaveFileRequest& request)
     // The program asks before overwriting, so the dialog must not.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    const QStringList filters = nameFilters(request.filter);
-    dialog.setNameFilters(filters);
-    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[request.filterIndex - 1]);
-    if (!request.initDir.isEmpty()) {
-        const QFileInfo info(request.initDir);
+    dialog.setNameFilters(request.nameFilters);
+    if (!request.selectedFilter.isEmpty())
+        dialog.selectNameFilter(request.selectedFilter);
+    if (!request.folder.isEmpty()) {
+        const QFileInfo info(request.folder);
         dialog.setDirectory(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
     }
     // A folder given as the name would open its parent with the folder's name
@@ -156,6 +135,6 @@ QString QtDialogService::showSave(const SaveFileRequest& request)
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        throw RunTimeError(RunTimeError::DialogCancelled);
+        return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

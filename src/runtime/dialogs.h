@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -12,13 +13,12 @@ enum class MsgBoxStyle { OkOnly, OkCancel, Critical, Exclamation };
 
 enum class MsgBoxResult { Ok, Cancel };
 
-// The properties of the save-file dialog that the save command sets.
+// What the save-file dialog shows when it opens.
 struct SaveFileRequest {
-    int flags = 0;
-    QString filter;      // "name|pattern|name|pattern|"
-    int filterIndex = 1; // 1-based
-    QString initDir;
-    QString fileName;
+    QStringList nameFilters; // Qt's form: "JPEG (*.jpg)"
+    QString selectedFilter;  // one of them
+    QString folder;          // a folder, or a file whose folder is meant
+    QString fileName;        // the name proposed; a folder proposes none
 };
 
 // Every box a user sees goes through here, so tests can script the answers.
@@ -28,8 +28,8 @@ public:
     virtual MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) = 0;
     // Returns the typed text, or nothing on Cancel.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
-    // Returns the chosen path; throws RunTimeError(DialogCancelled) on Cancel.
-    virtual QString showSave(const SaveFileRequest& request) = 0;
+    // Returns the chosen path, or nothing on Cancel.
+    virtual std::optional<QString> showSave(const SaveFileRequest& request) = 0;
 };
 
 // The installed service (see services.h), else the real one.
@@ -40,5 +40,5 @@ class QtDialogService : public DialogService {
 public:
     MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
-    QString showSave(const SaveFileRequest& request) override;
+    std::optional<QString> showSave(const SaveFileRequest& request) override;
 };

@@ -42,10 +42,10 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
     return answer;
 }
 
-QString ScriptedDialogs::showSave(const SaveFileRequest& request)
+std::optional<QString> ScriptedDialogs::showSave(const SaveFileRequest& request)
 {
     const QString path = take({Box::Save, request.fileName, {}, {}, {}}).text;
     if (path.isEmpty())
-        throw RunTimeError(RunTimeError::DialogCancelled);
+        return std::nullopt;
     return path;
 }

@@ -61,7 +61,7 @@ public:
         const Answer answer = take({Box::Input, prompt, title, {}, defaultText});
         return answer.result == MsgBoxResult::Cancel ? std::nullopt : std::optional(answer.text);
     }
-    QString showSave(const SaveFileRequest& request) override;
+    std::optional<QString> showSave(const SaveFileRequest& request) override;
 
 private:
     struct Answer {

@@ -158,9 +158,9 @@ private:
     // Up to its deletion the dialog is a question: nothing from outside changes its picture.
     const questions::Open openQuestion_{this};
     Subject subject_;
-    std::int16_t quality = 50; // the slider's quality, used by the save
+    int quality = 50; // the slider's quality, used by the save
     bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
-    std::int16_t previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size
+    int previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size
     QWidget* dragOutline_ = nullptr;
     bool dragging_ = false;
 

@@ -20,7 +20,7 @@
 // when the encoding is done. Meanwhile the last finished preview stays.
 void SaveDialog::onQualityChanged()
 {
-    quality = static_cast<std::int16_t>(qualitySlider->value());
+    quality = qualitySlider->value();
     qualityValue->setText(QString::number(quality));
     cancelTargetSearch();
     updateSizeWarning();

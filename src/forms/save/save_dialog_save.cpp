@@ -16,9 +16,6 @@
 
 namespace {
 
-// The common dialog's flag that hides the read-only check box.
-constexpr int hideReadOnly = 4;
-
 const QString saveTitle = QStringLiteral("保存情況");
 
 void report(const QString& text) { dialogs().msgBox(text, MsgBoxStyle::OkOnly, saveTitle); }
@@ -28,7 +25,7 @@ void report(const QString& text) { dialogs().msgBox(text, MsgBoxStyle::OkOnly, s
 void SaveDialog::save()
 {
     // Taken before the unload; nothing of this form is touched afterwards.
-    const std::int16_t chosenQuality = quality;
+    const int chosenQuality = quality;
     const Subject chosen = subject_;
     previewEncoder->stop();
     cancelTargetSearch();
@@ -36,14 +33,19 @@ void SaveDialog::save()
 
     try {
         SaveFileRequest request;
-        request.flags = hideReadOnly;
-        request.filter = QStringLiteral("JPEG (*.jpg)|*.jpg|") + QStringLiteral("きりファイル？ (*.kir)|*.kir|");
-        request.filterIndex = 1;
+        request.nameFilters = {QStringLiteral("JPEG (*.jpg)"), QStringLiteral("きりファイル？ (*.kir)")};
+        request.selectedFilter = request.nameFilters.constFirst();
         // A path ending in the separator is a drive's root folder, not a picture.
         const StandInFolder proposed(chosen.path.endsWith(QLatin1Char('/')) ? App::Path() : chosen.path);
-        request.initDir = proposed.shown();
+        request.folder = proposed.shown();
         request.fileName = proposed.shown();
-        const QString target = proposed.restore(dialogs().showSave(request));
+        const std::optional<QString> named = dialogs().showSave(request);
+        if (!named) {
+            enableOtherWindows();
+            bringMainWindowForward();
+            return;
+        }
+        const QString target = proposed.restore(*named);
 
         if (!Dir(target).isEmpty()) {
             const MsgBoxResult answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),
@@ -81,10 +83,8 @@ void SaveDialog::save()
             break;
         }
     } catch (const RunTimeError& error) {
-        // Cancel, and every other run-time error of the save as well, goes
-        // back without a message; only the log tells them apart.
-        if (error.number() != RunTimeError::DialogCancelled)
-            qWarning("saving failed: %s", error.what());
+        // A run-time error of the save goes back without a message, as Cancel does; the log tells why.
+        qWarning("saving failed: %s", error.what());
         enableOtherWindows();
         bringMainWindowForward();
     }
