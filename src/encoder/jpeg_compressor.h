@@ -4,6 +4,7 @@
 
 class QIODevice;
 class ScanlineSource;
+struct JpegMarkers;
 
 enum class CompressResult {
     Done,
@@ -16,6 +17,8 @@ enum class CompressResult {
 // Encodes the source as baseline JFIF, YCbCr 4:2:0 with optimized Huffman
 // tables, writing to `out`. libjpeg's errors come back as a result, never as
 // an exit of the process; `quality` must be 1..100. `abandoned` (may be
-// empty) is asked before each block of rows.
+// empty) is asked before each block of rows. `markers`, when given, are
+// written after the JFIF header: EXIF and XMP (APP1), the ICC profile
+// (APP2, through libjpeg's own function), IPTC (APP13).
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            const std::function<bool()>& abandoned = {});
+                            const std::function<bool()>& abandoned = {}, const JpegMarkers* markers = nullptr);

@@ -5,6 +5,7 @@
 
 class QImage;
 class QString;
+struct JpegMarkers;
 
 // Results of saveJpeg. Callers other than the final save ignore them.
 enum class JpegStatus : std::int16_t {
@@ -33,6 +34,8 @@ constexpr std::int32_t NoFollow = 1;
 // is. `option` is 0 or jpeg_option flags.
 // `abandoned`, when given, is asked between blocks of rows (from the calling
 // thread); once it answers true the encoding stops, the target stays as it
-// was and no temporary file is left. Never throws and never ends the process.
+// was and no temporary file is left. `markers`, when given, go into the file
+// as they are (see compressJpeg). Never throws and never ends the process.
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, const std::function<bool()>& abandoned = {});
+                    std::uint8_t quality, std::int32_t option, const std::function<bool()>& abandoned = {},
+                    const JpegMarkers* markers = nullptr);

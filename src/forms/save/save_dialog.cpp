@@ -154,6 +154,7 @@ void SaveDialog::onLoad()
     try {
         pathLabel->setText(viewing::currentPicturePath);
         readSource();
+        readMetadata();
         quality = 50;
         qualityValue->setText(QString::number(quality));
         previewZoomStep = 1;

@@ -46,7 +46,7 @@ void SaveDialog::requestPreview()
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    previewEncoder->request({forms::get<ImageWindow>().fullPicture(), previewPath(), quality, cover});
+    previewEncoder->request({forms::get<ImageWindow>().fullPicture(), previewPath(), quality, cover, keptMarkers_});
     setMousePointer(13);
 }
 

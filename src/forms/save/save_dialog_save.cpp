@@ -31,6 +31,7 @@ void SaveDialog::save()
 {
     // Taken before the unload; nothing of this form is touched afterwards.
     const std::int16_t chosenQuality = quality;
+    const std::shared_ptr<const JpegMarkers> markers = keptMarkers_;
     previewEncoder->stop();
     cancelTargetSearch();
     forms::unload<SaveDialog>();
@@ -60,7 +61,7 @@ void SaveDialog::save()
         const ImageWindow& imageWindow = forms::get<ImageWindow>();
         const JpegStatus status
             = saveJpeg(imageWindow.picture.fullPicture(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(), target,
-                           static_cast<std::uint8_t>(chosenQuality), 0);
+                           static_cast<std::uint8_t>(chosenQuality), 0, {}, markers.get());
         enableOtherWindows();
         switch (status) {
         case JpegStatus::Written:

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 
+#include "encoder/jpeg_metadata.h"
 #include "forms/handler_guard.h"
 #include "forms/image/image_window.h"
 #include "forms/save/background_task.h"
@@ -53,7 +54,7 @@ void SaveDialog::buildExtras()
     addAction(targetSizeAction);
     qualitySlider->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(qualitySlider, &QWidget::customContextMenuRequested, this,
-                     [this](QPoint at) { popUpMenu(qualitySlider, targetSizeAction, at); });
+                     [this](QPoint at) { popUpMenu(qualitySlider, {targetSizeAction, dropLocationAction}, at); });
     QObject::connect(targetSizeAction, &QAction::triggered, this, guarded([this] { askTargetSize(); }));
 
     escapeShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -64,18 +65,19 @@ void SaveDialog::buildExtras()
     differenceAction->setCheckable(true);
     preview->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(preview, &QWidget::customContextMenuRequested, this,
-                     [this](QPoint at) { popUpMenu(preview, differenceAction, at); });
+                     [this](QPoint at) { popUpMenu(preview, {differenceAction}, at); });
     QObject::connect(differenceAction, &QAction::toggled, this, guarded([this] { refreshDifference(); }));
     preview->installEventFilter(this);
     plainSizePalette_ = sizeValue->palette();
+    buildMetadataChoice();
 }
 
 // Made for each use, so no hidden menu sits among the dialog's controls.
-void SaveDialog::popUpMenu(QWidget* owner, QAction* action, QPoint at)
+void SaveDialog::popUpMenu(QWidget* owner, const QList<QAction*>& actions, QPoint at)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(action);
+    menu->addActions(actions);
     menu->popup(owner->mapToGlobal(at));
 }
 
@@ -99,7 +101,9 @@ void SaveDialog::askTargetSize()
     if (picture.isNull())
         return; // the image window has said why
     const auto sizeAt = encodedSize;
-    targetSearch->run([this, picture, limit = *limit, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
+    // The pixels get what the kept metadata leaves of the limit.
+    const qint64 metadataBytes = keptMarkers_ ? markersByteCount(*keptMarkers_) : 0;
+    targetSearch->run([this, picture, limit = *limit - metadataBytes, sizeAt](const std::function<bool()>& cancelled) -> BackgroundTask::Delivery {
         const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, cancelled); };
         const int guess = guessTargetQuality(picture, limit, sizeOf, cancelled);
         const TargetQuality found = findTargetQuality(
