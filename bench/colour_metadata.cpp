@@ -1,8 +1,8 @@
 // What colour profiles and metadata cost on a 20-megapixel photo, against
 // libjpeg-turbo in the same run:
 // - showing: the photo read and decoded for the image window (readForView)
-//   without a profile, with an Adobe RGB matrix profile (Qt) and with a grey
-//   profile on a grey photo (Little CMS), beside bare libjpeg-turbo decoding
+//   without a profile, with an Adobe RGB matrix profile (Qt), a LUT-based
+//   profile (Little CMS) and a grey profile on a grey photo (Qt), beside bare libjpeg-turbo decoding
 //   at the same eighth; the conversion may add at most 15 %.
 // - saving: saveJpeg at quality 50 without and with a camera's metadata
 //   (profile, EXIF with thumbnail and GPS, XMP), the metadata prepared as the
@@ -86,17 +86,52 @@ QByteArray cameraExif()
     return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
 }
 
+QByteArray saved(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray icc(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
 QByteArray greyProfile()
 {
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
-    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(grey, nullptr, &size);
-    QByteArray icc(qsizetype(size), '\0');
-    cmsSaveProfileToMem(grey, icc.data(), &size);
-    cmsCloseProfile(grey);
+    const QByteArray icc = saved(cmsCreateGrayProfile(cmsD50_xyY(), curve));
     cmsFreeToneCurve(curve);
     return icc;
+}
+
+// A LUT-based RGB profile (a 17-point grid in A2B0, as scanners' and
+// printers' profiles are built), which Qt cannot apply.
+QByteArray lutProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        cmsDoTransform(transform, in, out, 1);
+        return 1;
+    }, toLab, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 4.3);
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigRgbData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return saved(profile);
 }
 
 // Bare libjpeg-turbo decoding at the eighth the view uses.
@@ -174,29 +209,43 @@ int main(int argc, char** argv)
         return jpeg.left(2) + segments + jpeg.mid(2);
     };
     const QString plainPath = folder.filePath("plain.jpg"), adobePath = folder.filePath("adobe.jpg"),
-                  greyPlainPath = folder.filePath("grey-plain.jpg"), greyPath = folder.filePath("grey.jpg");
+                  greyPlainPath = folder.filePath("grey-plain.jpg"), greyPath = folder.filePath("grey.jpg"),
+                  lutPath = folder.filePath("lut.jpg");
     const QByteArray camera = withSegments(plain, segment(0xE1, QByteArray("Exif\0\0", 6) + exif));
     write(plainPath, camera);
     write(adobePath, withSegments(plain, segment(0xE1, QByteArray("Exif\0\0", 6) + exif) + iccSegment(adobe)));
     write(greyPlainPath, grey);
     write(greyPath, withSegments(grey, iccSegment(greyProfile())));
+    const QByteArray lut = lutProfile();
+    write(lutPath, withSegments(camera, iccSegment(lut)));
+    // Five different profiles (padded apart) for more than the four kept ready:
+    // each view makes its transform anew, as the first photo of a scanner does.
+    constexpr int fresh = 5;
+    for (int n = 0; n < fresh; ++n)
+        write(folder.filePath(QStringLiteral("lut-%1.jpg").arg(n)), withSegments(camera, iccSegment(lut + QByteArray(n + 1, '\0'))));
+    int nextFresh = 0;
     const int eighths = 1; // 684 x 456 covers the 200 x 133 view
 
     std::vector<Measure> showing = {
         {"libjpeg-turbo decode at 1/8", [&] { bareDecode(plain, eighths); }},
         {"readForView, no profile", [&] { readForView(plainPath, viewBox); }},
         {"readForView, Adobe RGB profile (Qt)", [&] { readForView(adobePath, viewBox); }},
+        {"readForView, LUT profile (Little CMS)", [&] { readForView(lutPath, viewBox); }},
+        {"readForView, LUT profile seen first", [&] {
+             readForView(folder.filePath(QStringLiteral("lut-%1.jpg").arg(nextFresh++ % fresh)), viewBox);
+         }},
         {"libjpeg-turbo decode at 1/8, grey photo", [&] { bareDecode(grey, eighths); }},
         {"readForView, grey photo, no profile", [&] { readForView(greyPlainPath, viewBox); }},
-        {"readForView, grey profile (Little CMS)", [&] { readForView(greyPath, viewBox); }},
+        {"readForView, grey profile (Qt)", [&] { readForView(greyPath, viewBox); }},
         {"  of which reading markers and EXIF colour", [&] { ColourProfile::of(readJpegMarkers(camera)); }},
     };
     measureAll(showing, runs * 3);
     std::printf("\nShowing a %d x %d photo, %d runs, median times:\n", photoWidth, photoHeight, runs * 3);
     for (const Measure& m : showing)
         std::printf("  %-46s %8.2f ms\n", m.name, m.median());
-    std::printf("Colour conversion adds %.1f %% (Qt) and %.1f %% (Little CMS) to showing (limit 15 %%)\n",
-                100 * (showing[2].median() / showing[1].median() - 1), 100 * (showing[5].median() / showing[4].median() - 1));
+    const auto added = [&](int with, int without) { return 100 * (showing[with].median() / showing[without].median() - 1); };
+    std::printf("Colour conversion adds to showing (limit 15 %%): %.1f %% Adobe RGB (Qt), %.1f %% LUT (Little CMS), "
+                "%.1f %% grey (Qt); %.1f %% for a LUT profile's first photo\n", added(2, 1), added(3, 1), added(7, 6), added(4, 1));
 
     JpegMarkers source;
     source.icc = adobe;

@@ -1,5 +1,7 @@
 #include "decoder/colour_profile.h"
 
+#include <algorithm>
+#include <list>
 #include <memory>
 #include <mutex>
 
@@ -13,7 +15,6 @@
 namespace {
 
 using LcmsProfile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
-using LcmsTransform = std::unique_ptr<void, decltype(&cmsDeleteTransform)>;
 
 // QImage's 32-bit pixels are native 0xAARRGGBB words.
 constexpr cmsUInt32Number rgb32Format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BGRA_8 : TYPE_ARGB_8;
@@ -32,43 +33,49 @@ void muteLibraries()
     });
 }
 
-QImage convertedByLittleCms(const QImage& picture, const QByteArray& icc)
+// The transform from the profile's space to sRGB on 32-bit pixels, or null
+// when Little CMS cannot apply the profile. Without its one-pixel cache a
+// transform may serve several threads at once.
+std::shared_ptr<void> littleCmsTransform(const QByteArray& icc)
 {
     const LcmsProfile source(cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())), &cmsCloseProfile);
     const LcmsProfile srgb(cmsCreate_sRGBProfile(), &cmsCloseProfile);
-    if (!source || !srgb)
-        return picture;
+    if (!source || !srgb) {
+        qWarning("colour profile cannot be read; colours shown as stored");
+        return {};
+    }
     const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
     if (space != cmsSigRgbData && space != cmsSigGrayData) {
         qWarning("colour profile of a colour space other than RGB or grey not applied");
-        return picture;
+        return {};
     }
     const cmsUInt32Number in = space == cmsSigGrayData ? greyInRgb32Format : rgb32Format;
     // The intent the profile's maker chose, as its header names it.
     const cmsUInt32Number intent = cmsGetHeaderRenderingIntent(source.get());
-    const LcmsTransform transform(cmsCreateTransform(source.get(), in, srgb.get(), rgb32Format, intent, 0),
-                                  &cmsDeleteTransform);
+    cmsHTRANSFORM transform = cmsCreateTransform(source.get(), in, srgb.get(), rgb32Format, intent, cmsFLAGS_NOCACHE);
     if (!transform) {
-        qWarning("colour profile cannot be applied");
-        return picture;
+        qWarning("colour profile cannot be applied; colours shown as stored");
+        return {};
     }
+    return std::shared_ptr<void>(transform, &cmsDeleteTransform);
+}
+
+QImage convertedByLittleCms(const QImage& picture, void* transform)
+{
     QImage out = picture.convertToFormat(QImage::Format_RGB32);
     if (out.isNull())
         return picture;
     out.detach();
     for (int y = 0; y < out.height(); ++y)
-        cmsDoTransform(transform.get(), out.constScanLine(y), out.scanLine(y), cmsUInt32Number(out.width()));
+        cmsDoTransform(transform, out.constScanLine(y), out.scanLine(y), cmsUInt32Number(out.width()));
     return out;
 }
 
 } // namespace
 
-ColourProfile ColourProfile::fromIcc(const QByteArray& icc)
+ColourProfile ColourProfile::parsed(const QByteArray& icc)
 {
-    muteLibraries();
     ColourProfile profile;
-    if (icc.isEmpty())
-        return profile;
     const QColorSpace space = QColorSpace::fromIccProfile(icc);
     if (space.isValid()) {
         if (space != QColorSpace(QColorSpace::SRgb)) {
@@ -77,13 +84,38 @@ ColourProfile ColourProfile::fromIcc(const QByteArray& icc)
         }
         return profile;
     }
-    const LcmsProfile parsed(cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())), &cmsCloseProfile);
-    if (!parsed) {
-        qWarning("colour profile cannot be read; colours shown as stored");
-        return profile;
+    profile.transform_ = littleCmsTransform(icc);
+    if (profile.transform_)
+        profile.kind_ = Kind::LittleCms;
+    return profile;
+}
+
+ColourProfile ColourProfile::fromIcc(const QByteArray& icc)
+{
+    muteLibraries();
+    if (icc.isEmpty())
+        return {};
+    struct Known {
+        QByteArray icc;
+        ColourProfile profile;
+    };
+    static std::mutex guard;
+    static std::list<Known> recent; // the latest first
+    constexpr std::size_t kept = 4;
+    {
+        const std::lock_guard lock(guard);
+        const auto found = std::find_if(recent.begin(), recent.end(), [&](const Known& k) { return k.icc == icc; });
+        if (found != recent.end()) {
+            recent.splice(recent.begin(), recent, found);
+            return found->profile;
+        }
     }
-    profile.kind_ = Kind::LittleCms;
-    profile.icc_ = icc;
+    // Made outside the lock, so a picture on another thread need not wait.
+    const ColourProfile profile = parsed(icc);
+    const std::lock_guard lock(guard);
+    recent.push_front({icc, profile});
+    if (recent.size() > kept)
+        recent.pop_back();
     return profile;
 }
 
@@ -113,7 +145,7 @@ QImage ColourProfile::toSrgb(const QImage& picture) const
             return out.isNull() ? picture : out;
         }
         case Kind::LittleCms:
-            return convertedByLittleCms(picture, icc_);
+            return convertedByLittleCms(picture, transform_.get());
         }
     } catch (const std::bad_alloc&) {
         qWarning("no memory to convert the colours");

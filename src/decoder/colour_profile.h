@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QColorSpace>
 #include <QImage>
@@ -19,6 +21,9 @@ public:
     // What a JPEG's markers say: its ICC profile; else the EXIF colour space
     // "uncalibrated" with the interoperability index "R03", which is Adobe RGB.
     static ColourProfile of(const JpegMarkers& markers);
+    // The last few profiles are kept ready: photos of one camera or scanner
+    // share theirs, and making a Little CMS transform costs tens of
+    // milliseconds.
     static ColourProfile fromIcc(const QByteArray& icc);
 
     // False when the values are sRGB already or nothing can be done with them.
@@ -30,9 +35,11 @@ public:
 
 private:
     enum class Kind { None, Qt, LittleCms };
+    static ColourProfile parsed(const QByteArray& icc);
+
     Kind kind_ = Kind::None;
-    QColorSpace space_;  // for Kind::Qt
-    QByteArray icc_;     // for Kind::LittleCms
+    QColorSpace space_;               // for Kind::Qt
+    std::shared_ptr<void> transform_; // for Kind::LittleCms: to sRGB, in place on 32-bit pixels
 };
 
 // True when an EXIF block (a TIFF header and what follows) names Adobe RGB

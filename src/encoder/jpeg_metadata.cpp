@@ -129,7 +129,13 @@ JpegMarkers keptMetadata(const JpegMarkers& source, const MetadataChanges& chang
 {
     prepareExiv2();
     JpegMarkers kept;
-    kept.icc = source.icc;
+    // The saved stream is always colour: a grey or CMYK profile would not
+    // describe it, and readers would reject or misread the file.
+    constexpr qsizetype spaceOffset = 16;
+    if (source.icc.mid(spaceOffset, 4) == "RGB ")
+        kept.icc = source.icc;
+    else if (!source.icc.isEmpty())
+        qWarning("ICC profile of a colour space other than RGB left out of the saved file");
     kept.exif = keptOrNothing("EXIF", source.exif, changes, keptExif);
     kept.xmp = keptOrNothing("XMP", source.xmp, changes, keptXmp);
     if (source.iptc.size() <= maxPayload)

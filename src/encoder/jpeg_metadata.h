@@ -12,7 +12,7 @@ struct MetadataChanges {
 };
 
 // The blocks a re-compressed JPEG carries from its source: the ICC profile
-// and the IPTC block byte for byte; EXIF and XMP with the orientation written
+// (an RGB one; the saved stream is RGB) and the IPTC block byte for byte; EXIF and XMP with the orientation written
 // as 1, the EXIF thumbnail dropped, the pixel sizes set to the new size (or,
 // for the TIFF-only sizes of the first IFD, removed) and GPS removed when
 // asked. Everything else (date taken, camera, exposure, location, comments)

@@ -99,15 +99,19 @@ TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
     ASSERT_FALSE(icc.isEmpty());
     const QByteArray jpeg = withSegments(flatJpeg(300, 200, red), iccSegments(icc, 3, {3, 1, 2}));
     EXPECT_EQ(readJpegMarkers(jpeg).icc, icc); // put together in the order of the sequence numbers
-
-    const ShownPicture shown = view(jpeg);
-    const QRgb onScreen = centre(shown.picture);
-    EXPECT_GT(qGreen(onScreen), 150);
-    EXPECT_LT(qRed(onScreen), 100);
-    PictureBox box;
-    box.setShown(shown);
-    EXPECT_LE(farthest(centre(box.fullPicture()), red), 2); // what a save encodes
-    EXPECT_LE(farthest(centre(box.fullPictureAsShown()), onScreen), 2); // what a copy takes
+    const QString path = write("photo.jpg", jpeg);
+    // Shown reduced, and shown at full size (the enlarged box).
+    for (const QSize box : {QSize(200, 200), QSize(667, 667)}) {
+        SCOPED_TRACE(box.width());
+        const ShownPicture shown = readForView(path, box);
+        const QRgb onScreen = centre(shown.picture);
+        EXPECT_GT(qGreen(onScreen), 150);
+        EXPECT_LT(qRed(onScreen), 100);
+        PictureBox picture;
+        picture.setShown(shown);
+        EXPECT_LE(farthest(centre(picture.fullPicture()), red), 2); // what a save encodes
+        EXPECT_LE(farthest(centre(picture.fullPictureAsShown()), onScreen), 2); // what a copy takes
+    }
 }
 
 TEST_F(PhotoColour, AdobeRgbByProfileOrByExifShowsItsSrgbColour)

@@ -70,6 +70,17 @@ TEST(PhotoMetadata, ExifKeepsDateAndCameraWithOrientationOneNoThumbnailNewSize)
     }
 }
 
+TEST(PhotoMetadata, ProfileOfAnotherColourSpaceIsLeftOutOfTheRgbFile)
+{
+    for (const char* space : {"GRAY", "CMYK"}) {
+        JpegMarkers source = cameraMarkers();
+        source.icc.replace(16, 4, space);
+        const JpegMarkers kept = keptMetadata(source, {QSize(300, 400), false});
+        EXPECT_TRUE(kept.icc.isEmpty()) << space;
+        EXPECT_FALSE(kept.exif.isEmpty()) << space;
+    }
+}
+
 TEST(PhotoMetadata, XmpGetsOrientationOneAndLosesGpsOnlyWhenAsked)
 {
     for (bool drop : {false, true}) {
