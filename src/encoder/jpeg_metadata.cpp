@@ -59,13 +59,20 @@ QByteArray keptExif(const QByteArray& exif, const MetadataChanges& changes)
         eraseWhere(data, [](const Exiv2::Exifdatum& d) {
             return d.groupName() == "GPSInfo" || d.key() == "Exif.Image.GPSTag";
         });
+    // Written in place into a copy when the layout allows (maker notes keep
+    // their offsets), else anew into the blob.
+    QByteArray inPlace(exif.constData(), exif.size());
     Exiv2::Blob blob;
-    Exiv2::ExifParser::encode(blob, bytes, uint32_t(exif.size()), order, data);
-    if (qsizetype(blob.size()) + exifSignatureLength > maxPayload) {
-        qWarning("EXIF of %zu bytes does not fit its segment; left out", blob.size());
+    const Exiv2::WriteMethod method = Exiv2::ExifParser::encode(
+        blob, reinterpret_cast<Exiv2::byte*>(inPlace.data()), uint32_t(inPlace.size()), order, data);
+    const QByteArray kept = method == Exiv2::wmNonIntrusive
+        ? inPlace
+        : QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    if (kept.size() + exifSignatureLength > maxPayload) {
+        qWarning("EXIF of %lld bytes does not fit its segment; left out", static_cast<long long>(kept.size()));
         return {};
     }
-    return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    return kept;
 }
 
 QByteArray keptXmp(const QByteArray& xmp, const MetadataChanges& changes)

@@ -93,10 +93,23 @@ TEST(PhotoMetadata, XmpGetsOrientationOneAndLosesGpsOnlyWhenAsked)
         EXPECT_EQ(xmp["Xmp.dc.creator"].toString(), "Kiri");
         EXPECT_EQ(xmp.findKey(Exiv2::XmpKey("Xmp.exif.GPSLatitude")) != xmp.end(), !drop);
     }
-    // Nothing to change: the packet stays byte for byte.
-    JpegMarkers upright;
-    upright.xmp = cameraXmp(1).replace("4000", "300");
-    EXPECT_EQ(keptMetadata(upright, {QSize(300, 400), false}).xmp, upright.xmp);
+}
+
+TEST(PhotoMetadata, BlocksWithNothingToChangeAreKeptAsTheyAre)
+{
+    Exiv2::ExifData upright;
+    upright["Exif.Image.Orientation"] = uint16_t(1);
+    upright["Exif.Photo.DateTimeOriginal"] = camera::dateTaken;
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::bigEndian, upright);
+    JpegMarkers source;
+    source.exif = QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    source.xmp = cameraXmp(1).replace("4000", "300");
+    const QByteArray original(source.exif.constData(), source.exif.size()); // a copy of its own
+    const JpegMarkers kept = keptMetadata(source, {QSize(300, 400), false});
+    EXPECT_EQ(exifValue(exifOf(kept.exif), "Exif.Photo.DateTimeOriginal"), camera::dateTaken);
+    EXPECT_EQ(kept.xmp, source.xmp); // byte for byte, padding and all
+    EXPECT_EQ(source.exif, original); // the source's own block is never written into
 }
 
 TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
