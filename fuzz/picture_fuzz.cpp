@@ -1,6 +1,7 @@
 // Any bytes through the picture loader: it returns a picture or throws
 // RunTimeError, never anything else. The source-quality estimate reads the
-// same bytes and must simply answer. The bytes go to an in-memory file,
+// same bytes and must simply answer, and so must the colour profile and the
+// metadata a save keeps, which must each fit a JPEG segment. The bytes go to an in-memory file,
 // since the loader opens a path.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,7 +13,10 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "decoder/colour_profile.h"
+#include "decoder/jpeg_markers.h"
 #include "decoder/picture_loader.h"
+#include "encoder/jpeg_metadata.h"
 #include "encoder/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
@@ -42,6 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const SourceQuality estimate = estimateJpegQuality(path);
     if (estimate.quality && (*estimate.quality < 1 || *estimate.quality > 100 || !estimate.jpeg))
+        std::abort();
+
+    const JpegMarkers markers = readJpegMarkers(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    QImage patch(8, 8, QImage::Format_RGB32);
+    patch.fill(qRgb(200, 60, 40));
+    if (ColourProfile::of(markers).toSrgb(patch).size() != patch.size())
+        std::abort();
+    const JpegMarkers kept = keptMetadata(markers, {QSize(8, 8), (size & 2) != 0});
+    if (kept.exif.size() > 65527 || kept.xmp.size() > 65504 || kept.iptc.size() > 65533
+        || (!kept.icc.isEmpty() && kept.icc != markers.icc))
         std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "controls/picture_box.h"
 
+#include "decoder/colour_profile.h"
 #include "runtime/run_time_error.h"
 #include "runtime/twips.h"
 
@@ -8,6 +9,7 @@ void PictureBox::setPicture(const QImage& picture)
     picture_ = picture;
     natural_ = picture.size();
     source_.reset();
+    converted_ = false;
     full_ = QImage();
 }
 
@@ -16,12 +18,13 @@ void PictureBox::setShown(const ShownPicture& shown)
     picture_ = shown.picture;
     natural_ = shown.natural;
     source_ = shown.source;
+    converted_ = shown.converted && shown.source;
     full_ = QImage();
 }
 
 const QImage& PictureBox::fullPicture() const
 {
-    if (picture_.size() == natural_ || !source_)
+    if (!source_ || (picture_.size() == natural_ && !converted_))
         return picture_;
     if (full_.isNull()) {
         QImage full = source_->decodeFull();
@@ -40,4 +43,12 @@ Twips PictureBox::Width() const
 Twips PictureBox::Height() const
 {
     return Twips(static_cast<float>(twips::fromPixels(natural_.height() + 2 * borderPixels)));
+}
+
+QImage PictureBox::fullPictureAsShown() const
+{
+    if (picture_.size() == natural_)
+        return picture_;
+    const QImage& full = fullPicture();
+    return converted_ ? ColourProfile::of(source_->markers()).toSrgb(full) : full;
 }

@@ -24,7 +24,10 @@ public:
     const QImage& picture() const { return picture_; }
     // The picture at its natural size, decoded once when first asked for.
     // Throws FileChangedError or RunTimeError when it cannot be made.
+    // These are the file's own values, which a save encodes.
     const QImage& fullPicture() const;
+    // The picture at its natural size in the colours shown, for copying.
+    QImage fullPictureAsShown() const;
     // The file the picture was read from; null for a picture made in memory.
     const std::shared_ptr<const PictureSource>& source() const { return source_; }
 
@@ -37,5 +40,6 @@ private:
     QImage picture_;
     QSize natural_;
     std::shared_ptr<const PictureSource> source_;
+    bool converted_ = false; // picture_ holds converted colours, not the file's values
     mutable QImage full_;
 };

@@ -7,6 +7,7 @@
 
 #include "files/native_file.h"
 #include "files/native_names.h"
+#include "decoder/colour_profile.h"
 #include "decoder/picture_loader.h"
 
 namespace {
@@ -58,8 +59,15 @@ ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, q
     QByteArray bytes = readWhole(path, stamp);
     ShownPicture shown;
     shown.picture = decodePicture(bytes, box, &shown.natural, stop);
+    JpegMarkers markers = readJpegMarkers(bytes);
+    // Converted here, on the reduced picture, where it costs least.
+    const ColourProfile colour = ColourProfile::of(markers);
+    if (colour.converts()) {
+        shown.picture = colour.toSrgb(shown.picture);
+        shown.converted = true;
+    }
     if (bytes.size() > keptBytesCap)
         bytes = QByteArray();
-    shown.source = std::make_shared<const PictureSource>(path, stamp, std::move(bytes));
+    shown.source = std::make_shared<const PictureSource>(path, stamp, std::move(bytes), std::move(markers));
     return shown;
 }

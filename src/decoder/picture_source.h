@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 
+#include "decoder/jpeg_markers.h"
 #include "runtime/run_time_error.h"
 
 // What identifies one version of a file: a replaced file (same name, new
@@ -37,14 +38,16 @@ class PictureSource {
 public:
     static constexpr qint64 keptBytesCap = qint64(48) << 20;
 
-    PictureSource(QString path, FileStamp stamp, QByteArray bytes)
-        : path_(std::move(path)), stamp_(stamp), bytes_(std::move(bytes))
+    PictureSource(QString path, FileStamp stamp, QByteArray bytes, JpegMarkers markers = {})
+        : path_(std::move(path)), stamp_(stamp), bytes_(std::move(bytes)), markers_(std::move(markers))
     {
     }
 
     const QString& path() const { return path_; }
     const FileStamp& stamp() const { return stamp_; }
     bool keepsBytes() const { return !bytes_.isNull(); }
+    // What the shown bytes carry besides pixels: colour profile and metadata.
+    const JpegMarkers& markers() const { return markers_; }
 
     // The picture at full size. Throws FileChangedError when the bytes were
     // not kept and the file is no longer the one shown; RunTimeError as the
@@ -55,18 +58,22 @@ private:
     QString path_;
     FileStamp stamp_;
     QByteArray bytes_;
+    JpegMarkers markers_;
 };
 
 // A picture decoded for the image window: `picture` may be smaller than
-// `natural`, the upright full size the fit works with.
+// `natural`, the upright full size the fit works with. Its colours are
+// converted to sRGB by the file's own profile (`converted`), so its values
+// may differ from the file's even at full size.
 struct ShownPicture {
     QImage picture;
     QSize natural;
     std::shared_ptr<const PictureSource> source;
+    bool converted = false;
 };
 
 // Reads the file and decodes it just large enough to cover its picture fitted
-// into `box` (pixels). Throws RunTimeError as LoadPicture does, DecodeCancelled
+// into `box` (pixels), in sRGB. Throws RunTimeError as LoadPicture does, DecodeCancelled
 // when a stop is requested through `stop`.
 ShownPicture readForView(const QString& path, QSize box, std::stop_token stop = {},
                          qint64 keptBytesCap = PictureSource::keptBytesCap);

@@ -10,6 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "decoder/jpeg_markers.h"
 #include "encoder/libjpeg_support.h"
 #include "encoder/scanline_source.h"
 
@@ -127,6 +128,44 @@ bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::s
     return true;
 }
 
+// The payloads were made ahead, outside the jump's reach; each fits its segment.
+struct MarkerPayloads {
+    QByteArray exif, xmp;
+    const JpegMarkers* markers;
+};
+
+MarkerPayloads payloadsOf(const JpegMarkers* markers)
+{
+    MarkerPayloads payloads{{}, {}, markers};
+    if (!markers)
+        return payloads;
+    if (!markers->exif.isEmpty())
+        payloads.exif = QByteArray(jpeg_markers::exifSignature, 6) + markers->exif;
+    if (!markers->xmp.isEmpty())
+        payloads.xmp = QByteArray(jpeg_markers::xmpSignature, sizeof jpeg_markers::xmpSignature) + markers->xmp;
+    return payloads;
+}
+
+void writeMarker(jpeg_compress_struct& cinfo, int code, const QByteArray& payload)
+{
+    if (!payload.isEmpty())
+        jpeg_write_marker(&cinfo, code, reinterpret_cast<const JOCTET*>(payload.constData()),
+                          static_cast<unsigned int>(payload.size()));
+}
+
+void writeMarkers(jpeg_compress_struct& cinfo, const MarkerPayloads& payloads)
+{
+    if (!payloads.markers)
+        return;
+    writeMarker(cinfo, JPEG_APP0 + 1, payloads.exif);
+    writeMarker(cinfo, JPEG_APP0 + 1, payloads.xmp);
+    const QByteArray& icc = payloads.markers->icc;
+    if (!icc.isEmpty())
+        jpeg_write_icc_profile(&cinfo, reinterpret_cast<const JOCTET*>(icc.constData()),
+                               static_cast<unsigned int>(icc.size()));
+    writeMarker(cinfo, JPEG_APP0 + 13, payloads.markers->iptc);
+}
+
 CompressResult failureOf(const Session& session)
 {
     const int code = session.trap.pub.msg_code;
@@ -139,7 +178,7 @@ CompressResult failureOf(const Session& session)
 }
 
 CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               std::stop_token stop)
+                               std::stop_token stop, const MarkerPayloads& payloads)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
@@ -147,6 +186,7 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     session.cinfo.dest = &session.destination.manager;
     configure(session.cinfo, source, quality);
     jpeg_start_compress(&session.cinfo, TRUE);
+    writeMarkers(session.cinfo, payloads);
     // An unfinished compression is simply destroyed by the caller.
     if (!writeRows(session.cinfo, source, stop))
         return CompressResult::Abandoned;
@@ -157,8 +197,9 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
 } // namespace
 
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop)
+                            std::stop_token stop, const JpegMarkers* markers)
 {
+    const MarkerPayloads payloads = payloadsOf(markers);
     Session session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
     session.trap.pub.output_message = discardMessage;
@@ -167,7 +208,7 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
-    const CompressResult result = compressTrapped(session, source, quality, stop);
+    const CompressResult result = compressTrapped(session, source, quality, stop, payloads);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     return result;

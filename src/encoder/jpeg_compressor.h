@@ -6,6 +6,7 @@
 
 class QIODevice;
 class ScanlineSource;
+struct JpegMarkers;
 
 enum class CompressResult {
     Done,
@@ -18,6 +19,8 @@ enum class CompressResult {
 // Encodes the source as baseline JFIF, YCbCr 4:2:0 with optimized Huffman
 // tables, writing to `out`. libjpeg's errors come back as a result, never as
 // an exit of the process; `quality` must be 1..100. `stop` is looked
-// at before each block of rows.
+// at before each block of rows. `markers`, when given, are
+// written after the JFIF header: EXIF and XMP (APP1), the ICC profile
+// (APP2, through libjpeg's own function), IPTC (APP13).
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop = {});
+                            std::stop_token stop = {}, const JpegMarkers* markers = nullptr);

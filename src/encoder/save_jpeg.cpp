@@ -38,7 +38,8 @@ JpegStatus statusOf(CompressResult result)
 } // namespace
 
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, std::stop_token stop)
+                    std::uint8_t quality, std::int32_t option, std::stop_token stop,
+                    const JpegMarkers* markers)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
@@ -53,7 +54,7 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
                                                                 : ReplacingFile::Links::Follow);
         if (!file.open(QIODevice::WriteOnly))
             return JpegStatus::CannotOpen;
-        const CompressResult result = compressJpeg(source, quality, file, stop);
+        const CompressResult result = compressJpeg(source, quality, file, stop, markers);
         if (result != CompressResult::Done)
             return statusOf(result);
         if (!file.commit())

@@ -7,6 +7,7 @@
 
 class QImage;
 class QString;
+struct JpegMarkers;
 
 // Results of saveJpeg. Callers other than the final save ignore them.
 enum class JpegStatus : std::int16_t {
@@ -35,6 +36,8 @@ constexpr std::int32_t NoFollow = 1;
 // is. `option` is 0 or jpeg_option flags.
 // `stop` is looked at between blocks of rows; once a stop is requested the
 // encoding stops with Abandoned, the target stays as it
-// was and no temporary file is left. Never throws and never ends the process.
+// was and no temporary file is left. `markers`, when given, go into the file
+// as they are (see compressJpeg). Never throws and never ends the process.
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, std::stop_token stop = {});
+                    std::uint8_t quality, std::int32_t option, std::stop_token stop = {},
+                    const JpegMarkers* markers = nullptr);

@@ -9,17 +9,6 @@ printf 'not a picture' > "$PICTURES/c-broken.gif"
 
 # jpeg_quality FILE: the quality ImageMagick reads from the file's tables.
 jpeg_quality() { identify -format '%Q' "$1"; }
-# dialog_besides TITLE...: a visible program window whose title is none of those given.
-dialog_besides() {
-  local id name title
-  for id in $(app_windows); do
-    name=$(xdotool getwindowname "$id" 2>/dev/null || true)
-    for title in "$@"; do [ "$name" = "$title" ] && continue 2; done
-    echo "$id"
-    return 0
-  done
-  return 1
-}
 
 start_app "$PICTURES"
 wait_for_main

@@ -89,7 +89,7 @@ void ImageWindow::followMouse(QMouseEvent* event)
 
 void ImageWindow::copyPictureOnDoubleClick()
 {
-    const QImage full = fullPicture();
+    const QImage full = fullPictureAsShown();
     if (full.isNull())
         return;
     QClipboard* clipboard = QApplication::clipboard();
@@ -146,8 +146,18 @@ void ImageWindow::fitToBox()
 
 QImage ImageWindow::fullPicture()
 {
+    return fullPictureOrMessage([this] { return picture.fullPicture(); });
+}
+
+QImage ImageWindow::fullPictureAsShown()
+{
+    return fullPictureOrMessage([this] { return picture.fullPictureAsShown(); });
+}
+
+QImage ImageWindow::fullPictureOrMessage(const std::function<QImage()>& make)
+{
     try {
-        return picture.fullPicture();
+        return make();
     } catch (const FileChangedError&) {
         dialogs().msgBox(QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません"),
                          MsgBoxStyle::OkOnly, QStringLiteral("エラー"));

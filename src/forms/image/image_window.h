@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include <QPoint>
 #include <QWidget>
@@ -37,6 +38,8 @@ public:
     // The picture at its natural size, for copying and saving; a null picture,
     // after a message, when it cannot be made.
     QImage fullPicture();
+    // The same in the colours shown (the file's profile applied), for copying.
+    QImage fullPictureAsShown();
 
     PictureBox picture; // the current picture at its natural size
     PictureBox fallbackPicture; // the built-in fallback picture, never changed
@@ -53,6 +56,7 @@ private:
     void takePictureIntoView();
     void applySize();
     void followMouse(QMouseEvent* event);
+    QImage fullPictureOrMessage(const std::function<QImage()>& make);
 
     Twips width_;
     Twips height_;

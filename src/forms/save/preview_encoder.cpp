@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "decoder/colour_profile.h"
 #include "encoder/save_jpeg.h"
 #include "runtime/worker.h"
 #include "files/files.h"
@@ -18,11 +19,14 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, std::stop_tok
 {
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
-                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, stop);
+                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, stop,
+                             job.markers.get());
     if (result.status != JpegStatus::Written)
         return result;
     try {
         result.picture = LoadPicture(job.path, job.cover);
+        if (job.markers)
+            result.picture = ColourProfile::of(*job.markers).toSrgb(result.picture);
         result.fileSize = FileLen(job.path);
     } catch (const std::exception&) {
         // Written but unreadable: no true pair of picture and size to show.

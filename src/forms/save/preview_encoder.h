@@ -3,23 +3,27 @@
 #include <cstdint>
 #include <functional>
 #include <stop_token>
+#include <memory>
 
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QString>
 
+#include "decoder/jpeg_markers.h"
 #include "encoder/save_jpeg.h"
 
 class Worker;
 
-// One preview to make: the picture encoded into `path` at `quality`, then
-// read back decoded just large enough to cover `cover`.
+// One preview to make: the picture encoded into `path` at `quality` with the
+// metadata a save writes, then read back decoded just large enough to cover
+// `cover`, in the colours its profile gives.
 struct PreviewJob {
     QImage picture; // shared, never written to, so the worker may read it
     QString path;
     int quality = 50;
     QSize cover;
+    std::shared_ptr<const JpegMarkers> markers; // none for a picture without them
 };
 
 // A finished preview. `picture` and `fileSize` belong to the same encoding;

@@ -155,6 +155,7 @@ void SaveDialog::onLoad()
         takeSubject();
         pathLabel->setText(subject_.path);
         readSource();
+        readMetadata();
         quality = 50;
         qualityValue->setText(QString::number(quality));
         previewZoomStep = 1;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QImage>
@@ -12,6 +13,7 @@
 #include "runtime/mouse_pointer.h"
 #include "controls/image_control.h"
 #include "decoder/picture_source.h"
+#include "decoder/jpeg_markers.h"
 #include "encoder/quality_estimate.h"
 #include "encoder/target_size.h"
 #include "runtime/questions.h"
@@ -106,6 +108,7 @@ public:
 
     QAction* targetSizeAction;  // the slider's context menu
     QAction* differenceAction;  // the preview's context menu
+    QAction* dropLocationAction; // the slider's context menu; remembered in the settings
     Worker* targetSearch; // children of the dialog
     Worker* measurement;
 
@@ -138,7 +141,11 @@ private:
 
     // The features beyond the plain dialog.
     void buildExtras();
-    void popUpMenu(QWidget* owner, QAction* action, QPoint at);
+    void popUpMenu(QWidget* owner, const QList<QAction*>& actions, QPoint at);
+    // What the saved file and the previews carry from the source (save_dialog_metadata.cpp).
+    void buildMetadataChoice();
+    void readMetadata();
+    void dropLocationChanged(bool drop);
     void finishTargetSearch(const TargetQuality& found);
     void restorePointer();
     void readSource();
@@ -174,4 +181,6 @@ private:
     bool differenceHeld_ = false;
     std::optional<Measurement> measured_;
     int measuring_ = 0; // the quality being measured, 0 for none
+    JpegMarkers sourceMarkers_;
+    std::shared_ptr<const JpegMarkers> keptMarkers_; // what previews and the save write
 };

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QToolTip>
 
+#include "decoder/colour_profile.h"
 #include "decoder/jpeg_decoder.h"
 #include "encoder/jpeg_compressor.h"
 #include "encoder/picture_fidelity.h"
@@ -149,9 +150,13 @@ void SaveDialog::requestMeasurement()
         return;
     const QImage original = subject_.picture;
     measuring_ = quality;
-    measurement->run([this, original, at = int(quality), size = shownPreview_.size()](
+    // The values are compared as encoded; their difference is shown in the picture's colours.
+    const ColourProfile colour = keptMarkers_ ? ColourProfile::of(*keptMarkers_) : ColourProfile();
+    measurement->run([this, original, colour, at = int(quality), size = shownPreview_.size()](
                          std::stop_token stop) -> Worker::Delivery {
-        const std::optional<Measured> measured = measure(original, at, size, differenceFactor, stop);
+        std::optional<Measured> measured = measure(original, at, size, differenceFactor, stop);
+        if (measured)
+            measured->difference = colour.toSrgb(measured->difference);
         if (!measured)
             return [this] {
                 measuring_ = 0;

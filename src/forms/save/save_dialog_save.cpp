@@ -27,6 +27,7 @@ void SaveDialog::save()
     // Taken before the unload; nothing of this form is touched afterwards.
     const int chosenQuality = quality;
     const Subject chosen = subject_;
+    const std::shared_ptr<const JpegMarkers> markers = keptMarkers_;
     previewEncoder->stop();
     cancelTargetSearch();
     forms::unload<SaveDialog>();
@@ -58,7 +59,7 @@ void SaveDialog::save()
         }
 
         const JpegStatus status = saveJpeg(chosen.picture, chosen.picture.width(), chosen.picture.height(), target,
-                                           static_cast<std::uint8_t>(chosenQuality), 0);
+                                           static_cast<std::uint8_t>(chosenQuality), 0, {}, markers.get());
         enableOtherWindows();
         switch (status) {
         case JpegStatus::Written:

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 
+#include "encoder/jpeg_metadata.h"
 #include "runtime/handler_guard.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
@@ -51,7 +52,7 @@ void SaveDialog::buildExtras()
     addAction(targetSizeAction);
     qualitySlider->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(qualitySlider, &QWidget::customContextMenuRequested, this,
-                     [this](QPoint at) { popUpMenu(qualitySlider, targetSizeAction, at); });
+                     [this](QPoint at) { popUpMenu(qualitySlider, {targetSizeAction, dropLocationAction}, at); });
     QObject::connect(targetSizeAction, &QAction::triggered, this, guarded([this] { askTargetSize(); }));
 
     escapeShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -62,18 +63,19 @@ void SaveDialog::buildExtras()
     differenceAction->setCheckable(true);
     preview->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(preview, &QWidget::customContextMenuRequested, this,
-                     [this](QPoint at) { popUpMenu(preview, differenceAction, at); });
+                     [this](QPoint at) { popUpMenu(preview, {differenceAction}, at); });
     QObject::connect(differenceAction, &QAction::toggled, this, guarded([this] { refreshDifference(); }));
     preview->installEventFilter(this);
     plainSizePalette_ = sizeValue->palette();
+    buildMetadataChoice();
 }
 
 // Made for each use, so no hidden menu sits among the dialog's controls.
-void SaveDialog::popUpMenu(QWidget* owner, QAction* action, QPoint at)
+void SaveDialog::popUpMenu(QWidget* owner, const QList<QAction*>& actions, QPoint at)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(action);
+    menu->addActions(actions);
     menu->popup(owner->mapToGlobal(at));
 }
 
@@ -95,7 +97,9 @@ void SaveDialog::askTargetSize()
     }
     const QImage picture = subject_.picture;
     const auto sizeAt = encodedSize;
-    targetSearch->run([this, picture, limit = *limit, sizeAt](std::stop_token stop) -> Worker::Delivery {
+    // The pixels get what the kept metadata leaves of the limit.
+    const qint64 metadataBytes = keptMarkers_ ? markersByteCount(*keptMarkers_) : 0;
+    targetSearch->run([this, picture, limit = *limit - metadataBytes, sizeAt](std::stop_token stop) -> Worker::Delivery {
         const auto sizeOf = [&](const QImage& of, int quality) { return sizeAt(of, quality, stop); };
         const int guess = guessTargetQuality(picture, limit, sizeOf, stop);
         const TargetQuality found = findTargetQuality(

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include <QByteArray>
+#include <QColorSpace>
+#include <QImage>
+
+struct JpegMarkers;
+
+// The colour space a picture's values are in, and how they become sRGB, the
+// display's assumption. Qt's QColorSpace applies matrix and grey profiles
+// (and Adobe RGB named by EXIF); Little CMS applies what Qt cannot, such as
+// LUT-based profiles. A CMYK profile is not applied: the decoder has already made RGB
+// of the ink values. A profile that cannot be applied leaves the values as
+// they are, with a log line.
+class ColourProfile {
+public:
+    // sRGB, or nothing known: the values are shown as they are.
+    ColourProfile() = default;
+    // What a JPEG's markers say: its ICC profile; else the EXIF colour space
+    // "uncalibrated" with the interoperability index "R03", which is Adobe RGB.
+    static ColourProfile of(const JpegMarkers& markers);
+    // The last few profiles are kept ready: photos of one camera or scanner
+    // share theirs, and making a Little CMS transform costs tens of
+    // milliseconds.
+    static ColourProfile fromIcc(const QByteArray& icc);
+
+    // False when the values are sRGB already or nothing can be done with them.
+    bool converts() const { return kind_ != Kind::None; }
+
+    // The picture (32-bit RGB) in sRGB; the picture itself when nothing
+    // converts it or the conversion fails.
+    QImage toSrgb(const QImage& picture) const;
+
+private:
+    enum class Kind { None, Qt, LittleCms };
+    static ColourProfile parsed(const QByteArray& icc);
+
+    Kind kind_ = Kind::None;
+    QColorSpace space_;               // for Kind::Qt
+    std::shared_ptr<void> transform_; // for Kind::LittleCms: to sRGB, in place on 32-bit pixels
+};
+
+// True when an EXIF block (a TIFF header and what follows) names Adobe RGB
+// the camera's way: ColorSpace 0xFFFF and InteroperabilityIndex "R03".
+bool exifSaysAdobeRgb(const QByteArray& exif);

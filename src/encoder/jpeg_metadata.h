@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QSize>
+#include <QtGlobal>
+
+#include "decoder/jpeg_markers.h"
+
+// What the program did to the pixels, which the kept metadata must follow.
+struct MetadataChanges {
+    QSize size;                // the saved picture's size; it is saved upright
+    bool dropLocation = false; // remove GPS from EXIF and XMP
+};
+
+// The blocks a re-compressed JPEG carries from its source: the ICC profile
+// (an RGB one; the saved stream is RGB) and the IPTC block byte for byte; EXIF and XMP with the orientation written
+// as 1, the EXIF thumbnail dropped, the pixel sizes set to the new size (or,
+// for the TIFF-only sizes of the first IFD, removed) and GPS removed when
+// asked. Everything else (date taken, camera, exposure, location, comments)
+// stays. A block that cannot be read or would not fit its segment is left
+// out with a log line; the rest is kept.
+JpegMarkers keptMetadata(const JpegMarkers& source, const MetadataChanges& changes);
+
+// The bytes the blocks add to a JPEG file, markers and headers included.
+qint64 markersByteCount(const JpegMarkers& markers);

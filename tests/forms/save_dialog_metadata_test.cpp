@@ -1,0 +1,140 @@
+// A photo in the save dialog: shown in its profile's colours in the image
+// window and the preview, saved with its own values, profile and metadata,
+// the location left out when the slider's menu says so (and remembered).
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScrollBar>
+#include <QThreadPool>
+
+#include <exiv2/exiv2.hpp>
+
+#include "decoder/jpeg_decoder.h"
+#include "decoder/jpeg_markers.h"
+#include "desktop/user_files.h"
+#include "encoder/jpeg_metadata.h"
+#include "encoder/target_size.h"
+#include "form_fixture.h"
+#include "forms/save/save_dialog.h"
+#include "photo_files.h"
+#include "runtime/texts.h"
+
+namespace {
+
+void settle()
+{
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
+bool looksGreen(QRgb c) { return qGreen(c) > 150 && qRed(c) < 100; }
+bool looksRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60; }
+
+Exiv2::ExifData exifOf(const QString& path)
+{
+    const QByteArray block = readJpegMarkersOfFile(path).exif;
+    Exiv2::ExifData data;
+    if (!block.isEmpty())
+        Exiv2::ExifParser::decode(data, reinterpret_cast<const Exiv2::byte*>(block.constData()), uint32_t(block.size()));
+    return data;
+}
+
+bool hasGps(const QString& path)
+{
+    const Exiv2::ExifData exif = exifOf(path);
+    return std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum& d) { return d.groupName() == "GPSInfo"; })
+        || readJpegMarkersOfFile(path).xmp.contains("GPSLatitude");
+}
+
+// A camera's photo, held turned (orientation 6), in a profile that swaps red
+// and green, with EXIF (thumbnail and GPS) and XMP; clicked and its save dialog opened.
+class PhotoSaveTest : public FormTest {
+protected:
+    PhotoSaveTest()
+    {
+        startProgram();
+        const QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6))
+            + iccSegments(swappedRedGreenProfile(), 2, {2, 1});
+        write("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
+        mainWindow().fileList->setPath(pictures());
+        mainWindow().fileList->setListIndex(0);
+    }
+    SaveDialog& openDialog()
+    {
+        mainWindow().openSaveDialog();
+        settle();
+        SaveDialog* dialog = forms::loaded<SaveDialog>();
+        return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
+    }
+    ~PhotoSaveTest() override { settle(); }
+};
+
+} // namespace
+
+TEST_F(PhotoSaveTest, ShownInProfileColoursSavedWithOwnValuesAndMetadata)
+{
+    EXPECT_TRUE(looksGreen(centre(imageWindow().picture.picture())));
+    SaveDialog& dialog = openDialog();
+    EXPECT_TRUE(looksGreen(centre(dialog.preview->picture())));
+    EXPECT_FALSE(dialog.dropLocationAction->isChecked());
+    EXPECT_TRUE(hasGps(SaveDialog::previewPath()));
+
+    const QString target = at("saved.jpg");
+    dialogs_->answerSave(target).answerMessage();
+    dialog.save();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    const JpegMarkers saved = readJpegMarkersOfFile(target);
+    EXPECT_EQ(saved.icc, swappedRedGreenProfile());
+    const Exiv2::ExifData exif = exifOf(target);
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), camera::dateTaken);
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toString(), "1");
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.PixelXDimension"))->toString(), "240");
+    EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
+    EXPECT_TRUE(hasGps(target));
+    // The file's own values, upright: shown anywhere through the same profile, it looks as the source did.
+    const QImage values = decodeJpegBytes(readBytes(target));
+    EXPECT_EQ(values.size(), QSize(240, 320));
+    EXPECT_TRUE(looksRed(centre(values)));
+}
+
+TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
+{
+    const QString settingsFile = userfiles::current().settingsFile();
+    const QByteArray favorites = "[okini]\nkey01=/home\n";
+    ASSERT_TRUE(writeBytes(settingsFile, favorites));
+    SaveDialog& dialog = openDialog();
+    dialog.dropLocationAction->setChecked(true);
+    settle();
+    EXPECT_FALSE(hasGps(SaveDialog::previewPath()));
+    const QByteArray settings = readBytes(settingsFile);
+    EXPECT_TRUE(settings.startsWith(favorites)) << settings.constData();
+    EXPECT_TRUE(settings.contains("[save]")) << settings.constData();
+
+    const QString target = at("saved.jpg");
+    dialogs_->answerSave(target).answerMessage();
+    dialog.save();
+    EXPECT_FALSE(hasGps(target));
+    EXPECT_EQ(exifOf(target).findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), camera::make);
+
+    SaveDialog& again = openDialog();
+    EXPECT_TRUE(again.dropLocationAction->isChecked());
+    again.dropLocationAction->setChecked(false);
+    settle();
+    EXPECT_TRUE(hasGps(SaveDialog::previewPath()));
+}
+
+TEST_F(PhotoSaveTest, TargetSizeAndSizeLabelCountTheMetadataBytes)
+{
+    SaveDialog& dialog = openDialog();
+    const JpegMarkers kept = keptMetadata(readJpegMarkersOfFile(at("photo.jpg")), {QSize(240, 320), false});
+    const qint64 at30 = *encodedJpegSize(imageWindow().fullPicture(), 30) + markersByteCount(kept);
+    dialogs_->answerInput(QString::number(at30 / 1000.0, 'f', 3));
+    dialog.targetSizeAction->trigger();
+    settle();
+    EXPECT_EQ(dialog.qualitySlider->value(), 30);
+    EXPECT_EQ(dialog.sizeValue->text(), sizeText(at30));
+    EXPECT_EQ(QFileInfo(SaveDialog::previewPath()).size(), at30);
+}

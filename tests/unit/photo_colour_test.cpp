@@ -1,0 +1,171 @@
+// Colour profiles on screen: a JPEG's ICC profile (split over APP2 segments in
+// any order) or its EXIF Adobe RGB is applied to the picture the window shows,
+// while the values a save encodes stay the file's own; a profile that is
+// broken or hostile leaves the picture shown as stored.
+#include <cstdlib>
+
+#include <QColorSpace>
+
+#include <lcms2.h>
+
+#include "controls/picture_box.h"
+#include "decoder/colour_profile.h"
+#include "decoder/jpeg_markers.h"
+#include "decoder/picture_loader.h"
+#include "decoder/picture_source.h"
+#include "photo_files.h"
+#include "test_files.h"
+
+namespace {
+
+const QRgb red = qRgb(220, 30, 30);
+const QRgb adobePatch = qRgb(173, 62, 45); // sRGB (200, 59, 39)
+
+int farthest(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+// Little CMS's own answer for one colour, the independent reference.
+QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
+{
+    cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_RGB_8, srgb, TYPE_RGB_8,
+                                                 cmsGetHeaderRenderingIntent(source), 0);
+    const unsigned char in[3] = {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))};
+    unsigned char out[3] = {};
+    cmsDoTransform(transform, in, out, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(source);
+    return qRgb(out[0], out[1], out[2]);
+}
+
+QByteArray saved(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray icc(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
+// A LUT-based RGB profile (a grid in A2B0, no matrix) that swaps red and green
+// on the way to sRGB, as printers' and scanners' profiles are built.
+QByteArray swappingLutProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const cmsUInt16Number swapped[3] = {in[1], in[0], in[2]};
+        cmsDoTransform(transform, swapped, out, 1);
+        return 1;
+    }, toLab, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
+    // mAB wants curves on both sides of the grid; these are identities.
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 4.3);
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigRgbData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return saved(profile);
+}
+
+QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
+
+class PhotoColour : public ScratchTest {
+protected:
+    ShownPicture view(const QByteArray& jpeg) { return readForView(write("photo.jpg", jpeg), QSize(200, 200)); }
+};
+
+} // namespace
+
+TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
+{
+    const QByteArray icc = swappedRedGreenProfile();
+    ASSERT_FALSE(icc.isEmpty());
+    const QByteArray jpeg = withSegments(flatJpeg(300, 200, red), iccSegments(icc, 3, {3, 1, 2}));
+    EXPECT_EQ(readJpegMarkers(jpeg).icc, icc); // put together in the order of the sequence numbers
+    const QString path = write("photo.jpg", jpeg);
+    // Shown reduced, and shown at full size (the enlarged box).
+    for (const QSize box : {QSize(200, 200), QSize(667, 667)}) {
+        SCOPED_TRACE(box.width());
+        const ShownPicture shown = readForView(path, box);
+        const QRgb onScreen = centre(shown.picture);
+        EXPECT_GT(qGreen(onScreen), 150);
+        EXPECT_LT(qRed(onScreen), 100);
+        PictureBox picture;
+        picture.setShown(shown);
+        EXPECT_LE(farthest(centre(picture.fullPicture()), red), 2); // what a save encodes
+        EXPECT_LE(farthest(centre(picture.fullPictureAsShown()), onScreen), 2); // what a copy takes
+    }
+}
+
+TEST_F(PhotoColour, AdobeRgbByProfileOrByExifShowsItsSrgbColour)
+{
+    const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    const QByteArray plain = flatJpeg(64, 64, adobePatch);
+    const QRgb stored = centre(decodePicture(plain));
+    const QRgb expected = littleCmsSrgb(adobe, stored);
+    EXPECT_LE(farthest(expected, qRgb(200, 59, 39)), 2);
+    const struct { const char* how; QByteArray jpeg; } cases[] = {
+        {"ICC profile", withSegments(plain, iccSegments(adobe, 1))},
+        {"EXIF colour space", withSegments(plain, exifApp1(cameraExif(1, false, true)))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        EXPECT_LE(farthest(centre(view(c.jpeg).picture), expected), 2);
+    }
+    // Uncalibrated alone says nothing: the values are shown as they are.
+    EXPECT_EQ(centre(view(withSegments(plain, exifApp1(cameraExif(1, false)))).picture), stored);
+}
+
+TEST_F(PhotoColour, LutProfileQtCannotApplyGoesThroughLittleCms)
+{
+    const QByteArray icc = swappingLutProfile();
+    ASSERT_FALSE(QColorSpace::fromIccProfile(icc).isValid());
+    const QByteArray jpeg = withSegments(flatJpeg(64, 64, red), iccSegments(icc, 1));
+    const QRgb stored = centre(decodePicture(jpeg));
+    const QRgb onScreen = centre(view(jpeg).picture);
+    EXPECT_GT(qGreen(onScreen), 150);
+    EXPECT_LE(farthest(onScreen, littleCmsSrgb(icc, stored)), 2);
+}
+
+TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
+{
+    const QByteArray plain = flatJpeg(64, 64, red);
+    const QRgb stored = centre(decodePicture(plain));
+    QByteArray garbage(3000, 'x');
+    const QByteArray truncated = swappedRedGreenProfile().left(200);
+    QByteArray enormous;
+    const QByteArray piece(65519, 'p');
+    for (int n = 1; n <= 255; ++n) {
+        const QByteArray head = QByteArray("\xFF\xE2\xFF\xFF", 4) + QByteArray("ICC_PROFILE\0", 12) + char(n) + char(255);
+        enormous += head + piece;
+    }
+    const struct { const char* what; QByteArray segments; } cases[] = {
+        {"garbage", iccSegments(garbage, 2)},
+        {"truncated", iccSegments(truncated, 1)},
+        {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3})},
+        {"255 segments of 64 KB", enormous},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray jpeg = withSegments(plain, c.segments);
+        EXPECT_EQ(centre(view(jpeg).picture), stored);
+    }
+    EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
+}

@@ -1,0 +1,167 @@
+// A re-compressed photo keeps what it carried: the ICC profile byte for byte,
+// EXIF, XMP and IPTC with the orientation 1, no thumbnail, the new pixel size
+// and GPS kept or removed as asked; bad blocks are left out, never fatal.
+#include <QBuffer>
+
+#include <exiv2/exiv2.hpp>
+
+#include "decoder/jpeg_markers.h"
+#include "encoder/jpeg_compressor.h"
+#include "encoder/jpeg_metadata.h"
+#include "encoder/save_jpeg.h"
+#include "encoder/scanline_source.h"
+#include "photo_files.h"
+#include "test_files.h"
+
+namespace {
+
+const QByteArray iptc = QByteArray("Photoshop 3.0\0008BIM\x04\x04\0\0\0\0\0\x0b\x1c\x02\x78\0\x06Kiri!!\0", 37);
+
+Exiv2::ExifData exifOf(const QByteArray& block)
+{
+    Exiv2::ExifData data;
+    Exiv2::ExifParser::decode(data, reinterpret_cast<const Exiv2::byte*>(block.constData()), uint32_t(block.size()));
+    return data;
+}
+
+std::string exifValue(const Exiv2::ExifData& data, const char* key)
+{
+    const auto it = data.findKey(Exiv2::ExifKey(key));
+    return it == data.end() ? std::string("(none)") : it->toString();
+}
+
+bool hasGps(const Exiv2::ExifData& data)
+{
+    for (const auto& d : data)
+        if (d.groupName() == "GPSInfo")
+            return true;
+    return false;
+}
+
+JpegMarkers cameraMarkers()
+{
+    JpegMarkers markers;
+    markers.icc = swappedRedGreenProfile();
+    markers.exif = cameraExif(6, true);
+    markers.xmp = cameraXmp(6);
+    markers.iptc = iptc;
+    return markers;
+}
+
+} // namespace
+
+TEST(PhotoMetadata, ExifKeepsDateAndCameraWithOrientationOneNoThumbnailNewSize)
+{
+    for (bool drop : {false, true}) {
+        SCOPED_TRACE(drop ? "location dropped" : "location kept");
+        const JpegMarkers kept = keptMetadata(cameraMarkers(), {QSize(300, 400), drop});
+        const Exiv2::ExifData exif = exifOf(kept.exif);
+        EXPECT_EQ(exifValue(exif, "Exif.Photo.DateTimeOriginal"), camera::dateTaken);
+        EXPECT_EQ(exifValue(exif, "Exif.Image.Make"), camera::make);
+        EXPECT_EQ(exifValue(exif, "Exif.Image.Model"), camera::model);
+        EXPECT_EQ(exifValue(exif, "Exif.Image.Orientation"), "1");
+        EXPECT_EQ(exifValue(exif, "Exif.Photo.PixelXDimension"), "300");
+        EXPECT_EQ(exifValue(exif, "Exif.Photo.PixelYDimension"), "400");
+        EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
+        EXPECT_EQ(hasGps(exif), !drop);
+        EXPECT_EQ(exifValue(exif, "Exif.Image.GPSTag") != "(none)", !drop);
+        EXPECT_EQ(kept.icc, cameraMarkers().icc);
+        EXPECT_EQ(kept.iptc, iptc);
+    }
+}
+
+TEST(PhotoMetadata, ProfileOfAnotherColourSpaceIsLeftOutOfTheRgbFile)
+{
+    for (const char* space : {"GRAY", "CMYK"}) {
+        JpegMarkers source = cameraMarkers();
+        source.icc.replace(16, 4, space);
+        const JpegMarkers kept = keptMetadata(source, {QSize(300, 400), false});
+        EXPECT_TRUE(kept.icc.isEmpty()) << space;
+        EXPECT_FALSE(kept.exif.isEmpty()) << space;
+    }
+}
+
+TEST(PhotoMetadata, XmpGetsOrientationOneAndLosesGpsOnlyWhenAsked)
+{
+    for (bool drop : {false, true}) {
+        SCOPED_TRACE(drop ? "location dropped" : "location kept");
+        const JpegMarkers kept = keptMetadata(cameraMarkers(), {QSize(300, 400), drop});
+        Exiv2::XmpData xmp;
+        ASSERT_EQ(Exiv2::XmpParser::decode(xmp, kept.xmp.toStdString()), 0);
+        EXPECT_EQ(xmp["Xmp.tiff.Orientation"].toString(), "1");
+        EXPECT_EQ(xmp["Xmp.exif.PixelXDimension"].toString(), "300");
+        EXPECT_EQ(xmp["Xmp.dc.creator"].toString(), "Kiri");
+        EXPECT_EQ(xmp.findKey(Exiv2::XmpKey("Xmp.exif.GPSLatitude")) != xmp.end(), !drop);
+    }
+}
+
+TEST(PhotoMetadata, BlocksWithNothingToChangeAreKeptAsTheyAre)
+{
+    Exiv2::ExifData upright;
+    upright["Exif.Image.Orientation"] = uint16_t(1);
+    upright["Exif.Photo.DateTimeOriginal"] = camera::dateTaken;
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::bigEndian, upright);
+    JpegMarkers source;
+    source.exif = QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    source.xmp = cameraXmp(1).replace("4000", "300");
+    const QByteArray original(source.exif.constData(), source.exif.size()); // a copy of its own
+    const JpegMarkers kept = keptMetadata(source, {QSize(300, 400), false});
+    EXPECT_EQ(exifValue(exifOf(kept.exif), "Exif.Photo.DateTimeOriginal"), camera::dateTaken);
+    EXPECT_EQ(kept.xmp, source.xmp); // byte for byte, padding and all
+    EXPECT_EQ(source.exif, original); // the source's own block is never written into
+}
+
+TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
+{
+    const QImage picture = testPicture(96, 64);
+    const JpegMarkers kept = keptMetadata(cameraMarkers(), {picture.size(), false});
+    QBuffer bare, carrying;
+    bare.open(QIODevice::WriteOnly);
+    carrying.open(QIODevice::WriteOnly);
+    ASSERT_EQ(compressJpeg(ScanlineSource(picture), 80, bare), CompressResult::Done);
+    ASSERT_EQ(compressJpeg(ScanlineSource(picture), 80, carrying, {}, &kept), CompressResult::Done);
+    EXPECT_EQ(carrying.data().size() - bare.data().size(), markersByteCount(kept));
+    const JpegMarkers read = readJpegMarkers(carrying.data());
+    EXPECT_EQ(read.icc, cameraMarkers().icc);
+    EXPECT_EQ(read.exif, kept.exif);
+    EXPECT_EQ(read.xmp, kept.xmp);
+    EXPECT_EQ(read.iptc, iptc);
+
+    // A profile over several segments comes back whole, and is counted too.
+    JpegMarkers large;
+    large.icc = QByteArray(150000, 'i');
+    QBuffer split;
+    split.open(QIODevice::WriteOnly);
+    ASSERT_EQ(compressJpeg(ScanlineSource(picture), 80, split, {}, &large), CompressResult::Done);
+    EXPECT_EQ(split.data().size() - bare.data().size(), markersByteCount(large));
+    EXPECT_EQ(readJpegMarkers(split.data()).icc, large.icc);
+}
+
+TEST(PhotoMetadata, MalformedOrLoopingBlocksAreLeftOutAndTheRestKept)
+{
+    // IFD0 whose next-IFD offset points back at itself, and an entry whose
+    // sub-IFD is the same IFD again.
+    QByteArray looping("II\x2A\0\x08\0\0\0\x02\0\x69\x87\x04\0\x01\0\0\0\x08\0\0\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\x08\0\0\0", 38);
+    const struct { const char* what; QByteArray exif; QByteArray xmp; } cases[] = {
+        {"looping EXIF", looping, cameraXmp(6)},
+        {"EXIF of junk", QByteArray(5000, '\xEE'), cameraXmp(6)},
+        {"EXIF cut short", cameraExif(6, true).left(40), cameraXmp(6)},
+        {"XMP of junk", cameraExif(6, true), QByteArray("<x:xmpmeta><unclosed", 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        JpegMarkers source = cameraMarkers();
+        source.exif = c.exif;
+        source.xmp = c.xmp;
+        const JpegMarkers kept = keptMetadata(source, {QSize(10, 10), true});
+        EXPECT_EQ(kept.icc, source.icc);
+        EXPECT_EQ(kept.iptc, iptc);
+        if (!kept.exif.isEmpty()) {
+            EXPECT_NE(exifValue(exifOf(kept.exif), "Exif.Image.Orientation"), "6");
+        }
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        EXPECT_EQ(compressJpeg(ScanlineSource(testPicture(16, 16)), 80, out, {}, &kept), CompressResult::Done);
+    }
+}
