@@ -74,7 +74,8 @@ std::unique_ptr<QLocalServer> serve(const QString& socketName, Handler handler, 
                 continue;
             }
             ++*open;
-            QObject::connect(socket, &QObject::destroyed, [open] { --*open; });
+            // Counted until closed, not until deleted: a handler showing a box defers the deletion.
+            QObject::connect(socket, &QLocalSocket::disconnected, [open] { --*open; });
             take(socket, handler, idleMilliseconds);
         }
     });

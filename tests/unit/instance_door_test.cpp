@@ -212,6 +212,10 @@ TEST_F(InstanceChannel, AConnectionBeyondTheFewServedIsClosedAtOnce)
     QSignalSpy firstClosed(waiting.front().get(), &QLocalSocket::disconnected);
     EXPECT_TRUE(firstClosed.wait(5000));
     EXPECT_EQ(received, QStringList{"/partial/first"});
+    const auto next = connectAndWrite("/next\n");
+    QSignalSpy nextClosed(next.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(nextClosed.wait(5000));
+    EXPECT_EQ(received, (QStringList{"/partial/first", "/next"}));
 }
 
 TEST_F(InstanceChannel, AnIdleConnectionIsClosed)
