@@ -1,7 +1,7 @@
 # Installed under a prefix and run as whoever runs the tests (root on CI) with the
 # program folder writable: nothing new appears beside the program, the user's
 # folders and the preview are private, the instance door is made in a private
-# folder of the temporary folder, a stand-in left by a killed run is removed,
+# folder of the temporary folder and a second start hands over through it, a stand-in left by a killed run is removed,
 # and SIGTERM while a preview is being encoded ends the program through its close
 # path with no temporary file left.
 source "$(dirname "$0")/lib.sh"
@@ -31,6 +31,11 @@ wait_for_main 15
 door=$TMPDIR/kiriview-runtime-$(id -u)
 [ "$(stat -c %a "$door")" = 700 ] || fail "no private folder for the instance door"
 ls "$door"/kiriview-"$(id -u)"-*.sock >/dev/null || fail "no socket named for the user in the door folder"
+(cd "$WORK" && exec "$APP" "$PICTURES/big.jpg" >>"$WORK/app.log" 2>&1) &
+second=$! && APP_PIDS="$APP_PIDS $second"
+wait_for_exit "$second" 10 || fail "a second start did not hand its path over through the door"
+wait "$second" || fail "the second start failed"
+kill -0 "$APP_PID" || fail "the running instance ended"
 
 note "the save dialog's preview is private"
 menu "$MAIN" alt+f s
