@@ -42,6 +42,18 @@ QString baseFolder(const QString& variable, const QString& home, const QString& 
     return fullPath(home, fallback);
 }
 
+// Makes the folder and keeps it the user's alone; one the user does not own is left as it is.
+void makePrivateFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return;
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+        && (info.st_mode & 077) != 0)
+        ::chmod(name.constData(), 0700);
+}
+
 std::function<Environment()> environmentProvider;
 std::optional<Locations> decided;
 QString decidedFor;
@@ -54,12 +66,19 @@ QString Locations::previewFile() const { return fullPath(cacheFolder, previewNam
 Environment systemEnvironment()
 {
     return {probeCreate, QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME"),
-            qEnvironmentVariable("XDG_CACHE_HOME")};
+            qEnvironmentVariable("XDG_CACHE_HOME"), qEnvironmentVariable("XDG_CONFIG_DIRS")};
+}
+
+bool isInstalled(const QString& programFolder)
+{
+    const QString folder = QDir::cleanPath(programFolder);
+    return nameOf(folder) == QStringLiteral("bin")
+           && QFileInfo::exists(fullPath(folderOf(folder), QStringLiteral("share/applications/kiriview.desktop")));
 }
 
 Locations choose(const QString& programFolder, const Environment& env)
 {
-    if (env.canCreateFileIn(programFolder))
+    if (!isInstalled(programFolder) && env.canCreateFileIn(programFolder))
         return {true, programFolder, programFolder};
     Locations where;
     where.besideProgram = false;
@@ -68,16 +87,32 @@ Locations choose(const QString& programFolder, const Environment& env)
     return where;
 }
 
-void prepare(const Locations& where, const QString& programFolder)
+QString presetFile(const QString& programFolder, const Environment& env)
+{
+    // The copy beside the program comes first: it belongs to this very copy,
+    // and it is where presets were kept before the config dirs were read.
+    QStringList candidates{fullPath(programFolder, settingsName)};
+    QStringList dirs = env.configDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dirs.isEmpty())
+        dirs << QStringLiteral("/etc/xdg");
+    for (const QString& dir : dirs)
+        if (QDir::isAbsolutePath(dir))
+            candidates << fullPath(fullPath(dir, programName), settingsName);
+    for (const QString& candidate : candidates)
+        if (QFileInfo(candidate).isFile() && QFileInfo(candidate).isReadable())
+            return candidate;
+    return {};
+}
+
+void prepare(const Locations& where, const QString& programFolder, const Environment& env)
 {
     if (where.besideProgram)
         return;
-    if (QDir().mkpath(where.settingsFolder))
-        ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0700);
-    QDir().mkpath(where.cacheFolder);
-    const QString preset = fullPath(programFolder, settingsName);
+    makePrivateFolder(where.settingsFolder);
+    makePrivateFolder(where.cacheFolder);
+    const QString preset = presetFile(programFolder, env);
     // QFile::copy refuses an existing target, so the user's file is never replaced.
-    if (!QFileInfo::exists(where.settingsFile()) && QFileInfo(preset).isReadable())
+    if (!preset.isEmpty() && !QFileInfo::exists(where.settingsFile()))
         if (QFile::copy(preset, where.settingsFile()))
             QFile::setPermissions(where.settingsFile(), QFile::ReadOwner | QFile::WriteOwner);
 }
@@ -86,9 +121,10 @@ const Locations& current()
 {
     const QString program = App::Path();
     if (!decided || decidedFor != program) {
-        decided = choose(program, environmentProvider ? environmentProvider() : systemEnvironment());
+        const Environment env = environmentProvider ? environmentProvider() : systemEnvironment();
+        decided = choose(program, env);
         decidedFor = program;
-        prepare(*decided, program);
+        prepare(*decided, program, env);
     }
     return *decided;
 }

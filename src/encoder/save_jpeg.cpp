@@ -50,8 +50,9 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
 
         // Written beside the target and renamed over it only when complete; a file that
         // is not complete is removed when `file` goes out of scope.
-        ReplacingFile file(path, option & jpeg_option::NoFollow ? ReplacingFile::Links::Refuse
-                                                                : ReplacingFile::Links::Follow);
+        const bool ownFile = option & jpeg_option::NoFollow;
+        ReplacingFile file(path, ownFile ? ReplacingFile::Links::Refuse : ReplacingFile::Links::Follow,
+                           ownFile ? ReplacingFile::Access::Private : ReplacingFile::Access::AsBefore);
         if (!file.open(QIODevice::WriteOnly))
             return JpegStatus::CannotOpen;
         const CompressResult result = compressJpeg(source, quality, file, stop, markers);

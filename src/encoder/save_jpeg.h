@@ -21,8 +21,9 @@ enum class JpegStatus : std::int16_t {
 
 // Options of saveJpeg.
 namespace jpeg_option {
-// Refuse a target that is a symbolic link, for files the program names
-// itself: a link someone planted there never redirects the write.
+// For files the program names itself (the preview): a target that is a
+// symbolic link is refused, so a link someone planted there never redirects
+// the write, and the file is the user's alone (0600), new or replaced.
 constexpr std::int32_t NoFollow = 1;
 } // namespace jpeg_option
 

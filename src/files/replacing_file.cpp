@@ -46,9 +46,10 @@ std::optional<QByteArray> replaceableTarget(const QByteArray& path, ReplacingFil
 
 } // namespace
 
-ReplacingFile::ReplacingFile(const QString& target, Links links)
+ReplacingFile::ReplacingFile(const QString& target, Links links, Access access)
     : target_(target)
     , links_(links)
+    , access_(access)
 {
 }
 
@@ -76,8 +77,7 @@ bool ReplacingFile::createTemporary()
         fd_ = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             temporary_ = name;
-            struct stat old {};
-            if (::stat(resolved_.constData(), &old) == 0 && ::fchmod(fd_, old.st_mode & 07777) != 0) {
+            if (!takeOverAccess()) {
                 discard();
                 return false;
             }
@@ -87,6 +87,23 @@ bool ReplacingFile::createTemporary()
             return false;
     }
     return false;
+}
+
+// The new file stands in for the old one: same owner and group where this
+// process may give them (a user may not give a file away; root may, and
+// otherwise a root save would take another user's file), then the same mode,
+// after the owner since a change of owner clears the set-id bits.
+bool ReplacingFile::takeOverAccess()
+{
+    if (access_ == Access::Private)
+        return ::fchmod(fd_, 0600) == 0;
+    struct stat old {};
+    if (::stat(resolved_.constData(), &old) != 0)
+        return true; // a new file: the umask decides
+    struct stat made {};
+    if (::fstat(fd_, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid))
+        (void)!::fchown(fd_, ::geteuid() == 0 ? old.st_uid : uid_t(-1), old.st_gid);
+    return ::fchmod(fd_, old.st_mode & 07777) == 0;
 }
 
 qint64 ReplacingFile::readData(char*, qint64) { return -1; }

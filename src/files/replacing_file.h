@@ -8,7 +8,9 @@
 // target under a temporary name, flushed to disk by commit() and only then
 // renamed over the target, so a failure at any point leaves the target as it
 // was (or absent) and removes the temporary file; one that ends uncommitted
-// removes it too. A replaced file keeps its permissions.
+// removes it too. A replaced file keeps its permissions, and its owner and
+// group where the process may give them (root saving over another user's file);
+// a private one is the user's alone (0600), new or replaced.
 //
 // The target is named as native_names names files, so a folder or a name that
 // is not valid UTF-8 is written under its exact bytes. Only a regular file is
@@ -19,8 +21,9 @@
 class ReplacingFile : public QIODevice {
 public:
     enum class Links { Follow, Refuse };
+    enum class Access { AsBefore, Private };
 
-    explicit ReplacingFile(const QString& target, Links links = Links::Follow);
+    explicit ReplacingFile(const QString& target, Links links = Links::Follow, Access access = Access::AsBefore);
     ~ReplacingFile() override;
 
     // Creates the temporary file; only QIODevice::WriteOnly is accepted.
@@ -34,10 +37,12 @@ protected:
 
 private:
     bool createTemporary();
+    bool takeOverAccess();
     void discard();
 
     QString target_;
     Links links_;
+    Access access_;
     QByteArray resolved_;  // the target's bytes, links followed
     QByteArray temporary_; // empty once renamed or removed
     int fd_ = -1;

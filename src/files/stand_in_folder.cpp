@@ -1,10 +1,16 @@
 #include "files/stand_in_folder.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/native_names.h"
@@ -16,6 +22,32 @@ namespace {
 QString asQtHoldsIt(const QString& name) { return QString::fromUtf8(native_names::encode(name)); }
 
 bool qtHolds(const QString& name) { return asQtHoldsIt(name) == name; }
+
+const QString namePrefix = QStringLiteral("kiriview-");
+
+bool running(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+// The entries of a stand-in are links and files, never folders; removing them
+// with unlinkat() never follows a link.
+void removeStandIn(int parent, const char* name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat info {};
+    DIR* folder = ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() ? ::fdopendir(fd) : nullptr;
+    if (!folder) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        struct stat inner {};
+        if (::fstatat(fd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(inner.st_mode))
+            ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(folder);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
 
 } // namespace
 
@@ -39,7 +71,8 @@ StandInFolder::StandInFolder(const QString& path)
         return;
     }
     // The link is named like the folder as Qt shows it, so the dialog shows a familiar name.
-    QByteArray privateFolder = QFile::encodeName(QDir::tempPath() + QStringLiteral("/kiriview-XXXXXX"));
+    QByteArray privateFolder = QFile::encodeName(QDir::tempPath() + QLatin1Char('/') + namePrefix
+                                                 + QString::number(::getpid()) + QStringLiteral("-XXXXXX"));
     if (!::mkdtemp(privateFolder.data()))
         return;
     privateFolder_ = privateFolder;
@@ -59,6 +92,32 @@ StandInFolder::~StandInFolder()
         ::unlink(QFile::encodeName(link_).constData());
     if (!privateFolder_.isEmpty())
         ::rmdir(privateFolder_.constData());
+}
+
+void StandInFolder::removeStale()
+{
+    static const QRegularExpression standIn(QStringLiteral("^kiriview-([0-9]+)-[A-Za-z0-9]{6}$"));
+    const int parent = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return;
+    DIR* temporary = ::fdopendir(::dup(parent));
+    if (!temporary) {
+        ::close(parent);
+        return;
+    }
+    while (const dirent* entry = ::readdir(temporary)) {
+        const QRegularExpressionMatch match = standIn.match(QString::fromLatin1(entry->d_name));
+        bool valid = false;
+        const pid_t pid = match.hasMatch() ? match.captured(1).toInt(&valid) : 0;
+        if (!valid || pid <= 0 || running(pid))
+            continue;
+        struct stat info {};
+        if (::fstatat(parent, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)
+            && info.st_uid == ::geteuid())
+            removeStandIn(parent, entry->d_name);
+    }
+    ::closedir(temporary);
+    ::close(parent);
 }
 
 QString StandInFolder::restore(const QString& chosen) const

@@ -8,8 +8,16 @@
 // such a folder to the dialog under a name Qt can hold, a symbolic link to it
 // in a private temporary folder, and maps the paths the dialog gives back to
 // the folder's own bytes. The link goes when the stand-in does.
+//
+// The private folder is named kiriview-PID-XXXXXX after the process that made
+// it, so one left by a process that was killed can be found and removed later.
 class StandInFolder {
 public:
+    // Removes the stand-in folders in the temporary folder of this user's
+    // processes that no longer run. Links are never followed, and folders of
+    // other users or of running processes are left alone.
+    static void removeStale();
+
     // `path` (as native_names names it) is a folder, or a file in the folder to show.
     explicit StandInFolder(const QString& path);
     ~StandInFolder();

@@ -16,9 +16,12 @@ public:
     static QString Path();
 
     // True when another instance of this executable runs for this user.
-    // The first call takes a per-user lock that lives as long as the process.
+    // The first call takes a per-user lock that lives as long as the process,
+    // in a folder of this user's alone; where there is none, or what is found
+    // there is not the user's, there is no door: false, and no socket.
     static bool PrevInstance();
-    // The local socket the running instance listens on, beside its lock.
+    // The local socket the running instance listens on, beside its lock;
+    // empty without a door.
     static QString instanceSocket();
     // Releases the lock and lets the next PrevInstance check again (tests).
     static void forgetInstanceCheck();

@@ -20,13 +20,13 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 {
     struct Case { bool writable; QString config, cache, settings, preview; };
     const Case cases[] = {
-        {true, "/x", "/y", "/usr/bin/kiriview.ini", "/usr/bin/Sample.jpg"},
+        {true, "/x", "/y", "/nowhere/bin/kiriview.ini", "/nowhere/bin/Sample.jpg"},
         {false, "/c", "/k/", "/c/kiriview/kiriview.ini", "/k/kiriview/Sample.jpg"},
         {false, "", "", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
         {false, "rel/c", "./k", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
     };
     for (const Case& c : cases) {
-        const auto where = userfiles::choose(QStringLiteral("/usr/bin"), answering(c.writable, c.config, c.cache));
+        const auto where = userfiles::choose(QStringLiteral("/nowhere/bin"), answering(c.writable, c.config, c.cache));
         EXPECT_EQ(where.settingsFile(), c.settings) << c.config.toStdString();
         EXPECT_EQ(where.previewFile(), c.preview) << c.cache.toStdString();
     }
@@ -38,7 +38,7 @@ TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndThePr
     QDir(folder.path()).mkdir("bin");
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
     const auto where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
-    userfiles::prepare(where, path("bin"));
+    userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
     EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable());
     EXPECT_TRUE(QFileInfo(where.cacheFolder).isDir());
@@ -47,7 +47,7 @@ TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndThePr
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
-    userfiles::prepare(where, path("bin"));
+    userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
 
     QDir(folder.path()).mkdir("empty");
@@ -56,3 +56,58 @@ TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndThePr
     EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
+
+TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
+{
+    QDir(folder.path()).mkpath("prefix/bin");
+    QDir(folder.path()).mkpath("portable/bin");
+    QDir(folder.path()).mkpath("portable/share");
+    QDir(folder.path()).mkpath("prefix/share/applications");
+    write("prefix/share/applications/kiriview.desktop");
+    EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
+    EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
+    EXPECT_FALSE(userfiles::isInstalled(path("portable/bin")));
+    // The real probe says yes to root, and to anyone in a folder of their own.
+    const auto env = userfiles::systemEnvironment();
+    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), env).besideProgram);
+    EXPECT_TRUE(userfiles::choose(path("portable/bin"), env).besideProgram);
+}
+
+TEST_F(UserFolders, BothFoldersAreMadePrivateAlsoWhenTheyExistOpen)
+{
+    const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
+    for (const QString& open : {where.settingsFolder, where.cacheFolder}) {
+        QDir().mkpath(open);
+        ::chmod(QFile::encodeName(open).constData(), 0755);
+    }
+    userfiles::prepare(where, path("bin"), {});
+    for (const QString& made : {where.settingsFolder, where.cacheFolder}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(made).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << made.toStdString();
+    }
+}
+
+TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
+{
+    QDir(folder.path()).mkpath("bin");
+    QDir(folder.path()).mkpath("second/kiriview");
+    write("second/kiriview/kiriview.ini", "second");
+    QDir(folder.path()).mkpath("first/kiriview");
+    auto env = answering(false, path("config"), path("cache"));
+    env.configDirs = "relative:" + path("first") + ":" + path("second");
+    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("second/kiriview/kiriview.ini"));
+    write("first/kiriview/kiriview.ini", "first");
+    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("first/kiriview/kiriview.ini"));
+    write("bin/kiriview.ini", "beside");
+    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("bin/kiriview.ini"));
+    env.configDirs.clear();
+    QFile::remove(path("bin/kiriview.ini"));
+    const bool systemPreset = QFileInfo::exists("/etc/xdg/kiriview/kiriview.ini");
+    EXPECT_EQ(userfiles::presetFile(path("bin"), env), systemPreset ? "/etc/xdg/kiriview/kiriview.ini" : "");
+
+    env.configDirs = path("first");
+    const auto where = userfiles::choose(path("bin"), env);
+    userfiles::prepare(where, path("bin"), env);
+    EXPECT_EQ(readBytes(where.settingsFile()), "first");
+}

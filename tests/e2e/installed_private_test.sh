@@ -1,0 +1,65 @@
+# Installed under a prefix and run as whoever runs the tests (root on CI) with the
+# program folder writable: nothing new appears beside the program, the user's
+# folders and the preview are private, the instance door is made in a private
+# folder of the temporary folder and a second start hands over through it, a stand-in left by a killed run is removed,
+# and SIGTERM while a preview is being encoded ends the program through its close
+# path with no temporary file left.
+source "$(dirname "$0")/lib.sh"
+
+prefix=$WORK/prefix
+cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+bin=$prefix/bin
+touch "$bin/probe" && rm "$bin/probe" || fail "the program folder should be writable for this test"
+before=$(ls -la "$bin")
+export TMPDIR=$WORK/tmp XDG_CACHE_HOME=$WORK/home/.cache
+unset XDG_RUNTIME_DIR
+mkdir -p "$TMPDIR"
+( exit 0 ) & dead=$!; wait $dead
+mkdir "$TMPDIR/kiriview-$dead-AbC123" "$TMPDIR/kiriview-$$-XyZ789"
+ln -s "$WORK/home" "$TMPDIR/kiriview-$dead-AbC123/home"
+
+start_xvfb
+PICTURES=$WORK/pictures && mkdir -p "$PICTURES"
+# Large enough that each preview takes a while to encode.
+convert -size 6000x4000 gradient:red-blue "$PICTURES/big.jpg"
+APP=$bin/kiriview
+start_app "$WORK" "$PICTURES/big.jpg"
+wait_for_main 15
+[ ! -e "$TMPDIR/kiriview-$dead-AbC123" ] || fail "the stand-in of an ended process was not removed"
+[ -d "$TMPDIR/kiriview-$$-XyZ789" ] || fail "the stand-in of a running process was removed"
+[ -d "$WORK/home" ] || fail "the stand-in's link was followed"
+door=$TMPDIR/kiriview-runtime-$(id -u)
+[ "$(stat -c %a "$door")" = 700 ] || fail "no private folder for the instance door"
+ls "$door"/kiriview-"$(id -u)"-*.sock >/dev/null || fail "no socket named for the user in the door folder"
+(cd "$WORK" && exec "$APP" "$PICTURES/big.jpg" >>"$WORK/app.log" 2>&1) &
+second=$! && APP_PIDS="$APP_PIDS $second"
+wait_for_exit "$second" 10 || fail "a second start did not hand its path over through the door"
+wait "$second" || fail "the second start failed"
+kill -0 "$APP_PID" || fail "the running instance ended"
+
+note "the save dialog's preview is private"
+menu "$MAIN" alt+f s
+dialog=$(wait_for_window 'ファイルの保存' 15) || fail "the save dialog did not open"
+cache=$XDG_CACHE_HOME/kiriview
+poll 15 test -s "$cache/Sample.jpg" || fail "no preview in the user's cache folder"
+[ "$(stat -c %a "$cache")" = 700 ] || fail "the cache folder is not private"
+[ "$(stat -c %a "$cache/Sample.jpg")" = 600 ] || fail "the preview is not private"
+shot installed-private-save
+
+note "SIGTERM while a preview is being encoded"
+caught=
+press "$dialog" Tab # to the quality slider
+for _ in $(seq 20); do
+  xdotool key Right
+  for _ in $(seq 2000); do
+    if compgen -G "$cache/Sample.jpg.??????" >/dev/null; then caught=1; break 2; fi
+  done
+done
+kill -TERM "$APP_PID"
+[ -n "$caught" ] || note "no encoding was caught under way; SIGTERM came between two"
+wait_for_exit "$APP_PID" 10 || fail "SIGTERM did not end the program"
+wait "$APP_PID" || fail "the program did not end normally after SIGTERM"
+leftovers=$(ls -A "$cache" | grep -v '^Sample.jpg$' || true)
+[ -z "$leftovers" ] || fail "left in the cache folder: $leftovers"
+[ "$(ls -la "$bin")" = "$before" ] || fail "something was written into the program folder"
+note "ok"

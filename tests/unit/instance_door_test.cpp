@@ -1,0 +1,286 @@
+// The instance door: the lock and the socket live only in a folder of the user's alone,
+// and the socket takes one short line from the same user, from a few connections at a time.
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSignalSpy>
+
+#include "desktop/instance_channel.h"
+#include "runtime/app.h"
+#include "test_files.h"
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+int modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// Runs `child` as another user in a child process; its exit code, -1 when it did not exit.
+// The window thread keeps serving events meanwhile, so a server in this process answers it.
+int exitCodeAsNobody(const std::function<int()>& child)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
+        ::_exit(dropped ? child() : 100);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Made before a fork: the child only makes system calls.
+sockaddr_un addressOf(const QString& name)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = QFile::encodeName(name);
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return address;
+}
+
+class InstanceDoor : public ScratchTest {
+protected:
+    void SetUp() override
+    {
+        saved_ = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR")};
+        QDir(folder.path()).mkpath("tmp");
+        qputenv("TMPDIR", QFile::encodeName(path("tmp")));
+        qunsetenv("XDG_RUNTIME_DIR");
+        App::forgetInstanceCheck();
+    }
+    void TearDown() override
+    {
+        App::forgetInstanceCheck();
+        qputenv("XDG_RUNTIME_DIR", saved_.first);
+        qputenv("TMPDIR", saved_.second);
+    }
+    static bool isRoot() { return ::geteuid() == 0; }
+    QString fallbackFolder() const { return path("tmp/kiriview-runtime-") + QString::number(::geteuid()); }
+
+    std::pair<QByteArray, QByteArray> saved_;
+};
+
+} // namespace
+
+TEST_F(InstanceDoor, LivesInAPrivateRuntimeFolderUnderTheUserId)
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    EXPECT_FALSE(App::PrevInstance());
+    const QString socket = App::instanceSocket();
+    EXPECT_TRUE(socket.startsWith(folder.path() + "/kiriview-" + QString::number(::geteuid()) + "-"))
+        << socket.toStdString();
+    EXPECT_EQ(modeOf(socket.chopped(5) + ".lock"), 0600);
+}
+
+TEST_F(InstanceDoor, AnOpenRuntimeFolderCountsAsUnsetAndTheFallbackIsMade700)
+{
+    QDir(folder.path()).mkdir("open");
+    ::chmod(QFile::encodeName(path("open")).constData(), 0777);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("open")));
+    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_TRUE(App::instanceSocket().startsWith(fallbackFolder() + "/")) << App::instanceSocket().toStdString();
+    EXPECT_EQ(modeOf(fallbackFolder()), 0700);
+    EXPECT_TRUE(QDir(path("open")).isEmpty());
+}
+
+TEST_F(InstanceDoor, AFallbackFolderOpenedOrLinkedLeavesNoDoor)
+{
+    QDir(folder.path()).mkdir("elsewhere");
+    for (const bool link : {false, true}) {
+        QDir(fallbackFolder()).removeRecursively();
+        QFile::remove(fallbackFolder());
+        if (link)
+            ASSERT_EQ(::symlink(QFile::encodeName(path("elsewhere")).constData(), QFile::encodeName(fallbackFolder()).constData()), 0);
+        else
+            ASSERT_EQ(::mkdir(QFile::encodeName(fallbackFolder()).constData(), 0700) | ::chmod(QFile::encodeName(fallbackFolder()).constData(), 0777), 0);
+        App::forgetInstanceCheck();
+        EXPECT_FALSE(App::PrevInstance()) << link;
+        EXPECT_TRUE(App::instanceSocket().isEmpty()) << link;
+        EXPECT_TRUE(QDir(fallbackFolder()).isEmpty()) << link;
+    }
+}
+
+TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "making files of another user needs root";
+    ASSERT_TRUE(QDir().mkdir(fallbackFolder()));
+    ASSERT_EQ(::chown(QFile::encodeName(fallbackFolder()).constData(), nobody, nobody), 0);
+    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_TRUE(App::instanceSocket().isEmpty());
+
+    // In the user's own folder, a lock someone else made and holds is not a running instance.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    App::forgetInstanceCheck();
+    const QString lock = App::instanceSocket().chopped(5) + ".lock";
+    App::forgetInstanceCheck();
+    const int held = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::fchown(held, nobody, nobody), 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_TRUE(App::instanceSocket().isEmpty());
+    ::close(held);
+}
+
+namespace {
+
+class InstanceChannel : public ScratchTest {
+protected:
+    QString socketName() const { return path("door.sock"); }
+    std::unique_ptr<QLocalServer> serve(int idle = 5000)
+    {
+        return instance::serve(socketName(), [this](const QString& path) { received << path; }, idle);
+    }
+    // Connects and writes; the socket is closed by the server or stays open.
+    std::unique_ptr<QLocalSocket> connectAndWrite(const QByteArray& bytes)
+    {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(socketName());
+        EXPECT_TRUE(socket->waitForConnected(3000));
+        socket->write(bytes);
+        socket->flush();
+        return socket;
+    }
+    QStringList received;
+};
+
+} // namespace
+
+TEST_F(InstanceChannel, ALineFromTheSameUserIsDeliveredAndClosed)
+{
+    auto server = serve();
+    ASSERT_TRUE(server);
+    EXPECT_EQ(modeOf(socketName()) & 077, 0);
+    const auto socket = connectAndWrite("/some/picture.jpg\n");
+    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_EQ(received, QStringList{"/some/picture.jpg"});
+}
+
+TEST_F(InstanceChannel, ALineLongerThanAPathClosesWithNothingDelivered)
+{
+    auto server = serve();
+    ASSERT_TRUE(server);
+    const auto socket = connectAndWrite(QByteArray(instance::longestLine, 'a') + '\n');
+    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(received.isEmpty());
+
+    const QByteArray longest(instance::longestLine - 1, 'b');
+    const auto fitting = connectAndWrite(longest + '\n');
+    QSignalSpy fittingClosed(fitting.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(fittingClosed.wait(5000));
+    EXPECT_EQ(received, QStringList{QString::fromLatin1(longest)});
+}
+
+TEST_F(InstanceChannel, AConnectionBeyondTheFewServedIsClosedAtOnce)
+{
+    auto server = serve();
+    ASSERT_TRUE(server);
+    std::vector<std::unique_ptr<QLocalSocket>> waiting;
+    for (int i = 0; i < instance::mostConnections; ++i)
+        waiting.push_back(connectAndWrite("/partial"));
+    const auto extra = connectAndWrite("/extra\n");
+    QSignalSpy closed(extra.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(received.isEmpty());
+    for (const auto& socket : waiting)
+        EXPECT_EQ(socket->state(), QLocalSocket::ConnectedState);
+
+    // A served one that ends its line is delivered, and makes room for another.
+    waiting.front()->write("/first\n");
+    QSignalSpy firstClosed(waiting.front().get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(firstClosed.wait(5000));
+    EXPECT_EQ(received, QStringList{"/partial/first"});
+    const auto next = connectAndWrite("/next\n");
+    QSignalSpy nextClosed(next.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(nextClosed.wait(5000));
+    EXPECT_EQ(received, (QStringList{"/partial/first", "/next"}));
+}
+
+TEST_F(InstanceChannel, AnIdleConnectionIsClosed)
+{
+    auto server = serve(100);
+    ASSERT_TRUE(server);
+    const auto socket = connectAndWrite("/never-ended");
+    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
+    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(InstanceChannel, ThePathOfAnotherUserIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "connecting as another user needs root";
+    auto server = serve();
+    ASSERT_TRUE(server);
+    // Opened up so that the other user reaches the socket at all: the server itself must refuse.
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0711);
+    ::chmod(QFile::encodeName(socketName()).constData(), 0777);
+    const sockaddr_un address = addressOf(socketName());
+    const int code = exitCodeAsNobody(
+        [&address] {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+                return 3;
+            ::send(fd, "/secret.jpg\n", 12, MSG_NOSIGNAL);
+            char byte = 0;
+            return ::recv(fd, &byte, 1, 0) <= 0 ? 0 : 4; // ends when the server closes
+        });
+    EXPECT_EQ(code, 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(InstanceChannel, NothingIsSentToAServerOfAnotherUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "listening as another user needs root";
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0777);
+    const QString name = socketName();
+    const sockaddr_un address = addressOf(name);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ready[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(100);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
+            ::_exit(101);
+        ::chmod(address.sun_path, 0777);
+        (void)!::write(ready[1], "r", 1);
+        const int peer = ::accept(fd, nullptr, nullptr);
+        char byte = 0;
+        ::_exit(peer >= 0 && ::recv(peer, &byte, 1, 0) == 0 ? 0 : 5); // 0: closed with nothing sent
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    EXPECT_FALSE(instance::send(name, "/secret.jpg"));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}

@@ -1,0 +1,140 @@
+// Files nobody asked for: the preview is the user's alone, a root save keeps the
+// owner of the file it replaces, and stand-in folders of killed processes are removed.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "encoder/save_jpeg.h"
+#include "files/native_names.h"
+#include "files/replacing_file.h"
+#include "files/stand_in_folder.h"
+#include "test_files.h"
+
+namespace {
+
+struct stat statOf(const QString& path)
+{
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+int modeOf(const QString& path) { return int(statOf(path).st_mode & 07777); }
+
+} // namespace
+
+using PrivateFiles = ScratchTest;
+
+TEST_F(PrivateFiles, ThePreviewIsWritten600NewAndOverAnOpenOne)
+{
+    const QImage picture = testPicture(40, 30);
+    const QString preview = path("Sample.jpg");
+    const mode_t saved = ::umask(022);
+    const JpegStatus made = saveJpeg(picture, 40, 30, preview, 50, jpeg_option::NoFollow);
+    ::umask(saved);
+    ASSERT_EQ(made, JpegStatus::Written);
+    EXPECT_EQ(modeOf(preview), 0600);
+    ::chmod(QFile::encodeName(preview).constData(), 0644);
+    ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 60, jpeg_option::NoFollow), JpegStatus::Written);
+    EXPECT_EQ(modeOf(preview), 0600);
+}
+
+TEST_F(PrivateFiles, ARootSaveKeepsTheOwnerAndGroupOfTheReplacedFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    const QString target = write("theirs.jpg", "old");
+    ASSERT_EQ(::chown(QFile::encodeName(target).constData(), 65534, 65533), 0);
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    ReplacingFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("new");
+    ASSERT_TRUE(file.commit());
+    const struct stat info = statOf(target);
+    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), std::pair(uid_t(65534), gid_t(65533)));
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(readBytes(target), "new");
+}
+
+namespace {
+
+class StaleStandIns : public ScratchTest {
+protected:
+    void SetUp() override
+    {
+        savedTemp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(folder.path()));
+    }
+    void TearDown() override { qputenv("TMPDIR", savedTemp_); }
+    // A stand-in as its process leaves it: a link to the folder it shows.
+    QString standIn(pid_t pid, const char* suffix = "AbC123")
+    {
+        const QString name = QStringLiteral("kiriview-%1-%2").arg(pid).arg(suffix);
+        EXPECT_TRUE(QDir(folder.path()).mkdir(name));
+        ::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(path(name + "/shown")).constData());
+        return path(name);
+    }
+    QString shown() const { return path("pictures"); }
+    static pid_t endedProcess()
+    {
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            ::_exit(0);
+        ::waitpid(pid, nullptr, 0);
+        return pid;
+    }
+    QByteArray savedTemp_;
+};
+
+} // namespace
+
+TEST_F(StaleStandIns, ThoseOfEndedProcessesGoAndLiveOnesStay)
+{
+    QDir(folder.path()).mkdir("pictures");
+    write("pictures/a.jpg");
+    const QString live = standIn(::getpid());
+    const QString stale = standIn(endedProcess());
+    // Only names the program makes: not its door folder, not a name of another program.
+    QDir(folder.path()).mkdir("kiriview-runtime-0");
+    QDir(folder.path()).mkdir(QStringLiteral("other-%1-AbC123").arg(endedProcess()));
+    StandInFolder::removeStale();
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(live + "/shown"));
+    EXPECT_TRUE(QFileInfo::exists(path("kiriview-runtime-0")));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 4);
+    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
+}
+
+TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
+{
+    QDir(folder.path()).mkdir("pictures");
+    write("pictures/a.jpg");
+    const pid_t ended = endedProcess();
+    const QString linked = path(QStringLiteral("kiriview-%1-Link00").arg(ended));
+    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(linked).constData()), 0);
+    QString foreign;
+    if (::geteuid() == 0) {
+        foreign = standIn(ended, "Other0");
+        ::lchown(QFile::encodeName(foreign + "/shown").constData(), 65534, 65534);
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    }
+    StandInFolder::removeStale();
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
+    if (!foreign.isEmpty()) {
+        EXPECT_TRUE(QFileInfo(foreign + "/shown").isSymLink());
+    }
+}
+
+TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)
+{
+    const QByteArray invalid = QFile::encodeName(folder.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(invalid.constData(), 0700), 0);
+    StandInFolder standIn(native_names::decode(invalid) + "/a.jpg");
+    const QStringList made = QDir(folder.path()).entryList({"kiriview-*"}, QDir::Dirs);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(made.front().startsWith(QStringLiteral("kiriview-%1-").arg(::getpid()))) << made.front().toStdString();
+}
