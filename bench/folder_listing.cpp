@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     });
     form.folderList->setPath(big.path());
     std::printf("folder change into 10,000 files and back out: %.1f ms, %d listed\n", enter,
-                form.fileList->ListCount());
+                form.fileList->listCount());
 
     const char* names[] = {"BMP", "JPG", "GIF", "ALL", "KIR"};
     for (int index : {0, 1, 2, 4, 3}) {
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
             form.filterFiles(index);
             QApplication::processEvents();
         });
-        std::printf("filter %s (two switches): %.1f ms, %d listed\n", names[index], filter, form.fileList->ListCount());
+        std::printf("filter %s (two switches): %.1f ms, %d listed\n", names[index], filter, form.fileList->listCount());
     }
     return 0;
 }

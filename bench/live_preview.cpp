@@ -154,8 +154,8 @@ int main(int argc, char** argv)
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.setWidth(Twips(3000));
-    imageWindow.setHeight(Twips(3000));
+    imageWindow.setTwipsWidth(Twips(3000));
+    imageWindow.setTwipsHeight(Twips(3000));
     imageWindow.showPicture(picture);
     imageWindow.fitToBox();
     forms::get<MainWindow>().openSaveDialog();

@@ -228,7 +228,7 @@ int holdPicture(int argc, char** argv, const char* path)
     const QImage& held = imageWindow.picture.picture();
     std::printf("memory: picture held %dx%d for a natural %dx%d; peak RSS before the click %.1f MiB, "
                 "while shown %.1f MiB (target <= 60) -> %s\n",
-                held.width(), held.height(), imageWindow.picture.ScaleWidth(), imageWindow.picture.ScaleHeight(),
+                held.width(), held.height(), imageWindow.picture.naturalWidth(), imageWindow.picture.naturalHeight(),
                 before / 1024.0, peak / 1024.0, peak / 1024.0 <= 60 ? "within" : "OVER");
     return held.isNull() ? 1 : 0;
 }

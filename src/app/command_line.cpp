@@ -36,8 +36,8 @@ void showNotFound(const QString& path)
 
 int indexOf(const FileListBox& list, const QString& name)
 {
-    for (int i = 0; i < list.ListCount(); ++i)
-        if (list.List(i) == name)
+    for (int i = 0; i < list.listCount(); ++i)
+        if (list.entry(i) == name)
             return i;
     return -1;
 }
@@ -75,7 +75,7 @@ void show(const QString& path)
         return;
     }
     // Selecting a row clicks it; the row already selected is clicked again.
-    if (window.fileList->ListIndex() == index)
+    if (window.fileList->listIndex() == index)
         window.onFileClicked();
     else
         window.fileList->setListIndex(index);

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
     StandInFolder::removeStale();
     // A path for a running instance goes there; without one the main window
     // still refuses the second start with its message.
-    if (App::PrevInstance()) {
+    if (App::anotherInstanceRuns()) {
         if (!path.isEmpty() && instance::handOver(path))
             return 0;
     } else {

@@ -13,7 +13,7 @@ class DirListBox : public QListWidget {
 public:
     explicit DirListBox(QWidget* parent);
 
-    QString Path() const { return path_; }
+    QString path() const { return path_; }
     // Throws RunTimeError when the folder does not exist or cannot be listed.
     // The folder becomes its drive's current folder.
     void setPath(const QString& path);

@@ -7,7 +7,7 @@
 DriveListBox::DriveListBox(QWidget* parent)
     : QComboBox(parent)
 {
-    Refresh();
+    refresh();
     const int start = findText(driveOf(QDir::currentPath()));
     QComboBox::setCurrentIndex(start >= 0 ? start : 0);
     // A user's choice arrives as Qt's signal; it runs the same change as code does.
@@ -17,7 +17,7 @@ DriveListBox::DriveListBox(QWidget* parent)
     });
 }
 
-QString DriveListBox::Drive() const { return currentText(); }
+QString DriveListBox::drive() const { return currentText(); }
 
 void DriveListBox::setDrive(const QString& path)
 {
@@ -45,11 +45,11 @@ void DriveListBox::select(int index)
 
 void DriveListBox::showPopup()
 {
-    Refresh();
+    refresh();
     QComboBox::showPopup();
 }
 
-void DriveListBox::Refresh()
+void DriveListBox::refresh()
 {
     const QString selected = currentText();
     selecting_ = true;

@@ -13,17 +13,17 @@ public:
     explicit DriveListBox(QWidget* parent);
 
     // The selected drive's text (its mount point).
-    QString Drive() const;
+    QString drive() const;
     // Selects the drive that holds the path.
     void setDrive(const QString& path);
 
-    int ListIndex() const { return currentIndex(); }
+    int listIndex() const { return currentIndex(); }
     void setListIndex(int index);
-    int ListCount() const { return count(); }
-    QString List(int index) const { return itemText(index); }
+    int listCount() const { return count(); }
+    QString entry(int index) const { return itemText(index); }
 
     // Re-reads the drive table, keeping the selection where it can.
-    void Refresh();
+    void refresh();
 
     std::function<void()> onChange;
 

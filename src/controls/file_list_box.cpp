@@ -35,13 +35,13 @@ void FileListBox::setPattern(const QString& pattern)
     list();
 }
 
-QString FileListBox::FileName() const
+QString FileListBox::fileName() const
 {
     const QList<QListWidgetItem*> selected = selectedItems();
     return selected.isEmpty() ? QString() : selected.constFirst()->text();
 }
 
-QString FileListBox::List(int index) const
+QString FileListBox::entry(int index) const
 {
     const QListWidgetItem* item = this->item(index);
     return item ? item->text() : QString();
@@ -59,7 +59,7 @@ void FileListBox::setListIndex(int index)
     setCurrentRow(index);
 }
 
-void FileListBox::Refresh() { list(); }
+void FileListBox::refresh() { list(); }
 
 void FileListBox::keyPressEvent(QKeyEvent* event)
 {

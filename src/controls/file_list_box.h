@@ -14,20 +14,20 @@ class FileListBox : public QListWidget {
 public:
     explicit FileListBox(QWidget* parent);
 
-    QString Path() const { return path_; }
+    QString path() const { return path_; }
     void setPath(const QString& path);
-    QString Pattern() const { return pattern_; }
+    QString pattern() const { return pattern_; }
     void setPattern(const QString& pattern);
     // The selected entry's name without folder; empty when nothing is selected.
-    QString FileName() const;
-    int ListCount() const { return count(); }
-    QString List(int index) const;
-    int ListIndex() const { return currentRow(); }
+    QString fileName() const;
+    int listCount() const { return count(); }
+    QString entry(int index) const;
+    int listIndex() const { return currentRow(); }
     // Selects an entry as a click would (runs onClick); -1 clears the selection.
     void setListIndex(int index);
 
     // Re-reads the folder.
-    void Refresh();
+    void refresh();
 
     std::function<void()> onClick;
 

@@ -44,19 +44,19 @@ void ImageControl::setTop(Twips top)
     applyGeometry();
 }
 
-void ImageControl::setWidth(Twips width)
+void ImageControl::setTwipsWidth(Twips width)
 {
     width_ = width;
     applyGeometry();
 }
 
-void ImageControl::setHeight(Twips height)
+void ImageControl::setTwipsHeight(Twips height)
 {
     height_ = height;
     applyGeometry();
 }
 
-void ImageControl::Move(Twips left, Twips top, Twips width, Twips height)
+void ImageControl::moveTwips(Twips left, Twips top, Twips width, Twips height)
 {
     left_ = left;
     top_ = top;

@@ -24,16 +24,16 @@ public:
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
 
-    Twips Left() const { return left_; }
-    Twips Top() const { return top_; }
-    Twips Width() const { return width_; }
-    Twips Height() const { return height_; }
+    Twips twipsLeft() const { return left_; }
+    Twips twipsTop() const { return top_; }
+    Twips twipsWidth() const { return width_; }
+    Twips twipsHeight() const { return height_; }
     void setLeft(Twips left);
     void setTop(Twips top);
-    void setWidth(Twips width);
-    void setHeight(Twips height);
+    void setTwipsWidth(Twips width);
+    void setTwipsHeight(Twips height);
     // Moves and sizes in one step.
-    void Move(Twips left, Twips top, Twips width, Twips height);
+    void moveTwips(Twips left, Twips top, Twips width, Twips height);
 
     // Mouse events as the owning form handles them.
     std::function<void(QMouseEvent*)> onMousePress;

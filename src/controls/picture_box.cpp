@@ -35,12 +35,12 @@ const QImage& PictureBox::fullPicture() const
     return full_;
 }
 
-Twips PictureBox::Width() const
+Twips PictureBox::twipsWidth() const
 {
     return Twips(static_cast<float>(twips::fromPixels(natural_.width() + 2 * borderPixels)));
 }
 
-Twips PictureBox::Height() const
+Twips PictureBox::twipsHeight() const
 {
     return Twips(static_cast<float>(twips::fromPixels(natural_.height() + 2 * borderPixels)));
 }

@@ -31,10 +31,10 @@ public:
     // The file the picture was read from; null for a picture made in memory.
     const std::shared_ptr<const PictureSource>& source() const { return source_; }
 
-    Twips Width() const;
-    Twips Height() const;
-    int ScaleWidth() const { return natural_.width(); }
-    int ScaleHeight() const { return natural_.height(); }
+    Twips twipsWidth() const;
+    Twips twipsHeight() const;
+    int naturalWidth() const { return natural_.width(); }
+    int naturalHeight() const { return natural_.height(); }
 
 private:
     QImage picture_;

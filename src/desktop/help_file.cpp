@@ -11,11 +11,11 @@ const QStringList* pagesOverride = nullptr;
 QString helpFile()
 {
     // Built as it always was: a program in the root gets a doubled separator, harmless here.
-    QStringList candidates{App::Path() + QStringLiteral("/View.hlp")};
+    QStringList candidates{App::path() + QStringLiteral("/View.hlp")};
     if (pagesOverride)
         candidates += *pagesOverride;
     else
-        candidates += {App::Path() + QStringLiteral("/../share/doc/kiriview/help/index.html"),
+        candidates += {App::path() + QStringLiteral("/../share/doc/kiriview/help/index.html"),
                        QStringLiteral(KIRIVIEW_SOURCE_HELP)};
     for (const QString& candidate : candidates)
         if (QFileInfo(candidate).isFile())

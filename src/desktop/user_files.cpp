@@ -119,7 +119,7 @@ void prepare(const Locations& where, const QString& programFolder, const Environ
 
 const Locations& current()
 {
-    const QString program = App::Path();
+    const QString program = App::path();
     if (!decided || decidedFor != program) {
         const Environment env = environmentProvider ? environmentProvider() : systemEnvironment();
         decided = choose(program, env);

@@ -9,8 +9,8 @@ namespace viewing {
 void startMainWindow()
 {
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.setWidth(Twips(3000));
-    imageWindow.setHeight(Twips(3000));
+    imageWindow.setTwipsWidth(Twips(3000));
+    imageWindow.setTwipsHeight(Twips(3000));
     imageWindow.showPicture(imageWindow.picture.picture());
     imageWindow.fitToBox();
     forms::get<MainWindow>().show();

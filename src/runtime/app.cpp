@@ -103,14 +103,14 @@ const Door& currentDoor()
 
 } // namespace
 
-QString App::Path()
+QString App::path()
 {
     if (!services().programFolder.isEmpty())
         return withoutTrailingSeparator(services().programFolder);
     return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
 }
 
-bool App::PrevInstance()
+bool App::anotherInstanceRuns()
 {
     if (!otherInstance) {
         std::optional<bool> held;
@@ -134,7 +134,7 @@ void App::forgetInstanceCheck()
 
 QString App::instanceSocket()
 {
-    PrevInstance();
+    anotherInstanceRuns();
     return currentDoor().socket;
 }
 

@@ -13,17 +13,17 @@ public:
 
     // Folder of the executable (or the services' program folder), without a
     // trailing separator except at the root.
-    static QString Path();
+    static QString path();
 
     // True when another instance of this executable runs for this user.
     // The first call takes a per-user lock that lives as long as the process,
     // in a folder of this user's alone; where there is none, or what is found
     // there is not the user's, there is no door: false, and no socket.
-    static bool PrevInstance();
+    static bool anotherInstanceRuns();
     // The local socket the running instance listens on, beside its lock;
     // empty without a door.
     static QString instanceSocket();
-    // Releases the lock and lets the next PrevInstance check again (tests).
+    // Releases the lock and lets the next anotherInstanceRuns() check again (tests).
     static void forgetInstanceCheck();
 };
 

@@ -12,8 +12,8 @@ class Launcher;
 // Everything the program takes from its surroundings that tests stand in
 // for, in one place. An empty member means the real thing.
 struct Services {
-    QString programFolder;                   // App::Path
-    QString lockFolder;                      // where App::PrevInstance takes its lock
+    QString programFolder;                   // App::path()
+    QString lockFolder;                      // where App::anotherInstanceRuns() takes its lock
     std::function<void()> end;               // End(); must not return, may throw ProgramEnded
     DialogService* dialogs = nullptr;        // every box a user sees
     Launcher* launcher = nullptr;            // the "Start" command

@@ -24,8 +24,8 @@ protected:
         QDir(b()).mkpath("music/albums");
         startProgram();
         mainWindow().folderList->setPath(a() + "/photos");
-        mainWindow().driveList->Refresh();
-        mainWindow().driveList->setDrive(mainWindow().folderList->Path());
+        mainWindow().driveList->refresh();
+        mainWindow().driveList->setDrive(mainWindow().folderList->path());
     }
     QString a() const { return programFolder() + "/a"; }
     QString b() const { return programFolder() + "/b"; }
@@ -36,21 +36,21 @@ protected:
 TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
 {
     mainWindow().driveList->setListIndex(2);
-    EXPECT_EQ(mainWindow().folderList->Path(), b()); // never visited: its root
+    EXPECT_EQ(mainWindow().folderList->path(), b()); // never visited: its root
     mainWindow().folderList->setPath(b() + "/music/albums");
     mainWindow().driveList->setListIndex(0);
     mainWindow().sizeValue->setText("12");
     dialogs_->answerMessage();
     mainWindow().driveList->setListIndex(1);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "デバイスの準備ができていませんドライブ情報");
-    EXPECT_EQ(mainWindow().driveList->Drive() + mainWindow().folderList->Path() + mainWindow().sizeValue->text(), a() + a() + "/photos12"); // as it was
+    EXPECT_EQ(mainWindow().driveList->drive() + mainWindow().folderList->path() + mainWindow().sizeValue->text(), a() + a() + "/photos12"); // as it was
     mainWindow().driveList->setListIndex(2);
-    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().pathBox->text(), b() + "/music/albums|" + b() + "/music/albums");
+    EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().pathBox->text(), b() + "/music/albums|" + b() + "/music/albums");
     // A remembered folder deleted since: its nearest existing ancestor.
     mainWindow().driveList->setListIndex(0);
     ASSERT_TRUE(QDir(b() + "/music").removeRecursively());
     mainWindow().driveList->setListIndex(2);
-    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().driveList->Drive(), b() + '|' + b());
+    EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().driveList->drive(), b() + '|' + b());
 }
 
 // A volume mounted after the start appears when the list is opened; the selection stays.
@@ -59,28 +59,28 @@ TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgainFoldersOpenByDoubleClickAndAF
     drives_.setDrives({a(), b(), programFolder() + "/usb"});
     mainWindow().driveList->showPopup();
     mainWindow().driveList->hidePopup();
-    EXPECT_EQ(mainWindow().driveList->List(2) + '|' + mainWindow().driveList->Drive() + mainWindow().folderList->Path(),
+    EXPECT_EQ(mainWindow().driveList->entry(2) + '|' + mainWindow().driveList->drive() + mainWindow().folderList->path(),
               programFolder() + "/usb|" + a() + a() + "/photos");
 
     mainWindow().folderList->setPath(b() + "/music");
     auto entry = [&](const char* name) { return mainWindow().folderList->findItems(name, Qt::MatchEndsWith).value(0); };
     mainWindow().folderList->setCurrentItem(entry("albums"));
-    EXPECT_EQ(mainWindow().folderList->Path(), b() + "/music"); // a single click only selects
+    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music"); // a single click only selects
     emit mainWindow().folderList->itemDoubleClicked(entry("albums"));
     EXPECT_EQ(mainWindow().pathBox->text(), b() + "/music/albums");
     emit mainWindow().folderList->itemDoubleClicked(entry("music")); // ancestors stay listed above
-    EXPECT_EQ(mainWindow().folderList->Path(), b() + "/music");
+    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music");
     EXPECT_THROW(mainWindow().folderList->setPath(programFolder() + "/gone"), RunTimeError);
-    EXPECT_EQ(mainWindow().folderList->Path(), b() + "/music");
+    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music");
 
     // A folder list that crossed into a drive which then fails goes back to the root.
     drives_.setDrives({"/", a(), b()});
-    mainWindow().driveList->Refresh();
+    mainWindow().driveList->refresh();
     mainWindow().folderList->setPath(b() + "/music");
     ASSERT_TRUE(QDir(b()).removeRecursively());
     dialogs_->answerMessage();
     mainWindow().driveList->setListIndex(2); // reported by the answered box
-    EXPECT_EQ(mainWindow().driveList->Drive() + '|' + mainWindow().folderList->Path(), "/|/");
+    EXPECT_EQ(mainWindow().driveList->drive() + '|' + mainWindow().folderList->path(), "/|/");
 }
 
 QByteArray jpeg(int width, int height) { return encodedAs(testPicture(width, height), "JPEG"); }
@@ -95,7 +95,7 @@ protected:
         if (bytes)
             write(name, *bytes);
         mainWindow().folderList->setPath(pictures());
-        mainWindow().fileList->Refresh();
+        mainWindow().fileList->refresh();
         const auto found = mainWindow().fileList->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
         mainWindow().fileList->setListIndex(mainWindow().fileList->row(found.front()));
@@ -120,8 +120,8 @@ protected:
 QStringList listed(const FileListBox* list)
 {
     QStringList names;
-    for (int i = 0; i < list->ListCount(); ++i)
-        names << list->List(i);
+    for (int i = 0; i < list->listCount(); ++i)
+        names << list->entry(i);
     return names;
 }
 
@@ -134,7 +134,7 @@ TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmal
     const QStringList all = {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir"};
     mainWindow().sizeValue->setText("1.5");
     mainWindow().folderList->setPath(pictures());
-    EXPECT_EQ(QStringList({mainWindow().fileList->Path(), mainWindow().pathBox->text(), viewing::currentPicturePath,
+    EXPECT_EQ(QStringList({mainWindow().fileList->path(), mainWindow().pathBox->text(), viewing::currentPicturePath,
                            mainWindow().selectedPath + mainWindow().sizeValue->text()}),
               QStringList({pictures(), pictures(), pictures(), ""}));
     EXPECT_EQ(listed(mainWindow().fileList), all);
@@ -151,7 +151,7 @@ TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmal
         EXPECT_EQ(listed(mainWindow().fileList), names) << index;
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(mainWindow().filterButtons[i]->isEnabled(), i != index) << index;
-        EXPECT_EQ(mainWindow().selectedPath + mainWindow().dateValue->text() + mainWindow().fileList->FileName(), "") << index;
+        EXPECT_EQ(mainWindow().selectedPath + mainWindow().dateValue->text() + mainWindow().fileList->fileName(), "") << index;
     }
     EXPECT_EQ(mainWindow().pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
 
@@ -164,7 +164,7 @@ TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmal
     click("photo.jpg", shownBytes);
     EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
     EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
-    EXPECT_EQ(imageWindow().Height(), Twips(2252)); // fitted by its natural size: by the decoded one it would be 2254
+    EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)); // fitted by its natural size: by the decoded one it would be 2254
 
     // Replaced on disk after it was shown: the copy is still what the person saw.
     ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
@@ -193,7 +193,7 @@ TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
         click(name, jpeg(12, 8));
         expectShown(name, QSize(12, 8));
     }
-    EXPECT_EQ(mainWindow().fileList->ListCount(), 7); // with the two above
+    EXPECT_EQ(mainWindow().fileList->listCount(), 7); // with the two above
     std::remove(native_names::encode(at(names[4])).constData()); // Qt cannot remove it with its folder
 }
 
@@ -224,7 +224,7 @@ TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAnd
     mainWindow().enlargeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Down);
     expectShown("2.jpg", QSize(30, 10));
-    EXPECT_TRUE(!mainWindow().isEnlarged && imageWindow().Width() == Twips(3000));
+    EXPECT_TRUE(!mainWindow().isEnlarged && imageWindow().twipsWidth() == Twips(3000));
 
     mainWindow().closeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Up);

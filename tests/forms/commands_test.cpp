@@ -124,7 +124,7 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAnd
     EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
     EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 1558));
+    EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 1558));
 
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
@@ -226,10 +226,10 @@ protected:
 TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheListAndAReadOnlyFolderKeepsIt)
 {
     mainWindow().pathBox->setText(at("b.jpg"));
-    const int listed = mainWindow().fileList->ListCount();
+    const int listed = mainWindow().fileList->listCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
     deleteAnswering("a.jpg");
-    EXPECT_EQ(mainWindow().fileList->ListCount(), listed - 1);
+    EXPECT_EQ(mainWindow().fileList->listCount(), listed - 1);
     for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
     mainWindow().folderList->setPath(programFolder()); // a folder change forgets the selection
@@ -301,8 +301,8 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
             dialogs_->answerMessage();
         (scan.recycleBin ? mainWindow().trashButton : mainWindow().desktopButton)->click();
         EXPECT_EQ(shownIn(*dialogs_), scan.boxes);
-        EXPECT_EQ(mainWindow().driveList->ListIndex(), scan.index);
-        EXPECT_EQ(mainWindow().pathBox->text() + '|' + mainWindow().folderList->Path(), root + scan.shown + '|' + root + scan.shown);
+        EXPECT_EQ(mainWindow().driveList->listIndex(), scan.index);
+        EXPECT_EQ(mainWindow().pathBox->text() + '|' + mainWindow().folderList->path(), root + scan.shown + '|' + root + scan.shown);
         unloadAllFormsNow(); // while the test drives are installed
     }
     QDir::setCurrent(previous);
@@ -382,13 +382,13 @@ TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactTextAndG
     startProgram();
     EXPECT_EQ(mainWindow().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
     mainWindow().openFavorite(6);
-    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
+    EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
 
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
     mainWindow().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_TRUE(mainWindow().folderList->Path() == odd && mainWindow().favoriteActions[4]->isVisible());
+    EXPECT_TRUE(mainWindow().folderList->path() == odd && mainWindow().favoriteActions[4]->isVisible());
 }
 
 } // namespace

@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(instance::handOver(path));
         const QDeadlineTimer patience(10000);
         while (commandline::waitingPath() != path && mainWindow().selectedPath != path
-               && mainWindow().folderList->Path() != path && !patience.hasExpired())
+               && mainWindow().folderList->path() != path && !patience.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     // Lets a waiting hand-over be shown, as the event loop would after the last question
@@ -55,8 +55,8 @@ protected:
     void select(const QString& name)
     {
         mainWindow().fileList->setListIndex(-1);
-        for (int i = 0; i < mainWindow().fileList->ListCount(); ++i)
-            if (mainWindow().fileList->List(i) == name)
+        for (int i = 0; i < mainWindow().fileList->listCount(); ++i)
+            if (mainWindow().fileList->entry(i) == name)
                 mainWindow().fileList->setListIndex(i);
         ASSERT_EQ(mainWindow().selectedPath, at(name));
     }
@@ -95,19 +95,19 @@ TEST_F(HandOverTest, FavoritePromptStoresTheFolderItWasAskedIn)
     stored.setSection(QStringLiteral("okini"));
     EXPECT_EQ(stored.getString(QStringLiteral("key01"), QString()), pictures());
     deliverWaitingPath();
-    EXPECT_EQ(mainWindow().folderList->Path(), at("sub"));
+    EXPECT_EQ(mainWindow().folderList->path(), at("sub"));
 }
 
 TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
 {
     write("c.gif", "not a picture");
-    mainWindow().fileList->Refresh();
+    mainWindow().fileList->refresh();
     dialogs_->whileNextBoxOpen([&] { handOver(at("a.jpg")); }).answerMessage();
     select("c.gif");
-    EXPECT_EQ(viewing::currentPicturePath, App::Path()); // the bad file's fallback
+    EXPECT_EQ(viewing::currentPicturePath, App::path()); // the bad file's fallback
     deliverWaitingPath();
     EXPECT_EQ(viewing::currentPicturePath, at("a.jpg"));
-    EXPECT_EQ(imageWindow().picture.ScaleWidth(), 64);
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
 }
 
 TEST_F(HandOverTest, MissingFileHandedAgainWhileReportedIsNotStacked)

@@ -10,8 +10,8 @@ protected:
     // Shows a picture of w x h pixels in a box of the given side, as a file click does.
     ImageWindow& fit(int w, int h, float box = 3000)
     {
-        imageWindow().setWidth(Twips(box));
-        imageWindow().setHeight(Twips(box));
+        imageWindow().setTwipsWidth(Twips(box));
+        imageWindow().setTwipsHeight(Twips(box));
         imageWindow().showPicture(QImage(w, h, QImage::Format_RGB32));
         imageWindow().fitToBox();
         return imageWindow();
@@ -41,16 +41,16 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFiguresAn
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
         fit(c.w, c.h, c.box);
-        EXPECT_NEAR(imageWindow().pictureView->Width().value(), c.width, 0.01);
-        EXPECT_EQ(imageWindow().pictureView->Height(), Twips(c.height));
-        EXPECT_TRUE(imageWindow().Width() == imageWindow().pictureView->Width() && imageWindow().Height() == imageWindow().pictureView->Height());
+        EXPECT_NEAR(imageWindow().pictureView->twipsWidth().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow().pictureView->twipsHeight(), Twips(c.height));
+        EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight());
     }
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
 
     fit(1024, 768);
     mainWindow().enlargeImage();
     EXPECT_TRUE(mainWindow().isEnlarged && !mainWindow().enlargeButton->isEnabled() && mainWindow().closeImageButton->isEnabled());
-    EXPECT_EQ(imageWindow().Height(), Twips(7510));
+    EXPECT_EQ(imageWindow().twipsHeight(), Twips(7510));
 
     const QImage before = imageWindow().picture.picture();
     mainWindow().closeImage();

@@ -84,7 +84,7 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
     ASSERT_TRUE(QDir().mkpath(pictures) && ::mkdir(bytes.constData(), 0755) == 0);
     const auto inode = [](const QByteArray& path) { struct stat info {}; return ::stat(path.constData(), &info) == 0 ? info.st_ino : 0; };
     for (const auto& [currentPicturePath, folder] :
-         {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::Path()), std::pair(bad + "/photo.bmp", bad)}) {
+         {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::path()), std::pair(bad + "/photo.bmp", bad)}) {
         viewing::currentPicturePath = currentPicturePath;
         QString shown;
         ModalDriver driver({[&](QWidget* box) {

@@ -93,9 +93,9 @@ protected:
 
 TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyDropCentresItAndZoomKeepsTheCentreWithinLimits)
 {
-    const float shownWidth = imageWindow().pictureView->Width().value(), shownHeight = imageWindow().pictureView->Height().value();
+    const float shownWidth = imageWindow().pictureView->twipsWidth().value(), shownHeight = imageWindow().pictureView->twipsHeight().value();
     SaveDialog& first = openDialog();
-    EXPECT_EQ(QSizeF(first.preview->Width().value(), first.preview->Height().value()), QSizeF(shownWidth, shownHeight) / 1.5);
+    EXPECT_EQ(QSizeF(first.preview->twipsWidth().value(), first.preview->twipsHeight().value()), QSizeF(shownWidth, shownHeight) / 1.5);
 
     // Wherever the last one left the slider and the preview.
     first.qualitySlider->setValue(80);
@@ -104,14 +104,14 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyDropCentresItAndZoom
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
-    EXPECT_EQ(QPointF(again.preview->Left().value(), again.preview->Top().value()), QPointF(720, 360));
+    EXPECT_EQ(QPointF(again.preview->twipsLeft().value(), again.preview->twipsTop().value()), QPointF(720, 360));
 
     // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
     again.cancel();
     mainWindow().enlargeImage();
-    const float enlargedWidth = imageWindow().pictureView->Width().value();
+    const float enlargedWidth = imageWindow().pictureView->twipsWidth().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
-        imageWindow().pictureView->setHeight(Twips(height));
+        imageWindow().pictureView->setTwipsHeight(Twips(height));
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
         EXPECT_EQ(viewing::previewBaseHeight, rounded);
@@ -119,7 +119,7 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyDropCentresItAndZoom
 
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
-    const auto box = [&] { return QRectF(image.Left().value(), image.Top().value(), image.Width().value(), image.Height().value()); };
+    const auto box = [&] { return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value()); };
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
@@ -142,7 +142,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPages
 {
     // Without a writable preview the opening command reports it and leaves everything enabled.
     // A cache folder under a plain file cannot be made, not even by root.
-    const QString blocked = App::Path() + QStringLiteral("/plain");
+    const QString blocked = App::path() + QStringLiteral("/plain");
     ASSERT_TRUE(writeBytes(blocked, "x"));
     const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
     userfiles::setEnvironment(unwritable);

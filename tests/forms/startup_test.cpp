@@ -26,7 +26,7 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     EXPECT_TRUE(!forms::loaded<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()
                 && imageWindow().windowType() == Qt::Tool);
     // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
-    EXPECT_EQ(QSizeF(imageWindow().Width().value(), imageWindow().Height().value()), QSizeF(3000, 3000));
+    EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure
@@ -116,11 +116,11 @@ TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIs
     commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
     startProgram();
     deliverWaitingPath();
-    EXPECT_EQ(QStringList({mainWindow().folderList->Path(), mainWindow().fileList->FileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
+    EXPECT_EQ(QStringList({mainWindow().folderList->path(), mainWindow().fileList->fileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
 
     open(at("sub"));
-    EXPECT_EQ(mainWindow().folderList->Path() + '|' + mainWindow().selectedPath, at("sub|"));
+    EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().selectedPath, at("sub|"));
 
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
     open(at("a.jpg"));
@@ -132,7 +132,7 @@ TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIs
     ASSERT_EQ(dialogs_->boxes().size(), 2u);
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
-    EXPECT_EQ(mainWindow().folderList->Path(), pictures()); // a missing path leaves the browser where it was
+    EXPECT_EQ(mainWindow().folderList->path(), pictures()); // a missing path leaves the browser where it was
 }
 
 } // namespace

@@ -84,7 +84,7 @@ protected:
 TEST_F(InstanceDoor, LivesInAPrivateRuntimeFolderUnderTheUserId)
 {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
-    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_FALSE(App::anotherInstanceRuns());
     const QString socket = App::instanceSocket();
     EXPECT_TRUE(socket.startsWith(folder.path() + "/kiriview-" + QString::number(::geteuid()) + "-"))
         << socket.toStdString();
@@ -96,7 +96,7 @@ TEST_F(InstanceDoor, AnOpenRuntimeFolderCountsAsUnsetAndTheFallbackIsMade700)
     QDir(folder.path()).mkdir("open");
     ::chmod(QFile::encodeName(path("open")).constData(), 0777);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("open")));
-    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_FALSE(App::anotherInstanceRuns());
     EXPECT_TRUE(App::instanceSocket().startsWith(fallbackFolder() + "/")) << App::instanceSocket().toStdString();
     EXPECT_EQ(modeOf(fallbackFolder()), 0700);
     EXPECT_TRUE(QDir(path("open")).isEmpty());
@@ -113,7 +113,7 @@ TEST_F(InstanceDoor, AFallbackFolderOpenedOrLinkedLeavesNoDoor)
         else
             ASSERT_EQ(::mkdir(QFile::encodeName(fallbackFolder()).constData(), 0700) | ::chmod(QFile::encodeName(fallbackFolder()).constData(), 0777), 0);
         App::forgetInstanceCheck();
-        EXPECT_FALSE(App::PrevInstance()) << link;
+        EXPECT_FALSE(App::anotherInstanceRuns()) << link;
         EXPECT_TRUE(App::instanceSocket().isEmpty()) << link;
         EXPECT_TRUE(QDir(fallbackFolder()).isEmpty()) << link;
     }
@@ -125,7 +125,7 @@ TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
         GTEST_SKIP() << "making files of another user needs root";
     ASSERT_TRUE(QDir().mkdir(fallbackFolder()));
     ASSERT_EQ(::chown(QFile::encodeName(fallbackFolder()).constData(), nobody, nobody), 0);
-    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_FALSE(App::anotherInstanceRuns());
     EXPECT_TRUE(App::instanceSocket().isEmpty());
 
     // In the user's own folder, a lock someone else made and holds is not a running instance.
@@ -137,7 +137,7 @@ TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
     ASSERT_GE(held, 0);
     ASSERT_EQ(::fchown(held, nobody, nobody), 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(App::PrevInstance());
+    EXPECT_FALSE(App::anotherInstanceRuns());
     EXPECT_TRUE(App::instanceSocket().isEmpty());
     ::close(held);
 }

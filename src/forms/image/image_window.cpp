@@ -29,7 +29,7 @@ ImageWindow::ImageWindow()
 
     pictureView = new ImageControl(this);
     pictureView->setToolTip(QStringLiteral("ダブルクリックでコピーします。"));
-    pictureView->Move(Twips(0), Twips(0), picture.Width(), picture.Height());
+    pictureView->moveTwips(Twips(0), Twips(0), picture.twipsWidth(), picture.twipsHeight());
     pictureView->onMousePress = guarded([this](QMouseEvent* event) {
         int button = 0;
         if (event->button() == Qt::LeftButton)
@@ -44,17 +44,17 @@ ImageWindow::ImageWindow()
     pictureView->onMouseRelease = guarded([this](QMouseEvent*) { draggingByHand_ = false; });
     pictureView->onDoubleClick = guarded([this] { copyPictureOnDoubleClick(); });
 
-    setWidth(Twips(3000));
-    setHeight(Twips(3000));
+    setTwipsWidth(Twips(3000));
+    setTwipsHeight(Twips(3000));
 }
 
-void ImageWindow::setWidth(Twips width)
+void ImageWindow::setTwipsWidth(Twips width)
 {
     width_ = width;
     applySize();
 }
 
-void ImageWindow::setHeight(Twips height)
+void ImageWindow::setTwipsHeight(Twips height)
 {
     height_ = height;
     applySize();
@@ -113,18 +113,18 @@ void ImageWindow::showPicture(const ShownPicture& shown)
 void ImageWindow::takePictureIntoView()
 {
     pictureView->setPicture(picture.picture());
-    pictureView->setWidth(picture.Width());
-    pictureView->setHeight(picture.Height());
-    pictureWidth = picture.Width();
-    pictureHeight = picture.Height();
+    pictureView->setTwipsWidth(picture.twipsWidth());
+    pictureView->setTwipsHeight(picture.twipsHeight());
+    pictureWidth = picture.twipsWidth();
+    pictureHeight = picture.twipsHeight();
 }
 
 // Every quotient is rounded to single precision, so the sizes come out as the
 // window tables and the worked examples give them (640 x 480 -> 3000 x 2255).
 void ImageWindow::fitToBox()
 {
-    const float boxWidth = ScaleWidth().value();
-    const float boxHeight = ScaleHeight().value();
+    const float boxWidth = twipsWidth().value();
+    const float boxHeight = twipsHeight().value();
     const float pw = pictureWidth.value();
     const float ph = pictureHeight.value();
     const float wr = pw / boxWidth;
@@ -132,16 +132,16 @@ void ImageWindow::fitToBox()
     fittedWidth = Twips(pw / wr);
     fittedHeight = roundToInt32(static_cast<float>(ph / wr));
     if (boxHeight >= static_cast<float>(fittedHeight)) {
-        pictureView->setWidth(fittedWidth);
-        pictureView->setHeight(Twips(static_cast<float>(fittedHeight)));
+        pictureView->setTwipsWidth(fittedWidth);
+        pictureView->setTwipsHeight(Twips(static_cast<float>(fittedHeight)));
     } else {
         fittedWidth = Twips(pw / hr);
         fittedHeight = roundToInt32(static_cast<float>(ph / hr));
-        pictureView->setWidth(fittedWidth);
-        pictureView->setHeight(Twips(static_cast<float>(fittedHeight)));
+        pictureView->setTwipsWidth(fittedWidth);
+        pictureView->setTwipsHeight(Twips(static_cast<float>(fittedHeight)));
     }
-    setWidth(pictureView->Width());
-    setHeight(pictureView->Height());
+    setTwipsWidth(pictureView->twipsWidth());
+    setTwipsHeight(pictureView->twipsHeight());
 }
 
 QImage ImageWindow::fullPicture()

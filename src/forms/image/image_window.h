@@ -18,12 +18,10 @@ class ImageWindow : public QWidget {
 public:
     ImageWindow();
 
-    Twips Width() const { return width_; }
-    Twips Height() const { return height_; }
-    Twips ScaleWidth() const { return width_; }
-    Twips ScaleHeight() const { return height_; }
-    void setWidth(Twips width);
-    void setHeight(Twips height);
+    Twips twipsWidth() const { return width_; }
+    Twips twipsHeight() const { return height_; }
+    void setTwipsWidth(Twips width);
+    void setTwipsHeight(Twips height);
 
     // Shows a picture at its natural size and records that size for the fit.
     void showPicture(const QImage& shown);

@@ -32,30 +32,30 @@ void MainWindow::onDriveChanged()
     try {
         // A drive's text stands for that drive's current folder. On Linux "/"
         // is both a drive and a folder, so the folder list takes paths only.
-        folderList->setPath(currentFolderOf(driveList->Drive()));
+        folderList->setPath(currentFolderOf(driveList->drive()));
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("デバイスの準備ができていません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("ドライブ情報"));
         // The folder list may have crossed into the drive that failed: then it
         // starts again from the root.
-        if (driveOf(folderList->Path()) == driveList->Drive())
+        if (driveOf(folderList->path()) == driveList->drive())
             folderList->setPath(QStringLiteral("/"));
         // Back to the drive of the folder still listed; this runs the change once more.
-        driveList->setDrive(folderList->Path());
+        driveList->setDrive(folderList->path());
     }
 }
 
 void MainWindow::onFolderChanged()
 {
-    fileList->setPath(folderList->Path());
+    fileList->setPath(folderList->path());
     if (readAhead_)
         readAhead_->clear();
-    pathBox->setText(folderList->Path());
+    pathBox->setText(folderList->path());
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();
     // Nothing is selected now, so this is the folder itself.
-    viewing::currentPicturePath = fileList->Path() + fileList->FileName();
+    viewing::currentPicturePath = fileList->path() + fileList->fileName();
 }
 
 void MainWindow::filterFiles(int index)

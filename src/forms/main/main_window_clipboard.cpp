@@ -32,8 +32,8 @@ void MainWindow::showClipboardPicture()
     closeImageButton->setEnabled(true);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     imageWindow.show();
-    imageWindow.setWidth(Twips(3000));
-    imageWindow.setHeight(Twips(3000));
+    imageWindow.setTwipsWidth(Twips(3000));
+    imageWindow.setTwipsHeight(Twips(3000));
     withMemoryAsRunTimeError([&] { imageWindow.showPicture(picture); });
     pathBox->setText(QStringLiteral("ClipBoard"));
     imageWindow.fitToBox();

@@ -47,7 +47,7 @@ void MainWindow::deleteSelectedFile()
         if (answer == MsgBoxResult::Ok) {
             deleteFile(path);
             dialogs().msgBox(path + QStringLiteral("を削除しました"), MsgBoxStyle::OkOnly, QStringLiteral("削除終了"));
-            fileList->Refresh();
+            fileList->refresh();
         } else if (answer == MsgBoxResult::Cancel) {
             dialogs().msgBox(QStringLiteral("削除をキャンセルしました"), MsgBoxStyle::OkOnly, QStringLiteral("削除キャンセル"));
         }

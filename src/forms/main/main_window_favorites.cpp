@@ -50,7 +50,7 @@ void MainWindow::addFavorite()
 {
     openSettings();
     // The folder current when the question opens is the one stored.
-    const QString folder = folderList->Path();
+    const QString folder = folderList->path();
     const QChar cr(13);
     QString prompt = QStringLiteral("お気に入りセットする番号を入力してください(1～6)");
     for (int n = 1; n <= 6; ++n)

@@ -17,8 +17,8 @@ void MainWindow::enlargeImage()
 {
     isEnlarged = true;
     ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.setWidth(Twips(10000));
-    imageWindow.setHeight(Twips(10000));
+    imageWindow.setTwipsWidth(Twips(10000));
+    imageWindow.setTwipsHeight(Twips(10000));
     enlargeButton->setEnabled(false);
     imageWindow.fitToBox();
 }

@@ -28,10 +28,10 @@ void MainWindow::openSaveDialog()
     // The first reference loads the dialog and runs its onLoad.
     SaveDialog& saveDialog = forms::get<SaveDialog>();
     const double divisor = previewDivisor(isEnlarged);
-    saveDialog.preview->setWidth(Twips(static_cast<float>(imageWindow.pictureView->Width().value() / divisor)));
-    saveDialog.preview->setHeight(Twips(static_cast<float>(imageWindow.pictureView->Height().value() / divisor)));
-    viewing::previewBaseWidth = saveDialog.preview->Width().value();
-    viewing::previewBaseHeight = roundToInt32(saveDialog.preview->Height().value());
+    saveDialog.preview->setTwipsWidth(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)));
+    saveDialog.preview->setTwipsHeight(Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
+    viewing::previewBaseWidth = saveDialog.preview->twipsWidth().value();
+    viewing::previewBaseHeight = roundToInt32(saveDialog.preview->twipsHeight().value());
     // Shown when ready; a failure closes the dialog again with a message.
     saveDialog.startFirstPreview();
 

@@ -52,14 +52,14 @@ void MainWindow::onFileClicked()
         enlargeButton->setEnabled(true);
         closeImageButton->setEnabled(true);
         imageWindow.show();
-        imageWindow.setWidth(Twips(3000));
-        imageWindow.setHeight(Twips(3000));
-        selectedPath = fullPath(fileList->Path(), fileList->FileName());
+        imageWindow.setTwipsWidth(Twips(3000));
+        imageWindow.setTwipsHeight(Twips(3000));
+        selectedPath = fullPath(fileList->path(), fileList->fileName());
         viewing::currentPicturePath = selectedPath;
         QStringList neighbours;
-        for (const int index : {fileList->ListIndex() + 1, fileList->ListIndex() - 1})
-            if (index >= 0 && index < fileList->ListCount())
-                neighbours.append(fullPath(fileList->Path(), fileList->List(index)));
+        for (const int index : {fileList->listIndex() + 1, fileList->listIndex() - 1})
+            if (index >= 0 && index < fileList->listCount())
+                neighbours.append(fullPath(fileList->path(), fileList->entry(index)));
         readAhead().follow(selectedPath, neighbours);
         pathBox->setText(selectedPath);
         dateValue->setText(dateText(FileDateTime(selectedPath)));
@@ -80,7 +80,7 @@ void MainWindow::onFileClicked()
         dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
         imageWindow.showPicture(imageWindow.fallbackPicture.picture());
         setMousePointer(MousePointer::Default);
-        viewing::currentPicturePath = App::Path();
+        viewing::currentPicturePath = App::path();
         imageWindow.fitToBox();
     }
 }

@@ -35,11 +35,11 @@ void openSpecialFolder(MainWindow& form, const SpecialFolder& target, const QStr
     QString found;
     int matched = 0; // the first entry when no drive matches
 
-    step([&] { count = form.driveList->ListCount(); });
+    step([&] { count = form.driveList->listCount(); });
     for (int k = 0; k < count; ++k) {
         step([&] { form.driveList->setListIndex(k); });
         // Read back: a drive that is not ready puts the list back on another one.
-        step([&] { drive = form.driveList->Drive(); });
+        step([&] { drive = form.driveList->drive(); });
         step([&] { found = Dir(onDrive(drive, target.probe), vbDirectory); });
         step([&] {
             if (found == target.expectedName)
@@ -47,10 +47,10 @@ void openSpecialFolder(MainWindow& form, const SpecialFolder& target, const QStr
         });
     }
     step([&] { form.driveList->setListIndex(matched); });
-    step([&] { drive = form.driveList->Drive(); });
+    step([&] { drive = form.driveList->drive(); });
     step([&] { form.folderList->setPath(onDrive(drive, target.folder)); });
     step([&] { form.onFolderChanged(); });
-    step([&] { form.pathBox->setText(form.folderList->Path()); });
+    step([&] { form.pathBox->setText(form.folderList->path()); });
 }
 
 } // namespace

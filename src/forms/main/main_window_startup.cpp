@@ -13,7 +13,7 @@
 void MainWindow::onLoad()
 {
     loadFavorites();
-    if (App::PrevInstance()) {
+    if (App::anotherInstanceRuns()) {
         dialogs().msgBox(QStringLiteral("既に起動されています"), MsgBoxStyle::OkOnly, QStringLiteral("二重起動"));
         End();
     }

@@ -82,7 +82,7 @@ void SaveDialog::buildControls()
     previewArea = place(new QWidget(previewFrame), 120, 240, 3375, 2895);
     preview = new ImageControl(previewArea);
     preview->setToolTip(QStringLiteral("画像のプレビュー"));
-    preview->Move(Twips(720), Twips(360), Twips(1935), Twips(2055));
+    preview->moveTwips(Twips(720), Twips(360), Twips(1935), Twips(2055));
 
     zoomInButton = place(button(this, QStringLiteral("ズームイン")), 3720, 240, 1215, 255, QStringLiteral("プレビューを拡大します"));
     zoomOutButton = place(button(this, QStringLiteral("ズームアウト")), 5040, 240, 1215, 255,

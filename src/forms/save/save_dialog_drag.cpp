@@ -69,6 +69,6 @@ void SaveDialog::endDrag(QPointF positionInPreview)
 
 void SaveDialog::dropOnPreviewArea(ImageControl* source, float x, float y)
 {
-    source->Move(Twips(x - source->Width().value() / 2), Twips(y - source->Height().value() / 2), source->Width(),
-                 source->Height());
+    source->moveTwips(Twips(x - source->twipsWidth().value() / 2), Twips(y - source->twipsHeight().value() / 2), source->twipsWidth(),
+                 source->twipsHeight());
 }

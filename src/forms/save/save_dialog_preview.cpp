@@ -40,8 +40,8 @@ void SaveDialog::requestPreview()
     // Decoded just large enough for the largest zoom still reachable from
     // here, so zooming in never blows up a small picture.
     const double stepsLeft = std::max(0, 9 - previewZoomStep) / 2.0;
-    const double widest = preview->Width().value() + stepsLeft * viewing::previewBaseWidth;
-    const double tallest = preview->Height().value() + stepsLeft * viewing::previewBaseHeight;
+    const double widest = preview->twipsWidth().value() + stepsLeft * viewing::previewBaseWidth;
+    const double tallest = preview->twipsHeight().value() + stepsLeft * viewing::previewBaseHeight;
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
@@ -80,10 +80,10 @@ void SaveDialog::zoomIn()
     previewZoomStep += 1;
     const double width = viewing::previewBaseWidth;
     const double height = viewing::previewBaseHeight;
-    preview->Move(Twips(static_cast<float>(preview->Left().value() - width / 4)),
-                  Twips(static_cast<float>(preview->Top().value() - height / 4)),
-                  Twips(static_cast<float>(preview->Width().value() + width / 2)),
-                  Twips(static_cast<float>(preview->Height().value() + height / 2)));
+    preview->moveTwips(Twips(static_cast<float>(preview->twipsLeft().value() - width / 4)),
+                  Twips(static_cast<float>(preview->twipsTop().value() - height / 4)),
+                  Twips(static_cast<float>(preview->twipsWidth().value() + width / 2)),
+                  Twips(static_cast<float>(preview->twipsHeight().value() + height / 2)));
 }
 
 void SaveDialog::zoomOut()
@@ -93,8 +93,8 @@ void SaveDialog::zoomOut()
     previewZoomStep -= 1;
     const double width = viewing::previewBaseWidth;
     const double height = viewing::previewBaseHeight;
-    preview->Move(Twips(static_cast<float>(preview->Left().value() + width / 4)),
-                  Twips(static_cast<float>(preview->Top().value() + height / 4)),
-                  Twips(static_cast<float>(preview->Width().value() - width / 2)),
-                  Twips(static_cast<float>(preview->Height().value() - height / 2)));
+    preview->moveTwips(Twips(static_cast<float>(preview->twipsLeft().value() + width / 4)),
+                  Twips(static_cast<float>(preview->twipsTop().value() + height / 4)),
+                  Twips(static_cast<float>(preview->twipsWidth().value() - width / 2)),
+                  Twips(static_cast<float>(preview->twipsHeight().value() - height / 2)));
 }

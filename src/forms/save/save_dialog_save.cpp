@@ -37,7 +37,7 @@ void SaveDialog::save()
         request.nameFilters = {QStringLiteral("JPEG (*.jpg)"), QStringLiteral("きりファイル？ (*.kir)")};
         request.selectedFilter = request.nameFilters.constFirst();
         // A path ending in the separator is a drive's root folder, not a picture.
-        const StandInFolder proposed(chosen.path.endsWith(QLatin1Char('/')) ? App::Path() : chosen.path);
+        const StandInFolder proposed(chosen.path.endsWith(QLatin1Char('/')) ? App::path() : chosen.path);
         request.folder = proposed.shown();
         request.fileName = proposed.shown();
         const std::optional<QString> named = dialogs().showSave(request);
@@ -66,7 +66,7 @@ void SaveDialog::save()
             report(QStringLiteral("JPEG変換完了♪"));
             bringMainWindowForward();
             // A new file in the listed folder shows up in the list.
-            forms::get<MainWindow>().fileList->Refresh();
+            forms::get<MainWindow>().fileList->refresh();
             break;
         case JpegStatus::CannotOpen:
             report(QStringLiteral("ファイルがオープンできません"));
