@@ -44,7 +44,8 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
 
 QString ScriptedDialogs::showSave(const SaveFileRequest& request)
 {
-    const QString path = take({Box::Save, request.fileName, {}, 0, {}}).text;
+    const Answer answer = take({Box::Save, request.fileName, {}, 0, {}});
+    const QString path = answer.proposed ? request.fileName : answer.text;
     if (path.isEmpty())
         throw RunTimeError(RunTimeError::DialogCancelled);
     return path;

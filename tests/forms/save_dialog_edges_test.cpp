@@ -1,0 +1,148 @@
+// The save dialog at its edges: a preview file spoilt on its way to disk, sizes
+// typed in full-width digits, a measurement that comes back late, and a save
+// under a proposed name that is not UTF-8.
+#include <filesystem>
+#include <memory>
+#include <semaphore>
+
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QThreadPool>
+
+#include "encoder/save_jpeg.h"
+#include "files/native_names.h"
+#include "files/paths.h"
+#include "form_fixture.h"
+#include "forms/save/preview_encoder.h"
+#include "forms/save/save_dialog.h"
+#include "runtime/texts.h"
+
+namespace {
+
+// Waits for the workers and hands their results over, twice: a search's answer starts a preview.
+void settle()
+{
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+// An `abandoned` check that, the first time it is asked, swaps the encoder's
+// temporary file beside `target` for one that is no picture: the encoding
+// goes on into the unlinked file and the commit renames the swapped one into
+// place, so the write succeeds and the file cannot be read back.
+std::function<bool()> spoilingTheFileBeside(const QString& target)
+{
+    auto spoilt = std::make_shared<bool>(false);
+    return [target, spoilt] {
+        if (!std::exchange(*spoilt, true))
+            for (const QString& name : native_names::entries(folderOf(target), native_names::EntryKind::Files))
+                if (name.startsWith(nameOf(target) + '.')) {
+                    const QString temporary = fullPath(folderOf(target), name);
+                    EXPECT_TRUE(QFile::remove(temporary) && writeBytes(temporary, "not a picture"));
+                }
+        return false;
+    };
+}
+
+TEST(PreviewEncoder, UnreadablePreviewIsNotReportedWritten)
+{
+    QTemporaryDir folder;
+    const PreviewJob job{testPicture(64, 48), folder.filePath("Sample.jpg"), 50, QSize(64, 48)};
+    const PreviewResult result = PreviewEncoder::encodeAndLoad(job, spoilingTheFileBeside(job.path));
+    ASSERT_EQ(readBytes(job.path), "not a picture"); // the spoiling took place
+    EXPECT_NE(result.status, JpegStatus::Written);
+    EXPECT_TRUE(result.picture.isNull());
+}
+
+// The program started and a 320 x 240 picture, the only file in its folder, clicked in the file list.
+class SaveDialogEdges : public FormTest {
+protected:
+    SaveDialog& openDialog(const QString& name = QStringLiteral("photo.bmp"))
+    {
+        startProgram();
+        write(name, encodedAs(testPicture(320, 240), "BMP"));
+        mainWindow().fileList->setPath(folderOf(at(name)));
+        mainWindow().fileList->setListIndex(0);
+        mainWindow().openSaveDialog();
+        settle();
+        SaveDialog* dialog = forms::loaded<SaveDialog>();
+        return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
+    }
+    ~SaveDialogEdges() override { settle(); }
+};
+
+TEST_F(SaveDialogEdges, UnreadablePreviewKeepsTheLastGoodOneAndSize)
+{
+    SaveDialog& dialog = openDialog();
+    const QImage shown = dialog.preview->picture();
+    const QString size = dialog.sizeValue->text();
+    ASSERT_FALSE(shown.isNull());
+    dialog.previewEncoder->setEncode([](const PreviewJob& job, const std::function<bool()>&) {
+        return PreviewEncoder::encodeAndLoad(job, spoilingTheFileBeside(job.path));
+    });
+    dialog.qualitySlider->setValue(51);
+    settle();
+    ASSERT_EQ(readBytes(SaveDialog::previewPath()), "not a picture");
+    EXPECT_EQ(dialog.preview->picture(), shown);
+    EXPECT_EQ(dialog.sizeValue->text(), size);
+}
+
+// An input method types full-width digits and points; the size is read all the same.
+TEST_F(SaveDialogEdges, FullWidthDigitsAreATargetSize)
+{
+    SaveDialog& dialog = openDialog();
+    dialog.encodedSize = [](const QImage&, int quality, const std::function<bool()>&) -> std::optional<qint64> {
+        return quality * 1000;
+    };
+    for (const auto& [typed, quality] : {std::pair(QStringLiteral("２０"), 20), std::pair(QStringLiteral("１.５"), 1),
+                                         std::pair(QStringLiteral("３．５"), 3)}) {
+        dialogs_->answerInput(typed);
+        dialog.targetSizeAction->trigger();
+        settle();
+        EXPECT_EQ(dialog.qualitySlider->value(), quality) << typed.toStdString();
+    }
+}
+
+// The measurement asked for at 50 is done while the slider moves to 51 and the
+// preview for 51 is still being made: what it measured is not 51's.
+TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
+{
+    SaveDialog& dialog = openDialog();
+    QHelpEvent hover(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
+    QCoreApplication::sendEvent(dialog.preview, &hover);
+    QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
+    std::binary_semaphore released{0};
+    dialog.previewEncoder->setEncode([&](const PreviewJob&, const std::function<bool()>&) {
+        released.acquire();
+        PreviewResult failed;
+        failed.status = JpegStatus::CannotWrite;
+        return failed;
+    });
+    dialog.qualitySlider->setValue(51);
+    QCoreApplication::sendPostedEvents();
+    const QString toolTip = dialog.preview->toolTip();
+    released.release();
+    EXPECT_FALSE(toolTip.contains(QStringLiteral(" dB"))) << toolTip.toStdString();
+}
+
+// The proposed name is the picture's own, in a folder and under a name that are
+// not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
+TEST_F(SaveDialogEdges, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
+{
+    const QByteArray folder = native_names::encode(pictures()) + "/bad\xff\xfe";
+    const QByteArray file = folder + "/photo\xfe.bmp";
+    ASSERT_TRUE(std::filesystem::create_directories(folder.constData()));
+    SaveDialog& dialog = openDialog(native_names::decode(file).mid(pictures().size() + 1));
+    ASSERT_EQ(dialog.subject().path, native_names::decode(file));
+    dialogs_->acceptProposedSave().answerMessage().answerMessage(); // overwrite, then done
+    dialog.save();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_TRUE(readBytes(native_names::decode(file)).startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files),
+              QStringList{native_names::decode("photo\xfe.bmp")});
+    std::filesystem::remove_all(folder.constData()); // Qt's clean-up cannot reach it
+}
+
+} // namespace
