@@ -52,7 +52,7 @@ TEST(PreviewEncoder, UnreadablePreviewIsNotReportedWritten)
     const PreviewJob job{testPicture(64, 48), folder.filePath("Sample.jpg"), 50, QSize(64, 48)};
     const PreviewResult result = PreviewEncoder::encodeAndLoad(job, spoilingTheFileBeside(job.path));
     ASSERT_EQ(readBytes(job.path), "not a picture"); // the spoiling took place
-    EXPECT_NE(result.status, JpegStatus::Written);
+    EXPECT_NE(result.status, JpegStatus::Written) << "status " << int(result.status);
     EXPECT_TRUE(result.picture.isNull());
 }
 
@@ -113,9 +113,10 @@ TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
     QHelpEvent hover(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
     QCoreApplication::sendEvent(dialog.preview, &hover);
     QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
-    std::binary_semaphore released{0};
-    dialog.previewEncoder->setEncode([&](const PreviewJob&, const std::function<bool()>&) {
-        released.acquire();
+    // Held by the job too: the worker still touches it on its way out of acquire().
+    const auto released = std::make_shared<std::binary_semaphore>(0);
+    dialog.previewEncoder->setEncode([released](const PreviewJob&, const std::function<bool()>&) {
+        released->acquire();
         PreviewResult failed;
         failed.status = JpegStatus::CannotWrite;
         return failed;
@@ -123,7 +124,7 @@ TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
     dialog.qualitySlider->setValue(51);
     QCoreApplication::sendPostedEvents();
     const QString toolTip = dialog.preview->toolTip();
-    released.release();
+    released->release();
     EXPECT_FALSE(toolTip.contains(QStringLiteral(" dB"))) << toolTip.toStdString();
 }
 
