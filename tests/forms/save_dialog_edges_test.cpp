@@ -128,6 +128,24 @@ TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
     EXPECT_FALSE(toolTip.contains(QStringLiteral(" dB"))) << toolTip.toStdString();
 }
 
+// Once 51's preview is shown, a hover does not show what was measured at 50.
+TEST_F(SaveDialogEdges, NewPreviewDropsTheOldQualitysMeasurement)
+{
+    SaveDialog& dialog = openDialog();
+    const auto hover = [&] {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(dialog.preview, &event);
+        return dialog.preview->toolTip();
+    };
+    hover();
+    settle();
+    ASSERT_TRUE(dialog.preview->toolTip().contains(QStringLiteral(" dB"))) << "measured at 50";
+    dialog.qualitySlider->setValue(51);
+    settle();
+    const QString at51 = hover();
+    EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
+}
+
 // The proposed name is the picture's own, in a folder and under a name that are
 // not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
 TEST_F(SaveDialogEdges, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
