@@ -1,6 +1,6 @@
 // The save dialog at its edges: a preview file spoilt on its way to disk, sizes
-// typed in full-width digits, a measurement that comes back late, and a save
-// under a proposed name that is not UTF-8.
+// typed in full-width digits, measurements of a quality no longer shown, and a
+// save under a proposed name that is not UTF-8.
 #include <filesystem>
 #include <memory>
 #include <semaphore>
@@ -15,7 +15,6 @@
 #include "form_fixture.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
-#include "runtime/texts.h"
 
 namespace {
 
@@ -71,6 +70,13 @@ protected:
         return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
     }
     ~SaveDialogEdges() override { settle(); }
+    // The mouse rests on the preview: its tooltip asks for the measurement. Gives the tooltip's text.
+    static QString hover(SaveDialog& dialog)
+    {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(dialog.preview, &event);
+        return dialog.preview->toolTip();
+    }
 };
 
 TEST_F(SaveDialogEdges, UnreadablePreviewKeepsTheLastGoodOneAndSize)
@@ -110,8 +116,7 @@ TEST_F(SaveDialogEdges, FullWidthDigitsAreATargetSize)
 TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
 {
     SaveDialog& dialog = openDialog();
-    QHelpEvent hover(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
-    QCoreApplication::sendEvent(dialog.preview, &hover);
+    hover(dialog);
     QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
     // Held by the job too: the worker still touches it on its way out of acquire().
     const auto released = std::make_shared<std::binary_semaphore>(0);
@@ -132,17 +137,12 @@ TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
 TEST_F(SaveDialogEdges, NewPreviewDropsTheOldQualitysMeasurement)
 {
     SaveDialog& dialog = openDialog();
-    const auto hover = [&] {
-        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
-        QCoreApplication::sendEvent(dialog.preview, &event);
-        return dialog.preview->toolTip();
-    };
-    hover();
+    hover(dialog);
     settle();
     ASSERT_TRUE(dialog.preview->toolTip().contains(QStringLiteral(" dB"))) << "measured at 50";
     dialog.qualitySlider->setValue(51);
     settle();
-    const QString at51 = hover();
+    const QString at51 = hover(dialog);
     EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
 }
 
