@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "files/native_names.h"
+#include "runtime/services.h"
 
 namespace {
 
@@ -133,7 +134,9 @@ bool ReplacingFile::commit()
     const bool written = !writeFailed_ && ::fsync(fd_) == 0;
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    if (!written || !closed || ::rename(temporary_.constData(), resolved_.constData()) != 0) {
+    const auto& hook = services().beforeRename;
+    const bool goOn = !hook || hook(native_names::decode(resolved_), native_names::decode(temporary_));
+    if (!written || !closed || !goOn || ::rename(temporary_.constData(), resolved_.constData()) != 0) {
         discard();
         return false;
     }

@@ -1,7 +1,6 @@
 #include "profile/atomic_file.h"
 
 #include "files/replacing_file.h"
-#include "runtime/services.h"
 
 namespace profile {
 
@@ -9,8 +8,6 @@ bool replaceFileAtomically(const QString& fileName, QByteArrayView contents)
 {
     ReplacingFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents.data(), contents.size()) != contents.size())
-        return false;
-    if (const auto& hook = services().beforeRename; hook && !hook(fileName))
         return false;
     return file.commit();
 }

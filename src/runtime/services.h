@@ -20,9 +20,9 @@ struct Services {
     DriveTable* drives = nullptr;            // the drives of the machine
     QString desktopFolder;                   // the special folders
     QString trashFolder;
-    // Runs between writing a replacement file and renaming it into place;
-    // false abandons the write, as a failure at that moment would.
-    std::function<bool(const QString& fileName)> beforeRename;
+    // Runs between writing a replacement file and renaming it into place (on
+    // the writing thread); false abandons the write, as a failure at that moment would.
+    std::function<bool(const QString& target, const QString& temporary)> beforeRename;
 };
 
 inline Services& services()

@@ -2,13 +2,16 @@
 // Every box shown must be scripted; shown() lists them all.
 #include <linux/capability.h>
 #include <optional>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <QClipboard>
 #include <QDir>
 #include <QMimeData>
-#include <QThread>
 
 #include "desktop/help_file.h"
 #include "desktop/launcher.h"
@@ -56,20 +59,40 @@ struct RecordingLauncher : Launcher {
     int failure = 0;
 };
 
+// Makes this process the parent of every program the launcher starts (the
+// launcher's own child ends at once and leaves them orphaned), so a test can
+// wait until everything started, and whatever that started in turn, has ended.
+class AdoptedPrograms {
+public:
+    AdoptedPrograms() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
+    ~AdoptedPrograms()
+    {
+        waitForAll();
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    // An orphan's own children come to this process before the orphan's end is reported.
+    static void waitForAll()
+    {
+        int status = 0;
+        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
+        }
+    }
+};
+
 // A program for the launcher recording each run's arguments, NUL-separated
-// (no argument holds that byte) and renamed into place so none is half read.
+// (no argument holds that byte).
 struct FakeProgram {
     explicit FakeProgram(const QString& name = "opener") : path(folder.filePath(name))
     {
-        writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+        writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.args\"\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    // The arguments of the next run, or nothing when none came in time.
-    std::optional<QStringList> waitForArguments(int timeoutMs = 10000)
+    // The arguments of the last run since the last look, or nothing when it did
+    // not run. Asked once the programs started have ended.
+    std::optional<QStringList> arguments()
     {
-        for (int waited = 0; !QFile::exists(path + ".args"); waited += 20, QThread::msleep(20))
-            if (waited >= timeoutMs)
-                return std::nullopt;
+        if (!QFile::exists(path + ".args"))
+            return std::nullopt;
         QStringList arguments;
         for (const QByteArray& argument : readBytes(path + ".args").chopped(1).split('\0'))
             arguments << native_names::decode(argument);
@@ -175,6 +198,7 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 // for an option, nothing runs through a shell, and the clipboard viewer is the first one installed.
 TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstInstalled)
 {
+    AdoptedPrograms started;
     FakeProgram opener, second("viewer-b"), third("viewer-c");
     DesktopLauncher launcher;
     launcher.setOpener(opener.path);
@@ -184,21 +208,23 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
                                "Clipbrd.exe", native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
     for (const QString& name : typed) {
         launcher.open(name);
-        EXPECT_EQ(opener.waitForArguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
+        started.waitForAll(); // a smuggled command too
+        EXPECT_EQ(opener.arguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
-    QThread::msleep(200); // the time a smuggled command would need
     EXPECT_FALSE(QFile::exists("pwned"));
     QDir::setCurrent(previous);
 
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     launcher.openClipboardViewer();
-    EXPECT_EQ(second.waitForArguments(), QStringList{"ui"});
+    started.waitForAll();
+    EXPECT_EQ(second.arguments(), QStringList{"ui"});
     launcher.setClipboardViewers({{"viewer-a", {}}});
     EXPECT_THROW(launcher.open(QString()), RunTimeError);
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
-    EXPECT_EQ(third.waitForArguments(300), std::nullopt); // neither the other viewer nor the opener ran
-    EXPECT_EQ(opener.waitForArguments(300), std::nullopt);
+    started.waitForAll();
+    EXPECT_EQ(third.arguments(), std::nullopt); // neither the other viewer nor the opener ran
+    EXPECT_EQ(opener.arguments(), std::nullopt);
 }
 
 class DeleteTest : public CommandTest {

@@ -44,7 +44,8 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
 
 std::optional<QString> ScriptedDialogs::showSave(const SaveFileRequest& request)
 {
-    const QString path = take({Box::Save, request.fileName, {}, {}, {}}).text;
+    const Answer answer = take({Box::Save, request.fileName, {}, {}, {}});
+    const QString path = answer.proposed ? request.fileName : answer.text;
     if (path.isEmpty())
         return std::nullopt;
     return path;

@@ -44,6 +44,13 @@ public:
     ScriptedDialogs& cancelInput() { return queue(Box::Input, {}, MsgBoxResult::Cancel); }
     // An empty path cancels the save dialog.
     ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
+    // Accepts the name the save dialog proposes, as the dialog hands it back.
+    ScriptedDialogs& acceptProposedSave()
+    {
+        queue(Box::Save, {});
+        answers_.back().proposed = true;
+        return *this;
+    }
     // Runs the action while the next box queued is open, before it is answered.
     ScriptedDialogs& whileNextBoxOpen(std::function<void()> action) { whileOpen_ = std::move(action); return *this; }
 
@@ -69,6 +76,7 @@ private:
         QString text;
         MsgBoxResult result = MsgBoxResult::Ok;
         std::function<void()> whileOpen;
+        bool proposed = false; // a save answered with its proposed name
     };
     ScriptedDialogs& queue(Box::Kind kind, const QString& text, MsgBoxResult result = MsgBoxResult::Ok);
     Answer take(const Box& box);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "qt_printers.h"
+
 // A file's bytes, or none when it cannot be read; names are taken byte for byte.
 QByteArray readBytes(const QString& path);
 // Writes the file whatever its name; false when it cannot.

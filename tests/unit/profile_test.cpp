@@ -118,7 +118,7 @@ TEST_F(ProfileTest, DeletionsTakeTheirLinesAndAWriteInterruptedBeforeItsRenameLe
     EXPECT_TRUE(prof.deleteSection());
     const QByteArray old = "[view]\nzoom=2\n\n[other]\nkey01=/z\n";
     EXPECT_EQ(read(), old);
-    services().beforeRename = [&](const QString& target) {
+    services().beforeRename = [&](const QString& target, const QString&) {
         EXPECT_EQ(target, path());
         EXPECT_EQ(read(), old); // the new text is still in the temporary file
         return false;
