@@ -48,7 +48,7 @@ int main(int argc, char** argv)
         file.open(QIODevice::WriteOnly);
     }
 
-    MainWindow& form = forms::get<MainWindow>();
+    MainWindow& form = forms::load<MainWindow>();
     form.show();
     QApplication::processEvents();
 

@@ -153,12 +153,12 @@ int main(int argc, char** argv)
 
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = forms::load<ImageWindow>();
     imageWindow.setTwipsWidth(Twips(3000));
     imageWindow.setTwipsHeight(Twips(3000));
     imageWindow.showPicture(picture);
     imageWindow.fitToBox();
-    forms::get<MainWindow>().openSaveDialog();
+    forms::load<MainWindow>().openSaveDialog();
     SaveDialog* saveDialog = forms::loaded<SaveDialog>();
     if (saveDialog)
         waitForPreview(*saveDialog);

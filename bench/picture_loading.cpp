@@ -203,7 +203,7 @@ MainWindow& browse(const QString& folder, const QString& programFolder)
 {
     services().programFolder = programFolder;
     services().lockFolder = programFolder;
-    MainWindow& mainWindow = forms::get<MainWindow>();
+    MainWindow& mainWindow = forms::load<MainWindow>();
     mainWindow.show();
     mainWindow.folderList->setPath(folder);
     return mainWindow;
@@ -219,7 +219,7 @@ int holdPicture(int argc, char** argv, const char* path)
     QApplication app(argc, argv);
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(QFileInfo(QString::fromLocal8Bit(path)).path(), programFolder.path());
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = forms::load<ImageWindow>();
     (void)mainWindow.grab();
     const long before = peakRssKiB();
     selectAndDraw(mainWindow, imageWindow, 0);
@@ -246,7 +246,7 @@ Browsing browsePhotos(const QString& folder, int photos, int runs)
 {
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(folder, programFolder.path());
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = forms::load<ImageWindow>();
     Browsing result;
     selectAndDraw(mainWindow, imageWindow, 0);
     for (int run = 0; run < runs; ++run) {

@@ -16,5 +16,5 @@ void startApplication()
     fonts::installSubstitutions();
     installJapaneseTranslations();
     installEnterPressesFocusedButton();
-    forms::get<SplashScreen>().show();
+    forms::load<SplashScreen>().show();
 }

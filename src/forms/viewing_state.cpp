@@ -8,12 +8,12 @@ namespace viewing {
 
 void startMainWindow()
 {
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = forms::load<ImageWindow>();
     imageWindow.setTwipsWidth(Twips(3000));
     imageWindow.setTwipsHeight(Twips(3000));
     imageWindow.showPicture(imageWindow.picture.picture());
     imageWindow.fitToBox();
-    forms::get<MainWindow>().show();
+    forms::load<MainWindow>().show();
 }
 
 } // namespace viewing

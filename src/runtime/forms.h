@@ -1,10 +1,12 @@
 #pragma once
 
+#include <stdexcept>
+
 #include <QPointer>
 #include <QWidget>
 
-// Each form exists at most once: it is loaded on its first reference (which
-// runs its onLoad) and lives until it is unloaded.
+// Each form exists at most once: it is loaded by load() (which runs its
+// onLoad) and lives until it is unloaded.
 namespace forms {
 
 template <class F>
@@ -21,9 +23,9 @@ F* loaded()
     return slot<F>().data();
 }
 
-// The form, loading it first when needed.
+// The form, loading it first when needed (its onLoad runs then).
 template <class F>
-F& get()
+F& load()
 {
     QPointer<F>& instance = slot<F>();
     if (!instance) {
@@ -32,6 +34,17 @@ F& get()
             instance->onLoad();
     }
     return *instance;
+}
+
+// The loaded form. Looking a form up never loads it: asking for one that is
+// not loaded is a fault of the program.
+template <class F>
+F& get()
+{
+    F* form = loaded<F>();
+    if (!form)
+        throw std::logic_error("a form was asked for before it was loaded");
+    return *form;
 }
 
 // Unloads the form: it disappears at once and the next reference loads a new

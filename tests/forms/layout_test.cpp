@@ -57,19 +57,19 @@ std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
 
 TEST_F(LayoutTest, WindowsHaveTheirSizesTabOrderAndMenusAndNoControlOutsideOrCovered)
 {
-    MainWindow& f = forms::get<MainWindow>();
+    MainWindow& f = forms::load<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
     EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)); // a fixed size
-    expectTidy(&forms::get<SaveDialog>(), QSize(6315, 3510));
-    expectTidy(&forms::get<SplashScreen>(), QSize(4680, 3195));
-    expectTidy(&forms::get<AboutDialog>(), QSize(3945, 3465));
+    expectTidy(&forms::load<SaveDialog>(), QSize(6315, 3510));
+    expectTidy(&forms::load<SplashScreen>(), QSize(4680, 3195));
+    expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));
 
     // Tab visits the controls in their order.
     EXPECT_EQ(tabOrder(f.driveList, 17),
               (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
                                      f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
                                      f.clipboardPictureButton, f.deleteButton, f.desktopButton, f.trashButton}));
-    SaveDialog& s = forms::get<SaveDialog>();
+    SaveDialog& s = forms::load<SaveDialog>();
     EXPECT_EQ(s.focusWidget(), s.saveButton);
     EXPECT_EQ(tabOrder(s.saveButton, 6),
               (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));

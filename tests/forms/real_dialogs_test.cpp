@@ -64,7 +64,7 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEsc
         EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer) << int(c.style) << ", key " << c.key;
         EXPECT_EQ(driver.said, std::vector<std::string>{"題: 質問"});
     }
-    MainWindow& mainWindow = forms::get<MainWindow>();
+    MainWindow& mainWindow = forms::load<MainWindow>();
     mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
     ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Escape), press(Qt::Key_Return)});
@@ -98,13 +98,13 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
                                 QTest::keyClicks(name, QStringLiteral("saved.jpg\r"));
                             },
                             press(Qt::Key_Return)});
-        forms::get<SaveDialog>().save();
+        forms::load<SaveDialog>().save();
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
     ScriptedDialogs scripted;
     scripted.answerSave(bad + "/scripted.jpg").answerMessage();
-    forms::get<SaveDialog>().save();
+    forms::load<SaveDialog>().save();
     EXPECT_TRUE(readBytes(bad + "/scripted.jpg").startsWith("\xFF\xD8\xFF"));
     std::filesystem::remove_all(bytes.constData()); // Qt's clean-up cannot reach it
 }

@@ -66,9 +66,9 @@ protected:
         const QString path = scratch_.filePath(name);
         EXPECT_TRUE(jpegQuality ? saveJpeg(picture_, 320, 240, path, std::uint8_t(jpegQuality), 0) == JpegStatus::Written
                                 : picture_.save(path, "BMP"));
-        forms::get<MainWindow>().fileList->setPath(scratch_.path());
-        forms::get<MainWindow>().fileList->setListIndex(0);
-        forms::get<MainWindow>().openSaveDialog();
+        forms::load<MainWindow>().fileList->setPath(scratch_.path());
+        forms::load<MainWindow>().fileList->setListIndex(0);
+        forms::load<MainWindow>().openSaveDialog();
         settle();
         SaveDialog* dialog = forms::loaded<SaveDialog>();
         return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
@@ -170,8 +170,8 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAbov
     dialog.cancel();
 
     // A picture from no file leaves the slider and the size as they always were.
-    forms::get<ImageWindow>().showPicture(picture_);
-    forms::get<MainWindow>().openSaveDialog();
+    forms::load<ImageWindow>().showPicture(picture_);
+    forms::load<MainWindow>().openSaveDialog();
     settle();
     SaveDialog& plainDialog = *forms::loaded<SaveDialog>();
     plainDialog.qualitySlider->setValue(100);

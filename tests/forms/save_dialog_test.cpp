@@ -62,7 +62,7 @@ protected:
         write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
         mainWindow().fileList->setPath(pictures());
         mainWindow().fileList->setListIndex(0);
-        forms::get<AboutDialog>().show();
+        forms::load<AboutDialog>().show();
     }
     SaveDialog& openDialog()
     {
@@ -80,7 +80,7 @@ protected:
     // The main window, the image window and the version dialog all enabled, or all disabled.
     bool othersEnabled(bool on = true) const
     {
-        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::get<AboutDialog>().isEnabled() == on;
+        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
     }
     ~SaveDialogTest() override { settle(); }
     void step(SaveDialog& saveDialog, Qt::Key key = Qt::Key_Right)

@@ -19,7 +19,7 @@ using StartupTest = FormTest;
 
 TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictureAndEnterPressesTheFocusedButton)
 {
-    SplashScreen& splash = forms::get<SplashScreen>();
+    SplashScreen& splash = forms::load<SplashScreen>();
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
     EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
@@ -51,7 +51,7 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
 {
     for (bool byMenu : {false, true}) {
         startProgram();
-        forms::get<AboutDialog>().show();
+        forms::load<AboutDialog>().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
         byMenu ? mainWindow().quit() : void(mainWindow().close());
         EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>());

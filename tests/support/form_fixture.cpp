@@ -62,5 +62,5 @@ QString FormTest::programFolderTemplate()
 
 void FormTest::startProgram()
 {
-    forms::get<SplashScreen>().onCloseTimer();
+    forms::load<SplashScreen>().onCloseTimer();
 }

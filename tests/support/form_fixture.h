@@ -40,8 +40,8 @@ protected:
 
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
-    static MainWindow& mainWindow() { return forms::get<MainWindow>(); }
-    static ImageWindow& imageWindow() { return forms::get<ImageWindow>(); }
+    static MainWindow& mainWindow() { return forms::load<MainWindow>(); }
+    static ImageWindow& imageWindow() { return forms::load<ImageWindow>(); }
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

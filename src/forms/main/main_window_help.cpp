@@ -32,7 +32,7 @@ void MainWindow::showHelp()
 // Modeless; a second choice brings the same dialog forward without loading it again.
 void MainWindow::showAbout()
 {
-    AboutDialog& about = forms::get<AboutDialog>();
+    AboutDialog& about = forms::load<AboutDialog>();
     about.show();
     about.raise();
     about.activateWindow();

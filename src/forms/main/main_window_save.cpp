@@ -25,8 +25,7 @@ void MainWindow::openSaveDialog()
         setMousePointer(MousePointer::Default);
         return;
     }
-    // The first reference loads the dialog and runs its onLoad.
-    SaveDialog& saveDialog = forms::get<SaveDialog>();
+    SaveDialog& saveDialog = forms::load<SaveDialog>();
     const double divisor = previewDivisor(isEnlarged);
     saveDialog.preview->setTwipsWidth(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)));
     saveDialog.preview->setTwipsHeight(Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));

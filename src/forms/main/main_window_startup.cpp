@@ -18,7 +18,7 @@ void MainWindow::onLoad()
         End();
     }
     fileList->setPattern(QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"));
-    forms::get<ImageWindow>().show();
+    forms::load<ImageWindow>().show();
 }
 
 void MainWindow::onUnload()

@@ -193,10 +193,12 @@ void SaveDialog::enableOtherWindows()
 
 void SaveDialog::bringMainWindowForward()
 {
-    MainWindow& mainWindow = forms::get<MainWindow>();
-    mainWindow.show();
-    mainWindow.raise();
-    mainWindow.activateWindow();
+    MainWindow* mainWindow = forms::loaded<MainWindow>();
+    if (!mainWindow)
+        return; // the program is ending
+    mainWindow->show();
+    mainWindow->raise();
+    mainWindow->activateWindow();
 }
 
 MousePointer SaveDialog::mousePointer() const { return mouse_pointer::of(this); }
