@@ -9,7 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kiriview"));
-    QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
+    QApplication::setApplicationVersion(App::Version);
     const QString path = commandline::parse(commandline::arguments(argc, argv));
     // A path for a running instance goes there; without one the main window
     // still refuses the second start with its message.
