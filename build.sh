@@ -13,7 +13,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-dejavu-core xdg-utils
   xvfb xauth xdotool x11-utils imagemagick xclip
   desktop-file-utils appstream

@@ -9,7 +9,7 @@ cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fa
 share=$prefix/share
 for f in applications/kiriview.desktop metainfo/org.example.kiriworks.kiriview.metainfo.xml mime/packages/kiriview.xml \
   icons/hicolor/scalable/apps/kiriview.svg icons/hicolor/16x16/apps/kiriview.png icons/hicolor/256x256/apps/kiriview.png \
-  doc/kiriview/help/index.html; do
+  kiriview/help/index.html; do
   [ -f "$share/$f" ] || fail "not installed: share/$f"
 done
 desktop-file-validate "$share/applications/kiriview.desktop" || fail "the desktop entry does not validate"
