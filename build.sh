@@ -50,7 +50,7 @@ run_tests() {
 
 # The release build, warnings as errors: every test.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIRIVIEW_WERROR=ON \
-  -DBUILD_TESTING=ON -DKIRIVIEW_BENCH=ON > /dev/null
+  -DBUILD_TESTING=ON -DKIRIVIEW_E2E=ON -DKIRIVIEW_BENCH=ON > /dev/null
 cmake --build build -j"$(nproc)"
 release=0
 run_tests build || release=$?
