@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then starts the program (run) or runs the tests (test):
-# every test on the release build, then the unit and window tests under ASan and UBSan.
+# every test on the release build, then the unit and window tests under ASan and UBSan,
+# then a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-run}
@@ -13,7 +14,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libjpeg62-turbo-dev liblcms2-dev libexiv2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev lintian
   fonts-ipafont-gothic fonts-dejavu-core xdg-utils
   xvfb xauth xdotool x11-utils imagemagick xclip
   desktop-file-utils appstream
@@ -51,7 +53,7 @@ run_tests() {
 
 # The release build, warnings as errors: every test.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIRIVIEW_WERROR=ON \
-  -DBUILD_TESTING=ON -DKIRIVIEW_BENCH=ON > /dev/null
+  -DBUILD_TESTING=ON -DKIRIVIEW_E2E=ON -DKIRIVIEW_BENCH=ON > /dev/null
 cmake --build build -j"$(nproc)"
 release=0
 run_tests build || release=$?
@@ -61,8 +63,15 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIRIVIEW_WERROR=ON 
   -DKIRIVIEW_SANITIZE=ON -DBUILD_TESTING=ON -DKIRIVIEW_BENCH=OFF > /dev/null
 cmake --build build-asan -j"$(nproc)"
 sanitized=0
-UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan -E '^e2e\.' || sanitized=$?
+UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan -E '^(e2e|package)\.' || sanitized=$?
+
+# The fuzz targets, built with clang, each run briefly from its seeds.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRIVIEW_WERROR=ON \
+  -DKIRIVIEW_FUZZ=ON > /dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzzers
+fuzzed=0
+run_tests build-fuzz || fuzzed=$?
 
 echo
 printf '%s\n' "${summaries[@]}"
-[ "$release" -eq 0 ] && [ "$sanitized" -eq 0 ]
+[ "$release" -eq 0 ] && [ "$sanitized" -eq 0 ] && [ "$fuzzed" -eq 0 ]

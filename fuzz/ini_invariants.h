@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include "profile/ini_document.h"
+#include "profile/ini_encoding.h"
 #include "profile/profile_buffer.h"
 
 namespace ini_invariants {
@@ -141,7 +142,12 @@ inline void checkInput(QByteArrayView data, const Check& check)
     const QByteArrayView file = in.file;
     checkBuffers(file, in.section, in.key, in.bufferSize, check);
 
-    bool plain = !in.section.isEmpty() && !in.key.isEmpty();
+    // A plain name and value can always be written, unless the file is neither UTF-8
+    // nor clean Shift-JIS: the edit could then change how the rest of it reads, so the
+    // engine may refuse it.
+    const bool clean = profile::ini::detectEncoding(file).encoding == profile::ini::TextEncoding::Utf8
+        || profile::ini::shiftJisToUtf8Exactly(file).has_value();
+    bool plain = clean && !in.section.isEmpty() && !in.key.isEmpty();
     for (const QString& text : {in.section, in.key, in.value})
         for (const QChar c : text)
             if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))

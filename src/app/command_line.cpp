@@ -91,6 +91,19 @@ QStringList arguments(int argc, char** argv)
     return list;
 }
 
+bool asksForTextOnly(const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return false; // only paths follow
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h") || argument == QLatin1String("-?")
+            || argument == QLatin1String("--help-all") || argument == QLatin1String("--version")
+            || argument == QLatin1String("-v"))
+            return true;
+    }
+    return false;
+}
+
 QString parse(const QStringList& arguments)
 {
     QCommandLineParser parser;

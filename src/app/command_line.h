@@ -10,6 +10,9 @@ namespace commandline {
 // valid UTF-8 keeps its bytes (Qt's own list does not).
 QStringList arguments(int argc, char** argv);
 
+// True for --help and --version, which print their text and need no window.
+bool asksForTextOnly(const QStringList& arguments);
+
 // Parses the arguments; --help and --version print and end the process here.
 // Returns the named path made absolute, or an empty text.
 QString parse(const QStringList& arguments);

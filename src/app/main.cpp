@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCoreApplication>
 
 #include "app/command_line.h"
 #include "app/startup.h"
@@ -7,12 +8,29 @@
 #include "desktop/instance_channel.h"
 #include "runtime/app.h"
 
+namespace {
+
+void nameTheApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("kiriview"));
+    QCoreApplication::setApplicationVersion(App::Version);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    const QStringList arguments = commandline::arguments(argc, argv);
+    if (commandline::asksForTextOnly(arguments)) {
+        // --help and --version answer without a display.
+        QCoreApplication text(argc, argv);
+        nameTheApplication();
+        commandline::parse(arguments);
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kiriview"));
-    QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
-    const QString path = commandline::parse(commandline::arguments(argc, argv));
+    nameTheApplication();
+    const QString path = commandline::parse(arguments);
     endOnTerminationSignals();
     StandInFolder::removeStale();
     // A path for a running instance goes there; without one the main window

@@ -15,7 +15,8 @@ QString helpFile()
     if (pagesOverride)
         candidates += *pagesOverride;
     else
-        candidates += {App::path() + QStringLiteral("/../share/doc/kiriview/help/index.html"),
+        // Not under share/doc: systems may leave that folder out, and the program must work without it.
+        candidates += {App::path() + QStringLiteral("/../share/kiriview/help/index.html"),
                        QStringLiteral(KIRIVIEW_SOURCE_HELP)};
     for (const QString& candidate : candidates)
         if (QFileInfo(candidate).isFile())

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The help the "ヘルプ(&H)" command opens: "View.hlp" beside the program wins,
-// then the installed page, then the page in the source tree (a build folder).
+// then the installed page (share/kiriview/help), then the page in the source tree (a build folder).
 // Empty when none exists.
 QString helpFile();
 // Tests: the pages tried after "View.hlp" (null: the installed and source-tree pages).

@@ -2,14 +2,17 @@
 
 #include <QString>
 
+#include "runtime/version.h"
+
 // The application object: where the program lives, who it is, and whether
 // another copy of it already runs for this user.
 class App {
 public:
     static inline const QString Title = QStringLiteral("きりビュアー");
-    static constexpr int Major = 2;
-    static constexpr int Minor = 1;
-    static constexpr int Revision = 0;
+    static constexpr int Major = KIRIVIEW_VERSION_MAJOR;
+    static constexpr int Minor = KIRIVIEW_VERSION_MINOR;
+    static constexpr int Revision = KIRIVIEW_VERSION_PATCH;
+    static inline const QString Version = QStringLiteral(KIRIVIEW_VERSION);
 
     // Folder of the executable (or the services' program folder), without a
     // trailing separator except at the root.

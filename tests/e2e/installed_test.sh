@@ -1,7 +1,8 @@
 # Installed into a prefix whose program folder cannot be written: the desktop
-# files validate, a picture named on the command line is shown, the save dialog
-# gets its preview and a favorite survives a restart, all from the user's own
-# folders, and nothing is written beside the program.
+# files validate, a picture named on the command line is shown, the help page is
+# found without share/doc, the save dialog gets its preview and a favorite
+# survives a restart, all from the user's own folders, and nothing is written
+# beside the program.
 source "$(dirname "$0")/lib.sh"
 
 prefix=$WORK/prefix
@@ -9,7 +10,7 @@ cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fa
 share=$prefix/share
 for f in applications/kiriview.desktop metainfo/org.example.kiriworks.kiriview.metainfo.xml mime/packages/kiriview.xml \
   icons/hicolor/scalable/apps/kiriview.svg icons/hicolor/16x16/apps/kiriview.png icons/hicolor/256x256/apps/kiriview.png \
-  doc/kiriview/help/index.html; do
+  kiriview/help/index.html doc/kiriview/copyright doc/kiriview/changelog.gz man/man1/kiriview.1.gz; do
   [ -f "$share/$f" ] || fail "not installed: share/$f"
 done
 desktop-file-validate "$share/applications/kiriview.desktop" || fail "the desktop entry does not validate"
@@ -30,10 +31,22 @@ before=$(ls -la "$bin")
 start_xvfb
 make_pictures
 APP=$bin/kiriview
+# The desktop's opener stands in: it notes what it was asked to open.
+mkdir -p "$WORK/opener"
+printf '#!/bin/sh\nprintf "%%s" "$1" > "%s"\n' "$WORK/opened" > "$WORK/opener/xdg-open"
+chmod +x "$WORK/opener/xdg-open"
+export PATH=$WORK/opener:$PATH
 
 start_app "$WORK" "$PICTURES/a-wide.jpg"
 wait_for_main
 [ -n "$(window_with_size 200x150)" ] || fail "the picture named on the command line is not shown fitted"
+
+note "the help page opens with share/doc removed (systems may leave it out)"
+rm -rf "$share/doc"
+menu "$MAIN" alt+w h
+poll 5 test -s "$WORK/opened" || fail "help opened nothing"
+[ "$(readlink -f "$(cat "$WORK/opened")")" = "$(readlink -f "$share/kiriview/help/index.html")" ] \
+  || fail "help opened $(cat "$WORK/opened")"
 
 note "the save dialog gets its preview in the cache folder"
 menu "$MAIN" alt+f s

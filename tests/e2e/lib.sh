@@ -1,6 +1,9 @@
 # Shared steps of the end-to-end tests: a private X server, a private copy of
 # the program (it writes beside itself), and window lookups with xdotool.
 set -euo pipefail
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
 
 KIRIVIEW_BIN=$1 CLOSE_WINDOW=$2
 

@@ -74,7 +74,7 @@ protected:
     {
         const QString name = QStringLiteral("kiriview-%1-%2").arg(pid).arg(suffix);
         EXPECT_TRUE(QDir(folder.path()).mkdir(name));
-        ::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(path(name + "/shown")).constData());
+        EXPECT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(path(name + "/shown")).constData()), 0);
         return path(name);
     }
     QString shown() const { return path("pictures"); }
@@ -118,7 +118,7 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
     QString foreign;
     if (::geteuid() == 0) {
         foreign = standIn(ended, "Other0");
-        ::lchown(QFile::encodeName(foreign + "/shown").constData(), 65534, 65534);
+        ASSERT_EQ(::lchown(QFile::encodeName(foreign + "/shown").constData(), 65534, 65534), 0);
         ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
     }
     StandInFolder::removeStale();
