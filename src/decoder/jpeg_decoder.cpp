@@ -21,7 +21,7 @@
 
 #include "decoder/exif_orientation.h"
 #include "decoder/picture_limits.h"
-#include "encoder/libjpeg_support.h"
+#include "decoder/libjpeg_support.h"
 #include "runtime/run_time_error.h"
 
 namespace {

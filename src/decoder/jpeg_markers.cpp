@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "encoder/libjpeg_support.h"
+#include "decoder/libjpeg_support.h"
 #include "files/native_file.h"
 #include "runtime/run_time_error.h"
 

@@ -11,7 +11,7 @@
 #include <jpeglib.h>
 
 #include "decoder/jpeg_markers.h"
-#include "encoder/libjpeg_support.h"
+#include "decoder/libjpeg_support.h"
 #include "encoder/scanline_source.h"
 
 namespace {

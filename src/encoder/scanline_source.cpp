@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "encoder/libjpeg_support.h"
+#include "decoder/libjpeg_support.h"
 
 namespace {
 

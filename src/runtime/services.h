@@ -16,7 +16,7 @@ struct Services {
     QString lockFolder;                      // where App::anotherInstanceRuns() takes its lock
     std::function<void()> end;               // End(); must not return, may throw ProgramEnded
     DialogService* dialogs = nullptr;        // every box a user sees
-    Launcher* launcher = nullptr;            // the "Start" command
+    Launcher* launcher = nullptr;            // opens paths and the clipboard viewer
     DriveTable* drives = nullptr;            // the drives of the machine
     QString desktopFolder;                   // the special folders
     QString trashFolder;
