@@ -3,17 +3,14 @@
 #include <QFileInfo>
 
 #include "runtime/app.h"
-
-namespace {
-const QStringList* pagesOverride = nullptr;
-}
+#include "runtime/services.h"
 
 QString helpFile()
 {
     // Built as it always was: a program in the root gets a doubled separator, harmless here.
     QStringList candidates{App::path() + QStringLiteral("/View.hlp")};
-    if (pagesOverride)
-        candidates += *pagesOverride;
+    if (!services().helpPages.isEmpty())
+        candidates += services().helpPages;
     else
         // Not under share/doc: systems may leave that folder out, and the program must work without it.
         candidates += {App::path() + QStringLiteral("/../share/kiriview/help/index.html"),
@@ -24,4 +21,3 @@ QString helpFile()
     return {};
 }
 
-void setHelpPages(const QStringList* pages) { pagesOverride = pages; }

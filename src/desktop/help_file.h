@@ -7,5 +7,3 @@
 // then the installed page (share/kiriview/help), then the page in the source tree (a build folder).
 // Empty when none exists.
 QString helpFile();
-// Tests: the pages tried after "View.hlp" (null: the installed and source-tree pages).
-void setHelpPages(const QStringList* pages);

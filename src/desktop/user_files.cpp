@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include "runtime/app.h"
+#include "runtime/services.h"
 #include "files/paths.h"
 
 namespace userfiles {
@@ -54,9 +55,9 @@ void makePrivateFolder(const QString& folder)
         ::chmod(name.constData(), 0700);
 }
 
-std::function<Environment()> environmentProvider;
 std::optional<Locations> decided;
 QString decidedFor;
+bool decidedByStandIn = false;
 
 } // namespace
 
@@ -120,19 +121,16 @@ void prepare(const Locations& where, const QString& programFolder, const Environ
 const Locations& current()
 {
     const QString program = App::path();
-    if (!decided || decidedFor != program) {
-        const Environment env = environmentProvider ? environmentProvider() : systemEnvironment();
+    const auto& standIn = services().userEnvironment;
+    // A stand-in's answer holds only while it is installed.
+    if (!decided || decidedFor != program || decidedByStandIn || standIn) {
+        const Environment env = standIn ? standIn() : systemEnvironment();
         decided = choose(program, env);
         decidedFor = program;
+        decidedByStandIn = bool(standIn);
         prepare(*decided, program, env);
     }
     return *decided;
-}
-
-void setEnvironment(std::function<Environment()> provider)
-{
-    environmentProvider = std::move(provider);
-    decided.reset();
 }
 
 } // namespace userfiles

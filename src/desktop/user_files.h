@@ -46,9 +46,8 @@ QString presetFile(const QString& programFolder, const Environment& env);
 // preset. Never overwrites.
 void prepare(const Locations& where, const QString& programFolder, const Environment& env);
 
-// This process's choice, made once for the program's folder and prepared.
+// This process's choice, made once for the program's folder and prepared
+// (each time while the services hold a stand-in for the surroundings).
 const Locations& current();
-// Tests: the next current() decides again with this environment (null: the system's).
-void setEnvironment(std::function<Environment()> provider);
 
 } // namespace userfiles

@@ -1,13 +1,22 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <stop_token>
 #include <utility>
 
 #include <QString>
+#include <QStringList>
 
 class DialogService;
 class DriveTable;
 class Launcher;
+class QImage;
+struct PreviewJob;
+struct PreviewResult;
+namespace userfiles {
+struct Environment;
+}
 
 // Everything the program takes from its surroundings that tests stand in
 // for, in one place. An empty member means the real thing.
@@ -23,6 +32,14 @@ struct Services {
     // Runs between writing a replacement file and renaming it into place (on
     // the writing thread); false abandons the write, as a failure at that moment would.
     std::function<bool(const QString& target, const QString& temporary)> beforeRename;
+    // The pages the help command tries after "View.hlp"; empty means the installed and source-tree pages.
+    QStringList helpPages;
+    // The surroundings that decide where the settings and the preview file go.
+    std::function<userfiles::Environment()> userEnvironment;
+    // The size of a picture encoded at a quality, as the save dialog's target search measures it.
+    std::function<std::optional<qint64>(const QImage& picture, int quality, std::stop_token stop)> encodedSize;
+    // One preview of the save dialog made (on its worker): encoded, read back and measured.
+    std::function<PreviewResult(const PreviewJob& job, std::stop_token stop)> encodePreview;
 };
 
 inline Services& services()

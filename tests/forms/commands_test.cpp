@@ -165,8 +165,7 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
     const QString helpFile = programFolder() + "/View.hlp", page = programFolder() + "/help.html";
-    const QStringList pages{page};
-    setHelpPages(&pages);
+    services().helpPages = {page};
     mainWindow().pathBox->setText(" a b.jpg  ");
     dialogs_->answerMessage().answerMessage();
     mainWindow().runButton->click();
@@ -186,7 +185,7 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     writeBytes(page, {});
     dialogs_->answerMessage();
     mainWindow().showHelp();
-    setHelpPages(nullptr);
+    services().helpPages.clear();
     const QString run = "open  a b.jpg  ", viewer = "clipboard viewer";
     EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "open " + helpFile, "open " + page}));
     const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー"),

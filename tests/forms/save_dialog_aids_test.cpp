@@ -119,7 +119,7 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     // Each size (the quality in thousands) waits to be released, unless the sizes run free.
     std::counting_semaphore<> begun{0}, released{0};
     std::atomic<bool> free{false};
-    dialog.encodedSize = [&](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
+    services().encodedSize = [&](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
         if (!free) {
             begun.release();
             released.acquire();

@@ -95,7 +95,7 @@ TEST_F(SaveDialogEdges, UnreadablePreviewKeepsTheLastGoodOneAndSize)
 TEST_F(SaveDialogEdges, FullWidthDigitsAreATargetSize)
 {
     SaveDialog& dialog = openDialog();
-    dialog.encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
+    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
         return quality * 1000;
     };
     for (const auto& [typed, quality] : {std::pair(QStringLiteral("２０"), 20), std::pair(QStringLiteral("１.５"), 1),
@@ -116,12 +116,12 @@ TEST_F(SaveDialogEdges, LateMeasurementIsNotShownForTheNewQuality)
     QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
     // Held by the job too: the worker still touches it on its way out of acquire().
     const auto released = std::make_shared<std::binary_semaphore>(0);
-    dialog.previewEncoder->setEncode([released](const PreviewJob&, std::stop_token) {
+    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
         released->acquire();
         PreviewResult failed;
         failed.status = JpegStatus::CannotWrite;
         return failed;
-    });
+    };
     dialog.qualitySlider->setValue(51);
     QCoreApplication::sendPostedEvents();
     const QString toolTip = dialog.preview->toolTip();

@@ -29,10 +29,10 @@ void settle()
 // told to give up and, if it heeds that, does; else it answers `status` with a picture `quality` pixels wide
 // and a size of `quality` thousand bytes. Set both before the release they apply to.
 struct BlockingEncoder {
-    static std::shared_ptr<BlockingEncoder> installIn(PreviewEncoder& encoder)
+    static std::shared_ptr<BlockingEncoder> install()
     {
         auto self = std::make_shared<BlockingEncoder>();
-        encoder.setEncode([self](const PreviewJob& job, std::stop_token stop) {
+        services().encodePreview = [self](const PreviewJob& job, std::stop_token stop) {
             self->started.push_back(job.quality);
             self->begun.release();
             self->released.acquire();
@@ -44,7 +44,7 @@ struct BlockingEncoder {
             result.picture = QImage(job.quality, 10, QImage::Format_RGB32);
             result.fileSize = job.quality * 1000;
             return result;
-        });
+        };
         return self;
     }
     std::counting_semaphore<> begun{0}, released{0};
@@ -145,11 +145,11 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPages
     const QString blocked = App::path() + QStringLiteral("/plain");
     ASSERT_TRUE(writeBytes(blocked, "x"));
     const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
-    userfiles::setEnvironment(unwritable);
+    services().userEnvironment = unwritable;
     dialogs_->answerMessage();
     mainWindow().openSaveDialog();
     settle();
-    userfiles::setEnvironment(nullptr);
+    services().userEnvironment = nullptr;
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + blocked + QStringLiteral("/.cache/kiriview/Sample.jpg"));
     EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
 
@@ -174,9 +174,9 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPages
     // An unwritable folder does not pass someone else's file there off as the preview.
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), JpegStatus::Written);
-    userfiles::setEnvironment(unwritable);
+    services().userEnvironment = unwritable;
     step(saveDialog);
-    userfiles::setEnvironment(nullptr);
+    services().userEnvironment = nullptr;
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture);
 }
@@ -184,7 +184,7 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPages
 TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKeepTheLastOne)
 {
     SaveDialog& saveDialog = openDialog();
-    const auto fake = BlockingEncoder::installIn(*saveDialog.previewEncoder);
+    const auto fake = BlockingEncoder::install();
     const QImage firstPicture = saveDialog.preview->picture();
     const QString firstSize = saveDialog.sizeValue->text();
     QStringList numbers;
@@ -225,7 +225,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
 {
     SaveDialog& saveDialog = openDialog();
     const QPointer<SaveDialog> alive(&saveDialog);
-    const auto fake = BlockingEncoder::installIn(*saveDialog.previewEncoder);
+    const auto fake = BlockingEncoder::install();
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     fake->begun.acquire();
     EXPECT_TRUE(saveDialog.close());

@@ -5,6 +5,7 @@
 
 #include "decoder/colour_profile.h"
 #include "encoder/save_jpeg.h"
+#include "runtime/services.h"
 #include "runtime/worker.h"
 #include "files/files.h"
 #include "decoder/picture_loader.h"
@@ -50,11 +51,11 @@ void PreviewEncoder::stop() { worker_->cancel(); }
 
 bool PreviewEncoder::busy() const { return worker_->busy(); }
 
-void PreviewEncoder::setEncode(Encode encode) { encode_ = std::move(encode); }
 
 void PreviewEncoder::request(PreviewJob job)
 {
-    worker_->run([this, encode = encode_, job = std::move(job)](std::stop_token stop) {
+    const Encode encode = services().encodePreview ? services().encodePreview : &PreviewEncoder::encodeAndLoad;
+    worker_->run([this, encode, job = std::move(job)](std::stop_token stop) {
         std::unique_lock turn(oneAtATime);
         PreviewResult result = encode(job, stop);
         turn.unlock();

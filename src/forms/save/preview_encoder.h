@@ -54,8 +54,6 @@ public:
     explicit PreviewEncoder(QObject* parent = nullptr);
     ~PreviewEncoder() override;
 
-    // Used from the next job on.
-    void setEncode(Encode encode);
 
     void request(PreviewJob job);
     // Gives up the running job and drops the waiting one; nothing more is
@@ -69,5 +67,4 @@ signals:
 
 private:
     Worker* worker_;
-    Encode encode_ = &PreviewEncoder::encodeAndLoad;
 };

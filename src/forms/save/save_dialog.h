@@ -96,11 +96,6 @@ public:
     // Escape and any slider move while the search runs stop it.
     void cancelTargetSearch();
     bool searchingTargetSize() const;
-    // The encoded size the search measures; tests put a stand-in here.
-    std::function<std::optional<qint64>(const QImage&, int quality, std::stop_token stop)>
-        encodedSize = [](const QImage& picture, int quality, std::stop_token stop) {
-            return encodedJpegSize(picture, quality, stop);
-        };
     // The difference view: while D is held, or while checked in the preview's menu.
     bool differenceShown() const;
     // Each channel's error is multiplied by this in the difference view.

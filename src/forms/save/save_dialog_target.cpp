@@ -17,6 +17,7 @@
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
+#include "runtime/services.h"
 
 namespace {
 
@@ -96,7 +97,10 @@ void SaveDialog::askTargetSize()
         return;
     }
     const QImage picture = subject_.picture;
-    const auto sizeAt = encodedSize;
+    const auto sizeAt = services().encodedSize ? services().encodedSize
+                                               : [](const QImage& picture, int quality, std::stop_token stop) {
+                                                     return encodedJpegSize(picture, quality, stop);
+                                                 };
     // The pixels get what the kept metadata leaves of the limit.
     const qint64 metadataBytes = keptMarkers_ ? markersByteCount(*keptMarkers_) : 0;
     targetSearch->run([this, picture, limit = *limit - metadataBytes, sizeAt](std::stop_token stop) -> Worker::Delivery {
