@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <vector>
+
+#include <QByteArray>
 
 #include <QImage>
 
@@ -101,7 +104,8 @@ inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_str
     jpeg_finish_compress(&cinfo);
 }
 
-inline std::size_t bareToMemory(const QImage& picture, bool optimize, int at = quality)
+// Bare libjpeg-turbo into memory: the bytes it wrote.
+inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = quality)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -112,8 +116,28 @@ inline std::size_t bareToMemory(const QImage& picture, bool optimize, int at = q
     jpeg_mem_dest(&cinfo, &buffer, &size);
     bareCompress(picture, optimize, cinfo, at);
     jpeg_destroy_compress(&cinfo);
+    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
     std::free(buffer);
-    return size;
+    return bytes;
 }
+
+inline std::size_t bareToMemory(const QImage& picture, bool optimize, int at = quality)
+{
+    return std::size_t(bareEncoded(picture, optimize, at).size());
+}
+
+// One thing measured, run after run; its median in milliseconds.
+struct Measure {
+    const char* name;
+    std::function<void()> run;
+    std::vector<double> milliseconds{};
+
+    double median() const
+    {
+        std::vector<double> sorted = milliseconds;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+};
 
 } // namespace bench

@@ -39,21 +39,7 @@ using namespace bench;
 
 const QSize viewBox(200, 200); // the image window's 3000-twip box
 
-QByteArray encodedAtNinety(const QImage& picture)
-{
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    bareCompress(picture, true, cinfo, 90);
-    jpeg_destroy_compress(&cinfo);
-    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
-    std::free(buffer);
-    return bytes;
-}
+QByteArray encodedAtNinety(const QImage& picture) { return bareEncoded(picture, true, 90); }
 
 QByteArray segment(int marker, const QByteArray& payload)
 {
@@ -154,19 +140,6 @@ void bareDecode(const QByteArray& jpeg, int eighths)
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
 }
-
-struct Measure {
-    const char* name;
-    std::function<void()> run;
-    std::vector<double> milliseconds{};
-
-    double median() const
-    {
-        std::vector<double> sorted = milliseconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
 
 void measureAll(std::vector<Measure>& measures, int runs)
 {

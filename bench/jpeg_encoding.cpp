@@ -64,7 +64,8 @@ std::size_t saveWithQt(const QImage& picture)
     return std::size_t(buffer.data().size());
 }
 
-struct Measure {
+// A measure that also keeps the size of what it encoded.
+struct SizedMeasure {
     const char* name;
     std::function<std::size_t()> run;
     std::vector<double> milliseconds{};
@@ -93,7 +94,7 @@ int main(int argc, char** argv)
     const QImage premultiplied = rgb32.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QString encoderPath = folder.filePath("encoder.jpg");
 
-    std::vector<Measure> measures = {
+    std::vector<SizedMeasure> measures = {
         {"libjpeg-turbo to memory, optimized Huffman", [&] { return bareToMemory(rgb32, true); }},
         {"libjpeg-turbo to a file, optimized Huffman",
          [&] { return bareToFile(rgb32, folder.filePath("bare.jpg")); }},
@@ -105,7 +106,7 @@ int main(int argc, char** argv)
     };
     // Interleaved, so a slow spell of the machine touches every measure alike.
     for (int run = 0; run < runs + 1; ++run) {
-        for (Measure& measure : measures) {
+        for (SizedMeasure& measure : measures) {
             const auto start = std::chrono::steady_clock::now();
             measure.bytes = measure.run();
             const std::chrono::duration<double, std::milli> took =
@@ -116,7 +117,7 @@ int main(int argc, char** argv)
     }
 
     std::printf("\nQuality %d, 4:2:0, %d runs, median times:\n", quality, runs);
-    for (const Measure& measure : measures)
+    for (const SizedMeasure& measure : measures)
         std::printf("  %-46s %8.1f ms  %9zu bytes\n", measure.name, measure.median(),
                     measure.bytes);
 

@@ -47,19 +47,6 @@ namespace {
 
 using namespace bench;
 
-struct Measure {
-    const char* name;
-    std::function<void()> run;
-    std::vector<double> milliseconds{};
-
-    double median() const
-    {
-        std::vector<double> sorted = milliseconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
-
 using Clock = std::chrono::steady_clock;
 
 double millisecondsSince(Clock::time_point start)
