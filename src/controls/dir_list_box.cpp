@@ -34,7 +34,7 @@ void checkListable(const QString& folder)
 
 QString absoluteClean(const QString& path)
 {
-    const QString absolute = path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    const QString absolute = path.startsWith(QLatin1Char('/')) ? path : native_names::currentFolder() + QLatin1Char('/') + path;
     return QDir::cleanPath(absolute);
 }
 
@@ -54,7 +54,7 @@ QStringList chainOf(const QString& folder)
 
 DirListBox::DirListBox(QWidget* parent)
     : QListWidget(parent)
-    , path_(QDir::currentPath())
+    , path_(native_names::currentFolder())
 {
     setUniformItemSizes(true);
     list();

@@ -3,12 +3,13 @@
 #include <QDir>
 
 #include "files/drives.h"
+#include "files/native_names.h"
 
 DriveListBox::DriveListBox(QWidget* parent)
     : QComboBox(parent)
 {
     refresh();
-    const int start = findText(driveOf(QDir::currentPath()));
+    const int start = findText(driveOf(native_names::currentFolder()));
     QComboBox::setCurrentIndex(start >= 0 ? start : 0);
     // A user's choice arrives as Qt's signal; it runs the same change as code does.
     QObject::connect(this, &QComboBox::currentIndexChanged, this, [this](int) {

@@ -4,13 +4,14 @@
 
 #include <QDir>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "files/native_names.h"
 #include "files/wildcard.h"
 
 FileListBox::FileListBox(QWidget* parent)
     : QListWidget(parent)
-    , path_(QDir::currentPath())
+    , path_(native_names::currentFolder())
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -71,6 +72,16 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* event)
+{
+    QListWidgetItem* pressed = itemAt(event->position().toPoint());
+    const bool again = event->button() == Qt::LeftButton && pressed && pressed->isSelected();
+    QListWidget::mousePressEvent(event);
+    // The selection does not change, yet the person clicked the file: show it again.
+    if (again && pressed->isSelected() && onClick)
+        onClick();
 }
 
 void FileListBox::list()

@@ -6,8 +6,8 @@
 
 // The file list: the files of Path whose names match any of the patterns in
 // Pattern (separated by ";", matched without regard to case). Selecting an
-// entry by click or arrow key runs onClick; a change of Path or Pattern
-// clears the selection.
+// entry by click or arrow key runs onClick, and so does a click on the entry
+// already selected; a change of path or pattern clears the selection.
 class FileListBox : public QListWidget {
     Q_OBJECT
 
@@ -33,6 +33,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void list();

@@ -4,8 +4,7 @@
 
 class QMimeData;
 
-// What the path copy puts on the clipboard: the path as text when its name
-// bytes are valid UTF-8 (a name that is not cannot be text without changing),
-// and an absolute path always as a file URI (text/uri-list) with its exact
-// bytes percent-encoded, so a file manager finds that very file.
+// What the path copy puts on the clipboard: the path as text only (no file
+// URI, so a paste into a file manager copies no file), as its own bytes when
+// they are not valid UTF-8.
 QMimeData* pathMimeData(const QString& path);

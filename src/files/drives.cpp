@@ -88,7 +88,7 @@ QString currentFolderOf(const QString& drive)
             folder = folder.left(qMax(folder.lastIndexOf(QLatin1Char('/')), 1));
         return folder.size() >= drive.size() ? folder : drive;
     }
-    const QString start = QDir::currentPath();
+    const QString start = native_names::currentFolder();
     if (driveOf(start) == drive)
         return start;
     return drive;

@@ -1,0 +1,85 @@
+// The main window as a person meets it: a click on the file already selected, and a start in a
+// folder whose name is not UTF-8.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QFile>
+
+#include "files/native_names.h"
+#include "form_fixture.h"
+
+namespace {
+
+class ClickAgainTest : public FormTest {
+protected:
+    ClickAgainTest()
+    {
+        write("a.jpg", encodedAs(testPicture(64, 48), "JPEG"));
+        startProgram();
+        mainWindow().folderList->setPath(pictures());
+        mainWindow().fileList->setListIndex(0);
+    }
+    // A person's click on the first row, which is the one selected.
+    void clickTheSelectedRow()
+    {
+        FileListBox& list = *mainWindow().fileList;
+        ASSERT_EQ(list.listIndex(), 0);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
+    }
+};
+
+TEST_F(ClickAgainTest, ClosedPictureComesBack)
+{
+    mainWindow().closeImageButton->click();
+    ASSERT_FALSE(imageWindow().isVisible());
+    clickTheSelectedRow();
+    EXPECT_TRUE(imageWindow().isVisible());
+}
+
+TEST_F(ClickAgainTest, EnlargedPictureReturnsToTheBox)
+{
+    mainWindow().enlargeButton->click();
+    ASSERT_GT(imageWindow().twipsWidth().value(), 3000);
+    clickTheSelectedRow();
+    EXPECT_LE(imageWindow().twipsWidth().value(), 3000);
+}
+
+TEST_F(ClickAgainTest, PictureComesBackAfterTheClipboardOne)
+{
+    QApplication::clipboard()->setImage(testPicture(10, 10));
+    mainWindow().clipboardPictureButton->click();
+    ASSERT_EQ(mainWindow().pathBox->text(), QStringLiteral("ClipBoard"));
+    clickTheSelectedRow();
+    EXPECT_EQ(mainWindow().pathBox->text(), at("a.jpg"));
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
+}
+
+TEST_F(ClickAgainTest, FileThatFailedIsTriedAgain)
+{
+    write("a.jpg", "not a picture any more");
+    dialogs_->answerMessage().answerMessage();
+    mainWindow().fileList->setListIndex(-1);
+    mainWindow().fileList->setListIndex(0); // fails: the fallback picture
+    clickTheSelectedRow();
+    EXPECT_EQ(dialogs_->messageCount(), 2); // the file was read again, and failed again
+}
+
+using StartFolderTest = FormTest;
+
+TEST_F(StartFolderTest, FolderNameThatIsNotUtf8KeepsItsBytes)
+{
+    const QByteArray folder = QFile::encodeName(pictures()) + "/dir\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    ASSERT_TRUE(writeBytes(native_names::decode(folder + "/a.jpg"), encodedAs(testPicture(8, 8), "JPEG")));
+    const QByteArray previous = QFile::encodeName(QDir::currentPath());
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    startProgram();
+    const QString listed = mainWindow().fileList->path();
+    const int files = mainWindow().fileList->listCount();
+    ASSERT_EQ(::chdir(previous.constData()), 0);
+    EXPECT_EQ(native_names::encode(listed), folder);
+    EXPECT_EQ(files, 1);
+}
+
+} // namespace
