@@ -17,7 +17,7 @@
 #include "decoder/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "encoder/jpeg_metadata.h"
-#include "encoder/quality_estimate.h"
+#include "decoder/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
 namespace {

@@ -66,8 +66,9 @@ ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, q
         shown.picture = colour.toSrgb(shown.picture);
         shown.converted = true;
     }
+    const SourceQuality quality = estimateJpegQualityFromBytes(bytes);
     if (bytes.size() > keptBytesCap)
         bytes = QByteArray();
-    shown.source = std::make_shared<const PictureSource>(path, stamp, std::move(bytes), std::move(markers));
+    shown.source = std::make_shared<const PictureSource>(path, stamp, std::move(bytes), std::move(markers), quality);
     return shown;
 }

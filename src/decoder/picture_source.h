@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "decoder/jpeg_markers.h"
+#include "decoder/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
 // What identifies one version of a file: a replaced file (same name, new
@@ -38,8 +39,13 @@ class PictureSource {
 public:
     static constexpr qint64 keptBytesCap = qint64(48) << 20;
 
-    PictureSource(QString path, FileStamp stamp, QByteArray bytes, JpegMarkers markers = {})
-        : path_(std::move(path)), stamp_(stamp), bytes_(std::move(bytes)), markers_(std::move(markers))
+    PictureSource(QString path, FileStamp stamp, QByteArray bytes, JpegMarkers markers = {},
+                  SourceQuality quality = {})
+        : path_(std::move(path))
+        , stamp_(stamp)
+        , bytes_(std::move(bytes))
+        , markers_(std::move(markers))
+        , quality_(quality)
     {
     }
 
@@ -48,6 +54,8 @@ public:
     bool keepsBytes() const { return !bytes_.isNull(); }
     // What the shown bytes carry besides pixels: colour profile and metadata.
     const JpegMarkers& markers() const { return markers_; }
+    // The quality the shown bytes were saved at, as their tables tell.
+    const SourceQuality& quality() const { return quality_; }
 
     // The picture at full size. Throws FileChangedError when the bytes were
     // not kept and the file is no longer the one shown; RunTimeError as the
@@ -59,6 +67,7 @@ private:
     FileStamp stamp_;
     QByteArray bytes_;
     JpegMarkers markers_;
+    SourceQuality quality_;
 };
 
 // A picture decoded for the image window: `picture` may be smaller than

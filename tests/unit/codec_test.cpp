@@ -7,7 +7,7 @@
 #include <jpeglib.h>
 
 #include "decoder/picture_loader.h"
-#include "encoder/quality_estimate.h"
+#include "decoder/quality_estimate.h"
 #include "encoder/save_jpeg.h"
 #include "test_files.h"
 

@@ -14,7 +14,7 @@
 #include <jpeglib.h>
 
 #include "encoder/picture_fidelity.h"
-#include "encoder/quality_estimate.h"
+#include "decoder/quality_estimate.h"
 #include "encoder/save_jpeg.h"
 #include "encoder/target_size.h"
 #include "files/native_names.h"

@@ -14,7 +14,7 @@
 #include "controls/image_control.h"
 #include "decoder/picture_source.h"
 #include "decoder/jpeg_markers.h"
-#include "encoder/quality_estimate.h"
+#include "decoder/quality_estimate.h"
 #include "encoder/target_size.h"
 #include "runtime/questions.h"
 #include "runtime/worker.h"

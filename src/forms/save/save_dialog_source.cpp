@@ -24,7 +24,7 @@ void SaveDialog::takeSubject()
 void SaveDialog::readSource()
 {
     const PictureSource* source = subject_.source.get();
-    sourceQuality_ = source ? estimateJpegQuality(source->path()) : SourceQuality();
+    sourceQuality_ = source ? source->quality() : SourceQuality();
     sourceSize_ = source ? source->stamp().size : -1;
     if (sourceQuality_.jpeg)
         qualitySlider->setToolTip(sourceQuality_.quality

@@ -1,4 +1,4 @@
-#include "encoder/quality_estimate.h"
+#include "decoder/quality_estimate.h"
 
 #include <algorithm>
 #include <array>
@@ -55,12 +55,12 @@ bool copyTable(const jpeg_decompress_struct& cinfo, int component, Table& table)
     return true;
 }
 
-bool readTablesTrapped(HeaderSession& session, std::FILE* file, Tables& tables)
+bool readTablesTrapped(HeaderSession& session, QByteArrayView bytes, Tables& tables)
 {
     if (setjmp(session.trap.jump) != 0)
         return false;
     jpeg_create_decompress(&session.cinfo);
-    jpeg_stdio_src(&session.cinfo, file);
+    jpeg_mem_src(&session.cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)(bytes.size()));
     jpeg_read_header(&session.cinfo, TRUE);
     const jpeg_decompress_struct& cinfo = session.cinfo;
     if (!copyTable(cinfo, 0, tables.luminance))
@@ -69,12 +69,12 @@ bool readTablesTrapped(HeaderSession& session, std::FILE* file, Tables& tables)
     return true;
 }
 
-bool readTables(std::FILE* file, Tables& tables)
+bool readTables(QByteArrayView bytes, Tables& tables)
 {
     HeaderSession session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
     session.trap.pub.output_message = discardMessage;
-    const bool read = readTablesTrapped(session, file, tables);
+    const bool read = readTablesTrapped(session, bytes, tables);
     jpeg_destroy_decompress(&session.cinfo);
     return read;
 }
@@ -132,26 +132,23 @@ std::optional<int> qualityOf(const Tables& tables)
 
 } // namespace
 
-SourceQuality estimateJpegQuality(const QString& path)
+SourceQuality estimateJpegQualityFromBytes(QByteArrayView bytes)
 {
     SourceQuality result;
-    std::FILE* file = nullptr;
+    result.jpeg = bytes.size() >= 2 && quint8(bytes[0]) == 0xFF && quint8(bytes[1]) == 0xD8;
+    Tables tables;
+    if (result.jpeg && readTables(bytes, tables))
+        result.quality = qualityOf(tables);
+    return result;
+}
+
+SourceQuality estimateJpegQuality(const QString& path)
+{
     try {
         // Opens by the name's own bytes and refuses a FIFO or a device, which would block or never end.
         ReadOnlyFile source(path);
-        file = ::fdopen(source.descriptor(), "rb");
-        if (file)
-            source.release();
+        return estimateJpegQualityFromBytes(source.peek(0, source.size()));
     } catch (const RunTimeError&) {
-        return result;
+        return {};
     }
-    if (!file)
-        return result;
-    unsigned char start[2] = {};
-    result.jpeg = std::fread(start, 1, 2, file) == 2 && start[0] == 0xFF && start[1] == 0xD8;
-    Tables tables;
-    if (result.jpeg && std::fseek(file, 0, SEEK_SET) == 0 && readTables(file, tables))
-        result.quality = qualityOf(tables);
-    std::fclose(file);
-    return result;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QByteArrayView>
 #include <QString>
 
 // What a picture file tells about the quality it was saved at.
@@ -17,3 +18,5 @@ struct SourceQuality {
 // by more than a few per cent (a camera's or another encoder's own tables).
 // Never throws; an unreadable file is simply not a JPEG.
 SourceQuality estimateJpegQuality(const QString& path);
+// The same for a file's bytes already in memory.
+SourceQuality estimateJpegQualityFromBytes(QByteArrayView bytes);
