@@ -77,7 +77,8 @@ void Worker::work(const std::shared_ptr<Shared>& shared)
             shared->running.reset();
             return;
         }
-        auto [ticket, job] = std::move(*shared->waiting);
+        const std::shared_ptr<Ticket> ticket = std::move(shared->waiting->first);
+        Job job = std::move(shared->waiting->second);
         shared->waiting.reset();
         shared->running = ticket;
         lock.unlock();
