@@ -440,10 +440,12 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     const QString a = folder("a"), b = folder("b");
     add(a, "3");
     add(b, "3");
-    EXPECT_TRUE(shown() == (QStringList{"1=/nowhere", "3=" + b}) && !readBytes(ini()).contains(a.toUtf8()));
+    EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
+    EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8())) << "the replaced folder is still in the file";
 
     mainWindow().clearFavorites();
-    EXPECT_TRUE(shown().isEmpty() && !mainWindow().clearFavoritesAction->isEnabled());
+    EXPECT_TRUE(shown().isEmpty()) << "a slot survived clearing";
+    EXPECT_FALSE(mainWindow().clearFavoritesAction->isEnabled());
     add(a, "5"); // a new section holding only that key
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }

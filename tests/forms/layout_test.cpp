@@ -59,7 +59,7 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
     MainWindow& f = forms::load<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
-    EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)); // a fixed size
+    EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)) << "the main window can be resized";
     expectTidy(&forms::load<SaveDialog>(), QSize(6315, 3510));
     expectTidy(&forms::load<SplashScreen>(), QSize(4680, 3195));
     expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));

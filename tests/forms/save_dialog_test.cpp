@@ -186,7 +186,7 @@ TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
     settle();
     userfiles::setEnvironment(nullptr);
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
 }
 
 // Page keys and clicks in the trough move the quality one step, as the arrow keys do.
@@ -275,7 +275,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     fake->begun.acquire();
     EXPECT_TRUE(saveDialog.close());
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
     // Even a late result that ignored the abandonment reaches no destroyed
@@ -296,7 +296,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
         if (target == viewing::currentPicturePath) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
         // The windows are usable again by the time the outcome shows.
-        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()); }).answerMessage();
+        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
         EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
@@ -339,7 +339,7 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
         ASSERT_TRUE(othersEnabled(false));
         const int messages = dialogs_->messageCount();
         way.leave(saveDialog);
-        EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+        EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }

@@ -21,7 +21,8 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindows)
 {
     SplashScreen& splash = forms::load<SplashScreen>();
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000) << "interval " << splash.closeTimer->interval();
-    EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
+    EXPECT_FALSE(forms::loaded<MainWindow>()) << "the main window came before the timer";
+    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
     EXPECT_FALSE(forms::loaded<SplashScreen>());
     EXPECT_TRUE(mainWindow().isVisible() && imageWindow().isVisible()) << "a window is missing";
@@ -64,12 +65,13 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
         forms::load<AboutDialog>().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
         byMenu ? mainWindow().quit() : void(mainWindow().close());
-        EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>());
+        EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>())
+            << (byMenu ? "by the menu" : "by the close box") << ": a form stayed loaded";
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
     mainWindow().setEnabled(false);
-    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
+    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>()) << "the disabled main window closed";
 }
 
 // The guard every handler runs in: a run-time error nothing trapped is reported and ends the program;

@@ -171,7 +171,7 @@ TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
     waitUntilSettled();
     EXPECT_FALSE(decoder.sawStop);
     EXPECT_EQ(decoder.started, (QStringList{b, c}));
-    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c));
+    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
 }
 
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
@@ -186,7 +186,7 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
     readAhead.follow(c, {d, b});
     waitUntilSettled();
     EXPECT_FALSE(readAhead.take(a));
-    EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c));
+    EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c)) << "b, c or d not held";
     readAhead.follow(e, {d});
     waitUntilSettled();
     EXPECT_EQ(readAhead.heldCount(), 1);

@@ -125,7 +125,8 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
         EXPECT_EQ(prof.getString(QString("key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
     EXPECT_FALSE(prof.writeString("bad", "/line\nbreak"));
     // Quotes are added only where reading would otherwise change the value.
-    EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n") && read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"));
+    EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n") && read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"))
+        << "quotes missing, or added where not needed: " << read().toStdString();
 }
 
 // Each change replaces the file whole, or not at all when it is interrupted before its rename.

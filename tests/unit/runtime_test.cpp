@@ -42,12 +42,10 @@ TEST_F(Texts, DateTextShowsDateAndTimeWithoutZoneOrMilliseconds)
         << "midnight and 400 ms";
 }
 
-
 // A file saved a few seconds after midnight still shows its time; only
 // midnight to the second is a date without a time.
-TEST(DateText, OnlyExactMidnightDropsTheTime)
+TEST_F(Texts, DateTextDropsTheTimeOnlyAtExactMidnight)
 {
-    const QLocale saved;
     QLocale::setDefault({QLocale::Japanese, QLocale::Japan});
     const QDate day(2000, 5, 20);
     const std::pair<QTime, const char*> cases[] = {{QTime(0, 0, 30), "2000/05/20 0:00:30"},
@@ -56,7 +54,6 @@ TEST(DateText, OnlyExactMidnightDropsTheTime)
                                                    {QTime(0, 0, 0), "2000/05/20"}};
     for (const auto& [time, shown] : cases)
         EXPECT_EQ(dateText(QDateTime(day, time, Qt::LocalTime)), shown) << time.toString().toStdString();
-    QLocale::setDefault(saved);
 }
 
 TEST(Val, ReadsTheNumberATextBeginsWith)

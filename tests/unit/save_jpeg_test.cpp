@@ -97,11 +97,12 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
     EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, jpeg_option::NoFollow),
               JpegStatus::CannotOpen);
     struct stat info {};
-    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode)) << "the FIFO was replaced";
     EXPECT_EQ(native_names::entries(dir.path(), native_names::EntryKind::Files).size(), 3) << "a temporary file was left";
     expectOnlyTheOldFile();
     EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, 0), JpegStatus::Written);
-    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"));
+    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"))
+        << "the link was replaced, or its target not written";
 }
 
 // Lower qualities give smaller files, each close to the picture.

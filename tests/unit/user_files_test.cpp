@@ -67,8 +67,8 @@ TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
 {
     QDir(folder.path()).mkdir("empty");
     const auto probe = userfiles::systemEnvironment().canCreateFileIn;
-    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing")));
-    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing"))) << "a writable folder refused, or a missing one accepted";
+    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) << "the probe left a file";
 }
 
 TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
