@@ -134,6 +134,7 @@ TEST_F(CommandTest, CopyGivesANameThatIsNotUtf8OnlyAsAUri)
         EXPECT_EQ(hasText ? clipboard->text() : "(no text)", utf8 ? QString::fromUtf8(name) : "(no text)");
         EXPECT_EQ(clipboard->mimeData()->data("text/uri-list"), utf8 ? "file:///tmp/%E5%86%99%20%E7%9C%9F%23.jpg\r\n" : "file:///tmp/bad%FF%FE.jpg\r\n");
     }
+    EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
 }
 
 // Here from the enlarged view.
