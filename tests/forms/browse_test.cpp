@@ -54,26 +54,32 @@ TEST_F(DriveTest, EachDriveRemembersItsFolderAndOneNotReadyIsReportedAndLeft)
 }
 
 // A volume mounted after the start appears when the list is opened; the selection stays.
-TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgainFoldersOpenByDoubleClickAndAFailingDriveSendsTheListHome)
+TEST_F(DriveTest, OpeningTheListReadsTheDrivesAgain)
 {
     drives_.setDrives({a(), b(), programFolder() + "/usb"});
     mainWindow().driveList->showPopup();
     mainWindow().driveList->hidePopup();
     EXPECT_EQ(mainWindow().driveList->entry(2) + '|' + mainWindow().driveList->drive() + mainWindow().folderList->path(),
               programFolder() + "/usb|" + a() + a() + "/photos");
+}
 
+TEST_F(DriveTest, FoldersOpenByDoubleClickAndAMissingOneRaises)
+{
     mainWindow().folderList->setPath(b() + "/music");
     auto entry = [&](const char* name) { return mainWindow().folderList->findItems(name, Qt::MatchEndsWith).value(0); };
     mainWindow().folderList->setCurrentItem(entry("albums"));
-    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music"); // a single click only selects
+    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music") << "a single click only selects";
     emit mainWindow().folderList->itemDoubleClicked(entry("albums"));
     EXPECT_EQ(mainWindow().pathBox->text(), b() + "/music/albums");
     emit mainWindow().folderList->itemDoubleClicked(entry("music")); // ancestors stay listed above
     EXPECT_EQ(mainWindow().folderList->path(), b() + "/music");
     EXPECT_THROW(mainWindow().folderList->setPath(programFolder() + "/gone"), RunTimeError);
-    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music");
+    EXPECT_EQ(mainWindow().folderList->path(), b() + "/music") << "a missing folder moved the list";
+}
 
-    // A folder list that crossed into a drive which then fails goes back to the root.
+// A folder list that crossed into a drive which then fails goes back to the root.
+TEST_F(DriveTest, AFailingDriveSendsTheFolderListToTheRoot)
+{
     drives_.setDrives({"/", a(), b()});
     mainWindow().driveList->refresh();
     mainWindow().folderList->setPath(b() + "/music");
@@ -107,14 +113,26 @@ protected:
         EXPECT_EQ(QStringList({mainWindow().pathBox->text(), mainWindow().selectedPath, viewing::currentPicturePath}),
                   QStringList({at(name), at(name), fallback ? programFolder() : at(name)}));
         if (fallback)
-            EXPECT_TRUE(dialogs_->last().text + dialogs_->last().title == "ファイルが空ですエラー"
-                        && imageWindow().pictureView->picture() == imageWindow().fallbackPicture.picture());
+        {
+            EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "ファイルが空ですエラー");
+            EXPECT_TRUE(imageWindow().pictureView->picture() == imageWindow().fallbackPicture.picture()) << "not the start-up picture";
+        }
         else
             EXPECT_EQ(imageWindow().picture.picture().size(), pixels);
         EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(pixels + QSize(4, 4)) * 15);
-        EXPECT_TRUE(imageWindow().isVisible() && mainWindow().mousePointer() == MousePointer::Default);
+        EXPECT_TRUE(imageWindow().isVisible()) << "the image window is hidden";
+        EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
     }
 
+    // Pictures of every kind and files that are none, listed.
+    QStringList listAMixedFolder()
+    {
+        QDir().mkpath(at("sub"));
+        for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir", "h.png", "jpg", "k.jpg.txt"})
+            write(name, "x");
+        mainWindow().folderList->setPath(pictures());
+        return {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir"};
+    }
 };
 
 QStringList listed(const FileListBox* list)
@@ -125,20 +143,22 @@ QStringList listed(const FileListBox* list)
     return names;
 }
 
-// A folder change lists the pictures and forgets the selection; the filters change only the list.
-TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmallButCopiesFromTheBytesShown)
+// A folder change lists the pictures and forgets the selection.
+TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
 {
-    QDir().mkpath(at("sub"));
-    for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir", "h.png", "jpg", "k.jpg.txt"})
-        write(name, "x");
-    const QStringList all = {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.gif", "F.GIF", "g.kir"};
     mainWindow().sizeValue->setText("1.5");
-    mainWindow().folderList->setPath(pictures());
+    const QStringList all = listAMixedFolder();
     EXPECT_EQ(QStringList({mainWindow().fileList->path(), mainWindow().pathBox->text(), viewing::currentPicturePath,
                            mainWindow().selectedPath + mainWindow().sizeValue->text()}),
               QStringList({pictures(), pictures(), pictures(), ""}));
     EXPECT_EQ(listed(mainWindow().fileList), all);
+    mainWindow().folderList->setPath("/");
+    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
+}
 
+TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
+{
+    const QStringList all = listAMixedFolder();
     dialogs_->answerMessage(); // the selected file holds no picture
     mainWindow().fileList->setListIndex(0);
     mainWindow().pathBox->setText("typed by hand");
@@ -146,27 +166,32 @@ TEST_F(BrowseTest, FolderChangeAndFiltersListTheirKindsAndAPhotoShowsDecodedSmal
     const std::pair<int, QStringList> filters[] = {
         {2, {"e.gif", "F.GIF"}}, {0, {"d.bmp"}}, {1, {"a.jpg", "B.JPG", "c.jpeg"}}, {4, {"g.kir"}}, {3, all}};
     for (const auto& [index, names] : filters) {
+        SCOPED_TRACE(testing::Message() << "filter " << index);
         mainWindow().dateValue->setText("x");
         mainWindow().filterButtons[index]->click();
-        EXPECT_EQ(listed(mainWindow().fileList), names) << index;
+        EXPECT_EQ(listed(mainWindow().fileList), names);
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(mainWindow().filterButtons[i]->isEnabled(), i != index) << index;
-        EXPECT_EQ(mainWindow().selectedPath + mainWindow().dateValue->text() + mainWindow().fileList->fileName(), "") << index;
+            EXPECT_EQ(mainWindow().filterButtons[i]->isEnabled(), i != index) << "button " << i;
+        EXPECT_EQ(mainWindow().selectedPath + mainWindow().dateValue->text() + mainWindow().fileList->fileName(), "")
+            << "the selection was kept";
     }
     EXPECT_EQ(mainWindow().pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
+}
 
-    mainWindow().folderList->setPath("/"); // a root keeps its own separator
-    EXPECT_EQ(viewing::currentPicturePath, "/");
+TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
+{
+    click("photo.jpg", jpeg(1600, 1200));
+    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)) << "half covers the 667-pixel box";
+    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
+    EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)) << "by the decoded size it would be 2254";
+}
 
-    // A photo shows decoded small, fitted by its natural size, and is copied from the very bytes shown.
+// Replaced on disk after it was shown: the copy is still what the person saw.
+TEST_F(BrowseTest, ACopyComesFromTheBytesShownNotTheFileNow)
+{
     const QByteArray shownBytes = jpeg(1600, 1200);
     write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
     click("photo.jpg", shownBytes);
-    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)); // half covers the 667-pixel box
-    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
-    EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)); // fitted by its natural size: by the decoded one it would be 2254
-
-    // Replaced on disk after it was shown: the copy is still what the person saw.
     ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
                           QFile::encodeName(at("photo.jpg")).constData()), 0);
     dialogs_->answerMessage();
@@ -197,7 +222,7 @@ TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
     std::remove(native_names::encode(at(names[4])).constData()); // Qt cannot remove it with its folder
 }
 
-TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAndAClickReturnsFromOtherViews)
+TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPicture)
 {
     QByteArray huge = jpeg(16, 16); // its header claims 60000 x 60000 pixels
     huge.replace(huge.indexOf("\xff\xc0") + 5, 4, QByteArray::fromHex("ea60ea60"));
@@ -208,8 +233,15 @@ TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAnd
         dialogs_->answerMessage();
         click(name, bytes);
         expectShown(name, QSize(50, 50), true);
-        EXPECT_EQ(mainWindow().sizeValue->text(), sizeText(bytes.size())); // written before the load failed
+        EXPECT_EQ(mainWindow().sizeValue->text(), sizeText(bytes.size())) << "the size is written before the load fails";
     }
+}
+
+TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
+{
+    write("text.kir", "not a picture");
+    dialogs_->answerMessage();
+    click("empty.jpg", QByteArray()); // another selection, whose labels stay
     const QString size = mainWindow().sizeValue->text();
     const int row = mainWindow().fileList->row(mainWindow().fileList->findItems("text.kir", Qt::MatchExactly).value(0));
     ASSERT_TRUE(QDir().remove(at("text.kir")));
@@ -217,19 +249,23 @@ TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPictureAFileGoneKeepsTheLabelsAnd
     mainWindow().fileList->setListIndex(row); // still listed
     expectShown("text.kir", QSize(50, 50), true);
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
+}
 
-    // A click or an arrow key returns from the enlarged and the closed views.
+// A click or an arrow key returns from the enlarged and the closed views.
+TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
+{
     write("2.jpg", jpeg(30, 10));
     click("1.jpg", jpeg(10, 10));
     mainWindow().enlargeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Down);
     expectShown("2.jpg", QSize(30, 10));
-    EXPECT_TRUE(!mainWindow().isEnlarged && imageWindow().twipsWidth() == Twips(3000));
+    EXPECT_FALSE(mainWindow().isEnlarged);
+    EXPECT_EQ(imageWindow().twipsWidth(), Twips(3000));
 
     mainWindow().closeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Up);
     expectShown("1.jpg", QSize(10, 10));
-    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled());
+    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled()) << "a button stayed disabled";
 }
 
 } // namespace

@@ -105,20 +105,26 @@ struct FakeProgram {
 
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
 
-TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAndTheClipboardPictureComesAndGoes)
+TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShown)
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
     dialogs_->whileNextBoxOpen([&] {
-        EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull());
+        EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull()) << "the clipboard was not emptied first";
         EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
         mainWindow().pathBox->setText(" typed while open ");
     });
     dialogs_->answerMessage();
     mainWindow().copyButton->click();
-    EXPECT_TRUE(clipboard->text() == " typed while open " && mainWindow().pathBox->palette().color(QPalette::Text) == Qt::black);
+    EXPECT_EQ(clipboard->text(), " typed while open ");
+    EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
+}
 
-    // The path is text alone (no file to paste), as its own bytes whether UTF-8 or not.
+// The path is text alone (no file to paste), as its own bytes whether UTF-8 or not.
+TEST_F(CommandTest, CopyGivesThePathAsTextOnlyWithItsOwnBytes)
+{
+    QClipboard* clipboard = QApplication::clipboard();
     for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
         mainWindow().pathBox->setText(native_names::decode(name));
         dialogs_->answerMessage();
@@ -126,36 +132,55 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShownThenCopiesItAnd
         EXPECT_EQ(clipboard->mimeData()->formats(), QStringList{"text/plain"}) << name.toStdString();
         EXPECT_EQ(clipboard->mimeData()->data("text/plain"), name);
     }
+    EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
+}
 
-    // The clipboard's picture is shown like a clicked file, here from the enlarged view with the window closed, and
-    // copied back as that picture, not the fitted view; without a picture nothing changes.
-    clipboard->setText("only text");
+// Here from the enlarged view.
+TEST_F(CommandTest, WithoutAClipboardPictureNothingChanges)
+{
+    QApplication::clipboard()->setText("only text");
     mainWindow().pathBox->setText("/pictures/a.jpg");
     mainWindow().enlargeImage();
     dialogs_->answerMessage();
     mainWindow().showClipboardPicture();
-    EXPECT_TRUE(mainWindow().pathBox->text() == "/pictures/a.jpg" && clipboard->text() == "only text" && mainWindow().isEnlarged);
+    EXPECT_EQ(shown(), Boxes{box("クリップボードに画像がありません", "クリップボード")});
+    EXPECT_EQ(mainWindow().pathBox->text(), "/pictures/a.jpg");
+    EXPECT_EQ(QApplication::clipboard()->text(), "only text");
+    EXPECT_TRUE(mainWindow().isEnlarged) << "the enlarged view was left";
+}
 
+// The clipboard's picture is shown like a clicked file, here with the window closed.
+TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFile)
+{
     const QImage picture = testPicture(100, 50);
-    clipboard->setImage(picture);
+    QApplication::clipboard()->setImage(picture);
     mainWindow().sizeValue->setText("123.456");
+    mainWindow().enlargeImage();
     mainWindow().closeImage();
     mainWindow().clipboardPictureButton->click();
     EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
-    EXPECT_TRUE(!mainWindow().isEnlarged && mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible());
+    EXPECT_FALSE(mainWindow().isEnlarged);
+    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible()) << "the image window stayed closed";
     EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
     // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
     EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 1558));
+}
 
+// Copied back as the clipboard's picture, not the fitted view; clearing leaves nothing.
+TEST_F(CommandTest, CopyAndClearReplaceWhatTheClipboardHolds)
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    const QImage picture = testPicture(100, 50);
+    clipboard->setImage(picture);
+    mainWindow().showClipboardPicture();
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
     mainWindow().copyPictureAction->trigger();
-    EXPECT_TRUE(rgb(clipboard->image()) == picture && clipboard->text().isEmpty());
+    EXPECT_EQ(rgb(clipboard->image()), picture);
+    EXPECT_TRUE(clipboard->text().isEmpty()) << "the old text stayed";
     mainWindow().clearClipboardAction->trigger();
-    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty());
-    const std::string copied = box("コピー完了", "クリップボード");
-    EXPECT_EQ(shown(), (Boxes{copied, copied, copied, box("クリップボードに画像がありません", "クリップボード"),
-                              box("イメージをコピーしました", "クリップボード")}));
+    EXPECT_TRUE(clipboard->image().isNull() && clipboard->text().isEmpty()) << "the clipboard was not cleared";
+    EXPECT_EQ(shown(), Boxes{box("イメージをコピーしました", "クリップボード")});
 }
 
 // Run, the clipboard viewer and help go through the launcher; help only for a View.hlp file beside the program.
@@ -191,14 +216,18 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, noViewer, noViewer}));
 }
 
-// With stand-in programs: a name reaches the opener as one argument, a leading "-" cannot pass
-// for an option, nothing runs through a shell, and the clipboard viewer is the first one installed.
-TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstInstalled)
-{
+// Stand-in programs: the opener, and clipboard viewers found on the search path.
+struct DesktopLauncherTest : ::testing::Test {
+    DesktopLauncherTest() { launcher.setOpener(opener.path); }
     AdoptedPrograms started;
-    FakeProgram opener, second("viewer-b"), third("viewer-c");
+    FakeProgram opener, second{"viewer-b"}, third{"viewer-c"};
     DesktopLauncher launcher;
-    launcher.setOpener(opener.path);
+};
+
+// A name reaches the opener as one argument, a leading "-" cannot pass for an option,
+// nothing runs through a shell.
+TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
+{
     const QString previous = QDir::currentPath();
     QDir::setCurrent(opener.folder.path());
     const QStringList typed = {"a; touch pwned", "$(touch pwned)", "`touch pwned`", "a\ntouch pwned", "-pwned", "/a/-b",
@@ -208,20 +237,28 @@ TEST(DesktopLauncher, NothingTypedRunsACommandAndTheClipboardViewerIsTheFirstIns
         started.waitForAll(); // a smuggled command too
         EXPECT_EQ(opener.arguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
-    EXPECT_FALSE(QFile::exists("pwned"));
+    EXPECT_FALSE(QFile::exists("pwned")) << "a typed command ran";
     QDir::setCurrent(previous);
+}
 
+TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalled)
+{
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     launcher.openClipboardViewer();
     started.waitForAll();
     EXPECT_EQ(second.arguments(), QStringList{"ui"});
+}
+
+TEST_F(DesktopLauncherTest, NoNameOrNoViewerRaisesAndStartsNothing)
+{
+    launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {}}});
     EXPECT_THROW(launcher.open(QString()), RunTimeError);
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
     started.waitForAll();
-    EXPECT_EQ(third.arguments(), std::nullopt); // neither the other viewer nor the opener ran
-    EXPECT_EQ(opener.arguments(), std::nullopt);
+    EXPECT_EQ(third.arguments(), std::nullopt) << "another viewer ran";
+    EXPECT_EQ(opener.arguments(), std::nullopt) << "the opener ran";
 }
 
 class DeleteTest : public CommandTest {
@@ -244,28 +281,36 @@ protected:
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
 
-// Only the selected file is deleted, never the path box's text; wildcards and trailing blanks are
-// part of its name, and a folder, a file gone or no selection at all is not found.
-TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheListAndAReadOnlyFolderKeepsIt)
+TEST_F(DeleteTest, CancelKeepsTheFileAndOkDeletesItFromTheList)
 {
-    mainWindow().pathBox->setText(at("b.jpg"));
     const int listed = mainWindow().fileList->listCount();
     deleteAnswering("a.jpg", MsgBoxResult::Cancel);
+    EXPECT_TRUE(QFile::exists(at("a.jpg"))) << "deleted on Cancel";
     deleteAnswering("a.jpg");
-    EXPECT_EQ(mainWindow().fileList->listCount(), listed - 1);
+    EXPECT_EQ(mainWindow().fileList->listCount(), listed - 1) << "the list was not refreshed";
+    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")), deleted("a.jpg")}));
+}
+
+// Only the selected file is deleted, never the path box's text; wildcards and trailing blanks are
+// part of its name, and a folder, a file gone or no selection at all is not found.
+TEST_F(DeleteTest, OnlyTheSelectedFileByItsExactNameIsDeleted)
+{
+    ASSERT_TRUE(QFile::remove(at("a.jpg"))); // gone since it was selected
+    mainWindow().pathBox->setText(at("b.jpg"));
     for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
     mainWindow().folderList->setPath(programFolder()); // a folder change forgets the selection
     dialogs_->answerMessage().answerMessage();
     mainWindow().deleteButton->click();
-    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")),
-                              deleted("a.jpg"), asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"),
-                              asked(at("a.jpg ")), deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")),
-                              notFound, asked(""), notFound}));
+    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"), asked(at("a.jpg ")),
+                              deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")), notFound, asked(""), notFound}));
     EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
+}
 
-    // A file in a read-only folder stays. Root (how CI runs) overrides folder permissions: this thread lets go of that.
+// Root (how CI runs) overrides folder permissions: this thread lets go of that.
+TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
+{
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct caps[2]{};
     ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
@@ -277,7 +322,8 @@ TEST_F(DeleteTest, CancelKeepsOkDeletesExactlyTheSelectedFileAndRefreshesTheList
     QFile::setPermissions(pictures(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     caps[0].effective = held;
     ::syscall(SYS_capset, &header, caps);
-    EXPECT_TRUE(shown().back() == notFound && QFile::exists(at("b.jpg")));
+    EXPECT_EQ(shown().back(), notFound);
+    EXPECT_TRUE(QFile::exists(at("b.jpg")));
 }
 
 
@@ -355,23 +401,29 @@ protected:
     }
 };
 
-TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlotAndLoadingShowsOnlySetSlots)
+TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
 {
     startProgram();
     const QString target = folder("x");
     for (const char* answer : {"0", "7", "1.5", "-1", "abc", ""})
         add(target, answer);
-    EXPECT_TRUE(shown().isEmpty() && !QFile::exists(ini())); // nothing written at start or for those
+    EXPECT_TRUE(shown().isEmpty()) << "a slot was set";
+    EXPECT_FALSE(QFile::exists(ini())) << "written at start or for an answer out of range";
     for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
         mainWindow().clearFavorites();
         add(target, answer);
-        EXPECT_TRUE(shown() == QStringList{"2=" + target} && readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
+        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
     }
+}
 
+TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsAll)
+{
+    const QString target = folder("x");
     writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + target.toUtf8() + "\n");
-    unloadAllFormsNow();
     startProgram();
-    EXPECT_TRUE(shown() == QStringList{"3=" + target} && mainWindow().clearFavoritesAction->isEnabled());
+    EXPECT_EQ(shown(), QStringList{"3=" + target});
+    EXPECT_TRUE(mainWindow().clearFavoritesAction->isEnabled());
     add(target, ""); // the prompt lists every slot
     EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText + '|' + dialogs_->last().text,
               "お気に入りナンバー1|お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + target + "\r4.\r5.\r6.");
@@ -386,32 +438,41 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     const QString a = folder("a"), b = folder("b");
     add(a, "3");
     add(b, "3");
-    EXPECT_TRUE(shown() == (QStringList{"1=/nowhere", "3=" + b}) && !readBytes(ini()).contains(a.toUtf8()));
+    EXPECT_EQ(shown(), (QStringList{"1=/nowhere", "3=" + b}));
+    EXPECT_FALSE(readBytes(ini()).contains(a.toUtf8())) << "the replaced folder is still in the file";
 
     mainWindow().clearFavorites();
-    EXPECT_TRUE(shown().isEmpty() && !mainWindow().clearFavoritesAction->isEnabled());
+    EXPECT_TRUE(shown().isEmpty()) << "a slot survived clearing";
+    EXPECT_FALSE(mainWindow().clearFavoritesAction->isEnabled());
     add(a, "5"); // a new section holding only that key
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }
 
-// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
-TEST_F(FavoritesTest, AwkwardPathsSurviveARestartAndNavigateByTheirExactTextAndGoneOnesWarn)
+TEST_F(FavoritesTest, AnAwkwardPathSurvivesARestartAndOpensByItsText)
 {
     startProgram();
-    const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");
-    add(gone, "4");
+    const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 ");
     add(odd, "6");
     unloadAllFormsNow();
     startProgram();
     EXPECT_EQ(mainWindow().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
     mainWindow().openFavorite(6);
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
+}
 
+// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
+TEST_F(FavoritesTest, AFavoriteGoneSinceWarnsAndStays)
+{
+    startProgram();
+    const QString here = folder("here"), gone = folder("gone");
+    add(gone, "4");
+    mainWindow().folderList->setPath(here);
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
     mainWindow().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_TRUE(mainWindow().folderList->path() == odd && mainWindow().favoriteActions[4]->isVisible());
+    EXPECT_EQ(mainWindow().folderList->path(), here) << "the folder list moved";
+    EXPECT_TRUE(mainWindow().favoriteActions[4]->isVisible()) << "the gone favorite left the menu";
 }
 
 } // namespace

@@ -24,7 +24,7 @@ protected:
 };
 using FitImageTest = ImageWindowTest;
 
-TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFiguresAndTheButtonsFollowTheViews)
+TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 {
     startProgram();
     struct Case { int w, h; float box, width, height; };
@@ -43,44 +43,75 @@ TEST_F(FitImageTest, SinglePrecisionQuotientsAndTiesToEvenGiveTheWorkedFiguresAn
         fit(c.w, c.h, c.box);
         EXPECT_NEAR(imageWindow().pictureView->twipsWidth().value(), c.width, 0.01);
         EXPECT_EQ(imageWindow().pictureView->twipsHeight(), Twips(c.height));
-        EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight());
+        EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight())
+            << "the window does not follow its view";
     }
-    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)); // snapped to whole pixels on screen
+    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)) << "not snapped to whole pixels on screen";
+}
 
+TEST_F(FitImageTest, EnlargingSwapsWhichButtonsAreEnabled)
+{
+    startProgram();
     fit(1024, 768);
     mainWindow().enlargeImage();
-    EXPECT_TRUE(mainWindow().isEnlarged && !mainWindow().enlargeButton->isEnabled() && mainWindow().closeImageButton->isEnabled());
+    EXPECT_TRUE(mainWindow().isEnlarged);
+    EXPECT_FALSE(mainWindow().enlargeButton->isEnabled());
+    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled());
     EXPECT_EQ(imageWindow().twipsHeight(), Twips(7510));
+}
 
+TEST_F(FitImageTest, ClosingTheImageHidesItAndKeepsThePicture)
+{
+    startProgram();
+    fit(1024, 768);
+    mainWindow().enlargeImage();
     const QImage before = imageWindow().picture.picture();
     mainWindow().closeImage();
     ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow()); // hidden, not unloaded
-    EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
+    EXPECT_FALSE(imageWindow().isVisible());
+    EXPECT_FALSE(mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled()) << "a button still enabled";
     EXPECT_EQ(imageWindow().picture.picture(), before);
 }
 
+// A picture of 64 x 48 shown in a 200-pixel view.
+struct ImageWindowMouse : ImageWindowTest {
+    ImageWindowMouse()
+    {
+        startProgram();
+        imageWindow().picture.setPicture(testPicture(64, 48));
+        imageWindow().pictureView->setPicture(testPicture(64, 48));
+    }
+};
+
 // Copied at its natural size, not the 200-pixel view.
-TEST_F(ImageWindowTest, DoubleClickCopiesRightClickRaisesTheMainWindowAndLeftDragMovesTheWindow)
+TEST_F(ImageWindowMouse, DoubleClickCopiesThePictureAtItsNaturalSize)
 {
-    startProgram();
-    imageWindow().picture.setPicture(testPicture(64, 48));
-    imageWindow().pictureView->setPicture(testPicture(64, 48));
     QApplication::clipboard()->setText("old text");
     dialogs_->answerMessage();
     QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "イメージをコピーしましたクリップボード");
-    EXPECT_TRUE(QApplication::clipboard()->image().size() == QSize(64, 48) && QApplication::clipboard()->text().isEmpty());
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48));
+    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty()) << "the old text stayed";
+}
 
+TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowWithoutMoving)
+{
     mainWindow().hide();
     imageWindow().move(100, 100);
     QTest::mouseClick(imageWindow().pictureView, Qt::RightButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(mainWindow().isVisible() && imageWindow().pos() == QPoint(100, 100));
+    EXPECT_TRUE(mainWindow().isVisible());
+    EXPECT_EQ(imageWindow().pos(), QPoint(100, 100));
+}
+
+TEST_F(ImageWindowMouse, LeftDragMovesTheWindowUntilReleased)
+{
+    imageWindow().move(100, 100);
     QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(50, 45), Qt::LeftButton);
     EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
     QTest::mouseRelease(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(50, 45));
-    mouseMove(QPoint(5, 5), Qt::NoButton); // released: the window stays
-    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
+    mouseMove(QPoint(5, 5), Qt::NoButton);
+    EXPECT_EQ(imageWindow().pos(), QPoint(130, 125)) << "the window moved after the release";
 }
 
 } // namespace

@@ -55,16 +55,20 @@ std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
     return order;
 }
 
-TEST_F(LayoutTest, WindowsHaveTheirSizesTabOrderAndMenusAndNoControlOutsideOrCovered)
+TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
     MainWindow& f = forms::load<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
-    EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)); // a fixed size
+    EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)) << "the main window can be resized";
     expectTidy(&forms::load<SaveDialog>(), QSize(6315, 3510));
     expectTidy(&forms::load<SplashScreen>(), QSize(4680, 3195));
     expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));
+}
 
-    // Tab visits the controls in their order.
+// Tab visits the controls in their order.
+TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
+{
+    MainWindow& f = forms::load<MainWindow>();
     EXPECT_EQ(tabOrder(f.driveList, 17),
               (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
                                      f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
@@ -73,7 +77,11 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesTabOrderAndMenusAndNoControlOutsideOrCov
     EXPECT_EQ(s.focusWidget(), s.saveButton);
     EXPECT_EQ(tabOrder(s.saveButton, 6),
               (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));
+}
 
+TEST_F(LayoutTest, TheMenusHoldTheirItemsInOrder)
+{
+    MainWindow& f = forms::load<MainWindow>();
     QStringList all;
     for (QAction* menu : f.menuBar()->actions()) {
         all << menu->text() + ':';

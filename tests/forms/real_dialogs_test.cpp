@@ -52,9 +52,8 @@ Action press(Qt::Key key)
 
 struct RealDialogsOnForms : FormTest { RealDialogsOnForms() { services().dialogs = nullptr; } };
 
-// Enter is OK and Escape Cancel (OK when it is the only button); Escape on the delete question keeps the file.
-// Return on the input box gives the text it shows, the default at first; Cancel is in its own test.
-TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEscapeOnTheDeleteQuestionKeepsTheFile)
+// Enter is OK and Escape Cancel (OK when it is the only button).
+TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
 {
     const struct { MsgBoxStyle style; Qt::Key key; MsgBoxResult answer; } cases[] = {
         {MsgBoxStyle::OkCancel, Qt::Key_Escape, MsgBoxResult::Cancel}, {MsgBoxStyle::OkCancel, Qt::Key_Return, MsgBoxResult::Ok},
@@ -64,24 +63,40 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancelAndEsc
         EXPECT_EQ(QtDialogService().msgBox(QStringLiteral("質問"), c.style, QStringLiteral("題")), c.answer) << int(c.style) << ", key " << c.key;
         EXPECT_EQ(driver.said, std::vector<std::string>{"題: 質問"});
     }
+}
+
+// Return on the input box gives the text it shows, the default at first; Cancel is in its own test.
+TEST_F(RealDialogsOnForms, InputBoxReturnGivesTheDefaultText)
+{
+    ModalDriver driver({press(Qt::Key_Return)});
+    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("1"));
+}
+
+TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
+{
     MainWindow& mainWindow = forms::load<MainWindow>();
     mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
     ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
-    ModalDriver driver({press(Qt::Key_Return), press(Qt::Key_Escape), press(Qt::Key_Return)});
-    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("1"));
+    ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
     mainWindow.deleteSelectedFile();
     EXPECT_EQ(driver.said.back(), "削除キャンセル: 削除をキャンセルしました");
     EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
 }
 
-// The file dialog opens on the JPEG filter in the proposed folder: the picture's, the program's for a drive's root, and
-// one named in bytes that are not UTF-8 through a stand-in that goes afterwards. A save lands there under the exact bytes.
-TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolderAndSavesThere)
-{
-    startProgram();
+// A folder named in bytes that are not UTF-8, beside the pictures' folder.
+struct SaveFileDialogOnForms : RealDialogsOnForms {
+    SaveFileDialogOnForms() { startProgram(); }
+    ~SaveFileDialogOnForms() override { std::filesystem::remove_all(bytes.constData()); } // Qt's clean-up cannot reach it
     const QByteArray bytes = native_names::encode(programFolder()) + "/bad\xff\xfe";
     const QString pictures = programFolder() + "/pictures", bad = native_names::decode(bytes);
-    ASSERT_TRUE(QDir().mkpath(pictures) && ::mkdir(bytes.constData(), 0755) == 0);
+    const bool made = QDir().mkpath(pictures) && ::mkdir(bytes.constData(), 0755) == 0;
+};
+
+// The file dialog opens on the JPEG filter in the proposed folder: the picture's, the program's for a drive's root, and
+// one named in bytes that are not UTF-8 through a stand-in that goes afterwards.
+TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
+{
+    ASSERT_TRUE(made);
     const auto inode = [](const QByteArray& path) { struct stat info {}; return ::stat(path.constData(), &info) == 0 ? info.st_ino : 0; };
     for (const auto& [currentPicturePath, folder] :
          {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::path()), std::pair(bad + "/photo.bmp", bad)}) {
@@ -102,11 +117,17 @@ TEST_F(RealDialogsOnForms, SaveFileDialogOpensOnTheJpegFilterInTheProposedFolder
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
+}
+
+// A save lands in the non-UTF-8 folder under its exact bytes.
+TEST_F(SaveFileDialogOnForms, ASaveKeepsTheBytesOfTheFoldersName)
+{
+    ASSERT_TRUE(made);
+    viewing::currentPicturePath = bad + "/photo.bmp";
     ScriptedDialogs scripted;
     scripted.answerSave(bad + "/scripted.jpg").answerMessage();
     forms::load<SaveDialog>().save();
     EXPECT_TRUE(readBytes(bad + "/scripted.jpg").startsWith("\xFF\xD8\xFF"));
-    std::filesystem::remove_all(bytes.constData()); // Qt's clean-up cannot reach it
 }
 
 } // namespace

@@ -80,21 +80,32 @@ protected:
     QTemporaryDir scratch_;
 };
 
-TEST_F(SaveDialogAids, ATargetSizeMovesTheSliderToTheHighestQualityWithinItOrSaysWhyNot)
+TEST_F(SaveDialogAids, ATargetSizeNotAboveZeroIsRefusedWithAnExample)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
     for (const QString& typed : {QString(), QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0")}) {
+        SCOPED_TRACE(typed.toStdString());
         dialogs_->answerInput(typed).answerMessage();
         dialog.targetSizeAction->trigger();
         EXPECT_EQ(dialogs_->boxes().at(dialogs_->boxes().size() - 2).title, QStringLiteral("目標サイズ"));
         EXPECT_EQ(dialogs_->last().text, QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"));
         EXPECT_FALSE(dialog.searchingTargetSize());
     }
-    dialogs_->cancelInput(); // Cancel: no message, no search
+}
+
+TEST_F(SaveDialogAids, CancellingTheTargetSizeSearchesNothing)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialogs_->cancelInput(); // no message, no search
     dialog.targetSizeAction->trigger();
-    EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input);
+    EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input) << "a message followed the input box";
     EXPECT_FALSE(dialog.searchingTargetSize());
-    // Thousands of bytes as the size label shows them, with decimals.
+}
+
+// Thousands of bytes as the size label shows them, with decimals.
+TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
     dialog.qualitySlider->setValue(90);
     dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
     dialog.targetSizeAction->trigger();
@@ -102,7 +113,13 @@ TEST_F(SaveDialogAids, ATargetSizeMovesTheSliderToTheHighestQualityWithinItOrSay
     EXPECT_EQ(dialog.qualitySlider->value(), 30);
     EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30)));
     EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
+}
 
+TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialog.qualitySlider->setValue(30);
+    settle();
     dialogs_->answerInput(QStringLiteral("0.2")).answerMessage();
     dialog.targetSizeAction->trigger();
     settle();
@@ -152,24 +169,27 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     EXPECT_EQ(dialog.qualitySlider->value(), 20);
 }
 
-TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAboveItsSize)
+// Compressing a compressed picture again at its own quality already makes it bigger.
+TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndWarnsFromIt)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.kir"), 90);
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90"));
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
-    // Compressing a compressed picture again at its own quality already makes it bigger.
     for (const auto& [quality, warning] : {std::pair(91, larger + QStringLiteral("\n元画像より高い画質です")),
                                            std::pair(90, larger), std::pair(50, QString())}) {
         dialog.qualitySlider->setValue(quality);
         settle();
         EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;
         const Drawn size = drawn(dialog.sizeValue);
-        EXPECT_EQ(size.redText, !warning.isEmpty()) << quality;
+        EXPECT_EQ(size.redText, !warning.isEmpty()) << "the size text's colour at " << quality;
         EXPECT_FALSE(size.redBorder) << quality; // the text alone turns red
     }
-    dialog.cancel();
+}
 
-    // A picture from no file leaves the slider and the size as they always were.
+// A picture from no file leaves the slider and the size as they always were.
+TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
+{
+    openWith(QStringLiteral("photo.kir"), 90).cancel();
     forms::load<ImageWindow>().showPicture(picture_);
     forms::load<MainWindow>().openSaveDialog();
     settle();
@@ -181,7 +201,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndTheSizeTurnsRedAboveItOrAbov
     EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
 }
 
-TEST_F(SaveDialogAids, HoldingDOrTheMenuShowsTheAmplifiedDifferenceAndTheTooltipMeasuresIt)
+TEST_F(SaveDialogAids, HoldingDOrTheMenuShowsTheDifferenceAndItsPsnr)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
     const QImage compressed = dialog.preview->picture();
@@ -194,12 +214,13 @@ TEST_F(SaveDialogAids, HoldingDOrTheMenuShowsTheAmplifiedDifferenceAndTheTooltip
     for (const bool byKey : {true, false}) {
         byKey ? QTest::keyPress(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(true);
         settle();
+        SCOPED_TRACE(byKey ? "holding D" : "the menu");
         EXPECT_EQ(dialog.preview->picture().size(), compressed.size());
-        EXPECT_LT(meanGrey(dialog.preview->picture()), 32);
+        EXPECT_LT(meanGrey(dialog.preview->picture()), 32) << "not the amplified difference";
         EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("PSNR ")));
         EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n差分表示: 元画像との差を8倍に強調")));
         byKey ? QTest::keyRelease(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(false);
-        EXPECT_EQ(dialog.preview->picture(), compressed);
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
         EXPECT_TRUE(dialog.preview->toolTip().startsWith(QStringLiteral("画像のプレビュー\nPSNR ")));
         EXPECT_FALSE(dialog.preview->toolTip().contains(QStringLiteral("強調")));
     }

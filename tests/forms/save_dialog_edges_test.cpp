@@ -35,7 +35,7 @@ Services spoilingTheWriteOf(const QString& target)
     auto spoilt = std::make_shared<bool>(false);
     spoiling.beforeRename = [target, spoilt](const QString& renamed, const QString& temporary) {
         if (renamed == target && !std::exchange(*spoilt, true)) {
-            EXPECT_TRUE(QFile::remove(temporary) && writeBytes(temporary, "not a picture"));
+            EXPECT_TRUE(QFile::remove(temporary) && writeBytes(temporary, "not a picture")) << "could not replace the preview file";
         }
         return true;
     };

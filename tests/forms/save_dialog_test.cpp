@@ -88,72 +88,110 @@ protected:
         QTest::keyClick(saveDialog.qualitySlider, key);
         settle();
     }
-
+    static QRectF box(const ImageControl& image)
+    {
+        return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
+    }
+    // A cache folder under a plain file cannot be made, not even by root.
+    QString blocked() const
+    {
+        const QString plain = App::path() + QStringLiteral("/plain");
+        EXPECT_TRUE(writeBytes(plain, "x"));
+        return plain;
+    }
+    static void makePreviewUnwritable(const QString& blocked)
+    {
+        services().userEnvironment = [blocked] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
+    }
+    // The preview and size the fake encoder gives for `quality`, with the pointer back to normal.
+    static ::testing::AssertionResult shows(const SaveDialog& saveDialog, int quality)
+    {
+        const int width = saveDialog.preview->picture().width();
+        const QString size = saveDialog.sizeValue->text();
+        if (width == quality && size == sizeText(quality * 1000) && saveDialog.mousePointer() == MousePointer::Default)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "shows the preview of " << width << " sized " << size.toStdString()
+                                             << (saveDialog.mousePointer() == MousePointer::Default ? "" : ", pointer busy");
+    }
 };
 
-TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyAScaledCopyDropCentresItAndZoomKeepsTheCentreWithinLimits)
+TEST_F(SaveDialogTest, ThePreviewStartsAtTwoThirdsOfTheShownSize)
 {
     const float shownWidth = imageWindow().pictureView->twipsWidth().value(), shownHeight = imageWindow().pictureView->twipsHeight().value();
     SaveDialog& first = openDialog();
     EXPECT_EQ(QSizeF(first.preview->twipsWidth().value(), first.preview->twipsHeight().value()), QSizeF(shownWidth, shownHeight) / 1.5);
+}
 
-    // Wherever the last one left the slider and the preview.
+// Wherever the last one left the slider and the preview.
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentred)
+{
+    SaveDialog& first = openDialog();
     first.qualitySlider->setValue(80);
     first.dropOnPreviewArea(first.preview, 100, 100);
     first.cancel();
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
-    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50));
+    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50)) << "the preview file is not quality 50";
     EXPECT_EQ(QPointF(again.preview->twipsLeft().value(), again.preview->twipsTop().value()), QPointF(720, 360));
+}
 
-    // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
-    again.cancel();
+// Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
+TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
+{
     mainWindow().enlargeImage();
     const float enlargedWidth = imageWindow().pictureView->twipsWidth().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
         imageWindow().pictureView->setTwipsHeight(Twips(height));
         openDialog().cancel();
         EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
-        EXPECT_EQ(viewing::previewBaseHeight, rounded);
+        EXPECT_EQ(viewing::previewBaseHeight, rounded) << "for a height of " << height;
     }
+}
 
+TEST_F(SaveDialogTest, ADropCentresThePreviewWhereItLands)
+{
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
-    const auto box = [&] { return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value()); };
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
-    EXPECT_EQ(box().center().toPoint(), emptyPart * 15);
+    EXPECT_EQ(box(image).center().toPoint(), emptyPart * 15);
+}
 
-    // Each step adds half the first size; eight steps in, nine out, none beyond.
-    const QRectF former = box();
+// Each step adds half the first size; eight steps in, nine out, none beyond.
+TEST_F(SaveDialogTest, ZoomKeepsTheCentreWithinEightStepsInNineOut)
+{
+    SaveDialog& saveDialog = openDialog();
+    saveDialog.dropOnPreviewArea(saveDialog.preview, 100, 100); // off the centre of the area
+    const QRectF former = box(*saveDialog.preview);
     const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
         for (int click = 0; click < clicks; ++click)
             clicks == 10 ? saveDialog.zoomOut() : saveDialog.zoomIn();
-        EXPECT_NEAR(box().width(), size.width(), 0.01);
-        EXPECT_NEAR(box().height(), size.height(), 0.01);
-        EXPECT_EQ(box().center().toPoint(), former.center().toPoint());
+        const QRectF now = box(*saveDialog.preview);
+        EXPECT_NEAR(now.width(), size.width(), 0.01) << "after " << clicks << " clicks";
+        EXPECT_NEAR(now.height(), size.height(), 0.01) << "after " << clicks << " clicks";
+        EXPECT_EQ(now.center().toPoint(), former.center().toPoint()) << "after " << clicks << " clicks";
     }
 }
 
-TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPagesAreOneStep)
+// The opening command reports it and leaves everything enabled.
+TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
 {
-    // Without a writable preview the opening command reports it and leaves everything enabled.
-    // A cache folder under a plain file cannot be made, not even by root.
-    const QString blocked = App::path() + QStringLiteral("/plain");
-    ASSERT_TRUE(writeBytes(blocked, "x"));
-    const auto unwritable = [&] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
-    services().userEnvironment = unwritable;
+    const QString folder = blocked();
+    makePreviewUnwritable(folder);
     dialogs_->answerMessage();
     mainWindow().openSaveDialog();
     settle();
     services().userEnvironment = nullptr;
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + blocked + QStringLiteral("/.cache/kiriview/Sample.jpg"));
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
+    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+}
 
-    // Page keys and clicks in the trough move the quality one step, as the arrow keys do.
+// Page keys and clicks in the trough move the quality one step, as the arrow keys do.
+TEST_F(SaveDialogTest, PagesMoveOneStepAndRewriteThePreview)
+{
     SaveDialog& saveDialog = openDialog();
     QScrollBar* bar = saveDialog.qualitySlider;
     QStringList shown;
@@ -167,21 +205,25 @@ TEST_F(SaveDialogTest, EachSliderStepRewritesThePreviewOrKeepsTheLastOneAndPages
     }
     EXPECT_EQ(shown, QStringList({"49", "50", "51", "50", "51"}));
     settle();
-    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(51));
-    const QString shownSize = saveDialog.sizeValue->text();
-    EXPECT_EQ(shownSize, sizeText(encoded(51).size()));
+    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(51)) << "the preview file is not quality 51";
+    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(encoded(51).size()));
+}
 
-    // An unwritable folder does not pass someone else's file there off as the preview.
+// An unwritable folder does not pass someone else's file there off as the preview.
+TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
+{
+    SaveDialog& saveDialog = openDialog();
+    const QString shownSize = saveDialog.sizeValue->text();
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), JpegStatus::Written);
-    services().userEnvironment = unwritable;
+    makePreviewUnwritable(blocked());
     step(saveDialog);
     services().userEnvironment = nullptr;
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
-    EXPECT_EQ(saveDialog.preview->picture(), shownPicture);
+    EXPECT_EQ(saveDialog.preview->picture(), shownPicture) << "another file shown as the preview";
 }
 
-TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKeepTheLastOne)
+TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
 {
     SaveDialog& saveDialog = openDialog();
     const auto fake = BlockingEncoder::install();
@@ -201,27 +243,31 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirstAndFailuresKe
     fake->released.release();
     fake->begun.acquire(); // 53
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(saveDialog.preview->picture() == firstPicture && saveDialog.sizeValue->text() == firstSize);
-    const auto shows = [&](int quality) {
-        return saveDialog.preview->picture().width() == quality && saveDialog.sizeValue->text() == sizeText(quality * 1000)
-               && saveDialog.mousePointer() == MousePointer::Default;
-    };
+    EXPECT_TRUE(saveDialog.preview->picture() == firstPicture && saveDialog.sizeValue->text() == firstSize)
+        << "an abandoned preview replaced the first one";
     fake->released.release();
     settle();
     EXPECT_EQ(fake->started, std::vector({51, 53}));
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
-    EXPECT_TRUE(shows(53));
+    EXPECT_TRUE(shows(saveDialog, 53));
+}
 
-    // A failure keeps 53's pair; the next success replaces it.
-    for (const auto& [status, shown] : {std::pair(JpegStatus::CannotWrite, 53), std::pair(JpegStatus::Written, 51)}) {
+// A failure keeps the last pair; the next success replaces it.
+TEST_F(SaveDialogTest, AFailedPreviewKeepsTheLastOne)
+{
+    SaveDialog& saveDialog = openDialog();
+    const auto fake = BlockingEncoder::install();
+    const struct { JpegStatus status; Qt::Key key; int shown; } steps[] = {
+        {JpegStatus::Written, Qt::Key_Right, 51}, {JpegStatus::CannotWrite, Qt::Key_Left, 51}, {JpegStatus::Written, Qt::Key_Left, 49}};
+    for (const auto& [status, key, shown] : steps) {
         fake->status = status;
         fake->released.release();
-        step(saveDialog, Qt::Key_Left);
-        EXPECT_TRUE(shows(shown)) << shown;
+        step(saveDialog, key);
+        EXPECT_TRUE(shows(saveDialog, shown)) << "at " << saveDialog.qualityValue->text().toStdString();
     }
 }
 
-TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsDropped)
+TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
 {
     SaveDialog& saveDialog = openDialog();
     const QPointer<SaveDialog> alive(&saveDialog);
@@ -229,7 +275,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     fake->begun.acquire();
     EXPECT_TRUE(saveDialog.close());
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
     // Even a late result that ignored the abandonment reaches no destroyed
@@ -240,7 +286,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsBeingMadeIsImmediateAndItsResultIsD
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
-TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheNameAndEveryWayOutEnablesTheOtherWindows)
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
 {
     for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
         SCOPED_TRACE(target.toStdString());
@@ -250,16 +296,26 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheNameAndEveryWayOutEn
         if (target == viewing::currentPicturePath) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
         // The windows are usable again by the time the outcome shows.
-        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()); }).answerMessage();
+        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
-        EXPECT_EQ(readBytes(target), encoded(51));
+        EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
     }
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
-    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
+}
 
-    // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
+TEST_F(SaveDialogTest, ASavedFileAppearsInTheFileList)
+{
+    SaveDialog& saveDialog = openDialog();
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
+    saveDialog.save();
+    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
+}
+
+// A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
+TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
+{
     const QByteArray picture = readBytes(viewing::currentPicturePath);
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
@@ -283,7 +339,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheNameAndEveryWayOutEn
         ASSERT_TRUE(othersEnabled(false));
         const int messages = dialogs_->messageCount();
         way.leave(saveDialog);
-        EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled());
+        EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }

@@ -17,21 +17,32 @@ namespace {
 
 using StartupTest = FormTest;
 
-TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictureAndEnterPressesTheFocusedButton)
+TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindows)
 {
     SplashScreen& splash = forms::load<SplashScreen>();
-    EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000);
-    EXPECT_TRUE(!forms::loaded<MainWindow>() && splash.windowType() == Qt::SplashScreen); // a taskbar leaves it out
+    EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000) << "interval " << splash.closeTimer->interval();
+    EXPECT_FALSE(forms::loaded<MainWindow>()) << "the main window came before the timer";
+    EXPECT_EQ(splash.windowType(), Qt::SplashScreen); // a taskbar leaves it out
     splash.onCloseTimer();
-    EXPECT_TRUE(!forms::loaded<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()
-                && imageWindow().windowType() == Qt::Tool);
-    // The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
+    EXPECT_FALSE(forms::loaded<SplashScreen>());
+    EXPECT_TRUE(mainWindow().isVisible() && imageWindow().isVisible()) << "a window is missing";
+    EXPECT_EQ(imageWindow().windowType(), Qt::Tool);
+}
+
+// The built-in 50 x 50 picture fills the 3000 twip box, white where it is transparent.
+TEST_F(StartupTest, TheStartUpPictureFillsItsBoxWhiteWhereTransparent)
+{
+    startProgram();
     EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
-    EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)); // the figure
+    EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)) << "the figure is missing";
+}
 
-    // Enter presses the focused command button as Space does; a button without the focus stays.
+// Enter presses the focused command button as Space does; a button without the focus stays.
+TEST_F(StartupTest, EnterPressesTheFocusedButtonOnly)
+{
+    startProgram();
     installEnterPressesFocusedButton();
     int presses = 0;
     for (QPushButton* button : mainWindow().filterButtons)
@@ -44,7 +55,7 @@ TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsBothWindowsWithTheStartUpPictu
     }
     mainWindow().pathBox->setFocus();
     QTest::keyClick(mainWindow().filterButtons[3], Qt::Key_Return); // it has no focus
-    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(presses, 2) << "Return and keypad Enter on focused buttons, not Return on one without focus";
 }
 
 TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
@@ -54,28 +65,32 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
         forms::load<AboutDialog>().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
         byMenu ? mainWindow().quit() : void(mainWindow().close());
-        EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>());
+        EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>())
+            << (byMenu ? "by the menu" : "by the close box") << ": a form stayed loaded";
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
     mainWindow().setEnabled(false);
-    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>());
+    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>()) << "the disabled main window closed";
 }
 
 // The guard every handler runs in: a run-time error nothing trapped is reported and ends the program;
 // any other exception is a fault that is logged and ends the process, never taken for a damaged file.
 using HandlerGuardTest = FormTest;
 
-TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAnyOtherExceptionIsLoggedAndFatal)
+TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
 {
     dialogs_->answerMessage();
     EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
     const ScriptedDialogs::Box& box = dialogs_->last();
     EXPECT_EQ(box.text + '|' + box.title + '|' + styleName(box.style),
               "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|Critical");
+}
 
-    // Any other exception is a fault: in the file click's trap, where every exception used to
-    // mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
+// Any other exception is a fault: in the file click's trap, where every exception used to
+// mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
+TEST_F(HandlerGuardTest, AnyOtherExceptionIsLoggedAndEndsTheProcess)
+{
     prepareDeathTests();
     struct ExhaustedLauncher : Launcher {
         ExhaustedLauncher() { services().launcher = this; }
@@ -95,6 +110,13 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgramAndAn
 // A path from the command line or from a later start, shown as a click shows it.
 class CommandLineTest : public FormTest {
 protected:
+    CommandLineTest()
+    {
+        QDir().mkpath(at("sub"));
+        write("a.jpg", encodedAs(testPicture(40, 30), "JPEG"));
+        write("b.bmp", encodedAs(testPicture(30, 40), "BMP"));
+        write("c.gif", "not a picture");
+    }
     // A path is shown from the event loop, once no question is open.
     static void deliverWaitingPath()
     {
@@ -108,31 +130,38 @@ protected:
     }
 };
 
-TEST_F(CommandLineTest, APathWaitsForTheMainWindowThenSelectsItsFileOrFolderOrIsReported)
+TEST_F(CommandLineTest, APathGivenBeforeTheMainWindowWaitsForIt)
 {
-    QDir().mkpath(at("sub"));
-    write("a.jpg", encodedAs(testPicture(40, 30), "JPEG"));
-    write("c.gif", "not a picture");
-    commandline::openPath(write("b.bmp", encodedAs(testPicture(30, 40), "BMP"))); // before the main window: kept until it shows
+    commandline::openPath(at("b.bmp")); // before the main window: kept until it shows
     startProgram();
     deliverWaitingPath();
     EXPECT_EQ(QStringList({mainWindow().folderList->path(), mainWindow().fileList->fileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
+}
 
+TEST_F(CommandLineTest, APathSelectsItsFolderOrFileWhateverTheFilter)
+{
+    startProgram();
     open(at("sub"));
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().selectedPath, at("sub|"));
 
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
     open(at("a.jpg"));
-    EXPECT_TRUE(mainWindow().selectedPath == at("a.jpg") && !mainWindow().filterButtons[3]->isEnabled());
+    EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
+    EXPECT_FALSE(mainWindow().filterButtons[3]->isEnabled()) << "the filter did not go back to every kind";
+}
 
+TEST_F(CommandLineTest, ABadOrMissingPathIsReportedAndLeavesTheBrowser)
+{
+    startProgram();
+    open(at("a.jpg"));
     dialogs_->answerMessage().answerMessage();
     open(at("c.gif"));
     open(at("gone.jpg"));
     ASSERT_EQ(dialogs_->boxes().size(), 2u);
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
-    EXPECT_EQ(mainWindow().folderList->path(), pictures()); // a missing path leaves the browser where it was
+    EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
 }
 
 } // namespace

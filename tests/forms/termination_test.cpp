@@ -49,7 +49,7 @@ TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
     mainWindow().openSaveDialog();
     ASSERT_TRUE(forms::loaded<SaveDialog>());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);
-    EXPECT_FALSE(forms::loaded<SaveDialog>() || forms::loaded<MainWindow>() || forms::loaded<ImageWindow>());
+    EXPECT_FALSE(forms::loaded<SaveDialog>() || forms::loaded<MainWindow>() || forms::loaded<ImageWindow>()) << "a form stayed loaded";
     QThreadPool::globalInstance()->waitForDone();
     const QStringList left = QDir(programFolder()).entryList({"Sample.jpg.*"}, QDir::Files);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();

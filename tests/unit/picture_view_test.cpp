@@ -58,7 +58,7 @@ double psnr(const QImage& a, const QImage& b)
 }
 
 using PictureView = ScratchTest;
-TEST_F(PictureView, ReducedDecodeLooksLikeTheFullOneAndFullSizeComesFromTheShownBytesAndPreviewsAreReducedToo)
+TEST_F(PictureView, AReducedDecodeLooksLikeTheFullOne)
 {
     const QImage photo = photoLike(3000, 2000);
     const QByteArray upright = withSampling(photo, 2, false);
@@ -74,32 +74,44 @@ TEST_F(PictureView, ReducedDecodeLooksLikeTheFullOneAndFullSizeComesFromTheShown
         SCOPED_TRACE(c.kind);
         QSize natural;
         const QImage reduced = decodePicture(c.jpeg, box, &natural), full = decodePicture(c.jpeg);
-        EXPECT_EQ(natural, c.natural);
+        EXPECT_EQ(natural, c.natural) << "the natural size";
         // The smallest eighth covering the fitted view: 750 x 500 (turned 500 x 750) for 667 x 444.
-        EXPECT_EQ(reduced.size(), c.natural / 4);
+        EXPECT_EQ(reduced.size(), c.natural / 4) << "the reduced size";
         const QSize fitted = c.natural.scaled(box, Qt::KeepAspectRatio);
-        EXPECT_GE(psnr(stretchPicture(reduced, fitted), stretchPicture(full, fitted)), 38.0);
+        EXPECT_GE(psnr(stretchPicture(reduced, fitted), stretchPicture(full, fitted)), 38.0) << "the likeness, in dB";
     }
+}
 
-    // The full size comes from the shown bytes, or from the file while it is unchanged.
+// The full size comes from the shown bytes, or from the file while it is unchanged.
+TEST_F(PictureView, TheFullSizeComesFromTheBytesShown)
+{
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
     const QString path = write("photo.jpg", shownBytes);
     const ShownPicture kept = readForView(path, box);
     const ShownPicture notKept = readForView(path, box, {}, 0);
-    EXPECT_EQ(notKept.source->decodeFull(), decodePicture(shownBytes)); // unchanged: read again
+    EXPECT_EQ(notKept.source->decodeFull(), decodePicture(shownBytes)) << "unchanged: read again";
 
     // Replaced by another picture of the same size under the same name.
     const QString other = write("other.jpg", encodedAs(photoLike(1600, 1200).mirrored(true, false), "JPEG"));
     ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
-    EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes));
+    EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes)) << "the bytes kept were not used";
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
+}
 
-    // The save dialog's preview: the smallest eighth covering its box; a cut file fails at any scale.
+// The save dialog's preview: the smallest eighth covering its box; a cut file fails at any scale.
+TEST_F(PictureView, APreviewIsTheSmallestEighthCoveringItsBox)
+{
+    const QString path = write("photo.jpg", encodedAs(photoLike(1600, 1200), "JPEG"));
     EXPECT_EQ(LoadPicture(path, QSize(300, 200)).size(), QSize(400, 300));
     EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
-    write("photo.jpg", shownBytes.left(shownBytes.size() / 2));
+}
+
+TEST_F(PictureView, ACutFileFailsAtAnyScale)
+{
+    const QByteArray bytes = encodedAs(photoLike(1600, 1200), "JPEG");
+    const QString path = write("photo.jpg", bytes.left(bytes.size() / 2));
     for (const QSize box : {QSize(80, 60), QSize(1600, 1200)})
-        EXPECT_THROW(LoadPicture(path, box), RunTimeError);
+        EXPECT_THROW(LoadPicture(path, box), RunTimeError) << box.width() << " x " << box.height();
 }
 
 ShownPicture pictureOf(const QString& path)
@@ -159,10 +171,10 @@ TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
     waitUntilSettled();
     EXPECT_FALSE(decoder.sawStop);
     EXPECT_EQ(decoder.started, (QStringList{b, c}));
-    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c));
+    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
 }
 
-TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectionFirst)
+TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
 {
     const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
     decoder.opened.count_down();
@@ -174,14 +186,23 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMostNewestSelectio
     readAhead.follow(c, {d, b});
     waitUntilSettled();
     EXPECT_FALSE(readAhead.take(a));
-    EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c));
+    EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c)) << "b, c or d not held";
     readAhead.follow(e, {d});
     waitUntilSettled();
     EXPECT_EQ(readAhead.heldCount(), 1);
-    EXPECT_EQ(decoder.started, (QStringList{c, a, d}));
-    write("d", "new contents"); // a changed file is not served from the cache
-    EXPECT_FALSE(readAhead.take(d));
-    EXPECT_EQ(readAhead.heldCount(), 0);
+    EXPECT_EQ(decoder.started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
+}
+
+TEST_F(ReadAheadTest, AChangedFileIsNotServedFromTheCache)
+{
+    const QString a = write("a"), b = write("b");
+    decoder.opened.count_down();
+    readAhead.follow(a, {b});
+    waitUntilSettled();
+    ASSERT_EQ(readAhead.heldCount(), 1);
+    write("b", "new contents");
+    EXPECT_FALSE(readAhead.take(b));
+    EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
 }
 
 TEST_F(ReadAheadTest, AFileReplacedWhileBeingReadIsNotHandedOut)

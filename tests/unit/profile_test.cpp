@@ -1,4 +1,4 @@
-// The settings engine (INI text, Profile on real files, atomic writes) and Val, which reads the favorites' slot numbers.
+// The settings engine: INI text, Profile on real files, atomic writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "runtime/val.h"
 #include "profile/profile.h"
 #include "files/native_names.h"
 #include "runtime/services.h"
@@ -54,27 +53,47 @@ TEST(ProfileText, EditsChangeOnlyTheirOwnLines)
     EXPECT_EQ(setValue("[s]\nk = \"v\"\n", "s", "k", "v").result, Edit::Result::Changed);
 }
 
-TEST(ProfileText, FilesAreUtf8UnlessTheBytesAreNotAndShiftJisOnesStayShiftJisUntilTheTextNeedsMore)
+TEST(ProfileText, FilesAreUtf8UnlessTheBytesAreNot)
 {
     // Overlong forms, surrogates, values above U+10FFFF and cut sequences are not UTF-8; a BOM says it is.
     for (const char* bytes : {"k=\xE5\x86\x99\xF0\x9F\x98\x80", "\xEF\xBB\xBFk=\x8E\xCA"})
         EXPECT_EQ(detectEncoding(bytes).encoding, TextEncoding::Utf8) << bytes;
     for (const char* bytes : {"k=\x8E\xCA", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE5\x86"})
         EXPECT_EQ(detectEncoding(bytes).encoding, TextEncoding::ShiftJis) << bytes;
-    ASSERT_TRUE(shiftJisAvailable()) << "Qt lacks the ICU Shift_JIS converter";
-    // "表" and "ソ" end in the byte of "\", and "ー" ends in "[".
+}
+
+// A Shift-JIS file: "表" and "ソ" end in the byte of "\", and "ー" ends in "[".
+struct ShiftJisText : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(shiftJisAvailable()) << "Qt lacks the ICU Shift_JIS converter"; }
     const QByteArray head = "[" + sjis("お気に入り") + "]\r\n" + sjis("キー") + "=" + sjis("C:\\表示\\ソフト") + "\r\n";
     const QByteArray tail = "[" + sjis("データ") + "]\r\nx=" + sjis("ー") + "\r\n[c]\nk=\x1A\x1C\x7F\\~\n";
+};
+
+TEST_F(ShiftJisText, NamesAndValuesReadWhateverTheirLastByte)
+{
     EXPECT_EQ(sectionNames(head + tail), QStringList({"お気に入り", "データ", "c"}));
     EXPECT_EQ(findValue(head + tail, "お気に入り", "キー"), QString("C:\\表示\\ソフト"));
     EXPECT_EQ(findValue(head + tail, "データ", "x"), QString("ー"));
-    EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~")); // ASCII reads as it is
+    EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~")) << "ASCII reads as it is";
+}
+
+TEST_F(ShiftJisText, AShiftJisFileStaysShiftJisWhileTheTextFits)
+{
     EXPECT_EQ(changed(setValue(head + tail, "お気に入り", "key02", "D:\\写真")),
               head + "key02=" + sjis("D:\\写真") + "\r\n" + tail);
-    // Text Shift-JIS cannot hold turns the file into UTF-8, unless bytes would be lost.
+}
+
+// Text Shift-JIS cannot hold turns the file into UTF-8, unless bytes would be lost.
+TEST_F(ShiftJisText, TextShiftJisCannotHoldTurnsTheFileIntoUtf8)
+{
     EXPECT_EQ(changed(setValue(head, "お気に入り", "e", "😀")), "[お気に入り]\r\nキー=C:\\表示\\ソフト\r\ne=😀\r\n");
-    EXPECT_EQ(setValue("[s]\nk=\x80\x85\x40\n", "s", "e", "😀").result, Edit::Result::Refused);
-    // Removing the only line that is not UTF-8 converts the rest, so "ﾃｩ" does not turn into "é".
+    EXPECT_EQ(setValue("[s]\nk=\x80\x85\x40\n", "s", "e", "😀").result, Edit::Result::Refused)
+        << "a byte neither Shift-JIS nor UTF-8 would be lost";
+}
+
+// Removing the only line that is not UTF-8 converts the rest, so "ﾃｩ" does not turn into "é".
+TEST(ProfileText, RemovingTheOnlyShiftJisLineConvertsTheRest)
+{
     EXPECT_EQ(changed(removeSection("[s]\nk=\x82\xA0\n[t]\nx=\xC3\xA9\n", "s")), "[t]\nx=ﾃｩ\n");
 }
 
@@ -106,26 +125,33 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
         EXPECT_EQ(prof.getString(QString("key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
     EXPECT_FALSE(prof.writeString("bad", "/line\nbreak"));
     // Quotes are added only where reading would otherwise change the value.
-    EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n") && read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"));
+    EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n") && read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"))
+        << "quotes missing, or added where not needed: " << read().toStdString();
 }
 
 // Each change replaces the file whole, or not at all when it is interrupted before its rename.
-TEST_F(ProfileTest, DeletionsTakeTheirLinesAndAWriteInterruptedBeforeItsRenameLeavesTheOldFile)
+TEST_F(ProfileTest, DeletingAKeyOrSectionTakesOnlyItsLines)
 {
     write("[view]\nzoom=2\n\n[okini]\nkey01=/a\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
     EXPECT_TRUE(prof.deleteKey("key01"));
     EXPECT_EQ(read(), "[view]\nzoom=2\n\n[okini]\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
     EXPECT_TRUE(prof.deleteSection());
+    EXPECT_EQ(read(), "[view]\nzoom=2\n\n[other]\nkey01=/z\n");
+}
+
+TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
+{
     const QByteArray old = "[view]\nzoom=2\n\n[other]\nkey01=/z\n";
-    EXPECT_EQ(read(), old);
+    write(old);
     services().beforeRename = [&](const QString& target, const QString&) {
         EXPECT_EQ(target, path());
-        EXPECT_EQ(read(), old); // the new text is still in the temporary file
+        EXPECT_EQ(read(), old) << "the new text is still in the temporary file";
         return false;
     };
     EXPECT_FALSE(prof.writeString("key01", "/b"));
     EXPECT_EQ(read(), old);
-    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files), QStringList({"kiriview.ini"}));
+    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files), QStringList({"kiriview.ini"}))
+        << "the temporary file is left behind";
 }
 
 // Six keys, one read until the file changes; over 1 MiB it is neither read (the log says so once) nor written over.
@@ -152,21 +178,6 @@ TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
     EXPECT_EQ(read(), huge);
     write(huge.left(1 << 20));
     EXPECT_EQ(prof.getString("key01", "none"), "/a");
-}
-
-TEST(Val, ReadsTheNumberATextBeginsWith)
-{
-    const double inf = qInf();
-    const std::pair<const char*, double> cases[] = {
-        // Answers to the favorites prompt: these select slot 2, the next ones none.
-        {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"20e-1", 2}, {"２", 2}, {"＆Ｈ２", 2},
-        {"0", 0}, {"7", 7}, {"1.5", 1.5}, {"", 0}, {"abc", 0}, {"-3", -3}, {"二", 0},
-        // Blanks, tabs and line feeds skipped anywhere, CR not; a sign, digits, a point, an E or D exponent; "&H" and "&O" unsigned.
-        {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
-        {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
-        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
-    for (const auto& [text, value] : cases)
-        EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }
 
 TEST(ProfileFuzzRegressions, KeptInputsStillHoldTheInvariants)

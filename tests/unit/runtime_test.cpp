@@ -1,18 +1,51 @@
-// The runtime room's texts at their edges.
+// The runtime room's texts at their edges, and Val, which reads the favorites' slot numbers.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QtNumeric>
 #include <QLocale>
 
 #include "runtime/texts.h"
+#include "runtime/val.h"
 
 namespace {
 
+// The default locale comes back after each test.
+struct Texts : ::testing::Test {
+    ~Texts() override { QLocale::setDefault(saved); }
+    const QLocale saved;
+};
+
+TEST_F(Texts, NumberTextIsPlainWhateverTheLocaleGroups)
+{
+    QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); // a locale that groups thousands
+    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
+    for (const auto& [value, text] : numbers)
+        EXPECT_EQ(numberText(value), text) << value;
+}
+
+TEST_F(Texts, SizeTextIsKilobytesWithTheLocalesDecimalPoint)
+{
+    QLocale::setDefault({QLocale::Japanese, QLocale::Japan});
+    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(sizeText(bytes), text) << bytes << " bytes";
+    QLocale::setDefault({QLocale::German, QLocale::Germany});
+    EXPECT_EQ(sizeText(1234567250), "1234567,25") << "in German";
+}
+
+TEST_F(Texts, DateTextShowsDateAndTimeWithoutZoneOrMilliseconds)
+{
+    QLocale::setDefault({QLocale::Japanese, QLocale::Japan}); // dates as the user's locale writes them
+    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(2, 36, 12), Qt::LocalTime)), "2000/05/20 2:36:12");
+    EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), QTime(0, 0, 0, 400), Qt::LocalTime)), "2000/05/20")
+        << "midnight and 400 ms";
+}
+
 // A file saved a few seconds after midnight still shows its time; only
 // midnight to the second is a date without a time.
-TEST(DateText, OnlyExactMidnightDropsTheTime)
+TEST_F(Texts, DateTextDropsTheTimeOnlyAtExactMidnight)
 {
-    const QLocale saved;
     QLocale::setDefault({QLocale::Japanese, QLocale::Japan});
     const QDate day(2000, 5, 20);
     const std::pair<QTime, const char*> cases[] = {{QTime(0, 0, 30), "2000/05/20 0:00:30"},
@@ -21,7 +54,21 @@ TEST(DateText, OnlyExactMidnightDropsTheTime)
                                                    {QTime(0, 0, 0), "2000/05/20"}};
     for (const auto& [time, shown] : cases)
         EXPECT_EQ(dateText(QDateTime(day, time, Qt::LocalTime)), shown) << time.toString().toStdString();
-    QLocale::setDefault(saved);
+}
+
+TEST(Val, ReadsTheNumberATextBeginsWith)
+{
+    const double inf = qInf();
+    const std::pair<const char*, double> cases[] = {
+        // Answers to the favorites prompt: these select slot 2, the next ones none.
+        {"2", 2}, {" 2", 2}, {"2.0", 2}, {"2abc", 2}, {"&H2", 2}, {"+2", 2}, {"20e-1", 2}, {"２", 2}, {"＆Ｈ２", 2},
+        {"0", 0}, {"7", 7}, {"1.5", 1.5}, {"", 0}, {"abc", 0}, {"-3", -3}, {"二", 0},
+        // Blanks, tabs and line feeds skipped anywhere, CR not; a sign, digits, a point, an E or D exponent; "&H" and "&O" unsigned.
+        {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
+        {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
+        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }
 
 } // namespace

@@ -51,14 +51,19 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
     expectOnlyTheOldFile();
 }
 
-TEST_F(Encoder, FailedWriteCannotWriteAndAbandonedHalfWayStopsThereAndBothLeaveTheFolderAsItWas)
+// A stop requested is seen before the rows are written; the file started beside the target goes.
+TEST_F(Encoder, AStopRequestedAbandonsAndLeavesTheFolderAsItWas)
 {
-    // A stop requested is seen before the rows are written; the file started beside the target goes.
-    const QImage large = testPicture(1200, 512);
     std::stop_source stopped;
     stopped.request_stop();
-    EXPECT_EQ(saveJpeg(large, 1200, 512, pathOf("kept.jpg"), 50, 0, stopped.get_token()), JpegStatus::Abandoned);
-    // A cap on file sizes stops the write part-way, as a full disk does.
+    EXPECT_EQ(saveJpeg(testPicture(1200, 512), 1200, 512, pathOf("kept.jpg"), 50, 0, stopped.get_token()), JpegStatus::Abandoned);
+    expectOnlyTheOldFile();
+}
+
+// A cap on file sizes stops the write part-way, as a full disk does.
+TEST_F(Encoder, AFullDiskCannotWriteAndLeavesTheFolderAsItWas)
+{
+    const QImage large = testPicture(1200, 512);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const rlimit capped{16 * 1024, saved.rlim_max};
@@ -67,7 +72,7 @@ TEST_F(Encoder, FailedWriteCannotWriteAndAbandonedHalfWayStopsThereAndBothLeaveT
     const auto overOldAndAsNew = std::pair(save(large, "kept.jpg", 100), save(large, "new.jpg", 100));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(overOldAndAsNew, std::pair(JpegStatus::CannotWrite, JpegStatus::CannotWrite));
+    EXPECT_EQ(overOldAndAsNew, std::pair(JpegStatus::CannotWrite, JpegStatus::CannotWrite)) << "over the old file, then as a new one";
     expectOnlyTheOldFile();
 }
 
@@ -92,26 +97,34 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
     EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, jpeg_option::NoFollow),
               JpegStatus::CannotOpen);
     struct stat info {};
-    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode)) << "the FIFO was replaced";
     EXPECT_EQ(native_names::entries(dir.path(), native_names::EntryKind::Files).size(), 3) << "a temporary file was left";
     expectOnlyTheOldFile();
     EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, 0), JpegStatus::Written);
-    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"));
+    EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"))
+        << "the link was replaced, or its target not written";
 }
 
-// Baseline JFIF, chroma halved both ways, fitted tables, close to the picture; a replaced file is whole and stays private.
-TEST_F(Encoder, WritesBaselineJfifThatDecodesCloseToThePictureAndReplacesAnOldFileWholeWithItsPermissions)
+// Lower qualities give smaller files, each close to the picture.
+TEST_F(Encoder, EachQualityDecodesCloseToThePictureSmallerBelow)
 {
     qsizetype smaller = 0;
     for (int quality : {1, 50, 100}) {
         const QString name = QString("q%1.jpg").arg(quality);
-        EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()));
+        EXPECT_GT(encoded(picture, name, quality).size(), std::exchange(smaller, readBytes(pathOf(name)).size()))
+            << "quality " << quality << " is not larger than the one below";
         const QImage decoded = QImage::fromData(readBytes(pathOf(name)));
         ASSERT_EQ(decoded.size(), picture.size());
         const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
-        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
+        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16)
+            << "quality " << quality;
     }
-    const QByteArray file = readBytes(pathOf("q50.jpg"));
+}
+
+// Baseline JFIF, chroma halved both ways, fitted tables.
+TEST_F(Encoder, WritesBaselineJfifWithHalvedChromaAndFittedTables)
+{
+    const QByteArray file = encoded(picture, "q50.jpg", 50);
     EXPECT_TRUE(file.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\0", 11)) && file.endsWith("\xFF\xD9")) << "SOI, APP0, EOI";
     // Coded data stuffs every 0xFF, so the one baseline frame marker is the header's.
     ASSERT_EQ(file.count("\xFF\xC0"), 1);
@@ -120,13 +133,20 @@ TEST_F(Encoder, WritesBaselineJfifThatDecodesCloseToThePictureAndReplacesAnOldFi
     EXPECT_EQ(file.mid(sof + 4, 6) + file[sof + 11] + file[sof + 14] + file[sof + 17],
               QByteArray("\x08\x00\x75\x00\xCB\x03\x22\x11\x11", 9));
     // libjpeg's example table for luminance AC (class and id, counts per length): a fitted one differs.
-    EXPECT_FALSE(file.contains(QByteArray("\x10\x00\x02\x01\x03\x03\x02\x04\x03\x05\x05\x04\x04\x00\x00\x01\x7d", 17)));
+    EXPECT_FALSE(file.contains(QByteArray("\x10\x00\x02\x01\x03\x03\x02\x04\x03\x05\x05\x04\x04\x00\x00\x01\x7d", 17)))
+        << "the example Huffman table, not a fitted one";
+}
 
+// A replaced file is whole and stays private.
+TEST_F(Encoder, ReplacesAnOldFileWholeKeepingItsPermissions)
+{
+    const QByteArray q1 = encoded(picture, "q1.jpg", 1);
     const QByteArray q100 = native_names::encode(pathOf("q100.jpg"));
+    encoded(picture, "q100.jpg", 100);
     ASSERT_EQ(::chmod(q100.constData(), 0640), 0);
-    EXPECT_EQ(encoded(picture, "q100.jpg", 1), readBytes(pathOf("q1.jpg"))) << "a tail of the old file remains";
+    EXPECT_EQ(encoded(picture, "q100.jpg", 1), q1) << "a tail of the old file remains";
     struct stat info {};
-    EXPECT_TRUE(::stat(q100.constData(), &info) == 0 && (info.st_mode & 0777) == 0640);
+    EXPECT_TRUE(::stat(q100.constData(), &info) == 0 && (info.st_mode & 0777) == 0640) << "permissions not kept";
 }
 
 // Encoded as shown: over white where transparent, black for an index beyond the palette.

@@ -33,29 +33,43 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 }
 
 using UserFolders = ScratchTest;
-TEST_F(UserFolders, PrepareMakesMissingFoldersAndCopiesThePresetOnlyOnceAndTheProbeLeavesNothing)
+
+// A program folder holding a read-only preset; its settings and preview go elsewhere.
+struct PresetBesideTheProgram : ScratchTest {
+    PresetBesideTheProgram()
+    {
+        QDir(folder.path()).mkdir("bin");
+        QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
+    }
+    const userfiles::Locations where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
+};
+
+TEST_F(PresetBesideTheProgram, PrepareMakesPrivateFoldersAndCopiesThePreset)
 {
-    QDir(folder.path()).mkdir("bin");
-    QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
-    const auto where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
-    EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable());
+    EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable()) << "the copy kept the preset's read-only mode";
     EXPECT_TRUE(QFileInfo(where.cacheFolder).isDir());
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(where.settingsFolder).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
 
+TEST_F(PresetBesideTheProgram, PrepareCopiesThePresetOnlyOnce)
+{
+    userfiles::prepare(where, path("bin"), {});
     ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
-
-    QDir(folder.path()).mkdir("empty");
-    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
-    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing")));
-    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
+TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
+{
+    QDir(folder.path()).mkdir("empty");
+    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
+    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing"))) << "a writable folder refused, or a missing one accepted";
+    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) << "the probe left a file";
+}
 
 TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
 {

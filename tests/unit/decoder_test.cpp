@@ -1,0 +1,255 @@
+// Pictures as the browser meets them: loading by content, bad files and EXIF orientation. Then
+// pictures made to cost: many scans, tiny files claiming huge sizes, odd BMP headers and cuts. Each
+// fails quickly, before its pixels take memory, with the damaged-picture error; the valid odd ones load.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <vector>
+
+#include <gmock/gmock.h>
+
+#include <QDir>
+#include <QTransform>
+
+#include <jpeglib.h>
+
+#include "decoder/exif_orientation.h"
+#include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
+#include "test_files.h"
+
+namespace {
+
+// A GIF with the palette white, red, blue, green; each frame is one colour index, every
+// pixel a clear code and the colour (three bits each, so the table never grows; w * h a
+// multiple of 4, so four pixels fill three bytes). The header may claim another size.
+QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = {})
+{
+    claimed = claimed.isEmpty() ? QSize(w, h) : claimed;
+    const auto u16 = [](int v) { return QByteArray(1, char(v)) + char(v >> 8); };
+    const QByteArray size = u16(claimed.width()) + u16(claimed.height());
+    QByteArray out = "GIF89a" + size + QByteArray("\x91\0\0\xFF\xFF\xFF\xFF\0\0\0\0\xFF\0\xFF\0", 15);
+    for (int colour : frames) {
+        const int code = 4 | colour << 3, four = code | code << 6 | code << 12 | code << 18;
+        const QByteArray data = (u16(four) + char(four >> 16)).repeated(qsizetype(w) * h / 4) + '\5'; // then the end
+        out += QByteArray("\x2C\0\0\0\0", 5) + size + QByteArray("\0\x02", 2);
+        for (qsizetype i = 0; i < data.size(); i += 255)
+            out += char(qMin<qsizetype>(255, data.size() - i)) + data.mid(i, 255);
+        out += '\0';
+    }
+    return out + ';';
+}
+
+using Decoder = ScratchTest;
+
+TEST_F(Decoder, ReadsBmpJpegAndGifByContentWhateverTheName)
+{
+    QImage red(30, 20, QImage::Format_RGB32);
+    red.fill(QColor(200, 30, 40));
+    for (const char* name : {"a.bmp", "a.jpg", "a.kir", "a"})
+        for (const QByteArray& bytes : {encodedAs(red, "BMP"), encodedAs(red, "JPEG"), gif(30, 20, {1, 2})}) {
+            const QImage picture = LoadPicture(write(name, bytes));
+            ASSERT_EQ(picture.size(), QSize(30, 20)) << name << " starting " << bytes.left(4).toHex().toStdString();
+            const QRgb centre = picture.pixel(15, 10); // red, not the GIF's second frame in blue
+            EXPECT_TRUE(qRed(centre) > 176 && qBlue(centre) < 64)
+                << name << " starting " << bytes.left(4).toHex().toStdString() << ": centre is "
+                << QColor(centre).name().toStdString() << ", not red";
+        }
+}
+
+TEST_F(Decoder, AJpegLackingOnlyItsEndMarkerLoads)
+{
+    EXPECT_EQ(LoadPicture(write("no-end.jpg", encodedAs(testPicture(333, 250), "JPEG").chopped(2))).size(), QSize(333, 250));
+}
+
+TEST_F(Decoder, LoadsPicturesUpToAHundredMegapixels)
+{
+    QImage big(12000, 8400, QImage::Format_RGB32);
+    big.fill(Qt::gray);
+    EXPECT_EQ(LoadPicture(write("big.jpg", encodedAs(big, "JPEG"))).size(), big.size());
+    // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
+    EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0))
+        << "the last pixel of a 6000 x 6000 GIF is not its green";
+}
+
+TEST_F(Decoder, EmptyCutOrOversizedFilesRaiseARunTimeError)
+{
+    QByteArray random(5000, '\0');
+    for (std::uint32_t i = 0, seed = 7; i < 5000; ++i)
+        random[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
+    const QByteArray baseline = encodedAs(testPicture(256, 256), "JPEG"), progressive = encodedAs(testPicture(256, 256), "JPEG", true);
+    const QByteArray jpg = encodedAs(testPicture(16, 16), "JPEG"), bmp = encodedAs(testPicture(64, 64), "BMP"), gif64 = gif(64, 64, {1});
+    const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5; // the frame's height, then width
+    const struct { const char* name; QByteArray bytes; } invalid[] = {
+        {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random}, {"a.png", encodedAs(testPicture(8, 8), "PNG")},
+        {"half.jpg", baseline.left(baseline.size() / 2)}, {"halfprog.jpg", progressive.left(progressive.size() / 2)},
+        {"half.gif", gif64.left(gif64.size() / 2)}, {"half.bmp", bmp.chopped(100)},
+        {"huge.jpg", QByteArray(jpg).replace(sof, 4, "\xEA\x60\xEA\x60")}, // 60000 x 60000
+        {"huge.gif", gif(16, 16, {1}, QSize(60000, 60000))},
+        {"huge.bmp", QByteArray(bmp).replace(18, 8, QByteArray("\x60\xEA\0\0\x60\xEA\0\0", 8))},
+    };
+    for (const auto& c : invalid)
+        EXPECT_THROW(LoadPicture(write(c.name, c.bytes)), RunTimeError) << c.name;
+}
+
+TEST_F(Decoder, AFolderFifoOrMissingFileRaisesWithoutWaiting)
+{
+    // Gone between listing and click, a folder, a FIFO (a plain open would wait for a writer).
+    ASSERT_TRUE(QDir(folder.path()).mkdir("x.jpg") && ::mkfifo(QFile::encodeName(path("pipe.jpg")).constData(), 0644) == 0);
+    for (const QString& notAFile : {path("gone.jpg"), path("x.jpg/inner.jpg"), QString(), path("x.jpg"), path("pipe.jpg")})
+        EXPECT_THROW(LoadPicture(notAFile), RunTimeError) << notAFile.toStdString();
+}
+
+// Qt's turns (clockwise) and mirrors of the upright picture are the reference. Odd sizes
+// leave a partial strip of rows where the decoder turns the picture.
+TEST_F(Decoder, ExifOrientationTurnsThePictureUpright)
+{
+    const QByteArray stream = encodedAs(testPicture(37, 21), "JPEG");
+    const QImage upright = LoadPicture(write("upright.jpg", stream));
+    const int turns[] = {0, 0, 180, 180, 90, 90, 270, 270}, mirrored[] = {0, 1, 0, 1, 1, 0, 1, 0};
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        for (bool bigEndian : {false, true})
+            EXPECT_EQ(LoadPicture(write("o.jpg", stream.left(2) + exifSegment(orientation, bigEndian) + stream.mid(2))),
+                      upright.transformed(QTransform().rotate(turns[orientation - 1]))
+                          .mirrored(mirrored[orientation - 1], false))
+                << "orientation " << orientation << (bigEndian ? ", big-endian" : ", little-endian");
+}
+
+TEST(ExifOrientation, MalformedOrMissingTagsMeanUpright)
+{
+    const QByteArray valid = exifSegment(6, true).mid(4);
+    QByteArray farOffset = valid;
+    farOffset[6 + 7] = char(0x7F); // the first directory far beyond the payload
+    for (const QByteArray& payload : {exifSegment(9, false).mid(4), valid.chopped(8), QByteArray("XMP, not EXIF"), farOffset})
+        EXPECT_EQ(exifOrientation(payload), 1) << payload.toHex().toStdString();
+}
+
+// A mid-grey JPEG from libjpeg itself, which Qt's writer cannot make: arithmetic coding
+// (a flat picture then costs almost no bytes), and the DC scan followed by one scan for
+// each of the first `acScans` coefficients of each colour component, every one valid.
+QByteArray flatJpeg(int width, int height, bool arithmetic, int acScans = 0)
+{
+    std::vector<jpeg_scan_info> scans;
+    if (acScans > 0)
+        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+    for (int component = 0; acScans > 0 && component < 3; ++component)
+        for (int k = 1; k <= acScans; ++k)
+            scans.push_back({1, {component, 0, 0, 0}, k, k, 0, 1}); // the low bit left out
+    const std::vector<JSAMPLE> row(std::size_t(width) * 3, 128);
+    return libjpegEncoded(width, height, 3, [&](jpeg_compress_struct& cinfo) {
+        cinfo.arith_code = arithmetic;
+        cinfo.scan_info = scans.empty() ? nullptr : scans.data();
+        cinfo.num_scans = scans.empty() ? cinfo.num_scans : int(scans.size());
+    }, [&](int) { return row.data(); });
+}
+
+// A 4 x 4 RLE8 BMP, two colours (black, red): each row one run of red.
+QByteArray rleBmp(int rowsCoded)
+{
+    const auto u16 = [](int v) { return QByteArray(1, char(v)) + char(v >> 8); };
+    const auto u32 = [&](int v) { return u16(v) + u16(v >> 16); };
+    QByteArray data;
+    for (int row = 0; row < rowsCoded; ++row)
+        data += QByteArray("\x04\x01\0\0", 4);
+    if (rowsCoded == 4)
+        data += QByteArray("\0\x01", 2);
+    const QByteArray info = u32(40) + u32(4) + u32(4) + u16(1) + u16(8) + u32(1) + u32(int(data.size())) + u32(0) + u32(0) + u32(2) + u32(0);
+    const QByteArray palette("\0\0\0\0\0\0\xFF\0", 8);
+    return "BM" + u32(14 + 40 + 8 + int(data.size())) + u32(0) + u32(14 + 40 + 8) + info + palette + data;
+}
+
+class HostilePictures : public ScratchTest {
+protected:
+    // Loading fails, and with the damaged-picture error.
+    void expectDamaged(const QString& name, const QByteArray& bytes) const
+    {
+        EXPECT_THAT([&] { LoadPicture(write(name, bytes)); },
+                    testing::Throws<RunTimeError>(testing::Property(&RunTimeError::number, RunTimeError::InvalidPicture)))
+            << name.toStdString();
+    }
+
+    const QByteArray bottomUpBmp = encodedAs(testPicture(3, 2), "BMP");
+    const QByteArray topDownBmp = [this] {
+        const qsizetype pixels = bottomUpBmp.size() - 2 * 12;
+        QByteArray bytes = bottomUpBmp.left(pixels) + bottomUpBmp.mid(pixels + 12) + bottomUpBmp.mid(pixels, 12);
+        return bytes.replace(22, 4, QByteArray("\xFE\xFF\xFF\xFF", 4));
+    }();
+};
+
+TEST_F(HostilePictures, AJpegOfEndlessScansIsRefused)
+{
+    expectDamaged("scans.jpg", flatJpeg(16, 16, false, 63)); // 190 scans
+}
+
+TEST_F(HostilePictures, AProgressiveScanRepeatedIsRefused)
+{
+    // The first AC scan once more: it claims bits its coefficient already has.
+    const QByteArray progressive = flatJpeg(16, 16, true, 2);
+    EXPECT_EQ(LoadPicture(write("progressive.jpg", progressive)).size(), QSize(16, 16)) << "the valid stream";
+    const qsizetype second = progressive.indexOf("\xFF\xDA", progressive.indexOf("\xFF\xDA") + 2);
+    const qsizetype third = progressive.indexOf("\xFF\xDA", second + 2);
+    expectDamaged("again.jpg", QByteArray(progressive).insert(third, progressive.mid(second, third - second)));
+}
+
+TEST_F(HostilePictures, AFewKilobytesClaiming144MBOfPixelsAreRefused)
+{
+    const QByteArray jpeg = flatJpeg(6000, 6000, true); // 144 MB of pixels from a few kilobytes
+    ASSERT_LT(jpeg.size(), 20000);
+    expectDamaged("flat.jpg", jpeg);
+    EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000))
+        << "a flat 2000 x 2000 JPEG is refused too";
+}
+
+// Qt paints a GIF's frames on a picture of its logical screen, whatever the first frame's size.
+TEST_F(HostilePictures, AGifWithAHugeScreenOrFrameIsRefused)
+{
+    const QByteArray zeroScreen = readBytes(QStringLiteral(KIRIVIEW_TEST_DATA "/picture/gif-zero-screen-huge-frame.gif"));
+    ASSERT_FALSE(zeroScreen.isEmpty());
+    expectDamaged("zero-screen.gif", zeroScreen);
+    // One pixel in a two-colour table; the screen then claims 12000 x 12000.
+    QByteArray gif = QByteArray("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xFF\0\0\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35);
+    EXPECT_EQ(LoadPicture(write("pixel.gif", gif)).size(), QSize(1, 1)) << "the one-pixel GIF itself";
+    expectDamaged("screen.gif", gif.replace(6, 4, QByteArray("\xE0\x2E\xE0\x2E", 4)));
+}
+
+TEST_F(HostilePictures, AnRleBmpLoadsAndACutOneIsRefused)
+{
+    EXPECT_EQ(LoadPicture(write("rle.bmp", rleBmp(4))).pixel(0, 0), qRgb(255, 0, 0));
+    expectDamaged("cut-rle.bmp", rleBmp(2));
+}
+
+// Rows stored top first, told by a negative height.
+TEST_F(HostilePictures, ATopDownBmpLoadsLikeABottomUpOne)
+{
+    EXPECT_EQ(LoadPicture(write("top-down.bmp", topDownBmp)), LoadPicture(write("bottom-up.bmp", bottomUpBmp)));
+}
+
+// Width 0x7FFFFFFF at 0xFFFF bits per pixel: the row size alone overflows 32 bits.
+TEST_F(HostilePictures, ABmpWhoseRowSizeOverflowsIsRefused)
+{
+    expectDamaged("wide.bmp", QByteArray(bottomUpBmp).replace(18, 4, "\xFF\xFF\xFF\x7F").replace(28, 2, "\xFF\xFF"));
+}
+
+using PictureLimits = HostilePictures; // run on their own, with a memory cap
+
+TEST_F(PictureLimits, ATruncated20000SquareJpegFailsWithin300MB)
+{
+    QByteArray jpeg = encodedAs(testPicture(64, 64), "JPEG");
+    // The frame header holds height and width after its length and precision; the cut leaves the scan empty.
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0"), scan = jpeg.indexOf("\xFF\xDA");
+    jpeg.replace(frame + 5, 4, "\x4E\x20\x4E\x20"); // 20000 x 20000: 1.6 GB as 32-bit pixels
+    const QString path = write("huge.jpg", jpeg.left(scan + 40));
+    const int code = exitCodeUnderMemoryCap(300 << 20, [&] {
+        try {
+            LoadPicture(path);
+        } catch (const RunTimeError& error) {
+            return error.number() & 0xFF;
+        }
+        return 101;
+    });
+    // 7 (out of memory) would mean the claimed size was allocated before the data ran out.
+    EXPECT_EQ(code, RunTimeError::InvalidPicture & 0xFF);
+}
+
+} // namespace
