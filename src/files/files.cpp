@@ -72,7 +72,7 @@ void deleteFile(const QString& path)
         throwForErrno(errno, path);
 }
 
-QString Dir(const QString& path, int attributes)
+QString Dir(const QString& path, DirEntries entries)
 {
     if (path.isEmpty())
         return {};
@@ -84,7 +84,7 @@ QString Dir(const QString& path, int attributes)
             return {};
         throwForErrno(error, path);
     }
-    if (S_ISDIR(info.st_mode) && !(attributes & vbDirectory))
+    if (S_ISDIR(info.st_mode) && entries == DirEntries::Files)
         return {};
     return lastComponent(literal);
 }

@@ -19,15 +19,13 @@ QDateTime FileDateTime(const QString& path);
 // A folder is not a file (53); a symbolic link is removed itself.
 void deleteFile(const QString& path);
 
-enum FileAttribute : int {
-    vbNormal = 0,
-    vbDirectory = 16,
-};
+// What Dir() answers for: files only, or folders as well.
+enum class DirEntries { Files, FilesAndFolders };
 
-// The name of the file (or, with vbDirectory, the file or folder) the path
+// The name of the file (or, with FilesAndFolders, the file or folder) the path
 // names, or an empty text when there is none. The path is taken literally:
 // no wildcards, and "\" is an ordinary character on Linux. Trailing
 // separators are ignored; the root has no name. Linux has no hidden or system
 // attribute, so every existing file counts as a normal one. A path that
 // cannot be examined (no permission, device not readable) throws.
-QString Dir(const QString& path, int attributes = vbNormal);
+QString Dir(const QString& path, DirEntries entries = DirEntries::Files);

@@ -40,7 +40,7 @@ void openSpecialFolder(MainWindow& form, const SpecialFolder& target, const QStr
         step([&] { form.driveList->setListIndex(k); });
         // Read back: a drive that is not ready puts the list back on another one.
         step([&] { drive = form.driveList->drive(); });
-        step([&] { found = Dir(onDrive(drive, target.probe), vbDirectory); });
+        step([&] { found = Dir(onDrive(drive, target.probe), DirEntries::FilesAndFolders); });
         step([&] {
             if (found == target.expectedName)
                 matched = k;
