@@ -54,6 +54,8 @@ TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, std::stop_to
     // `fits` fits and `misses` does not; 0 and 101 stand for the ends unmeasured.
     int fits = 0;
     int misses = 101;
+    qint64 fitsSize = 0;
+    qint64 smallestMiss = 0; // the size at `misses`, once measured
     TargetQuality result;
     // Measures one quality inside the open interval; false when the search must end.
     const auto measure = [&](int quality) {
@@ -67,7 +69,13 @@ TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, std::stop_to
             result.outcome = stop.stop_requested() ? TargetQuality::Abandoned : TargetQuality::Failed;
             return false;
         }
-        (*size <= limit ? fits : misses) = quality;
+        if (*size <= limit) {
+            fits = quality;
+            fitsSize = *size;
+        } else {
+            misses = quality;
+            smallestMiss = *size;
+        }
         return true;
     };
     // The guess and its neighbour on the far side; a wrong guess leaves
@@ -84,6 +92,8 @@ TargetQuality findTargetQuality(qint64 limit, const SizeAt& sizeAt, std::stop_to
             return result;
     result.quality = fits;
     result.outcome = fits == 0 ? TargetQuality::TooLarge : TargetQuality::Found;
+    // Too large: bisection ended with quality 1 as the lowest miss.
+    result.size = fits == 0 ? smallestMiss : fitsSize;
     return result;
 }
 

@@ -23,6 +23,7 @@ struct TargetQuality {
     } outcome = Failed;
     int quality = 0;
     int encodings = 0; // how many sizes were asked for
+    qint64 size = 0;   // the size at `quality` when found; at quality 1 when too large
 };
 
 using SizeAt = std::function<std::optional<qint64>(int quality)>;

@@ -72,6 +72,18 @@ TEST_F(RealDialogsOnForms, InputBoxReturnGivesTheDefaultText)
     EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("1"));
 }
 
+// The default text is selected: what is typed replaces it.
+TEST_F(RealDialogsOnForms, InputBoxTypingReplacesTheDefaultText)
+{
+    ModalDriver driver({[](QWidget* box) {
+        QLineEdit* line = box->findChild<QLineEdit*>();
+        ASSERT_NE(line, nullptr);
+        QTest::keyClicks(line, QStringLiteral("3"));
+        QTest::keyClick(line, Qt::Key_Return);
+    }});
+    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("3"));
+}
+
 TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
 {
     MainWindow& mainWindow = forms::load<MainWindow>();

@@ -112,6 +112,7 @@ TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
     settle();
     EXPECT_EQ(dialog.qualitySlider->value(), 30);
     EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30)));
+    EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30)));
     EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
 }
 
@@ -123,8 +124,31 @@ TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
     dialogs_->answerInput(QStringLiteral("0.2")).answerMessage();
     dialog.targetSizeAction->trigger();
     settle();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("指定サイズより小さくできません"));
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）")
+                                         .arg(sizeText(sizeAt(1))));
     EXPECT_EQ(dialog.qualitySlider->value(), 30);
+}
+
+TEST_F(SaveDialogAids, TheTargetBoxOpensWithTheSizeShown)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialogs_->cancelInput();
+    dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
+    EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
+}
+
+// Also when the answer is the quality the slider is at already.
+TEST_F(SaveDialogAids, EverySearchSaysWhatItFoundBesideTheSlider)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialog.qualitySlider->setValue(30);
+    settle();
+    dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
+    dialog.targetSizeAction->trigger();
+    settle();
+    EXPECT_EQ(dialog.qualitySlider->value(), 30);
+    EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30)));
 }
 
 TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)

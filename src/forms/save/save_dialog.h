@@ -96,6 +96,8 @@ public:
     // Escape and any slider move while the search runs stop it.
     void cancelTargetSearch();
     bool searchingTargetSize() const;
+    // What the last search found, as it was shown beside the slider.
+    const QString& targetOutcome() const { return targetOutcome_; }
     // The difference view: while D is held, or while checked in the preview's menu.
     bool differenceShown() const;
     // Each channel's error is multiplied by this in the difference view.
@@ -167,6 +169,7 @@ private:
     bool dragging_ = false;
 
     QShortcut* escapeShortcut_ = nullptr; // on only while a search runs
+    QString targetOutcome_;
     SourceQuality sourceQuality_;
     qint64 sourceSize_ = -1; // -1: the picture came from no file
     QImage shownPreview_;

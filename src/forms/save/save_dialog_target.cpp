@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QToolTip>
 
 #include "encoder/jpeg_metadata.h"
 #include "runtime/handler_guard.h"
@@ -18,6 +19,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
 #include "runtime/services.h"
+#include "runtime/texts.h"
 
 namespace {
 
@@ -87,7 +89,7 @@ void SaveDialog::askTargetSize()
     const std::optional<QString> typed = dialogs().inputBox(
         QStringLiteral("ファイルの大きさの上限を、バイト数の欄と同じ単位（1000 バイト）で入力してください。\n"
                        "例: 20 なら 20000 バイトまで"),
-        targetTitle, QString());
+        targetTitle, sizeValue->text());
     if (!typed)
         return; // Cancel asks for nothing
     const std::optional<qint64> limit = targetBytes(*typed);
@@ -131,12 +133,19 @@ void SaveDialog::finishTargetSearch(const TargetQuality& found)
     restorePointer();
     if (forms::loaded<SaveDialog>() != this)
         return;
+    // The sizes measured are of the pixels; the file carries the kept metadata too.
+    const qint64 fileSize = found.size + (keptMarkers_ ? markersByteCount(*keptMarkers_) : 0);
     switch (found.outcome) {
     case TargetQuality::Found:
         qualitySlider->setValue(found.quality);
+        // Said also when the slider was there already and nothing else changes.
+        targetOutcome_ = QStringLiteral("画質 %1：%2").arg(found.quality).arg(sizeText(fileSize));
+        QToolTip::showText(qualitySlider->mapToGlobal(QPoint(0, qualitySlider->height())), targetOutcome_,
+                           qualitySlider, {}, 4000);
         break;
     case TargetQuality::TooLarge:
-        dialogs().msgBox(QStringLiteral("指定サイズより小さくできません"), MsgBoxStyle::OkOnly, targetTitle);
+        dialogs().msgBox(QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(fileSize)),
+                         MsgBoxStyle::OkOnly, targetTitle);
         break;
     default:
         dialogs().msgBox(QStringLiteral("目標サイズの画質を求められませんでした"), MsgBoxStyle::OkOnly, targetTitle);
