@@ -32,15 +32,15 @@ int modeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
+bool becomeNobody() { return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0; }
+
 // Runs `child` as another user in a child process; its exit code, -1 when it did not exit.
 // The window thread keeps serving events meanwhile, so a server in this process answers it.
 int exitCodeAsNobody(const std::function<int()>& child)
 {
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
-        ::_exit(dropped ? child() : 100);
-    }
+    if (pid == 0)
+        ::_exit(becomeNobody() ? child() : 100);
     int status = 0;
     while (::waitpid(pid, &status, WNOHANG) == 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -74,6 +74,8 @@ protected:
         qputenv("TMPDIR", saved_.second);
     }
     static bool isRoot() { return ::geteuid() == 0; }
+    // No instance found and no socket named.
+    static bool noDoor() { return !App::anotherInstanceRuns() && App::instanceSocket().isEmpty(); }
     QString fallbackFolder() const { return path("tmp/kiriview-runtime-") + QString::number(::geteuid()); }
 
     std::pair<QByteArray, QByteArray> saved_;
@@ -113,8 +115,7 @@ TEST_F(InstanceDoor, AFallbackFolderOpenedOrLinkedLeavesNoDoor)
         else
             ASSERT_EQ(::mkdir(QFile::encodeName(fallbackFolder()).constData(), 0700) | ::chmod(QFile::encodeName(fallbackFolder()).constData(), 0777), 0);
         App::forgetInstanceCheck();
-        EXPECT_FALSE(App::anotherInstanceRuns()) << link;
-        EXPECT_TRUE(App::instanceSocket().isEmpty()) << link;
+        EXPECT_TRUE(noDoor()) << link;
         EXPECT_TRUE(QDir(fallbackFolder()).isEmpty()) << link;
     }
 }
@@ -125,8 +126,7 @@ TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
         GTEST_SKIP() << "making files of another user needs root";
     ASSERT_TRUE(QDir().mkdir(fallbackFolder()));
     ASSERT_EQ(::chown(QFile::encodeName(fallbackFolder()).constData(), nobody, nobody), 0);
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    EXPECT_TRUE(App::instanceSocket().isEmpty());
+    EXPECT_TRUE(noDoor());
 
     // In the user's own folder, a lock someone else made and holds is not a running instance.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
@@ -137,8 +137,7 @@ TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
     ASSERT_GE(held, 0);
     ASSERT_EQ(::fchown(held, nobody, nobody), 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    EXPECT_TRUE(App::instanceSocket().isEmpty());
+    EXPECT_TRUE(noDoor());
     ::close(held);
 }
 
@@ -147,9 +146,10 @@ namespace {
 class InstanceChannel : public ScratchTest {
 protected:
     QString socketName() const { return path("door.sock"); }
-    std::unique_ptr<QLocalServer> serve(int idle = 5000)
+    void serve(int idle = 5000)
     {
-        return instance::serve(socketName(), [this](const QString& path) { received << path; }, idle);
+        server = instance::serve(socketName(), [this](const QString& path) { received << path; }, idle);
+        ASSERT_TRUE(server);
     }
     // Connects and writes; the socket is closed by the server or stays open.
     std::unique_ptr<QLocalSocket> connectAndWrite(const QByteArray& bytes)
@@ -161,6 +161,12 @@ protected:
         socket->flush();
         return socket;
     }
+    static bool closes(QLocalSocket& socket)
+    {
+        QSignalSpy closed(&socket, &QLocalSocket::disconnected);
+        return closed.wait(5000);
+    }
+    std::unique_ptr<QLocalServer> server;
     QStringList received;
 };
 
@@ -168,63 +174,52 @@ protected:
 
 TEST_F(InstanceChannel, ALineFromTheSameUserIsDeliveredAndClosed)
 {
-    auto server = serve();
-    ASSERT_TRUE(server);
+    serve();
     EXPECT_EQ(modeOf(socketName()) & 077, 0);
     const auto socket = connectAndWrite("/some/picture.jpg\n");
-    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(closes(*socket));
     EXPECT_EQ(received, QStringList{"/some/picture.jpg"});
 }
 
 TEST_F(InstanceChannel, ALineLongerThanAPathClosesWithNothingDelivered)
 {
-    auto server = serve();
-    ASSERT_TRUE(server);
+    serve();
     const auto socket = connectAndWrite(QByteArray(instance::longestLine, 'a') + '\n');
-    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(closes(*socket));
     EXPECT_TRUE(received.isEmpty());
 
     const QByteArray longest(instance::longestLine - 1, 'b');
     const auto fitting = connectAndWrite(longest + '\n');
-    QSignalSpy fittingClosed(fitting.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(fittingClosed.wait(5000));
+    EXPECT_TRUE(closes(*fitting));
     EXPECT_EQ(received, QStringList{QString::fromLatin1(longest)});
 }
 
 TEST_F(InstanceChannel, AConnectionBeyondTheFewServedIsClosedAtOnce)
 {
-    auto server = serve();
-    ASSERT_TRUE(server);
+    serve();
     std::vector<std::unique_ptr<QLocalSocket>> waiting;
     for (int i = 0; i < instance::mostConnections; ++i)
         waiting.push_back(connectAndWrite("/partial"));
     const auto extra = connectAndWrite("/extra\n");
-    QSignalSpy closed(extra.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(closes(*extra));
     EXPECT_TRUE(received.isEmpty());
     for (const auto& socket : waiting)
         EXPECT_EQ(socket->state(), QLocalSocket::ConnectedState);
 
     // A served one that ends its line is delivered, and makes room for another.
     waiting.front()->write("/first\n");
-    QSignalSpy firstClosed(waiting.front().get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(firstClosed.wait(5000));
+    EXPECT_TRUE(closes(*waiting.front()));
     EXPECT_EQ(received, QStringList{"/partial/first"});
     const auto next = connectAndWrite("/next\n");
-    QSignalSpy nextClosed(next.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(nextClosed.wait(5000));
+    EXPECT_TRUE(closes(*next));
     EXPECT_EQ(received, (QStringList{"/partial/first", "/next"}));
 }
 
 TEST_F(InstanceChannel, AnIdleConnectionIsClosed)
 {
-    auto server = serve(100);
-    ASSERT_TRUE(server);
+    serve(100);
     const auto socket = connectAndWrite("/never-ended");
-    QSignalSpy closed(socket.get(), &QLocalSocket::disconnected);
-    EXPECT_TRUE(closed.wait(5000));
+    EXPECT_TRUE(closes(*socket));
     EXPECT_TRUE(received.isEmpty());
 }
 
@@ -232,8 +227,7 @@ TEST_F(InstanceChannel, ThePathOfAnotherUserIsRefused)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "connecting as another user needs root";
-    auto server = serve();
-    ASSERT_TRUE(server);
+    serve();
     // Opened up so that the other user reaches the socket at all: the server itself must refuse.
     ::chmod(QFile::encodeName(folder.path()).constData(), 0711);
     ::chmod(QFile::encodeName(socketName()).constData(), 0777);
@@ -264,7 +258,7 @@ TEST_F(InstanceChannel, NothingIsSentToAServerOfAnotherUser)
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(ready[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+        if (!becomeNobody())
             ::_exit(100);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
