@@ -125,10 +125,8 @@ TEST_F(PhotoColour, AdobeRgbByProfileOrByExifShowsItsSrgbColour)
         {"ICC profile", withSegments(plain, iccSegments(adobe, 1))},
         {"EXIF colour space", withSegments(plain, exifApp1(cameraExif(1, false, true)))},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
-        EXPECT_LE(farthest(centre(view(c.jpeg).picture), expected), 2);
-    }
+    for (const auto& c : cases)
+        EXPECT_LE(farthest(centre(view(c.jpeg).picture), expected), 2) << c.how;
     // Uncalibrated alone says nothing: the values are shown as they are.
     EXPECT_EQ(centre(view(withSegments(plain, exifApp1(cameraExif(1, false)))).picture), stored);
 }
@@ -148,24 +146,16 @@ TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
 {
     const QByteArray plain = flatJpeg(64, 64, red);
     const QRgb stored = centre(decodePicture(plain));
-    QByteArray garbage(3000, 'x');
-    const QByteArray truncated = swappedRedGreenProfile().left(200);
     QByteArray enormous;
-    const QByteArray piece(65519, 'p');
-    for (int n = 1; n <= 255; ++n) {
-        const QByteArray head = QByteArray("\xFF\xE2\xFF\xFF", 4) + QByteArray("ICC_PROFILE\0", 12) + char(n) + char(255);
-        enormous += head + piece;
-    }
+    for (int n = 1; n <= 255; ++n)
+        enormous += QByteArray("\xFF\xE2\xFF\xFFICC_PROFILE\0", 16) + char(n) + char(255) + QByteArray(65519, 'p');
     const struct { const char* what; QByteArray segments; } cases[] = {
-        {"garbage", iccSegments(garbage, 2)},
-        {"truncated", iccSegments(truncated, 1)},
+        {"garbage", iccSegments(QByteArray(3000, 'x'), 2)},
+        {"truncated", iccSegments(swappedRedGreenProfile().left(200), 1)},
         {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3})},
         {"255 segments of 64 KB", enormous},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QByteArray jpeg = withSegments(plain, c.segments);
-        EXPECT_EQ(centre(view(jpeg).picture), stored);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(centre(view(withSegments(plain, c.segments)).picture), stored) << c.what;
     EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
 }
