@@ -63,10 +63,13 @@ namespace {
 
 class StaleStandIns : public ScratchTest {
 protected:
+    // Each test's stand-ins show the folder `pictures`, which holds a.jpg.
     void SetUp() override
     {
         savedTemp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
+        QDir(folder.path()).mkdir("pictures");
+        write("pictures/a.jpg");
     }
     void TearDown() override { qputenv("TMPDIR", savedTemp_); }
     // A stand-in as its process leaves it: a link to the folder it shows.
@@ -93,8 +96,6 @@ protected:
 
 TEST_F(StaleStandIns, ThoseOfEndedProcessesGoAndLiveOnesStay)
 {
-    QDir(folder.path()).mkdir("pictures");
-    write("pictures/a.jpg");
     const QString live = standIn(::getpid());
     const QString stale = standIn(endedProcess());
     // Only names the program makes: not its door folder, not a name of another program.
@@ -110,8 +111,6 @@ TEST_F(StaleStandIns, ThoseOfEndedProcessesGoAndLiveOnesStay)
 
 TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
 {
-    QDir(folder.path()).mkdir("pictures");
-    write("pictures/a.jpg");
     const pid_t ended = endedProcess();
     const QString linked = path(QStringLiteral("kiriview-%1-Link00").arg(ended));
     ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(linked).constData()), 0);
@@ -124,9 +123,8 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
     StandInFolder::removeStale();
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
-    if (!foreign.isEmpty()) {
+    if (!foreign.isEmpty())
         EXPECT_TRUE(QFileInfo(foreign + "/shown").isSymLink());
-    }
 }
 
 TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)

@@ -73,10 +73,8 @@ TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
 
 TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
 {
-    QDir(folder.path()).mkpath("prefix/bin");
-    QDir(folder.path()).mkpath("portable/bin");
-    QDir(folder.path()).mkpath("portable/share");
-    QDir(folder.path()).mkpath("prefix/share/applications");
+    for (const char* made : {"prefix/bin", "portable/bin", "portable/share", "prefix/share/applications"})
+        QDir(folder.path()).mkpath(made);
     write("prefix/share/applications/kiriview.desktop");
     EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
     EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
@@ -104,10 +102,9 @@ TEST_F(UserFolders, BothFoldersAreMadePrivateAlsoWhenTheyExistOpen)
 
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
 {
-    QDir(folder.path()).mkpath("bin");
-    QDir(folder.path()).mkpath("second/kiriview");
+    for (const char* made : {"bin", "second/kiriview", "first/kiriview"})
+        QDir(folder.path()).mkpath(made);
     write("second/kiriview/kiriview.ini", "second");
-    QDir(folder.path()).mkpath("first/kiriview");
     auto env = answering(false, path("config"), path("cache"));
     env.configDirs = "relative:" + path("first") + ":" + path("second");
     EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("second/kiriview/kiriview.ini"));
