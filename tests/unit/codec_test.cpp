@@ -30,11 +30,7 @@ TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSide)
 
 // The frame marker and the precision of each quantization table, read from
 // the segments up to the first scan.
-struct Header {
-    int frameMarker = 0;
-    bool sixteenBitTable = false;
-    int tables = 0;
-};
+struct Header { int frameMarker = 0; bool sixteenBitTable = false; int tables = 0; };
 
 Header headerOf(const QByteArray& file)
 {
@@ -48,12 +44,10 @@ Header headerOf(const QByteArray& file)
             break;
         if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
             header.frameMarker = 0xFF00 | marker;
-        if (marker == 0xDB) {
-            for (qsizetype table = at + 4; table < at + 2 + length; ++header.tables) {
-                const bool sixteen = byte(table) >> 4 != 0;
-                header.sixteenBitTable = header.sixteenBitTable || sixteen;
-                table += 1 + (sixteen ? 128 : 64);
-            }
+        for (qsizetype table = at + 4; marker == 0xDB && table < at + 2 + length; ++header.tables) {
+            const bool sixteen = byte(table) >> 4 != 0;
+            header.sixteenBitTable = header.sixteenBitTable || sixteen;
+            table += 1 + (sixteen ? 128 : 64);
         }
         at += 2 + length;
     }
@@ -68,9 +62,8 @@ TEST_F(Codec, LowQualitiesStillWriteBaselineEightBitTables)
         const QString file = path(QString("q%1.jpg").arg(quality));
         ASSERT_EQ(saveJpeg(testPicture(64, 48), 64, 48, file, std::uint8_t(quality), 0), JpegStatus::Written);
         const Header header = headerOf(readBytes(file));
-        EXPECT_EQ(QByteArray::number(header.frameMarker, 16), "ffc0") << "the frame marker at quality " << quality;
-        EXPECT_EQ(header.tables, 2) << "quality " << quality;
-        EXPECT_FALSE(header.sixteenBitTable) << "quality " << quality;
+        EXPECT_EQ(std::tuple(QByteArray::number(header.frameMarker, 16), header.tables, header.sixteenBitTable),
+                  std::tuple(QByteArray("ffc0"), 2, false)) << "frame marker, tables and 16-bit table at quality " << quality;
     }
 }
 
