@@ -83,8 +83,8 @@ dialog_besides() {
   return 1
 }
 
-# window_with_size WxH: the visible program window of that size, or nothing.
-window_with_size() { local id; for id in $(app_windows); do [ "$(window_size "$id")" = "$1" ] && echo "$id" && break; done; true; }
+# window_with_size WxH...: the visible program window of one of those sizes, or nothing.
+window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(window_size "$id") "* ]] && echo "$id" && break; done; true; }
 
 # wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
