@@ -6,9 +6,7 @@
 # path with no temporary file left.
 source "$(dirname "$0")/lib.sh"
 
-prefix=$WORK/prefix
-cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
-bin=$prefix/bin
+install_prefix
 touch "$bin/probe" && rm "$bin/probe" || fail "the program folder should be writable for this test"
 before=$(ls -la "$bin")
 export TMPDIR=$WORK/tmp XDG_CACHE_HOME=$WORK/home/.cache

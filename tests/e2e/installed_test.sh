@@ -5,9 +5,7 @@
 # beside the program.
 source "$(dirname "$0")/lib.sh"
 
-prefix=$WORK/prefix
-cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
-share=$prefix/share
+install_prefix
 for f in applications/kiriview.desktop metainfo/org.example.kiriworks.kiriview.metainfo.xml mime/packages/kiriview.xml \
   icons/hicolor/scalable/apps/kiriview.svg icons/hicolor/16x16/apps/kiriview.png icons/hicolor/256x256/apps/kiriview.png \
   kiriview/help/index.html doc/kiriview/copyright doc/kiriview/changelog.gz man/man1/kiriview.1.gz; do
@@ -18,7 +16,6 @@ appstreamcli validate --no-net "$share/metainfo/org.example.kiriworks.kiriview.m
   || fail "the metainfo does not validate"
 
 # Root writes through permissions, so it needs a read-only mount.
-bin=$prefix/bin
 if [ "$(id -u)" -ne 0 ]; then
   chmod a-w "$bin"
 else

@@ -96,6 +96,10 @@ menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 # make_pictures: a folder $PICTURES holding a-wide.jpg, 640 x 480 pixels.
 make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
 
+# install_prefix: installs the build under $WORK/prefix; sets prefix, share and bin.
+install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
+  cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }
+
 close_window() { "$CLOSE_WINDOW" "$1"; }
 # press ID KEY...: focuses a window and types keys into it.
 press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }
