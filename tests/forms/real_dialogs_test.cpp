@@ -1,18 +1,13 @@
-// The real dialog wrappers, answered with keys as a person would.
+// The real dialog wrappers, answered with keys as a person would, and the favorites prompt as shown.
 #include <filesystem>
 
 #include <sys/stat.h>
 
-#include <QTest>
 #include <QtWidgets>
 
 #include "form_fixture.h"
-#include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "forms/viewing_state.h"
-#include "runtime/forms.h"
 #include "files/native_names.h"
-#include "test_files.h"
 
 namespace {
 
@@ -82,6 +77,24 @@ TEST_F(RealDialogsOnForms, InputBoxTypingReplacesTheDefaultText)
         QTest::keyClick(line, Qt::Key_Return);
     }});
     EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("3"));
+}
+
+// The favorites prompt: one slot a line, and within the screen.
+TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndStaysWithinTheScreen)
+{
+    const QString deepFolder = "/home/someone/" + QString(40, 'x').repeated(20);
+    QString shownText;
+    int shownWidth = 0;
+    ModalDriver driver({[&](QWidget* box) {
+        auto* input = qobject_cast<QInputDialog*>(box);
+        ASSERT_NE(input, nullptr);
+        shownText = input->labelText();
+        shownWidth = input->sizeHint().width();
+        input->reject();
+    }});
+    EXPECT_FALSE(QtDialogService().inputBox("1: " + deepFolder + "\r2: /tmp\r3: ", "お気に入りナンバー", "1"));
+    EXPECT_TRUE(shownText.count('\n') == 2 && !shownText.contains('\r') && shownText.endsWith("\n2: /tmp\n3: ")) << shownText.toStdString();
+    EXPECT_LE(shownWidth, QGuiApplication::primaryScreen()->availableGeometry().width());
 }
 
 TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
