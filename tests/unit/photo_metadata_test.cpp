@@ -122,7 +122,8 @@ TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
     EXPECT_EQ(read.iptc, iptc);
 
     // A profile over several segments comes back whole, and is counted too.
-    const JpegMarkers large{QByteArray(150000, 'i')};
+    JpegMarkers large;
+    large.icc = QByteArray(150000, 'i');
     const QByteArray split = compressed(picture, &large);
     EXPECT_EQ(split.size() - bare.size(), markersByteCount(large));
     EXPECT_EQ(readJpegMarkers(split).icc, large.icc);
@@ -147,8 +148,9 @@ TEST(PhotoMetadata, MalformedOrLoopingBlocksAreLeftOutAndTheRestKept)
         const JpegMarkers kept = keptMetadata(source, {QSize(10, 10), true});
         EXPECT_EQ(kept.icc, source.icc);
         EXPECT_EQ(kept.iptc, iptc);
-        if (!kept.exif.isEmpty())
+        if (!kept.exif.isEmpty()) {
             EXPECT_NE(exifValue(exifOf(kept.exif), "Exif.Image.Orientation"), "6");
+        }
         compressed(testPicture(16, 16), &kept);
     }
 }

@@ -123,8 +123,9 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
     StandInFolder::removeStale();
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
-    if (!foreign.isEmpty())
+    if (!foreign.isEmpty()) {
         EXPECT_TRUE(QFileInfo(foreign + "/shown").isSymLink());
+    }
 }
 
 TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)
