@@ -121,12 +121,15 @@ TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
     EXPECT_EQ(read.xmp, kept.xmp);
     EXPECT_EQ(read.iptc, iptc);
 
-    // A profile over several segments comes back whole, and is counted too.
-    JpegMarkers large;
-    large.icc = QByteArray(150000, 'i');
-    const QByteArray split = compressed(picture, &large);
-    EXPECT_EQ(split.size() - bare.size(), markersByteCount(large));
-    EXPECT_EQ(readJpegMarkers(split).icc, large.icc);
+    // A profile over several segments comes back whole, and is counted too,
+    // also when it fills its last segment exactly (65519 bytes a segment).
+    for (const qsizetype size : {150000, 2 * 65519}) {
+        JpegMarkers large;
+        large.icc = QByteArray(size, 'i');
+        const QByteArray split = compressed(picture, &large);
+        EXPECT_EQ(split.size() - bare.size(), markersByteCount(large)) << size;
+        EXPECT_EQ(readJpegMarkers(split).icc, large.icc) << size;
+    }
 }
 
 TEST(PhotoMetadata, MalformedOrLoopingBlocksAreLeftOutAndTheRestKept)
