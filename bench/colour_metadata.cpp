@@ -228,12 +228,12 @@ int main(int argc, char** argv)
     std::vector<Measure> saving = {
         {"libjpeg-turbo to memory", [&] { bareToMemory(picture, true); }},
         {"saveJpeg, no metadata", [&] {
-             if (saveJpeg(picture, photoWidth, photoHeight, out, quality, 0) != JpegStatus::Written)
+             if (saveJpeg(picture, photoWidth, photoHeight, out, quality, JpegTarget::Chosen) != JpegStatus::Written)
                  std::abort();
          }},
         {"saveJpeg, metadata kept (incl. preparing it)", [&] {
              const JpegMarkers kept = keptMetadata(source, {picture.size(), true});
-             if (saveJpeg(picture, photoWidth, photoHeight, out, quality, 0, {}, &kept) != JpegStatus::Written)
+             if (saveJpeg(picture, photoWidth, photoHeight, out, quality, JpegTarget::Chosen, {}, &kept) != JpegStatus::Written)
                  std::abort();
          }},
         {"  of which preparing the metadata", [&] { keptMetadata(source, {picture.size(), true}); }},

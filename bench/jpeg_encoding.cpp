@@ -48,7 +48,7 @@ std::size_t bareToFile(const QImage& picture, const QString& path)
 
 std::size_t saveWithEncoder(const QImage& picture, const QString& path)
 {
-    if (saveJpeg(picture, picture.width(), picture.height(), path, quality, 0) != JpegStatus::Written)
+    if (saveJpeg(picture, picture.width(), picture.height(), path, quality, JpegTarget::Chosen) != JpegStatus::Written)
         std::abort();
     return std::size_t(QFile(path).size());
 }

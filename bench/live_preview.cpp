@@ -171,14 +171,14 @@ int main(int argc, char** argv)
          }},
         {"naive step: encode, full reload, smooth rescale",
          [&] {
-             saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, 0);
+             saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, JpegTarget::Chosen);
              const QImage reloaded = LoadPicture(naivePath);
              const QImage small = reloaded.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
              if (small.isNull())
                  std::abort();
          }},
         {"saveJpeg alone (to a file)",
-         [&] { saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, 0); }},
+         [&] { saveJpeg(picture, picture.width(), picture.height(), naivePath, 51, JpegTarget::Chosen); }},
         {"preview reload alone (scaled decode)",
          [&] {
              if (LoadPicture(naivePath, decodedSize).isNull())

@@ -38,7 +38,7 @@ JpegStatus statusOf(CompressResult result)
 } // namespace
 
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, std::stop_token stop,
+                    std::uint8_t quality, JpegTarget target, std::stop_token stop,
                     const JpegMarkers* markers)
 {
     try {
@@ -50,7 +50,7 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
 
         // Written beside the target and renamed over it only when complete; a file that
         // is not complete is removed when `file` goes out of scope.
-        const bool ownFile = option & jpeg_option::NoFollow;
+        const bool ownFile = target == JpegTarget::ProgramOwn;
         ReplacingFile file(path, ownFile ? ReplacingFile::Links::Refuse : ReplacingFile::Links::Follow,
                            ownFile ? ReplacingFile::Access::Private : ReplacingFile::Access::AsBefore);
         if (!file.open(QIODevice::WriteOnly))

@@ -19,13 +19,16 @@ enum class JpegStatus : std::int16_t {
     Abandoned = 5,   // a stop was requested; nothing was written
 };
 
-// Options of saveJpeg.
-namespace jpeg_option {
-// For files the program names itself (the preview): a target that is a
-// symbolic link is refused, so a link someone planted there never redirects
-// the write, and the file is the user's alone (0600), new or replaced.
-constexpr std::int32_t NoFollow = 1;
-} // namespace jpeg_option
+// Whose file saveJpeg writes.
+enum class JpegTarget {
+    // A file the person chose: a link to a regular file is followed, and a
+    // replaced file keeps its owner and permissions.
+    Chosen,
+    // A file the program names itself (the preview): a target that is a
+    // symbolic link is refused, so a link someone planted there never redirects
+    // the write, and the file is the user's alone (0600), new or replaced.
+    ProgramOwn,
+};
 
 // Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
 // Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
@@ -34,11 +37,11 @@ constexpr std::int32_t NoFollow = 1;
 // and renamed over it only when complete, so a failure never leaves a
 // truncated file or harms an existing one. Only a regular file is replaced:
 // a device, a FIFO or a link to one is refused with CannotOpen and left as it
-// is. `option` is 0 or jpeg_option flags.
+// is.
 // `stop` is looked at between blocks of rows; once a stop is requested the
 // encoding stops with Abandoned, the target stays as it
 // was and no temporary file is left. `markers`, when given, go into the file
 // as they are (see compressJpeg). Never throws and never ends the process.
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, std::int32_t option, std::stop_token stop = {},
+                    std::uint8_t quality, JpegTarget target, std::stop_token stop = {},
                     const JpegMarkers* markers = nullptr);

@@ -64,7 +64,7 @@ protected:
     {
         startProgram();
         const QString path = scratch_.filePath(name);
-        EXPECT_TRUE(jpegQuality ? saveJpeg(picture_, 320, 240, path, std::uint8_t(jpegQuality), 0) == JpegStatus::Written
+        EXPECT_TRUE(jpegQuality ? saveJpeg(picture_, 320, 240, path, std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written
                                 : picture_.save(path, "BMP"));
         forms::load<MainWindow>().fileList->setPath(scratch_.path());
         forms::load<MainWindow>().fileList->setListIndex(0);

@@ -21,12 +21,12 @@ TEST_F(SaveDialogSourceTest, EstimateIsOfTheShownBytesNotOfTheFileNow)
 {
     const QImage picture = testPicture(320, 240);
     const QString path = at("g95.jpg");
-    ASSERT_EQ(saveJpeg(picture, 320, 240, path, 95, 0), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(picture, 320, 240, path, 95, JpegTarget::Chosen), JpegStatus::Written);
     startProgram();
     mainWindow().folderList->setPath(pictures());
     mainWindow().fileList->setListIndex(0);
     // Saved over at 50 after it was shown, as a save from the dialog does.
-    ASSERT_EQ(saveJpeg(picture, 320, 240, path, 50, 0), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(picture, 320, 240, path, 50, JpegTarget::Chosen), JpegStatus::Written);
     mainWindow().openSaveDialog();
     settle();
     SaveDialog& dialog = *forms::loaded<SaveDialog>();

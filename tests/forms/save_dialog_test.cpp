@@ -74,7 +74,7 @@ protected:
     QByteArray encoded(int quality)
     {
         const QString path = programFolder() + "/expected.jpg";
-        EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 320, 240, path, std::uint8_t(quality), 0), JpegStatus::Written);
+        EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 320, 240, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
@@ -215,7 +215,7 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     SaveDialog& saveDialog = openDialog();
     const QString shownSize = saveDialog.sizeValue->text();
     const QImage shownPicture = saveDialog.preview->picture();
-    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, 0), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, JpegTarget::Chosen), JpegStatus::Written);
     makePreviewUnwritable(blocked());
     step(saveDialog);
     services().userEnvironment = nullptr;

@@ -22,7 +22,7 @@ TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSide)
     const struct { int side, needed, decoded; } cases[] = {{1001, 126, 126}, {1001, 127, 251}, {1000, 126, 250}};
     for (const auto& c : cases) {
         const QString file = path(QString("side%1.jpg").arg(c.side));
-        ASSERT_EQ(saveJpeg(testPicture(c.side, c.side), c.side, c.side, file, 75, 0), JpegStatus::Written);
+        ASSERT_EQ(saveJpeg(testPicture(c.side, c.side), c.side, c.side, file, 75, JpegTarget::Chosen), JpegStatus::Written);
         EXPECT_EQ(LoadPicture(file, QSize(c.needed, c.needed)).size(), QSize(c.decoded, c.decoded))
             << c.side << " covering " << c.needed;
     }
@@ -60,7 +60,7 @@ TEST_F(Codec, LowQualitiesStillWriteBaselineEightBitTables)
 {
     for (const int quality : {1, 10}) {
         const QString file = path(QString("q%1.jpg").arg(quality));
-        ASSERT_EQ(saveJpeg(testPicture(64, 48), 64, 48, file, std::uint8_t(quality), 0), JpegStatus::Written);
+        ASSERT_EQ(saveJpeg(testPicture(64, 48), 64, 48, file, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         const Header header = headerOf(readBytes(file));
         EXPECT_EQ(std::tuple(QByteArray::number(header.frameMarker, 16), header.tables, header.sixteenBitTable),
                   std::tuple(QByteArray("ffc0"), 2, false)) << "frame marker, tables and 16-bit table at quality " << quality;

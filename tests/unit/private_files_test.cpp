@@ -33,12 +33,12 @@ TEST_F(PrivateFiles, ThePreviewIsWritten600NewAndOverAnOpenOne)
     const QImage picture = testPicture(40, 30);
     const QString preview = path("Sample.jpg");
     const mode_t saved = ::umask(022);
-    const JpegStatus made = saveJpeg(picture, 40, 30, preview, 50, jpeg_option::NoFollow);
+    const JpegStatus made = saveJpeg(picture, 40, 30, preview, 50, JpegTarget::ProgramOwn);
     ::umask(saved);
     ASSERT_EQ(made, JpegStatus::Written);
     EXPECT_EQ(modeOf(preview), 0600);
     ::chmod(QFile::encodeName(preview).constData(), 0644);
-    ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 60, jpeg_option::NoFollow), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 60, JpegTarget::ProgramOwn), JpegStatus::Written);
     EXPECT_EQ(modeOf(preview), 0600);
 }
 

@@ -27,7 +27,7 @@ TEST(TargetSize, TheChosenQualitysFileFitsAndTheNextOnesDoesNot)
     QTemporaryDir folder;
     const auto fileSize = [&](const QImage& picture, int quality) {
         const QString path = folder.filePath("probe.jpg");
-        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, std::uint8_t(quality), 0), JpegStatus::Written);
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         return QFile(path).size();
     };
     const auto sizeOf = [](const QImage& of, int quality) { return encodedJpegSize(of, quality); };
@@ -86,7 +86,7 @@ TEST(QualityEstimate, OwnFilesAreReadWithinOneAndOtherTablesAreUnknown)
     // Judged by content, not by name; a name that is not UTF-8 is read under its own bytes.
     const QString path = folder.filePath(native_names::decode("saved\xff.kir"));
     for (const int quality : {10, 50, 75, 90, 100}) {
-        ASSERT_EQ(saveJpeg(picture, 64, 48, path, std::uint8_t(quality), 0), JpegStatus::Written);
+        ASSERT_EQ(saveJpeg(picture, 64, 48, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         const SourceQuality estimate = estimateJpegQuality(path);
         EXPECT_TRUE(estimate.jpeg);
         EXPECT_NEAR(estimate.quality.value_or(-10), quality, 1);

@@ -22,7 +22,7 @@ struct Encoder : ::testing::Test {
     ~Encoder() override { std::filesystem::remove_all(bytes.constData()); } // Qt's clean-up cannot reach it
     QString pathOf(const QString& name) const { return folder + '/' + name; }
     JpegStatus save(const QImage& source, const QString& name, int quality = 50) const
-    { return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), 0); }
+    { return saveJpeg(source, source.width(), source.height(), pathOf(name), std::uint8_t(quality), JpegTarget::Chosen); }
     QByteArray encoded(const QImage& source, const QString& name, int quality = 60) const
     { EXPECT_EQ(save(source, name, quality), JpegStatus::Written); return readBytes(pathOf(name)); }
     // Only the old file is left, hidden temporary files included.
@@ -46,7 +46,7 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
         {QImage(), 0, 0, 50}, {picture, w, h, 0}, {picture, w, h, 101}, {picture, w + 1, h, 50}, {picture, h, w, 50},
         {QImage(65501, 1, QImage::Format_RGB32), 65501, 1, 50}}; // a JPEG side holds at most 65500 pixels
     for (const auto& c : cases)
-        EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), 0),
+        EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), JpegTarget::Chosen),
                   JpegStatus::FormatError) << c.width << "x" << c.height << " at " << c.quality;
     expectOnlyTheOldFile();
 }
@@ -56,7 +56,7 @@ TEST_F(Encoder, AStopRequestedAbandonsAndLeavesTheFolderAsItWas)
 {
     std::stop_source stopped;
     stopped.request_stop();
-    EXPECT_EQ(saveJpeg(testPicture(1200, 512), 1200, 512, pathOf("kept.jpg"), 50, 0, stopped.get_token()), JpegStatus::Abandoned);
+    EXPECT_EQ(saveJpeg(testPicture(1200, 512), 1200, 512, pathOf("kept.jpg"), 50, JpegTarget::Chosen, stopped.get_token()), JpegStatus::Abandoned);
     expectOnlyTheOldFile();
 }
 
@@ -93,14 +93,14 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
                 && ::symlink(native_names::encode(pathOf("kept.jpg")).constData(), planted.constData()) == 0);
     for (const QString& path : {pathOf("missing/out.jpg"), pathOf("kept.jpg/out.jpg"), folder, QString(), native_names::decode(pipe),
                                 native_names::decode(link)})
-        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, 0), JpegStatus::CannotOpen) << path.toStdString();
-    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, jpeg_option::NoFollow),
+        EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), path, 50, JpegTarget::Chosen), JpegStatus::CannotOpen) << path.toStdString();
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, JpegTarget::ProgramOwn),
               JpegStatus::CannotOpen);
     struct stat info {};
     EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode)) << "the FIFO was replaced";
     EXPECT_EQ(native_names::entries(dir.path(), native_names::EntryKind::Files).size(), 3) << "a temporary file was left";
     expectOnlyTheOldFile();
-    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, 0), JpegStatus::Written);
+    EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, JpegTarget::Chosen), JpegStatus::Written);
     EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"))
         << "the link was replaced, or its target not written";
 }

@@ -20,7 +20,7 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, std::stop_tok
 {
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
-                             static_cast<std::uint8_t>(job.quality), jpeg_option::NoFollow, stop,
+                             static_cast<std::uint8_t>(job.quality), JpegTarget::ProgramOwn, stop,
                              job.markers.get());
     if (result.status != JpegStatus::Written)
         return result;

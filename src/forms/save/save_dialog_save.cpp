@@ -59,7 +59,7 @@ void SaveDialog::save()
         }
 
         const JpegStatus status = saveJpeg(chosen.picture, chosen.picture.width(), chosen.picture.height(), target,
-                                           static_cast<std::uint8_t>(chosenQuality), 0, {}, markers.get());
+                                           static_cast<std::uint8_t>(chosenQuality), JpegTarget::Chosen, {}, markers.get());
         enableOtherWindows();
         switch (status) {
         case JpegStatus::Written:
