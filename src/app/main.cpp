@@ -4,7 +4,9 @@
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "app/termination.h"
+#include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
+#include "desktop/user_files.h"
 #include "desktop/instance_channel.h"
 #include "runtime/app.h"
 
@@ -40,6 +42,8 @@ int main(int argc, char** argv)
             return 0;
     } else {
         commandline::listenForHandOvers();
+        // Alone now: a preview half-written by a killed run is nobody's.
+        ReplacingFile::removeLeftovers(userfiles::current().previewFile());
     }
     if (!path.isEmpty())
         commandline::openPath(path);

@@ -1,9 +1,13 @@
 #include "files/replacing_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
+#include <string>
 
+#include <QDir>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -14,6 +18,9 @@
 #include "runtime/services.h"
 
 namespace {
+
+constexpr char temporaryLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr int temporarySuffixLength = 6;
 
 // The target's bytes with a final link followed, or nothing when it may not be
 // replaced. A missing target is fine: its folder decides when the file is made.
@@ -69,11 +76,10 @@ bool ReplacingFile::open(OpenMode mode)
 
 bool ReplacingFile::createTemporary()
 {
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = resolved_ + '.';
-        for (int i = 0; i < 6; ++i)
-            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+        for (int i = 0; i < temporarySuffixLength; ++i)
+            name += temporaryLetters[QRandomGenerator::global()->bounded(int(sizeof temporaryLetters - 1))];
         // 0666 lets the umask decide for a new file, as for any other file the user makes.
         fd_ = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
@@ -154,4 +160,26 @@ void ReplacingFile::discard()
     temporary_.clear();
     if (isOpen())
         QIODevice::close();
+}
+
+void ReplacingFile::removeLeftovers(const QString& target)
+{
+    const QByteArray prefix = native_names::encode(target) + '.';
+    const int slash = prefix.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : prefix.left(std::max(slash, 1));
+    const QByteArray stem = prefix.mid(slash + 1);
+    const QDir dir(native_names::decode(folder));
+    const std::time_t quiet = std::time(nullptr) - 60;
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QByteArray name = native_names::encode(entry);
+        const QByteArray suffix = name.mid(stem.size());
+        if (!name.startsWith(stem) || suffix.size() != temporarySuffixLength
+            || suffix.toStdString().find_first_not_of(temporaryLetters) != std::string::npos)
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
+            && info.st_mtime < quiet)
+            ::unlink(path.constData());
+    }
 }

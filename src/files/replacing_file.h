@@ -31,6 +31,11 @@ public:
     // Flushes the written bytes to disk and renames them over the target.
     bool commit();
 
+    // Removes the temporary files a write of `target` left when its process was
+    // killed: regular files of this user named as the temporary names are, not
+    // written to for a minute (a write under way keeps its file fresh).
+    static void removeLeftovers(const QString& target);
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 size) override;

@@ -1,9 +1,11 @@
 // Files nobody asked for: the preview is the user's alone, a root save keeps the
 // owner of the file it replaces, and stand-in folders of killed processes are removed.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -57,6 +59,24 @@ TEST_F(PrivateFiles, ARootSaveKeepsTheOwnerAndGroupOfTheReplacedFile)
     EXPECT_EQ(std::pair(info.st_uid, info.st_gid), std::pair(uid_t(65534), gid_t(65533)));
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(readBytes(target), "new");
+}
+
+// Only the killed write's own leftovers go: a fresh one may be a write under way.
+TEST_F(PrivateFiles, OnlyQuietLeftoversOfTheTargetAreRemoved)
+{
+    const QString target = write("Sample.jpg");
+    QStringList kept = {"Sample.jpg.fresh1", "Sample.jpg.ab12", "Sample.jpg.ab-123", "Other.jpg.abc123", "Sample.jpg.lnk123"};
+    for (const QString& name : QStringList{"Sample.jpg.abc123", "Sample.jpg.XyZ789"} + kept.mid(1, 3)) {
+        QFile file(write(name));
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+    }
+    write("Sample.jpg.fresh1");
+    const QByteArray link = QFile::encodeName(path("Sample.jpg.lnk123"));
+    const timespec old[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::symlink("Sample.jpg.abc123", link.constData()) | ::utimensat(AT_FDCWD, link.constData(), old, AT_SYMLINK_NOFOLLOW), 0);
+    ReplacingFile::removeLeftovers(target);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System, QDir::Name),
+              (QStringList{"Other.jpg.abc123", "Sample.jpg", "Sample.jpg.ab-123", "Sample.jpg.ab12", "Sample.jpg.fresh1", "Sample.jpg.lnk123"}));
 }
 
 namespace {
