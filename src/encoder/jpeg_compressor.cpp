@@ -1,8 +1,10 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <mutex>
 #include <new>
 
 #include <QIODevice>
@@ -194,6 +196,42 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     return CompressResult::Done;
 }
 
+// One encoding at a time in the whole program: with optimized Huffman tables
+// libjpeg keeps the coefficients of the whole picture (3 bytes a pixel with
+// 4:2:0), and the save dialog's preview, target search and measurement side
+// by side would each hold their own on top of the picture.
+class EncodingTurn {
+public:
+    // False when stopped while waiting.
+    bool take(const std::stop_token& stop)
+    {
+        std::unique_lock lock(mutex_);
+        if (!free_.wait(lock, stop, [this] { return !taken_; }))
+            return false;
+        taken_ = true;
+        return true;
+    }
+    void give()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            taken_ = false;
+        }
+        free_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable_any free_;
+    bool taken_ = false;
+};
+
+EncodingTurn& encodingTurn()
+{
+    static EncodingTurn turn;
+    return turn;
+}
+
 } // namespace
 
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
@@ -208,8 +246,11 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
+    if (!encodingTurn().take(stop))
+        return CompressResult::Abandoned;
     const CompressResult result = compressTrapped(session, source, quality, stop, payloads);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
+    encodingTurn().give();
     return result;
 }
