@@ -100,7 +100,9 @@ std::optional<CompressionMeasure> measureCompression(const QImage& original, int
             const ScanlineSource source(original);
             QBuffer encoded(&jpeg);
             encoded.open(QIODevice::WriteOnly);
-            if (!source.isValid() || compressJpeg(source, quality, encoded, stop) != CompressResult::Done)
+            // The tables change the bytes, never the pixels.
+            if (!source.isValid()
+                || compressJpeg(source, quality, encoded, stop, nullptr, HuffmanTables::Standard) != CompressResult::Done)
                 return std::nullopt;
         }
         FidelityMeter meter(original.size(), fidelityReduction(original.size()), peaksSize);

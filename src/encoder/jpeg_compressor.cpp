@@ -89,7 +89,7 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality)
+void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables)
 {
     cinfo.image_width = static_cast<JDIMENSION>(source.width());
     cinfo.image_height = static_cast<JDIMENSION>(source.height());
@@ -99,7 +99,7 @@ void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int qu
     jpeg_set_colorspace(&cinfo, JCS_YCbCr);
     // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
     jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = TRUE;
+    cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
     cinfo.write_JFIF_header = TRUE;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
@@ -180,13 +180,13 @@ CompressResult failureOf(const Session& session)
 }
 
 CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               std::stop_token stop, const MarkerPayloads& payloads)
+                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, source, quality);
+    configure(session.cinfo, source, quality, tables);
     jpeg_start_compress(&session.cinfo, TRUE);
     writeMarkers(session.cinfo, payloads);
     // An unfinished compression is simply destroyed by the caller.
@@ -196,10 +196,9 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     return CompressResult::Done;
 }
 
-// One encoding at a time in the whole program: with optimized Huffman tables
-// libjpeg keeps the coefficients of the whole picture (3 bytes a pixel with
-// 4:2:0), and the save dialog's preview, target search and measurement side
-// by side would each hold their own on top of the picture.
+// One encoding with optimized tables at a time in the whole program: each
+// keeps the coefficients of its whole picture, and the save dialog's preview
+// and target search side by side would each hold their own beside the picture.
 class EncodingTurn {
 public:
     // False when stopped while waiting.
@@ -235,7 +234,7 @@ EncodingTurn& encodingTurn()
 } // namespace
 
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop, const JpegMarkers* markers)
+                            std::stop_token stop, const JpegMarkers* markers, HuffmanTables tables)
 {
     const MarkerPayloads payloads = payloadsOf(markers);
     Session session{};
@@ -246,11 +245,13 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
-    if (!encodingTurn().take(stop))
+    const bool whole = tables == HuffmanTables::Optimized;
+    if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    const CompressResult result = compressTrapped(session, source, quality, stop, payloads);
+    const CompressResult result = compressTrapped(session, source, quality, stop, payloads, tables);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
-    encodingTurn().give();
+    if (whole)
+        encodingTurn().give();
     return result;
 }

@@ -14,6 +14,8 @@
 
 #include <jpeglib.h>
 
+#include "decoder/jpeg_decoder.h"
+#include "encoder/compression_measure.h"
 #include "encoder/difference_picture.h"
 #include "encoder/picture_fidelity.h"
 #include "decoder/quality_estimate.h"
@@ -146,6 +148,27 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
     EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
     EXPECT_TRUE(std::isinf(compared(grey(8, 6, board), grey(8, 6, [](int, int) { return 100; }), 2).psnr));
+}
+
+// Read back band by band from an encoding of its own, against a save decoded whole.
+TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
+{
+    QTemporaryDir folder;
+    const QImage picture = testPicture(200, 120);
+    const QString path = folder.filePath("saved.jpg");
+    ASSERT_EQ(saveJpeg(picture, 200, 120, path, 30, 0), JpegStatus::Written);
+    const QImage saved = decodeJpegBytes(readBytes(path));
+    const std::optional<CompressionMeasure> measure = measureCompression(picture, 30, picture.size());
+    ASSERT_TRUE(measure);
+    EXPECT_DOUBLE_EQ(measure->fidelity.psnr, compared(picture, saved).psnr);
+    int mismatches = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const QRgb a = picture.pixel(x, y), b = saved.pixel(x, y);
+            const int error = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            mismatches += measure->peaks.constScanLine(y)[x] != error;
+        }
+    EXPECT_EQ(mismatches, 0) << "the peaks are not the largest channel errors of the saved pixels";
 }
 
 QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& level)
