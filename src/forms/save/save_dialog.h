@@ -168,7 +168,7 @@ private:
     void updateFigures();
     void updatePreviewToolTip();
     void updateSliderToolTip();
-    // Greyed while a newer preview than the one shown is being made.
+    // Greyed while the size shown is not of the slider's quality or a newer preview is being made.
     void updateSizeLook();
 
     // Up to its deletion the dialog is a question: nothing from outside changes its picture.
@@ -186,6 +186,7 @@ private:
     qint64 sourceSize_ = -1; // -1: the picture came from no file
     QImage shownPreview_;
     qint64 shownSize_ = -1;
+    int shownQuality_ = 0; // the quality the size shown belongs to, 0 for none
     bool sizeWarned_ = false;
     QPalette plainSizePalette_;
     bool differenceHeld_ = false;

@@ -64,6 +64,7 @@ void SaveDialog::showResult(const PreviewResult& result)
     if (result.status == JpegStatus::Written) {
         preview->setPicture(result.picture);
         sizeValue->setText(sizeText(result.fileSize));
+        shownQuality_ = result.quality;
         firstPreviewPending_ = false;
         previewShown(result.picture, result.fileSize);
     } else if (firstPreviewPending_ && newest) {

@@ -52,11 +52,12 @@ void SaveDialog::updateSizeWarning()
     updateSizeLook();
 }
 
-// A size that belongs to an older quality than the slider's is greyed, the
-// warning's red included: it is not yet the size of what would be saved.
+// A size that belongs to another quality than the slider's, or to an older
+// preview, is greyed, the warning's red included: it is not the size of what
+// would be saved.
 void SaveDialog::updateSizeLook()
 {
-    const bool pending = previewEncoder->busy();
+    const bool pending = shownQuality_ != quality || previewEncoder->busy();
     if (!pending && !sizeWarned_) {
         sizeValue->setStyleSheet(QString());
         return;
