@@ -26,7 +26,7 @@ struct Fidelity {
 // (0.01 * 255)^2 and (0.03 * 255)^2.
 class FidelityMeter {
 public:
-    // `peaksSize`: the size of the picture of peaks kept (none when empty).
+    // `peaksSize`: the size of the picture of peaks kept, at most the picture's (none when empty).
     FidelityMeter(QSize pictureSize, int reduction, QSize peaksSize = QSize());
 
     void addRow(const QRgb* original, const QRgb* compressed);

@@ -38,7 +38,7 @@ class QScrollBar;
 // save_dialog_preview.cpp (encoded off the window thread by PreviewEncoder), moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
 // Beyond that: the search for a target size (save_dialog_target.cpp), the
 // source's quality and the warning it gives (save_dialog_source.cpp), and the
-// difference view with its measurements (save_dialog_difference.cpp).
+// difference view with its measurements and the original (save_dialog_difference.cpp).
 class SaveDialog : public QWidget {
     Q_OBJECT
 
