@@ -25,11 +25,11 @@ constexpr int quality = 50;
 // A deterministic random lattice, smoothly interpolated: texture at one scale.
 class ValueNoise {
 public:
-    ValueNoise(int cell, std::uint32_t seed)
+    ValueNoise(int cell, std::uint32_t seed, int width = photoWidth, int height = photoHeight)
         : cell_(cell)
-        , columns_(photoWidth / cell + 2)
+        , columns_(width / cell + 2)
     {
-        values_.resize(std::size_t(columns_) * (photoHeight / cell + 2));
+        values_.resize(std::size_t(columns_) * (height / cell + 2));
         for (float& value : values_) {
             seed = seed * 1664525u + 1013904223u;
             value = float(seed >> 8) / float(1u << 24) - 0.5f;
@@ -56,22 +56,23 @@ private:
 
 // Sky-to-ground light, objects and surfaces at several scales, and sensor
 // noise, so the entropy-coded data is about as dense as a real photo's.
-inline QImage photo()
+inline QImage photo(int width = photoWidth, int height = photoHeight)
 {
-    const ValueNoise shapes(384, 1), surfaces(32, 2), grain(4, 3), fine(2, 4);
-    QImage picture(photoWidth, photoHeight, QImage::Format_RGB32);
+    const ValueNoise shapes(384, 1, width, height), surfaces(32, 2, width, height), grain(4, 3, width, height),
+        fine(2, 4, width, height);
+    QImage picture(width, height, QImage::Format_RGB32);
     std::uint32_t seed = 99;
-    for (int y = 0; y < photoHeight; ++y) {
+    for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        const float height = float(y) / photoHeight;
-        for (int x = 0; x < photoWidth; ++x) {
+        const float light = float(y) / height;
+        for (int x = 0; x < width; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const float noise = float(int(seed >> 28) - 8);
             const float shape = shapes.at(x, y) * 160;
             const float surface = surfaces.at(x, y) * 60 + grain.at(x, y) * 40 + fine.at(x, y) * 24;
-            const float r = 90 + 80 * height + shape + surface + noise;
-            const float g = 120 + 40 * height + shape * 0.8f + surface + noise;
-            const float b = 200 - 110 * height + shape * 0.5f + surface * 0.7f + noise;
+            const float r = 90 + 80 * light + shape + surface + noise;
+            const float g = 120 + 40 * light + shape * 0.8f + surface + noise;
+            const float b = 200 - 110 * light + shape * 0.5f + surface * 0.7f + noise;
             line[x] = qRgb(std::clamp(int(r), 0, 255), std::clamp(int(g), 0, 255),
                            std::clamp(int(b), 0, 255));
         }

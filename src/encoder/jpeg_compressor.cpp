@@ -1,8 +1,10 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <mutex>
 #include <new>
 
 #include <QIODevice>
@@ -87,7 +89,7 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality)
+void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables)
 {
     cinfo.image_width = static_cast<JDIMENSION>(source.width());
     cinfo.image_height = static_cast<JDIMENSION>(source.height());
@@ -97,7 +99,7 @@ void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int qu
     jpeg_set_colorspace(&cinfo, JCS_YCbCr);
     // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
     jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = TRUE;
+    cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
     cinfo.write_JFIF_header = TRUE;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
@@ -178,13 +180,13 @@ CompressResult failureOf(const Session& session)
 }
 
 CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               std::stop_token stop, const MarkerPayloads& payloads)
+                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, source, quality);
+    configure(session.cinfo, source, quality, tables);
     jpeg_start_compress(&session.cinfo, TRUE);
     writeMarkers(session.cinfo, payloads);
     // An unfinished compression is simply destroyed by the caller.
@@ -194,10 +196,45 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     return CompressResult::Done;
 }
 
+// One encoding with optimized tables at a time in the whole program: each
+// keeps the coefficients of its whole picture, and the save dialog's preview
+// and target search side by side would each hold their own beside the picture.
+class EncodingTurn {
+public:
+    // False when stopped while waiting.
+    bool take(const std::stop_token& stop)
+    {
+        std::unique_lock lock(mutex_);
+        if (!free_.wait(lock, stop, [this] { return !taken_; }))
+            return false;
+        taken_ = true;
+        return true;
+    }
+    void give()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            taken_ = false;
+        }
+        free_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable_any free_;
+    bool taken_ = false;
+};
+
+EncodingTurn& encodingTurn()
+{
+    static EncodingTurn turn;
+    return turn;
+}
+
 } // namespace
 
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop, const JpegMarkers* markers)
+                            std::stop_token stop, const JpegMarkers* markers, HuffmanTables tables)
 {
     const MarkerPayloads payloads = payloadsOf(markers);
     Session session{};
@@ -208,8 +245,13 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     session.destination.manager.empty_output_buffer = emptyOutputBuffer;
     session.destination.manager.term_destination = termDestination;
 
-    const CompressResult result = compressTrapped(session, source, quality, stop, payloads);
+    const bool whole = tables == HuffmanTables::Optimized;
+    if (whole && !encodingTurn().take(stop))
+        return CompressResult::Abandoned;
+    const CompressResult result = compressTrapped(session, source, quality, stop, payloads, tables);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
+    if (whole)
+        encodingTurn().give();
     return result;
 }

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
-
-#include <QPainter>
 
 namespace {
 
@@ -12,23 +11,14 @@ constexpr qint64 measuredPixels = 20'000'000;
 constexpr int window = 8;
 constexpr int windowStep = 4;
 
-// The picture as 32-bit pixels with no transparency left.
-QImage opaque(const QImage& picture)
-{
-    if (picture.format() == QImage::Format_RGB32)
-        return picture;
-    if (!picture.hasAlphaChannel())
-        return picture.convertToFormat(QImage::Format_RGB32);
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    return flat;
-}
-
 float luminance(QRgb pixel)
 {
     return 0.299f * float(qRed(pixel)) + 0.587f * float(qGreen(pixel)) + 0.114f * float(qBlue(pixel));
+}
+
+int largestChannelError(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 // Sums of one window of both planes.
@@ -56,17 +46,6 @@ struct Moments {
     }
 };
 
-Moments momentsOf(const LuminancePlane& a, const LuminancePlane& b, int left, int top, int width, int height)
-{
-    Moments m;
-    for (int y = top; y < top + height; ++y)
-        for (int x = left; x < left + width; ++x) {
-            const std::size_t i = std::size_t(y) * a.width + x;
-            m.add(a.values[i], b.values[i]);
-        }
-    return m;
-}
-
 } // namespace
 
 int fidelityReduction(QSize size)
@@ -77,74 +56,103 @@ int fidelityReduction(QSize size)
     return k;
 }
 
-LuminancePlane luminanceOf(const QImage& picture, int reduction, std::stop_token stop)
+FidelityMeter::FidelityMeter(QSize pictureSize, int reduction, QSize peaksSize)
+    : width_(pictureSize.width())
+    , height_(pictureSize.height())
+    , reduction_(std::max(1, reduction))
+    , planeWidth_(width_ / reduction_)
+    , planeHeight_(height_ / reduction_)
 {
-    const QImage flat = opaque(picture);
-    LuminancePlane plane;
-    plane.width = flat.width() / reduction;
-    plane.height = flat.height() / reduction;
-    plane.values.assign(std::size_t(plane.width) * plane.height, 0.0f);
-    const float share = 1.0f / float(reduction * reduction);
-    for (int y = 0; y < plane.height * reduction; ++y) {
-        if (y % 64 == 0 && stop.stop_requested())
-            return {};
-        const auto* line = reinterpret_cast<const QRgb*>(flat.constScanLine(y));
-        float* out = plane.values.data() + std::size_t(y / reduction) * plane.width;
-        if (reduction == 1) {
-            for (int x = 0; x < plane.width; ++x)
-                out[x] = luminance(line[x]);
-            continue;
-        }
-        for (int x = 0; x < plane.width * reduction; ++x)
-            out[x / reduction] += luminance(line[x]) * share;
+    for (int i = 0; i < 2; ++i) {
+        summing_[i].assign(std::size_t(planeWidth_), 0.0f);
+        // A plane too small for one window is measured whole, so all of it is kept.
+        const bool whole = planeWidth_ < window || planeHeight_ < window;
+        recent_[i].assign(std::size_t(planeWidth_) * (whole ? planeHeight_ : window), 0.0f);
     }
-    return plane;
+    if (!peaksSize.isEmpty()) {
+        peaks_ = QImage(peaksSize, QImage::Format_Grayscale8);
+        peaks_.fill(0);
+        peakColumn_.resize(std::size_t(width_));
+        for (int x = 0; x < width_; ++x)
+            peakColumn_[std::size_t(x)] = int(qint64(x) * peaks_.width() / width_);
+    }
 }
 
-Fidelity compareLuminance(const LuminancePlane& original, const LuminancePlane& compressed)
+void FidelityMeter::addRow(const QRgb* original, const QRgb* compressed)
+{
+    if (row_ >= height_)
+        return;
+    if (!peaks_.isNull()) {
+        uchar* peakLine = peaks_.scanLine(int(qint64(row_) * peaks_.height() / height_));
+        for (int x = 0; x < width_; ++x) {
+            uchar& peak = peakLine[peakColumn_[std::size_t(x)]];
+            peak = uchar(std::max<int>(peak, largestChannelError(original[x], compressed[x])));
+        }
+    }
+    if (row_ < planeHeight_ * reduction_) {
+        const QRgb* rows[2] = {original, compressed};
+        const float share = 1.0f / float(reduction_ * reduction_);
+        for (int i = 0; i < 2; ++i) {
+            float* out = summing_[i].data();
+            if (reduction_ == 1)
+                for (int x = 0; x < planeWidth_; ++x)
+                    out[x] = luminance(rows[i][x]);
+            else
+                for (int x = 0; x < planeWidth_ * reduction_; ++x)
+                    out[x / reduction_] += luminance(rows[i][x]) * share;
+        }
+        if ((row_ + 1) % reduction_ == 0)
+            addPlaneRow();
+    }
+    ++row_;
+}
+
+void FidelityMeter::addPlaneRow()
+{
+    const std::size_t kept = recent_[0].size() / std::max<std::size_t>(1, std::size_t(planeWidth_));
+    const std::size_t at = std::size_t(planeRow_) % std::max<std::size_t>(1, kept) * std::size_t(planeWidth_);
+    for (int x = 0; x < planeWidth_; ++x) {
+        const double d = double(summing_[0][x]) - summing_[1][x];
+        squares_ += d * d;
+    }
+    for (int i = 0; i < 2; ++i) {
+        std::copy(summing_[i].begin(), summing_[i].end(), recent_[i].begin() + std::ptrdiff_t(at));
+        std::fill(summing_[i].begin(), summing_[i].end(), 0.0f);
+    }
+    ++planeRow_;
+    const int top = planeRow_ - window;
+    if (planeWidth_ >= window && top >= 0 && top % windowStep == 0)
+        addWindows(top);
+}
+
+// Windows whose rows are all in the ring: plane rows top to top + 7.
+void FidelityMeter::addWindows(int top)
+{
+    for (int left = 0; left + window <= planeWidth_; left += windowStep) {
+        Moments m;
+        for (int y = top; y < top + window; ++y) {
+            const std::size_t line = std::size_t(y % window) * planeWidth_;
+            for (int x = left; x < left + window; ++x)
+                m.add(recent_[0][line + x], recent_[1][line + x]);
+        }
+        ssimSum_ += m.ssim();
+        ++windows_;
+    }
+}
+
+Fidelity FidelityMeter::fidelity() const
 {
     Fidelity result;
-    double squares = 0;
-    for (std::size_t i = 0; i < original.values.size(); ++i) {
-        const double d = double(original.values[i]) - compressed.values[i];
-        squares += d * d;
-    }
-    const double mse = squares / double(std::max<std::size_t>(1, original.values.size()));
+    const double values = std::max(1.0, double(planeWidth_) * planeHeight_);
+    const double mse = squares_ / values;
     result.psnr = mse == 0 ? std::numeric_limits<double>::infinity() : 10 * std::log10(255.0 * 255.0 / mse);
-
-    if (original.width < window || original.height < window) {
-        result.ssim = momentsOf(original, compressed, 0, 0, original.width, original.height).ssim();
+    if (planeWidth_ >= window && planeHeight_ >= window) {
+        result.ssim = windows_ ? ssimSum_ / windows_ : 1.0;
         return result;
     }
-    double sum = 0;
-    int windows = 0;
-    for (int top = 0; top + window <= original.height; top += windowStep)
-        for (int left = 0; left + window <= original.width; left += windowStep) {
-            sum += momentsOf(original, compressed, left, top, window, window).ssim();
-            ++windows;
-        }
-    result.ssim = sum / windows;
+    Moments whole;
+    for (std::size_t i = 0; i < recent_[0].size(); ++i)
+        whole.add(recent_[0][i], recent_[1][i]);
+    result.ssim = whole.count ? whole.ssim() : 1.0;
     return result;
-}
-
-QImage amplifiedDifference(const QImage& original, const QImage& compressed, int factor, QSize size,
-                           std::stop_token stop)
-{
-    const QImage a = opaque(original);
-    const QImage b = opaque(compressed);
-    QImage difference(a.size(), QImage::Format_RGB32);
-    const auto amplified = [factor](int x, int y) { return std::min(255, std::abs(x - y) * factor); };
-    for (int y = 0; y < a.height(); ++y) {
-        if (y % 64 == 0 && stop.stop_requested())
-            return {};
-        const auto* lineA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* lineB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(difference.scanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            out[x] = qRgb(amplified(qRed(lineA[x]), qRed(lineB[x])), amplified(qGreen(lineA[x]), qGreen(lineB[x])),
-                          amplified(qBlue(lineA[x]), qBlue(lineB[x])));
-    }
-    if (size.isValid() && size != difference.size())
-        return difference.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return difference;
 }

@@ -26,6 +26,8 @@
 
 namespace {
 
+const QString sliderHint = QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ");
+
 // Waits for the workers and hands their results over, twice: a search's answer starts a preview.
 void settle()
 {
@@ -197,7 +199,7 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndWarnsFromIt)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.kir"), 90);
-    EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90"));
+    EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
     for (const auto& [quality, warning] : {std::pair(91, larger + QStringLiteral("\n元画像より高い画質です")),
                                            std::pair(90, larger), std::pair(50, QString())}) {
@@ -220,34 +222,92 @@ TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
     SaveDialog& plainDialog = *forms::loaded<SaveDialog>();
     plainDialog.qualitySlider->setValue(100);
     settle();
-    EXPECT_EQ(plainDialog.qualitySlider->toolTip(), QString());
+    EXPECT_EQ(plainDialog.qualitySlider->toolTip(), sliderHint);
     EXPECT_EQ(plainDialog.sizeValue->toolTip(), QStringLiteral("バイト数"));
     EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
 }
 
-TEST_F(SaveDialogAids, HoldingDOrTheMenuShowsTheDifferenceAndItsPsnr)
+// Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white.
+TEST_F(SaveDialogAids, TheDifferencesPeaksReachFullScale)
 {
+    for (int y = 0; y < picture_.height(); ++y)
+        for (int x = 0; x < picture_.width(); ++x)
+            picture_.setPixel(x, y, qRgb(x * 255 / picture_.width(), y * 255 / picture_.height(), 128));
     SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialog.qualitySlider->setValue(95);
+    settle();
     const QImage compressed = dialog.preview->picture();
-    // The errors are small, so the difference is mostly dark where the picture is not.
-    const auto meanGrey = [](const QImage& picture) {
-        const QImage one = picture.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        return qGray(one.pixel(0, 0));
-    };
-    ASSERT_GT(meanGrey(compressed), 64);
     for (const bool byKey : {true, false}) {
         byKey ? QTest::keyPress(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(true);
         settle();
         SCOPED_TRACE(byKey ? "holding D" : "the menu");
-        EXPECT_EQ(dialog.preview->picture().size(), compressed.size());
-        EXPECT_LT(meanGrey(dialog.preview->picture()), 32) << "not the amplified difference";
-        EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("PSNR ")));
-        EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n差分表示: 元画像との差を8倍に強調")));
+        const QImage shown = dialog.preview->picture();
+        EXPECT_EQ(shown.size(), dialog.preview->size()) << "not reduced to the size on screen";
+        qint64 bright = 0;
+        int brightest = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                bright += qGray(shown.pixel(x, y)) > 128;
+                brightest = std::max(brightest, qGray(shown.pixel(x, y)));
+            }
+        EXPECT_EQ(brightest, 255);
+        EXPECT_GE(bright * 200, qint64(shown.width()) * shown.height()) << "under 0.5 % brighter than mid-grey";
+        EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("\n差分表示: 元画像との差を")));
         byKey ? QTest::keyRelease(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(false);
         EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
-        EXPECT_TRUE(dialog.preview->toolTip().startsWith(QStringLiteral("画像のプレビュー\nPSNR ")));
         EXPECT_FALSE(dialog.preview->toolTip().contains(QStringLiteral("強調")));
+        EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n右クリックでメニュー・D を押す間は差分・O を押す間は元画像")));
     }
+}
+
+TEST_F(SaveDialogAids, TheFiguresAreOnThePreviewWhileDIsHeld)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    QTest::keyPress(&dialog, Qt::Key_D);
+    settle();
+    const QString figures = dialog.figuresLabel->text();
+    EXPECT_TRUE(dialog.figuresLabel->isVisibleTo(&dialog));
+    EXPECT_TRUE(figures.startsWith(QStringLiteral("PSNR ")) && figures.contains(QStringLiteral(" dB・SSIM 0."))
+                && figures.contains(QStringLiteral("倍に強調")))
+        << figures.toStdString();
+    EXPECT_TRUE(dialog.previewArea->rect().contains(dialog.figuresLabel->geometry())) << "not over the preview";
+    QTest::keyRelease(&dialog, Qt::Key_D);
+    EXPECT_FALSE(dialog.figuresLabel->isVisibleTo(&dialog));
+}
+
+// At quality 1 the preview is far from the original; O shows the original itself, where the preview is.
+TEST_F(SaveDialogAids, HoldingOShowsTheOriginalWhereThePreviewIs)
+{
+    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    dialog.zoomIn();
+    dialog.dropOnPreviewArea(dialog.preview, 1000, 900);
+    dialog.qualitySlider->setValue(1);
+    settle();
+    const QImage compressed = dialog.preview->picture();
+    const QRect place = dialog.preview->geometry();
+    // The mean distance per channel from the original at the same size.
+    const auto distance = [&](const QImage& shown) {
+        const QImage original = picture_.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double sum = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                sum += std::abs(qRed(shown.pixel(x, y)) - qRed(original.pixel(x, y)))
+                    + std::abs(qGreen(shown.pixel(x, y)) - qGreen(original.pixel(x, y)))
+                    + std::abs(qBlue(shown.pixel(x, y)) - qBlue(original.pixel(x, y)));
+        return sum / (3.0 * shown.width() * shown.height());
+    };
+    ASSERT_GT(distance(compressed), 4);
+    for (const bool byKey : {true, false}) {
+        byKey ? QTest::keyPress(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(true);
+        settle();
+        SCOPED_TRACE(byKey ? "holding O" : "the menu");
+        EXPECT_LT(distance(dialog.preview->picture()), 1.5);
+        EXPECT_EQ(dialog.preview->geometry(), place);
+        EXPECT_EQ(dialog.figuresLabel->text(), QStringLiteral("元画像"));
+        byKey ? QTest::keyRelease(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(false);
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
+    }
+    EXPECT_EQ(dialog.originalAction->text(), QStringLiteral("元画像を表示(&O)"));
 }
 
 } // namespace

@@ -252,6 +252,30 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
     EXPECT_TRUE(shows(saveDialog, 53));
 }
 
+// The size beside a quality it is not the size of is greyed until its own preview comes.
+TEST_F(SaveDialogTest, TheSizeIsGreyedWhileANewerPreviewIsMade)
+{
+    // The darkest pixel inside the label's border: its text's colour.
+    const auto darkestText = [](QLabel* label) {
+        const QImage drawn = label->grab().toImage();
+        int darkest = 255;
+        for (int y = 2; y < drawn.height() - 2; ++y)
+            for (int x = 2; x < drawn.width() - 2; ++x)
+                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
+        return darkest;
+    };
+    SaveDialog& saveDialog = openDialog();
+    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
+    const auto fake = BlockingEncoder::install();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    fake->begun.acquire();
+    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 51 is not greyed";
+    fake->released.release();
+    settle();
+    EXPECT_TRUE(shows(saveDialog, 51));
+    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "51's own size is greyed";
+}
+
 // A failure keeps the last pair; the next success replaces it.
 TEST_F(SaveDialogTest, AFailedPreviewKeepsTheLastOne)
 {

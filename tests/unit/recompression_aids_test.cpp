@@ -3,6 +3,7 @@
 // from its original.
 
 #include <cmath>
+#include <functional>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 
 #include <jpeglib.h>
 
+#include "decoder/jpeg_decoder.h"
+#include "encoder/compression_measure.h"
+#include "encoder/difference_picture.h"
 #include "encoder/picture_fidelity.h"
 #include "decoder/quality_estimate.h"
 #include "encoder/save_jpeg.h"
@@ -116,7 +120,14 @@ QImage grey(int width, int height, const std::function<int(int x, int y)>& level
     return picture;
 }
 
-Fidelity compared(const QImage& a, const QImage& b) { return compareLuminance(luminanceOf(a, 1), luminanceOf(b, 1)); }
+// Both pictures fed to the meter row by row, as the measurement does.
+Fidelity compared(const QImage& a, const QImage& b, int reduction = 1)
+{
+    FidelityMeter meter(a.size(), reduction);
+    for (int y = 0; y < a.height(); ++y)
+        meter.addRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)));
+    return meter.fidelity();
+}
 
 TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
 {
@@ -136,17 +147,60 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     // Above 20 megapixels, squares of pixels are averaged.
     EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
     EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
-    EXPECT_FLOAT_EQ(luminanceOf(grey(8, 6, board), 2).values[5], 100.0f);
+    EXPECT_TRUE(std::isinf(compared(grey(8, 6, board), grey(8, 6, [](int, int) { return 100; }), 2).psnr));
 }
 
-TEST(Fidelity, TheDifferenceIsAmplifiedAndReducedToTheAskedSize)
+// Read back band by band from an encoding of its own, against a save decoded whole.
+TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
 {
-    const QImage a = grey(16, 8, [](int x, int) { return x < 8 ? 100 : 0; });
-    const QImage b = grey(16, 8, [](int x, int) { return x < 8 ? 103 : 200; });
-    const QImage difference = amplifiedDifference(a, b, 8, QSize(2, 1));
-    ASSERT_EQ(difference.size(), QSize(2, 1));
-    EXPECT_EQ(difference.pixel(0, 0), qRgb(24, 24, 24));
-    EXPECT_EQ(difference.pixel(1, 0), qRgb(255, 255, 255));
+    QTemporaryDir folder;
+    const QImage picture = testPicture(200, 120);
+    const QString path = folder.filePath("saved.jpg");
+    ASSERT_EQ(saveJpeg(picture, 200, 120, path, 30, 0), JpegStatus::Written);
+    const QImage saved = decodeJpegBytes(readBytes(path));
+    const std::optional<CompressionMeasure> measure = measureCompression(picture, 30, picture.size());
+    ASSERT_TRUE(measure);
+    EXPECT_DOUBLE_EQ(measure->fidelity.psnr, compared(picture, saved).psnr);
+    int mismatches = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const QRgb a = picture.pixel(x, y), b = saved.pixel(x, y);
+            const int error = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            mismatches += measure->peaks.constScanLine(y)[x] != error;
+        }
+    EXPECT_EQ(mismatches, 0) << "the peaks are not the largest channel errors of the saved pixels";
+}
+
+QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& level)
+{
+    QImage peaks(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            peaks.scanLine(y)[x] = uchar(level(x, y));
+    return peaks;
+}
+
+TEST(DifferenceView, AReductionKeepsEachBlocksLargestError)
+{
+    // One pixel of error 9 in each 10 x 10 block, the rest nearly equal.
+    const QImage peaks = peaksOf(40, 20, [](int x, int y) { return x % 10 == 3 && y % 10 == 7 ? 9 : 1; });
+    const QImage reduced = peakReduced(peaks, QSize(4, 2));
+    ASSERT_EQ(reduced.size(), QSize(4, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(reduced.constScanLine(y)[x], 9) << x << "," << y;
+}
+
+// 2 % of the pixels differ by 3, 0.2 % by 200: the 3s reach white.
+TEST(DifferenceView, CommonErrorsReachWhiteAndHotPixelsClip)
+{
+    const QImage peaks = peaksOf(100, 100, [](int x, int y) { return y < 2 ? (x < 20 ? 200 : 3) : 0; });
+    const int gain = differenceGain(peaks);
+    EXPECT_EQ(gain, 85);
+    const QImage shown = amplifiedPeaks(peaks, gain);
+    EXPECT_EQ(shown.pixel(50, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(5, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(50, 50), qRgb(0, 0, 0));
 }
 
 } // namespace

@@ -38,7 +38,7 @@ class QScrollBar;
 // save_dialog_preview.cpp (encoded off the window thread by PreviewEncoder), moving the preview in save_dialog_drag.cpp, the save in save_dialog_save.cpp.
 // Beyond that: the search for a target size (save_dialog_target.cpp), the
 // source's quality and the warning it gives (save_dialog_source.cpp), and the
-// difference view with its measurements (save_dialog_difference.cpp).
+// difference view with its measurements and the original (save_dialog_difference.cpp).
 class SaveDialog : public QWidget {
     Q_OBJECT
 
@@ -100,14 +100,19 @@ public:
     const QString& targetOutcome() const { return targetOutcome_; }
     // The difference view: while D is held, or while checked in the preview's menu.
     bool differenceShown() const;
-    // Each channel's error is multiplied by this in the difference view.
-    static constexpr int differenceFactor = 8;
+    // The original at the preview's zoom and place: while O is held, or while
+    // checked in the menu. The difference view wins when both are asked for.
+    bool originalShown() const;
 
     QAction* targetSizeAction;  // the slider's context menu
     QAction* differenceAction;  // the preview's context menu
+    QAction* originalAction;    // the preview's context menu
+    // Over the preview's corner: the figures while the difference shows, a name while the original does.
+    QLabel* figuresLabel;
     QAction* dropLocationAction; // the slider's context menu; remembered in the settings
     Worker* targetSearch; // children of the dialog
     Worker* measurement;
+    Worker* originalReduction;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -152,12 +157,19 @@ private:
         int quality = 0;
         double psnr = 0;
         double ssim = 0;
-        QImage difference; // at the shown preview's size
+        QImage peaks; // at the shown preview's size, unamplified
     };
     void requestMeasurement();
     void showMeasurement(const Measurement& measured);
-    void refreshDifference();
+    void requestOriginalView();
+    void setHeld(bool& held, bool down);
+    // The compressed preview, its difference or the original, as asked for (save_dialog_difference.cpp).
+    void showChosenPicture();
+    void updateFigures();
     void updatePreviewToolTip();
+    void updateSliderToolTip();
+    // Greyed while the size shown is not of the slider's quality or a newer preview is being made.
+    void updateSizeLook();
 
     // Up to its deletion the dialog is a question: nothing from outside changes its picture.
     const questions::Open openQuestion_{this};
@@ -174,9 +186,13 @@ private:
     qint64 sourceSize_ = -1; // -1: the picture came from no file
     QImage shownPreview_;
     qint64 shownSize_ = -1;
+    int shownQuality_ = 0; // the quality the size shown belongs to, 0 for none
     bool sizeWarned_ = false;
     QPalette plainSizePalette_;
     bool differenceHeld_ = false;
+    bool originalHeld_ = false;
+    int shownGain_ = 0; // the difference's gain as shown, 0 while none shows
+    QImage originalView_; // the original at the shown preview's size, in its colours
     std::optional<Measurement> measured_;
     int measuring_ = 0; // the quality being measured, 0 for none
     JpegMarkers sourceMarkers_;

@@ -1,108 +1,79 @@
-// The difference view and the measurements behind the preview's tooltip:
-// the picture compressed again on a worker at full size, compared with the
-// original, and its amplified difference reduced to the preview's size.
+// What the preview shows beyond the compressed picture: the difference to the
+// original while D is held, with its figures drawn over the preview's corner,
+// and the original itself while O is held. The measurements compress the
+// picture again on a worker and compare it band by band with the original.
 #include "forms/save/save_dialog.h"
 
 #include <cmath>
 
 #include <QAction>
-#include <QBuffer>
 #include <QCursor>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QToolTip>
 
+#include "controls/image_control.h"
 #include "decoder/colour_profile.h"
-#include "decoder/jpeg_decoder.h"
-#include "encoder/jpeg_compressor.h"
-#include "encoder/picture_fidelity.h"
-#include "encoder/scanline_source.h"
+#include "encoder/compression_measure.h"
+#include "encoder/difference_picture.h"
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
-#include "runtime/run_time_error.h"
 
 namespace {
 
-struct Measured {
-    Fidelity fidelity;
-    QImage difference;
-};
-
-// Runs on the worker. Empty when cancelled or when the picture cannot be
-// encoded and read back.
-std::optional<Measured> measure(const QImage& original, int quality, QSize previewSize, int factor,
-                                std::stop_token stop)
+// D and O count without Ctrl, Alt or Meta, which belong to shortcuts.
+bool plainKey(const QKeyEvent* event, int key)
 {
-    try {
-        const ScanlineSource source(original);
-        QBuffer encoded;
-        encoded.open(QIODevice::WriteOnly);
-        if (!source.isValid() || compressJpeg(source, quality, encoded, stop) != CompressResult::Done)
-            return std::nullopt;
-        const QImage compressed = decodeJpegBytes(encoded.data());
-        encoded.close();
-        encoded.setData(QByteArray());
-        if (compressed.size() != original.size() || stop.stop_requested())
-            return std::nullopt;
-        Measured measured;
-        {
-            const int reduction = fidelityReduction(original.size());
-            const LuminancePlane before = luminanceOf(original, reduction, stop);
-            const LuminancePlane after = luminanceOf(compressed, reduction, stop);
-            if (stop.stop_requested())
-                return std::nullopt;
-            measured.fidelity = compareLuminance(before, after);
-        }
-        measured.difference = amplifiedDifference(original, compressed, factor, previewSize, stop);
-        if (measured.difference.isNull())
-            return std::nullopt;
-        return measured;
-    } catch (const RunTimeError&) {
-        return std::nullopt;
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
+    return event->key() == key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
 } // namespace
 
 bool SaveDialog::differenceShown() const { return differenceHeld_ || differenceAction->isChecked(); }
 
+bool SaveDialog::originalShown() const
+{
+    return !differenceShown() && (originalHeld_ || originalAction->isChecked());
+}
+
+void SaveDialog::setHeld(bool& held, bool down)
+{
+    if (held == down)
+        return;
+    held = down;
+    showChosenPicture();
+}
+
 void SaveDialog::keyPressEvent(QKeyEvent* event)
 {
-    const bool plainD = event->key() == Qt::Key_D
-        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (!plainD) {
+    bool* held = plainKey(event, Qt::Key_D) ? &differenceHeld_ : plainKey(event, Qt::Key_O) ? &originalHeld_ : nullptr;
+    if (!held) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (!event->isAutoRepeat() && !differenceHeld_)
-        guarded([this] {
-            differenceHeld_ = true;
-            refreshDifference();
-        })();
+    if (!event->isAutoRepeat())
+        guarded([this, held] { setHeld(*held, true); })();
     event->accept();
 }
 
 void SaveDialog::keyReleaseEvent(QKeyEvent* event)
 {
-    if (event->key() != Qt::Key_D || event->isAutoRepeat() || !differenceHeld_) {
+    bool* held = event->key() == Qt::Key_D ? &differenceHeld_ : event->key() == Qt::Key_O ? &originalHeld_ : nullptr;
+    if (!held || event->isAutoRepeat()) {
         QWidget::keyReleaseEvent(event);
         return;
     }
-    guarded([this] {
-        differenceHeld_ = false;
-        refreshDifference();
-    })();
+    guarded([this, held] { setHeld(*held, false); })();
     event->accept();
 }
 
-// A window that loses the keyboard never hears D let go.
+// A window that loses the keyboard never hears D or O let go.
 void SaveDialog::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && differenceHeld_)
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && (differenceHeld_ || originalHeld_))
         guarded([this] {
-            differenceHeld_ = false;
-            refreshDifference();
+            differenceHeld_ = originalHeld_ = false;
+            showChosenPicture();
         })();
     QWidget::changeEvent(event);
 }
@@ -120,27 +91,37 @@ bool SaveDialog::eventFilter(QObject* watched, QEvent* event)
 
 void SaveDialog::previewShown(const QImage& picture, qint64 fileSize)
 {
+    const bool resized = picture.size() != shownPreview_.size();
     shownPreview_ = picture;
     shownSize_ = fileSize;
     updateSizeWarning();
-    if (measured_ && (measured_->quality != quality || measured_->difference.size() != picture.size()))
+    if (measured_ && (measured_->quality != quality || measured_->peaks.size() != picture.size()))
         measured_.reset();
-    if (differenceShown())
-        refreshDifference();
-    else if (measured_ || measuring_)
-        updatePreviewToolTip();
+    if (resized)
+        originalView_ = QImage();
+    showChosenPicture();
+    // Made ahead, so the first O already shows it.
+    requestOriginalView();
 }
 
-void SaveDialog::refreshDifference()
+void SaveDialog::showChosenPicture()
 {
+    shownGain_ = 0;
     if (differenceShown()) {
-        if (measured_)
-            preview->setPicture(measured_->difference);
-        else
+        if (measured_) {
+            // Reduced to the size on screen by its peaks, so drawing it averages nothing away.
+            const QImage peaks = peakReduced(measured_->peaks, preview->size() * preview->devicePixelRatioF());
+            shownGain_ = differenceGain(peaks);
+            preview->setPicture(amplifiedPeaks(peaks, shownGain_));
+        } else {
             requestMeasurement();
+        }
+    } else if (originalShown() && !originalView_.isNull()) {
+        preview->setPicture(originalView_);
     } else if (!shownPreview_.isNull()) {
         preview->setPicture(shownPreview_);
     }
+    updateFigures();
     updatePreviewToolTip();
 }
 
@@ -150,20 +131,17 @@ void SaveDialog::requestMeasurement()
         return;
     const QImage original = subject_.picture;
     measuring_ = quality;
-    // The values are compared as encoded; their difference is shown in the picture's colours.
-    const ColourProfile colour = keptMarkers_ ? ColourProfile::of(*keptMarkers_) : ColourProfile();
-    measurement->run([this, original, colour, at = int(quality), size = shownPreview_.size()](
+    measurement->run([this, original, at = int(quality), size = shownPreview_.size()](
                          std::stop_token stop) -> Worker::Delivery {
-        std::optional<Measured> measured = measure(original, at, size, differenceFactor, stop);
-        if (measured)
-            measured->difference = colour.toSrgb(measured->difference);
+        const std::optional<CompressionMeasure> measured = measureCompression(original, at, size, stop);
         if (!measured)
             return [this] {
                 measuring_ = 0;
+                updateFigures();
                 updatePreviewToolTip();
             };
         return [this, at, measured] {
-            showMeasurement({at, measured->fidelity.psnr, measured->fidelity.ssim, measured->difference});
+            showMeasurement({at, measured->fidelity.psnr, measured->fidelity.ssim, measured->peaks});
         };
     });
 }
@@ -171,13 +149,52 @@ void SaveDialog::requestMeasurement()
 void SaveDialog::showMeasurement(const Measurement& measured)
 {
     measuring_ = 0;
-    if (forms::loaded<SaveDialog>() != this || measured.quality != quality
-        || measured.difference.size() != shownPreview_.size())
+    if (forms::loaded<SaveDialog>() != this || measured.quality != quality || measured.peaks.size() != shownPreview_.size())
         return;
     measured_ = measured;
-    if (differenceShown())
-        preview->setPicture(measured.difference);
-    updatePreviewToolTip();
+    showChosenPicture();
+}
+
+// The original as the preview shows the compressed picture: at its size, in its colours.
+void SaveDialog::requestOriginalView()
+{
+    if (shownPreview_.isNull() || !originalView_.isNull() || originalReduction->busy())
+        return;
+    const QImage original = subject_.picture;
+    const ColourProfile colour = keptMarkers_ ? ColourProfile::of(*keptMarkers_) : ColourProfile();
+    originalReduction->run([this, original, colour, size = shownPreview_.size()](std::stop_token stop) -> Worker::Delivery {
+        const QImage reduced = colour.toSrgb(stretchPicture(original, size));
+        if (stop.stop_requested() || reduced.isNull())
+            return {};
+        return [this, reduced] {
+            if (forms::loaded<SaveDialog>() != this || reduced.size() != shownPreview_.size())
+                return;
+            originalView_ = reduced;
+            if (originalShown())
+                showChosenPicture();
+        };
+    });
+}
+
+void SaveDialog::updateFigures()
+{
+    QString text;
+    if (differenceShown()) {
+        if (measured_) {
+            const QString psnr = std::isinf(measured_->psnr) ? QStringLiteral("∞") : QString::number(measured_->psnr, 'f', 2);
+            text = QStringLiteral("PSNR %1 dB・SSIM %2\n差を%3倍に強調")
+                       .arg(psnr, QString::number(measured_->ssim, 'f', 4))
+                       .arg(shownGain_);
+        } else {
+            text = QStringLiteral("PSNR・SSIM: 計算中…");
+        }
+    } else if (originalShown()) {
+        text = QStringLiteral("元画像");
+    }
+    figuresLabel->setText(text);
+    figuresLabel->adjustSize();
+    figuresLabel->setVisible(!text.isEmpty());
+    figuresLabel->raise();
 }
 
 void SaveDialog::updatePreviewToolTip()
@@ -189,8 +206,9 @@ void SaveDialog::updatePreviewToolTip()
     } else if (measuring_) {
         text += QStringLiteral("\nPSNR・SSIM: 計算中…");
     }
-    if (differenceShown())
-        text += QStringLiteral("\n差分表示: 元画像との差を%1倍に強調").arg(differenceFactor);
+    if (shownGain_)
+        text += QStringLiteral("\n差分表示: 元画像との差を%1倍に強調").arg(shownGain_);
+    text += QStringLiteral("\n右クリックでメニュー・D を押す間は差分・O を押す間は元画像");
     preview->setToolTip(text);
     if (QToolTip::isVisible() && preview->underMouse())
         QToolTip::showText(QCursor::pos(), text, preview);

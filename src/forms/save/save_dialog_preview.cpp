@@ -47,6 +47,7 @@ void SaveDialog::requestPreview()
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
     previewEncoder->request({subject_.picture, previewPath(), quality, cover, keptMarkers_});
     setMousePointer(MousePointer::Busy);
+    updateSizeLook();
 }
 
 // A failed encoding leaves the file as it was, perhaps an older preview at
@@ -59,9 +60,11 @@ void SaveDialog::showResult(const PreviewResult& result)
     const bool newest = !previewEncoder->busy();
     if (newest)
         restorePointer();
+    updateSizeLook();
     if (result.status == JpegStatus::Written) {
         preview->setPicture(result.picture);
         sizeValue->setText(sizeText(result.fileSize));
+        shownQuality_ = result.quality;
         firstPreviewPending_ = false;
         previewShown(result.picture, result.fileSize);
     } else if (firstPreviewPending_ && newest) {
@@ -84,6 +87,8 @@ void SaveDialog::zoomIn()
                   Twips(static_cast<float>(preview->twipsTop().value() - height / 4)),
                   Twips(static_cast<float>(preview->twipsWidth().value() + width / 2)),
                   Twips(static_cast<float>(preview->twipsHeight().value() + height / 2)));
+    if (differenceShown())
+        showChosenPicture(); // its peaks are found anew at the new size
 }
 
 void SaveDialog::zoomOut()
@@ -97,4 +102,6 @@ void SaveDialog::zoomOut()
                   Twips(static_cast<float>(preview->twipsTop().value() + height / 4)),
                   Twips(static_cast<float>(preview->twipsWidth().value() - width / 2)),
                   Twips(static_cast<float>(preview->twipsHeight().value() - height / 2)));
+    if (differenceShown())
+        showChosenPicture();
 }

@@ -9,6 +9,7 @@
 
 #include "decoder/picture_source.h"
 #include "forms/image/image_window.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/viewing_state.h"
 #include "runtime/forms.h"
 #include "runtime/texts.h"
@@ -26,13 +27,17 @@ void SaveDialog::readSource()
     const PictureSource* source = subject_.source.get();
     sourceQuality_ = source ? source->quality() : SourceQuality();
     sourceSize_ = source ? source->stamp().size : -1;
-    if (sourceQuality_.jpeg)
-        qualitySlider->setToolTip(sourceQuality_.quality
-                                      ? QStringLiteral("元画像の画質: 約%1").arg(*sourceQuality_.quality)
-                                      : QStringLiteral("元画像の画質: 不明"));
-    else
-        qualitySlider->setToolTip(QString());
+    updateSliderToolTip();
     updateSizeWarning();
+}
+
+void SaveDialog::updateSliderToolTip()
+{
+    QString text;
+    if (sourceQuality_.jpeg)
+        text = sourceQuality_.quality ? QStringLiteral("元画像の画質: 約%1\n").arg(*sourceQuality_.quality)
+                                      : QStringLiteral("元画像の画質: 不明\n");
+    qualitySlider->setToolTip(text + QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ"));
 }
 
 void SaveDialog::updateSizeWarning()
@@ -42,17 +47,25 @@ void SaveDialog::updateSizeWarning()
         reasons << QStringLiteral("元ファイルより大きくなります（元 %1）").arg(sizeText(sourceSize_));
     if (sourceQuality_.quality && quality > *sourceQuality_.quality)
         reasons << QStringLiteral("元画像より高い画質です");
-    const bool warn = !reasons.isEmpty();
-    if (warn) {
-        // The text alone: a plain box frame is drawn in the text's colour, so the
-        // border and the ground are restated in their own colours.
-        sizeValue->setStyleSheet(QStringLiteral("QLabel { color: red; border: 1px solid %1; background: %2; }")
-                                     .arg(plainSizePalette_.color(QPalette::WindowText).name(),
-                                          plainSizePalette_.color(QPalette::Window).name()));
-        sizeValue->setToolTip(QStringLiteral("バイト数\n") + reasons.join(QLatin1Char('\n')));
-    } else if (sizeWarned_) {
+    sizeWarned_ = !reasons.isEmpty();
+    sizeValue->setToolTip(QStringLiteral("バイト数") + (sizeWarned_ ? QLatin1Char('\n') + reasons.join(QLatin1Char('\n')) : QString()));
+    updateSizeLook();
+}
+
+// A size that belongs to another quality than the slider's, or to an older
+// preview, is greyed, the warning's red included: it is not the size of what
+// would be saved.
+void SaveDialog::updateSizeLook()
+{
+    const bool pending = shownQuality_ != quality || previewEncoder->busy();
+    if (!pending && !sizeWarned_) {
         sizeValue->setStyleSheet(QString());
-        sizeValue->setToolTip(QStringLiteral("バイト数"));
+        return;
     }
-    sizeWarned_ = warn;
+    const QColor text = pending ? plainSizePalette_.color(QPalette::Disabled, QPalette::WindowText) : QColor(Qt::red);
+    // The text alone: a plain box frame is drawn in the text's colour, so the
+    // border and the ground are restated in their own colours.
+    sizeValue->setStyleSheet(QStringLiteral("QLabel { color: %1; border: 1px solid %2; background: %3; }")
+                                 .arg(text.name(), plainSizePalette_.color(QPalette::WindowText).name(),
+                                      plainSizePalette_.color(QPalette::Window).name()));
 }

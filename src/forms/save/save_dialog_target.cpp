@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -48,6 +49,7 @@ void SaveDialog::buildExtras()
 {
     targetSearch = new Worker(this);
     measurement = new Worker(this);
+    originalReduction = new Worker(this);
 
     targetSizeAction = new QAction(QStringLiteral("目標サイズ(&T)..."), this);
     targetSizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -63,11 +65,25 @@ void SaveDialog::buildExtras()
     QObject::connect(escapeShortcut_, &QShortcut::activated, this, guarded([this] { cancelTargetSearch(); }));
 
     differenceAction = new QAction(QStringLiteral("差分表示(&D)"), this);
-    differenceAction->setCheckable(true);
+    originalAction = new QAction(QStringLiteral("元画像を表示(&O)"), this);
+    // One of the two at most; neither is the compressed preview.
+    auto* views = new QActionGroup(this);
+    views->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* view : {differenceAction, originalAction}) {
+        view->setCheckable(true);
+        views->addAction(view);
+        QObject::connect(view, &QAction::toggled, this, guarded([this] { showChosenPicture(); }));
+    }
     preview->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(preview, &QWidget::customContextMenuRequested, this,
-                     [this](QPoint at) { popUpMenu(preview, {differenceAction}, at); });
-    QObject::connect(differenceAction, &QAction::toggled, this, guarded([this] { refreshDifference(); }));
+                     [this](QPoint at) { popUpMenu(preview, {differenceAction, originalAction}, at); });
+    figuresLabel = new QLabel(previewArea);
+    figuresLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    figuresLabel->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 1px 3px; }"));
+    figuresLabel->move(2, 2);
+    figuresLabel->hide();
+    updatePreviewToolTip();
+    updateSliderToolTip();
     preview->installEventFilter(this);
     plainSizePalette_ = sizeValue->palette();
     buildMetadataChoice();

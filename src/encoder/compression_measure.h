@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <stop_token>
+
+#include <QImage>
+
+#include "encoder/picture_fidelity.h"
+
+// What a compression at a quality does to a picture: the picture encoded as
+// a save encodes its pixels, read back band by band and compared with the
+// original as it goes. Beside the original it holds only the encoded bytes,
+// a band of rows and the peaks: the encoding uses the standard Huffman tables,
+// which give the same pixels as a save without a buffer of the whole picture.
+struct CompressionMeasure {
+    Fidelity fidelity;
+    QImage peaks; // see FidelityMeter::peaks(), at the size asked for
+};
+
+// Empty when stopped, or when the picture cannot be encoded and read back at
+// its own size (out of memory among them).
+std::optional<CompressionMeasure> measureCompression(const QImage& original, int quality, QSize peaksSize,
+                                                     std::stop_token stop = {});
