@@ -156,7 +156,7 @@ TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
     QTemporaryDir folder;
     const QImage picture = testPicture(200, 120);
     const QString path = folder.filePath("saved.jpg");
-    ASSERT_EQ(saveJpeg(picture, 200, 120, path, 30, 0), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(picture, 200, 120, path, 30, JpegTarget::Chosen), JpegStatus::Written);
     const QImage saved = decodeJpegBytes(readBytes(path));
     const std::optional<CompressionMeasure> measure = measureCompression(picture, 30, picture.size());
     ASSERT_TRUE(measure);
