@@ -105,6 +105,7 @@ protected:
         const auto found = mainWindow().fileList->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
         mainWindow().fileList->setListIndex(mainWindow().fileList->row(found.front()));
+        waitForPicture();
     }
 
     // The picture shown, or with fallback the start-up picture after the box, and the paths either way.
@@ -161,6 +162,7 @@ TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
     const QStringList all = listAMixedFolder();
     dialogs_->answerMessage(); // the selected file holds no picture
     mainWindow().fileList->setListIndex(0);
+    waitForPicture();
     mainWindow().pathBox->setText("typed by hand");
     const QString currentPicturePath = viewing::currentPicturePath;
     const std::pair<int, QStringList> filters[] = {
@@ -247,6 +249,7 @@ TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
     ASSERT_TRUE(QDir().remove(at("text.kir")));
     dialogs_->answerMessage();
     mainWindow().fileList->setListIndex(row); // still listed
+    waitForPicture();
     expectShown("text.kir", QSize(50, 50), true);
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
 }
@@ -258,12 +261,14 @@ TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
     click("1.jpg", jpeg(10, 10));
     mainWindow().enlargeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Down);
+    waitForPicture();
     expectShown("2.jpg", QSize(30, 10));
     EXPECT_FALSE(mainWindow().isEnlarged);
     EXPECT_EQ(imageWindow().twipsWidth(), Twips(3000));
 
     mainWindow().closeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Up);
+    waitForPicture();
     expectShown("1.jpg", QSize(10, 10));
     EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled()) << "a button stayed disabled";
 }

@@ -127,6 +127,7 @@ protected:
     {
         commandline::openPath(path);
         deliverWaitingPath();
+        waitForPicture();
     }
 };
 

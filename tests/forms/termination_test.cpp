@@ -46,6 +46,7 @@ TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
     write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
     mainWindow().fileList->setPath(pictures());
     mainWindow().fileList->setListIndex(0);
+    waitForPicture();
     mainWindow().openSaveDialog();
     ASSERT_TRUE(forms::loaded<SaveDialog>());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);

@@ -25,6 +25,7 @@ void MainWindow::showClipboardPicture()
                          QStringLiteral("クリップボード"));
         return;
     }
+    stopLoadingPicture();
     dateValue->clear();
     sizeValue->clear();
     isEnlarged = false;
