@@ -1,12 +1,18 @@
 // Browsing drives, folders and the file list with its five filters; a click in the list: the picture fitted with
 // its date and size, the start-up picture for anything that cannot be shown, names as people have them.
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 
 #include <QClipboard>
 #include <QDir>
+#include <QThreadPool>
 
+#include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
+#include "decoder/picture_source.h"
+#include "decoder/read_ahead.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
@@ -271,6 +277,103 @@ TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
     waitForPicture();
     expectShown("1.jpg", QSize(10, 10));
     EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled()) << "a button stayed disabled";
+}
+
+// The window's decoder: holds each picture until the test lets one go, and notes what began and what was stopped.
+struct HeldDecoder {
+    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
+    {
+        std::unique_lock lock(mutex);
+        started.append(path);
+        changed.notify_all();
+        changed.wait(lock, [this] { return releases > 0; });
+        --releases;
+        if (stop.stop_requested()) {
+            stopped.append(path);
+            throw DecodeCancelled();
+        }
+        lock.unlock();
+        return readForView(path, box, stop);
+    }
+    void awaitStart()
+    {
+        std::unique_lock lock(mutex);
+        const qsizetype before = started.size();
+        changed.wait(lock, [&] { return started.size() > before; });
+    }
+    void release(int count)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            releases += count;
+        }
+        changed.notify_all();
+    }
+    std::pair<QStringList, QStringList> startedAndStopped()
+    {
+        const std::lock_guard lock(mutex);
+        return {started, stopped};
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    QStringList started, stopped;
+    int releases = 0;
+};
+
+// Three pictures in a folder, the middle one bad; every decode held until the test lets it go.
+class BurstTest : public BrowseTest {
+protected:
+    BurstTest()
+    {
+        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
+            return decoder_.decode(path, box, stop);
+        };
+        write("a.jpg", jpeg(10, 10));
+        write("b.jpg", "not a picture");
+        write("c.jpg", jpeg(30, 10));
+        mainWindow().folderList->setPath(pictures());
+    }
+    ~BurstTest() override
+    {
+        decoder_.release(1000); // read-ahead may be waiting in it
+        QThreadPool::globalInstance()->waitForDone();
+        ReadAhead::threads().waitForDone();
+    }
+    HeldDecoder decoder_;
+};
+
+TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
+{
+    mainWindow().fileList->setListIndex(0);
+    decoder_.awaitStart(); // a
+    mainWindow().fileList->setListIndex(1);
+    mainWindow().fileList->setListIndex(2);
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass) << "while the window waits";
+    decoder_.release(2); // a, which finds itself stopped, then c
+    waitForPicture();
+    const auto [started, stopped] = decoder_.startedAndStopped();
+    EXPECT_EQ(started.mid(0, 2), (QStringList{at("a.jpg"), at("c.jpg")})) << "b began before c";
+    EXPECT_EQ(stopped, QStringList{at("a.jpg")});
+    EXPECT_EQ(dialogs_->messageCount(), 0) << "the bad file passed over was reported";
+    expectShown("c.jpg", QSize(30, 10));
+    EXPECT_EQ(mainWindow().sizeValue->text(), sizeText(FileLen(at("c.jpg"))));
+}
+
+TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
+{
+    mainWindow().fileList->setListIndex(2);
+    decoder_.awaitStart(); // c
+    dialogs_->whileNextBoxOpen([&] {
+        decoder_.release(1);
+        QThreadPool::globalInstance()->waitForDone(); // decoded, its picture on the way
+        QCoreApplication::processEvents();
+        EXPECT_NE(imageWindow().picture.naturalWidth(), 30) << "the picture changed behind the question";
+    }).answerMessage(MsgBoxResult::Cancel).answerMessage(); // and "削除をキャンセルしました"
+    mainWindow().deleteButton->click();
+    waitForPicture();
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
+    EXPECT_EQ(viewing::currentPicturePath, at("c.jpg"));
 }
 
 } // namespace
