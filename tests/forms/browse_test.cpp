@@ -17,6 +17,7 @@
 #include "files/files.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
+#include "forms/save/save_dialog.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 
@@ -374,6 +375,18 @@ TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
     waitForPicture();
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
     EXPECT_EQ(viewing::currentPicturePath, at("c.jpg"));
+}
+
+TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
+{
+    mainWindow().fileList->setListIndex(2);
+    decoder_.awaitStart(); // c
+    mainWindow().openSaveDialog();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened on the picture shown before";
+    decoder_.release(1);
+    waitForPicture();
+    EXPECT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
 }
 
 } // namespace

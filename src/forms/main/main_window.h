@@ -43,6 +43,10 @@ public:
     void onFileClicked();
     // Another picture is shown instead: the one being decoded is not wanted.
     void stopLoadingPicture();
+    // While the selected file's picture is on its way, a command about the
+    // picture shown waits for it, as it would have after a slow click; true
+    // when `command` was put off.
+    bool waitsForPicture(void (MainWindow::*command)());
     // From a click until the clicked file's picture, or its error, is shown.
     bool loadsPicture() const { return !loadingPath_.isEmpty(); }
     // Reads the file list's neighbours of the shown picture ahead; made on first use.
@@ -145,4 +149,5 @@ private:
     std::shared_ptr<ReadAhead> readAhead_;
     Worker* pictureWorker_ = nullptr; // decodes the selected file's picture
     QString loadingPath_;             // the file whose picture the window waits for
+    void (MainWindow::*afterPicture_)() = nullptr; // a command put off until it is shown
 };

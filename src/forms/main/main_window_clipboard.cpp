@@ -41,7 +41,11 @@ void MainWindow::showClipboardPicture()
 }
 
 // The same steps as a double click on the picture.
-void MainWindow::copyPicture() { forms::get<ImageWindow>().copyPictureOnDoubleClick(); }
+void MainWindow::copyPicture()
+{
+    if (!waitsForPicture(&MainWindow::copyPicture))
+        forms::get<ImageWindow>().copyPictureOnDoubleClick();
+}
 
 void MainWindow::clearClipboard() { QApplication::clipboard()->clear(); }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -154,6 +155,8 @@ void MainWindow::showLoaded(const QString& path, const ShownPicture& shown)
     setMousePointer(MousePointer::Default);
     fitIntoBox();
     readAhead().resume();
+    if (const auto command = std::exchange(afterPicture_, nullptr))
+        (this->*command)();
 }
 
 void MainWindow::showLoadFailure(const QString& path)
@@ -169,6 +172,16 @@ void MainWindow::showLoadFailure(const QString& path)
         viewing::currentPicturePath = App::path();
     fitIntoBox();
     readAhead().resume();
+    if (const auto command = std::exchange(afterPicture_, nullptr))
+        (this->*command)();
+}
+
+bool MainWindow::waitsForPicture(void (MainWindow::*command)())
+{
+    if (!loadsPicture())
+        return false;
+    afterPicture_ = command;
+    return true;
 }
 
 void MainWindow::stopLoadingPicture()
@@ -177,6 +190,7 @@ void MainWindow::stopLoadingPicture()
         return;
     pictureWorker().cancel();
     loadingPath_.clear();
+    afterPicture_ = nullptr;
     setMousePointer(MousePointer::Default);
 }
 
