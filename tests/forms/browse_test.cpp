@@ -296,11 +296,11 @@ struct HeldDecoder {
         lock.unlock();
         return readForView(path, box, stop);
     }
-    void awaitStart()
+    // Until `count` decodes have begun in all.
+    void awaitStarts(qsizetype count)
     {
         std::unique_lock lock(mutex);
-        const qsizetype before = started.size();
-        changed.wait(lock, [&] { return started.size() > before; });
+        changed.wait(lock, [&] { return started.size() >= count; });
     }
     void release(int count)
     {
@@ -347,7 +347,7 @@ protected:
 TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
 {
     mainWindow().fileList->setListIndex(0);
-    decoder_.awaitStart(); // a
+    decoder_.awaitStarts(1); // a
     mainWindow().fileList->setListIndex(1);
     mainWindow().fileList->setListIndex(2);
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass) << "while the window waits";
@@ -364,7 +364,7 @@ TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
 TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
 {
     mainWindow().fileList->setListIndex(2);
-    decoder_.awaitStart(); // c
+    decoder_.awaitStarts(1); // c
     dialogs_->whileNextBoxOpen([&] {
         decoder_.release(1);
         QThreadPool::globalInstance()->waitForDone(); // decoded, its picture on the way
@@ -380,7 +380,7 @@ TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
 TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
 {
     mainWindow().fileList->setListIndex(2);
-    decoder_.awaitStart(); // c
+    decoder_.awaitStarts(1); // c
     mainWindow().openSaveDialog();
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened on the picture shown before";
     decoder_.release(1);
