@@ -401,3 +401,8 @@ QImage decodeJpegBytes(QByteArrayView bytes, QSize box, QSize* natural, std::sto
     const Source source{nullptr, reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)(bytes.size())};
     return decode(source, Request{QSize(), box, natural, stop});
 }
+
+QImage decodeJpegStream(std::FILE* file, QSize box, QSize* natural, std::stop_token stop)
+{
+    return decode(Source{file, nullptr, 0}, Request{QSize(), box, natural, stop});
+}
