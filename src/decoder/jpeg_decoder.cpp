@@ -71,16 +71,29 @@ void onMessage(j_common_ptr cinfo, int level)
     }
 }
 
-// Called between blocks of work; ends a stream that keeps adding scans. Its
-// error jumps back like any other.
+// libjpeg's progress hook with what it looks at.
+struct Progress {
+    jpeg_progress_mgr pub; // first member: libjpeg hands back a pointer to it
+    std::stop_token stop;
+    bool cancelled = false;
+};
+
+// Called between blocks of work, also while a progressive stream's scans are
+// read in before the first row comes out: ends a stream that keeps adding
+// scans, and the work of a caller that gave up. Both jump back like an error.
 void onProgress(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor)
         return;
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+    auto* progress = reinterpret_cast<Progress*>(cinfo->progress);
+    if (progress->stop.stop_requested()) {
+        progress->cancelled = true;
+        std::longjmp(errors->jump, 1);
+    }
     const int limit = picture_limits::maxJpegScans(qint64(d->image_width) * d->image_height);
     if (d->input_scan_number > limit) {
-        auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
         errors->damaged = true;
         std::snprintf(errors->message, sizeof errors->message, "more than %d scans", limit);
         std::longjmp(errors->jump, 1);
@@ -286,8 +299,8 @@ public:
             throw std::bad_alloc();
         jpeg_create_decompress(&cinfo);
         cinfo.mem->max_memory_to_use = long(picture_limits::maxDecoderMemory);
-        progress.progress_monitor = onProgress;
-        cinfo.progress = &progress;
+        progress.pub.progress_monitor = onProgress;
+        cinfo.progress = &progress.pub;
     }
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
     Decompressor(const Decompressor&) = delete;
@@ -302,7 +315,7 @@ public:
 
     jpeg_decompress_struct cinfo {};
     ErrorManager errors {};
-    jpeg_progress_mgr progress {};
+    Progress progress {};
 };
 
 } // namespace
@@ -367,10 +380,12 @@ QImage decode(const Source& source, const Request& request)
     const Target target{picture.bits(), picture.bytesPerLine(), orientation, strip.data(),
                         cmyk ? cmykRow.data() : nullptr};
     bool cancelled = false;
-    if (!decodeRows(cinfo, jpeg.errors, target, request.stop, cancelled))
-        jpeg.fail();
-    if (cancelled)
+    jpeg.progress.stop = request.stop;
+    const bool decoded = decodeRows(cinfo, jpeg.errors, target, request.stop, cancelled);
+    if (cancelled || jpeg.progress.cancelled)
         throw DecodeCancelled();
+    if (!decoded)
+        jpeg.fail();
     return picture;
 }
 
@@ -385,4 +400,9 @@ QImage decodeJpegBytes(QByteArrayView bytes, QSize box, QSize* natural, std::sto
 {
     const Source source{nullptr, reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)(bytes.size())};
     return decode(source, Request{QSize(), box, natural, stop});
+}
+
+QImage decodeJpegStream(std::FILE* file, QSize box, QSize* natural, std::stop_token stop)
+{
+    return decode(Source{file, nullptr, 0}, Request{QSize(), box, natural, stop});
 }

@@ -32,6 +32,9 @@ int jpegScaleEighths(QSize full, QSize cover);
 QImage decodeJpegBytes(QByteArrayView bytes, QSize box = QSize(), QSize* natural = nullptr,
                        std::stop_token stop = {});
 
+// The same, read from a stream from where it stands.
+QImage decodeJpegStream(std::FILE* file, QSize box, QSize* natural = nullptr, std::stop_token stop = {});
+
 struct DecodeCancelled : std::exception {
     const char* what() const noexcept override { return "decoding cancelled"; }
 };

@@ -1,6 +1,10 @@
 #include "decoder/picture_source.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +12,7 @@
 #include "files/native_file.h"
 #include "files/native_names.h"
 #include "decoder/colour_profile.h"
+#include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
 
 namespace {
@@ -18,18 +23,53 @@ FileStamp stampFromStat(const struct stat& info)
     return FileStamp{qint64(info.st_size), modifiedNs, quint64(info.st_ino)};
 }
 
-// The whole file and the stamp of the very handle it was read through.
-QByteArray readWhole(const QString& path, FileStamp& stamp)
+// The stamp of the very handle the file is read through.
+FileStamp stampOf(const ReadOnlyFile& file, const QString& path)
 {
-    ReadOnlyFile file(path);
     struct stat info {};
     if (::fstat(file.descriptor(), &info) != 0)
         throwForErrno(errno, path);
-    stamp = stampFromStat(info);
+    return stampFromStat(info);
+}
+
+QByteArray readWhole(const ReadOnlyFile& file, const QString& path)
+{
     QByteArray bytes = file.peek(0, file.size());
     if (bytes.size() != file.size())
         throw RunTimeError(RunTimeError::DeviceIO, "short read: " + path.toStdString());
     return bytes;
+}
+
+QByteArray readWhole(const QString& path, FileStamp& stamp)
+{
+    ReadOnlyFile file(path);
+    stamp = stampOf(file, path);
+    return readWhole(file, path);
+}
+
+// A JPEG is decoded straight from the file and its bytes are read after, so a
+// progressive one's coefficients (about 2 bytes a sample) and the bytes are
+// never held at once. Empty when the file changed meanwhile.
+std::optional<ShownPicture> decodeJpegFirst(const ReadOnlyFile& file, const QString& path, const FileStamp& stamp,
+                                            QSize box, std::stop_token stop, QByteArray& bytes)
+{
+    const int copy = ::dup(file.descriptor());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(copy >= 0 ? ::fdopen(copy, "rb") : nullptr, &std::fclose);
+    if (!stream) {
+        if (copy >= 0)
+            ::close(copy);
+        throw RunTimeError(RunTimeError::OutOfMemory, "cannot open a stream on the file");
+    }
+    ShownPicture shown;
+    try {
+        shown.picture = decodeJpegStream(stream.get(), box, &shown.natural, stop);
+    } catch (const std::bad_alloc&) {
+        throw RunTimeError(RunTimeError::OutOfMemory, "out of memory loading a picture");
+    }
+    bytes = readWhole(file, path);
+    if (!(stampOf(file, path) == stamp))
+        return std::nullopt;
+    return shown;
 }
 
 } // namespace
@@ -55,10 +95,20 @@ QImage PictureSource::decodeFull() const
 
 ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, qint64 keptBytesCap)
 {
-    FileStamp stamp;
-    QByteArray bytes = readWhole(path, stamp);
-    ShownPicture shown;
-    shown.picture = decodePicture(bytes, box, &shown.natural, stop);
+    ReadOnlyFile file(path);
+    FileStamp stamp = stampOf(file, path);
+    QByteArray bytes;
+    std::optional<ShownPicture> read;
+    if (file.peek(0, 3) == QByteArray("\xFF\xD8\xFF"))
+        read = decodeJpegFirst(file, path, stamp, box, stop, bytes);
+    if (!read) { // not a JPEG, or one written to meanwhile: the pixels come from the bytes read
+        if (bytes.isNull())
+            bytes = readWhole(file, path);
+        stamp = stampOf(file, path);
+        read.emplace();
+        read->picture = decodePicture(bytes, box, &read->natural, stop);
+    }
+    ShownPicture shown = std::move(*read);
     JpegMarkers markers = readJpegMarkers(bytes);
     // Converted here, on the reduced picture, where it costs least.
     const ColourProfile colour = ColourProfile::of(markers);

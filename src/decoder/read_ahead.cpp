@@ -1,7 +1,14 @@
 #include "decoder/read_ahead.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QThreadPool>
 
 #include "decoder/jpeg_decoder.h"
 #include "runtime/run_time_error.h"
@@ -15,19 +22,44 @@ bool stillDescribes(const ShownPicture& shown, const QString& path)
     return shown.source && stampOf(path) == shown.source->stamp();
 }
 
+// A few steps nicer than the window. Qt's LowPriority does nothing for normal
+// Linux threads, and a user may not raise a thread's priority again, which is
+// why these threads are the read-ahead's own.
+void lowerThisThread()
+{
+    thread_local bool lowered = false;
+    if (lowered)
+        return;
+    lowered = true;
+    const pid_t thread = ::gettid();
+    ::setpriority(PRIO_PROCESS, id_t(thread), std::min(19, ::getpriority(PRIO_PROCESS, id_t(thread)) + 5));
+}
+
 } // namespace
 
 ReadAhead::ReadAhead(Decoder decoder)
     : decoder_(std::move(decoder))
-    , worker_(new Worker(this))
+    , worker_(new Worker(this, &threads()))
 {
 }
 
 ReadAhead::~ReadAhead() = default;
 
+QThreadPool& ReadAhead::threads()
+{
+    // A child of the application, which waits for its threads when it ends.
+    static QThreadPool* const pool = [] {
+        auto* made = new QThreadPool(QCoreApplication::instance());
+        made->setMaxThreadCount(1);
+        return made;
+    }();
+    return *pool;
+}
+
 void ReadAhead::follow(const QString& current, const QStringList& neighbours)
 {
     wanted_ = QStringList{current} + neighbours;
+    paused_ = true;
     std::erase_if(held_, [this](const auto& entry) { return !wanted_.contains(entry.first); });
     if (!reading_.isEmpty() && !wanted_.contains(reading_)) {
         worker_->cancel();
@@ -37,7 +69,23 @@ void ReadAhead::follow(const QString& current, const QStringList& neighbours)
     for (const QString& path : neighbours)
         if (path != current && !held_.contains(path) && path != reading_ && !queue_.contains(path))
             queue_.append(path);
+}
+
+void ReadAhead::resume()
+{
+    paused_ = false;
     startNext();
+}
+
+void ReadAhead::yield()
+{
+    paused_ = true;
+    if (reading_.isEmpty())
+        return;
+    worker_->cancel();
+    if (wanted_.contains(reading_) && wanted_.front() != reading_)
+        queue_.prepend(reading_);
+    reading_.clear();
 }
 
 void ReadAhead::hold(const QString& path, const ShownPicture& shown)
@@ -58,55 +106,29 @@ std::optional<ShownPicture> ReadAhead::take(const QString& path)
     return found->second;
 }
 
-std::optional<ShownPicture> ReadAhead::awaitRunning(const QString& path)
-{
-    std::optional<ShownPicture> result;
-    {
-        std::unique_lock lock(running_->mutex);
-        if (path.isEmpty() || running_->path != path)
-            return std::nullopt;
-        running_->awaited = path;
-        running_->finished.wait(lock, [&] { return running_->path != path; });
-        running_->awaited.clear();
-        result = std::exchange(running_->awaitedResult, std::nullopt);
-    }
-    // The file may have been replaced while the worker read it.
-    if (result && !stillDescribes(*result, path))
-        result.reset();
-    return result;
-}
-
 void ReadAhead::clear() { follow(QString(), {}); }
 
-bool ReadAhead::busy() const { return !queue_.isEmpty() || worker_->busy(); }
+bool ReadAhead::busy() const { return (!queue_.isEmpty() && !paused_) || worker_->busy(); }
 
 void ReadAhead::startNext()
 {
-    if (!reading_.isEmpty() || queue_.isEmpty())
+    if (paused_ || !reading_.isEmpty() || queue_.isEmpty())
         return;
     reading_ = queue_.takeFirst();
-    worker_->run([this, running = running_, decoder = decoder_, path = reading_](std::stop_token stop) -> Worker::Delivery {
-        {
-            const std::lock_guard lock(running->mutex);
-            running->path = path;
-        }
+    worker_->run([this, slot = slot_, decoder = decoder_, path = reading_](std::stop_token stop) -> Worker::Delivery {
+        lowerThisThread();
         std::optional<ShownPicture> result;
-        try {
-            result = decoder(path, stop);
-        } catch (const RunTimeError&) {
-            // A file that fails here is decoded again when selected, and reports then.
-        } catch (const DecodeCancelled&) {
-        } catch (const std::bad_alloc&) {
+        if (const DecodeSlot::Turn turn = slot->forReadAhead(stop)) {
+            try {
+                result = decoder(path, stop);
+            } catch (const RunTimeError&) {
+                // A file that fails here is decoded again when selected, and reports then.
+            } catch (const DecodeCancelled&) {
+            } catch (const std::bad_alloc&) {
+            }
         }
         if (stop.stop_requested())
             result.reset();
-        {
-            const std::lock_guard lock(running->mutex);
-            running->path.clear();
-            if (running->awaited == path) // handed over only when waited for, so no fourth picture lingers
-                running->awaitedResult = result;
-        }
-        running->finished.notify_all();
         return [this, path, result] { settle(path, result); };
     });
 }

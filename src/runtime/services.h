@@ -5,6 +5,7 @@
 #include <stop_token>
 #include <utility>
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@ class Launcher;
 class QImage;
 struct PreviewJob;
 struct PreviewResult;
+struct ShownPicture;
 namespace userfiles {
 struct Environment;
 }
@@ -40,6 +42,8 @@ struct Services {
     std::function<std::optional<qint64>(const QImage& picture, int quality, std::stop_token stop)> encodedSize;
     // One preview of the save dialog made (on its worker): encoded, read back and measured.
     std::function<PreviewResult(const PreviewJob& job, std::stop_token stop)> encodePreview;
+    // A file's picture decoded for the image window (on the window's or the read-ahead's worker).
+    std::function<ShownPicture(const QString& path, QSize box, std::stop_token stop)> decodeForView;
 };
 
 inline Services& services()

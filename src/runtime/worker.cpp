@@ -21,8 +21,9 @@ struct Worker::Shared {
     Worker* owner = nullptr; // null once the worker is gone
 };
 
-Worker::Worker(QObject* parent)
+Worker::Worker(QObject* parent, QThreadPool* pool)
     : QObject(parent)
+    , pool_(pool ? pool : QThreadPool::globalInstance())
     , shared_(std::make_shared<Shared>())
 {
     shared_->owner = this;
@@ -55,7 +56,7 @@ void Worker::queue(Job job, bool stopRunning)
     expected_.push_back(ticket);
     if (!shared_->active) {
         shared_->active = true;
-        QThreadPool::globalInstance()->start([shared = shared_] { work(shared); });
+        pool_->start([shared = shared_] { work(shared); });
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+class QThreadPool;
+
 // Runs slow work (decoding, encoding, measuring) off the window thread, one
 // job at a time. The newest job wins: run() stops the job running and drops
 // the one waiting; runNext() lets the running one finish and replaces only the
@@ -16,7 +18,8 @@
 // where it is reported like a fault of any handler.
 //
 // Jobs run on Qt's global thread pool, which the application waits for when it
-// ends. The destruction never waits for a job: the job is told to stop, and
+// ends, or on a pool of the owner's choosing that lives as long as the
+// application. The destruction never waits for a job: the job is told to stop, and
 // finds its worker gone when it is done.
 class Worker : public QObject {
     Q_OBJECT
@@ -24,7 +27,7 @@ public:
     using Delivery = std::function<void()>;
     using Job = std::function<Delivery(std::stop_token stop)>;
 
-    explicit Worker(QObject* parent = nullptr);
+    explicit Worker(QObject* parent = nullptr, QThreadPool* pool = nullptr);
     ~Worker() override;
 
     // Stops the running job, drops the waiting one, and queues this one.
@@ -43,6 +46,7 @@ private:
     static void work(const std::shared_ptr<Shared>& shared);
     void arrive(const std::shared_ptr<Ticket>& ticket, const Delivery& delivery);
 
+    QThreadPool* pool_;
     std::shared_ptr<Shared> shared_;
     // Window thread only: the jobs whose deliveries are still wanted, oldest first.
     std::vector<std::shared_ptr<Ticket>> expected_;

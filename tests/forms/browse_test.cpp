@@ -1,16 +1,23 @@
 // Browsing drives, folders and the file list with its five filters; a click in the list: the picture fitted with
 // its date and size, the start-up picture for anything that cannot be shown, names as people have them.
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 
 #include <QClipboard>
 #include <QDir>
+#include <QThreadPool>
 
+#include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
+#include "decoder/picture_source.h"
+#include "decoder/read_ahead.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
+#include "forms/save/save_dialog.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 
@@ -105,6 +112,7 @@ protected:
         const auto found = mainWindow().fileList->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
         mainWindow().fileList->setListIndex(mainWindow().fileList->row(found.front()));
+        waitForPicture();
     }
 
     // The picture shown, or with fallback the start-up picture after the box, and the paths either way.
@@ -161,6 +169,7 @@ TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
     const QStringList all = listAMixedFolder();
     dialogs_->answerMessage(); // the selected file holds no picture
     mainWindow().fileList->setListIndex(0);
+    waitForPicture();
     mainWindow().pathBox->setText("typed by hand");
     const QString currentPicturePath = viewing::currentPicturePath;
     const std::pair<int, QStringList> filters[] = {
@@ -247,6 +256,7 @@ TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
     ASSERT_TRUE(QDir().remove(at("text.kir")));
     dialogs_->answerMessage();
     mainWindow().fileList->setListIndex(row); // still listed
+    waitForPicture();
     expectShown("text.kir", QSize(50, 50), true);
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
 }
@@ -258,14 +268,125 @@ TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
     click("1.jpg", jpeg(10, 10));
     mainWindow().enlargeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Down);
+    waitForPicture();
     expectShown("2.jpg", QSize(30, 10));
     EXPECT_FALSE(mainWindow().isEnlarged);
     EXPECT_EQ(imageWindow().twipsWidth(), Twips(3000));
 
     mainWindow().closeImage();
     QTest::keyClick(mainWindow().fileList, Qt::Key_Up);
+    waitForPicture();
     expectShown("1.jpg", QSize(10, 10));
     EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled()) << "a button stayed disabled";
+}
+
+// The window's decoder: holds each picture until the test lets one go, and notes what began and what was stopped.
+struct HeldDecoder {
+    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
+    {
+        std::unique_lock lock(mutex);
+        started.append(path);
+        changed.notify_all();
+        changed.wait(lock, [this] { return releases > 0; });
+        --releases;
+        if (stop.stop_requested()) {
+            stopped.append(path);
+            throw DecodeCancelled();
+        }
+        lock.unlock();
+        return readForView(path, box, stop);
+    }
+    // Until `count` decodes have begun in all.
+    void awaitStarts(qsizetype count)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return started.size() >= count; });
+    }
+    void release(int count)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            releases += count;
+        }
+        changed.notify_all();
+    }
+    std::pair<QStringList, QStringList> startedAndStopped()
+    {
+        const std::lock_guard lock(mutex);
+        return {started, stopped};
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    QStringList started, stopped;
+    int releases = 0;
+};
+
+// Three pictures in a folder, the middle one bad; every decode held until the test lets it go.
+class BurstTest : public BrowseTest {
+protected:
+    BurstTest()
+    {
+        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
+            return decoder_.decode(path, box, stop);
+        };
+        write("a.jpg", jpeg(10, 10));
+        write("b.jpg", "not a picture");
+        write("c.jpg", jpeg(30, 10));
+        mainWindow().folderList->setPath(pictures());
+    }
+    ~BurstTest() override
+    {
+        decoder_.release(1000); // read-ahead may be waiting in it
+        QThreadPool::globalInstance()->waitForDone();
+        ReadAhead::threads().waitForDone();
+    }
+    HeldDecoder decoder_;
+};
+
+TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
+{
+    mainWindow().fileList->setListIndex(0);
+    decoder_.awaitStarts(1); // a
+    mainWindow().fileList->setListIndex(1);
+    mainWindow().fileList->setListIndex(2);
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass) << "while the window waits";
+    decoder_.release(2); // a, which finds itself stopped, then c
+    waitForPicture();
+    const auto [started, stopped] = decoder_.startedAndStopped();
+    EXPECT_EQ(started.mid(0, 2), (QStringList{at("a.jpg"), at("c.jpg")})) << "b began before c";
+    EXPECT_EQ(stopped, QStringList{at("a.jpg")});
+    EXPECT_EQ(dialogs_->messageCount(), 0) << "the bad file passed over was reported";
+    expectShown("c.jpg", QSize(30, 10));
+    EXPECT_EQ(mainWindow().sizeValue->text(), sizeText(FileLen(at("c.jpg"))));
+}
+
+TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
+{
+    mainWindow().fileList->setListIndex(2);
+    decoder_.awaitStarts(1); // c
+    dialogs_->whileNextBoxOpen([&] {
+        decoder_.release(1);
+        QThreadPool::globalInstance()->waitForDone(); // decoded, its picture on the way
+        QCoreApplication::processEvents();
+        EXPECT_NE(imageWindow().picture.naturalWidth(), 30) << "the picture changed behind the question";
+    }).answerMessage(MsgBoxResult::Cancel).answerMessage(); // and "削除をキャンセルしました"
+    mainWindow().deleteButton->click();
+    waitForPicture();
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
+    EXPECT_EQ(viewing::currentPicturePath, at("c.jpg"));
+}
+
+TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
+{
+    mainWindow().fileList->setListIndex(2);
+    decoder_.awaitStarts(1); // c
+    mainWindow().openSaveDialog();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened on the picture shown before";
+    decoder_.release(1);
+    waitForPicture();
+    EXPECT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
 }
 
 } // namespace

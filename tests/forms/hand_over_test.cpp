@@ -51,6 +51,7 @@ protected:
             QCoreApplication::processEvents();
         }
         EXPECT_EQ(commandline::waitingPath(), QString());
+        waitForPicture();
     }
     void select(const QString& name)
     {
@@ -58,6 +59,7 @@ protected:
         for (int i = 0; i < mainWindow().fileList->listCount(); ++i)
             if (mainWindow().fileList->entry(i) == name)
                 mainWindow().fileList->setListIndex(i);
+        waitForPicture();
         ASSERT_EQ(mainWindow().selectedPath, at(name));
     }
 };
@@ -103,9 +105,10 @@ TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
     write("c.gif", "not a picture");
     mainWindow().fileList->refresh();
     dialogs_->whileNextBoxOpen([&] { handOver(at("a.jpg")); }).answerMessage();
-    select("c.gif");
-    EXPECT_EQ(viewing::currentPicturePath, App::path()); // the bad file's fallback
+    mainWindow().fileList->setListIndex(mainWindow().fileList->row(mainWindow().fileList->findItems("c.gif", Qt::MatchExactly).value(0)));
+    waitForPicture(); // the bad file's box, and the path handed over meanwhile after it
     deliverWaitingPath();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
     EXPECT_EQ(viewing::currentPicturePath, at("a.jpg"));
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
 }

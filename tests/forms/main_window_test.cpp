@@ -19,6 +19,7 @@ protected:
         startProgram();
         mainWindow().folderList->setPath(pictures());
         mainWindow().fileList->setListIndex(0);
+        waitForPicture();
     }
     // A person's click on the first row, which is the one selected.
     void clickTheSelectedRow()
@@ -26,6 +27,7 @@ protected:
         FileListBox& list = *mainWindow().fileList;
         ASSERT_EQ(list.listIndex(), 0);
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
+        waitForPicture();
     }
 };
 
@@ -61,6 +63,7 @@ TEST_F(ClickAgainTest, FileThatFailedIsTriedAgain)
     dialogs_->answerMessage().answerMessage();
     mainWindow().fileList->setListIndex(-1);
     mainWindow().fileList->setListIndex(0); // fails: the fallback picture
+    waitForPicture();
     clickTheSelectedRow();
     EXPECT_EQ(dialogs_->messageCount(), 2); // the file was read again, and failed again
 }

@@ -70,6 +70,7 @@ protected:
                                 : picture_.save(path, "BMP"));
         forms::load<MainWindow>().fileList->setPath(scratch_.path());
         forms::load<MainWindow>().fileList->setListIndex(0);
+        waitForPicture();
         forms::load<MainWindow>().openSaveDialog();
         settle();
         SaveDialog* dialog = forms::loaded<SaveDialog>();

@@ -62,6 +62,7 @@ protected:
         write(name, encodedAs(testPicture(320, 240), "BMP"));
         mainWindow().fileList->setPath(folderOf(at(name)));
         mainWindow().fileList->setListIndex(0);
+        waitForPicture();
         mainWindow().openSaveDialog();
         settle();
         SaveDialog* dialog = forms::loaded<SaveDialog>();

@@ -61,6 +61,7 @@ protected:
         write("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
         mainWindow().fileList->setPath(pictures());
         mainWindow().fileList->setListIndex(0);
+        waitForPicture();
     }
     SaveDialog& openDialog()
     {

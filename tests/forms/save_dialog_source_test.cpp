@@ -25,6 +25,7 @@ TEST_F(SaveDialogSourceTest, EstimateIsOfTheShownBytesNotOfTheFileNow)
     startProgram();
     mainWindow().folderList->setPath(pictures());
     mainWindow().fileList->setListIndex(0);
+    waitForPicture();
     // Saved over at 50 after it was shown, as a save from the dialog does.
     ASSERT_EQ(saveJpeg(picture, 320, 240, path, 50, JpegTarget::Chosen), JpegStatus::Written);
     mainWindow().openSaveDialog();

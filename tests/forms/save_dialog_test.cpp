@@ -62,6 +62,7 @@ protected:
         write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
         mainWindow().fileList->setPath(pictures());
         mainWindow().fileList->setListIndex(0);
+        waitForPicture();
         forms::load<AboutDialog>().show();
     }
     SaveDialog& openDialog()

@@ -131,6 +131,7 @@ protected:
     {
         commandline::openPath(path);
         deliverWaitingPath();
+        waitForPicture();
     }
 };
 
@@ -203,6 +204,7 @@ TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
     write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
     mainWindow().fileList->setPath(pictures());
     mainWindow().fileList->setListIndex(0);
+    waitForPicture();
     mainWindow().openSaveDialog();
     ASSERT_TRUE(forms::loaded<SaveDialog>());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);

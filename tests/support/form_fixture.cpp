@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 
@@ -63,4 +64,12 @@ QString FormTest::programFolderTemplate()
 void FormTest::startProgram()
 {
     forms::load<SplashScreen>().onCloseTimer();
+}
+
+void FormTest::waitForPicture()
+{
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    while (forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->loadsPicture() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->loadsPicture()) << "the picture never came";
 }

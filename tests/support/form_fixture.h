@@ -42,6 +42,9 @@ protected:
     void startProgram();
     static MainWindow& mainWindow() { return forms::load<MainWindow>(); }
     static ImageWindow& imageWindow() { return forms::load<ImageWindow>(); }
+    // A selected file's picture is decoded on a worker: runs the event loop
+    // until the image window shows it, or its error.
+    static void waitForPicture();
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

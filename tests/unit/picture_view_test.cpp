@@ -6,8 +6,10 @@
 #include <semaphore>
 #include <thread>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
 #include <QThreadPool>
 
 #include <jpeglib.h>
@@ -151,44 +153,52 @@ TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
 {
     const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b, c});
+    readAhead.resume();
     decoder.begun.acquire(); // b
     readAhead.clear();
     decoder.opened.count_down();
-    QThreadPool::globalInstance()->waitForDone(); // the stopped decode reports nothing
+    ReadAhead::threads().waitForDone(); // the stopped decode reports nothing
     waitUntilSettled();
     EXPECT_TRUE(decoder.sawStop);
     EXPECT_EQ(decoder.started, QStringList{b}); // c never began
     EXPECT_EQ(readAhead.heldCount(), 0);
 }
 
+// Nothing is read ahead until the window has shown its picture.
 TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 {
     const QString a = write("a"), b = write("b"), c = write("c");
     readAhead.follow(a, {b});
+    readAhead.resume();
     decoder.begun.acquire(); // b
     readAhead.follow(b, {c});
     decoder.opened.count_down();
+    QSignalSpy(&readAhead, &ReadAhead::settled).wait();
+    EXPECT_TRUE(readAhead.take(b)) << "b not held";
+    EXPECT_EQ(decoder.started, QStringList{b}) << "c began before b was shown";
+    readAhead.resume();
     waitUntilSettled();
     EXPECT_FALSE(decoder.sawStop);
-    EXPECT_EQ(decoder.started, (QStringList{b, c}));
-    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
+    EXPECT_TRUE(readAhead.take(c)) << "c not held";
 }
 
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
 {
     const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
     decoder.opened.count_down();
-    readAhead.follow(b, {c, a});
-    waitUntilSettled();
+    const auto select = [this](const QString& current, const QStringList& neighbours) {
+        readAhead.follow(current, neighbours);
+        readAhead.resume();
+        waitUntilSettled();
+    };
+    select(b, {c, a});
     readAhead.hold(b, pictureOf(b));
     EXPECT_EQ(readAhead.heldCount(), 3);
     // One step down: a goes, d is read; the pictures held are reused, not read again.
-    readAhead.follow(c, {d, b});
-    waitUntilSettled();
+    select(c, {d, b});
     EXPECT_FALSE(readAhead.take(a));
     EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c)) << "b, c or d not held";
-    readAhead.follow(e, {d});
-    waitUntilSettled();
+    select(e, {d});
     EXPECT_EQ(readAhead.heldCount(), 1);
     EXPECT_EQ(decoder.started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
 }
@@ -198,6 +208,7 @@ TEST_F(ReadAheadTest, AChangedFileIsNotServedFromTheCache)
     const QString a = write("a"), b = write("b");
     decoder.opened.count_down();
     readAhead.follow(a, {b});
+    readAhead.resume();
     waitUntilSettled();
     ASSERT_EQ(readAhead.heldCount(), 1);
     write("b", "new contents");
@@ -209,13 +220,47 @@ TEST_F(ReadAheadTest, AFileReplacedWhileBeingReadIsNotHandedOut)
 {
     const QString a = write("a"), b = write("b");
     readAhead.follow(a, {b});
+    readAhead.resume();
     decoder.begun.acquire(); // b, read as it was
     write("b", "replaced by a larger file");
     readAhead.follow(b, {});
-    std::thread release([&] { decoder.opened.count_down(); });
-    EXPECT_FALSE(readAhead.awaitRunning(b));
-    release.join();
+    decoder.opened.count_down();
     waitUntilSettled();
+    EXPECT_FALSE(readAhead.take(b));
+}
+
+// The window decodes itself: the read-ahead's decode stops and is done again afterwards.
+TEST_F(ReadAheadTest, YieldingStopsTheDecodeAndReadsItAgainLater)
+{
+    const QString a = write("a"), b = write("b"), c = write("c");
+    readAhead.follow(a, {b, c});
+    readAhead.resume();
+    decoder.begun.acquire(); // b
+    readAhead.yield();
+    decoder.opened.count_down();
+    ReadAhead::threads().waitForDone();
+    EXPECT_TRUE(decoder.sawStop);
+    readAhead.resume();
+    waitUntilSettled();
+    EXPECT_EQ(decoder.started, (QStringList{b, b, c}));
+    EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
+}
+
+TEST_F(ReadAheadTest, WaitsWhileTheWindowDecodes)
+{
+    const QString a = write("a"), b = write("b");
+    decoder.opened.count_down();
+    std::optional<DecodeSlot::Turn> window(readAhead.decodeSlot()->forWindow({}));
+    readAhead.follow(a, {b});
+    readAhead.resume();
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    while (!readAhead.decodeSlot()->readAheadWaits() && !patience.hasExpired())
+        QThread::yieldCurrentThread();
+    ASSERT_TRUE(readAhead.decodeSlot()->readAheadWaits()) << "the read-ahead did not wait";
+    EXPECT_TRUE(decoder.started.isEmpty()) << "decoded beside the window";
+    window.reset();
+    waitUntilSettled();
+    EXPECT_EQ(decoder.started, QStringList{b});
 }
 
 } // namespace

@@ -25,6 +25,7 @@ void MainWindow::showClipboardPicture()
                          QStringLiteral("クリップボード"));
         return;
     }
+    stopLoadingPicture();
     dateValue->clear();
     sizeValue->clear();
     isEnlarged = false;
@@ -40,7 +41,11 @@ void MainWindow::showClipboardPicture()
 }
 
 // The same steps as a double click on the picture.
-void MainWindow::copyPicture() { forms::get<ImageWindow>().copyPictureOnDoubleClick(); }
+void MainWindow::copyPicture()
+{
+    if (!waitsForPicture(&MainWindow::copyPicture))
+        forms::get<ImageWindow>().copyPictureOnDoubleClick();
+}
 
 void MainWindow::clearClipboard() { QApplication::clipboard()->clear(); }
 

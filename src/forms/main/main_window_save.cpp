@@ -18,6 +18,8 @@ double previewDivisor(bool enlarged) { return enlarged ? 6 : 1.5; }
 
 void MainWindow::openSaveDialog()
 {
+    if (waitsForPicture(&MainWindow::openSaveDialog))
+        return; // the save is about the picture just clicked
     setMousePointer(MousePointer::Hourglass);
     ImageWindow& imageWindow = forms::get<ImageWindow>();
     // The full-size picture, decoded once from the bytes shown; every preview and the save use it.
