@@ -82,7 +82,8 @@ inline QImage photo(int width = photoWidth, int height = photoHeight)
 
 // libjpeg-turbo on its own, fed the picture's rows in place, as any program
 // using it well would.
-inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo, int at = quality)
+inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo, int at = quality,
+                         bool progressive = false)
 {
     cinfo.image_width = JDIMENSION(picture.width());
     cinfo.image_height = JDIMENSION(picture.height());
@@ -93,6 +94,8 @@ inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_str
     cinfo.optimize_coding = optimize ? TRUE : FALSE;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     JSAMPROW rows[16];
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -106,7 +109,7 @@ inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_str
 }
 
 // Bare libjpeg-turbo into memory: the bytes it wrote.
-inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = quality)
+inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = quality, bool progressive = false)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -115,7 +118,7 @@ inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = qua
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    bareCompress(picture, optimize, cinfo, at);
+    bareCompress(picture, optimize, cinfo, at, progressive);
     jpeg_destroy_compress(&cinfo);
     const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
     std::free(buffer);

@@ -7,7 +7,6 @@
 // size, whose browsing costs the key, the list, the window and the drawing
 // but almost no decoding (the floor).
 
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -16,8 +15,6 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
-
-#include <jpeglib.h>
 
 #include "bench_support.h"
 
@@ -43,31 +40,9 @@ inline const std::vector<CorpusPhoto>& corpusPhotos()
 // libjpeg-turbo's own encoder, 4:2:0, optimised tables; progressive with its standard scan script.
 inline void writeJpeg(const QString& path, const QImage& picture, int quality, bool progressive)
 {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!file)
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bareEncoded(picture, true, quality, progressive)) < 0)
         std::abort();
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr errors {};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = JDIMENSION(picture.width());
-    cinfo.image_height = JDIMENSION(picture.height());
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = TRUE;
-    if (progressive)
-        jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
 }
 
 // Each photo a different part of the big one, so no two files are alike.
