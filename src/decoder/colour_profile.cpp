@@ -44,7 +44,8 @@ std::shared_ptr<void> littleCmsTransform(const QByteArray& icc)
         qWarning("colour profile cannot be read; colours shown as stored");
         return {};
     }
-    const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
+    // Read as a number: a damaged header may name no colour space the enum knows.
+    const cmsUInt32Number space = cmsGetColorSpace(source.get());
     if (space != cmsSigRgbData && space != cmsSigGrayData) {
         qWarning("colour profile of a colour space other than RGB or grey not applied");
         return {};
