@@ -60,35 +60,43 @@ void FullPictureMaker::make(std::function<void()> use)
         const DecodeSlot::Turn turn = slot->forWindow(stop);
         if (!turn)
             return {};
+        Outcome outcome = Outcome::Failed;
+        QImage full;
         try {
-            QImage full = decodeFull(*source, stop);
-            return [this, source, full = std::move(full), use] {
-                wait(false);
-                if (window_.picture.source() != source)
-                    return; // another picture is shown: the command was about this one
-                try {
-                    window_.picture.keepFull(full);
-                } catch (const RunTimeError&) {
-                    failed(false);
-                    return;
-                }
-                use();
-            };
+            full = decodeFull(*source, stop);
+            outcome = Outcome::Decoded;
         } catch (const DecodeCancelled&) {
             return {};
         } catch (const FileChangedError&) {
-            return [this] {
-                wait(false);
-                failed(true);
-            };
+            outcome = Outcome::FileChanged;
         } catch (const RunTimeError&) {
         } catch (const std::bad_alloc&) {
         }
-        return [this] {
-            wait(false);
-            failed(false);
-        };
+        return [this, source, outcome, full = std::move(full), use] { arrive(*source, outcome, full, use); };
     });
+}
+
+void FullPictureMaker::arrive(const PictureSource& source, Outcome outcome, const QImage& full, const std::function<void()>& use)
+{
+    wait(false);
+    if (window_.picture.source().get() != &source)
+        return; // another picture is shown: the command was about this one
+    if (outcome == Outcome::Decoded) {
+        try {
+            window_.picture.keepFull(full);
+        } catch (const RunTimeError&) {
+            outcome = Outcome::Failed;
+        }
+    }
+    if (outcome == Outcome::Decoded) {
+        use();
+        return;
+    }
+    // A picture that shows small but fails at full size gets the load's own message.
+    dialogs().msgBox(outcome == Outcome::FileChanged
+                         ? QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません")
+                         : QStringLiteral("ファイルが空です"),
+                     MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
 }
 
 // Disabled as the save dialog disables them, and a question meanwhile.
@@ -109,12 +117,4 @@ void FullPictureMaker::wait(bool waiting)
     waiting_.reset();
     if (mainWindow && !mainWindow->loadsPicture())
         mainWindow->readAhead().resume();
-}
-
-void FullPictureMaker::failed(bool fileChanged)
-{
-    // A picture that shows small but fails at full size gets the load's own message.
-    dialogs().msgBox(fileChanged ? QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません")
-                                 : QStringLiteral("ファイルが空です"),
-                     MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
 }

@@ -8,6 +8,8 @@
 #include "runtime/questions.h"
 
 class ImageWindow;
+class PictureSource;
+class QImage;
 class Worker;
 
 // The shown picture at its natural size, for a command (a save, a copy). When
@@ -27,8 +29,9 @@ public:
     bool busy() const { return waiting_ != nullptr; }
 
 private:
+    enum class Outcome { Decoded, FileChanged, Failed };
+    void arrive(const PictureSource& source, Outcome outcome, const QImage& full, const std::function<void()>& use);
     void wait(bool waiting);
-    void failed(bool fileChanged);
 
     ImageWindow& window_;
     Worker* worker_;
