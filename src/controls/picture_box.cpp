@@ -22,16 +22,23 @@ void PictureBox::setShown(const ShownPicture& shown)
     full_ = QImage();
 }
 
+// A picture made in memory, or one decoded whole with the file's own values, is its own full picture.
+bool PictureBox::holdsFull() const
+{
+    return !source_ || (picture_.size() == natural_ && !converted_) || !full_.isNull();
+}
+
+void PictureBox::keepFull(QImage full)
+{
+    if (full.size() != natural_)
+        throw RunTimeError(RunTimeError::InvalidPicture, "full-size picture differs from the shown one");
+    full_ = std::move(full);
+}
+
 const QImage& PictureBox::fullPicture() const
 {
     if (!source_ || (picture_.size() == natural_ && !converted_))
         return picture_;
-    if (full_.isNull()) {
-        QImage full = source_->decodeFull();
-        if (full.size() != natural_)
-            throw RunTimeError(RunTimeError::InvalidPicture, "full-size picture differs from the shown one");
-        full_ = std::move(full);
-    }
     return full_;
 }
 
@@ -50,5 +57,5 @@ QImage PictureBox::fullPictureAsShown() const
     if (picture_.size() == natural_)
         return picture_;
     const QImage& full = fullPicture();
-    return converted_ ? ColourProfile::of(source_->markers()).toSrgb(full) : full;
+    return converted_ && !full.isNull() ? ColourProfile::of(source_->markers()).toSrgb(full) : full;
 }

@@ -12,8 +12,8 @@
 // the scale size is the picture's own size in pixels.
 //
 // A file's picture may be held smaller than its natural size (decoded just for
-// the view); the sizes are still the natural ones, and the full-size picture
-// is made on demand from the bytes that were shown.
+// the view); the sizes are still the natural ones, and the full-size picture,
+// decoded elsewhere from the bytes that were shown, is kept here once made.
 class PictureBox {
 public:
     static constexpr int borderPixels = 2;
@@ -22,9 +22,13 @@ public:
     void setShown(const ShownPicture& shown);
     // The picture as held: what the view stretches.
     const QImage& picture() const { return picture_; }
-    // The picture at its natural size, decoded once when first asked for.
-    // Throws FileChangedError or RunTimeError when it cannot be made.
-    // These are the file's own values, which a save encodes.
+    // The picture at its natural size is at hand: held as shown, or kept
+    // after its decode. Until then the two below give a null picture.
+    bool holdsFull() const;
+    // Keeps the full-size picture decoded from source(); throws RunTimeError
+    // when it is not the shown picture's size.
+    void keepFull(QImage full);
+    // The picture at its natural size: the file's own values, which a save encodes.
     const QImage& fullPicture() const;
     // The picture at its natural size in the colours shown, for copying.
     QImage fullPictureAsShown() const;
@@ -41,5 +45,5 @@ private:
     QSize natural_;
     std::shared_ptr<const PictureSource> source_;
     bool converted_ = false; // picture_ holds converted colours, not the file's values
-    mutable QImage full_;
+    QImage full_;
 };

@@ -82,15 +82,15 @@ FileStamp stampOf(const QString& path)
     return stampFromStat(info);
 }
 
-QImage PictureSource::decodeFull() const
+QImage PictureSource::decodeFull(std::stop_token stop) const
 {
     if (keepsBytes())
-        return decodePicture(bytes_);
+        return decodePicture(bytes_, QSize(), nullptr, stop);
     FileStamp now;
     const QByteArray bytes = readWhole(path_, now);
     if (!(now == stamp_))
         throw FileChangedError();
-    return decodePicture(bytes);
+    return decodePicture(bytes, QSize(), nullptr, stop);
 }
 
 ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, qint64 keptBytesCap)

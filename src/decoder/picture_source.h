@@ -59,8 +59,8 @@ public:
 
     // The picture at full size. Throws FileChangedError when the bytes were
     // not kept and the file is no longer the one shown; RunTimeError as the
-    // loader does.
-    QImage decodeFull() const;
+    // loader does; DecodeCancelled when a stop is requested through `stop`.
+    QImage decodeFull(std::stop_token stop = {}) const;
 
 private:
     QString path_;

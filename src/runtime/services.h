@@ -12,6 +12,7 @@
 class DialogService;
 class DriveTable;
 class Launcher;
+class PictureSource;
 class QImage;
 struct PreviewJob;
 struct PreviewResult;
@@ -44,6 +45,8 @@ struct Services {
     std::function<PreviewResult(const PreviewJob& job, std::stop_token stop)> encodePreview;
     // A file's picture decoded for the image window (on the window's or the read-ahead's worker).
     std::function<ShownPicture(const QString& path, QSize box, std::stop_token stop)> decodeForView;
+    // A shown picture decoded at its natural size for a save or a copy (on the image window's worker).
+    std::function<QImage(const PictureSource& source, std::stop_token stop)> decodeFull;
 };
 
 inline Services& services()

@@ -205,6 +205,7 @@ TEST_F(BrowseTest, ACopyComesFromTheBytesShownNotTheFileNow)
                           QFile::encodeName(at("photo.jpg")).constData()), 0);
     dialogs_->answerMessage();
     mainWindow().copyPicture();
+    waitForPicture();
     EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
 }
 

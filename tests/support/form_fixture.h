@@ -42,8 +42,9 @@ protected:
     void startProgram();
     static MainWindow& mainWindow() { return forms::load<MainWindow>(); }
     static ImageWindow& imageWindow() { return forms::load<ImageWindow>(); }
-    // A selected file's picture is decoded on a worker: runs the event loop
-    // until the image window shows it, or its error.
+    // A selected file's picture, and the full-size picture a save or a copy
+    // needs, are decoded on workers: runs the event loop until they are there,
+    // or their errors.
     static void waitForPicture();
 
     QString programFolder() const { return programDir_.path(); }

@@ -109,6 +109,8 @@ TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
         EXPECT_LT(qRed(onScreen), 100);
         PictureBox picture;
         picture.setShown(shown);
+        EXPECT_FALSE(picture.holdsFull()) << "converted colours passed off as the file's values";
+        picture.keepFull(shown.source->decodeFull());
         EXPECT_LE(farthest(centre(picture.fullPicture()), red), 2); // what a save encodes
         EXPECT_LE(farthest(centre(picture.fullPictureAsShown()), onScreen), 2); // what a copy takes
     }

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QWindow>
 
+#include "forms/image/full_picture_maker.h"
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "forms/main/main_window.h"
@@ -16,6 +17,7 @@
 // A tool window: only the main window has a taskbar entry.
 ImageWindow::ImageWindow()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
+    , fullPictureMaker_(new FullPictureMaker(*this))
 {
     setWindowTitle(QString());
     setAutoFillBackground(true);
@@ -89,13 +91,12 @@ void ImageWindow::followMouse(QMouseEvent* event)
 
 void ImageWindow::copyPictureOnDoubleClick()
 {
-    const QImage full = fullPictureAsShown();
-    if (full.isNull())
-        return;
-    QClipboard* clipboard = QApplication::clipboard();
-    clipboard->clear();
-    clipboard->setImage(full);
-    dialogs().msgBox(QStringLiteral("イメージをコピーしました"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
+    withFullPicture([this] {
+        QClipboard* clipboard = QApplication::clipboard();
+        clipboard->clear();
+        clipboard->setImage(picture.fullPictureAsShown());
+        dialogs().msgBox(QStringLiteral("イメージをコピーしました"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
+    });
 }
 
 void ImageWindow::showPicture(const QImage& shown)
@@ -144,26 +145,6 @@ void ImageWindow::fitToBox()
     setTwipsHeight(pictureView->twipsHeight());
 }
 
-QImage ImageWindow::fullPicture()
-{
-    return fullPictureOrMessage([this] { return picture.fullPicture(); });
-}
+void ImageWindow::withFullPicture(std::function<void()> use) { fullPictureMaker_->make(std::move(use)); }
 
-QImage ImageWindow::fullPictureAsShown()
-{
-    return fullPictureOrMessage([this] { return picture.fullPictureAsShown(); });
-}
-
-QImage ImageWindow::fullPictureOrMessage(const std::function<QImage()>& make)
-{
-    try {
-        return make();
-    } catch (const FileChangedError&) {
-        dialogs().msgBox(QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません"),
-                         MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
-    } catch (const RunTimeError&) {
-        // A picture that shows small but fails at full size: the load's own message.
-        dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
-    }
-    return QImage();
-}
+bool ImageWindow::makesFullPicture() const { return fullPictureMaker_->busy(); }

@@ -12,6 +12,8 @@
 // The borderless image window: the current picture fitted to a box. Its size
 // is kept in twips as single-precision numbers; without a border the inner
 // (scale) size equals the outer size.
+class FullPictureMaker;
+
 class ImageWindow : public QWidget {
     Q_OBJECT
 
@@ -33,11 +35,12 @@ public:
 
     void onPictureMousePress(int button);
     void copyPictureOnDoubleClick();
-    // The picture at its natural size, for copying and saving; a null picture,
-    // after a message, when it cannot be made.
-    QImage fullPicture();
-    // The same in the colours shown (the file's profile applied), for copying.
-    QImage fullPictureAsShown();
+    // Runs `use` once `picture` holds the picture at its natural size, for
+    // copying and saving: at once, or after a decode on a worker while the
+    // program waits; never when it cannot be made (after a message).
+    void withFullPicture(std::function<void()> use);
+    // A decode for withFullPicture() is on its way.
+    bool makesFullPicture() const;
 
     PictureBox picture; // the current picture at its natural size
     PictureBox fallbackPicture; // the built-in fallback picture, never changed
@@ -54,8 +57,8 @@ private:
     void takePictureIntoView();
     void applySize();
     void followMouse(QMouseEvent* event);
-    QImage fullPictureOrMessage(const std::function<QImage()>& make);
 
+    FullPictureMaker* fullPictureMaker_;
     Twips width_;
     Twips height_;
     // Set while the window is dragged by hand, where the window manager cannot move it.

@@ -137,6 +137,8 @@ private:
     void buildControls(QWidget* client);
     void buildMenus();
     void connectHandlers();
+    // The save dialog on the full-size picture at hand (main_window_save.cpp).
+    void showSaveDialog();
 
     // Showing a selected file's picture (main_window_select.cpp).
     Worker& pictureWorker();

@@ -1,6 +1,8 @@
 // Opening the save dialog, prepared with a first preview at quality 50.
 #include "forms/main/main_window.h"
 
+#include <QPointer>
+
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
 #include "forms/about/about_dialog.h"
@@ -20,13 +22,17 @@ void MainWindow::openSaveDialog()
 {
     if (waitsForPicture(&MainWindow::openSaveDialog))
         return; // the save is about the picture just clicked
-    setMousePointer(MousePointer::Hourglass);
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
     // The full-size picture, decoded once from the bytes shown; every preview and the save use it.
-    if (imageWindow.fullPicture().isNull()) {
-        setMousePointer(MousePointer::Default);
-        return;
-    }
+    forms::get<ImageWindow>().withFullPicture([window = QPointer(this)] {
+        if (window)
+            window->showSaveDialog();
+    });
+}
+
+void MainWindow::showSaveDialog()
+{
+    setMousePointer(MousePointer::Hourglass);
+    const ImageWindow& imageWindow = forms::get<ImageWindow>();
     SaveDialog& saveDialog = forms::load<SaveDialog>();
     const double divisor = previewDivisor(isEnlarged);
     saveDialog.preview->setTwipsWidth(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)));

@@ -1,0 +1,152 @@
+// A save or a copy of a picture shown smaller than it is waits for its full-size
+// decode on a worker, the program held as under a question meanwhile.
+#include <atomic>
+#include <functional>
+#include <semaphore>
+#include <stdexcept>
+
+#include <QClipboard>
+#include <QThreadPool>
+
+#include "app/command_line.h"
+#include "decoder/read_ahead.h"
+#include "form_fixture.h"
+#include "forms/about/about_dialog.h"
+#include "forms/save/save_dialog.h"
+#include "runtime/questions.h"
+
+namespace {
+
+// Every full-size decode blocks until the test releases it, then gives a flat
+// picture of the file's size, or throws what the test chose.
+struct HeldFullDecoder {
+    std::counting_semaphore<> begun{0}, released{0};
+    std::atomic<int> decodes = 0;
+    std::function<void()> failure; // throws, when set
+};
+
+// The program started and a 1600 x 1200 JPEG, shown reduced, clicked in the file list.
+class FullPictureTest : public FormTest {
+protected:
+    FullPictureTest()
+    {
+        services().decodeFull = [held = held_](const PictureSource&, std::stop_token) {
+            ++held->decodes;
+            held->begun.release();
+            held->released.acquire();
+            if (held->failure)
+                held->failure();
+            QImage full(1600, 1200, QImage::Format_RGB32);
+            full.fill(decodedColour);
+            return full;
+        };
+        startProgram();
+        write("photo.jpg", encodedAs(testPicture(1600, 1200), "JPEG"));
+        write("other.bmp", encodedAs(testPicture(30, 40), "BMP"));
+        mainWindow().fileList->setPath(pictures());
+        mainWindow().fileList->setListIndex(mainWindow().fileList->entry(0) == "photo.jpg" ? 0 : 1);
+        waitForPicture();
+        forms::load<AboutDialog>().show();
+    }
+    ~FullPictureTest() override
+    {
+        held_->released.release(10);
+        QThreadPool::globalInstance()->waitForDone();
+        ReadAhead::threads().waitForDone();
+    }
+    // The main window, the image window and the version dialog all enabled, or all disabled.
+    static bool othersEnabled(bool on)
+    {
+        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
+    }
+    static constexpr QRgb decodedColour = qRgb(10, 200, 30);
+    std::shared_ptr<HeldFullDecoder> held_ = std::make_shared<HeldFullDecoder>();
+};
+
+TEST_F(FullPictureTest, SaveDialogOpensOnlyOnceTheFullPictureIsThere)
+{
+    ASSERT_EQ(imageWindow().picture.naturalWidth(), 1600);
+    ASSERT_LT(imageWindow().picture.picture().width(), 1600) << "shown at full size: nothing to wait for";
+    mainWindow().openSaveDialog();
+    held_->begun.acquire();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened before its picture";
+    EXPECT_TRUE(othersEnabled(false));
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
+    held_->released.release();
+    waitForPicture();
+    ASSERT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
+    EXPECT_EQ(imageWindow().picture.fullPicture().pixel(5, 5), decodedColour);
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
+    forms::loaded<SaveDialog>()->cancel();
+    EXPECT_TRUE(othersEnabled(true));
+}
+
+TEST_F(FullPictureTest, APathHandedOverWaitsForTheFullPicture)
+{
+    dialogs_->answerMessage(); // "イメージをコピーしました"
+    mainWindow().copyPicture();
+    held_->begun.acquire();
+    EXPECT_TRUE(questions::anyOpen());
+    commandline::openPath(at("other.bmp"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(commandline::waitingPath(), at("other.bmp")) << "shown under the copy";
+    EXPECT_EQ(mainWindow().selectedPath, at("photo.jpg"));
+    held_->released.release();
+    waitForPicture();
+    EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour) << "copied the other picture";
+    QCoreApplication::processEvents(); // the path's turn, once the question is over
+    waitForPicture();
+    EXPECT_EQ(mainWindow().selectedPath, at("other.bmp"));
+}
+
+TEST_F(FullPictureTest, ACopyTakesTheDecodedPictureDecodedOnce)
+{
+    dialogs_->answerMessage().answerMessage();
+    mainWindow().copyPicture();
+    EXPECT_TRUE(QApplication::clipboard()->image().isNull()) << "copied before the decode";
+    held_->released.release();
+    waitForPicture();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(1600, 1200));
+    EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour);
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("イメージをコピーしました"));
+    QApplication::clipboard()->clear();
+    imageWindow().copyPictureOnDoubleClick(); // at once, from the picture kept
+    EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour);
+    EXPECT_EQ(held_->decodes, 1);
+}
+
+TEST_F(FullPictureTest, AFailedDecodeIsReportedAndEnablesTheWindows)
+{
+    const struct { std::function<void()> failure; QString message; } cases[] = {
+        {[] { throw RunTimeError(RunTimeError::InvalidPicture, "bad"); }, QStringLiteral("ファイルが空です")},
+        {[] { throw FileChangedError(); }, QStringLiteral("表示した後でファイルが変更されたため、表示した画像を使えません")},
+    };
+    for (const auto& [failure, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        held_->failure = failure;
+        dialogs_->answerMessage();
+        mainWindow().openSaveDialog();
+        held_->released.release();
+        waitForPicture();
+        EXPECT_EQ(dialogs_->last().text, message);
+        EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
+        EXPECT_TRUE(othersEnabled(true));
+        EXPECT_FALSE(questions::anyOpen());
+        EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
+    }
+}
+
+TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
+{
+    mainWindow().openSaveDialog();
+    held_->begun.acquire();
+    imageWindow().showPicture(testPicture(30, 40));
+    held_->released.release();
+    waitForPicture();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened for a picture no longer shown";
+    EXPECT_EQ(imageWindow().picture.fullPicture().size(), QSize(30, 40));
+    EXPECT_TRUE(othersEnabled(true));
+}
+
+} // namespace
