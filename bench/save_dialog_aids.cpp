@@ -32,6 +32,7 @@
 #include "bench_support.h"
 #include "controls/dir_list_box.h"
 #include "controls/file_list_box.h"
+#include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
@@ -112,9 +113,12 @@ int runCase(int argc, char** argv, const QString& which, const QString& photo, d
     mainWindow.show();
     mainWindow.folderList->setPath(QFileInfo(photo).path());
     mainWindow.fileList->setListIndex(0);
+    runUntil([&] { return !mainWindow.loadsPicture(); });
     double ms = 0;
     if (which != QLatin1String("shown")) {
         mainWindow.openSaveDialog();
+        // The full-size picture is decoded on a worker before the dialog opens.
+        runUntil([] { return !forms::get<ImageWindow>().makesFullPicture(); });
         SaveDialog* dialog = forms::loaded<SaveDialog>();
         if (!dialog)
             return 1;
