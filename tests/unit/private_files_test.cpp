@@ -1,5 +1,4 @@
-// Files nobody asked for: the preview is the user's alone, a root save keeps the
-// owner of the file it replaces, and stand-in folders of killed processes are removed.
+// The preview is the user's alone, a root save keeps the owner, stale stand-in folders go.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,9 +34,8 @@ TEST_F(PrivateFiles, ThePreviewIsWritten600NewAndOverAnOpenOne)
     const QImage picture = testPicture(40, 30);
     const QString preview = path("Sample.jpg");
     const mode_t saved = ::umask(022);
-    const JpegStatus made = saveJpeg(picture, 40, 30, preview, 50, JpegTarget::ProgramOwn);
+    ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 50, JpegTarget::ProgramOwn), JpegStatus::Written);
     ::umask(saved);
-    ASSERT_EQ(made, JpegStatus::Written);
     EXPECT_EQ(modeOf(preview), 0600);
     ::chmod(QFile::encodeName(preview).constData(), 0644);
     ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 60, JpegTarget::ProgramOwn), JpegStatus::Written);
@@ -56,8 +54,7 @@ TEST_F(PrivateFiles, ARootSaveKeepsTheOwnerAndGroupOfTheReplacedFile)
     file.write("new");
     ASSERT_TRUE(file.commit());
     const struct stat info = statOf(target);
-    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), std::pair(uid_t(65534), gid_t(65533)));
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::tuple(info.st_uid, info.st_gid, info.st_mode & 07777), std::tuple(uid_t(65534), gid_t(65533), 0640u));
     EXPECT_EQ(readBytes(target), "new");
 }
 
@@ -83,7 +80,6 @@ namespace {
 
 class StaleStandIns : public ScratchTest {
 protected:
-    // Each test's stand-ins show the folder `pictures`, which holds a.jpg.
     void SetUp() override
     {
         savedTemp_ = qgetenv("TMPDIR");
@@ -92,7 +88,7 @@ protected:
         write("pictures/a.jpg");
     }
     void TearDown() override { qputenv("TMPDIR", savedTemp_); }
-    // A stand-in as its process leaves it: a link to the folder it shows.
+    // A stand-in as its process leaves it: a link to the folder `pictures` it shows.
     QString standIn(pid_t pid, const char* suffix = "AbC123")
     {
         const QString name = QStringLiteral("kiriview-%1-%2").arg(pid).arg(suffix);
@@ -143,9 +139,7 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
     StandInFolder::removeStale();
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
-    if (!foreign.isEmpty()) {
-        EXPECT_TRUE(QFileInfo(foreign + "/shown").isSymLink());
-    }
+    EXPECT_TRUE(foreign.isEmpty() || QFileInfo(foreign + "/shown").isSymLink());
 }
 
 TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)

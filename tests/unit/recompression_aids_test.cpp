@@ -1,12 +1,7 @@
-// What the save dialog works out beyond the preview: the quality for a target
-// size, the quality a JPEG was saved at, and how far a compressed picture is
-// from its original.
-
+// The save dialog's aids: the quality for a target size, the quality a JPEG was saved at, the fidelity.
 #include <cmath>
 #include <functional>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
-
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QImage>
@@ -91,9 +86,7 @@ TEST(QualityEstimate, OwnFilesAreReadWithinOneAndOtherTablesAreUnknown)
     const QString path = folder.filePath(native_names::decode("saved\xff.kir"));
     for (const int quality : {10, 50, 75, 90, 100}) {
         ASSERT_EQ(saveJpeg(picture, 64, 48, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
-        const SourceQuality estimate = estimateJpegQuality(path);
-        EXPECT_TRUE(estimate.jpeg);
-        EXPECT_NEAR(estimate.quality.value_or(-10), quality, 1);
+        EXPECT_NEAR(estimateJpegQuality(path).quality.value_or(-10), quality, 1);
     }
     // Flat tables, as some cameras write, are no scale of the example ones.
     std::vector<unsigned char> row(64 * 3, 128);
@@ -104,20 +97,24 @@ TEST(QualityEstimate, OwnFilesAreReadWithinOneAndOtherTablesAreUnknown)
         jpeg_add_quant_table(&cinfo, 1, flat, 100, TRUE);
     }, [&](int) { return row.data(); });
     ASSERT_TRUE(writeBytes(path, custom));
-    EXPECT_TRUE(estimateJpegQuality(path).jpeg);
-    EXPECT_FALSE(estimateJpegQuality(path).quality);
+    EXPECT_TRUE(estimateJpegQuality(path).jpeg && !estimateJpegQuality(path).quality);
     ASSERT_TRUE(writeBytes(path, encodedAs(picture, "BMP")));
     EXPECT_FALSE(estimateJpegQuality(path).jpeg);
     std::remove(native_names::encode(path).constData()); // Qt's clean-up cannot name it
 }
 
-QImage grey(int width, int height, const std::function<int(int x, int y)>& level)
+QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& level)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
+    QImage peaks(width, height, QImage::Format_Grayscale8);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(level(x, y), level(x, y), level(x, y)));
-    return picture;
+            peaks.scanLine(y)[x] = uchar(level(x, y));
+    return peaks;
+}
+
+QImage grey(int width, int height, const std::function<int(int x, int y)>& level)
+{
+    return peaksOf(width, height, level).convertToFormat(QImage::Format_RGB32);
 }
 
 // Both pictures fed to the meter row by row, as the measurement does.
@@ -171,15 +168,6 @@ TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
     EXPECT_EQ(mismatches, 0) << "the peaks are not the largest channel errors of the saved pixels";
 }
 
-QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& level)
-{
-    QImage peaks(width, height, QImage::Format_Grayscale8);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            peaks.scanLine(y)[x] = uchar(level(x, y));
-    return peaks;
-}
-
 TEST(DifferenceView, AReductionKeepsEachBlocksLargestError)
 {
     // One pixel of error 9 in each 10 x 10 block, the rest nearly equal.
@@ -198,9 +186,7 @@ TEST(DifferenceView, CommonErrorsReachWhiteAndHotPixelsClip)
     const int gain = differenceGain(peaks);
     EXPECT_EQ(gain, 85);
     const QImage shown = amplifiedPeaks(peaks, gain);
-    EXPECT_EQ(shown.pixel(50, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(shown.pixel(5, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(shown.pixel(50, 50), qRgb(0, 0, 0));
+    EXPECT_EQ(std::tuple(shown.pixel(50, 0), shown.pixel(5, 0), shown.pixel(50, 50)), std::tuple(qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(0, 0, 0)));
 }
 
 } // namespace
