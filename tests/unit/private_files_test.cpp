@@ -110,26 +110,16 @@ protected:
 
 } // namespace
 
-TEST_F(StaleStandIns, ThoseOfEndedProcessesGoAndLiveOnesStay)
-{
-    const QString live = standIn(::getpid());
-    const QString stale = standIn(endedProcess());
-    // Only names the program makes: not its door folder, not a name of another program.
-    QDir(folder.path()).mkdir("kiriview-runtime-0");
-    QDir(folder.path()).mkdir(QStringLiteral("other-%1-AbC123").arg(endedProcess()));
-    StandInFolder::removeStale();
-    EXPECT_FALSE(QFileInfo::exists(stale));
-    EXPECT_TRUE(QFileInfo::exists(live + "/shown"));
-    EXPECT_TRUE(QFileInfo::exists(path("kiriview-runtime-0")));
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 4);
-    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
-}
-
-TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
+TEST_F(StaleStandIns, OnlyOwnFoldersOfEndedProcessesGo)
 {
     const pid_t ended = endedProcess();
-    const QString linked = path(QStringLiteral("kiriview-%1-Link00").arg(ended));
-    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(linked).constData()), 0);
+    const QString live = standIn(::getpid()), stale = standIn(ended);
+    // Only names the program makes: not its door folder, not a name of another program, not a link.
+    const QStringList kept = {path("kiriview-runtime-0"), path(QStringLiteral("other-%1-AbC123").arg(ended)),
+                              path(QStringLiteral("kiriview-%1-Link00").arg(ended))};
+    QDir().mkdir(kept[0]);
+    QDir().mkdir(kept[1]);
+    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(kept[2]).constData()), 0);
     QString foreign;
     if (::geteuid() == 0) {
         foreign = standIn(ended, "Other0");
@@ -137,9 +127,13 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
         ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
     }
     StandInFolder::removeStale();
-    EXPECT_TRUE(QFileInfo(linked).isSymLink());
-    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(live + "/shown"));
+    for (const QString& name : kept)
+        EXPECT_TRUE(QFileInfo(name).isDir()) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(kept[2]).isSymLink());
     EXPECT_TRUE(foreign.isEmpty() || QFileInfo(foreign + "/shown").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
 }
 
 TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)
