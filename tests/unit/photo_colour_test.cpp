@@ -62,12 +62,9 @@ QByteArray swappingLutProfile()
         return 1;
     }, toLab, 0);
     cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
-    // mAB wants curves on both sides of the grid; these are identities.
-    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipelineInsertStage(lut, cmsAT_END, grid);
-    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsPipelineInsertStage(lut, cmsAT_END, grid); // written as a lut16 in a version 2 profile
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 4.3);
+    cmsSetProfileVersion(profile, 2.4);
     cmsSetDeviceClass(profile, cmsSigInputClass);
     cmsSetColorSpace(profile, cmsSigRgbData);
     cmsSetPCS(profile, cmsSigLabData);
