@@ -1,5 +1,4 @@
-// Files nobody asked for: the preview is the user's alone, a root save keeps the
-// owner of the file it replaces, and stand-in folders of killed processes are removed.
+// The preview is the user's alone, a root save keeps the owner, stale stand-in folders go.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,9 +34,8 @@ TEST_F(PrivateFiles, ThePreviewIsWritten600NewAndOverAnOpenOne)
     const QImage picture = testPicture(40, 30);
     const QString preview = path("Sample.jpg");
     const mode_t saved = ::umask(022);
-    const JpegStatus made = saveJpeg(picture, 40, 30, preview, 50, JpegTarget::ProgramOwn);
+    ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 50, JpegTarget::ProgramOwn), JpegStatus::Written);
     ::umask(saved);
-    ASSERT_EQ(made, JpegStatus::Written);
     EXPECT_EQ(modeOf(preview), 0600);
     ::chmod(QFile::encodeName(preview).constData(), 0644);
     ASSERT_EQ(saveJpeg(picture, 40, 30, preview, 60, JpegTarget::ProgramOwn), JpegStatus::Written);
@@ -56,8 +54,7 @@ TEST_F(PrivateFiles, ARootSaveKeepsTheOwnerAndGroupOfTheReplacedFile)
     file.write("new");
     ASSERT_TRUE(file.commit());
     const struct stat info = statOf(target);
-    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), std::pair(uid_t(65534), gid_t(65533)));
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::tuple(info.st_uid, info.st_gid, info.st_mode & 07777), std::tuple(uid_t(65534), gid_t(65533), 0640u));
     EXPECT_EQ(readBytes(target), "new");
 }
 
@@ -83,7 +80,6 @@ namespace {
 
 class StaleStandIns : public ScratchTest {
 protected:
-    // Each test's stand-ins show the folder `pictures`, which holds a.jpg.
     void SetUp() override
     {
         savedTemp_ = qgetenv("TMPDIR");
@@ -92,7 +88,7 @@ protected:
         write("pictures/a.jpg");
     }
     void TearDown() override { qputenv("TMPDIR", savedTemp_); }
-    // A stand-in as its process leaves it: a link to the folder it shows.
+    // A stand-in as its process leaves it: a link to the folder `pictures` it shows.
     QString standIn(pid_t pid, const char* suffix = "AbC123")
     {
         const QString name = QStringLiteral("kiriview-%1-%2").arg(pid).arg(suffix);
@@ -114,26 +110,16 @@ protected:
 
 } // namespace
 
-TEST_F(StaleStandIns, ThoseOfEndedProcessesGoAndLiveOnesStay)
-{
-    const QString live = standIn(::getpid());
-    const QString stale = standIn(endedProcess());
-    // Only names the program makes: not its door folder, not a name of another program.
-    QDir(folder.path()).mkdir("kiriview-runtime-0");
-    QDir(folder.path()).mkdir(QStringLiteral("other-%1-AbC123").arg(endedProcess()));
-    StandInFolder::removeStale();
-    EXPECT_FALSE(QFileInfo::exists(stale));
-    EXPECT_TRUE(QFileInfo::exists(live + "/shown"));
-    EXPECT_TRUE(QFileInfo::exists(path("kiriview-runtime-0")));
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 4);
-    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
-}
-
-TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
+TEST_F(StaleStandIns, OnlyOwnFoldersOfEndedProcessesGo)
 {
     const pid_t ended = endedProcess();
-    const QString linked = path(QStringLiteral("kiriview-%1-Link00").arg(ended));
-    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(linked).constData()), 0);
+    const QString live = standIn(::getpid()), stale = standIn(ended);
+    // Only names the program makes: not its door folder, not a name of another program, not a link.
+    const QStringList kept = {path("kiriview-runtime-0"), path(QStringLiteral("other-%1-AbC123").arg(ended)),
+                              path(QStringLiteral("kiriview-%1-Link00").arg(ended))};
+    QDir().mkdir(kept[0]);
+    QDir().mkdir(kept[1]);
+    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(kept[2]).constData()), 0);
     QString foreign;
     if (::geteuid() == 0) {
         foreign = standIn(ended, "Other0");
@@ -141,11 +127,13 @@ TEST_F(StaleStandIns, LinksAndFoldersOfOtherUsersAreLeftAlone)
         ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
     }
     StandInFolder::removeStale();
-    EXPECT_TRUE(QFileInfo(linked).isSymLink());
-    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg"));
-    if (!foreign.isEmpty()) {
-        EXPECT_TRUE(QFileInfo(foreign + "/shown").isSymLink());
-    }
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(live + "/shown"));
+    for (const QString& name : kept)
+        EXPECT_TRUE(QFileInfo(name).isDir()) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(kept[2]).isSymLink());
+    EXPECT_TRUE(foreign.isEmpty() || QFileInfo(foreign + "/shown").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
 }
 
 TEST_F(StaleStandIns, AStandInCarriesThePidOfItsProcess)

@@ -1,6 +1,4 @@
 // The settings engine: INI text, Profile on real files, atomic writes.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include <QDir>
@@ -74,18 +72,14 @@ TEST_F(ShiftJisText, NamesAndValuesReadWhateverTheirLastByte)
     EXPECT_EQ(sectionNames(head + tail), QStringList({"お気に入り", "データ", "c"}));
     EXPECT_EQ(findValue(head + tail, "お気に入り", "キー"), QString("C:\\表示\\ソフト"));
     EXPECT_EQ(findValue(head + tail, "データ", "x"), QString("ー"));
-    EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~")) << "ASCII reads as it is";
-}
-
-TEST_F(ShiftJisText, AShiftJisFileStaysShiftJisWhileTheTextFits)
-{
-    EXPECT_EQ(changed(setValue(head + tail, "お気に入り", "key02", "D:\\写真")),
-              head + "key02=" + sjis("D:\\写真") + "\r\n" + tail);
+    EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~"));
 }
 
 // Text Shift-JIS cannot hold turns the file into UTF-8, unless bytes would be lost.
-TEST_F(ShiftJisText, TextShiftJisCannotHoldTurnsTheFileIntoUtf8)
+TEST_F(ShiftJisText, AFileStaysShiftJisUntilTheTextDoesNotFit)
 {
+    EXPECT_EQ(changed(setValue(head + tail, "お気に入り", "key02", "D:\\写真")),
+              head + "key02=" + sjis("D:\\写真") + "\r\n" + tail);
     EXPECT_EQ(changed(setValue(head, "お気に入り", "e", "😀")), "[お気に入り]\r\nキー=C:\\表示\\ソフト\r\ne=😀\r\n");
     EXPECT_EQ(setValue("[s]\nk=\x80\x85\x40\n", "s", "e", "😀").result, Edit::Result::Refused)
         << "a byte neither Shift-JIS nor UTF-8 would be lost";
@@ -111,7 +105,6 @@ struct ProfileTest : ::testing::Test {
     ScopedServices services_{services()};
 };
 
-// A missing or empty value gives the default, trimmed of spaces; awkward paths read back as written.
 TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
 {
     write("[okini]\nempty=\nblank=   \nvalue= v \n");
@@ -129,7 +122,6 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
         << "quotes missing, or added where not needed: " << read().toStdString();
 }
 
-// Each change replaces the file whole, or not at all when it is interrupted before its rename.
 TEST_F(ProfileTest, DeletingAKeyOrSectionTakesOnlyItsLines)
 {
     write("[view]\nzoom=2\n\n[okini]\nkey01=/a\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
