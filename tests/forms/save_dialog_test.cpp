@@ -26,8 +26,8 @@ void settle()
 }
 
 // Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
-// told to give up and, if it heeds that, does; else it answers `status` with a picture `quality` pixels wide
-// and a size of `quality` thousand bytes. Set both before the release they apply to.
+// told to give up and, if it heeds that, does; else it gives a picture `quality` pixels wide and a size of
+// `quality` thousand bytes.
 struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> install()
     {
@@ -39,17 +39,14 @@ struct BlockingEncoder {
             const bool abandon = stop.stop_requested();
             if (abandon)
                 self->abandonedOnes.push_back(job.quality);
-            PreviewResult result; // a picture even when abandoned: showing it would be the fault
-            result.status = abandon && self->heedsAbandon ? JpegStatus::Abandoned : self->status;
-            result.picture = QImage(job.quality, 10, QImage::Format_RGB32);
-            result.fileSize = job.quality * 1000;
-            return result;
+            // A picture even when abandoned: showing it would be the fault.
+            return PreviewResult{abandon && self->heedsAbandon ? JpegStatus::Abandoned : JpegStatus::Written,
+                                 QImage(job.quality, 10, QImage::Format_RGB32), job.quality * 1000};
         };
         return self;
     }
     std::counting_semaphore<> begun{0}, released{0};
     std::vector<int> started, abandonedOnes; // read once the workers are done
-    JpegStatus status = JpegStatus::Written;
     bool heedsAbandon = true;
 };
 
@@ -93,16 +90,13 @@ protected:
     {
         return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
     }
-    // A cache folder under a plain file cannot be made, not even by root.
-    QString blocked() const
+    // Puts the cache folder under a plain file, where it cannot be made, not even by root; gives the plain file.
+    static QString makePreviewUnwritable()
     {
         const QString plain = App::path() + QStringLiteral("/plain");
         EXPECT_TRUE(writeBytes(plain, "x"));
+        services().userEnvironment = [plain] { return userfiles::Environment{[](const QString&) { return false; }, plain, {}, {}}; };
         return plain;
-    }
-    static void makePreviewUnwritable(const QString& blocked)
-    {
-        services().userEnvironment = [blocked] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
     }
     // The preview and size the fake encoder gives for `quality`, with the pointer back to normal.
     static ::testing::AssertionResult shows(const SaveDialog& saveDialog, int quality)
@@ -116,24 +110,19 @@ protected:
     }
 };
 
-TEST_F(SaveDialogTest, ThePreviewStartsAtTwoThirdsOfTheShownSize)
+// Wherever the last one left the slider and the preview, two thirds of the shown size.
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentredAtTwoThirds)
 {
-    const float shownWidth = imageWindow().pictureView->twipsWidth().value(), shownHeight = imageWindow().pictureView->twipsHeight().value();
-    SaveDialog& first = openDialog();
-    EXPECT_EQ(QSizeF(first.preview->twipsWidth().value(), first.preview->twipsHeight().value()), QSizeF(shownWidth, shownHeight) / 1.5);
-}
-
-// Wherever the last one left the slider and the preview.
-TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentred)
-{
+    const QSizeF shown(imageWindow().pictureView->twipsWidth().value(), imageWindow().pictureView->twipsHeight().value());
     SaveDialog& first = openDialog();
     first.qualitySlider->setValue(80);
     first.dropOnPreviewArea(first.preview, 100, 100);
+    first.zoomIn();
     first.cancel();
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50)) << "the preview file is not quality 50";
-    EXPECT_EQ(QPointF(again.preview->twipsLeft().value(), again.preview->twipsTop().value()), QPointF(720, 360));
+    EXPECT_EQ(box(*again.preview), QRectF(QPointF(720, 360), shown / 1.5));
 }
 
 // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
@@ -177,11 +166,9 @@ TEST_F(SaveDialogTest, ZoomKeepsTheCentreWithinEightStepsInNineOut)
     }
 }
 
-// The opening command reports it and leaves everything enabled.
 TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
 {
-    const QString folder = blocked();
-    makePreviewUnwritable(folder);
+    const QString folder = makePreviewUnwritable();
     dialogs_->answerMessage();
     mainWindow().openSaveDialog();
     settle();
@@ -217,7 +204,7 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     const QString shownSize = saveDialog.sizeValue->text();
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, JpegTarget::Chosen), JpegStatus::Written);
-    makePreviewUnwritable(blocked());
+    makePreviewUnwritable();
     step(saveDialog);
     services().userEnvironment = nullptr;
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
@@ -277,21 +264,6 @@ TEST_F(SaveDialogTest, TheSizeIsGreyedWhileANewerPreviewIsMade)
     EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "51's own size is greyed";
 }
 
-// A failure keeps the last pair; the next success replaces it.
-TEST_F(SaveDialogTest, AFailedPreviewKeepsTheLastOne)
-{
-    SaveDialog& saveDialog = openDialog();
-    const auto fake = BlockingEncoder::install();
-    const struct { JpegStatus status; Qt::Key key; int shown; } steps[] = {
-        {JpegStatus::Written, Qt::Key_Right, 51}, {JpegStatus::CannotWrite, Qt::Key_Left, 51}, {JpegStatus::Written, Qt::Key_Left, 49}};
-    for (const auto& [status, key, shown] : steps) {
-        fake->status = status;
-        fake->released.release();
-        step(saveDialog, key);
-        EXPECT_TRUE(shows(saveDialog, shown)) << "at " << saveDialog.qualityValue->text().toStdString();
-    }
-}
-
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
 {
     SaveDialog& saveDialog = openDialog();
@@ -311,7 +283,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
-TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 {
     for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
         SCOPED_TRACE(target.toStdString());
@@ -326,16 +298,9 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
         EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
     }
+    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.kir"), Qt::MatchExactly).size(), 1);
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
-}
-
-TEST_F(SaveDialogTest, ASavedFileAppearsInTheFileList)
-{
-    SaveDialog& saveDialog = openDialog();
-    dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
-    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
 }
 
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
