@@ -3,26 +3,16 @@
 #include <atomic>
 #include <functional>
 #include <semaphore>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QAction>
-#include <QLabel>
 #include <QScrollBar>
-#include <QTest>
 #include <QThreadPool>
 
-#include "controls/file_list_box.h"
 #include "encoder/save_jpeg.h"
 #include "encoder/target_size.h"
 #include "form_fixture.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
-#include "runtime/forms.h"
 #include "runtime/texts.h"
-#include "test_files.h"
 
 namespace {
 
@@ -39,8 +29,7 @@ void settle()
 
 // What the label draws: whether any text pixel is red, and whether its border is.
 struct Drawn {
-    bool redText = false;
-    bool redBorder = false;
+    bool redText = false, redBorder = false;
 };
 Drawn drawn(QLabel* label)
 {
@@ -68,10 +57,10 @@ protected:
         const QString path = scratch_.filePath(name);
         EXPECT_TRUE(jpegQuality ? saveJpeg(picture_, 320, 240, path, std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written
                                 : picture_.save(path, "BMP"));
-        forms::load<MainWindow>().fileList->setPath(scratch_.path());
-        forms::load<MainWindow>().fileList->setListIndex(0);
+        mainWindow().fileList->setPath(scratch_.path());
+        mainWindow().fileList->setListIndex(0);
         waitForPicture();
-        forms::load<MainWindow>().openSaveDialog();
+        mainWindow().openSaveDialog();
         settle();
         SaveDialog* dialog = forms::loaded<SaveDialog>();
         return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
@@ -96,27 +85,34 @@ TEST_F(SaveDialogAids, ATargetSizeNotAboveZeroIsRefusedWithAnExample)
     }
 }
 
-TEST_F(SaveDialogAids, CancellingTheTargetSizeSearchesNothing)
+// The box opens with the size shown; cancelled, no message and no search follow.
+TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
-    dialogs_->cancelInput(); // no message, no search
+    dialogs_->cancelInput();
     dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
+    EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
     EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input) << "a message followed the input box";
     EXPECT_FALSE(dialog.searchingTargetSize());
 }
 
-// Thousands of bytes as the size label shows them, with decimals.
+// Typed in thousands of bytes as the size label shows them, with decimals; the outcome is
+// told beside the slider also when the slider is at the answer already.
 TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
 {
     SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
-    dialog.qualitySlider->setValue(90);
-    dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
-    dialog.targetSizeAction->trigger();
-    settle();
-    EXPECT_EQ(dialog.qualitySlider->value(), 30);
-    EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30)));
-    EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30)));
-    EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
+    for (const int from : {30, 90}) { // at the answer first, so no outcome is left from before
+        dialog.qualitySlider->setValue(from);
+        settle();
+        dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
+        dialog.targetSizeAction->trigger();
+        settle();
+        EXPECT_EQ(dialog.qualitySlider->value(), 30) << "from " << from;
+        EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30))) << "from " << from;
+        EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30))) << "from " << from;
+        EXPECT_EQ(dialog.mousePointer(), MousePointer::Default) << "from " << from;
+    }
 }
 
 TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
@@ -130,28 +126,6 @@ TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）")
                                          .arg(sizeText(sizeAt(1))));
     EXPECT_EQ(dialog.qualitySlider->value(), 30);
-}
-
-TEST_F(SaveDialogAids, TheTargetBoxOpensWithTheSizeShown)
-{
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
-    dialogs_->cancelInput();
-    dialog.targetSizeAction->trigger();
-    EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
-    EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
-}
-
-// Also when the answer is the quality the slider is at already.
-TEST_F(SaveDialogAids, EverySearchSaysWhatItFoundBesideTheSlider)
-{
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
-    dialog.qualitySlider->setValue(30);
-    settle();
-    dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
-    dialog.targetSizeAction->trigger();
-    settle();
-    EXPECT_EQ(dialog.qualitySlider->value(), 30);
-    EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30)));
 }
 
 TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
@@ -170,8 +144,9 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
         }
         return quality * 1000;
     };
-    for (const auto& stop : std::vector<std::function<void()>>{[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
-                                                               [&] { QTest::keyClick(dialog.qualitySlider, Qt::Key_Right); }}) {
+    const std::function<void()> stops[] = {[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
+                                           [&] { QTest::keyClick(dialog.qualitySlider, Qt::Key_Right); }};
+    for (const auto& stop : stops) {
         dialogs_->answerInput(QStringLiteral("20"));
         QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
         begun.acquire();
@@ -196,10 +171,15 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     EXPECT_EQ(dialog.qualitySlider->value(), 20);
 }
 
-// Compressing a compressed picture again at its own quality already makes it bigger.
-TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndWarnsFromIt)
+// Compressing a compressed picture again at its own quality already makes it bigger. Both figures
+// are of the bytes shown, not of the file saved over at 50 since, as a save from the dialog does.
+TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.kir"), 90);
+    openWith(QStringLiteral("photo.kir"), 90).cancel();
+    ASSERT_EQ(saveJpeg(picture_, 320, 240, scratch_.filePath("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
+    mainWindow().openSaveDialog();
+    settle();
+    SaveDialog& dialog = *forms::loaded<SaveDialog>();
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
     for (const auto& [quality, warning] : {std::pair(91, larger + QStringLiteral("\n元画像より高い画質です")),
@@ -217,8 +197,8 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsQualityAndWarnsFromIt)
 TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
-    forms::load<ImageWindow>().showPicture(picture_);
-    forms::load<MainWindow>().openSaveDialog();
+    imageWindow().showPicture(picture_);
+    mainWindow().openSaveDialog();
     settle();
     SaveDialog& plainDialog = *forms::loaded<SaveDialog>();
     plainDialog.qualitySlider->setValue(100);
