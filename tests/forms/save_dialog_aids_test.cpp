@@ -1,16 +1,23 @@
-// The save dialog's aids: the target size (input, search on its worker,
-// cancel), the source's quality with its warning, and the difference view.
+// The save dialog's aids and edges: the target size (input, search on its worker,
+// cancel), the source's quality with its warning, the difference view and its
+// measurement, a preview file spoilt on its way to disk, and a save under a
+// proposed name that is not UTF-8.
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <semaphore>
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QThreadPool>
 
 #include "encoder/save_jpeg.h"
 #include "encoder/target_size.h"
+#include "files/native_names.h"
+#include "files/paths.h"
 #include "form_fixture.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
 #include "runtime/texts.h"
 
@@ -47,17 +54,30 @@ Drawn drawn(QLabel* label)
     return result;
 }
 
-// The program started and a picture, the only file in its folder (a JPEG when given
-// a quality), clicked in the file list and the save dialog opened.
+// A hook that, the first time a file is about to be renamed into place as
+// `target`, spoils it: the write succeeds and the file cannot be read back.
+std::function<bool(const QString&, const QString&)> spoilingTheWriteOf(const QString& target)
+{
+    return [target, spoilt = std::make_shared<bool>(false)](const QString& renamed, const QString& temporary) {
+        if (renamed == target && !std::exchange(*spoilt, true)) {
+            EXPECT_TRUE(QFile::remove(temporary) && writeBytes(temporary, "not a picture")) << "could not replace the preview file";
+        }
+        return true;
+    };
+}
+
+// The program started and a 320 x 240 picture, the only file in its folder (a JPEG when
+// given a quality), clicked in the file list and the save dialog opened.
 class SaveDialogAids : public FormTest {
 protected:
-    SaveDialog& openWith(const QString& name, int jpegQuality = 0)
+    SaveDialog& openWith(const QString& name = QStringLiteral("photo.bmp"), int jpegQuality = 0)
     {
         startProgram();
-        const QString path = scratch_.filePath(name);
-        EXPECT_TRUE(jpegQuality ? saveJpeg(picture_, 320, 240, path, std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written
-                                : picture_.save(path, "BMP"));
-        mainWindow().fileList->setPath(scratch_.path());
+        write(name, encodedAs(picture_, "BMP"));
+        if (jpegQuality) {
+            EXPECT_EQ(saveJpeg(picture_, 320, 240, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen), JpegStatus::Written);
+        }
+        mainWindow().fileList->setPath(folderOf(at(name)));
         mainWindow().fileList->setListIndex(0);
         waitForPicture();
         mainWindow().openSaveDialog();
@@ -67,14 +87,20 @@ protected:
     }
     qint64 sizeAt(int quality) const { return *encodedJpegSize(picture_, quality); }
     ~SaveDialogAids() override { settle(); }
+    // The mouse rests on the preview: its tooltip asks for the measurement. Gives the tooltip's text.
+    static QString hover(SaveDialog& dialog)
+    {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(dialog.preview, &event);
+        return dialog.preview->toolTip();
+    }
 
     QImage picture_ = testPicture(320, 240);
-    QTemporaryDir scratch_;
 };
 
 TEST_F(SaveDialogAids, ATargetSizeNotAboveZeroIsRefusedWithAnExample)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     for (const QString& typed : {QString(), QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0")}) {
         SCOPED_TRACE(typed.toStdString());
         dialogs_->answerInput(typed).answerMessage();
@@ -88,7 +114,7 @@ TEST_F(SaveDialogAids, ATargetSizeNotAboveZeroIsRefusedWithAnExample)
 // The box opens with the size shown; cancelled, no message and no search follow.
 TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     dialogs_->cancelInput();
     dialog.targetSizeAction->trigger();
     EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
@@ -101,7 +127,7 @@ TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
 // told beside the slider also when the slider is at the answer already.
 TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     for (const int from : {30, 90}) { // at the answer first, so no outcome is left from before
         dialog.qualitySlider->setValue(from);
         settle();
@@ -117,7 +143,7 @@ TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
 
 TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     dialog.qualitySlider->setValue(30);
     settle();
     dialogs_->answerInput(QStringLiteral("0.2")).answerMessage();
@@ -130,7 +156,7 @@ TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
 
 TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -176,7 +202,7 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
-    ASSERT_EQ(saveJpeg(picture_, 320, 240, scratch_.filePath("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
+    ASSERT_EQ(saveJpeg(picture_, 320, 240, at("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
     mainWindow().openSaveDialog();
     settle();
     SaveDialog& dialog = *forms::loaded<SaveDialog>();
@@ -214,7 +240,7 @@ TEST_F(SaveDialogAids, TheDifferencesPeaksReachFullScale)
     for (int y = 0; y < picture_.height(); ++y)
         for (int x = 0; x < picture_.width(); ++x)
             picture_.setPixel(x, y, qRgb(x * 255 / picture_.width(), y * 255 / picture_.height(), 128));
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     dialog.qualitySlider->setValue(95);
     settle();
     const QImage compressed = dialog.preview->picture();
@@ -243,7 +269,7 @@ TEST_F(SaveDialogAids, TheDifferencesPeaksReachFullScale)
 
 TEST_F(SaveDialogAids, TheFiguresAreOnThePreviewWhileDIsHeld)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     QTest::keyPress(&dialog, Qt::Key_D);
     settle();
     const QString figures = dialog.figuresLabel->text();
@@ -259,7 +285,7 @@ TEST_F(SaveDialogAids, TheFiguresAreOnThePreviewWhileDIsHeld)
 // At quality 1 the preview is far from the original; O shows the original itself, where the preview is.
 TEST_F(SaveDialogAids, HoldingOShowsTheOriginalWhereThePreviewIs)
 {
-    SaveDialog& dialog = openWith(QStringLiteral("photo.bmp"));
+    SaveDialog& dialog = openWith();
     dialog.zoomIn();
     dialog.dropOnPreviewArea(dialog.preview, 1000, 900);
     dialog.qualitySlider->setValue(1);
@@ -289,6 +315,89 @@ TEST_F(SaveDialogAids, HoldingOShowsTheOriginalWhereThePreviewIs)
         EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
     }
     EXPECT_EQ(dialog.originalAction->text(), QStringLiteral("元画像を表示(&O)"));
+}
+
+TEST_F(SaveDialogAids, UnreadablePreviewKeepsTheLastGoodOneAndSize)
+{
+    SaveDialog& dialog = openWith();
+    const QImage shown = dialog.preview->picture();
+    const QString size = dialog.sizeValue->text();
+    ASSERT_FALSE(shown.isNull());
+    services().beforeRename = spoilingTheWriteOf(SaveDialog::previewPath());
+    dialog.qualitySlider->setValue(51);
+    settle();
+    ASSERT_EQ(readBytes(SaveDialog::previewPath()), "not a picture");
+    EXPECT_EQ(dialog.preview->picture(), shown);
+    EXPECT_EQ(dialog.sizeValue->text(), size);
+}
+
+// An input method types full-width digits and points; the size is read all the same.
+TEST_F(SaveDialogAids, FullWidthDigitsAreATargetSize)
+{
+    SaveDialog& dialog = openWith();
+    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
+        return quality * 1000;
+    };
+    for (const auto& [typed, quality] : {std::pair(QStringLiteral("２０"), 20), std::pair(QStringLiteral("１.５"), 1),
+                                         std::pair(QStringLiteral("３．５"), 3)}) {
+        dialogs_->answerInput(typed);
+        dialog.targetSizeAction->trigger();
+        settle();
+        EXPECT_EQ(dialog.qualitySlider->value(), quality) << typed.toStdString();
+    }
+}
+
+// The measurement asked for at 50 is done while the slider moves to 51 and the
+// preview for 51 is still being made: what it measured is not 51's.
+TEST_F(SaveDialogAids, LateMeasurementIsNotShownForTheNewQuality)
+{
+    SaveDialog& dialog = openWith();
+    hover(dialog);
+    QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
+    // Held by the job too: the worker still touches it on its way out of acquire().
+    const auto released = std::make_shared<std::binary_semaphore>(0);
+    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
+        released->acquire();
+        PreviewResult failed;
+        failed.status = JpegStatus::CannotWrite;
+        return failed;
+    };
+    dialog.qualitySlider->setValue(51);
+    QCoreApplication::sendPostedEvents();
+    const QString toolTip = dialog.preview->toolTip();
+    released->release();
+    EXPECT_FALSE(toolTip.contains(QStringLiteral(" dB"))) << toolTip.toStdString();
+}
+
+// Once 51's preview is shown, a hover does not show what was measured at 50.
+TEST_F(SaveDialogAids, NewPreviewDropsTheOldQualitysMeasurement)
+{
+    SaveDialog& dialog = openWith();
+    hover(dialog);
+    settle();
+    ASSERT_TRUE(dialog.preview->toolTip().contains(QStringLiteral(" dB"))) << "measured at 50";
+    dialog.qualitySlider->setValue(51);
+    settle();
+    const QString at51 = hover(dialog);
+    EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
+}
+
+// The proposed name is the picture's own, in a folder and under a name that are
+// not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
+TEST_F(SaveDialogAids, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
+{
+    const QByteArray folder = native_names::encode(pictures()) + "/bad\xff\xfe";
+    const QByteArray file = folder + "/photo\xfe.bmp";
+    ASSERT_TRUE(std::filesystem::create_directories(folder.constData()));
+    SaveDialog& dialog = openWith(native_names::decode(file).mid(pictures().size() + 1));
+    ASSERT_EQ(dialog.subject().path, native_names::decode(file));
+    dialogs_->acceptProposedSave().answerMessage().answerMessage(); // overwrite, then done
+    dialog.save();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_TRUE(readBytes(native_names::decode(file)).startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files),
+              QStringList{native_names::decode("photo\xfe.bmp")});
+    std::filesystem::remove_all(folder.constData()); // Qt's clean-up cannot reach it
 }
 
 } // namespace
