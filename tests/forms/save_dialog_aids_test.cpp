@@ -98,13 +98,24 @@ protected:
     QImage picture_ = testPicture(320, 240);
 };
 
-TEST_F(SaveDialogAids, ATargetSizeNotAboveZeroIsRefusedWithAnExample)
+// Not above zero, refused with an example; in full-width digits and points, as an input
+// method types them, read all the same.
+TEST_F(SaveDialogAids, TypedTargetSizesAreReadOrRefusedWithAnExample)
 {
     SaveDialog& dialog = openWith();
-    for (const QString& typed : {QString(), QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0")}) {
+    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> { return quality * 1000; };
+    const std::pair<QString, int> cases[] = {{"", 0}, {"abc", 0}, {"-5", 0}, {"0", 0}, {"２０", 20}, {"１.５", 1}, {"３．５", 3}};
+    for (const auto& [typed, quality] : cases) {
         SCOPED_TRACE(typed.toStdString());
-        dialogs_->answerInput(typed).answerMessage();
+        dialogs_->answerInput(typed);
+        if (!quality)
+            dialogs_->answerMessage();
         dialog.targetSizeAction->trigger();
+        settle();
+        if (quality) {
+            EXPECT_EQ(dialog.qualitySlider->value(), quality);
+            continue;
+        }
         EXPECT_EQ(dialogs_->boxes().at(dialogs_->boxes().size() - 2).title, QStringLiteral("目標サイズ"));
         EXPECT_EQ(dialogs_->last().text, QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"));
         EXPECT_FALSE(dialog.searchingTargetSize());
@@ -234,8 +245,8 @@ TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
     EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
 }
 
-// Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white.
-TEST_F(SaveDialogAids, TheDifferencesPeaksReachFullScale)
+// Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white, PSNR and SSIM over them.
+TEST_F(SaveDialogAids, TheDifferencePeaksAtWhiteWithItsFiguresOverIt)
 {
     for (int y = 0; y < picture_.height(); ++y)
         for (int x = 0; x < picture_.width(); ++x)
@@ -260,26 +271,18 @@ TEST_F(SaveDialogAids, TheDifferencesPeaksReachFullScale)
         EXPECT_EQ(brightest, 255);
         EXPECT_GE(bright * 200, qint64(shown.width()) * shown.height()) << "under 0.5 % brighter than mid-grey";
         EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("\n差分表示: 元画像との差を")));
+        const QString figures = dialog.figuresLabel->text();
+        EXPECT_TRUE(figures.startsWith(QStringLiteral("PSNR ")) && figures.contains(QStringLiteral(" dB・SSIM 0."))
+                    && figures.contains(QStringLiteral("倍に強調")))
+            << figures.toStdString();
+        EXPECT_TRUE(dialog.figuresLabel->isVisibleTo(&dialog) && dialog.previewArea->rect().contains(dialog.figuresLabel->geometry()))
+            << "hidden, or not over the preview";
         byKey ? QTest::keyRelease(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(false);
+        EXPECT_FALSE(dialog.figuresLabel->isVisibleTo(&dialog));
         EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
         EXPECT_FALSE(dialog.preview->toolTip().contains(QStringLiteral("強調")));
         EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n右クリックでメニュー・D を押す間は差分・O を押す間は元画像")));
     }
-}
-
-TEST_F(SaveDialogAids, TheFiguresAreOnThePreviewWhileDIsHeld)
-{
-    SaveDialog& dialog = openWith();
-    QTest::keyPress(&dialog, Qt::Key_D);
-    settle();
-    const QString figures = dialog.figuresLabel->text();
-    EXPECT_TRUE(dialog.figuresLabel->isVisibleTo(&dialog));
-    EXPECT_TRUE(figures.startsWith(QStringLiteral("PSNR ")) && figures.contains(QStringLiteral(" dB・SSIM 0."))
-                && figures.contains(QStringLiteral("倍に強調")))
-        << figures.toStdString();
-    EXPECT_TRUE(dialog.previewArea->rect().contains(dialog.figuresLabel->geometry())) << "not over the preview";
-    QTest::keyRelease(&dialog, Qt::Key_D);
-    EXPECT_FALSE(dialog.figuresLabel->isVisibleTo(&dialog));
 }
 
 // At quality 1 the preview is far from the original; O shows the original itself, where the preview is.
@@ -329,22 +332,6 @@ TEST_F(SaveDialogAids, UnreadablePreviewKeepsTheLastGoodOneAndSize)
     ASSERT_EQ(readBytes(SaveDialog::previewPath()), "not a picture");
     EXPECT_EQ(dialog.preview->picture(), shown);
     EXPECT_EQ(dialog.sizeValue->text(), size);
-}
-
-// An input method types full-width digits and points; the size is read all the same.
-TEST_F(SaveDialogAids, FullWidthDigitsAreATargetSize)
-{
-    SaveDialog& dialog = openWith();
-    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
-        return quality * 1000;
-    };
-    for (const auto& [typed, quality] : {std::pair(QStringLiteral("２０"), 20), std::pair(QStringLiteral("１.５"), 1),
-                                         std::pair(QStringLiteral("３．５"), 3)}) {
-        dialogs_->answerInput(typed);
-        dialog.targetSizeAction->trigger();
-        settle();
-        EXPECT_EQ(dialog.qualitySlider->value(), quality) << typed.toStdString();
-    }
 }
 
 // The measurement asked for at 50 is done while the slider moves to 51 and the
