@@ -86,6 +86,16 @@ protected:
         QTest::keyClick(saveDialog.qualitySlider, key);
         settle();
     }
+    // The darkest pixel inside the label's border: its text's colour.
+    static int darkestText(QLabel* label)
+    {
+        const QImage drawn = label->grab().toImage();
+        int darkest = 255;
+        for (int y = 2; y < drawn.height() - 2; ++y)
+            for (int x = 2; x < drawn.width() - 2; ++x)
+                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
+        return darkest;
+    }
     static QRectF box(const ImageControl& image)
     {
         return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
@@ -138,22 +148,17 @@ TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
     }
 }
 
-TEST_F(SaveDialogTest, ADropCentresThePreviewWhereItLands)
+// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds
+// half the first size about that centre, eight steps in, nine out, none beyond.
+TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
 {
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
-    EXPECT_EQ(box(image).center().toPoint(), emptyPart * 15);
-}
-
-// Each step adds half the first size; eight steps in, nine out, none beyond.
-TEST_F(SaveDialogTest, ZoomKeepsTheCentreWithinEightStepsInNineOut)
-{
-    SaveDialog& saveDialog = openDialog();
-    saveDialog.dropOnPreviewArea(saveDialog.preview, 100, 100); // off the centre of the area
-    const QRectF former = box(*saveDialog.preview);
+    const QRectF former = box(image);
+    ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
     const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
@@ -211,9 +216,11 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture) << "another file shown as the preview";
 }
 
-TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
+// The size beside a quality it is not the size of is greyed until its own preview comes.
+TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
     SaveDialog& saveDialog = openDialog();
+    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
     const auto fake = BlockingEncoder::install();
     const QImage firstPicture = saveDialog.preview->picture();
     const QString firstSize = saveDialog.sizeValue->text();
@@ -226,6 +233,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
     }
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
+    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 53 is not greyed";
 
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
@@ -238,30 +246,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
     EXPECT_EQ(fake->started, std::vector({51, 53}));
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
     EXPECT_TRUE(shows(saveDialog, 53));
-}
-
-// The size beside a quality it is not the size of is greyed until its own preview comes.
-TEST_F(SaveDialogTest, TheSizeIsGreyedWhileANewerPreviewIsMade)
-{
-    // The darkest pixel inside the label's border: its text's colour.
-    const auto darkestText = [](QLabel* label) {
-        const QImage drawn = label->grab().toImage();
-        int darkest = 255;
-        for (int y = 2; y < drawn.height() - 2; ++y)
-            for (int x = 2; x < drawn.width() - 2; ++x)
-                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
-        return darkest;
-    };
-    SaveDialog& saveDialog = openDialog();
-    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
-    const auto fake = BlockingEncoder::install();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-    fake->begun.acquire();
-    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 51 is not greyed";
-    fake->released.release();
-    settle();
-    EXPECT_TRUE(shows(saveDialog, 51));
-    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "51's own size is greyed";
+    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "53's own size is greyed";
 }
 
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
