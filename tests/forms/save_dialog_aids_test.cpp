@@ -34,23 +34,20 @@ void settle()
     }
 }
 
-// What the label draws: whether any text pixel is red, and whether its border is.
+// What the label draws: whether any text pixel is red, and whether its top or bottom border is.
 struct Drawn {
     bool redText = false, redBorder = false;
 };
 Drawn drawn(QLabel* label)
 {
     const QImage image = label->grab().toImage();
-    const auto red = [&](int x, int y) {
-        const QColor c = image.pixelColor(x, y);
-        return c.red() > 160 && c.green() < 100 && c.blue() < 100;
-    };
     Drawn result;
-    for (int y = 1; y < image.height() - 1; ++y)
-        for (int x = 1; x < image.width() - 1; ++x)
-            result.redText = result.redText || red(x, y);
-    for (int x = 0; x < image.width(); ++x)
-        result.redBorder = result.redBorder || red(x, 0) || red(x, image.height() - 1);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 1; x < image.width() - 1; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool red = c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            (y == 0 || y == image.height() - 1 ? result.redBorder : result.redText) |= red;
+        }
     return result;
 }
 
