@@ -331,30 +331,9 @@ TEST_F(SaveDialogAids, UnreadablePreviewKeepsTheLastGoodOneAndSize)
     EXPECT_EQ(dialog.sizeValue->text(), size);
 }
 
-// The measurement asked for at 50 is done while the slider moves to 51 and the
-// preview for 51 is still being made: what it measured is not 51's.
-TEST_F(SaveDialogAids, LateMeasurementIsNotShownForTheNewQuality)
-{
-    SaveDialog& dialog = openWith();
-    hover(dialog);
-    QThreadPool::globalInstance()->waitForDone(); // measured; its result waits in the queue
-    // Held by the job too: the worker still touches it on its way out of acquire().
-    const auto released = std::make_shared<std::binary_semaphore>(0);
-    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
-        released->acquire();
-        PreviewResult failed;
-        failed.status = JpegStatus::CannotWrite;
-        return failed;
-    };
-    dialog.qualitySlider->setValue(51);
-    QCoreApplication::sendPostedEvents();
-    const QString toolTip = dialog.preview->toolTip();
-    released->release();
-    EXPECT_FALSE(toolTip.contains(QStringLiteral(" dB"))) << toolTip.toStdString();
-}
-
-// Once 51's preview is shown, a hover does not show what was measured at 50.
-TEST_F(SaveDialogAids, NewPreviewDropsTheOldQualitysMeasurement)
+// Once 51's preview is shown, a hover does not show what was measured at 50; nor, while the
+// slider moves to 52 and 52's preview is still being made, what was measured at 51.
+TEST_F(SaveDialogAids, AMeasurementShowsOnlyWithItsOwnQuality)
 {
     SaveDialog& dialog = openWith();
     hover(dialog);
@@ -364,6 +343,20 @@ TEST_F(SaveDialogAids, NewPreviewDropsTheOldQualitysMeasurement)
     settle();
     const QString at51 = hover(dialog);
     EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
+    QThreadPool::globalInstance()->waitForDone(); // 51 measured; its result waits in the queue
+    // Held by the job too: the worker still touches it on its way out of acquire().
+    const auto released = std::make_shared<std::binary_semaphore>(0);
+    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
+        released->acquire();
+        PreviewResult failed;
+        failed.status = JpegStatus::CannotWrite;
+        return failed;
+    };
+    dialog.qualitySlider->setValue(52);
+    QCoreApplication::sendPostedEvents();
+    const QString at52 = dialog.preview->toolTip();
+    released->release();
+    EXPECT_FALSE(at52.contains(QStringLiteral(" dB"))) << at52.toStdString();
 }
 
 // The proposed name is the picture's own, in a folder and under a name that are
