@@ -95,27 +95,26 @@ protected:
     QImage picture_ = testPicture(320, 240);
 };
 
-// Not above zero, refused with an example; in full-width digits and points, as an input
-// method types them, read all the same.
-TEST_F(SaveDialogAids, TypedTargetSizesAreReadOrRefusedWithAnExample)
+// Not above zero, refused with an example; below quality 1's size, refused with that size; in
+// full-width digits and points, as an input method types them, read all the same.
+TEST_F(SaveDialogAids, TypedTargetSizesAreReadOrRefusedWithAReason)
 {
     SaveDialog& dialog = openWith();
     services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> { return quality * 1000; };
-    const std::pair<QString, int> cases[] = {{"", 0}, {"abc", 0}, {"-5", 0}, {"0", 0}, {"２０", 20}, {"１.５", 1}, {"３．５", 3}};
-    for (const auto& [typed, quality] : cases) {
+    const QString example = QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで");
+    const QString belowOne = QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(1000));
+    const struct { QString typed; int quality; QString message; } cases[] = {
+        {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example}, {"0.9", 50, belowOne},
+        {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}};
+    for (const auto& [typed, quality, message] : cases) {
         SCOPED_TRACE(typed.toStdString());
         dialogs_->answerInput(typed);
-        if (!quality)
+        if (!message.isEmpty())
             dialogs_->answerMessage();
         dialog.targetSizeAction->trigger();
         settle();
-        if (quality) {
-            EXPECT_EQ(dialog.qualitySlider->value(), quality);
-            continue;
-        }
-        EXPECT_EQ(dialogs_->boxes().at(dialogs_->boxes().size() - 2).title, QStringLiteral("目標サイズ"));
-        EXPECT_EQ(dialogs_->last().text, QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで"));
-        EXPECT_FALSE(dialog.searchingTargetSize());
+        EXPECT_EQ(dialog.qualitySlider->value(), quality);
+        EXPECT_EQ(dialogs_->last().kind == ScriptedDialogs::Box::Message ? dialogs_->last().text : QString(), message);
     }
 }
 
@@ -125,6 +124,7 @@ TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
     SaveDialog& dialog = openWith();
     dialogs_->cancelInput();
     dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->last().title, QStringLiteral("目標サイズ"));
     EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
     EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
     EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input) << "a message followed the input box";
@@ -147,19 +147,6 @@ TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
         EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30))) << "from " << from;
         EXPECT_EQ(dialog.mousePointer(), MousePointer::Default) << "from " << from;
     }
-}
-
-TEST_F(SaveDialogAids, ATargetSizeBelowQualityOneSaysSoAndMovesNothing)
-{
-    SaveDialog& dialog = openWith();
-    dialog.qualitySlider->setValue(30);
-    settle();
-    dialogs_->answerInput(QStringLiteral("0.2")).answerMessage();
-    dialog.targetSizeAction->trigger();
-    settle();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）")
-                                         .arg(sizeText(sizeAt(1))));
-    EXPECT_EQ(dialog.qualitySlider->value(), 30);
 }
 
 TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
