@@ -3,7 +3,6 @@
 // the location left out when the slider's menu says so (and remembered).
 #include <QAction>
 #include <QFileInfo>
-#include <QLabel>
 #include <QScrollBar>
 #include <QThreadPool>
 

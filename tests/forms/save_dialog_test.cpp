@@ -26,8 +26,8 @@ void settle()
 }
 
 // Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
-// told to give up and, if it heeds that, does; else it answers `status` with a picture `quality` pixels wide
-// and a size of `quality` thousand bytes. Set both before the release they apply to.
+// told to give up and, if it heeds that, does; else it gives a picture `quality` pixels wide and a size of
+// `quality` thousand bytes.
 struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> install()
     {
@@ -39,17 +39,14 @@ struct BlockingEncoder {
             const bool abandon = stop.stop_requested();
             if (abandon)
                 self->abandonedOnes.push_back(job.quality);
-            PreviewResult result; // a picture even when abandoned: showing it would be the fault
-            result.status = abandon && self->heedsAbandon ? JpegStatus::Abandoned : self->status;
-            result.picture = QImage(job.quality, 10, QImage::Format_RGB32);
-            result.fileSize = job.quality * 1000;
-            return result;
+            // A picture even when abandoned: showing it would be the fault.
+            return PreviewResult{abandon && self->heedsAbandon ? JpegStatus::Abandoned : JpegStatus::Written,
+                                 QImage(job.quality, 10, QImage::Format_RGB32), job.quality * 1000};
         };
         return self;
     }
     std::counting_semaphore<> begun{0}, released{0};
     std::vector<int> started, abandonedOnes; // read once the workers are done
-    JpegStatus status = JpegStatus::Written;
     bool heedsAbandon = true;
 };
 
@@ -84,56 +81,43 @@ protected:
         return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
     }
     ~SaveDialogTest() override { settle(); }
-    void step(SaveDialog& saveDialog, Qt::Key key = Qt::Key_Right)
+    // The darkest pixel inside the label's border: its text's colour.
+    static int darkestText(QLabel* label)
     {
-        QTest::keyClick(saveDialog.qualitySlider, key);
-        settle();
+        const QImage drawn = label->grab().toImage();
+        int darkest = 255;
+        for (int y = 2; y < drawn.height() - 2; ++y)
+            for (int x = 2; x < drawn.width() - 2; ++x)
+                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
+        return darkest;
     }
     static QRectF box(const ImageControl& image)
     {
         return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
     }
-    // A cache folder under a plain file cannot be made, not even by root.
-    QString blocked() const
+    // Puts the cache folder under a plain file, where it cannot be made, not even by root; gives the plain file.
+    static QString makePreviewUnwritable()
     {
         const QString plain = App::path() + QStringLiteral("/plain");
         EXPECT_TRUE(writeBytes(plain, "x"));
+        services().userEnvironment = [plain] { return userfiles::Environment{[](const QString&) { return false; }, plain, {}, {}}; };
         return plain;
-    }
-    static void makePreviewUnwritable(const QString& blocked)
-    {
-        services().userEnvironment = [blocked] { return userfiles::Environment{[](const QString&) { return false; }, blocked, {}, {}}; };
-    }
-    // The preview and size the fake encoder gives for `quality`, with the pointer back to normal.
-    static ::testing::AssertionResult shows(const SaveDialog& saveDialog, int quality)
-    {
-        const int width = saveDialog.preview->picture().width();
-        const QString size = saveDialog.sizeValue->text();
-        if (width == quality && size == sizeText(quality * 1000) && saveDialog.mousePointer() == MousePointer::Default)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "shows the preview of " << width << " sized " << size.toStdString()
-                                             << (saveDialog.mousePointer() == MousePointer::Default ? "" : ", pointer busy");
     }
 };
 
-TEST_F(SaveDialogTest, ThePreviewStartsAtTwoThirdsOfTheShownSize)
+// Wherever the last one left the slider and the preview, two thirds of the shown size.
+TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentredAtTwoThirds)
 {
-    const float shownWidth = imageWindow().pictureView->twipsWidth().value(), shownHeight = imageWindow().pictureView->twipsHeight().value();
-    SaveDialog& first = openDialog();
-    EXPECT_EQ(QSizeF(first.preview->twipsWidth().value(), first.preview->twipsHeight().value()), QSizeF(shownWidth, shownHeight) / 1.5);
-}
-
-// Wherever the last one left the slider and the preview.
-TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentred)
-{
+    const QSizeF shown(imageWindow().pictureView->twipsWidth().value(), imageWindow().pictureView->twipsHeight().value());
     SaveDialog& first = openDialog();
     first.qualitySlider->setValue(80);
     first.dropOnPreviewArea(first.preview, 100, 100);
+    first.zoomIn();
     first.cancel();
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
     EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(50)) << "the preview file is not quality 50";
-    EXPECT_EQ(QPointF(again.preview->twipsLeft().value(), again.preview->twipsTop().value()), QPointF(720, 360));
+    EXPECT_EQ(box(*again.preview), QRectF(QPointF(720, 360), shown / 1.5));
 }
 
 // Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
@@ -149,22 +133,17 @@ TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
     }
 }
 
-TEST_F(SaveDialogTest, ADropCentresThePreviewWhereItLands)
+// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds
+// half the first size about that centre, eight steps in, nine out, none beyond.
+TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
 {
     SaveDialog& saveDialog = openDialog();
     ImageControl& image = *saveDialog.preview;
     const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
     QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
-    EXPECT_EQ(box(image).center().toPoint(), emptyPart * 15);
-}
-
-// Each step adds half the first size; eight steps in, nine out, none beyond.
-TEST_F(SaveDialogTest, ZoomKeepsTheCentreWithinEightStepsInNineOut)
-{
-    SaveDialog& saveDialog = openDialog();
-    saveDialog.dropOnPreviewArea(saveDialog.preview, 100, 100); // off the centre of the area
-    const QRectF former = box(*saveDialog.preview);
+    const QRectF former = box(image);
+    ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
     const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
@@ -177,11 +156,9 @@ TEST_F(SaveDialogTest, ZoomKeepsTheCentreWithinEightStepsInNineOut)
     }
 }
 
-// The opening command reports it and leaves everything enabled.
 TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
 {
-    const QString folder = blocked();
-    makePreviewUnwritable(folder);
+    const QString folder = makePreviewUnwritable();
     dialogs_->answerMessage();
     mainWindow().openSaveDialog();
     settle();
@@ -217,16 +194,19 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     const QString shownSize = saveDialog.sizeValue->text();
     const QImage shownPicture = saveDialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, JpegTarget::Chosen), JpegStatus::Written);
-    makePreviewUnwritable(blocked());
-    step(saveDialog);
+    makePreviewUnwritable();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    settle();
     services().userEnvironment = nullptr;
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture) << "another file shown as the preview";
 }
 
-TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
+// The size beside a quality it is not the size of is greyed until its own preview comes.
+TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
     SaveDialog& saveDialog = openDialog();
+    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
     const auto fake = BlockingEncoder::install();
     const QImage firstPicture = saveDialog.preview->picture();
     const QString firstSize = saveDialog.sizeValue->text();
@@ -239,6 +219,7 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
     }
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
+    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 53 is not greyed";
 
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
@@ -250,46 +231,10 @@ TEST_F(SaveDialogTest, PreviewsAreMadeOffTheWindowThreadNewestFirst)
     settle();
     EXPECT_EQ(fake->started, std::vector({51, 53}));
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
-    EXPECT_TRUE(shows(saveDialog, 53));
-}
-
-// The size beside a quality it is not the size of is greyed until its own preview comes.
-TEST_F(SaveDialogTest, TheSizeIsGreyedWhileANewerPreviewIsMade)
-{
-    // The darkest pixel inside the label's border: its text's colour.
-    const auto darkestText = [](QLabel* label) {
-        const QImage drawn = label->grab().toImage();
-        int darkest = 255;
-        for (int y = 2; y < drawn.height() - 2; ++y)
-            for (int x = 2; x < drawn.width() - 2; ++x)
-                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
-        return darkest;
-    };
-    SaveDialog& saveDialog = openDialog();
-    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
-    const auto fake = BlockingEncoder::install();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-    fake->begun.acquire();
-    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 51 is not greyed";
-    fake->released.release();
-    settle();
-    EXPECT_TRUE(shows(saveDialog, 51));
-    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "51's own size is greyed";
-}
-
-// A failure keeps the last pair; the next success replaces it.
-TEST_F(SaveDialogTest, AFailedPreviewKeepsTheLastOne)
-{
-    SaveDialog& saveDialog = openDialog();
-    const auto fake = BlockingEncoder::install();
-    const struct { JpegStatus status; Qt::Key key; int shown; } steps[] = {
-        {JpegStatus::Written, Qt::Key_Right, 51}, {JpegStatus::CannotWrite, Qt::Key_Left, 51}, {JpegStatus::Written, Qt::Key_Left, 49}};
-    for (const auto& [status, key, shown] : steps) {
-        fake->status = status;
-        fake->released.release();
-        step(saveDialog, key);
-        EXPECT_TRUE(shows(saveDialog, shown)) << "at " << saveDialog.qualityValue->text().toStdString();
-    }
+    EXPECT_EQ(saveDialog.preview->picture().width(), 53) << "not 53's preview";
+    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
+    EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Default);
+    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "53's own size is greyed";
 }
 
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
@@ -311,7 +256,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
-TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
+TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 {
     for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
         SCOPED_TRACE(target.toStdString());
@@ -326,16 +271,9 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesWhateverTheName)
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
         EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
     }
+    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.kir"), Qt::MatchExactly).size(), 1);
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
-}
-
-TEST_F(SaveDialogTest, ASavedFileAppearsInTheFileList)
-{
-    SaveDialog& saveDialog = openDialog();
-    dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
-    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.jpg"), Qt::MatchExactly).size(), 1);
 }
 
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
