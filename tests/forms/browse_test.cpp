@@ -285,19 +285,19 @@ TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
 struct HeldDecoder {
     ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
     {
-        std::unique_lock lock(mutex);
-        started.append(path);
-        changed.notify_all();
-        changed.wait(lock, [this] { return releases > 0; });
-        --releases;
-        if (stop.stop_requested()) {
-            stopped.append(path);
-            throw DecodeCancelled();
+        {
+            std::unique_lock lock(mutex);
+            started.append(path);
+            changed.notify_all();
+            changed.wait(lock, [this] { return releases > 0; });
+            --releases;
+            if (stop.stop_requested()) {
+                stopped.append(path);
+                throw DecodeCancelled();
+            }
         }
-        lock.unlock();
         return readForView(path, box, stop);
     }
-    // Until `count` decodes have begun in all.
     void awaitStarts(qsizetype count)
     {
         std::unique_lock lock(mutex);
@@ -305,10 +305,8 @@ struct HeldDecoder {
     }
     void release(int count)
     {
-        {
-            const std::lock_guard lock(mutex);
-            releases += count;
-        }
+        const std::lock_guard lock(mutex);
+        releases += count;
         changed.notify_all();
     }
     std::pair<QStringList, QStringList> startedAndStopped()
