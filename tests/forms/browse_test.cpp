@@ -84,7 +84,6 @@ TEST_F(DriveTest, FoldersOpenByDoubleClickAndAMissingOneRaises)
     EXPECT_EQ(mainWindow().folderList->path(), b() + "/music") << "a missing folder moved the list";
 }
 
-// A folder list that crossed into a drive which then fails goes back to the root.
 TEST_F(DriveTest, AFailingDriveSendsTheFolderListToTheRoot)
 {
     drives_.setDrives({"/", a(), b()});
@@ -151,7 +150,6 @@ QStringList listed(const FileListBox* list)
     return names;
 }
 
-// A folder change lists the pictures and forgets the selection.
 TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
 {
     mainWindow().sizeValue->setText("1.5");
@@ -262,7 +260,6 @@ TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
 }
 
-// A click or an arrow key returns from the enlarged and the closed views.
 TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
 {
     write("2.jpg", jpeg(30, 10));

@@ -89,7 +89,6 @@ TEST_F(CommandTest, WithoutAClipboardPictureNothingChanges)
     EXPECT_TRUE(mainWindow().isEnlarged) << "the enlarged view was left";
 }
 
-// The clipboard's picture is shown like a clicked file, here with the window closed.
 TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFile)
 {
     const QImage picture = testPicture(100, 50);
@@ -355,7 +354,6 @@ TEST_F(FavoritesTest, AnAwkwardPathSurvivesARestartAndOpensByItsText)
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
 }
 
-// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
 TEST_F(FavoritesTest, AFavoriteGoneSinceWarnsAndStays)
 {
     startProgram();

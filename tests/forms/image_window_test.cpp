@@ -74,7 +74,6 @@ struct ImageWindowMouse : ImageWindowTest {
     }
 };
 
-// Copied at its natural size, not the 200-pixel view.
 TEST_F(ImageWindowMouse, DoubleClickCopiesThePictureAtItsNaturalSize)
 {
     dialogs_->answerMessage();

@@ -137,15 +137,4 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
     }
 }
 
-// A save lands in the non-UTF-8 folder under its exact bytes.
-TEST_F(SaveFileDialogOnForms, ASaveKeepsTheBytesOfTheFoldersName)
-{
-    ASSERT_TRUE(made);
-    viewing::currentPicturePath = bad + "/photo.bmp";
-    ScriptedDialogs scripted;
-    scripted.answerSave(bad + "/scripted.jpg").answerMessage();
-    forms::load<SaveDialog>().save();
-    EXPECT_TRUE(readBytes(bad + "/scripted.jpg").startsWith("\xFF\xD8\xFF"));
-}
-
 } // namespace
