@@ -7,6 +7,7 @@ namespace {
 
 class ImageWindowTest : public FormTest {
 protected:
+    ImageWindowTest() { startProgram(); }
     // Shows a picture of w x h pixels in a box of the given side, as a file click does.
     ImageWindow& fit(int w, int h, float box = 3000)
     {
@@ -26,7 +27,6 @@ using FitImageTest = ImageWindowTest;
 
 TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 {
-    startProgram();
     struct Case { int w, h; float box, width, height; };
     const Case cases[] = {
         {640, 480, 3000, 3000, 2255},      // natural 9660 x 7260: fits to the width
@@ -51,7 +51,6 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 
 TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
 {
-    startProgram();
     fit(1024, 768);
     mainWindow().enlargeImage();
     EXPECT_EQ(std::tuple(mainWindow().isEnlarged, mainWindow().enlargeButton->isEnabled(), mainWindow().closeImageButton->isEnabled()),
@@ -68,7 +67,6 @@ TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
 struct ImageWindowMouse : ImageWindowTest {
     ImageWindowMouse()
     {
-        startProgram();
         imageWindow().picture.setPicture(testPicture(64, 48));
         imageWindow().pictureView->setPicture(testPicture(64, 48));
     }
