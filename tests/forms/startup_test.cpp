@@ -135,22 +135,16 @@ TEST_F(CommandLineTest, APathGivenBeforeTheMainWindowWaitsForIt)
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
 }
 
-TEST_F(CommandLineTest, APathSelectsItsFolderOrFileWhateverTheFilter)
+TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
 {
     startProgram();
     open(at("sub"));
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().selectedPath, at("sub|"));
-
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
     open(at("a.jpg"));
     EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
     EXPECT_FALSE(mainWindow().filterButtons[3]->isEnabled()) << "the filter did not go back to every kind";
-}
 
-TEST_F(CommandLineTest, ABadOrMissingPathIsReportedAndLeavesTheBrowser)
-{
-    startProgram();
-    open(at("a.jpg"));
     dialogs_->answerMessage().answerMessage();
     open(at("c.gif"));
     open(at("gone.jpg"));
