@@ -75,26 +75,22 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardThenGivesThePathBytesAsText)
     EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
 }
 
-// Here from the enlarged view.
-TEST_F(CommandTest, WithoutAClipboardPictureNothingChanges)
+// Without a picture nothing changes, here in the enlarged view; with one it shows like a clicked file,
+// here with the window closed.
+TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFileIfThere)
 {
     QApplication::clipboard()->setText("only text");
     mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().sizeValue->setText("123.456");
     mainWindow().enlargeImage();
     dialogs_->answerMessage();
     mainWindow().showClipboardPicture();
     EXPECT_EQ(shown(), Boxes{box("クリップボードに画像がありません", "クリップボード")});
-    EXPECT_EQ(mainWindow().pathBox->text(), "/pictures/a.jpg");
-    EXPECT_EQ(QApplication::clipboard()->text(), "only text");
+    EXPECT_EQ(mainWindow().pathBox->text() + QApplication::clipboard()->text(), "/pictures/a.jpgonly text");
     EXPECT_TRUE(mainWindow().isEnlarged) << "the enlarged view was left";
-}
 
-TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFile)
-{
     const QImage picture = testPicture(100, 50);
     QApplication::clipboard()->setImage(picture);
-    mainWindow().sizeValue->setText("123.456");
-    mainWindow().enlargeImage();
     mainWindow().closeImage();
     mainWindow().clipboardPictureButton->click();
     EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
