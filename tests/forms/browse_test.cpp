@@ -150,7 +150,7 @@ QStringList listed(const FileListBox* list)
     return names;
 }
 
-TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
+TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
 {
     mainWindow().sizeValue->setText("1.5");
     const QStringList all = listAMixedFolder();
@@ -158,13 +158,7 @@ TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
                            mainWindow().selectedPath + mainWindow().sizeValue->text()}),
               QStringList({pictures(), pictures(), pictures(), ""}));
     EXPECT_EQ(listed(mainWindow().fileList), all);
-    mainWindow().folderList->setPath("/");
-    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
-}
 
-TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
-{
-    const QStringList all = listAMixedFolder();
     dialogs_->answerMessage(); // the selected file holds no picture
     mainWindow().fileList->setListIndex(0);
     waitForPicture();
@@ -183,6 +177,8 @@ TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
             << "the selection was kept";
     }
     EXPECT_EQ(mainWindow().pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
+    mainWindow().folderList->setPath("/");
+    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
 }
 
 TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
