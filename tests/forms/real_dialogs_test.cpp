@@ -90,17 +90,6 @@ TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndStaysWithinTheScreen)
     EXPECT_LE(shownWidth, QGuiApplication::primaryScreen()->availableGeometry().width());
 }
 
-TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
-{
-    MainWindow& mainWindow = forms::load<MainWindow>();
-    mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
-    ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
-    ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
-    mainWindow.deleteSelectedFile();
-    EXPECT_EQ(driver.said.back(), "削除キャンセル: 削除をキャンセルしました");
-    EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
-}
-
 // A folder named in bytes that are not UTF-8, beside the pictures' folder.
 struct SaveFileDialogOnForms : RealDialogsOnForms {
     SaveFileDialogOnForms() { startProgram(); }
