@@ -1,9 +1,9 @@
 // Browsing drives, folders and the file list with its five filters; a click in the list: the picture fitted with
 // its date and size, the start-up picture for anything that cannot be shown, names as people have them.
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 
 #include <QClipboard>
 #include <QDir>
@@ -84,7 +84,6 @@ TEST_F(DriveTest, FoldersOpenByDoubleClickAndAMissingOneRaises)
     EXPECT_EQ(mainWindow().folderList->path(), b() + "/music") << "a missing folder moved the list";
 }
 
-// A folder list that crossed into a drive which then fails goes back to the root.
 TEST_F(DriveTest, AFailingDriveSendsTheFolderListToTheRoot)
 {
     drives_.setDrives({"/", a(), b()});
@@ -151,8 +150,7 @@ QStringList listed(const FileListBox* list)
     return names;
 }
 
-// A folder change lists the pictures and forgets the selection.
-TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
+TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
 {
     mainWindow().sizeValue->setText("1.5");
     const QStringList all = listAMixedFolder();
@@ -160,13 +158,7 @@ TEST_F(BrowseTest, AFolderChangeListsItsPicturesAndForgetsTheSelection)
                            mainWindow().selectedPath + mainWindow().sizeValue->text()}),
               QStringList({pictures(), pictures(), pictures(), ""}));
     EXPECT_EQ(listed(mainWindow().fileList), all);
-    mainWindow().folderList->setPath("/");
-    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
-}
 
-TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
-{
-    const QStringList all = listAMixedFolder();
     dialogs_->answerMessage(); // the selected file holds no picture
     mainWindow().fileList->setListIndex(0);
     waitForPicture();
@@ -185,6 +177,8 @@ TEST_F(BrowseTest, FiltersListTheirKindsAndChangeOnlyTheList)
             << "the selection was kept";
     }
     EXPECT_EQ(mainWindow().pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
+    mainWindow().folderList->setPath("/");
+    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
 }
 
 TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
@@ -262,7 +256,6 @@ TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
 }
 
-// A click or an arrow key returns from the enlarged and the closed views.
 TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
 {
     write("2.jpg", jpeg(30, 10));
@@ -285,31 +278,19 @@ TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
 struct HeldDecoder {
     ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
     {
-        std::unique_lock lock(mutex);
-        started.append(path);
-        changed.notify_all();
-        changed.wait(lock, [this] { return releases > 0; });
-        --releases;
+        note(started, path);
+        began.release();
+        gate.acquire();
         if (stop.stop_requested()) {
-            stopped.append(path);
+            note(stopped, path);
             throw DecodeCancelled();
         }
-        lock.unlock();
         return readForView(path, box, stop);
     }
-    // Until `count` decodes have begun in all.
-    void awaitStarts(qsizetype count)
+    void note(QStringList& list, const QString& path)
     {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return started.size() >= count; });
-    }
-    void release(int count)
-    {
-        {
-            const std::lock_guard lock(mutex);
-            releases += count;
-        }
-        changed.notify_all();
+        const std::lock_guard lock(mutex);
+        list.append(path);
     }
     std::pair<QStringList, QStringList> startedAndStopped()
     {
@@ -317,10 +298,9 @@ struct HeldDecoder {
         return {started, stopped};
     }
 
+    std::counting_semaphore<> began{0}, gate{0};
     std::mutex mutex;
-    std::condition_variable changed;
     QStringList started, stopped;
-    int releases = 0;
 };
 
 // Three pictures in a folder, the middle one bad; every decode held until the test lets it go.
@@ -338,7 +318,7 @@ protected:
     }
     ~BurstTest() override
     {
-        decoder_.release(1000); // read-ahead may be waiting in it
+        decoder_.gate.release(1000); // read-ahead may be waiting in it
         QThreadPool::globalInstance()->waitForDone();
         ReadAhead::threads().waitForDone();
     }
@@ -348,11 +328,11 @@ protected:
 TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
 {
     mainWindow().fileList->setListIndex(0);
-    decoder_.awaitStarts(1); // a
+    decoder_.began.acquire(); // a
     mainWindow().fileList->setListIndex(1);
     mainWindow().fileList->setListIndex(2);
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass) << "while the window waits";
-    decoder_.release(2); // a, which finds itself stopped, then c
+    decoder_.gate.release(2); // a, which finds itself stopped, then c
     waitForPicture();
     const auto [started, stopped] = decoder_.startedAndStopped();
     EXPECT_EQ(started.mid(0, 2), (QStringList{at("a.jpg"), at("c.jpg")})) << "b began before c";
@@ -365,9 +345,9 @@ TEST_F(BurstTest, SelectionsPassedOverAreNeverShownNorDecoded)
 TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
 {
     mainWindow().fileList->setListIndex(2);
-    decoder_.awaitStarts(1); // c
+    decoder_.began.acquire(); // c
     dialogs_->whileNextBoxOpen([&] {
-        decoder_.release(1);
+        decoder_.gate.release(1);
         QThreadPool::globalInstance()->waitForDone(); // decoded, its picture on the way
         QCoreApplication::processEvents();
         EXPECT_NE(imageWindow().picture.naturalWidth(), 30) << "the picture changed behind the question";
@@ -381,10 +361,10 @@ TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
 TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
 {
     mainWindow().fileList->setListIndex(2);
-    decoder_.awaitStarts(1); // c
+    decoder_.began.acquire(); // c
     mainWindow().openSaveDialog();
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened on the picture shown before";
-    decoder_.release(1);
+    decoder_.gate.release(1);
     waitForPicture();
     EXPECT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);

@@ -56,57 +56,41 @@ struct RecordingLauncher : Launcher {
 
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
 
-TEST_F(CommandTest, CopyEmptiesTheClipboardWhileTheRedTextIsShown)
+// The path is text alone (no file to paste), as its own bytes whether UTF-8 or not, read once the box is answered.
+TEST_F(CommandTest, CopyEmptiesTheClipboardThenGivesThePathBytesAsText)
 {
     QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
-    dialogs_->whileNextBoxOpen([&] {
-        EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull()) << "the clipboard was not emptied first";
-        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
-        mainWindow().pathBox->setText(" typed while open ");
-    });
-    dialogs_->answerMessage();
-    mainWindow().copyButton->click();
-    EXPECT_EQ(clipboard->text(), " typed while open ");
-    EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::black));
-    EXPECT_EQ(shown(), Boxes{box("コピー完了", "クリップボード")});
-}
-
-// The path is text alone (no file to paste), as its own bytes whether UTF-8 or not.
-TEST_F(CommandTest, CopyGivesThePathAsTextOnlyWithItsOwnBytes)
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    for (const QByteArray& name : {QByteArray("/tmp/bad\xFF\xFE.jpg"), QByteArray("/tmp/写 真#.jpg")}) {
-        mainWindow().pathBox->setText(native_names::decode(name));
-        dialogs_->answerMessage();
+    for (const QByteArray& name : {QByteArray(" /tmp/bad\xFF\xFE.jpg "), QByteArray("/tmp/写 真#.jpg")}) {
+        clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
+        dialogs_->whileNextBoxOpen([&] {
+            EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull()) << "the clipboard was not emptied first";
+            EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
+            mainWindow().pathBox->setText(native_names::decode(name));
+        }).answerMessage();
         mainWindow().copyButton->click();
         EXPECT_EQ(clipboard->mimeData()->formats(), QStringList{"text/plain"}) << name.toStdString();
         EXPECT_EQ(clipboard->mimeData()->data("text/plain"), name);
+        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::black));
     }
     EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
 }
 
-// Here from the enlarged view.
-TEST_F(CommandTest, WithoutAClipboardPictureNothingChanges)
+// Without a picture nothing changes, here in the enlarged view; with one it shows like a clicked file,
+// here with the window closed.
+TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFileIfThere)
 {
     QApplication::clipboard()->setText("only text");
     mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().sizeValue->setText("123.456");
     mainWindow().enlargeImage();
     dialogs_->answerMessage();
     mainWindow().showClipboardPicture();
     EXPECT_EQ(shown(), Boxes{box("クリップボードに画像がありません", "クリップボード")});
-    EXPECT_EQ(mainWindow().pathBox->text(), "/pictures/a.jpg");
-    EXPECT_EQ(QApplication::clipboard()->text(), "only text");
+    EXPECT_EQ(mainWindow().pathBox->text() + QApplication::clipboard()->text(), "/pictures/a.jpgonly text");
     EXPECT_TRUE(mainWindow().isEnlarged) << "the enlarged view was left";
-}
 
-// The clipboard's picture is shown like a clicked file, here with the window closed.
-TEST_F(CommandTest, TheClipboardPictureShowsLikeAClickedFile)
-{
     const QImage picture = testPicture(100, 50);
     QApplication::clipboard()->setImage(picture);
-    mainWindow().sizeValue->setText("123.456");
-    mainWindow().enlargeImage();
     mainWindow().closeImage();
     mainWindow().clipboardPictureButton->click();
     EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
@@ -354,30 +338,23 @@ TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
     EXPECT_EQ(readBytes(ini()), others + "[tail]\nx=1\n[okini]\nkey05=" + a.toUtf8() + "\n");
 }
 
-TEST_F(FavoritesTest, AnAwkwardPathSurvivesARestartAndOpensByItsText)
+// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
+TEST_F(FavoritesTest, AFavoriteOpensByItsTextAfterARestartOrWarnsIfGone)
 {
     startProgram();
-    const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 ");
+    const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");
     add(odd, "6");
+    add(gone, "4");
     unloadAllFormsNow();
     startProgram();
     EXPECT_EQ(mainWindow().favoriteActions[6]->text(), QString(odd).replace("&", "&&"));
     mainWindow().openFavorite(6);
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().pathBox->text(), odd + '|' + odd);
-}
-
-// A folder gone since it was set warns, stays in the menu and leaves the folder list as it was.
-TEST_F(FavoritesTest, AFavoriteGoneSinceWarnsAndStays)
-{
-    startProgram();
-    const QString here = folder("here"), gone = folder("gone");
-    add(gone, "4");
-    mainWindow().folderList->setPath(here);
     ASSERT_TRUE(QDir(gone).removeRecursively());
     dialogs_->answerMessage();
     mainWindow().openFavorite(4);
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
-    EXPECT_EQ(mainWindow().folderList->path(), here) << "the folder list moved";
+    EXPECT_EQ(mainWindow().folderList->path(), odd) << "the folder list moved";
     EXPECT_TRUE(mainWindow().favoriteActions[4]->isVisible()) << "the gone favorite left the menu";
 }
 

@@ -65,7 +65,6 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));
 }
 
-// Tab visits the controls in their order.
 TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
 {
     MainWindow& f = forms::load<MainWindow>();

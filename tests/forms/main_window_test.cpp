@@ -31,30 +31,25 @@ protected:
     }
 };
 
-TEST_F(ClickAgainTest, ClosedPictureComesBack)
+// Closed, enlarged or replaced by the clipboard's picture: a click on the same row brings the file back.
+TEST_F(ClickAgainTest, ClickOnTheSelectedRowShowsItsPictureAgain)
 {
-    mainWindow().closeImageButton->click();
-    ASSERT_FALSE(imageWindow().isVisible());
-    clickTheSelectedRow();
-    EXPECT_TRUE(imageWindow().isVisible());
-}
-
-TEST_F(ClickAgainTest, EnlargedPictureReturnsToTheBox)
-{
-    mainWindow().enlargeButton->click();
-    ASSERT_GT(imageWindow().twipsWidth().value(), 3000);
-    clickTheSelectedRow();
-    EXPECT_LE(imageWindow().twipsWidth().value(), 3000);
-}
-
-TEST_F(ClickAgainTest, PictureComesBackAfterTheClipboardOne)
-{
-    QApplication::clipboard()->setImage(testPicture(10, 10));
-    mainWindow().clipboardPictureButton->click();
-    ASSERT_EQ(mainWindow().pathBox->text(), QStringLiteral("ClipBoard"));
-    clickTheSelectedRow();
-    EXPECT_EQ(mainWindow().pathBox->text(), at("a.jpg"));
-    EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
+    const std::pair<const char*, std::function<void()>> leaves[] = {
+        {"closed", [&] { mainWindow().closeImageButton->click(); }},
+        {"enlarged", [&] { mainWindow().enlargeButton->click(); }},
+        {"clipboard", [&] {
+             QApplication::clipboard()->setImage(testPicture(10, 10));
+             mainWindow().clipboardPictureButton->click();
+         }}};
+    for (const auto& [name, leave] : leaves) {
+        SCOPED_TRACE(name);
+        leave();
+        clickTheSelectedRow();
+        EXPECT_TRUE(imageWindow().isVisible());
+        EXPECT_EQ(imageWindow().twipsWidth().value(), 3000);
+        EXPECT_EQ(mainWindow().pathBox->text(), at("a.jpg"));
+        EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
+    }
 }
 
 TEST_F(ClickAgainTest, FileThatFailedIsTriedAgain)

@@ -60,23 +60,16 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
     }
 }
 
-// Return on the input box gives the text it shows, the default at first; Cancel is in its own test.
-TEST_F(RealDialogsOnForms, InputBoxReturnGivesTheDefaultText)
+// The default text is shown selected: Return gives it, and what is typed replaces it.
+TEST_F(RealDialogsOnForms, InputBoxGivesTheDefaultOrTheTypedText)
 {
-    ModalDriver driver({press(Qt::Key_Return)});
-    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("1"));
-}
-
-// The default text is selected: what is typed replaces it.
-TEST_F(RealDialogsOnForms, InputBoxTypingReplacesTheDefaultText)
-{
-    ModalDriver driver({[](QWidget* box) {
-        QLineEdit* line = box->findChild<QLineEdit*>();
-        ASSERT_NE(line, nullptr);
-        QTest::keyClicks(line, QStringLiteral("3"));
-        QTest::keyClick(line, Qt::Key_Return);
-    }});
-    EXPECT_EQ(QtDialogService().inputBox(QStringLiteral("番号"), QStringLiteral("題"), QStringLiteral("1")).value_or(""), QStringLiteral("3"));
+    for (const QString typed : {"", "3"}) {
+        ModalDriver driver({[&](QWidget* box) {
+            QTest::keyClicks(box->findChild<QLineEdit*>(), typed);
+            press(Qt::Key_Return)(box);
+        }});
+        EXPECT_EQ(QtDialogService().inputBox("番号", "題", "1").value_or(""), typed.isEmpty() ? "1" : typed);
+    }
 }
 
 // The favorites prompt: one slot a line, and within the screen.
@@ -95,17 +88,6 @@ TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndStaysWithinTheScreen)
     EXPECT_FALSE(QtDialogService().inputBox("1: " + deepFolder + "\r2: /tmp\r3: ", "お気に入りナンバー", "1"));
     EXPECT_TRUE(shownText.count('\n') == 2 && !shownText.contains('\r') && shownText.endsWith("\n2: /tmp\n3: ")) << shownText.toStdString();
     EXPECT_LE(shownWidth, QGuiApplication::primaryScreen()->availableGeometry().width());
-}
-
-TEST_F(RealDialogsOnForms, EscapeOnTheDeleteQuestionKeepsTheFile)
-{
-    MainWindow& mainWindow = forms::load<MainWindow>();
-    mainWindow.selectedPath = programFolder() + QStringLiteral("/photo.jpg");
-    ASSERT_TRUE(QFile(mainWindow.selectedPath).open(QIODevice::WriteOnly));
-    ModalDriver driver({press(Qt::Key_Escape), press(Qt::Key_Return)});
-    mainWindow.deleteSelectedFile();
-    EXPECT_EQ(driver.said.back(), "削除キャンセル: 削除をキャンセルしました");
-    EXPECT_TRUE(QFile::exists(mainWindow.selectedPath));
 }
 
 // A folder named in bytes that are not UTF-8, beside the pictures' folder.
@@ -142,17 +124,6 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
-}
-
-// A save lands in the non-UTF-8 folder under its exact bytes.
-TEST_F(SaveFileDialogOnForms, ASaveKeepsTheBytesOfTheFoldersName)
-{
-    ASSERT_TRUE(made);
-    viewing::currentPicturePath = bad + "/photo.bmp";
-    ScriptedDialogs scripted;
-    scripted.answerSave(bad + "/scripted.jpg").answerMessage();
-    forms::load<SaveDialog>().save();
-    EXPECT_TRUE(readBytes(bad + "/scripted.jpg").startsWith("\xFF\xD8\xFF"));
 }
 
 } // namespace
