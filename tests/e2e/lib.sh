@@ -66,8 +66,6 @@ gone() { [ -z "$(window_named "$1")" ]; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
 # wait_for_window TITLE SECONDS: prints the id once it shows.
 wait_for_window() { poll "$2" shown "$1"; }
-# expect_gone TITLE MESSAGE: fails with MESSAGE unless the window closes within 3 s.
-expect_gone() { poll 3 gone "$1" || fail "$2"; }
 wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 

@@ -8,34 +8,12 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include "desktop/launcher.h"
 #include "files/native_names.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
-
-// Makes this process the parent of every program the launcher starts (the
-// launcher's own child ends at once and leaves them orphaned), so a test can
-// wait until everything started, and whatever that started in turn, has ended.
-class AdoptedPrograms {
-public:
-    AdoptedPrograms() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
-    ~AdoptedPrograms()
-    {
-        waitForAll();
-        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    }
-    // An orphan's own children come to this process before the orphan's end is reported.
-    static void waitForAll()
-    {
-        int status = 0;
-        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
-        }
-    }
-};
 
 // A program for the launcher recording each run's arguments, NUL-separated
 // (no argument holds that byte).
@@ -61,10 +39,26 @@ struct FakeProgram {
     QString path;
 };
 
-// Stand-in programs: the opener, and clipboard viewers found on the search path.
+// Stand-in programs: the opener, and clipboard viewers found on the search path. This
+// process adopts every program the launcher starts (its own child ends at once), so
+// waitForAll() returns once they, and whatever they started in turn, have ended.
 struct DesktopLauncherTest : ::testing::Test {
-    DesktopLauncherTest() { launcher.setOpener(opener.path); }
-    AdoptedPrograms started;
+    DesktopLauncherTest()
+    {
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        launcher.setOpener(opener.path);
+    }
+    ~DesktopLauncherTest() override
+    {
+        waitForAll();
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    static void waitForAll()
+    {
+        int status = 0;
+        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
+        }
+    }
     FakeProgram opener, second{"viewer-b"}, third{"viewer-c"};
     DesktopLauncher launcher;
 };
@@ -79,7 +73,7 @@ TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
                                "Clipbrd.exe", native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
     for (const QString& name : typed) {
         launcher.open(name);
-        started.waitForAll(); // a smuggled command too
+        waitForAll(); // a smuggled command too
         EXPECT_EQ(opener.arguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
     EXPECT_FALSE(QFile::exists("pwned")) << "a typed command ran";
@@ -91,7 +85,7 @@ TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalled)
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     launcher.openClipboardViewer();
-    started.waitForAll();
+    waitForAll();
     EXPECT_EQ(second.arguments(), QStringList{"ui"});
 }
 
@@ -101,7 +95,7 @@ TEST_F(DesktopLauncherTest, NoNameOrNoViewerRaisesAndStartsNothing)
     launcher.setClipboardViewers({{"viewer-a", {}}});
     EXPECT_THROW(launcher.open(QString()), RunTimeError);
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
-    started.waitForAll();
+    waitForAll();
     EXPECT_EQ(third.arguments(), std::nullopt) << "another viewer ran";
     EXPECT_EQ(opener.arguments(), std::nullopt) << "the opener ran";
 }

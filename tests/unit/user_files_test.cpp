@@ -40,31 +40,20 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 
 using UserFolders = ScratchTest;
 
-// A program folder holding a read-only preset; its settings and preview go elsewhere.
-struct PresetBesideTheProgram : ScratchTest {
-    PresetBesideTheProgram()
-    {
-        QDir(folder.path()).mkdir("bin");
-        QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
-    }
-    const userfiles::Locations where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
-};
-
-TEST_F(PresetBesideTheProgram, PrepareMakesPrivateFoldersAndCopiesThePreset)
+// A read-only preset beside the program; the settings go elsewhere, copied once and kept.
+TEST_F(UserFolders, PrepareCopiesThePresetOnceAsAWritablePrivateFile)
 {
+    QDir(folder.path()).mkdir("bin");
+    QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
+    const auto where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
-    EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable()) << "the copy kept the preset's read-only mode";
-    EXPECT_TRUE(QFileInfo(where.cacheFolder).isDir());
     EXPECT_EQ(modeOf(where.settingsFolder), 0700);
-}
-
-TEST_F(PresetBesideTheProgram, PrepareCopiesThePresetOnlyOnce)
-{
+    EXPECT_EQ(modeOf(where.cacheFolder), 0700);
+    EXPECT_TRUE(modeOf(where.settingsFile()) & 0200) << "the copy kept the preset's read-only mode";
+    ASSERT_TRUE(writeBytes(where.settingsFile(), "mine"));
     userfiles::prepare(where, path("bin"), {});
-    ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
-    userfiles::prepare(where, path("bin"), {});
-    EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
+    EXPECT_EQ(readBytes(where.settingsFile()), "mine") << "the preset replaced the user's settings";
 }
 
 TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)

@@ -36,12 +36,19 @@ struct GatedJobs {
     std::vector<int> stopped, delivered; // read after finish()
 };
 
-TEST(Worker, NewerJobStopsTheRunningOneAndOnlyItDelivers)
-{
+// A worker whose first job has begun and waits for its release.
+struct WorkerTest : ::testing::Test {
+    WorkerTest()
+    {
+        worker.run(jobs.job(1));
+        jobs.begun.acquire();
+    }
     Worker worker;
     GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
+};
+
+TEST_F(WorkerTest, NewerJobStopsTheRunningOneAndOnlyItDelivers)
+{
     worker.run(jobs.job(2));
     worker.run(jobs.job(3)); // replaces 2 before it starts
     EXPECT_TRUE(worker.busy());
@@ -51,24 +58,16 @@ TEST(Worker, NewerJobStopsTheRunningOneAndOnlyItDelivers)
     EXPECT_FALSE(worker.busy());
 }
 
-TEST(Worker, RunNextLetsTheRunningJobDeliverFirst)
+TEST_F(WorkerTest, RunNextLetsTheRunningJobDeliverFirst)
 {
-    Worker worker;
-    GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
     worker.runNext(jobs.job(2));
     jobs.finish();
     EXPECT_TRUE(jobs.stopped.empty());
     EXPECT_EQ(jobs.delivered, std::vector({1, 2}));
 }
 
-TEST(Worker, CancelStopsEverythingAndNothingDelivers)
+TEST_F(WorkerTest, CancelStopsEverythingAndNothingDelivers)
 {
-    Worker worker;
-    GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
     worker.runNext(jobs.job(2));
     worker.cancel();
     EXPECT_FALSE(worker.busy());
