@@ -25,21 +25,15 @@ shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import 
 cleanup() {
   local code=$?
   kill ${APP_PIDS:-} ${XVFB_PID:-} 2>/dev/null || true
-  if [ "$code" -ne 0 ] && [ -s "$WORK/app.log" ]; then
-    cp "$WORK/app.log" "$(basename "$0" .sh).log"
-    echo "--- the program's log, last lines (all of it: $PWD/$(basename "$0" .sh).log)" >&2
-    tail -n 40 "$WORK/app.log" >&2
-  fi
+  [ "$code" -eq 0 ] || [ ! -s "$WORK/app.log" ] || { echo "--- the program's log, last lines" >&2; tail -n 40 "$WORK/app.log" >&2; }
   rm -rf "$WORK"
   exit $code
 }
 trap cleanup EXIT
 
 start_xvfb() {
-  # The server picks a free display itself, so runs side by side never collide.
-  # Without -noreset it resets whenever its last client leaves (the probe below, every
-  # xdotool call, the program when a test ends it), and a client connecting meanwhile
-  # is dropped: the program then dies with "could not connect to display".
+  # A free display of its own; -noreset, or a client connecting just as the last one
+  # leaves is dropped ("could not connect to display").
   local fifo=$WORK/display
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
