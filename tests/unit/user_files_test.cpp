@@ -1,10 +1,13 @@
-// Where the settings and the preview go: beside a writable program, else in the user's folders.
+// Where the settings and the preview go: beside a writable program, else in the user's folders;
+// and where the help page is found when installed.
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
 
+#include "desktop/help_file.h"
 #include "desktop/user_files.h"
+#include "runtime/services.h"
 #include "test_files.h"
 
 namespace {
@@ -111,4 +114,20 @@ TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
     const auto where = userfiles::choose(path("bin"), env);
     userfiles::prepare(where, path("bin"), env);
     EXPECT_EQ(readBytes(where.settingsFile()), "first");
+}
+
+// Minimal systems drop share/doc, so the installed page lives in the program's own
+// share folder; a page left under share/doc is not taken (the source tree's is).
+TEST_F(UserFolders, HelpPageUnderShareKiriviewIsFoundWithoutShareDoc)
+{
+    Services installed;
+    installed.programFolder = path("usr/bin");
+    const ScopedServices scope(installed);
+    ASSERT_TRUE(QDir().mkpath(path("usr/bin")) && QDir().mkpath(path("usr/share/doc/kiriview/help"))
+                && QDir().mkpath(path("usr/share/kiriview/help")));
+    const QString docPage = write("usr/share/doc/kiriview/help/index.html");
+    EXPECT_NE(helpFile().toStdString(), docPage.toStdString());
+    const QString page = write("usr/share/kiriview/help/index.html");
+    QDir(path("usr/share/doc")).removeRecursively();
+    EXPECT_EQ(helpFile().toStdString(), page.toStdString());
 }
