@@ -64,16 +64,8 @@ wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # dialog_besides TITLE...: a visible program window whose title is none of those given.
-dialog_besides() {
-  local id name title
-  for id in $(app_windows); do
-    name=$(xdotool getwindowname "$id" 2>/dev/null || true)
-    for title in "$@"; do [ "$name" = "$title" ] && continue 2; done
-    echo "$id"
-    return 0
-  done
-  return 1
-}
+dialog_besides() { local id name title; for id in $(app_windows); do name=$(xdotool getwindowname "$id" 2>/dev/null || true)
+  for title in "$@"; do [ "$name" = "$title" ] && continue 2; done; echo "$id"; return 0; done; return 1; }
 
 # window_with_size WxH...: the visible program window of one of those sizes, or nothing.
 window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(window_size "$id") "* ]] && echo "$id" && break; done; true; }

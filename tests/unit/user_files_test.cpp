@@ -43,12 +43,14 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 
 using UserFolders = ScratchTest;
 
-// A read-only preset beside the program; the settings go elsewhere, copied once and kept.
-TEST_F(UserFolders, PrepareCopiesThePresetOnceAsAWritablePrivateFile)
+// A read-only preset beside the program; an open settings folder left by someone, none for the cache.
+TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
 {
     QDir(folder.path()).mkdir("bin");
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
-    const auto where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
+    const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
+    QDir().mkpath(where.settingsFolder);
+    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0755);
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
     EXPECT_EQ(modeOf(where.settingsFolder), 0700);
@@ -79,18 +81,6 @@ TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
     const auto env = userfiles::systemEnvironment();
     EXPECT_FALSE(userfiles::choose(path("prefix/bin"), env).besideProgram);
     EXPECT_TRUE(userfiles::choose(path("portable/bin"), env).besideProgram);
-}
-
-TEST_F(UserFolders, BothFoldersAreMadePrivateAlsoWhenTheyExistOpen)
-{
-    const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
-    for (const QString& open : {where.settingsFolder, where.cacheFolder}) {
-        QDir().mkpath(open);
-        ::chmod(QFile::encodeName(open).constData(), 0755);
-    }
-    userfiles::prepare(where, path("bin"), {});
-    for (const QString& made : {where.settingsFolder, where.cacheFolder})
-        EXPECT_EQ(modeOf(made), 0700) << made.toStdString();
 }
 
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
