@@ -1,9 +1,7 @@
-# Installed under a prefix and run as whoever runs the tests (root on CI) with the
-# program folder writable: nothing new appears beside the program, the user's
-# folders and the preview are private, the instance door is made in a private
-# folder of the temporary folder and a second start hands over through it, a stand-in left by a killed run is removed,
-# and SIGTERM while a preview is being encoded ends the program through its close
-# path with no temporary file left.
+# Installed with the program folder writable (root on CI): nothing appears beside the program, the
+# user's folders and the preview are private, the instance door is a private folder of the temporary
+# folder and a second start hands over through it, a killed run's stand-in is removed (its link not
+# followed), and SIGTERM during a preview's encoding ends the program with no temporary file left.
 source "$(dirname "$0")/lib.sh"
 
 install_prefix

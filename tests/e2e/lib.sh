@@ -73,7 +73,7 @@ window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(wi
 # wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
 # close_main: the close box of the main window, which must end the program.
-close_main() { close_window "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
+close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 # menu ID ALT-KEY ITEM-KEY: chooses a menu item with the keyboard.
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
@@ -84,6 +84,5 @@ make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -si
 install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
   cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }
 
-close_window() { "$CLOSE_WINDOW" "$1"; }
 # press ID KEY...: focuses a window and types keys into it.
 press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }

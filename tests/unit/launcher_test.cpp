@@ -27,12 +27,12 @@ struct FakeProgram {
     // not run. Asked once the programs started have ended.
     std::optional<QStringList> arguments()
     {
-        if (!QFile::exists(path + ".args"))
+        const QByteArray recorded = readBytes(path + ".args");
+        if (!QFile::remove(path + ".args"))
             return std::nullopt;
         QStringList arguments;
-        for (const QByteArray& argument : readBytes(path + ".args").chopped(1).split('\0'))
+        for (const QByteArray& argument : recorded.chopped(1).split('\0'))
             arguments << native_names::decode(argument);
-        QFile::remove(path + ".args");
         return arguments;
     }
     QTemporaryDir folder;
@@ -55,8 +55,7 @@ struct DesktopLauncherTest : ::testing::Test {
     }
     static void waitForAll()
     {
-        int status = 0;
-        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
+        while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
         }
     }
     FakeProgram opener, second{"viewer-b"}, third{"viewer-c"};
