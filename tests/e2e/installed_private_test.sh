@@ -40,7 +40,6 @@ cache=$XDG_CACHE_HOME/kiriview
 poll 15 test -s "$cache/Sample.jpg" || fail "no preview in the user's cache folder"
 [ "$(stat -c %a "$cache")" = 700 ] || fail "the cache folder is not private"
 [ "$(stat -c %a "$cache/Sample.jpg")" = 600 ] || fail "the preview is not private"
-shot installed-private-save
 
 note "SIGTERM while a preview is being encoded"
 press "$dialog" Tab Right # the slider: a new preview, long to encode at this size

@@ -1,9 +1,7 @@
 # Shared steps of the end-to-end tests: a private X server, a private copy of
 # the program (it writes beside itself), and window lookups with xdotool.
 set -euo pipefail
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+for tool in Xvfb xdotool; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
 
 KIRIVIEW_BIN=$1 CLOSE_WINDOW=$2
 
@@ -19,7 +17,7 @@ unset QT_QPA_PLATFORM
 fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
 note() { echo "-- $*"; }
 
-# Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
+# A failure saves a screenshot when KIRIVIEW_SHOTS names a folder.
 shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
 cleanup() {

@@ -21,7 +21,6 @@ sleep 0.8
 # 200 x 300 upright pixels fit to the 3000-twip box: about 134 x 200 pixels.
 image=$(window_with_size 134x200 133x200)
 [ -n "$image" ] || fail "the turned photo is not shown upright"
-shot photo-shown
 import -window "$image" "$WORK/window.png"
 IFS=, read -r r g b <<< "$(convert "$WORK/window.png" -gravity center -crop 1x1+0+0 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:)"
 (( g > 150 && r < 100 )) || fail "the photo in the swapping profile shows $r,$g,$b, not green"
@@ -30,7 +29,6 @@ note "save through the dialogs at quality 50"
 menu "$MAIN" alt+f s
 dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
 sleep 0.5
-shot photo-save-dialog
 press "$dialog" space
 files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
 sleep 0.5
