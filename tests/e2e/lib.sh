@@ -55,10 +55,9 @@ app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || tru
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
 shown() { local id; id=$(window_named "$1"); [ -n "$id" ] && echo "$id"; }
 gone() { [ -z "$(window_named "$1")" ]; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
 # wait_for_window TITLE SECONDS: prints the id once it shows.
 wait_for_window() { poll "$2" shown "$1"; }
-wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
+wait_for_exit() { poll "$2" eval "! kill -0 $1 2>/dev/null"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # dialog_besides TITLE...: a visible program window whose title is none of those given.

@@ -77,10 +77,8 @@ TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
     EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
     EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
     EXPECT_FALSE(userfiles::isInstalled(path("portable/bin")));
-    // The real probe says yes to root, and to anyone in a folder of their own.
-    const auto env = userfiles::systemEnvironment();
-    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), env).besideProgram);
-    EXPECT_TRUE(userfiles::choose(path("portable/bin"), env).besideProgram);
+    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), answering(true, "", "")).besideProgram);
+    EXPECT_TRUE(userfiles::choose(path("portable/bin"), answering(true, "", "")).besideProgram);
 }
 
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
