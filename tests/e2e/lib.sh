@@ -1,5 +1,4 @@
-# Shared steps of the end-to-end tests: a private X server, a private copy of
-# the program (it writes beside itself), and window lookups with xdotool.
+# Shared steps: a private X server, a private copy of the program (it writes beside itself), xdotool.
 set -euo pipefail
 for tool in Xvfb xdotool; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
 

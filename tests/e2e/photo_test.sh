@@ -3,11 +3,10 @@
 # and the camera kept, the orientation 1, no thumbnail, the GPS kept. The preview goes beside this
 # writable, not installed program, and ImageMagick decodes the saved file.
 source "$(dirname "$0")/lib.sh"
-MAKE_PHOTO=$4
 command -v exiftool >/dev/null || { echo "exiftool is missing (libimage-exiftool-perl)"; exit 77; }
 start_xvfb
 PICTURES=$WORK/pictures && mkdir -p "$PICTURES" "$WORK/profiles"
-"$MAKE_PHOTO" "$WORK/profiles" || fail "the test photo could not be made"
+"$4" "$WORK/profiles" || fail "the test photo could not be made"
 mv "$WORK/profiles/photo.jpg" "$PICTURES/photo.jpg"
 # tag FILE TAG: the tag's value as exiftool reads it, numbers as numbers.
 tag() { exiftool -s3 -n "-$2" "$1"; }

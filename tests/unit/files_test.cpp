@@ -1,5 +1,4 @@
-// Files as the browser meets them: their length and date, and names as people have them,
-// also where Qt's file dialog cannot hold them.
+// Files as the browser meets them: their length and date, and names as people have them.
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
