@@ -16,7 +16,7 @@ unset QT_QPA_PLATFORM
 fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
 note() { echo "-- $*"; }
 
-# A failure saves a screenshot when KIRIVIEW_SHOTS names a folder.
+# Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
 shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
 cleanup() {

@@ -28,6 +28,7 @@ note "save through the dialogs at quality 50"
 menu "$MAIN" alt+f s
 dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
 sleep 0.5
+shot photo-save-dialog
 press "$dialog" space
 files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
 sleep 0.5

@@ -14,8 +14,10 @@ convert -size 480x640 gradient:green-white "$MORE/b-tall.bmp"
 start_app
 sleep 0.8
 [ -n "$(window_with_size 312x213)" ] || fail "the splash (4680 x 3195 twips) is not shown"
+shot splash
 wait_for_main
 [ -n "$(window_with_size 200x200)" ] || fail "the image window (3000 x 3000 twips) is not shown"
+shot main
 first=$APP_PID
 
 note "the copy button puts the shown name on the X clipboard"
@@ -33,6 +35,7 @@ fi
 note "a second start is refused"
 start_app
 refusal=$(wait_for_window '二重起動' 8) || fail "the second start showed no refusal"
+shot refusal
 press "$refusal" Return
 wait_for_exit "$APP_PID" 5 || fail "the second instance did not end after OK"
 

@@ -74,11 +74,8 @@ TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
             }
         }, [&](int) { return row.data(); });
     };
-    const QString standard = write("standard.jpg", encoded(false));
-    ASSERT_EQ(estimateJpegQuality(standard).quality, 75); // the file is otherwise read as it should be
-    const SourceQuality own = estimateJpegQuality(write("own.jpg", encoded(true)));
-    EXPECT_TRUE(own.jpeg);
-    EXPECT_EQ(own.quality, std::nullopt);
+    ASSERT_EQ(estimateJpegQuality(write("standard.jpg", encoded(false))).quality, 75); // read as it should be otherwise
+    EXPECT_EQ(estimateJpegQuality(write("own.jpg", encoded(true))).quality, std::nullopt);
 }
 
 } // namespace

@@ -39,9 +39,8 @@ struct FakeProgram {
     QString path;
 };
 
-// Stand-in programs: the opener, and clipboard viewers found on the search path. This
-// process adopts every program the launcher starts (its own child ends at once), so
-// waitForAll() returns once they, and whatever they started in turn, have ended.
+// Stand-in opener and clipboard viewers. This process adopts what the launcher starts (its own
+// child ends at once): waitForAll() returns once they, and what they started, have ended.
 struct DesktopLauncherTest : ::testing::Test {
     DesktopLauncherTest()
     {
