@@ -1,9 +1,6 @@
-# Shared steps of the end-to-end tests: a private X server, a private copy of
-# the program (it writes beside itself), and window lookups with xdotool.
+# Shared steps: a private X server, a private copy of the program (it writes beside itself), xdotool.
 set -euo pipefail
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+for tool in Xvfb xdotool; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
 
 KIRIVIEW_BIN=$1 CLOSE_WINDOW=$2
 
@@ -25,21 +22,15 @@ shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import 
 cleanup() {
   local code=$?
   kill ${APP_PIDS:-} ${XVFB_PID:-} 2>/dev/null || true
-  if [ "$code" -ne 0 ] && [ -s "$WORK/app.log" ]; then
-    cp "$WORK/app.log" "$(basename "$0" .sh).log"
-    echo "--- the program's log, last lines (all of it: $PWD/$(basename "$0" .sh).log)" >&2
-    tail -n 40 "$WORK/app.log" >&2
-  fi
+  [ "$code" -eq 0 ] || [ ! -s "$WORK/app.log" ] || { echo "--- the program's log, last lines" >&2; tail -n 40 "$WORK/app.log" >&2; }
   rm -rf "$WORK"
   exit $code
 }
 trap cleanup EXIT
 
 start_xvfb() {
-  # The server picks a free display itself, so runs side by side never collide.
-  # Without -noreset it resets whenever its last client leaves (the probe below, every
-  # xdotool call, the program when a test ends it), and a client connecting meanwhile
-  # is dropped: the program then dies with "could not connect to display".
+  # A free display of its own; -noreset, or a client connecting just as the last one
+  # leaves is dropped ("could not connect to display").
   local fifo=$WORK/display
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
@@ -63,25 +54,14 @@ app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || tru
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
 shown() { local id; id=$(window_named "$1"); [ -n "$id" ] && echo "$id"; }
 gone() { [ -z "$(window_named "$1")" ]; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
 # wait_for_window TITLE SECONDS: prints the id once it shows.
 wait_for_window() { poll "$2" shown "$1"; }
-# expect_gone TITLE MESSAGE: fails with MESSAGE unless the window closes within 3 s.
-expect_gone() { poll 3 gone "$1" || fail "$2"; }
-wait_for_exit() { poll "$2" ended "$1"; } # PID SECONDS
+wait_for_exit() { poll "$2" eval "! kill -0 $1 2>/dev/null"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
 # dialog_besides TITLE...: a visible program window whose title is none of those given.
-dialog_besides() {
-  local id name title
-  for id in $(app_windows); do
-    name=$(xdotool getwindowname "$id" 2>/dev/null || true)
-    for title in "$@"; do [ "$name" = "$title" ] && continue 2; done
-    echo "$id"
-    return 0
-  done
-  return 1
-}
+dialog_besides() { local id name title; for id in $(app_windows); do name=$(xdotool getwindowname "$id" 2>/dev/null || true)
+  for title in "$@"; do [ "$name" = "$title" ] && continue 2; done; echo "$id"; return 0; done; return 1; }
 
 # window_with_size WxH...: the visible program window of one of those sizes, or nothing.
 window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(window_size "$id") "* ]] && echo "$id" && break; done; true; }
@@ -89,7 +69,7 @@ window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(wi
 # wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
 # close_main: the close box of the main window, which must end the program.
-close_main() { close_window "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
+close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 # menu ID ALT-KEY ITEM-KEY: chooses a menu item with the keyboard.
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
@@ -100,6 +80,5 @@ make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -si
 install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
   cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }
 
-close_window() { "$CLOSE_WINDOW" "$1"; }
 # press ID KEY...: focuses a window and types keys into it.
 press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }

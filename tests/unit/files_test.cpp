@@ -1,5 +1,6 @@
 // Files as the browser meets them: their length and date, and names as people have them.
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 
 #include "files/files.h"
 #include "files/native_names.h"
+#include "files/stand_in_folder.h"
 #include "files/wildcard.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"
@@ -62,6 +64,21 @@ TEST(Wildcard, MatchesIgnoringCaseOnAnyName)
     for (const auto& [name, pattern, expected] : cases)
         EXPECT_EQ(matchesWildcard(name, pattern), expected)
             << name.toStdString() << " against " << QString::fromUtf16(pattern).toStdString();
+}
+
+// Qt's file dialog gets a stand-in folder for a name that is not UTF-8, in a folder that
+// is UTF-8 and in one that is not; the accepted name comes back as its own bytes.
+TEST_F(Files, TheStandInFolderGivesBackTheProposedNamesBytes)
+{
+    const QByteArray root = native_names::encode(folder.path());
+    ASSERT_TRUE(std::filesystem::create_directory((root + "/bad\xff\xfe").constData()));
+    for (const QByteArray& file : {root + "/photo\xff.jpg", root + "/bad\xff\xfe/photo\xff.jpg"}) {
+        const StandInFolder proposed(native_names::decode(file));
+        const QString accepted = QString::fromUtf8(proposed.shown().toUtf8()); // as Qt's dialog holds it
+        EXPECT_EQ(accepted, proposed.shown()) << file.toHex().toStdString();
+        EXPECT_EQ(native_names::encode(proposed.restore(accepted)), file);
+    }
+    std::filesystem::remove_all((root + "/bad\xff\xfe").constData()); // Qt's clean-up cannot name it
 }
 
 } // namespace

@@ -8,34 +8,12 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include "desktop/launcher.h"
 #include "files/native_names.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
-
-// Makes this process the parent of every program the launcher starts (the
-// launcher's own child ends at once and leaves them orphaned), so a test can
-// wait until everything started, and whatever that started in turn, has ended.
-class AdoptedPrograms {
-public:
-    AdoptedPrograms() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
-    ~AdoptedPrograms()
-    {
-        waitForAll();
-        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    }
-    // An orphan's own children come to this process before the orphan's end is reported.
-    static void waitForAll()
-    {
-        int status = 0;
-        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
-        }
-    }
-};
 
 // A program for the launcher recording each run's arguments, NUL-separated
 // (no argument holds that byte).
@@ -49,28 +27,42 @@ struct FakeProgram {
     // not run. Asked once the programs started have ended.
     std::optional<QStringList> arguments()
     {
-        if (!QFile::exists(path + ".args"))
+        const QByteArray recorded = readBytes(path + ".args");
+        if (!QFile::remove(path + ".args"))
             return std::nullopt;
         QStringList arguments;
-        for (const QByteArray& argument : readBytes(path + ".args").chopped(1).split('\0'))
+        for (const QByteArray& argument : recorded.chopped(1).split('\0'))
             arguments << native_names::decode(argument);
-        QFile::remove(path + ".args");
         return arguments;
     }
     QTemporaryDir folder;
     QString path;
 };
 
-// Stand-in programs: the opener, and clipboard viewers found on the search path.
+// Stand-in opener and clipboard viewers. This process adopts what the launcher starts (its own
+// child ends at once): waitForAll() returns once they, and what they started, have ended.
 struct DesktopLauncherTest : ::testing::Test {
-    DesktopLauncherTest() { launcher.setOpener(opener.path); }
-    AdoptedPrograms started;
+    DesktopLauncherTest()
+    {
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        launcher.setOpener(opener.path);
+    }
+    ~DesktopLauncherTest() override
+    {
+        waitForAll();
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    static void waitForAll()
+    {
+        while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+        }
+    }
     FakeProgram opener, second{"viewer-b"}, third{"viewer-c"};
     DesktopLauncher launcher;
 };
 
 // A name reaches the opener as one argument, a leading "-" cannot pass for an option,
-// nothing runs through a shell.
+// nothing runs through a shell; no name raises and starts nothing.
 TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
 {
     const QString previous = QDir::currentPath();
@@ -79,31 +71,26 @@ TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
                                "Clipbrd.exe", native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
     for (const QString& name : typed) {
         launcher.open(name);
-        started.waitForAll(); // a smuggled command too
+        waitForAll(); // a smuggled command too
         EXPECT_EQ(opener.arguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
     EXPECT_FALSE(QFile::exists("pwned")) << "a typed command ran";
+    EXPECT_THROW(launcher.open(QString()), RunTimeError);
+    waitForAll();
+    EXPECT_EQ(opener.arguments(), std::nullopt) << "the opener ran for no name";
     QDir::setCurrent(previous);
 }
 
-TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalled)
+TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalledElseItRaises)
 {
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     launcher.openClipboardViewer();
-    started.waitForAll();
+    waitForAll();
     EXPECT_EQ(second.arguments(), QStringList{"ui"});
-}
-
-TEST_F(DesktopLauncherTest, NoNameOrNoViewerRaisesAndStartsNothing)
-{
-    launcher.setSearchPath({second.folder.path(), third.folder.path()});
+    EXPECT_EQ(third.arguments(), std::nullopt) << "a later viewer ran too";
     launcher.setClipboardViewers({{"viewer-a", {}}});
-    EXPECT_THROW(launcher.open(QString()), RunTimeError);
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
-    started.waitForAll();
-    EXPECT_EQ(third.arguments(), std::nullopt) << "another viewer ran";
-    EXPECT_EQ(opener.arguments(), std::nullopt) << "the opener ran";
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 
 namespace {
 
-// The default locale comes back after each test.
 struct Texts : ::testing::Test {
     ~Texts() override { QLocale::setDefault(saved); }
     const QLocale saved;

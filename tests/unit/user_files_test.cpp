@@ -1,10 +1,13 @@
-// Where the settings and the preview go: beside a writable program, else in the user's folders.
+// Where the settings and the preview go: beside a writable program, else in the user's folders;
+// and where the help page is found when installed.
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
 
+#include "desktop/help_file.h"
 #include "desktop/user_files.h"
+#include "runtime/services.h"
 #include "test_files.h"
 
 namespace {
@@ -40,31 +43,22 @@ TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 
 using UserFolders = ScratchTest;
 
-// A program folder holding a read-only preset; its settings and preview go elsewhere.
-struct PresetBesideTheProgram : ScratchTest {
-    PresetBesideTheProgram()
-    {
-        QDir(folder.path()).mkdir("bin");
-        QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
-    }
-    const userfiles::Locations where = userfiles::choose(path("bin"), answering(false, path("no/config"), path("no/cache")));
-};
-
-TEST_F(PresetBesideTheProgram, PrepareMakesPrivateFoldersAndCopiesThePreset)
+// A read-only preset beside the program; an open settings folder left by someone, none for the cache.
+TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
 {
+    QDir(folder.path()).mkdir("bin");
+    QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
+    const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
+    QDir().mkpath(where.settingsFolder);
+    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0755);
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
-    EXPECT_TRUE(QFileInfo(where.settingsFile()).isWritable()) << "the copy kept the preset's read-only mode";
-    EXPECT_TRUE(QFileInfo(where.cacheFolder).isDir());
     EXPECT_EQ(modeOf(where.settingsFolder), 0700);
-}
-
-TEST_F(PresetBesideTheProgram, PrepareCopiesThePresetOnlyOnce)
-{
+    EXPECT_EQ(modeOf(where.cacheFolder), 0700);
+    EXPECT_TRUE(modeOf(where.settingsFile()) & 0200) << "the copy kept the preset's read-only mode";
+    ASSERT_TRUE(writeBytes(where.settingsFile(), "mine"));
     userfiles::prepare(where, path("bin"), {});
-    ASSERT_TRUE(writeBytes(where.settingsFile(), "[okini]\r\nkey02=/mine\r\n"));
-    userfiles::prepare(where, path("bin"), {});
-    EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey02=/mine\r\n"));
+    EXPECT_EQ(readBytes(where.settingsFile()), "mine") << "the preset replaced the user's settings";
 }
 
 TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
@@ -83,22 +77,8 @@ TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
     EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
     EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
     EXPECT_FALSE(userfiles::isInstalled(path("portable/bin")));
-    // The real probe says yes to root, and to anyone in a folder of their own.
-    const auto env = userfiles::systemEnvironment();
-    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), env).besideProgram);
-    EXPECT_TRUE(userfiles::choose(path("portable/bin"), env).besideProgram);
-}
-
-TEST_F(UserFolders, BothFoldersAreMadePrivateAlsoWhenTheyExistOpen)
-{
-    const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
-    for (const QString& open : {where.settingsFolder, where.cacheFolder}) {
-        QDir().mkpath(open);
-        ::chmod(QFile::encodeName(open).constData(), 0755);
-    }
-    userfiles::prepare(where, path("bin"), {});
-    for (const QString& made : {where.settingsFolder, where.cacheFolder})
-        EXPECT_EQ(modeOf(made), 0700) << made.toStdString();
+    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), answering(true, "", "")).besideProgram);
+    EXPECT_TRUE(userfiles::choose(path("portable/bin"), answering(true, "", "")).besideProgram);
 }
 
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
@@ -122,4 +102,20 @@ TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
     const auto where = userfiles::choose(path("bin"), env);
     userfiles::prepare(where, path("bin"), env);
     EXPECT_EQ(readBytes(where.settingsFile()), "first");
+}
+
+// Minimal systems drop share/doc, so the installed page lives in the program's own
+// share folder; a page left under share/doc is not taken (the source tree's is).
+TEST_F(UserFolders, HelpPageUnderShareKiriviewIsFoundWithoutShareDoc)
+{
+    Services installed;
+    installed.programFolder = path("usr/bin");
+    const ScopedServices scope(installed);
+    ASSERT_TRUE(QDir().mkpath(path("usr/bin")) && QDir().mkpath(path("usr/share/doc/kiriview/help"))
+                && QDir().mkpath(path("usr/share/kiriview/help")));
+    const QString docPage = write("usr/share/doc/kiriview/help/index.html");
+    EXPECT_NE(helpFile().toStdString(), docPage.toStdString());
+    const QString page = write("usr/share/kiriview/help/index.html");
+    QDir(path("usr/share/doc")).removeRecursively();
+    EXPECT_EQ(helpFile().toStdString(), page.toStdString());
 }

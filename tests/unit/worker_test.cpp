@@ -13,8 +13,14 @@
 
 namespace {
 
-// Jobs that note their start, wait for a release, and note whether they were told to stop.
-struct GatedJobs {
+// A worker whose first job has begun. Its jobs note their start, wait for a release,
+// and note whether they were told to stop.
+struct WorkerTest : ::testing::Test {
+    WorkerTest()
+    {
+        worker.run(job(1));
+        begun.acquire();
+    }
     Worker::Job job(int id)
     {
         return [this, id](std::stop_token stop) -> Worker::Delivery {
@@ -34,47 +40,36 @@ struct GatedJobs {
     }
     std::counting_semaphore<> begun{0}, released{0};
     std::vector<int> stopped, delivered; // read after finish()
+    Worker worker;
 };
 
-TEST(Worker, NewerJobStopsTheRunningOneAndOnlyItDelivers)
+TEST_F(WorkerTest, NewerJobStopsTheRunningOneAndOnlyItDelivers)
 {
-    Worker worker;
-    GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
-    worker.run(jobs.job(2));
-    worker.run(jobs.job(3)); // replaces 2 before it starts
+    worker.run(job(2));
+    worker.run(job(3)); // replaces 2 before it starts
     EXPECT_TRUE(worker.busy());
-    jobs.finish();
-    EXPECT_EQ(jobs.stopped, std::vector({1}));
-    EXPECT_EQ(jobs.delivered, std::vector({3}));
+    finish();
+    EXPECT_EQ(stopped, std::vector({1}));
+    EXPECT_EQ(delivered, std::vector({3}));
     EXPECT_FALSE(worker.busy());
 }
 
-TEST(Worker, RunNextLetsTheRunningJobDeliverFirst)
+TEST_F(WorkerTest, RunNextLetsTheRunningJobDeliverFirst)
 {
-    Worker worker;
-    GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
-    worker.runNext(jobs.job(2));
-    jobs.finish();
-    EXPECT_TRUE(jobs.stopped.empty());
-    EXPECT_EQ(jobs.delivered, std::vector({1, 2}));
+    worker.runNext(job(2));
+    finish();
+    EXPECT_TRUE(stopped.empty());
+    EXPECT_EQ(delivered, std::vector({1, 2}));
 }
 
-TEST(Worker, CancelStopsEverythingAndNothingDelivers)
+TEST_F(WorkerTest, CancelStopsEverythingAndNothingDelivers)
 {
-    Worker worker;
-    GatedJobs jobs;
-    worker.run(jobs.job(1));
-    jobs.begun.acquire();
-    worker.runNext(jobs.job(2));
+    worker.runNext(job(2));
     worker.cancel();
     EXPECT_FALSE(worker.busy());
-    jobs.finish();
-    EXPECT_EQ(jobs.stopped, std::vector({1}));
-    EXPECT_TRUE(jobs.delivered.empty());
+    finish();
+    EXPECT_EQ(stopped, std::vector({1}));
+    EXPECT_TRUE(delivered.empty());
 }
 
 TEST(WorkerDeathTest, FailingJobIsLoggedAndEndsAsAHandlerFault)
