@@ -53,11 +53,16 @@ bool meansDamage(int code)
 
 // A file that lacks only its end marker runs out while the last row of
 // blocks is decoded; every pixel is there, so that one end is not damage.
+// The input side tells where that is: the output side may be a row of blocks
+// behind, as it is when smooth upsampling needs the row below.
 bool endsInLastBlockRow(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor || cinfo->err->msg_code != JWRN_JPEG_EOF)
         return false;
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (!d->progressive_mode && d->input_scan_number > 0
+        && d->input_iMCU_row + 1 >= d->total_iMCU_rows)
+        return true;
     return d->output_height > 0 && d->output_height - d->output_scanline <= JDIMENSION(d->max_v_samp_factor * DCTSIZE);
 }
 

@@ -57,7 +57,9 @@ TEST_F(Decoder, ReadsBmpJpegAndGifByContentWhateverTheName)
 
 TEST_F(Decoder, AJpegLackingOnlyItsEndMarkerLoads)
 {
-    EXPECT_EQ(LoadPicture(write("no-end.jpg", encodedAs(testPicture(333, 250), "JPEG").chopped(2))).size(), QSize(333, 250));
+    // Heights of whole rows of blocks too, where the decoder reads a row ahead of what it gives out.
+    for (const QSize size : {QSize(333, 250), QSize(320, 240)})
+        EXPECT_EQ(LoadPicture(write("no-end.jpg", encodedAs(testPicture(size.width(), size.height()), "JPEG").chopped(2))).size(), size);
 }
 
 TEST_F(Decoder, LoadsPicturesUpToAHundredMegapixels)
