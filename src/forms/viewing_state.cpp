@@ -1,6 +1,7 @@
 #include "forms/viewing_state.h"
 
 #include "runtime/forms.h"
+#include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 
@@ -17,3 +18,10 @@ void startMainWindow()
 }
 
 } // namespace viewing
+
+void viewing::setProgramWindowsEnabled(bool enabled)
+{
+    forms::setEnabled<ImageWindow>(enabled);
+    forms::setEnabled<MainWindow>(enabled);
+    forms::setEnabled<AboutDialog>(enabled);
+}

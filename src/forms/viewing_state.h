@@ -13,6 +13,10 @@ inline QString currentPicturePath;
 inline float previewBaseWidth = 0;
 inline std::int32_t previewBaseHeight = 0;
 
+// The main window, the image window and the version dialog, disabled together
+// while the program waits for the save dialog or for a picture it needs.
+void setProgramWindowsEnabled(bool enabled);
+
 // Hands over from the splash: the image window with its first picture, then the main window.
 void startMainWindow();
 

@@ -7,7 +7,7 @@
 #include "decoder/jpeg_decoder.h"
 #include "decoder/picture_source.h"
 #include "decoder/read_ahead.h"
-#include "forms/about/about_dialog.h"
+#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "runtime/dialogs.h"
@@ -102,9 +102,7 @@ void FullPictureMaker::arrive(const PictureSource& source, Outcome outcome, cons
 // Disabled as the save dialog disables them, and a question meanwhile.
 void FullPictureMaker::wait(bool waiting)
 {
-    forms::setEnabled<ImageWindow>(!waiting);
-    forms::setEnabled<MainWindow>(!waiting);
-    forms::setEnabled<AboutDialog>(!waiting);
+    viewing::setProgramWindowsEnabled(!waiting);
     const MousePointer pointer = waiting ? MousePointer::Hourglass : MousePointer::Default;
     mouse_pointer::set(&window_, pointer);
     MainWindow* mainWindow = forms::loaded<MainWindow>();

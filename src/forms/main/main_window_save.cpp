@@ -5,7 +5,6 @@
 
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
-#include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/save/save_dialog.h"
 #include "runtime/rounding.h"
@@ -42,9 +41,7 @@ void MainWindow::showSaveDialog()
     // Shown when ready; a failure closes the dialog again with a message.
     saveDialog.startFirstPreview();
 
-    forms::setEnabled<ImageWindow>(false);
-    forms::setEnabled<MainWindow>(false);
-    forms::setEnabled<AboutDialog>(false);
+    viewing::setProgramWindowsEnabled(false);
     saveDialog.show();
     saveDialog.raise();
     saveDialog.activateWindow();

@@ -9,7 +9,6 @@
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "forms/viewing_state.h"
-#include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "controls/hscroll_bar.h"
@@ -186,9 +185,7 @@ void SaveDialog::closeEvent(QCloseEvent* event)
 
 void SaveDialog::enableOtherWindows()
 {
-    forms::setEnabled<ImageWindow>(true);
-    forms::setEnabled<MainWindow>(true);
-    forms::setEnabled<AboutDialog>(true);
+    viewing::setProgramWindowsEnabled(true);
 }
 
 void SaveDialog::bringMainWindowForward()
