@@ -47,7 +47,7 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "photo_corpus.h"
 
 extern char** environ;

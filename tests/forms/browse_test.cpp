@@ -12,7 +12,7 @@
 #include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"

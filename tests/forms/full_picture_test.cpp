@@ -8,7 +8,7 @@
 #include <QThreadPool>
 
 #include "app/command_line.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/save/save_dialog.h"

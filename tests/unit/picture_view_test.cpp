@@ -16,7 +16,7 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"
 
