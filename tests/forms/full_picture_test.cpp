@@ -76,7 +76,7 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     held_->released.release();
     waitForPicture();
     ASSERT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
-    EXPECT_EQ(imageWindow().picture.fullPicture().pixel(5, 5), decodedColour);
+    EXPECT_EQ(model().fullPicture().pixel(5, 5), decodedColour);
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
     forms::loaded<SaveDialog>()->cancel();
     EXPECT_TRUE(othersEnabled(true));
@@ -135,11 +135,11 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
 {
     mainWindow().openSaveDialog();
     held_->begun.acquire();
-    imageWindow().showPicture(testPicture(30, 40));
+    model().showInMemory(testPicture(30, 40));
     held_->released.release();
     waitForPicture();
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened for a picture no longer shown";
-    EXPECT_EQ(imageWindow().picture.fullPicture().size(), QSize(30, 40));
+    EXPECT_EQ(model().fullPicture().size(), QSize(30, 40));
     EXPECT_TRUE(othersEnabled(true));
 }
 

@@ -95,7 +95,7 @@ TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
     waitForPicture(); // the bad file's box, and the path handed over meanwhile after it
     deliverWaitingPath();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
-    EXPECT_EQ(viewing::currentPicturePath, at("a.jpg"));
+    EXPECT_EQ(model().savePath(), at("a.jpg"));
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
 }
 

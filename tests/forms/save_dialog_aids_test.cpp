@@ -218,7 +218,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
 TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
-    imageWindow().showPicture(picture_);
+    model().showInMemory(picture_);
     mainWindow().openSaveDialog();
     settle();
     SaveDialog& plainDialog = *forms::loaded<SaveDialog>();

@@ -131,7 +131,7 @@ TEST_F(PhotoSaveTest, TargetSizeAndSizeLabelCountTheMetadataBytes)
 {
     SaveDialog& dialog = openDialog();
     const JpegMarkers kept = keptMetadata(readJpegMarkersOfFile(at("photo.jpg")), {QSize(240, 320), false});
-    const qint64 at30 = *encodedJpegSize(imageWindow().picture.fullPicture(), 30) + markersByteCount(kept);
+    const qint64 at30 = *encodedJpegSize(model().fullPicture(), 30) + markersByteCount(kept);
     dialogs_->answerInput(QString::number(at30 / 1000.0, 'f', 3));
     dialog.targetSizeAction->trigger();
     settle();

@@ -41,7 +41,7 @@ struct BlockingEncoder {
                 self->abandonedOnes.push_back(job.quality);
             // A picture even when abandoned: showing it would be the fault.
             return PreviewResult{abandon && self->heedsAbandon ? JpegStatus::Abandoned : JpegStatus::Written,
-                                 QImage(job.quality, 10, QImage::Format_RGB32), job.quality * 1000};
+                                 QImage(job.quality, 10, QImage::Format_RGB32), QByteArray(), job.quality * 1000};
         };
         return self;
     }
@@ -128,8 +128,8 @@ TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
         imageWindow().pictureView->setTwipsHeight(Twips(height));
         openDialog().cancel();
-        EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
-        EXPECT_EQ(viewing::previewBaseHeight, rounded) << "for a height of " << height;
+        EXPECT_FLOAT_EQ(forms::get<SaveDialog>().previewBaseWidth(), float(enlargedWidth / 6));
+        EXPECT_EQ(forms::get<SaveDialog>().previewBaseHeight(), rounded) << "for a height of " << height;
     }
 }
 
@@ -144,7 +144,7 @@ TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
     const QRectF former = box(image);
     ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
-    const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
+    const QSizeF step = QSizeF(forms::get<SaveDialog>().previewBaseWidth(), forms::get<SaveDialog>().previewBaseHeight()) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
         for (int click = 0; click < clicks; ++click)
@@ -258,12 +258,12 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
 
 TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 {
-    for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
+    for (const QString& target : {at("saved.jpg"), at("saved.kir"), model().savePath()}) {
         SCOPED_TRACE(target.toStdString());
         SaveDialog& saveDialog = openDialog();
         QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
         dialogs_->answerSave(target);
-        if (target == viewing::currentPicturePath) // the proposed name, whatever its extension
+        if (target == model().savePath()) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
         // The windows are usable again by the time the outcome shows.
         dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
@@ -279,7 +279,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
 TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
 {
-    const QByteArray picture = readBytes(viewing::currentPicturePath);
+    const QByteArray picture = readBytes(model().savePath());
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
     const auto save = [&](SaveDialog& saveDialog, const QString& target, MsgBoxResult answer = MsgBoxResult::Ok) {
@@ -290,7 +290,7 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
         {"キャンセル", [](SaveDialog& saveDialog) { saveDialog.cancel(); }, {}},
         {"close box", [](SaveDialog& saveDialog) { EXPECT_TRUE(saveDialog.close()); }, {}},
         {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); }, {}},
-        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, viewing::currentPicturePath, MsgBoxResult::Cancel); },
+        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, model().savePath(), MsgBoxResult::Cancel); },
          overwriteQuestion},
         {"encoder failure", [&](SaveDialog& saveDialog) { save(saveDialog, at("none/x.jpg")); }, "ファイルがオープンできません"},
         {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); },
@@ -306,7 +306,7 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }
-    EXPECT_EQ(readBytes(viewing::currentPicturePath), picture);
+    EXPECT_EQ(readBytes(model().savePath()), picture);
     EXPECT_EQ(readBytes(readOnly), "an older picture");
 }
 

@@ -42,7 +42,7 @@ void PictureSaver::start(SaveRequest request)
     saver->askAndWrite();
 }
 
-bool PictureSaver::writing() { return running && running->waiting_; }
+bool PictureSaver::active() { return running && !running->done_; }
 
 PictureSaver::PictureSaver(SaveRequest request)
     : QObject(QCoreApplication::instance())
@@ -130,11 +130,13 @@ void PictureSaver::written(JpegStatus status)
     case JpegStatus::Abandoned:
         break;
     }
+    done_ = true;
     deleteLater();
 }
 
 void PictureSaver::finish()
 {
     bringMainWindowForward();
+    done_ = true;
     deleteLater();
 }

@@ -35,8 +35,8 @@ public:
     static void start(SaveRequest request);
     ~PictureSaver() override;
 
-    // A save is being written: its worker has not reported yet.
-    static bool writing();
+    // A save is under way: from the name asked for to the report.
+    static bool active();
 
 private:
     explicit PictureSaver(SaveRequest request);
@@ -48,4 +48,5 @@ private:
     const SaveRequest request_;
     Worker* worker_;
     std::unique_ptr<questions::Open> waiting_;
+    bool done_ = false;
 };

@@ -56,6 +56,8 @@ public:
     const Subject& subject() const { return subject_; }
     // The preview's base size, from which the zoom steps are taken.
     void setPreviewBase(Twips width, Twips height);
+    float previewBaseWidth() const { return previewBaseWidth_; }
+    std::int32_t previewBaseHeight() const { return previewBaseHeight_; }
 
     void onLoad();
     void onQualityChanged();
