@@ -117,6 +117,7 @@ protected:
         select("a.jpg");
         mainWindow().openSaveDialog();
         saveDialog = forms::loaded<SaveDialog>();
+        waitForPreview();
     }
     QPointer<SaveDialog> saveDialog;
 };
@@ -137,6 +138,7 @@ TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
     dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));
     dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage(); // overwrite, then the outcome
     saveDialog->save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_EQ(LoadPicture(at("a.jpg")).size(), QSize(64, 48));
     deliverWaitingPath();

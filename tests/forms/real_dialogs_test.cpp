@@ -108,6 +108,8 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
     for (const auto& [currentPicturePath, folder] :
          {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::path()), std::pair(bad + "/photo.bmp", bad)}) {
         model().enterFolder(currentPicturePath); // the path a save proposes
+        mainWindow().openSaveDialog();
+        waitForPreview();
         QString shown;
         ModalDriver driver({[&](QWidget* box) {
                                 auto* dialog = qobject_cast<QFileDialog*>(box);
@@ -120,7 +122,7 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
                                 QTest::keyClicks(name, QStringLiteral("saved.jpg\r"));
                             },
                             press(Qt::Key_Return)});
-        mainWindow().openSaveDialog();
+        driver.handled = forms::loaded<SaveDialog>(); // the modal save dialog itself is no box to answer
         forms::get<SaveDialog>().save();
         waitForPicture();
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();

@@ -86,6 +86,7 @@ TEST_F(PhotoSaveTest, ShownInProfileColoursSavedWithOwnValuesAndMetadata)
     const QString target = at("saved.jpg");
     dialogs_->answerSave(target).answerMessage();
     dialog.save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     const JpegMarkers saved = readJpegMarkersOfFile(target);
     EXPECT_EQ(saved.icc, swappedRedGreenProfile());
@@ -117,6 +118,7 @@ TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
     const QString target = at("saved.jpg");
     dialogs_->answerSave(target).answerMessage();
     dialog.save();
+    waitForPicture();
     EXPECT_FALSE(hasGps(target));
     EXPECT_EQ(exifOf(target).findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), camera::make);
 

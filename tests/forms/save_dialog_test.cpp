@@ -76,9 +76,15 @@ protected:
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
+    // The main window, the image window and the version dialog take input; off: the save dialog
+    // is the modal window in front of all of them.
     bool othersEnabled(bool on = true) const
     {
-        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
+        const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && forms::load<AboutDialog>().isEnabled();
+        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        const bool blocked = saveDialog && saveDialog->windowModality() == Qt::ApplicationModal
+            && QApplication::activeModalWidget() == saveDialog;
+        return on ? enabled && !QApplication::activeModalWidget() : enabled && blocked;
     }
     ~SaveDialogTest() override { settle(); }
     // The darkest pixel inside the label's border: its text's colour.
@@ -127,9 +133,10 @@ TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
     const float enlargedWidth = imageWindow().pictureView->twipsWidth().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
         imageWindow().pictureView->setTwipsHeight(Twips(height));
-        openDialog().cancel();
-        EXPECT_FLOAT_EQ(forms::get<SaveDialog>().previewBaseWidth(), float(enlargedWidth / 6));
-        EXPECT_EQ(forms::get<SaveDialog>().previewBaseHeight(), rounded) << "for a height of " << height;
+        SaveDialog& saveDialog = openDialog();
+        EXPECT_FLOAT_EQ(saveDialog.previewBaseWidth(), float(enlargedWidth / 6));
+        EXPECT_EQ(saveDialog.previewBaseHeight(), rounded) << "for a height of " << height;
+        saveDialog.cancel();
     }
 }
 
@@ -268,6 +275,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
         // The windows are usable again by the time the outcome shows.
         dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
+        waitForPicture();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
         EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
     }
@@ -285,15 +293,16 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     const auto save = [&](SaveDialog& saveDialog, const QString& target, MsgBoxResult answer = MsgBoxResult::Ok) {
         dialogs_->answerSave(target).answerMessage(answer);
         saveDialog.save();
+        waitForPicture();
     };
     const struct { const char* name; std::function<void(SaveDialog&)> leave; QString report; } ways[] = {
         {"キャンセル", [](SaveDialog& saveDialog) { saveDialog.cancel(); }, {}},
         {"close box", [](SaveDialog& saveDialog) { EXPECT_TRUE(saveDialog.close()); }, {}},
-        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); }, {}},
+        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); waitForPicture(); }, {}},
         {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, model().savePath(), MsgBoxResult::Cancel); },
          overwriteQuestion},
         {"encoder failure", [&](SaveDialog& saveDialog) { save(saveDialog, at("none/x.jpg")); }, "ファイルがオープンできません"},
-        {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); },
+        {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); waitForPicture(); },
          "ファイルがオープンできません"},
     };
     for (const auto& way : ways) {

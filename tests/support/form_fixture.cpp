@@ -8,6 +8,7 @@
 #include "app/splash_screen.h"
 #include "forms/about/about_dialog.h"
 #include "forms/save/picture_saver.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
 
 namespace {
@@ -76,4 +77,16 @@ void FormTest::waitForPicture()
     while (waits() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(waits()) << "the picture never came";
+}
+
+void FormTest::waitForPreview()
+{
+    const auto waits = [] {
+        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        return saveDialog && saveDialog->previewEncoder->busy();
+    };
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    while (waits() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(waits()) << "the preview never came";
 }

@@ -47,6 +47,8 @@ protected:
     // and a save are made on workers: runs the event loop until they are
     // there, or their errors.
     static void waitForPicture();
+    // Runs the event loop until the save dialog's newest preview is shown.
+    static void waitForPreview();
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

@@ -32,7 +32,7 @@ void MainWindow::showSaveDialog()
                               Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
     // Shown when ready; a failure closes the dialog again with a message.
     saveDialog.startFirstPreview();
-    saveDialog.open();
+    saveDialog.show(); // application modal, as it was made; open() would make it modal to no window
     saveDialog.raise();
     saveDialog.activateWindow();
     setMousePointer(MousePointer::Default);
