@@ -82,6 +82,16 @@ QByteArray joined(const QByteArray& folder, const QByteArray& name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+// When the file was made, where the file system keeps it (a freed inode's number
+// comes back soon for a new file; its birth time does not); empty where it does not.
+QByteArray birthOf(int folder, const char* name, int flags)
+{
+    struct statx info {};
+    if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW, STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
+        return {};
+    return QByteArray::number(qint64(info.stx_btime.tv_sec)) + '.' + QByteArray::number(info.stx_btime.tv_nsec);
+}
+
 // Where a write goes: the folder, held open, and the name in it.
 struct Place {
     int folder = -1;
@@ -154,7 +164,7 @@ QByteArray record(int folder, const QByteArray& name, int descriptor)
         return {};
     const QByteArray contents = recordMark + '\0' + QByteArray::number(quint64(info.st_dev)) + '\0'
                                 + QByteArray::number(quint64(info.st_ino)) + '\0' + QByteArray::number(info.st_uid)
-                                + '\0' + where + '\0' + name;
+                                + '\0' + birthOf(descriptor, "", AT_EMPTY_PATH) + '\0' + where + '\0' + name;
     const QByteArray prefix = QFile::encodeName(privateFolder) + "/kiriview-" + QByteArray::number(::geteuid())
                               + "-writing-" + QByteArray::number(::getpid()) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -193,12 +203,12 @@ bool removeRecorded(const QByteArray& recordPath)
     const quint64 device = fields.value(1).toULongLong(&numbers[0]);
     const quint64 inode = fields.value(2).toULongLong(&numbers[1]);
     const uint owner = fields.value(3).toUInt(&numbers[2]);
-    const QByteArray name = fields.value(5);
+    const QByteArray birth = fields.value(4), name = fields.value(6);
     const qsizetype dot = name.lastIndexOf('.');
-    if (fields.size() != 6 || fields[0] != recordMark || !fields[4].startsWith('/') || !numbers[0] || !numbers[1]
+    if (fields.size() != 7 || fields[0] != recordMark || !fields[5].startsWith('/') || !numbers[0] || !numbers[1]
         || !numbers[2] || name.contains('/') || dot <= 0 || !isTemporaryNameOf(name, name.left(dot)))
         return false; // not a record this program wrote
-    const int folder = openFolder(AT_FDCWD, fields[4]);
+    const int folder = openFolder(AT_FDCWD, fields[5]);
     if (folder < 0)
         return errno == ENOENT;
     struct stat file {};
@@ -206,7 +216,7 @@ bool removeRecorded(const QByteArray& recordPath)
     if (::fstatat(folder, name.constData(), &file, AT_SYMLINK_NOFOLLOW) != 0)
         done = errno == ENOENT;
     else if (S_ISREG(file.st_mode) && quint64(file.st_dev) == device && quint64(file.st_ino) == inode
-             && file.st_uid == owner)
+             && file.st_uid == owner && birthOf(folder, name.constData(), 0) == birth)
         // A file written to within the last minute may belong to a write still under way elsewhere.
         done = file.st_mtime < std::time(nullptr) - 60 && ::unlinkat(folder, name.constData(), 0) == 0;
     ::close(folder);
