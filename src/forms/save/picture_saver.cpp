@@ -6,6 +6,7 @@
 
 #include "controls/file_list_box.h"
 #include "files/files.h"
+#include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
 #include "forms/main/main_window.h"
 #include "runtime/app.h"
@@ -71,8 +72,11 @@ void PictureSaver::askAndWrite()
         }
         const QString target = proposed.restore(*named);
         if (!Dir(target).isEmpty()) {
-            const MsgBoxResult answer = dialogs().msgBox(QStringLiteral("同名のファイルが存在します。上書きしますか？"),
-                                                         MsgBoxStyle::OkCancel, QFileInfo(target).fileName());
+            QString question = QStringLiteral("同名のファイルが存在します。上書きしますか？");
+            // A link the save follows: the file replaced is the one at its end.
+            if (const std::optional<QString> replaced = ReplacingFile::destination(target); replaced && *replaced != target)
+                question += QStringLiteral("\n\nこの名前はリンクです。上書きされるのはリンク先のファイルです：\n") + *replaced;
+            const MsgBoxResult answer = dialogs().msgBox(question, MsgBoxStyle::OkCancel, QFileInfo(target).fileName());
             if (answer == MsgBoxResult::Cancel) {
                 finish();
                 return;
