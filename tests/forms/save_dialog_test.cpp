@@ -297,6 +297,7 @@ TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
     SaveDialog& saveDialog = openDialog();
     dialogs_->answerSave(at("link.jpg")).answerMessage(MsgBoxResult::Cancel);
     saveDialog.save();
+    waitForPicture();
     const ScriptedDialogs::Box& question = dialogs_->last();
     EXPECT_EQ(question.title, QStringLiteral("link.jpg"));
     EXPECT_TRUE(question.text.startsWith(overwriteQuestion) && question.text.contains(QFileInfo(real).canonicalFilePath()))
@@ -307,6 +308,7 @@ TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
     SaveDialog& again = openDialog();
     dialogs_->answerSave(at("link.jpg")).answerMessage().answerMessage();
     again.save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルがオープンできません"));
     EXPECT_EQ(readBytes(real), "an older picture");
 }
