@@ -8,6 +8,7 @@
 #include <QThreadPool>
 
 #include "app/command_line.h"
+#include "app/termination.h"
 #include "viewing/read_ahead.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
@@ -141,6 +142,28 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened for a picture no longer shown";
     EXPECT_EQ(model().fullPicture().size(), QSize(30, 40));
     EXPECT_TRUE(othersEnabled(true));
+}
+
+} // namespace
+
+namespace {
+
+// A termination signal while the save dialog waits for its picture ends the
+// program: the windows go, and the dialog never appears afterwards.
+TEST_F(FullPictureTest, TheEndWhileTheFullPictureIsMadeLeavesNothingBehind)
+{
+    mainWindow().openSaveDialog();
+    held_->begun.acquire();
+    endLikeTheCloseBox();
+    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
+    while (forms::loaded<MainWindow>() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr) << "the main window stayed";
+    held_->released.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "the save dialog appeared after the end";
+    EXPECT_FALSE(questions::anyOpen());
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 #include "forms/about/about_dialog.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
+#include "decoder/quality_estimate.h"
+#include "runtime/questions.h"
 #include "runtime/texts.h"
 
 namespace {
@@ -346,6 +348,55 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     }
     EXPECT_EQ(readBytes(model().savePath()), picture);
     EXPECT_EQ(readBytes(readOnly), "an older picture");
+}
+
+} // namespace
+
+namespace {
+
+// 保存 right after End: the save waits for the preview of 100, shows it, and
+// writes exactly the bytes shown.
+TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreview)
+{
+    SaveDialog& saveDialog = openDialog();
+    waitForPreview();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
+    ASSERT_TRUE(saveDialog.previewEncoder->busy());
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
+    saveDialog.save();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    const QByteArray saved = readBytes(at("saved.jpg"));
+    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
+    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
+}
+
+// The file is written on a worker: the window thread goes on, the program held
+// meanwhile with the hourglass, and a path handed over waits.
+TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
+{
+    std::binary_semaphore reached{0}, release{0};
+    services().beforeRename = [&](const QString& target, const QString&) {
+        if (target.endsWith(QStringLiteral("saved.jpg"))) {
+            reached.release();
+            (void)release.try_acquire_for(std::chrono::seconds(20)); // a guard against hanging, not a measurement
+        }
+        return true;
+    };
+    SaveDialog& saveDialog = openDialog();
+    waitForPreview();
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
+    saveDialog.save();
+    reached.acquire(); // the window thread got here while the file is being written
+    QCoreApplication::processEvents();
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
+    EXPECT_FALSE(mainWindow().isEnabled());
+    EXPECT_TRUE(questions::anyOpen()) << "a path handed over would change the picture under the save";
+    release.release();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_TRUE(mainWindow().isEnabled());
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
 }
 
 } // namespace
