@@ -70,8 +70,7 @@ void DirListBox::setPath(const QString& path)
         return;
     path_ = folder;
     list();
-    if (onChange)
-        onChange();
+    emit changed();
 }
 
 void DirListBox::list()

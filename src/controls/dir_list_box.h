@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 
 #include <QListWidget>
 
@@ -18,7 +17,9 @@ public:
     // The folder becomes its drive's current folder.
     void setPath(const QString& path);
 
-    std::function<void()> onChange;
+signals:
+    // The folder listed changed, by the person or by setPath().
+    void changed();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

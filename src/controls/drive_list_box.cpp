@@ -13,8 +13,8 @@ DriveListBox::DriveListBox(QWidget* parent)
     QComboBox::setCurrentIndex(start >= 0 ? start : 0);
     // A user's choice arrives as Qt's signal; it runs the same change as code does.
     QObject::connect(this, &QComboBox::currentIndexChanged, this, [this](int) {
-        if (!selecting_ && onChange)
-            onChange();
+        if (!selecting_)
+            emit changed();
     });
 }
 
@@ -40,8 +40,7 @@ void DriveListBox::select(int index)
     selecting_ = true;
     QComboBox::setCurrentIndex(index);
     selecting_ = false;
-    if (onChange)
-        onChange();
+    emit changed();
 }
 
 void DriveListBox::showPopup()

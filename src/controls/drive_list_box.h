@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 
 #include <QComboBox>
 
@@ -25,7 +24,11 @@ public:
     // Re-reads the drive table, keeping the selection where it can.
     void refresh();
 
-    std::function<void()> onChange;
+signals:
+    // The drive chosen changed, by the person or by setDrive().
+    void changed();
+
+public:
 
     // Opening the list re-reads the drive table, so a volume mounted since shows.
     void showPopup() override;

@@ -18,8 +18,8 @@ FileListBox::FileListBox(QWidget* parent)
     // A selection, not a current row, is a click: focus alone moves the
     // current row to the first entry without selecting it.
     QObject::connect(this, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!listing_ && !selectedItems().isEmpty() && onClick)
-            onClick();
+        if (!listing_ && !selectedItems().isEmpty())
+            emit fileClicked();
     });
     list();
 }
@@ -80,8 +80,8 @@ void FileListBox::mousePressEvent(QMouseEvent* event)
     const bool again = event->button() == Qt::LeftButton && pressed && pressed->isSelected();
     QListWidget::mousePressEvent(event);
     // The selection does not change, yet the person clicked the file: show it again.
-    if (again && pressed->isSelected() && onClick)
-        onClick();
+    if (again && pressed->isSelected())
+        emit fileClicked();
 }
 
 void FileListBox::list()

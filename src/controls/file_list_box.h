@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 
 #include <QListWidget>
 
@@ -29,7 +28,9 @@ public:
     // Re-reads the folder.
     void refresh();
 
-    std::function<void()> onClick;
+signals:
+    // A file was chosen: a left click, an arrow key, or setListIndex().
+    void fileClicked();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,7 @@
 #include "controls/image_control.h"
 
+#include <QMetaMethod>
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -95,26 +97,24 @@ void ImageControl::paintEvent(QPaintEvent*)
 
 void ImageControl::mousePressEvent(QMouseEvent* event)
 {
-    if (onMousePress)
-        onMousePress(event);
+    emit pressed(event);
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent* event)
 {
-    if (onMouseMove)
-        onMouseMove(event);
+    emit moved(event);
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (onMouseRelease)
-        onMouseRelease(event);
+    emit released(event);
 }
 
 void ImageControl::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (onDoubleClick)
-        onDoubleClick();
+    // Where nobody takes a double click, it is a second press.
+    if (isSignalConnected(QMetaMethod::fromSignal(&ImageControl::doubleClicked)))
+        emit doubleClicked();
     else
         QWidget::mouseDoubleClickEvent(event);
 }

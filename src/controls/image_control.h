@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 
 #include <QImage>
 #include <QPixmap>
@@ -35,11 +34,14 @@ public:
     // Moves and sizes in one step.
     void moveTwips(Twips left, Twips top, Twips width, Twips height);
 
+signals:
     // Mouse events as the owning form handles them.
-    std::function<void(QMouseEvent*)> onMousePress;
-    std::function<void(QMouseEvent*)> onMouseMove;
-    std::function<void(QMouseEvent*)> onMouseRelease;
-    std::function<void()> onDoubleClick;
+    void pressed(QMouseEvent* event);
+    void moved(QMouseEvent* event);
+    void released(QMouseEvent* event);
+    void doubleClicked();
+
+public:
 
     // The pixmap on screen, for tests of what is drawn.
     const QPixmap& stretched() const { return stretched_; }

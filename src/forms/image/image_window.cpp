@@ -30,7 +30,7 @@ ImageWindow::ImageWindow(PictureModel& model)
     pictureView = new ImageControl(this);
     pictureView->setToolTip(QStringLiteral("ダブルクリックでコピーします。"));
     pictureView->moveTwips(Twips(0), Twips(0), picture.twipsWidth(), picture.twipsHeight());
-    pictureView->onMousePress = guarded([this](QMouseEvent* event) {
+    connect(pictureView, &ImageControl::pressed, this, guarded([this](QMouseEvent* event) {
         int button = 0;
         if (event->button() == Qt::LeftButton)
             button = 1;
@@ -39,10 +39,10 @@ ImageWindow::ImageWindow(PictureModel& model)
         if (button == 1)
             grabOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
         onPictureMousePress(button);
-    });
-    pictureView->onMouseMove = guarded([this](QMouseEvent* event) { followMouse(event); });
-    pictureView->onMouseRelease = guarded([this](QMouseEvent*) { draggingByHand_ = false; });
-    pictureView->onDoubleClick = guarded([this] { copyPictureOnDoubleClick(); });
+    }));
+    connect(pictureView, &ImageControl::moved, this, guarded([this](QMouseEvent* event) { followMouse(event); }));
+    connect(pictureView, &ImageControl::released, this, guarded([this](QMouseEvent*) { draggingByHand_ = false; }));
+    connect(pictureView, &ImageControl::doubleClicked, this, guarded([this] { copyPictureOnDoubleClick(); }));
 
     setTwipsWidth(Twips(3000));
     setTwipsHeight(Twips(3000));

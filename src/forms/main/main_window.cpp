@@ -177,9 +177,9 @@ void MainWindow::buildMenus()
 
 void MainWindow::connectHandlers()
 {
-    driveList->onChange = guarded([this] { onDriveChanged(); });
-    folderList->onChange = guarded([this] { onFolderChanged(); });
-    fileList->onClick = guarded([this] { onFileClicked(); });
+    QObject::connect(driveList, &DriveListBox::changed, this, guarded([this] { onDriveChanged(); }));
+    QObject::connect(folderList, &DirListBox::changed, this, guarded([this] { onFolderChanged(); }));
+    QObject::connect(fileList, &FileListBox::fileClicked, this, guarded([this] { onFileClicked(); }));
 
     auto onClick = [this](QPushButton* b, void (MainWindow::*handler)()) {
         QObject::connect(b, &QPushButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));

@@ -132,15 +132,15 @@ void SaveDialog::connectHandlers()
     QObject::connect(previewEncoder, &PreviewEncoder::finished, this,
                      guarded([this](const PreviewResult& result) { showResult(result); }));
 
-    preview->onMousePress = guarded([this](QMouseEvent* event) {
+    connect(preview, &ImageControl::pressed, this, guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             beginDrag(event->position());
-    });
-    preview->onMouseMove = guarded([this](QMouseEvent* event) { followDrag(event->position()); });
-    preview->onMouseRelease = guarded([this](QMouseEvent* event) {
+    }));
+    connect(preview, &ImageControl::moved, this, guarded([this](QMouseEvent* event) { followDrag(event->position()); }));
+    connect(preview, &ImageControl::released, this, guarded([this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             endDrag(event->position());
-    });
+    }));
 }
 
 QString SaveDialog::previewPath() { return userfiles::current().previewFile(); }
