@@ -54,6 +54,17 @@ qint64 FileLen(const QString& path)
     return S_ISDIR(info.st_mode) ? 0 : qint64(info.st_size);
 }
 
+std::optional<qint64> FileLenIfAny(const QString& path)
+{
+    try {
+        return FileLen(path);
+    } catch (const RunTimeError& error) {
+        if (error.number() == RunTimeError::FileNotFound)
+            return std::nullopt;
+        throw;
+    }
+}
+
 QDateTime FileDateTime(const QString& path)
 {
     const struct stat info = statOrThrow(path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -11,6 +13,9 @@
 
 // Size in bytes of a file (symbolic links followed). A folder has size 0.
 qint64 FileLen(const QString& path);
+// The same for a file that may not be there yet: empty when it is missing;
+// any other failure throws as FileLen does.
+std::optional<qint64> FileLenIfAny(const QString& path);
 
 // Local date and time of the last modification, in whole seconds.
 QDateTime FileDateTime(const QString& path);

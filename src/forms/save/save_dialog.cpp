@@ -145,13 +145,10 @@ void SaveDialog::connectHandlers()
 
 QString SaveDialog::previewPath() { return userfiles::current().previewFile(); }
 
-// A missing preview file (the very first use) ends the loading silently with
-// sizeValue empty; the save command writes the first preview right after.
+// The size shown first is the last preview file's; on the very first use
+// there is none and it stays empty until the first preview comes.
 void SaveDialog::onLoad()
 {
-    const auto reportUnexpected = [] {
-        dialogs().msgBox(QStringLiteral("予期せぬエラーが起きました"), MsgBoxStyle::Critical, QStringLiteral("予期せぬエラー"));
-    };
     try {
         pathLabel->setText(subject_.path);
         readSource();
@@ -159,11 +156,11 @@ void SaveDialog::onLoad()
         quality = 50;
         qualityValue->setText(QString::number(quality));
         previewZoomStep = 1;
-        sizeValue->setText(sizeText(FileLen(previewPath())));
+        if (const std::optional<qint64> size = FileLenIfAny(previewPath()))
+            sizeValue->setText(sizeText(*size));
         onQualityChanged();
-    } catch (const RunTimeError& error) {
-        if (error.number() != RunTimeError::FileNotFound)
-            reportUnexpected();
+    } catch (const RunTimeError&) {
+        dialogs().msgBox(QStringLiteral("予期せぬエラーが起きました"), MsgBoxStyle::Critical, QStringLiteral("予期せぬエラー"));
     }
 }
 
