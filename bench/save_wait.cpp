@@ -105,7 +105,7 @@ Saved saveOnce(MainWindow& mainWindow)
     LatencyProbe probe(&mainWindow);
     const Clock::time_point start = Clock::now();
     dialog.save();
-    runUntil([] { return !PictureSaver::active(); });
+    runUntil([&] { return !mainWindow.savesPicture(); });
     const double ms = millisecondsSince(start);
     return {ms, probe.finish()};
 }

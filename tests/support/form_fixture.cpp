@@ -71,7 +71,7 @@ void FormTest::waitForPicture()
         const MainWindow* mainWindow = forms::loaded<MainWindow>();
         const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
         return (mainWindow && mainWindow->model().busy()) || (saveDialog && saveDialog->savesWhenShown())
-            || PictureSaver::active();
+            || (mainWindow && mainWindow->savesPicture());
     };
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
     while (waits() && !patience.hasExpired())

@@ -6,8 +6,6 @@
 #include <QWindow>
 
 #include "runtime/handler_guard.h"
-#include "runtime/forms.h"
-#include "forms/main/main_window.h"
 #include "runtime/dialogs.h"
 #include "runtime/rounding.h"
 #include "runtime/twips.h"
@@ -74,10 +72,7 @@ void ImageWindow::onPictureMousePress(int button)
         draggingByHand_ = !(window && window->startSystemMove());
     }
     if (button & 2) {
-        MainWindow& mainWindow = forms::get<MainWindow>();
-        mainWindow.show();
-        mainWindow.raise();
-        mainWindow.activateWindow();
+        emit mainWindowWanted();
     }
 }
 

@@ -37,6 +37,11 @@ public:
     // Copies the picture shown now at its natural size, once it is at hand.
     void copyPictureOnDoubleClick();
 
+signals:
+    // A right click on the picture: the main window comes forward.
+    void mainWindowWanted();
+
+public:
     PictureBox picture; // the shown picture and its natural size
     ImageControl* pictureView;
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "runtime/mouse_pointer.h"
 #include "profile/profile.h"
@@ -19,6 +20,8 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class PictureModel;
+class PictureSaver;
+struct SaveRequest;
 
 // The main window: a fixed-size browser with the file commands and menus.
 // Layout and initial state live in main_window.cpp; the handlers in main_window_*.cpp,
@@ -70,6 +73,8 @@ public:
     void openSaveDialog();
     // The windows take no input while the program waits for a picture or a save.
     void holdWindows(bool held);
+    // A save is under way: from the name asked for to the report.
+    bool savesPicture() const;
 
     // Favorites.
     void loadFavorites();
@@ -131,6 +136,8 @@ private:
     void connectHandlers();
     // The save dialog on the full-size picture at hand (main_window_save.cpp).
     void showSaveDialog();
+    void startSave(const SaveRequest& request);
+    void comeForward();
 
     // Following the picture model (main_window_select.cpp).
     QSize viewBox() const;
@@ -138,4 +145,5 @@ private:
     void fitIntoBox();
 
     PictureModel* model_;
+    QPointer<PictureSaver> saver_;
 };

@@ -3,7 +3,10 @@
 
 #include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
+#include "controls/file_list_box.h"
+#include "forms/save/picture_saver.h"
 #include "forms/save/save_dialog.h"
+#include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "viewing/picture_model.h"
 
@@ -30,6 +33,8 @@ void MainWindow::showSaveDialog()
     const double divisor = previewDivisor(isEnlarged);
     saveDialog.setPreviewBase(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)),
                               Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
+    connect(&saveDialog, &SaveDialog::left, this, guarded([this] { comeForward(); }));
+    connect(&saveDialog, &SaveDialog::saveRequested, this, guarded([this](const SaveRequest& request) { startSave(request); }));
     // Shown when ready; a failure closes the dialog again with a message.
     saveDialog.startFirstPreview();
     saveDialog.show(); // application modal, as it was made; open() would make it modal to no window
@@ -49,4 +54,25 @@ void MainWindow::holdWindows(bool held)
     setMousePointer(pointer);
     if (ImageWindow* imageWindow = forms::loaded<ImageWindow>())
         mouse_pointer::set(imageWindow, pointer);
+}
+
+// The dialog has gone; the name, the overwrite question, the writing and the report follow.
+void MainWindow::startSave(const SaveRequest& request)
+{
+    auto* saver = new PictureSaver(request);
+    saver_ = saver;
+    connect(saver, &PictureSaver::writing, this, guarded([this](bool on) { holdWindows(on); }));
+    // A new file in the listed folder shows up in the list.
+    connect(saver, &PictureSaver::written, this, guarded([this] { fileList->refresh(); }));
+    connect(saver, &PictureSaver::finished, this, guarded([this] { comeForward(); }));
+    saver->start();
+}
+
+bool MainWindow::savesPicture() const { return saver_ && !saver_->done(); }
+
+void MainWindow::comeForward()
+{
+    show();
+    raise();
+    activateWindow();
 }

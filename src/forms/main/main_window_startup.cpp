@@ -20,6 +20,7 @@ void MainWindow::onLoad()
     }
     fileList->setPattern(QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"));
     ImageWindow& imageWindow = forms::load<ImageWindow>(*model_);
+    connect(&imageWindow, &ImageWindow::mainWindowWanted, this, [this] { comeForward(); });
     imageWindow.showPicture(model_->picture());
     fitIntoBox();
     imageWindow.show();

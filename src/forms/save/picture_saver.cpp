@@ -2,16 +2,12 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QPointer>
 
-#include "controls/file_list_box.h"
 #include "files/files.h"
 #include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
-#include "forms/main/main_window.h"
 #include "runtime/app.h"
 #include "runtime/dialogs.h"
-#include "runtime/forms.h"
 #include "runtime/handler_guard.h"
 #include "runtime/questions.h"
 #include "runtime/run_time_error.h"
@@ -23,27 +19,10 @@ const QString saveTitle = QStringLiteral("保存情況");
 
 void report(const QString& text) { dialogs().msgBox(text, MsgBoxStyle::OkOnly, saveTitle); }
 
-void bringMainWindowForward()
-{
-    if (MainWindow* mainWindow = forms::loaded<MainWindow>()) {
-        mainWindow->show();
-        mainWindow->raise();
-        mainWindow->activateWindow();
-    }
-}
-
-QPointer<PictureSaver> running;
 
 } // namespace
 
-void PictureSaver::start(SaveRequest request)
-{
-    auto* saver = new PictureSaver(std::move(request));
-    running = saver;
-    saver->askAndWrite();
-}
-
-bool PictureSaver::active() { return running && !running->done_; }
+void PictureSaver::start() { askAndWrite(); }
 
 PictureSaver::PictureSaver(SaveRequest request)
     : QObject(QCoreApplication::instance())
@@ -93,8 +72,7 @@ void PictureSaver::askAndWrite()
 void PictureSaver::write(const QString& target)
 {
     waiting_ = std::make_unique<questions::Open>();
-    if (MainWindow* mainWindow = forms::loaded<MainWindow>())
-        mainWindow->holdWindows(true);
+    emit writing(true);
     worker_->run([this, request = request_, target](std::stop_token) -> Worker::Delivery {
         // The preview shown is what is saved, byte for byte; encoding again is
         // only for a quality no preview was made at.
@@ -102,22 +80,19 @@ void PictureSaver::write(const QString& target)
             ? saveJpegBytes(request.previewBytes, target)
             : saveJpeg(request.picture, request.picture.width(), request.picture.height(), target,
                        static_cast<std::uint8_t>(request.quality), JpegTarget::Chosen, {}, request.markers.get());
-        return [this, status] { written(status); };
+        return [this, status] { arrived(status); };
     });
 }
 
-void PictureSaver::written(JpegStatus status)
+void PictureSaver::arrived(JpegStatus status)
 {
     waiting_.reset();
-    if (MainWindow* mainWindow = forms::loaded<MainWindow>())
-        mainWindow->holdWindows(false);
+    emit writing(false);
     switch (status) {
     case JpegStatus::Written:
         report(QStringLiteral("JPEG変換完了♪"));
-        bringMainWindowForward();
-        // A new file in the listed folder shows up in the list.
-        if (MainWindow* mainWindow = forms::loaded<MainWindow>())
-            mainWindow->fileList->refresh();
+        emit finished();
+        emit written();
         break;
     case JpegStatus::CannotOpen:
         report(QStringLiteral("ファイルがオープンできません"));
@@ -140,7 +115,7 @@ void PictureSaver::written(JpegStatus status)
 
 void PictureSaver::finish()
 {
-    bringMainWindowForward();
+    emit finished();
     done_ = true;
     deleteLater();
 }

@@ -32,17 +32,26 @@ struct SaveRequest {
 class PictureSaver : public QObject {
     Q_OBJECT
 public:
-    static void start(SaveRequest request);
+    // The saver for `request`, which runs once started and then deletes itself.
+    explicit PictureSaver(SaveRequest request);
     ~PictureSaver() override;
+    void start();
 
-    // A save is under way: from the name asked for to the report.
-    static bool active();
+    // The save is over: the report was given, or nothing was written.
+    bool done() const { return done_; }
+
+signals:
+    // While the file is written, the program takes no input.
+    void writing(bool on);
+    // The file was written: the list that shows its folder reads it again.
+    void written();
+    // The save is over, however it ended: the main window comes forward.
+    void finished();
 
 private:
-    explicit PictureSaver(SaveRequest request);
     void askAndWrite();
     void write(const QString& target);
-    void written(JpegStatus status);
+    void arrived(JpegStatus status);
     void finish();
 
     const SaveRequest request_;

@@ -8,7 +8,6 @@
 
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
-#include "forms/main/main_window.h"
 #include "controls/hscroll_bar.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/app.h"
@@ -178,7 +177,7 @@ void SaveDialog::cancel()
     cancelTargetSearch();
     saveWhenShown_ = false;
     forms::unload<SaveDialog>();
-    bringMainWindowForward();
+    emit left();
 }
 
 // Escape does nothing; only キャンセル, 保存 and the close box leave.
@@ -190,16 +189,6 @@ void SaveDialog::closeEvent(QCloseEvent* event)
     event->accept();
     if (forms::loaded<SaveDialog>() == this)
         guarded([this] { cancel(); })();
-}
-
-void SaveDialog::bringMainWindowForward()
-{
-    MainWindow* mainWindow = forms::loaded<MainWindow>();
-    if (!mainWindow)
-        return; // the program is ending
-    mainWindow->show();
-    mainWindow->raise();
-    mainWindow->activateWindow();
 }
 
 MousePointer SaveDialog::mousePointer() const { return mouse_pointer::of(this); }

@@ -20,6 +20,7 @@
 #include "runtime/worker.h"
 
 class PreviewEncoder;
+struct SaveRequest;
 class QAction;
 class QShortcut;
 struct PreviewResult;
@@ -120,6 +121,12 @@ public:
     Worker* measurement;
     Worker* originalReduction;
 
+signals:
+    // The dialog is on its way out, by any way; the main window comes forward.
+    void left();
+    // 保存, once the preview shown is the newest: the rest of the save is the saver's.
+    void saveRequested(const SaveRequest& request);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -129,8 +136,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Every way out of the dialog ends with the main window in front.
-    static void bringMainWindowForward();
     // The save itself, once the preview shown is the newest (save_dialog_save.cpp).
     void finishSave();
 

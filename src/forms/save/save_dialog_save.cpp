@@ -24,5 +24,5 @@ void SaveDialog::finishSave()
     previewEncoder->stop();
     cancelTargetSearch();
     forms::unload<SaveDialog>();
-    PictureSaver::start(std::move(request));
+    emit saveRequested(request);
 }
