@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "runtime/forms.h"
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 #include "runtime/app.h"
 #include "runtime/services.h"
 #include "controls/dir_list_box.h"

@@ -38,8 +38,8 @@
 #include <jpeglib.h>
 
 #include "runtime/forms.h"
-#include "forms/image/image_window.h"
-#include "forms/main/main_window.h"
+#include "image_window/image_window.h"
+#include "main_window/main_window.h"
 #include "runtime/app.h"
 #include "runtime/services.h"
 #include "controls/dir_list_box.h"

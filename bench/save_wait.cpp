@@ -21,10 +21,10 @@
 #include <QTemporaryDir>
 
 #include "bench_support.h"
-#include "forms/main/main_window.h"
-#include "forms/save/picture_saver.h"
-#include "forms/save/preview_encoder.h"
-#include "forms/save/save_dialog.h"
+#include "main_window/main_window.h"
+#include "save_dialog/picture_saver.h"
+#include "save_dialog/preview_encoder.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
 #include "runtime/services.h"

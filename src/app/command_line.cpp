@@ -8,7 +8,7 @@
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "runtime/questions.h"
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 #include "runtime/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"

@@ -10,7 +10,7 @@
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "app/command_line.h"
-#include "forms/start_main_window.h"
+#include "main_window/start_main_window.h"
 #include "controls/fonts.h"
 #include "runtime/twips.h"
 #include "resources/builtin_pictures.h"

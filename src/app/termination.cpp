@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "forms/main/main_window.h"
-#include "forms/save/save_dialog.h"
+#include "main_window/main_window.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/forms.h"
 #include "viewing/picture_model.h"
 

@@ -18,7 +18,7 @@
 #include "files/files.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 

@@ -11,8 +11,8 @@
 #include "app/termination.h"
 #include "viewing/read_ahead.h"
 #include "form_fixture.h"
-#include "forms/about/about_dialog.h"
-#include "forms/save/save_dialog.h"
+#include "about_dialog/about_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/questions.h"
 
 namespace {

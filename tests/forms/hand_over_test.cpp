@@ -6,7 +6,7 @@
 #include "decoder/picture_loader.h"
 #include "desktop/instance_channel.h"
 #include "form_fixture.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "desktop/user_files.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "app/splash_screen.h"
 #include "form_fixture.h"
-#include "forms/about/about_dialog.h"
-#include "forms/save/save_dialog.h"
+#include "about_dialog/about_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/twips.h"
 
 namespace {

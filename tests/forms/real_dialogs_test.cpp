@@ -6,7 +6,7 @@
 #include <QtWidgets>
 
 #include "form_fixture.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "files/native_names.h"
 
 namespace {

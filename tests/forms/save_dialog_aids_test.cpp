@@ -17,8 +17,8 @@
 #include "files/native_names.h"
 #include "files/paths.h"
 #include "form_fixture.h"
-#include "forms/save/preview_encoder.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/preview_encoder.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/texts.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "encoder/jpeg_metadata.h"
 #include "encoder/target_size.h"
 #include "form_fixture.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 #include "photo_files.h"
 #include "runtime/texts.h"
 

@@ -1,2 +1,2 @@
-// Must not compile: the runtime room cannot see the forms above it.
-#include "forms/main/main_window.h"
+// Must not compile: the runtime room cannot see the windows above it.
+#include "main_window/main_window.h"

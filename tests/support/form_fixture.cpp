@@ -6,10 +6,10 @@
 #include <QFile>
 
 #include "app/splash_screen.h"
-#include "forms/about/about_dialog.h"
-#include "forms/save/picture_saver.h"
-#include "forms/save/preview_encoder.h"
-#include "forms/save/save_dialog.h"
+#include "about_dialog/about_dialog.h"
+#include "save_dialog/picture_saver.h"
+#include "save_dialog/preview_encoder.h"
+#include "save_dialog/save_dialog.h"
 
 namespace {
 

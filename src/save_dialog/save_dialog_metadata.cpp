@@ -1,6 +1,6 @@
 // What the saved file carries from its source besides the pixels, and the
 // slider menu's choice to leave the location out.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <QAction>
 

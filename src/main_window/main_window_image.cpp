@@ -1,10 +1,10 @@
 // The image window's buttons: close and enlarge.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QPushButton>
 
 #include "runtime/forms.h"
-#include "forms/image/image_window.h"
+#include "image_window/image_window.h"
 
 void MainWindow::closeImage()
 {

@@ -1,4 +1,4 @@
-#include "forms/image/image_window.h"
+#include "image_window/image_window.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/preview_encoder.h"
 
 #include <mutex>
 #include <utility>

@@ -1,7 +1,7 @@
 // The features beyond the plain dialog are set up here, and the search for a
 // target size lives here: the size asked for, a bisection over qualities on
 // a worker, the slider moved to the answer.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <cmath>
 
@@ -16,7 +16,7 @@
 
 #include "encoder/jpeg_metadata.h"
 #include "runtime/handler_guard.h"
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/preview_encoder.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
 #include "runtime/services.h"

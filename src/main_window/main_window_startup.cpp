@@ -1,11 +1,11 @@
 // Start-up and shutdown of the main window.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QCoreApplication>
 
 #include "runtime/forms.h"
-#include "forms/about/about_dialog.h"
-#include "forms/image/image_window.h"
+#include "about_dialog/about_dialog.h"
+#include "image_window/image_window.h"
 #include "runtime/app.h"
 #include "runtime/dialogs.h"
 #include "controls/file_list_box.h"

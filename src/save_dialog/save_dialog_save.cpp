@@ -1,8 +1,8 @@
 // The save button: the newest preview first, then the save of exactly its bytes.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
-#include "forms/save/picture_saver.h"
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/picture_saver.h"
+#include "save_dialog/preview_encoder.h"
 #include "runtime/forms.h"
 
 void SaveDialog::save()

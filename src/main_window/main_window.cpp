@@ -1,4 +1,4 @@
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // Moving the preview: preview is dragged automatically when pressed, and
 // previewArea takes the drop.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
 // Browsing: drive and folder changes, and the filter buttons.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -9,7 +9,7 @@
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "controls/hscroll_bar.h"
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/preview_encoder.h"
 #include "runtime/app.h"
 #include "runtime/dialogs.h"
 #include "files/files.h"

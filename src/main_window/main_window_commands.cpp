@@ -1,5 +1,5 @@
 // Commands on the shown name and the selected file: copy, run, delete.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,11 +1,11 @@
 // Opening the save dialog on the picture shown, prepared with a first preview at quality 50.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
-#include "forms/about/about_dialog.h"
-#include "forms/image/image_window.h"
+#include "about_dialog/about_dialog.h"
+#include "image_window/image_window.h"
 #include "controls/file_list_box.h"
-#include "forms/save/picture_saver.h"
-#include "forms/save/save_dialog.h"
+#include "save_dialog/picture_saver.h"
+#include "save_dialog/save_dialog.h"
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "viewing/picture_model.h"

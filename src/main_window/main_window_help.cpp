@@ -1,10 +1,10 @@
 // Help and the version dialog.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QFileInfo>
 
 #include "runtime/forms.h"
-#include "forms/about/about_dialog.h"
+#include "about_dialog/about_dialog.h"
 #include "runtime/app.h"
 #include "runtime/dialogs.h"
 #include "desktop/help_file.h"

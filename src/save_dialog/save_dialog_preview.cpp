@@ -1,5 +1,5 @@
 // The live preview and its zoom.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include "runtime/run_time_error.h"
 #include "runtime/forms.h"
 #include "encoder/save_jpeg.h"
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/preview_encoder.h"
 #include "runtime/dialogs.h"
 #include "runtime/texts.h"
 #include "runtime/twips.h"

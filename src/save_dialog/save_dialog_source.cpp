@@ -1,14 +1,14 @@
 // What the shown picture's own file says: the quality it was saved at, and
 // the warning when the compression would only make it bigger or claim a
 // higher quality than it has.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <QLabel>
 #include <QScrollBar>
 #include <QStringList>
 
 #include "decoder/picture_source.h"
-#include "forms/save/preview_encoder.h"
+#include "save_dialog/preview_encoder.h"
 #include "runtime/texts.h"
 
 // Reads only the file's headers, so it stays on the window thread.

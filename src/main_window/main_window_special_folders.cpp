@@ -1,6 +1,6 @@
 // Special folders: the desktop and recycle-bin buttons point the browser at
 // a folder found by scanning the drive list.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QLineEdit>
 

@@ -1,5 +1,5 @@
 // Clipboard commands: show the clipboard's picture, copy the picture, clear, open a viewer.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "runtime/forms.h"
-#include "forms/image/image_window.h"
+#include "image_window/image_window.h"
 #include "runtime/dialogs.h"
 #include "desktop/launcher.h"
 #include "runtime/run_time_error.h"

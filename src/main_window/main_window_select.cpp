@@ -1,6 +1,6 @@
 // Selecting a file: the model reads its path, date and size at once and its
 // picture on a worker; the window follows the model's signals.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <cmath>
 
@@ -10,7 +10,7 @@
 
 #include "controls/file_list_box.h"
 #include "files/paths.h"
-#include "forms/image/image_window.h"
+#include "image_window/image_window.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
 #include "runtime/handler_guard.h"

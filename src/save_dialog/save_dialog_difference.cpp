@@ -2,7 +2,7 @@
 // original while D is held, with its figures drawn over the preview's corner,
 // and the original itself while O is held. The measurements compress the
 // picture again on a worker and compare it band by band with the original.
-#include "forms/save/save_dialog.h"
+#include "save_dialog/save_dialog.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "forms/about/about_dialog.h"
+#include "about_dialog/about_dialog.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "forms/save/picture_saver.h"
+#include "save_dialog/picture_saver.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // Favorites: six folders kept in the settings file and shown in the menu.
-#include "forms/main/main_window.h"
+#include "main_window/main_window.h"
 
 #include <QAction>
 
