@@ -28,9 +28,9 @@
 
 #include "bench_support.h"
 #include "decoder/colour_profile.h"
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "decoder/picture_source.h"
-#include "encoder/jpeg_metadata.h"
+#include "jpeg/jpeg_metadata.h"
 #include "encoder/save_jpeg.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <QImage>
 
 #include "bench_support.h"
-#include "encoder/target_size.h"
+#include "measure/target_size.h"
 #include "runtime/worker.h"
 
 namespace {

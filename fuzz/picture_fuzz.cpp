@@ -14,10 +14,10 @@
 #include <QString>
 
 #include "decoder/colour_profile.h"
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "decoder/picture_loader.h"
-#include "encoder/jpeg_metadata.h"
-#include "decoder/quality_estimate.h"
+#include "jpeg/jpeg_metadata.h"
+#include "jpeg/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <exiv2/exiv2.hpp>
 #include <lcms2.h>
 
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "decoder/exif_orientation.h"
+#include "jpeg/exif_orientation.h"
 #include "decoder/picture_limits.h"
-#include "decoder/libjpeg_support.h"
+#include "jpeg/libjpeg_support.h"
 #include "runtime/run_time_error.h"
 
 namespace {

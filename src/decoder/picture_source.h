@@ -9,8 +9,8 @@
 #include <QImage>
 #include <QString>
 
-#include "decoder/jpeg_markers.h"
-#include "decoder/quality_estimate.h"
+#include "jpeg/jpeg_markers.h"
+#include "jpeg/quality_estimate.h"
 #include "runtime/run_time_error.h"
 
 // What identifies one version of a file: a replaced file (same name, new

@@ -12,8 +12,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "decoder/jpeg_markers.h"
-#include "decoder/libjpeg_support.h"
+#include "jpeg/jpeg_markers.h"
+#include "jpeg/libjpeg_support.h"
 #include "encoder/scanline_source.h"
 
 namespace {

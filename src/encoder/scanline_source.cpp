@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder/libjpeg_support.h"
+#include "jpeg/libjpeg_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "encoder/save_jpeg.h"
 
 class Worker;

@@ -10,7 +10,7 @@
 #include <QSize>
 #include <QString>
 
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "encoder/save_jpeg.h"
 
 class Worker;

@@ -13,9 +13,9 @@
 #include "runtime/mouse_pointer.h"
 #include "controls/image_control.h"
 #include "decoder/picture_source.h"
-#include "decoder/jpeg_markers.h"
-#include "decoder/quality_estimate.h"
-#include "encoder/target_size.h"
+#include "jpeg/jpeg_markers.h"
+#include "jpeg/quality_estimate.h"
+#include "measure/target_size.h"
 #include "runtime/questions.h"
 #include "runtime/worker.h"
 

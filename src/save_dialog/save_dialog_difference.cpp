@@ -14,8 +14,8 @@
 
 #include "controls/image_control.h"
 #include "decoder/colour_profile.h"
-#include "encoder/compression_measure.h"
-#include "encoder/difference_picture.h"
+#include "measure/compression_measure.h"
+#include "measure/difference_picture.h"
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 

@@ -5,7 +5,7 @@
 #include <QAction>
 
 #include "desktop/user_files.h"
-#include "encoder/jpeg_metadata.h"
+#include "jpeg/jpeg_metadata.h"
 #include "runtime/handler_guard.h"
 #include "profile/profile.h"
 #include "runtime/forms.h"

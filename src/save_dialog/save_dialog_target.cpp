@@ -14,7 +14,7 @@
 #include <QShortcut>
 #include <QToolTip>
 
-#include "encoder/jpeg_metadata.h"
+#include "jpeg/jpeg_metadata.h"
 #include "runtime/handler_guard.h"
 #include "save_dialog/preview_encoder.h"
 #include "runtime/dialogs.h"

@@ -13,7 +13,7 @@
 #include <QThreadPool>
 
 #include "encoder/save_jpeg.h"
-#include "encoder/target_size.h"
+#include "measure/target_size.h"
 #include "files/native_names.h"
 #include "files/paths.h"
 #include "form_fixture.h"

@@ -9,10 +9,10 @@
 #include <exiv2/exiv2.hpp>
 
 #include "decoder/jpeg_decoder.h"
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "desktop/user_files.h"
-#include "encoder/jpeg_metadata.h"
-#include "encoder/target_size.h"
+#include "jpeg/jpeg_metadata.h"
+#include "measure/target_size.h"
 #include "form_fixture.h"
 #include "save_dialog/save_dialog.h"
 #include "photo_files.h"

@@ -17,7 +17,7 @@
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
-#include "decoder/quality_estimate.h"
+#include "jpeg/quality_estimate.h"
 #include "runtime/questions.h"
 #include "runtime/texts.h"
 

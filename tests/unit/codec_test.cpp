@@ -8,7 +8,7 @@
 #include <jpeglib.h>
 
 #include "decoder/picture_loader.h"
-#include "decoder/quality_estimate.h"
+#include "jpeg/quality_estimate.h"
 #include "encoder/save_jpeg.h"
 #include "test_files.h"
 

@@ -12,7 +12,7 @@
 
 #include <jpeglib.h>
 
-#include "decoder/exif_orientation.h"
+#include "jpeg/exif_orientation.h"
 #include "decoder/picture_loader.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"

@@ -6,7 +6,7 @@
 #include <lcms2.h>
 
 #include "decoder/colour_profile.h"
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
 #include "model_driver.h"

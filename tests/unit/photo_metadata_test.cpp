@@ -3,9 +3,9 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 #include "encoder/jpeg_compressor.h"
-#include "encoder/jpeg_metadata.h"
+#include "jpeg/jpeg_metadata.h"
 #include "encoder/scanline_source.h"
 #include "photo_files.h"
 #include "test_files.h"

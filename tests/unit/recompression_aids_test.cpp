@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 
 #include "decoder/jpeg_decoder.h"
-#include "encoder/compression_measure.h"
-#include "encoder/difference_picture.h"
-#include "encoder/picture_fidelity.h"
-#include "decoder/quality_estimate.h"
+#include "measure/compression_measure.h"
+#include "measure/difference_picture.h"
+#include "measure/picture_fidelity.h"
+#include "jpeg/quality_estimate.h"
 #include "encoder/save_jpeg.h"
-#include "encoder/target_size.h"
+#include "measure/target_size.h"
 #include "files/native_names.h"
 #include "test_files.h"
 

@@ -3,7 +3,7 @@
 #include <QSize>
 #include <QtGlobal>
 
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 
 // What the program did to the pixels, which the kept metadata must follow.
 struct MetadataChanges {

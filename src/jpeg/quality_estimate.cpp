@@ -1,4 +1,4 @@
-#include "decoder/quality_estimate.h"
+#include "jpeg/quality_estimate.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include <jpeglib.h>
 
-#include "decoder/libjpeg_support.h"
+#include "jpeg/libjpeg_support.h"
 #include "files/native_file.h"
 #include "runtime/run_time_error.h"
 

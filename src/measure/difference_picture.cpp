@@ -1,4 +1,4 @@
-#include "encoder/difference_picture.h"
+#include "measure/difference_picture.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "encoder/picture_fidelity.h"
+#include "measure/picture_fidelity.h"
 
 #include <algorithm>
 #include <cmath>

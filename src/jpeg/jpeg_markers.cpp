@@ -1,4 +1,4 @@
-#include "decoder/jpeg_markers.h"
+#include "jpeg/jpeg_markers.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "decoder/libjpeg_support.h"
+#include "jpeg/libjpeg_support.h"
 #include "files/native_file.h"
 #include "runtime/run_time_error.h"
 

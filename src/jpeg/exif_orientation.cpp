@@ -1,4 +1,4 @@
-#include "decoder/exif_orientation.h"
+#include "jpeg/exif_orientation.h"
 
 #include <cstring>
 

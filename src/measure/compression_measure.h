@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "encoder/picture_fidelity.h"
+#include "measure/picture_fidelity.h"
 
 // What a compression at a quality does to a picture: the picture encoded as
 // a save encodes its pixels, read back band by band and compared with the

@@ -1,4 +1,4 @@
-#include "encoder/target_size.h"
+#include "measure/target_size.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "encoder/jpeg_metadata.h"
+#include "jpeg/jpeg_metadata.h"
 
 #include <mutex>
 #include <string>

@@ -1,4 +1,4 @@
-#include "encoder/compression_measure.h"
+#include "measure/compression_measure.h"
 
 #include <new>
 #include <vector>
@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <QPainter>
 
-#include "decoder/libjpeg_support.h"
+#include "jpeg/libjpeg_support.h"
 #include "encoder/jpeg_compressor.h"
 #include "encoder/scanline_source.h"
 
