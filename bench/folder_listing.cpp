@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "main_window/main_window.h"
 #include "runtime/app.h"
 #include "runtime/services.h"

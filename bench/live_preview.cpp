@@ -32,7 +32,7 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "viewing/picture_model.h"
 #include "encoder/save_jpeg.h"
 #include "image_window/image_window.h"

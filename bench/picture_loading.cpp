@@ -37,7 +37,7 @@
 
 #include <jpeglib.h>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "image_window/image_window.h"
 #include "main_window/main_window.h"
 #include "runtime/app.h"

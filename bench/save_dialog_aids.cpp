@@ -37,8 +37,8 @@
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
 #include "viewing/picture_model.h"
-#include "runtime/dialogs.h"
-#include "runtime/forms.h"
+#include "ui/dialogs.h"
+#include "ui/forms.h"
 #include "runtime/services.h"
 
 extern char** environ;

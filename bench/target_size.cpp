@@ -18,7 +18,7 @@
 
 #include "bench_support.h"
 #include "measure/target_size.h"
-#include "runtime/worker.h"
+#include "ui/worker.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <QPushButton>
 
 #include "controls/placement.h"
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 #include "runtime/app.h"
 #include "controls/fonts.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <QDir>
 
 #include "desktop/instance_channel.h"
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
-#include "runtime/questions.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
+#include "ui/questions.h"
 #include "main_window/main_window.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"

@@ -7,12 +7,12 @@
 #include <QTimer>
 
 #include "controls/placement.h"
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 #include "app/command_line.h"
 #include "main_window/start_main_window.h"
 #include "controls/fonts.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "resources/builtin_pictures.h"
 
 namespace {

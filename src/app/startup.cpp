@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/splash_screen.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "app/enter_key.h"
 #include "controls/fonts.h"
 #include "app/translations.h"

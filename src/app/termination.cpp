@@ -14,7 +14,7 @@
 
 #include "main_window/main_window.h"
 #include "save_dialog/save_dialog.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "viewing/picture_model.h"
 
 namespace {

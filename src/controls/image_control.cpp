@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 // Big photos shrink in two steps: a fast sampling down to the last halving
 // above four times the target, then a smooth pass. The result looks the same

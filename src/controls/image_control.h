@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QWidget>
 
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 // The picture stretched to the target size in pixels, as an image control shows it.
 QImage stretchPicture(const QImage& picture, QSize target);

@@ -1,6 +1,6 @@
 #include "controls/picture_box.h"
 
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 void PictureBox::setShown(const ShownPicture& shown)
 {

@@ -3,7 +3,7 @@
 #include <QImage>
 
 #include "decoder/picture_source.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 // A hidden picture box that sizes itself to its picture, with a 3D border of
 // two pixels on each side. Width and height are in twips, border included;

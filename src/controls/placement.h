@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 // Places a control as a window table gives it: position and size in twips,
 // and its tooltip when it has one.

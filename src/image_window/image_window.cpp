@@ -5,10 +5,10 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "runtime/handler_guard.h"
-#include "runtime/dialogs.h"
+#include "ui/handler_guard.h"
+#include "ui/dialogs.h"
 #include "runtime/rounding.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "viewing/picture_model.h"
 
 // A tool window: only the main window has a taskbar entry.

@@ -6,15 +6,15 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
 #include "controls/fonts.h"
-#include "runtime/mouse_pointer.h"
+#include "ui/mouse_pointer.h"
 #include "controls/placement.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "resources/builtin_pictures.h"
 #include "viewing/picture_model.h"
 

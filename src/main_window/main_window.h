@@ -8,7 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "runtime/mouse_pointer.h"
+#include "ui/mouse_pointer.h"
 #include "profile/profile.h"
 
 class QAction;

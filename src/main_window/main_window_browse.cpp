@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "files/drives.h"

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "image_window/image_window.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "desktop/launcher.h"
 #include "runtime/run_time_error.h"
 #include "viewing/picture_model.h"

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "controls/placement.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/file_list_box.h"
 #include "files/files.h"
 #include "desktop/launcher.h"

@@ -3,7 +3,7 @@
 
 #include <QAction>
 
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "runtime/run_time_error.h"
 #include "desktop/user_files.h"

@@ -3,10 +3,10 @@
 
 #include <QFileInfo>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "about_dialog/about_dialog.h"
 #include "runtime/app.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "desktop/help_file.h"
 #include "desktop/launcher.h"
 #include "runtime/run_time_error.h"

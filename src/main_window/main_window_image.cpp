@@ -3,7 +3,7 @@
 
 #include <QPushButton>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "image_window/image_window.h"
 
 void MainWindow::closeImage()

@@ -6,8 +6,8 @@
 #include "controls/file_list_box.h"
 #include "save_dialog/picture_saver.h"
 #include "save_dialog/save_dialog.h"
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 #include "viewing/picture_model.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include "controls/file_list_box.h"
 #include "files/paths.h"
 #include "image_window/image_window.h"
-#include "runtime/dialogs.h"
-#include "runtime/forms.h"
-#include "runtime/handler_guard.h"
+#include "ui/dialogs.h"
+#include "ui/forms.h"
+#include "ui/handler_guard.h"
 #include "runtime/texts.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "viewing/picture_model.h"
 
 // The picture is decoded just large enough for the enlarged box on this screen.

@@ -4,7 +4,7 @@
 
 #include <QLineEdit>
 
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "files/files.h"

@@ -3,11 +3,11 @@
 
 #include <QCoreApplication>
 
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "about_dialog/about_dialog.h"
 #include "image_window/image_window.h"
 #include "runtime/app.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "controls/file_list_box.h"
 #include "viewing/picture_model.h"
 

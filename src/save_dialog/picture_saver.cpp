@@ -7,11 +7,11 @@
 #include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
 #include "runtime/app.h"
-#include "runtime/dialogs.h"
-#include "runtime/handler_guard.h"
-#include "runtime/questions.h"
+#include "ui/dialogs.h"
+#include "ui/handler_guard.h"
+#include "ui/questions.h"
 #include "runtime/run_time_error.h"
-#include "runtime/worker.h"
+#include "ui/worker.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "decoder/colour_profile.h"
 #include "encoder/save_jpeg.h"
 #include "runtime/services.h"
-#include "runtime/worker.h"
+#include "ui/worker.h"
 #include "files/native_file.h"
 #include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"

@@ -6,20 +6,20 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 #include "controls/hscroll_bar.h"
 #include "save_dialog/preview_encoder.h"
 #include "runtime/app.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "files/files.h"
 #include "controls/fonts.h"
-#include "runtime/mouse_pointer.h"
+#include "ui/mouse_pointer.h"
 #include "controls/placement.h"
 #include "runtime/rounding.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 #include "desktop/user_files.h"
 #include "resources/builtin_pictures.h"
 

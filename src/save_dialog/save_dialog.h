@@ -10,14 +10,14 @@
 #include <QPointF>
 #include <QDialog>
 
-#include "runtime/mouse_pointer.h"
+#include "ui/mouse_pointer.h"
 #include "controls/image_control.h"
 #include "decoder/picture_source.h"
 #include "jpeg/jpeg_markers.h"
 #include "jpeg/quality_estimate.h"
 #include "measure/target_size.h"
-#include "runtime/questions.h"
-#include "runtime/worker.h"
+#include "ui/questions.h"
+#include "ui/worker.h"
 
 class PreviewEncoder;
 struct SaveRequest;

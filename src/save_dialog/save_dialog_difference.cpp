@@ -16,8 +16,8 @@
 #include "decoder/colour_profile.h"
 #include "measure/compression_measure.h"
 #include "measure/difference_picture.h"
-#include "runtime/handler_guard.h"
-#include "runtime/forms.h"
+#include "ui/handler_guard.h"
+#include "ui/forms.h"
 
 namespace {
 

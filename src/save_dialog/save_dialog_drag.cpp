@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "desktop/user_files.h"
 #include "jpeg/jpeg_metadata.h"
-#include "runtime/handler_guard.h"
+#include "ui/handler_guard.h"
 #include "profile/profile.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <QScrollBar>
 
 #include "runtime/run_time_error.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "encoder/save_jpeg.h"
 #include "save_dialog/preview_encoder.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "runtime/texts.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 // The number follows the slider at once; the picture and its size follow
 // when the encoding is done. Meanwhile the last finished preview stays.

@@ -3,7 +3,7 @@
 
 #include "save_dialog/picture_saver.h"
 #include "save_dialog/preview_encoder.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 
 void SaveDialog::save()
 {

@@ -15,10 +15,10 @@
 #include <QToolTip>
 
 #include "jpeg/jpeg_metadata.h"
-#include "runtime/handler_guard.h"
+#include "ui/handler_guard.h"
 #include "save_dialog/preview_encoder.h"
-#include "runtime/dialogs.h"
-#include "runtime/forms.h"
+#include "ui/dialogs.h"
+#include "ui/forms.h"
 #include "runtime/services.h"
 #include "runtime/texts.h"
 

@@ -10,11 +10,11 @@
 #include "files/files.h"
 #include "resources/builtin_pictures.h"
 #include "runtime/app.h"
-#include "runtime/handler_guard.h"
-#include "runtime/questions.h"
+#include "ui/handler_guard.h"
+#include "ui/questions.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
-#include "runtime/worker.h"
+#include "ui/worker.h"
 #include "viewing/read_ahead.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "decoder/jpeg_decoder.h"
 #include "runtime/run_time_error.h"
-#include "runtime/worker.h"
+#include "ui/worker.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "form_fixture.h"
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/save_dialog.h"
-#include "runtime/questions.h"
+#include "ui/questions.h"
 
 namespace {
 

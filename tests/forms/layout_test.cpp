@@ -10,7 +10,7 @@
 #include "form_fixture.h"
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/save_dialog.h"
-#include "runtime/twips.h"
+#include "ui/twips.h"
 
 namespace {
 

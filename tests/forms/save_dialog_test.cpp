@@ -18,7 +18,7 @@
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
 #include "jpeg/quality_estimate.h"
-#include "runtime/questions.h"
+#include "ui/questions.h"
 #include "runtime/texts.h"
 
 namespace {

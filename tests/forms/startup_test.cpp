@@ -14,8 +14,8 @@
 #include "form_fixture.h"
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/save_dialog.h"
-#include "runtime/dialogs.h"
-#include "runtime/handler_guard.h"
+#include "ui/dialogs.h"
+#include "ui/handler_guard.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "main_window/main_window.h"
 #include "viewing/picture_model.h"
 #include "runtime/app.h"
-#include "runtime/forms.h"
+#include "ui/forms.h"
 #include "runtime/services.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "runtime/services.h"
 
 // A style's name, for messages a person reads when a test fails.

@@ -9,7 +9,7 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 
-#include "runtime/worker.h"
+#include "ui/worker.h"
 
 namespace {
 

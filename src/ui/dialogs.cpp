@@ -1,4 +1,4 @@
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "runtime/questions.h"
+#include "ui/questions.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
 

@@ -10,7 +10,7 @@
 #include <QtGlobal>
 
 #include "runtime/app.h"
-#include "runtime/dialogs.h"
+#include "ui/dialogs.h"
 #include "runtime/run_time_error.h"
 
 // Every handler the event loop calls (signals, list box callbacks, timers,

@@ -1,4 +1,4 @@
-#include "runtime/questions.h"
+#include "ui/questions.h"
 
 #include <utility>
 #include <vector>

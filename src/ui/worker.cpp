@@ -1,4 +1,4 @@
-#include "runtime/worker.h"
+#include "ui/worker.h"
 
 #include <exception>
 #include <mutex>
@@ -7,7 +7,7 @@
 
 #include <QThreadPool>
 
-#include "runtime/handler_guard.h"
+#include "ui/handler_guard.h"
 
 struct Worker::Ticket {
     std::stop_source stop;
