@@ -88,6 +88,8 @@ ColourProfile ColourProfile::parsed(const QByteArray& icc)
     profile.transform_ = littleCmsTransform(icc);
     if (profile.transform_)
         profile.kind_ = Kind::LittleCms;
+    else
+        profile.broken_ = true;
     return profile;
 }
 

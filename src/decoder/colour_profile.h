@@ -28,6 +28,8 @@ public:
 
     // False when the values are sRGB already or nothing can be done with them.
     bool converts() const { return kind_ != Kind::None; }
+    // True for a profile that neither Qt nor Little CMS can read or apply.
+    bool isBroken() const { return broken_; }
 
     // The picture (32-bit RGB) in sRGB; the picture itself when nothing
     // converts it or the conversion fails.
@@ -38,6 +40,7 @@ private:
     static ColourProfile parsed(const QByteArray& icc);
 
     Kind kind_ = Kind::None;
+    bool broken_ = false;
     QColorSpace space_;               // for Kind::Qt
     std::shared_ptr<void> transform_; // for Kind::LittleCms: to sRGB, in place on 32-bit pixels
 };

@@ -133,18 +133,21 @@ bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::s
 // The payloads were made ahead, outside the jump's reach; each fits its segment.
 struct MarkerPayloads {
     QByteArray exif, xmp;
+    QList<QByteArray> extendedXmp;
     const JpegMarkers* markers;
 };
 
 MarkerPayloads payloadsOf(const JpegMarkers* markers)
 {
-    MarkerPayloads payloads{{}, {}, markers};
+    MarkerPayloads payloads{{}, {}, {}, markers};
     if (!markers)
         return payloads;
     if (!markers->exif.isEmpty())
         payloads.exif = QByteArray(jpeg_markers::exifSignature, 6) + markers->exif;
     if (!markers->xmp.isEmpty())
         payloads.xmp = QByteArray(jpeg_markers::xmpSignature, sizeof jpeg_markers::xmpSignature) + markers->xmp;
+    for (const QByteArray& piece : markers->extendedXmp)
+        payloads.extendedXmp << QByteArray(jpeg_markers::extendedXmpSignature, sizeof jpeg_markers::extendedXmpSignature) + piece;
     return payloads;
 }
 
@@ -161,11 +164,15 @@ void writeMarkers(jpeg_compress_struct& cinfo, const MarkerPayloads& payloads)
         return;
     writeMarker(cinfo, JPEG_APP0 + 1, payloads.exif);
     writeMarker(cinfo, JPEG_APP0 + 1, payloads.xmp);
+    for (const QByteArray& piece : payloads.extendedXmp)
+        writeMarker(cinfo, JPEG_APP0 + 1, piece);
     const QByteArray& icc = payloads.markers->icc;
     if (!icc.isEmpty())
         jpeg_write_icc_profile(&cinfo, reinterpret_cast<const JOCTET*>(icc.constData()),
                                static_cast<unsigned int>(icc.size()));
     writeMarker(cinfo, JPEG_APP0 + 13, payloads.markers->iptc);
+    for (const QByteArray& comment : payloads.markers->comments)
+        writeMarker(cinfo, JPEG_COM, comment);
 }
 
 CompressResult failureOf(const Session& session)
@@ -187,6 +194,12 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
     configure(session.cinfo, source, quality, tables);
+    if (payloads.markers && payloads.markers->density) {
+        const JpegMarkers::Density& density = *payloads.markers->density;
+        session.cinfo.density_unit = density.unit;
+        session.cinfo.X_density = density.x;
+        session.cinfo.Y_density = density.y;
+    }
     jpeg_start_compress(&session.cinfo, TRUE);
     writeMarkers(session.cinfo, payloads);
     // An unfinished compression is simply destroyed by the caller.

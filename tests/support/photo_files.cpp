@@ -1,6 +1,7 @@
 #include "photo_files.h"
 
 #include <QColorSpace>
+#include <QCryptographicHash>
 #include <QPointF>
 
 #include <exiv2/exiv2.hpp>
@@ -105,4 +106,139 @@ QByteArray cameraXmp(int orientation)
         + QByteArrayLiteral("\" exif:PixelXDimension=\"4000\">"
                             "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
                             "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>");
+}
+
+QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources)
+{
+    QByteArray block("Photoshop 3.0", 14);
+    for (const auto& [id, data] : resources) {
+        block += "8BIM";
+        block += char(id >> 8);
+        block += char(id & 0xFF);
+        block += QByteArray(2, '\0'); // an empty name, padded
+        for (int shift = 24; shift >= 0; shift -= 8)
+            block += char((data.size() >> shift) & 0xFF);
+        block += data;
+        if (data.size() % 2)
+            block += '\0';
+    }
+    return block;
+}
+
+QByteArray iptcRecordWithPlaces()
+{
+    Exiv2::IptcData data;
+    data["Iptc.Application2.ObjectName"] = "Kiri";
+    data["Iptc.Application2.City"] = "Nara";
+    data["Iptc.Application2.SubLocation"] = "Todaiji";
+    data["Iptc.Application2.ProvinceState"] = "Kansai";
+    data["Iptc.Application2.CountryName"] = "Japan";
+    const Exiv2::DataBuf record = Exiv2::IptcParser::encode(data);
+    return QByteArray(reinterpret_cast<const char*>(record.pData_), qsizetype(record.size_));
+}
+
+QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
+{
+    const QByteArray note = extensionGuid.isEmpty()
+        ? QByteArray()
+        : " xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + extensionGuid + "\"";
+    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
+           " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
+           " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
+           " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
+           " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
+           " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
+           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
+        + note
+        + ">"
+          "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
+          "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
+          "<Iptc4xmpExt:City>Nara</Iptc4xmpExt:City><exif:GPSLatitude>34,41.1N</exif:GPSLatitude>"
+          "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationShown>"
+          "<Iptc4xmpExt:LocationCreated><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
+          "<Iptc4xmpExt:CountryName>Japan</Iptc4xmpExt:CountryName>"
+          "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationCreated>"
+          "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+}
+
+QByteArray extensionXmp()
+{
+    QByteArray history;
+    for (int i = 0; i < 3000; ++i)
+        history += "<rdf:li>step " + QByteArray::number(i) + "</rdf:li>";
+    return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+           "<dc:subject><rdf:Bag>"
+        + history + "</rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+QByteArray guidOf(const QByteArray& extension)
+{
+    return QCryptographicHash::hash(extension, QCryptographicHash::Md5).toHex().toUpper();
+}
+
+QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces)
+{
+    QList<QByteArray> out;
+    const qsizetype step = (extension.size() + pieces - 1) / pieces;
+    for (qsizetype offset = 0; offset < extension.size(); offset += step) {
+        QByteArray piece = guidOf(extension);
+        for (const quint32 number : {quint32(extension.size()), quint32(offset)})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                piece += char((number >> shift) & 0xFF);
+        out << piece + extension.mid(offset, step);
+    }
+    return out;
+}
+
+namespace {
+
+struct Entry {
+    quint16 tag, type;
+    quint32 count, value;
+};
+
+QByteArray littleEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+QByteArray ifd(const QList<Entry>& entries, bool next = true)
+{
+    QByteArray out = littleEndian(quint32(entries.size()), 2);
+    for (const Entry& e : entries)
+        out += littleEndian(e.tag, 2) + littleEndian(e.type, 2) + littleEndian(e.count, 4) + littleEndian(e.value, 4);
+    return next ? out + littleEndian(0, 4) : out;
+}
+
+} // namespace
+
+QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteArray(quint32 offset)>& makerNote,
+                             bool gpsFromExifIfd)
+{
+    constexpr quint16 ascii = 2, longType = 4, undefined = 7;
+    const QByteArray makeText = make + QByteArray(2 - make.size() % 2, '\0'); // NUL-ended, even
+    const quint32 makeAt = 8 + 2 + 2 * 12 + 4;
+    const quint32 exifAt = makeAt + quint32(makeText.size());
+    const int exifEntries = gpsFromExifIfd ? 2 : 1;
+    const quint32 noteAt = exifAt + 2 + 12 * exifEntries + 4;
+    QByteArray note = makerNote(noteAt);
+    if (note.size() % 2)
+        note += '\0';
+    const quint32 gpsAt = noteAt + quint32(note.size());
+    const QByteArray datum("WGS-84-KIRI", 12);
+    QList<Entry> exifIfd{{0x927C, undefined, quint32(note.size()), noteAt}};
+    if (gpsFromExifIfd)
+        exifIfd << Entry{0x8825, longType, 1, gpsAt};
+    QByteArray tiff = QByteArray("II\x2A\0", 4) + littleEndian(8, 4)
+        + ifd({{0x010F, ascii, quint32(make.size() + 1), makeAt}, {0x8769, longType, 1, exifAt}}) + makeText
+        + ifd(exifIfd) + note;
+    if (gpsFromExifIfd)
+        tiff += ifd({{0x0001, ascii, 2, 'N'}, {0x0012, ascii, quint32(datum.size()), gpsAt + 2 + 2 * 12 + 4}}) + datum;
+    return tiff;
 }
