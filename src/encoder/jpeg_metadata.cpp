@@ -428,13 +428,15 @@ JpegMarkers keptMetadata(const JpegMarkers& source, const MetadataChanges& chang
 {
     prepareExiv2();
     JpegMarkers kept;
-    // The saved stream is always colour: a grey or CMYK profile would not
-    // describe it, and readers would reject or misread the file. A profile
-    // this program cannot read or apply is not passed on to other readers.
+    // The saved stream is colour, or grey for a grey picture: a CMYK profile
+    // would not describe it (its picture is made sRGB when decoded), and
+    // readers would reject or misread the file. A profile this program cannot
+    // read or apply is not passed on to other readers.
     constexpr qsizetype spaceOffset = 16;
     if (!source.icc.isEmpty()) {
-        if (source.icc.mid(spaceOffset, 4) != "RGB ")
-            qWarning("ICC profile of a colour space other than RGB left out of the saved file");
+        const QByteArray space = source.icc.mid(spaceOffset, 4);
+        if (space != "RGB " && space != "GRAY")
+            qWarning("ICC profile of a colour space other than RGB or grey left out of the saved file");
         else if (ColourProfile::fromIcc(source.icc).isBroken())
             qWarning("ICC profile that cannot be read or applied left out of the saved file");
         else

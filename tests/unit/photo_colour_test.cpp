@@ -1,5 +1,9 @@
 // A JPEG's ICC profile or EXIF Adobe RGB is applied to the picture shown, not to the values a save encodes.
+#include <array>
 #include <cstdlib>
+#include <vector>
+
+#include <QBuffer>
 
 #include <QColorSpace>
 
@@ -10,6 +14,9 @@
 #include "decoder/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
+#include "encoder/jpeg_compressor.h"
+#include "encoder/jpeg_metadata.h"
+#include "encoder/scanline_source.h"
 #include "photo_files.h"
 #include "test_files.h"
 
@@ -79,6 +86,75 @@ QByteArray swappingLutProfile()
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
+// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
+QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker)
+{
+    constexpr int side = 32;
+    std::vector<uchar> row(side * 4);
+    for (int x = 0; x < side; ++x)
+        std::copy(stored.begin(), stored.end(), row.begin() + x * 4);
+    return libjpegEncoded(side, side, 4, [adobeMarker](jpeg_compress_struct& cinfo) {
+        cinfo.in_color_space = JCS_CMYK;
+        jpeg_set_colorspace(&cinfo, JCS_CMYK);
+        jpeg_set_quality(&cinfo, 100, TRUE);
+        cinfo.write_Adobe_marker = adobeMarker;
+    }, [&](int) { return row.data(); });
+}
+
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const double k = 1.0 - in[3] / 65535.0;
+        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
+        const cmsUInt16Number rgb[3] = {light(in[1]), light(in[0]), light(in[2])};
+        cmsDoTransform(transform, rgb, out, 1);
+        return 1;
+    }, toLab, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.4);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return saved(profile);
+}
+
+// Little CMS's answer for stored CMYK bytes (255 no ink) through the profile.
+QRgb littleCmsCmykSrgb(const QByteArray& icc, const std::array<uchar, 4>& stored)
+{
+    cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_CMYK_8_REV, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
+    unsigned char out[3] = {};
+    cmsDoTransform(transform, stored.data(), out, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(source);
+    return qRgb(out[0], out[1], out[2]);
+}
+
+// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
+QByteArray linearGreyProfile()
+{
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+    cmsFreeToneCurve(linear);
+    return saved(grey);
+}
+
 class PhotoColour : public ScratchTest {
 protected:
     ShownPicture view(const QByteArray& jpeg) { return readForView(write("photo.jpg", jpeg), QSize(200, 200)); }
@@ -143,4 +219,50 @@ TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
     for (const auto& c : cases)
         EXPECT_EQ(centre(view(withSegments(plain, c.segments)).picture), stored) << c.what;
     EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
+}
+
+// Other readers take every four-component JPEG as Adobe stores it (255 is no ink), its marker
+// or not; read as plain ink, a file without the marker showed all black.
+TEST_F(PhotoColour, AFourComponentJpegReadsTheSameWithOrWithoutAdobesMarker)
+{
+    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
+    for (const bool marker : {true, false}) {
+        const QRgb shown = centre(decodePicture(cmykJpeg(magentaInk, marker)));
+        EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
+    }
+}
+
+// A CMYK profile is applied as Little CMS applies it, on screen and in the values a save encodes,
+// which are then sRGB: the saved file carries no CMYK profile.
+TEST_F(PhotoColour, ACmykProfileIsAppliedOnScreenAndInTheSavedValues)
+{
+    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
+    const QByteArray icc = swappingCmykProfile();
+    const QRgb expected = littleCmsCmykSrgb(icc, magentaInk);
+    ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
+    const QByteArray jpeg = withSegments(cmykJpeg(magentaInk, false), iccSegments(icc, 2));
+    const ShownPicture shown = view(jpeg);
+    EXPECT_LE(farthest(centre(shown.picture), expected), 3);
+    const QImage full = shown.source->decodeFull();
+    EXPECT_LE(farthest(centre(full), expected), 3) << "what a save encodes";
+    EXPECT_TRUE(keptMetadata(readJpegMarkers(jpeg), {full.size(), false}).icc.isEmpty());
+}
+
+// A grey photo is saved grey, with its own grey profile byte for byte, which is applied on screen.
+TEST_F(PhotoColour, AGreyPhotoIsSavedWithOneComponentAndItsProfile)
+{
+    const QByteArray icc = linearGreyProfile();
+    const QByteArray plain = libjpegEncoded(48, 40, 1, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
+                                            [](int) { static const std::vector<uchar> row(48, 128); return row.data(); });
+    const QByteArray jpeg = withSegments(plain, iccSegments(icc, 1));
+    const ShownPicture shown = view(jpeg);
+    EXPECT_LE(farthest(centre(shown.picture), qRgb(188, 188, 188)), 2) << "the grey profile is not applied";
+    const QImage full = shown.source->decodeFull();
+    const JpegMarkers kept = keptMetadata(readJpegMarkers(jpeg), {full.size(), false});
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ASSERT_EQ(compressJpeg(ScanlineSource(full), 90, out, {}, &kept), CompressResult::Done);
+    EXPECT_EQ(readJpegMarkers(out.data()).icc, icc);
+    EXPECT_EQ(QImage::fromData(out.data()).format(), QImage::Format_Grayscale8) << "saved with three components";
+    EXPECT_LE(farthest(centre(QImage::fromData(out.data()).convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
 }
