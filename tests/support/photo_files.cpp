@@ -1,11 +1,15 @@
 #include "photo_files.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QColorSpace>
 #include <QCryptographicHash>
 #include <QPointF>
 
 #include <exiv2/exiv2.hpp>
 #include <jpeglib.h>
+#include <lcms2.h>
 
 #include "test_files.h"
 
@@ -166,7 +170,7 @@ QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
 QByteArray extensionXmp()
 {
     QByteArray history;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 900; ++i)
         history += "<rdf:li>step " + QByteArray::number(i) + "</rdf:li>";
     return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
            "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
@@ -241,4 +245,72 @@ QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteAr
     if (gpsFromExifIfd)
         tiff += ifd({{0x0001, ascii, 2, 'N'}, {0x0012, ascii, quint32(datum.size()), gpsAt + 2 + 2 * 12 + 4}}) + datum;
     return tiff;
+}
+
+namespace {
+
+QByteArray savedProfile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray icc(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
+} // namespace
+
+// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
+QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int width, int height)
+{
+    std::vector<uchar> row(std::size_t(width) * 4);
+    for (int x = 0; x < width; ++x)
+        std::copy(stored.begin(), stored.end(), row.begin() + x * 4);
+    return libjpegEncoded(width, height, 4, [adobeMarker](jpeg_compress_struct& cinfo) {
+        cinfo.in_color_space = JCS_CMYK;
+        jpeg_set_colorspace(&cinfo, JCS_CMYK);
+        jpeg_set_quality(&cinfo, 100, TRUE);
+        cinfo.write_Adobe_marker = adobeMarker;
+    }, [&](int) { return row.data(); });
+}
+
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const double k = 1.0 - in[3] / 65535.0;
+        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
+        const cmsUInt16Number rgb[3] = {light(in[1]), light(in[0]), light(in[2])};
+        cmsDoTransform(transform, rgb, out, 1);
+        return 1;
+    }, toLab, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.4);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return savedProfile(profile);
+}
+
+// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
+QByteArray linearGreyProfile()
+{
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+    cmsFreeToneCurve(linear);
+    return savedProfile(grey);
 }

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QList>
 
+#include <array>
 #include <functional>
 #include <utility>
 
@@ -52,6 +53,14 @@ QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces);
 // `gpsFromExifIfd`, the Exif IFD also links a GPS block (map datum "WGS-84-KIRI").
 QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteArray(quint32 offset)>& makerNote,
                              bool gpsFromExifIfd = false);
+
+// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
+QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int width = 32, int height = 32);
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile();
+// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
+QByteArray linearGreyProfile();
 
 namespace camera {
 inline constexpr char dateTaken[] = "2024:05:20 02:36:12";

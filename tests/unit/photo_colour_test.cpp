@@ -86,51 +86,6 @@ QByteArray swappingLutProfile()
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
-// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
-QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker)
-{
-    constexpr int side = 32;
-    std::vector<uchar> row(side * 4);
-    for (int x = 0; x < side; ++x)
-        std::copy(stored.begin(), stored.end(), row.begin() + x * 4);
-    return libjpegEncoded(side, side, 4, [adobeMarker](jpeg_compress_struct& cinfo) {
-        cinfo.in_color_space = JCS_CMYK;
-        jpeg_set_colorspace(&cinfo, JCS_CMYK);
-        jpeg_set_quality(&cinfo, 100, TRUE);
-        cinfo.write_Adobe_marker = adobeMarker;
-    }, [&](int) { return row.data(); });
-}
-
-// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
-// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
-QByteArray swappingCmykProfile()
-{
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
-    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
-        const double k = 1.0 - in[3] / 65535.0;
-        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
-        const cmsUInt16Number rgb[3] = {light(in[1]), light(in[0]), light(in[2])};
-        cmsDoTransform(transform, rgb, out, 1);
-        return 1;
-    }, toLab, 0);
-    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
-    cmsPipelineInsertStage(lut, cmsAT_END, grid);
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 2.4);
-    cmsSetDeviceClass(profile, cmsSigOutputClass);
-    cmsSetColorSpace(profile, cmsSigCmykData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
-    cmsPipelineFree(lut);
-    cmsDeleteTransform(toLab);
-    cmsCloseProfile(lab);
-    cmsCloseProfile(srgb);
-    return saved(profile);
-}
 
 // Little CMS's answer for stored CMYK bytes (255 no ink) through the profile.
 QRgb littleCmsCmykSrgb(const QByteArray& icc, const std::array<uchar, 4>& stored)
@@ -144,15 +99,6 @@ QRgb littleCmsCmykSrgb(const QByteArray& icc, const std::array<uchar, 4>& stored
     cmsCloseProfile(srgb);
     cmsCloseProfile(source);
     return qRgb(out[0], out[1], out[2]);
-}
-
-// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
-QByteArray linearGreyProfile()
-{
-    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
-    cmsFreeToneCurve(linear);
-    return saved(grey);
 }
 
 class PhotoColour : public ScratchTest {
