@@ -179,6 +179,11 @@ constexpr char extendedReference[] = "Xmp.xmpNote.HasExtendedXMP";
 std::optional<QByteArray> extensionOf(const QList<QByteArray>& pieces, const QByteArray& guid)
 {
     constexpr qsizetype head = 32 + 4 + 4;
+    // The pieces must fill the length they claim exactly, so a claim is never larger than what was read.
+    qsizetype carried = 0;
+    for (const QByteArray& piece : pieces)
+        if (piece.size() >= head && piece.left(32) == guid)
+            carried += piece.size() - head;
     QByteArray whole;
     std::vector<bool> filled;
     for (const QByteArray& piece : pieces) {
@@ -188,7 +193,7 @@ std::optional<QByteArray> extensionOf(const QList<QByteArray>& pieces, const QBy
         const quint32 offset = qFromBigEndian<quint32>(piece.constData() + 36);
         const qsizetype size = piece.size() - head;
         if (whole.isEmpty() && filled.empty()) {
-            if (length == 0 || length > (64u << 20))
+            if (length == 0 || qsizetype(length) != carried)
                 return std::nullopt;
             whole = QByteArray(qsizetype(length), '\0');
             filled.assign(length, false);
