@@ -23,13 +23,24 @@ near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { split(a, x, " "); split(b, y
   for (i = 1; i <= 3; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > t) exit 1 } }'; }
 # lcms PROFILE VALUES...: Little CMS's sRGB for the values in the profile's space.
 lcms() { echo "${@:2}" | transicc -i "$1" -o '*sRGB' -n 2>/dev/null | tail -n1; }
-# save_as PATH: saves the picture shown through the save dialog at its quality 50.
+# save_as PATH [drop]: saves the picture shown through the save dialog at its quality 50; with
+# "drop", after choosing 位置情報を削除 in the quality slider's menu (a right click on it).
 save_as() {
   menu "$MAIN" alt+f s
   local dialog files report
   dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
   sleep 0.5
-  press "$dialog" space
+  if [ "${2:-}" = drop ]; then
+    xdotool mousemove --window "$dialog" 300 104 click 3
+    sleep 0.5
+    xdotool key --clearmodifiers l
+    sleep 0.3
+    [ "$(sed -n '/^\[save\]/,/^\[/p' "$APP_DIR/kiriview.ini" 2>/dev/null | grep -c .)" -gt 1 ] \
+      || fail "removing the location was not chosen (kiriview.ini: $(cat "$APP_DIR/kiriview.ini" 2>/dev/null))"
+    xdotool mousemove --window "$dialog" 296 212 click 1 # the slider has the focus now: the button itself
+  else
+    press "$dialog" space
+  fi
   files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
   sleep 0.5
   press "$files" ctrl+a
@@ -107,5 +118,14 @@ exiftool -b -ICC_Profile "$PICTURES/zz-grey.jpg" > "$WORK/saved-grey.icc"
 cmp -s "$WORK/saved-grey.icc" "$WORK/profiles/grey.icc" || fail "the grey profile is not kept byte for byte"
 stored=$(centre "$PICTURES/zz-grey.jpg")
 near "$(lcms "$WORK/saved-grey.icc" "${stored%% *}")" "$grey_srgb" 3 || fail "the saved grey photo renders away from the source"
+
+note "the camera photo again, its location removed"
+show "$PICTURES/photo.jpg" 134x200 133x200
+saved=$PICTURES/zz-nowhere.jpg
+save_as "$saved" drop
+[ "$(tag "$saved" DateTimeOriginal)" = "2024:05:20 02:36:12" ] && [ "$(tag "$saved" IPTC:ObjectName)" = Kiri ] \
+  || fail "removing the location removed more"
+places=$(exiftool -s -G1 -a "$saved" | grep -iE 'gps|city|country|state|province|location|latitude' || true)
+[ -z "$places" ] || fail "places are left: $places"
 close_main
 note "ok"
