@@ -33,7 +33,7 @@
 
 #include "bench_support.h"
 #include "runtime/forms.h"
-#include "forms/viewing_state.h"
+#include "viewing/picture_model.h"
 #include "encoder/save_jpeg.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
@@ -140,12 +140,9 @@ int main(int argc, char** argv)
 
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
-    ImageWindow& imageWindow = forms::load<ImageWindow>();
-    imageWindow.setTwipsWidth(Twips(3000));
-    imageWindow.setTwipsHeight(Twips(3000));
-    imageWindow.showPicture(picture);
-    imageWindow.fitToBox();
-    forms::load<MainWindow>().openSaveDialog();
+    MainWindow& mainWindow = forms::load<MainWindow>();
+    mainWindow.model().showInMemory(picture);
+    mainWindow.openSaveDialog();
     SaveDialog* saveDialog = forms::loaded<SaveDialog>();
     if (saveDialog)
         waitForPreview(*saveDialog);

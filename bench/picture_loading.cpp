@@ -47,7 +47,8 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/picture_model.h"
+#include "viewing/read_ahead.h"
 #include "photo_corpus.h"
 
 extern char** environ;
@@ -196,14 +197,14 @@ long peakRssKiB()
 // The picture asked for is shown and nothing is read ahead any more.
 void settle(MainWindow& mainWindow)
 {
-    while (mainWindow.loadsPicture() || mainWindow.readAhead().busy())
+    while (mainWindow.model().busy() || mainWindow.model().readAhead().busy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Until the picture asked for is on screen, drawn.
 void awaitPicture(MainWindow& mainWindow, ImageWindow& imageWindow)
 {
-    while (mainWindow.loadsPicture())
+    while (mainWindow.model().busy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     (void)imageWindow.pictureView->grab();
 }
@@ -250,7 +251,7 @@ int holdPicture(int argc, char** argv, const char* path, double targetMiB)
     QApplication app(argc, argv);
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(QFileInfo(QString::fromLocal8Bit(path)).path(), programFolder.path());
-    ImageWindow& imageWindow = forms::load<ImageWindow>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
     (void)mainWindow.grab();
     const long before = peakRssKiB();
     selectAndDraw(mainWindow, imageWindow, 0);
@@ -277,7 +278,7 @@ Browsing browseWithKeys(const QString& folder)
 {
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(folder, programFolder.path());
-    ImageWindow& imageWindow = forms::load<ImageWindow>();
+    ImageWindow& imageWindow = forms::get<ImageWindow>();
     Browsing result;
     selectAndDraw(mainWindow, imageWindow, 0);
     for (int step = 0; step < 8; ++step) {

@@ -36,6 +36,7 @@
 #include "forms/main/main_window.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
+#include "viewing/picture_model.h"
 #include "runtime/dialogs.h"
 #include "runtime/forms.h"
 #include "runtime/services.h"
@@ -113,12 +114,12 @@ int runCase(int argc, char** argv, const QString& which, const QString& photo, d
     mainWindow.show();
     mainWindow.folderList->setPath(QFileInfo(photo).path());
     mainWindow.fileList->setListIndex(0);
-    runUntil([&] { return !mainWindow.loadsPicture(); });
+    runUntil([&] { return !mainWindow.model().busy(); });
     double ms = 0;
     if (which != QLatin1String("shown")) {
         mainWindow.openSaveDialog();
         // The full-size picture is decoded on a worker before the dialog opens.
-        runUntil([] { return !forms::get<ImageWindow>().makesFullPicture(); });
+        runUntil([&] { return !mainWindow.model().busy(); });
         SaveDialog* dialog = forms::loaded<SaveDialog>();
         if (!dialog)
             return 1;

@@ -9,7 +9,6 @@
 #include "files/native_names.h"
 #include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
-#include "desktop/user_files.h"
 #include "desktop/instance_channel.h"
 #include "runtime/app.h"
 
@@ -37,7 +36,9 @@ int main(int argc, char** argv)
     nameTheApplication();
     const QString path = commandline::parse(arguments);
     endOnTerminationSignals();
+    // What killed runs of this user left: stand-in folders, temporary files of saves.
     StandInFolder::removeStale();
+    ReplacingFile::removeLeftovers();
     // A path for a running instance goes there; without one the main window
     // still refuses the second start with its message.
     if (App::anotherInstanceRuns()) {
@@ -50,8 +51,6 @@ int main(int argc, char** argv)
         }
     } else {
         commandline::listenForHandOvers();
-        // Alone now: a preview half-written by a killed run is nobody's.
-        ReplacingFile::removeLeftovers(userfiles::current().previewFile());
     }
     if (!path.isEmpty())
         commandline::openPath(path);

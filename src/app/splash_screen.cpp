@@ -10,7 +10,7 @@
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "app/command_line.h"
-#include "forms/viewing_state.h"
+#include "forms/start_main_window.h"
 #include "controls/fonts.h"
 #include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
@@ -66,6 +66,6 @@ void SplashScreen::onCloseTimer()
     handedOver = true;
     closeTimer->stop();
     forms::unload<SplashScreen>();
-    viewing::startMainWindow();
+    startMainWindow();
     commandline::openPending();
 }

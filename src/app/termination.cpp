@@ -15,6 +15,7 @@
 #include "forms/main/main_window.h"
 #include "forms/save/save_dialog.h"
 #include "runtime/forms.h"
+#include "viewing/picture_model.h"
 
 namespace {
 
@@ -39,8 +40,11 @@ void closeStep(int triesLeft)
     else if (!inner || triesLeft <= 0) {
         if (SaveDialog* dialog = forms::loaded<SaveDialog>())
             dialog->close();
-        if (MainWindow* window = forms::loaded<MainWindow>())
+        if (MainWindow* window = forms::loaded<MainWindow>()) {
+            // Nothing on its way arrives any more, and a wait for a picture lets the windows go.
+            window->model().stop();
             window->quit();
+        }
         else
             QCoreApplication::quit();
         return;

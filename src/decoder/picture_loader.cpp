@@ -37,6 +37,12 @@ PictureKind kindOf(const QByteArray& head)
     return PictureKind::Unknown;
 }
 
+} // namespace
+
+bool looksLikeAPicture(const QByteArray& head) { return kindOf(head) != PictureKind::Unknown; }
+
+namespace {
+
 [[noreturn]] void notAPicture(const char* why) { throw RunTimeError(RunTimeError::InvalidPicture, why); }
 
 QImage loadJpeg(ReadOnlyFile& file, QSize cover)

@@ -24,6 +24,10 @@
 // kinds load at full size.
 QImage LoadPicture(const QString& path, QSize cover = QSize());
 
+// Whether a file's first bytes (18 are enough) start a picture of a kind this
+// program reads: the rest of a file that does not is never read.
+bool looksLikeAPicture(const QByteArray& head);
+
 // The same for a file's bytes already in memory, for a view: a JPEG is decoded
 // at the smallest eighth that still covers its picture fitted into `box`
 // (full size without a box); other kinds load at full size. `natural` gets the

@@ -1,6 +1,7 @@
 #include "decoder/picture_source.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -32,19 +33,30 @@ FileStamp stampOf(const ReadOnlyFile& file, const QString& path)
     return stampFromStat(info);
 }
 
-QByteArray readWhole(const ReadOnlyFile& file, const QString& path)
+// Read in pieces, so that a stop requested meanwhile ends the read within one piece.
+QByteArray readWhole(const ReadOnlyFile& file, const QString& path, std::stop_token stop)
 {
-    QByteArray bytes = file.peek(0, file.size());
+    constexpr qint64 piece = qint64(8) << 20;
+    QByteArray bytes;
+    bytes.reserve(file.size());
+    while (bytes.size() < file.size()) {
+        if (stop.stop_requested())
+            throw DecodeCancelled();
+        const QByteArray read = file.peek(bytes.size(), std::min(piece, file.size() - bytes.size()));
+        if (read.isEmpty())
+            break;
+        bytes.append(read);
+    }
     if (bytes.size() != file.size())
         throw RunTimeError(RunTimeError::DeviceIO, "short read: " + path.toStdString());
     return bytes;
 }
 
-QByteArray readWhole(const QString& path, FileStamp& stamp)
+QByteArray readWhole(const QString& path, FileStamp& stamp, std::stop_token stop)
 {
     ReadOnlyFile file(path);
     stamp = stampOf(file, path);
-    return readWhole(file, path);
+    return readWhole(file, path, stop);
 }
 
 // A JPEG is decoded straight from the file and its bytes are read after, so a
@@ -66,7 +78,7 @@ std::optional<ShownPicture> decodeJpegFirst(const ReadOnlyFile& file, const QStr
     } catch (const std::bad_alloc&) {
         throw RunTimeError(RunTimeError::OutOfMemory, "out of memory loading a picture");
     }
-    bytes = readWhole(file, path);
+    bytes = readWhole(file, path, stop);
     if (!(stampOf(file, path) == stamp))
         return std::nullopt;
     return shown;
@@ -87,7 +99,7 @@ QImage PictureSource::decodeFull(std::stop_token stop) const
     if (keepsBytes())
         return decodePicture(bytes_, QSize(), nullptr, stop);
     FileStamp now;
-    const QByteArray bytes = readWhole(path_, now);
+    const QByteArray bytes = readWhole(path_, now, stop);
     if (!(now == stamp_))
         throw FileChangedError();
     return decodePicture(bytes, QSize(), nullptr, stop);
@@ -99,11 +111,14 @@ ShownPicture readForView(const QString& path, QSize box, std::stop_token stop, q
     FileStamp stamp = stampOf(file, path);
     QByteArray bytes;
     std::optional<ShownPicture> read;
-    if (file.peek(0, 3) == QByteArray("\xFF\xD8\xFF"))
+    const QByteArray head = file.peek(0, 18);
+    if (!looksLikeAPicture(head))
+        throw RunTimeError(RunTimeError::InvalidPicture, "not a picture: " + path.toStdString());
+    if (head.startsWith("\xFF\xD8\xFF"))
         read = decodeJpegFirst(file, path, stamp, box, stop, bytes);
     if (!read) { // not a JPEG, or one written to meanwhile: the pixels come from the bytes read
         if (bytes.isNull())
-            bytes = readWhole(file, path);
+            bytes = readWhole(file, path, stop);
         stamp = stampOf(file, path);
         read.emplace();
         read->picture = decodePicture(bytes, box, &read->natural, stop);

@@ -1,5 +1,6 @@
 #include "desktop/user_files.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 
@@ -26,6 +27,15 @@ const QString programName = QStringLiteral("kiriview");
 // mounts and root's overrides all show in it.
 bool probeCreate(const QString& folder)
 {
+    // An unnamed file leaves no name behind, whatever happens; a named one is
+    // the fallback where the file system has none.
+    const int unnamed = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        ::close(unnamed);
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return false;
     QByteArray name = QFile::encodeName(fullPath(folder, QStringLiteral(".kiriview-probe-XXXXXX")));
     const int fd = ::mkstemp(name.data());
     if (fd < 0)

@@ -65,3 +65,19 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
         return JpegStatus::OutOfMemory;
     }
 }
+
+JpegStatus saveJpegBytes(const QByteArray& bytes, const QString& path)
+{
+    try {
+        if (bytes.isEmpty())
+            return JpegStatus::FormatError;
+        ReplacingFile file(path, ReplacingFile::Links::Follow, ReplacingFile::Access::AsBefore);
+        if (!file.open(QIODevice::WriteOnly))
+            return JpegStatus::CannotOpen;
+        if (file.write(bytes) != bytes.size() || !file.commit())
+            return JpegStatus::CannotWrite;
+        return JpegStatus::Written;
+    } catch (const std::bad_alloc&) {
+        return JpegStatus::OutOfMemory;
+    }
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+class QByteArray;
 class QImage;
 class QString;
 struct JpegMarkers;
@@ -42,6 +43,10 @@ enum class JpegTarget {
 // encoding stops with Abandoned, the target stays as it
 // was and no temporary file is left. `markers`, when given, go into the file
 // as they are (see compressJpeg). Never throws and never ends the process.
+// Writes an encoded file's `bytes` to a file the person chose, as saveJpeg
+// writes one: whole or not at all, links and owners as for JpegTarget::Chosen.
+JpegStatus saveJpegBytes(const QByteArray& bytes, const QString& path);
+
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
                     std::uint8_t quality, JpegTarget target, std::stop_token stop = {},
                     const JpegMarkers* markers = nullptr);

@@ -27,26 +27,82 @@ const QString namePrefix = QStringLiteral("kiriview-");
 
 bool running(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
-// The entries of a stand-in are links and files, never folders; removing them
-// with unlinkat() never follows a link.
+// Written into each stand-in as it is made, naming that very folder (device and
+// inode), so the sweep tells it from any folder a person named alike or copied.
+const char markName[] = ".kiriview-stand-in";
+
+QByteArray markFor(const struct stat& folder)
+{
+    return "kiriview stand-in " + QByteArray::number(quint64(folder.st_dev)) + ' '
+           + QByteArray::number(quint64(folder.st_ino)) + '\n';
+}
+
+bool markFolder(const QByteArray& path)
+{
+    const int folder = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (folder < 0 || ::fstat(folder, &info) != 0) {
+        if (folder >= 0)
+            ::close(folder);
+        return false;
+    }
+    const QByteArray mark = markFor(info);
+    const int fd = ::openat(folder, markName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const bool written = fd >= 0 && ::write(fd, mark.constData(), size_t(mark.size())) == mark.size();
+    if (fd >= 0)
+        ::close(fd);
+    ::close(folder);
+    return written;
+}
+
+bool carriesItsMark(int folder, const struct stat& info)
+{
+    const int fd = ::openat(folder, markName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat file {};
+    char contents[128] = {};
+    const bool regular = ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_uid == ::geteuid();
+    const ssize_t length = regular ? ::read(fd, contents, sizeof contents) : -1;
+    ::close(fd);
+    return length > 0 && QByteArray(contents, length) == markFor(info);
+}
+
+// Removes a stand-in only as the program leaves one: this user's private folder
+// bearing its own mark and otherwise only this user's links. Anything else in it
+// means a person made or used it, and it stays whole. unlinkat() never follows a link.
 void removeStandIn(int parent, const char* name)
 {
     const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat info {};
-    DIR* folder = ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() ? ::fdopendir(fd) : nullptr;
+    DIR* folder = ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0
+                          && carriesItsMark(fd, info)
+                      ? ::fdopendir(fd)
+                      : nullptr;
     if (!folder) {
         ::close(fd);
         return;
     }
+    QList<QByteArray> links;
+    bool onlyLinks = true;
     while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray entryName(entry->d_name);
+        if (entryName == "." || entryName == ".." || entryName == markName)
+            continue;
         struct stat inner {};
-        if (::fstatat(fd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(inner.st_mode))
-            ::unlinkat(fd, entry->d_name, 0);
+        onlyLinks = onlyLinks && ::fstatat(fd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISLNK(inner.st_mode) && inner.st_uid == ::geteuid();
+        links << entryName;
+    }
+    if (onlyLinks) {
+        for (const QByteArray& link : links)
+            ::unlinkat(fd, link.constData(), 0);
+        ::unlinkat(fd, markName, 0);
+        ::unlinkat(parent, name, AT_REMOVEDIR);
     }
     ::closedir(folder);
-    ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
 } // namespace
@@ -76,6 +132,8 @@ StandInFolder::StandInFolder(const QString& path)
     if (!::mkdtemp(privateFolder.data()))
         return;
     privateFolder_ = privateFolder;
+    if (!markFolder(privateFolder_))
+        return;
     QString linkName = asQtHoldsIt(nameOf(folder_));
     if (linkName.isEmpty())
         linkName = QStringLiteral("folder");
@@ -90,8 +148,10 @@ StandInFolder::~StandInFolder()
 {
     if (!link_.isEmpty())
         ::unlink(QFile::encodeName(link_).constData());
-    if (!privateFolder_.isEmpty())
+    if (!privateFolder_.isEmpty()) {
+        ::unlink((privateFolder_ + '/' + markName).constData());
         ::rmdir(privateFolder_.constData());
+    }
 }
 
 void StandInFolder::removeStale()

@@ -10,12 +10,15 @@
 // the folder's own bytes. The link goes when the stand-in does.
 //
 // The private folder is named kiriview-PID-XXXXXX after the process that made
-// it, so one left by a process that was killed can be found and removed later.
+// it and carries a mark naming that very folder, written as it is made, so one
+// left by a process that was killed can be told from any other and removed later.
 class StandInFolder {
 public:
     // Removes the stand-in folders in the temporary folder of this user's
-    // processes that no longer run. Links are never followed, and folders of
-    // other users or of running processes are left alone.
+    // processes that no longer run: private folders of this user bearing their
+    // own mark and holding nothing but this user's links. Links are never
+    // followed; anything else (a person's folder named alike, one a person put
+    // a file in, another user's, a running process's) is left whole.
     static void removeStale();
 
     // `path` (as native_names names it) is a folder, or a file in the folder to show.

@@ -57,9 +57,7 @@ QString userId() { return QString::number(::geteuid()); }
 // a shared folder, and this executable's path, so two copies do not hand over to each other.
 Door findDoor()
 {
-    QString folder = runtimeFolder();
-    if (folder.isEmpty())
-        folder = private_folder::made(QDir::tempPath() + QStringLiteral("/kiriview-runtime-") + userId());
+    const QString folder = App::privateFolder();
     if (folder.isEmpty()) {
         qWarning("kiriview: no instance door: this start runs on its own");
         return {};
@@ -108,6 +106,13 @@ QString App::path()
     if (!services().programFolder.isEmpty())
         return withoutTrailingSeparator(services().programFolder);
     return withoutTrailingSeparator(QCoreApplication::applicationDirPath());
+}
+
+QString App::privateFolder()
+{
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? private_folder::made(QDir::tempPath() + QStringLiteral("/kiriview-runtime-") + userId())
+                            : folder;
 }
 
 bool App::anotherInstanceRuns()

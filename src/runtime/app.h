@@ -18,6 +18,13 @@ public:
     // trailing separator except at the root.
     static QString path();
 
+    // A folder of this user's alone for the program's runtime files (the instance
+    // door, the records of temporary files being written): $XDG_RUNTIME_DIR (or the
+    // services' lock folder) when it is one, else kiriview-runtime-UID of the
+    // temporary folder, made with mode 700. Empty, with the reason in the log, when
+    // what is there is not the user's alone. Safe on any thread.
+    static QString privateFolder();
+
     // True when another instance of this executable runs for this user.
     // The first call takes a per-user lock that lives as long as the process,
     // in a folder of this user's alone; where there is none, or what is found

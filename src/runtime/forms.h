@@ -1,6 +1,7 @@
 #pragma once
 
 #include <stdexcept>
+#include <utility>
 
 #include <QPointer>
 #include <QWidget>
@@ -23,13 +24,14 @@ F* loaded()
     return slot<F>().data();
 }
 
-// The form, loading it first when needed (its onLoad runs then).
-template <class F>
-F& load()
+// The form, loading it first when needed (its onLoad runs then); `made`
+// goes to its constructor.
+template <class F, class... Made>
+F& load(Made&&... made)
 {
     QPointer<F>& instance = slot<F>();
     if (!instance) {
-        instance = new F;
+        instance = new F(std::forward<Made>(made)...);
         if constexpr (requires(F& f) { f.onLoad(); })
             instance->onLoad();
     }

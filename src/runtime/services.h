@@ -22,6 +22,17 @@ namespace userfiles {
 struct Environment;
 }
 
+// The steps of writing a file whole (ReplacingFile), where a test injects a failure.
+enum class FileStep {
+    CreateUnnamed, // the unnamed temporary file (O_TMPFILE)
+    CreateNamed,   // a named temporary file, where the file system has no unnamed ones
+    Write,
+    Flush,
+    Name,   // giving the unnamed file its temporary name
+    Rename, // over the target
+    Remove, // the named temporary file, on a failure
+};
+
 // Everything the program takes from its surroundings that tests stand in
 // for, in one place. An empty member means the real thing.
 struct Services {
@@ -38,6 +49,10 @@ struct Services {
     // Runs between writing a replacement file and renaming it into place (on
     // the writing thread); false abandons the write, as a failure at that moment would.
     std::function<bool(const QString& target, const QString& temporary)> beforeRename;
+    // Runs before each step of writing a file whole (on the writing thread) with the
+    // target the write replaces: an errno value fails the step as the system call would
+    // with it; 0 lets the step run.
+    std::function<int(FileStep step, const QString& target)> fileStep;
     // The pages the help command tries after "View.hlp"; empty means the installed and source-tree pages.
     QStringList helpPages;
     // The surroundings that decide where the settings and the preview file go.

@@ -1,7 +1,8 @@
 # Installed with the program folder writable (root on CI): nothing appears beside the program, the
 # user's folders and the preview are private, the instance door is a private folder of the temporary
 # folder and a second start hands over through it, a killed run's stand-in is removed (its link not
-# followed), and SIGTERM during a preview's encoding ends the program with no temporary file left.
+# followed) but a person's folder named alike is not, and SIGTERM during a preview's encoding ends
+# the program with no temporary file left.
 source "$(dirname "$0")/lib.sh"
 
 install_prefix
@@ -11,8 +12,13 @@ export TMPDIR=$WORK/tmp XDG_CACHE_HOME=$WORK/home/.cache
 unset XDG_RUNTIME_DIR
 mkdir -p "$TMPDIR"
 ( exit 0 ) & dead=$!; wait $dead
-mkdir "$TMPDIR/kiriview-$dead-AbC123" "$TMPDIR/kiriview-$$-XyZ789"
+# Stand-ins as the program leaves them (a mark naming the folder, a link), and a person's folder named alike.
+mkdir -m 700 "$TMPDIR/kiriview-$dead-AbC123" "$TMPDIR/kiriview-$$-XyZ789" "$TMPDIR/kiriview-$dead-photos"
 ln -s "$WORK/home" "$TMPDIR/kiriview-$dead-AbC123/home"
+for stand_in in "$TMPDIR/kiriview-$dead-AbC123" "$TMPDIR/kiriview-$$-XyZ789"; do
+  echo "kiriview stand-in $(stat -c '%d %i' "$stand_in")" >"$stand_in/.kiriview-stand-in"
+done
+touch "$TMPDIR/kiriview-$dead-photos/a.jpg"
 
 start_xvfb
 PICTURES=$WORK/pictures && mkdir -p "$PICTURES"
@@ -24,6 +30,7 @@ wait_for_main 15
 [ ! -e "$TMPDIR/kiriview-$dead-AbC123" ] || fail "the stand-in of an ended process was not removed"
 [ -d "$TMPDIR/kiriview-$$-XyZ789" ] || fail "the stand-in of a running process was removed"
 [ -d "$WORK/home" ] || fail "the stand-in's link was followed"
+[ -f "$TMPDIR/kiriview-$dead-photos/a.jpg" ] || fail "a person's folder named like a stand-in was emptied"
 door=$TMPDIR/kiriview-runtime-$(id -u)
 [ "$(stat -c %a "$door")" = 700 ] || fail "no private folder for the instance door"
 ls "$door"/kiriview-"$(id -u)"-*.sock >/dev/null || fail "no socket named for the user in the door folder"

@@ -11,9 +11,10 @@
 #include <QThreadPool>
 
 #include "decoder/jpeg_decoder.h"
+#include "resources/builtin_pictures.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
@@ -118,12 +119,12 @@ protected:
     // The picture shown, or with fallback the start-up picture after the box, and the paths either way.
     void expectShown(const QString& name, QSize pixels, bool fallback = false)
     {
-        EXPECT_EQ(QStringList({mainWindow().pathBox->text(), mainWindow().selectedPath, viewing::currentPicturePath}),
+        EXPECT_EQ(QStringList({mainWindow().pathBox->text(), mainWindow().selectedPath, model().savePath()}),
                   QStringList({at(name), at(name), fallback ? programFolder() : at(name)}));
         if (fallback)
         {
             EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "ファイルが空ですエラー");
-            EXPECT_TRUE(imageWindow().pictureView->picture() == imageWindow().fallbackPicture.picture()) << "not the start-up picture";
+            EXPECT_TRUE(imageWindow().pictureView->picture() == builtin::noFilePicture()) << "not the start-up picture";
         }
         else
             EXPECT_EQ(imageWindow().picture.picture().size(), pixels);
@@ -155,7 +156,7 @@ TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
 {
     mainWindow().sizeValue->setText("1.5");
     const QStringList all = listAMixedFolder();
-    EXPECT_EQ(QStringList({mainWindow().fileList->path(), mainWindow().pathBox->text(), viewing::currentPicturePath,
+    EXPECT_EQ(QStringList({mainWindow().fileList->path(), mainWindow().pathBox->text(), model().savePath(),
                            mainWindow().selectedPath + mainWindow().sizeValue->text()}),
               QStringList({pictures(), pictures(), pictures(), ""}));
     EXPECT_EQ(listed(mainWindow().fileList), all);
@@ -164,7 +165,7 @@ TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
     mainWindow().fileList->setListIndex(0);
     waitForPicture();
     mainWindow().pathBox->setText("typed by hand");
-    const QString currentPicturePath = viewing::currentPicturePath;
+    const QString currentPicturePath = model().savePath();
     const std::pair<int, QStringList> filters[] = {
         {2, {"e.gif", "F.GIF"}}, {0, {"d.bmp"}}, {1, {"a.jpg", "B.JPG", "c.jpeg"}}, {4, {"g.kir"}}, {3, all}};
     for (const auto& [index, names] : filters) {
@@ -177,9 +178,9 @@ TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
         EXPECT_EQ(mainWindow().selectedPath + mainWindow().dateValue->text() + mainWindow().fileList->fileName(), "")
             << "the selection was kept";
     }
-    EXPECT_EQ(mainWindow().pathBox->text() + '|' + viewing::currentPicturePath, "typed by hand|" + currentPicturePath);
+    EXPECT_EQ(mainWindow().pathBox->text() + '|' + model().savePath(), "typed by hand|" + currentPicturePath);
     mainWindow().folderList->setPath("/");
-    EXPECT_EQ(viewing::currentPicturePath, "/") << "a root lost its own separator";
+    EXPECT_EQ(model().savePath(), "/") << "a root lost its own separator";
 }
 
 TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
@@ -375,7 +376,7 @@ TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
     mainWindow().deleteButton->click();
     waitForPicture();
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
-    EXPECT_EQ(viewing::currentPicturePath, at("c.jpg"));
+    EXPECT_EQ(model().savePath(), at("c.jpg"));
 }
 
 TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)

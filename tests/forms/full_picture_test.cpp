@@ -8,7 +8,8 @@
 #include <QThreadPool>
 
 #include "app/command_line.h"
-#include "decoder/read_ahead.h"
+#include "app/termination.h"
+#include "viewing/read_ahead.h"
 #include "form_fixture.h"
 #include "forms/about/about_dialog.h"
 #include "forms/save/save_dialog.h"
@@ -76,7 +77,7 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     held_->released.release();
     waitForPicture();
     ASSERT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
-    EXPECT_EQ(imageWindow().picture.fullPicture().pixel(5, 5), decodedColour);
+    EXPECT_EQ(model().fullPicture().pixel(5, 5), decodedColour);
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
     forms::loaded<SaveDialog>()->cancel();
     EXPECT_TRUE(othersEnabled(true));
@@ -135,12 +136,34 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
 {
     mainWindow().openSaveDialog();
     held_->begun.acquire();
-    imageWindow().showPicture(testPicture(30, 40));
+    model().showInMemory(testPicture(30, 40));
     held_->released.release();
     waitForPicture();
     EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened for a picture no longer shown";
-    EXPECT_EQ(imageWindow().picture.fullPicture().size(), QSize(30, 40));
+    EXPECT_EQ(model().fullPicture().size(), QSize(30, 40));
     EXPECT_TRUE(othersEnabled(true));
+}
+
+} // namespace
+
+namespace {
+
+// A termination signal while the save dialog waits for its picture ends the
+// program: the windows go, and the dialog never appears afterwards.
+TEST_F(FullPictureTest, TheEndWhileTheFullPictureIsMadeLeavesNothingBehind)
+{
+    mainWindow().openSaveDialog();
+    held_->begun.acquire();
+    endLikeTheCloseBox();
+    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
+    while (forms::loaded<MainWindow>() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr) << "the main window stayed";
+    held_->released.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "the save dialog appeared after the end";
+    EXPECT_FALSE(questions::anyOpen());
 }
 
 } // namespace

@@ -108,7 +108,7 @@ TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
     waitForPicture(); // the bad file's box, and the path handed over meanwhile after it
     deliverWaitingPath();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
-    EXPECT_EQ(viewing::currentPicturePath, at("a.jpg"));
+    EXPECT_EQ(model().savePath(), at("a.jpg"));
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 64);
 }
 
@@ -130,6 +130,7 @@ protected:
         select("a.jpg");
         mainWindow().openSaveDialog();
         saveDialog = forms::loaded<SaveDialog>();
+        waitForPreview();
     }
     QPointer<SaveDialog> saveDialog;
 };
@@ -150,6 +151,7 @@ TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
     dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));
     dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage(); // overwrite, then the outcome
     saveDialog->save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_EQ(LoadPicture(at("a.jpg")).size(), QSize(64, 48));
     deliverWaitingPath();

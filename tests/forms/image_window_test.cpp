@@ -13,7 +13,7 @@ protected:
     {
         imageWindow().setTwipsWidth(Twips(box));
         imageWindow().setTwipsHeight(Twips(box));
-        imageWindow().showPicture(QImage(w, h, QImage::Format_RGB32));
+        imageWindow().showPicture(ShownPicture{QImage(w, h, QImage::Format_RGB32), QSize(w, h), nullptr, false});
         imageWindow().fitToBox();
         return imageWindow();
     }
@@ -67,8 +67,7 @@ TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
 struct ImageWindowMouse : ImageWindowTest {
     ImageWindowMouse()
     {
-        imageWindow().picture.setPicture(testPicture(64, 48));
-        imageWindow().pictureView->setPicture(testPicture(64, 48));
+        model().showInMemory(testPicture(64, 48));
     }
 };
 

@@ -60,7 +60,7 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     MainWindow& f = forms::load<MainWindow>();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
     EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)) << "the main window can be resized";
-    expectTidy(&forms::load<SaveDialog>(), QSize(6315, 3510));
+    expectTidy(&forms::load<SaveDialog>(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()}), QSize(6315, 3510));
     expectTidy(&forms::load<SplashScreen>(), QSize(4680, 3195));
     expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));
 }
@@ -72,7 +72,7 @@ TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
               (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
                                      f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
                                      f.clipboardPictureButton, f.deleteButton, f.desktopButton, f.trashButton}));
-    SaveDialog& s = forms::load<SaveDialog>();
+    SaveDialog& s = forms::load<SaveDialog>(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()});
     EXPECT_EQ(s.focusWidget(), s.saveButton);
     EXPECT_EQ(tabOrder(s.saveButton, 6),
               (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));

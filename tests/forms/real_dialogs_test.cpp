@@ -108,7 +108,9 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
     const auto inode = [](const QByteArray& path) { struct stat info {}; return ::stat(path.constData(), &info) == 0 ? info.st_ino : 0; };
     for (const auto& [currentPicturePath, folder] :
          {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::path()), std::pair(bad + "/photo.bmp", bad)}) {
-        viewing::currentPicturePath = currentPicturePath;
+        model().enterFolder(currentPicturePath); // the path a save proposes
+        mainWindow().openSaveDialog();
+        waitForPreview();
         QString shown;
         ModalDriver driver({[&](QWidget* box) {
                                 auto* dialog = qobject_cast<QFileDialog*>(box);
@@ -121,7 +123,9 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
                                 QTest::keyClicks(name, QStringLiteral("saved.jpg\r"));
                             },
                             press(Qt::Key_Return)});
-        forms::load<SaveDialog>().save();
+        driver.handled = forms::loaded<SaveDialog>(); // the modal save dialog itself is no box to answer
+        forms::get<SaveDialog>().save();
+        waitForPicture();
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }

@@ -218,7 +218,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
 TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
-    imageWindow().showPicture(picture_);
+    model().showInMemory(picture_);
     mainWindow().openSaveDialog();
     settle();
     SaveDialog& plainDialog = *forms::loaded<SaveDialog>();
@@ -357,6 +357,7 @@ TEST_F(SaveDialogAids, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
     ASSERT_EQ(dialog.subject().path, native_names::decode(file));
     dialogs_->acceptProposedSave().answerMessage().answerMessage(); // overwrite, then done
     dialog.save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_TRUE(readBytes(native_names::decode(file)).startsWith("\xFF\xD8\xFF"));
     EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files),

@@ -86,6 +86,7 @@ TEST_F(PhotoSaveTest, ShownInProfileColoursSavedWithOwnValuesAndMetadata)
     const QString target = at("saved.jpg");
     dialogs_->answerSave(target).answerMessage();
     dialog.save();
+    waitForPicture();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     const JpegMarkers saved = readJpegMarkersOfFile(target);
     EXPECT_EQ(saved.icc, swappedRedGreenProfile());
@@ -117,6 +118,7 @@ TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
     const QString target = at("saved.jpg");
     dialogs_->answerSave(target).answerMessage();
     dialog.save();
+    waitForPicture();
     EXPECT_FALSE(hasGps(target));
     EXPECT_EQ(exifOf(target).findKey(Exiv2::ExifKey("Exif.Image.Make"))->toString(), camera::make);
 
@@ -131,7 +133,7 @@ TEST_F(PhotoSaveTest, TargetSizeAndSizeLabelCountTheMetadataBytes)
 {
     SaveDialog& dialog = openDialog();
     const JpegMarkers kept = keptMetadata(readJpegMarkersOfFile(at("photo.jpg")), {QSize(240, 320), false});
-    const qint64 at30 = *encodedJpegSize(imageWindow().picture.fullPicture(), 30) + markersByteCount(kept);
+    const qint64 at30 = *encodedJpegSize(model().fullPicture(), 30) + markersByteCount(kept);
     dialogs_->answerInput(QString::number(at30 / 1000.0, 'f', 3));
     dialog.targetSizeAction->trigger();
     settle();

@@ -3,6 +3,10 @@
 #include <functional>
 #include <semaphore>
 
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScrollBar>
 #include <QThreadPool>
@@ -13,6 +17,8 @@
 #include "forms/about/about_dialog.h"
 #include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
+#include "decoder/quality_estimate.h"
+#include "runtime/questions.h"
 #include "runtime/texts.h"
 
 namespace {
@@ -41,7 +47,7 @@ struct BlockingEncoder {
                 self->abandonedOnes.push_back(job.quality);
             // A picture even when abandoned: showing it would be the fault.
             return PreviewResult{abandon && self->heedsAbandon ? JpegStatus::Abandoned : JpegStatus::Written,
-                                 QImage(job.quality, 10, QImage::Format_RGB32), job.quality * 1000};
+                                 QImage(job.quality, 10, QImage::Format_RGB32), QByteArray(), job.quality * 1000};
         };
         return self;
     }
@@ -76,9 +82,15 @@ protected:
         return readBytes(path);
     }
     // The main window, the image window and the version dialog all enabled, or all disabled.
+    // The main window, the image window and the version dialog take input; off: the save dialog
+    // is the modal window in front of all of them.
     bool othersEnabled(bool on = true) const
     {
-        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
+        const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && forms::load<AboutDialog>().isEnabled();
+        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        const bool blocked = saveDialog && saveDialog->windowModality() == Qt::ApplicationModal
+            && QApplication::activeModalWidget() == saveDialog;
+        return on ? enabled && !QApplication::activeModalWidget() : enabled && blocked;
     }
     ~SaveDialogTest() override { settle(); }
     // The darkest pixel inside the label's border: its text's colour.
@@ -127,9 +139,10 @@ TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
     const float enlargedWidth = imageWindow().pictureView->twipsWidth().value();
     for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
         imageWindow().pictureView->setTwipsHeight(Twips(height));
-        openDialog().cancel();
-        EXPECT_FLOAT_EQ(viewing::previewBaseWidth, float(enlargedWidth / 6));
-        EXPECT_EQ(viewing::previewBaseHeight, rounded) << "for a height of " << height;
+        SaveDialog& saveDialog = openDialog();
+        EXPECT_FLOAT_EQ(saveDialog.previewBaseWidth(), float(enlargedWidth / 6));
+        EXPECT_EQ(saveDialog.previewBaseHeight(), rounded) << "for a height of " << height;
+        saveDialog.cancel();
     }
 }
 
@@ -144,7 +157,7 @@ TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
     const QRectF former = box(image);
     ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
-    const QSizeF step = QSizeF(viewing::previewBaseWidth, viewing::previewBaseHeight) / 2;
+    const QSizeF step = QSizeF(forms::get<SaveDialog>().previewBaseWidth(), forms::get<SaveDialog>().previewBaseHeight()) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
         for (int click = 0; click < clicks; ++click)
@@ -258,16 +271,17 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
 
 TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 {
-    for (const QString& target : {at("saved.jpg"), at("saved.kir"), viewing::currentPicturePath}) {
+    for (const QString& target : {at("saved.jpg"), at("saved.kir"), model().savePath()}) {
         SCOPED_TRACE(target.toStdString());
         SaveDialog& saveDialog = openDialog();
         QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
         dialogs_->answerSave(target);
-        if (target == viewing::currentPicturePath) // the proposed name, whatever its extension
+        if (target == model().savePath()) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
         // The windows are usable again by the time the outcome shows.
         dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
+        waitForPicture();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
         EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
     }
@@ -276,24 +290,50 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
     EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
 }
 
+// A name that is a link: the question names the file the save replaces. Another user's link is not
+// written through (a person saving into a folder anyone may write to).
+TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
+{
+    const QString real = write("real.jpg", "an older picture");
+    ASSERT_EQ(::symlink("real.jpg", QFile::encodeName(at("link.jpg")).constData()), 0);
+    SaveDialog& saveDialog = openDialog();
+    dialogs_->answerSave(at("link.jpg")).answerMessage(MsgBoxResult::Cancel);
+    saveDialog.save();
+    waitForPicture();
+    const ScriptedDialogs::Box& question = dialogs_->last();
+    EXPECT_EQ(question.title, QStringLiteral("link.jpg"));
+    EXPECT_TRUE(question.text.startsWith(overwriteQuestion) && question.text.contains(QFileInfo(real).canonicalFilePath()))
+        << question.text.toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a link of another user needs root to make (lchown); not checked as this user";
+    ASSERT_EQ(::lchown(QFile::encodeName(at("link.jpg")).constData(), 65534, 65534), 0);
+    SaveDialog& again = openDialog();
+    dialogs_->answerSave(at("link.jpg")).answerMessage().answerMessage();
+    again.save();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルがオープンできません"));
+    EXPECT_EQ(readBytes(real), "an older picture");
+}
+
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
 TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
 {
-    const QByteArray picture = readBytes(viewing::currentPicturePath);
+    const QByteArray picture = readBytes(model().savePath());
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
     const auto save = [&](SaveDialog& saveDialog, const QString& target, MsgBoxResult answer = MsgBoxResult::Ok) {
         dialogs_->answerSave(target).answerMessage(answer);
         saveDialog.save();
+        waitForPicture();
     };
     const struct { const char* name; std::function<void(SaveDialog&)> leave; QString report; } ways[] = {
         {"キャンセル", [](SaveDialog& saveDialog) { saveDialog.cancel(); }, {}},
         {"close box", [](SaveDialog& saveDialog) { EXPECT_TRUE(saveDialog.close()); }, {}},
-        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); }, {}},
-        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, viewing::currentPicturePath, MsgBoxResult::Cancel); },
+        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); waitForPicture(); }, {}},
+        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, model().savePath(), MsgBoxResult::Cancel); },
          overwriteQuestion},
         {"encoder failure", [&](SaveDialog& saveDialog) { save(saveDialog, at("none/x.jpg")); }, "ファイルがオープンできません"},
-        {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); },
+        {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); waitForPicture(); },
          "ファイルがオープンできません"},
     };
     for (const auto& way : ways) {
@@ -306,8 +346,57 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }
-    EXPECT_EQ(readBytes(viewing::currentPicturePath), picture);
+    EXPECT_EQ(readBytes(model().savePath()), picture);
     EXPECT_EQ(readBytes(readOnly), "an older picture");
+}
+
+} // namespace
+
+namespace {
+
+// 保存 right after End: the save waits for the preview of 100, shows it, and
+// writes exactly the bytes shown.
+TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreview)
+{
+    SaveDialog& saveDialog = openDialog();
+    waitForPreview();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
+    ASSERT_TRUE(saveDialog.previewEncoder->busy());
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
+    saveDialog.save();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    const QByteArray saved = readBytes(at("saved.jpg"));
+    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
+    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
+}
+
+// The file is written on a worker: the window thread goes on, the program held
+// meanwhile with the hourglass, and a path handed over waits.
+TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
+{
+    std::binary_semaphore reached{0}, release{0};
+    services().beforeRename = [&](const QString& target, const QString&) {
+        if (target.endsWith(QStringLiteral("saved.jpg"))) {
+            reached.release();
+            (void)release.try_acquire_for(std::chrono::seconds(20)); // a guard against hanging, not a measurement
+        }
+        return true;
+    };
+    SaveDialog& saveDialog = openDialog();
+    waitForPreview();
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
+    saveDialog.save();
+    reached.acquire(); // the window thread got here while the file is being written
+    QCoreApplication::processEvents();
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
+    EXPECT_FALSE(mainWindow().isEnabled());
+    EXPECT_TRUE(questions::anyOpen()) << "a path handed over would change the picture under the save";
+    release.release();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_TRUE(mainWindow().isEnabled());
+    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
 }
 
 } // namespace

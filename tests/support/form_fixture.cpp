@@ -7,6 +7,8 @@
 
 #include "app/splash_screen.h"
 #include "forms/about/about_dialog.h"
+#include "forms/save/picture_saver.h"
+#include "forms/save/preview_encoder.h"
 #include "forms/save/save_dialog.h"
 
 namespace {
@@ -39,9 +41,6 @@ FormTest::FormTest()
 {
     unloadAllFormsNow();
     QDir().mkpath(pictures());
-    viewing::currentPicturePath.clear();
-    viewing::previewBaseWidth = 0;
-    viewing::previewBaseHeight = 0;
     App::forgetInstanceCheck();
     QApplication::clipboard()->clear();
 }
@@ -70,11 +69,24 @@ void FormTest::waitForPicture()
 {
     const auto waits = [] {
         const MainWindow* mainWindow = forms::loaded<MainWindow>();
-        const ImageWindow* imageWindow = forms::loaded<ImageWindow>();
-        return (mainWindow && mainWindow->loadsPicture()) || (imageWindow && imageWindow->makesFullPicture());
+        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        return (mainWindow && mainWindow->model().busy()) || (saveDialog && saveDialog->savesWhenShown())
+            || PictureSaver::active();
     };
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
     while (waits() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(waits()) << "the picture never came";
+}
+
+void FormTest::waitForPreview()
+{
+    const auto waits = [] {
+        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        return saveDialog && saveDialog->previewEncoder->busy();
+    };
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    while (waits() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(waits()) << "the preview never came";
 }

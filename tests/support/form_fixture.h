@@ -17,7 +17,7 @@
 #include "controls/file_list_box.h"
 #include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
-#include "forms/viewing_state.h"
+#include "viewing/picture_model.h"
 #include "runtime/app.h"
 #include "runtime/forms.h"
 #include "runtime/services.h"
@@ -41,11 +41,14 @@ protected:
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
     static MainWindow& mainWindow() { return forms::load<MainWindow>(); }
-    static ImageWindow& imageWindow() { return forms::load<ImageWindow>(); }
-    // A selected file's picture, and the full-size picture a save or a copy
-    // needs, are decoded on workers: runs the event loop until they are there,
-    // or their errors.
+    static ImageWindow& imageWindow() { return forms::get<ImageWindow>(); }
+    static PictureModel& model() { return mainWindow().model(); }
+    // A selected file's picture, the full-size picture a save or a copy needs,
+    // and a save are made on workers: runs the event loop until they are
+    // there, or their errors.
     static void waitForPicture();
+    // Runs the event loop until the save dialog's newest preview is shown.
+    static void waitForPreview();
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

@@ -4,12 +4,10 @@
 #include <vector>
 
 #include <QBuffer>
-
 #include <QColorSpace>
 
 #include <lcms2.h>
 
-#include "controls/picture_box.h"
 #include "decoder/colour_profile.h"
 #include "decoder/jpeg_markers.h"
 #include "decoder/picture_loader.h"
@@ -17,6 +15,7 @@
 #include "encoder/jpeg_compressor.h"
 #include "encoder/jpeg_metadata.h"
 #include "encoder/scanline_source.h"
+#include "model_driver.h"
 #include "photo_files.h"
 #include "test_files.h"
 
@@ -118,15 +117,17 @@ TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
     // Shown reduced, and shown at full size (the enlarged box).
     for (const QSize box : {QSize(200, 200), QSize(667, 667)}) {
         SCOPED_TRACE(box.width());
-        const ShownPicture shown = readForView(path, box);
-        const QRgb onScreen = centre(shown.picture);
+        PictureModel model(box);
+        model.select(path);
+        ASSERT_TRUE(settle(model));
+        const QRgb onScreen = centre(model.picture().picture);
         EXPECT_TRUE(qGreen(onScreen) > 150 && qRed(onScreen) < 100);
-        PictureBox picture;
-        picture.setShown(shown);
-        EXPECT_FALSE(picture.holdsFull()) << "converted colours passed off as the file's values";
-        picture.keepFull(shown.source->decodeFull());
-        EXPECT_LE(farthest(centre(picture.fullPicture()), red), 2); // what a save encodes
-        EXPECT_LE(farthest(centre(picture.fullPictureAsShown()), onScreen), 2); // what a copy takes
+        EXPECT_TRUE(model.fullPicture().isNull()) << "converted colours passed off as the file's values";
+        bool made = false;
+        model.whenFullPicture([&] { made = true; });
+        ASSERT_TRUE(settle(model) && made);
+        EXPECT_LE(farthest(centre(model.fullPicture()), red), 2); // what a save encodes
+        EXPECT_LE(farthest(centre(model.fullPictureAsShown()), onScreen), 2); // what a copy takes
     }
 }
 

@@ -16,7 +16,7 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 #include "runtime/run_time_error.h"
 #include "test_files.h"
 
@@ -133,7 +133,8 @@ struct GatedDecoder {
 struct ReadAheadTest : ScratchTest {
     void start(const QString& current, const QStringList& neighbours)
     {
-        readAhead.follow(current, neighbours);
+        readAhead.follow(current, neighbours,
+                         [this](const QString& path, std::stop_token stop) { return decoder.decode(path, stop); });
         readAhead.resume();
     }
     void waitUntilSettled()
@@ -142,15 +143,15 @@ struct ReadAheadTest : ScratchTest {
             QSignalSpy(&readAhead, &ReadAhead::settled).wait();
     }
     GatedDecoder decoder;
-    ReadAhead readAhead{[this](const QString& path, std::stop_token stop) { return decoder.decode(path, stop); }};
+    ReadAhead readAhead;
 };
 
-TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsThePendingWork)
+TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsTheNeighboursWork)
 {
     const QString a = write("a"), b = write("b"), c = write("c");
     start(a, {b, c});
     decoder.begun.acquire(); // b
-    readAhead.clear();
+    readAhead.keepOnlyCurrent();
     decoder.opened.count_down();
     ReadAhead::threads().waitForDone(); // the stopped decode reports nothing
     waitUntilSettled();

@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "forms/image/full_picture_maker.h"
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
 #include "forms/main/main_window.h"
@@ -13,12 +12,12 @@
 #include "runtime/rounding.h"
 #include "runtime/services.h"
 #include "runtime/twips.h"
-#include "resources/builtin_pictures.h"
+#include "viewing/picture_model.h"
 
 // A tool window: only the main window has a taskbar entry.
-ImageWindow::ImageWindow()
+ImageWindow::ImageWindow(PictureModel& model)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
-    , fullPictureMaker_(new FullPictureMaker(*this))
+    , model_(model)
 {
     setWindowTitle(QString());
     setAutoFillBackground(true);
@@ -27,8 +26,7 @@ ImageWindow::ImageWindow()
     setPalette(palette);
     move(twips::toPixels(480), twips::toPixels(2370));
 
-    picture.setPicture(builtin::startupPicture());
-    fallbackPicture.setPicture(builtin::noFilePicture());
+    picture.setShown(model.picture());
 
     pictureView = new ImageControl(this);
     pictureView->setToolTip(QStringLiteral("ダブルクリックでコピーします。"));
@@ -105,18 +103,12 @@ void ImageWindow::followMouse(QMouseEvent* event)
 
 void ImageWindow::copyPictureOnDoubleClick()
 {
-    withFullPicture([this] {
+    model_.whenFullPicture([model = &model_] {
         QClipboard* clipboard = QApplication::clipboard();
         clipboard->clear();
-        clipboard->setImage(picture.fullPictureAsShown());
+        clipboard->setImage(model->fullPictureAsShown());
         dialogs().msgBox(QStringLiteral("イメージをコピーしました"), MsgBoxStyle::OkOnly, QStringLiteral("クリップボード"));
     });
-}
-
-void ImageWindow::showPicture(const QImage& shown)
-{
-    picture.setPicture(shown);
-    takePictureIntoView();
 }
 
 void ImageWindow::showPicture(const ShownPicture& shown)
@@ -158,7 +150,3 @@ void ImageWindow::fitToBox()
     setTwipsWidth(pictureView->twipsWidth());
     setTwipsHeight(pictureView->twipsHeight());
 }
-
-void ImageWindow::withFullPicture(std::function<void()> use) { fullPictureMaker_->make(std::move(use)); }
-
-bool ImageWindow::makesFullPicture() const { return fullPictureMaker_->busy(); }

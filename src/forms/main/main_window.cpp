@@ -16,6 +16,7 @@
 #include "controls/placement.h"
 #include "runtime/twips.h"
 #include "resources/builtin_pictures.h"
+#include "viewing/picture_model.h"
 
 namespace {
 
@@ -80,6 +81,8 @@ MainWindow::MainWindow()
     buildControls(client);
     buildMenus();
     connectHandlers();
+    model_ = new PictureModel(viewBox(), this);
+    followModel();
 
     // Not resizable and no maximise button: the size is the client area plus the menu bar.
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());

@@ -18,9 +18,7 @@ class QPushButton;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
-class ReadAhead;
-class Worker;
-struct ShownPicture;
+class PictureModel;
 
 // The main window: a fixed-size browser with the file commands and menus.
 // Layout and initial state live in main_window.cpp; the handlers in main_window_*.cpp,
@@ -41,16 +39,8 @@ public:
     void onFolderChanged();
     void filterFiles(int index);
     void onFileClicked();
-    // Another picture is shown instead: the one being decoded is not wanted.
-    void stopLoadingPicture();
-    // While the selected file's picture is on its way, a command about the
-    // picture shown waits for it, as it would have after a slow click; true
-    // when `command` was put off.
-    bool waitsForPicture(void (MainWindow::*command)());
-    // From a click until the clicked file's picture, or its error, is shown.
-    bool loadsPicture() const { return !loadingPath_.isEmpty(); }
-    // Reads the file list's neighbours of the shown picture ahead; made on first use.
-    ReadAhead& readAhead();
+    // The picture being viewed, which every window shows and acts on.
+    PictureModel& model() const { return *model_; }
 
     // The image window's buttons.
     void closeImage();
@@ -78,6 +68,8 @@ public:
 
     // Saving.
     void openSaveDialog();
+    // The windows take no input while the program waits for a picture or a save.
+    void holdWindows(bool held);
 
     // Favorites.
     void loadFavorites();
@@ -140,16 +132,10 @@ private:
     // The save dialog on the full-size picture at hand (main_window_save.cpp).
     void showSaveDialog();
 
-    // Showing a selected file's picture (main_window_select.cpp).
-    Worker& pictureWorker();
-    void decodeForWindow(const QString& path);
-    bool waitsForAnswers(std::function<void(MainWindow&)> later);
-    void showLoaded(const QString& path, const ShownPicture& shown);
-    void showLoadFailure(const QString& path);
+    // Following the picture model (main_window_select.cpp).
+    QSize viewBox() const;
+    void followModel();
     void fitIntoBox();
 
-    std::shared_ptr<ReadAhead> readAhead_;
-    Worker* pictureWorker_ = nullptr; // decodes the selected file's picture
-    QString loadingPath_;             // the file whose picture the window waits for
-    void (MainWindow::*afterPicture_)() = nullptr; // a command put off until it is shown
+    PictureModel* model_;
 };

@@ -5,13 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "forms/viewing_state.h"
 #include "runtime/dialogs.h"
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "files/drives.h"
 #include "controls/file_list_box.h"
-#include "decoder/read_ahead.h"
+#include "viewing/picture_model.h"
 #include "runtime/run_time_error.h"
 
 namespace {
@@ -48,14 +47,12 @@ void MainWindow::onDriveChanged()
 void MainWindow::onFolderChanged()
 {
     fileList->setPath(folderList->path());
-    if (readAhead_)
-        readAhead_->clear();
     pathBox->setText(folderList->path());
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();
     // Nothing is selected now, so this is the folder itself.
-    viewing::currentPicturePath = fileList->path() + fileList->fileName();
+    model_->enterFolder(fileList->path() + fileList->fileName());
 }
 
 void MainWindow::filterFiles(int index)
@@ -64,8 +61,7 @@ void MainWindow::filterFiles(int index)
         button->setEnabled(true);
     filterButtons[index]->setEnabled(false);
     fileList->setPattern(filterPatterns[index]);
-    if (readAhead_)
-        readAhead_->clear();
+    model_->changeFilter();
     selectedPath.clear();
     dateValue->clear();
     sizeValue->clear();

@@ -8,11 +8,11 @@
 #include <QPushButton>
 
 #include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "forms/image/image_window.h"
 #include "runtime/dialogs.h"
 #include "desktop/launcher.h"
 #include "runtime/run_time_error.h"
+#include "viewing/picture_model.h"
 
 // Shown like a clicked file, with the clipboard in place of the file. A
 // clipboard without a picture is reported and changes nothing: an empty
@@ -25,26 +25,20 @@ void MainWindow::showClipboardPicture()
                          QStringLiteral("クリップボード"));
         return;
     }
-    stopLoadingPicture();
     dateValue->clear();
     sizeValue->clear();
     isEnlarged = false;
     enlargeButton->setEnabled(true);
     closeImageButton->setEnabled(true);
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.show();
-    imageWindow.setTwipsWidth(Twips(3000));
-    imageWindow.setTwipsHeight(Twips(3000));
-    withMemoryAsRunTimeError([&] { imageWindow.showPicture(picture); });
+    forms::get<ImageWindow>().show();
+    model_->showInMemory(picture); // shown and fitted to the normal box
     pathBox->setText(QStringLiteral("ClipBoard"));
-    imageWindow.fitToBox();
 }
 
 // The same steps as a double click on the picture.
 void MainWindow::copyPicture()
 {
-    if (!waitsForPicture(&MainWindow::copyPicture))
-        forms::get<ImageWindow>().copyPictureOnDoubleClick();
+    forms::get<ImageWindow>().copyPictureOnDoubleClick();
 }
 
 void MainWindow::clearClipboard() { QApplication::clipboard()->clear(); }

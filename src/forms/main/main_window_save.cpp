@@ -1,13 +1,11 @@
-// Opening the save dialog, prepared with a first preview at quality 50.
+// Opening the save dialog on the picture shown, prepared with a first preview at quality 50.
 #include "forms/main/main_window.h"
 
-#include <QPointer>
-
-#include "runtime/forms.h"
-#include "forms/viewing_state.h"
+#include "forms/about/about_dialog.h"
 #include "forms/image/image_window.h"
 #include "forms/save/save_dialog.h"
-#include "runtime/rounding.h"
+#include "runtime/forms.h"
+#include "viewing/picture_model.h"
 
 namespace {
 
@@ -17,33 +15,38 @@ double previewDivisor(bool enlarged) { return enlarged ? 6 : 1.5; }
 
 } // namespace
 
+// About the picture shown now, or the one just clicked once it is there.
 void MainWindow::openSaveDialog()
 {
-    if (waitsForPicture(&MainWindow::openSaveDialog))
-        return; // the save is about the picture just clicked
-    // The full-size picture, decoded once from the bytes shown; every preview and the save use it.
-    forms::get<ImageWindow>().withFullPicture([window = QPointer(this)] {
-        if (window)
-            window->showSaveDialog();
-    });
+    model_->whenFullPicture([this] { showSaveDialog(); });
 }
 
 void MainWindow::showSaveDialog()
 {
     setMousePointer(MousePointer::Hourglass);
     const ImageWindow& imageWindow = forms::get<ImageWindow>();
-    SaveDialog& saveDialog = forms::load<SaveDialog>();
+    SaveDialog& saveDialog
+        = forms::load<SaveDialog>(SaveDialog::Subject{model_->fullPicture(), model_->picture().source, model_->savePath()});
     const double divisor = previewDivisor(isEnlarged);
-    saveDialog.preview->setTwipsWidth(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)));
-    saveDialog.preview->setTwipsHeight(Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
-    viewing::previewBaseWidth = saveDialog.preview->twipsWidth().value();
-    viewing::previewBaseHeight = roundToInt32(saveDialog.preview->twipsHeight().value());
+    saveDialog.setPreviewBase(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)),
+                              Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
     // Shown when ready; a failure closes the dialog again with a message.
     saveDialog.startFirstPreview();
-
-    viewing::setProgramWindowsEnabled(false);
-    saveDialog.show();
+    saveDialog.show(); // application modal, as it was made; open() would make it modal to no window
     saveDialog.raise();
     saveDialog.activateWindow();
     setMousePointer(MousePointer::Default);
+}
+
+// While the program waits for a picture a command needs, or for a save to be
+// written, its windows take no input.
+void MainWindow::holdWindows(bool held)
+{
+    setEnabled(!held);
+    forms::setEnabled<ImageWindow>(!held);
+    forms::setEnabled<AboutDialog>(!held);
+    const MousePointer pointer = held || model_->busy() ? MousePointer::Hourglass : MousePointer::Default;
+    setMousePointer(pointer);
+    if (ImageWindow* imageWindow = forms::loaded<ImageWindow>())
+        mouse_pointer::set(imageWindow, pointer);
 }

@@ -9,6 +9,7 @@
 #include "runtime/app.h"
 #include "runtime/dialogs.h"
 #include "controls/file_list_box.h"
+#include "viewing/picture_model.h"
 
 void MainWindow::onLoad()
 {
@@ -18,11 +19,15 @@ void MainWindow::onLoad()
         End();
     }
     fileList->setPattern(QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"));
-    forms::load<ImageWindow>().show();
+    ImageWindow& imageWindow = forms::load<ImageWindow>(*model_);
+    imageWindow.showPicture(model_->picture());
+    fitIntoBox();
+    imageWindow.show();
 }
 
 void MainWindow::onUnload()
 {
+    model_->stop();
     forms::unload<ImageWindow>();
     forms::unload<AboutDialog>();
 }

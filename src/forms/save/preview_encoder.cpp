@@ -7,12 +7,24 @@
 #include "encoder/save_jpeg.h"
 #include "runtime/services.h"
 #include "runtime/worker.h"
-#include "files/files.h"
+#include "files/native_file.h"
+#include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
+#include "runtime/run_time_error.h"
 
 namespace {
 
 std::mutex oneAtATime; // held by a worker for the whole of a job
+
+// The preview file as written; what is shown and what a save writes come from these bytes.
+QByteArray readPreviewFile(const QString& path)
+{
+    const ReadOnlyFile file(path);
+    QByteArray bytes = file.peek(0, file.size());
+    if (bytes.size() != file.size())
+        throw RunTimeError(RunTimeError::DeviceIO, "short read of the preview file");
+    return bytes;
+}
 
 } // namespace
 
@@ -25,14 +37,19 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, std::stop_tok
     if (result.status != JpegStatus::Written)
         return result;
     try {
-        result.picture = LoadPicture(job.path, job.cover);
+        result.bytes = readPreviewFile(job.path);
+        result.picture = decodePicture(result.bytes, job.cover, nullptr, stop);
         if (job.markers)
             result.picture = ColourProfile::of(*job.markers).toSrgb(result.picture);
-        result.fileSize = FileLen(job.path);
+        result.fileSize = result.bytes.size();
+    } catch (const DecodeCancelled&) {
+        result.status = JpegStatus::Abandoned;
+        return result;
     } catch (const std::exception&) {
         // Written but unreadable: no true pair of picture and size to show.
         result.status = JpegStatus::CannotOpen;
         result.picture = QImage();
+        result.bytes = QByteArray();
     }
     return result;
 }

@@ -26,11 +26,13 @@ struct PreviewJob {
     std::shared_ptr<const JpegMarkers> markers; // none for a picture without them
 };
 
-// A finished preview. `picture` and `fileSize` belong to the same encoding;
-// both are meaningful only when `status` is JpegStatus::Written.
+// A finished preview. `picture`, `bytes` and `fileSize` belong to the same
+// encoding: the picture is decoded from exactly those bytes, which a save at
+// this quality writes. All are meaningful only when `status` is JpegStatus::Written.
 struct PreviewResult {
     JpegStatus status = JpegStatus::Written;
     QImage picture;
+    QByteArray bytes;
     qint64 fileSize = 0;
     int quality = 0;
 };

@@ -8,8 +8,6 @@
 
 #include "runtime/handler_guard.h"
 #include "runtime/forms.h"
-#include "forms/viewing_state.h"
-#include "forms/image/image_window.h"
 #include "forms/main/main_window.h"
 #include "controls/hscroll_bar.h"
 #include "forms/save/preview_encoder.h"
@@ -19,6 +17,7 @@
 #include "controls/fonts.h"
 #include "runtime/mouse_pointer.h"
 #include "controls/placement.h"
+#include "runtime/rounding.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 #include "runtime/twips.h"
@@ -60,9 +59,12 @@ QPushButton* button(QWidget* parent, const QString& caption)
 } // namespace
 
 // A fixed tool window: small title bar with a close box only, not resizable.
-SaveDialog::SaveDialog()
-    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+// Application modal: the other windows take no input while it is open.
+SaveDialog::SaveDialog(Subject subject)
+    : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , subject_(std::move(subject))
 {
+    setWindowModality(Qt::ApplicationModal);
     setWindowTitle(QStringLiteral("ファイルの保存"));
     setWindowIcon(builtin::programIcon());
     setFont(fonts::make(fonts::msPGothic, 9));
@@ -151,7 +153,6 @@ void SaveDialog::onLoad()
         dialogs().msgBox(QStringLiteral("予期せぬエラーが起きました"), MsgBoxStyle::Critical, QStringLiteral("予期せぬエラー"));
     };
     try {
-        takeSubject();
         pathLabel->setText(subject_.path);
         readSource();
         readMetadata();
@@ -166,14 +167,25 @@ void SaveDialog::onLoad()
     }
 }
 
+void SaveDialog::setPreviewBase(Twips width, Twips height)
+{
+    preview->setTwipsWidth(width);
+    preview->setTwipsHeight(height);
+    previewBaseWidth_ = preview->twipsWidth().value();
+    previewBaseHeight_ = roundToInt32(preview->twipsHeight().value());
+}
+
 void SaveDialog::cancel()
 {
     previewEncoder->stop();
     cancelTargetSearch();
+    saveWhenShown_ = false;
     forms::unload<SaveDialog>();
-    enableOtherWindows();
     bringMainWindowForward();
 }
+
+// Escape does nothing; only キャンセル, 保存 and the close box leave.
+void SaveDialog::reject() {}
 
 // The close box is one more way out and must not leave the other windows disabled.
 void SaveDialog::closeEvent(QCloseEvent* event)
@@ -181,11 +193,6 @@ void SaveDialog::closeEvent(QCloseEvent* event)
     event->accept();
     if (forms::loaded<SaveDialog>() == this)
         guarded([this] { cancel(); })();
-}
-
-void SaveDialog::enableOtherWindows()
-{
-    viewing::setProgramWindowsEnabled(true);
 }
 
 void SaveDialog::bringMainWindowForward()

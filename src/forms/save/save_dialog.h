@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QPalette>
 #include <QPointF>
-#include <QWidget>
+#include <QDialog>
 
 #include "runtime/mouse_pointer.h"
 #include "controls/image_control.h"
@@ -39,21 +39,25 @@ class QScrollBar;
 // Beyond that: the search for a target size (save_dialog_target.cpp), the
 // source's quality and the warning it gives (save_dialog_source.cpp), and the
 // difference view with its measurements and the original (save_dialog_difference.cpp).
-class SaveDialog : public QWidget {
+class SaveDialog : public QDialog {
     Q_OBJECT
 
 public:
-    SaveDialog();
-
-    // What the dialog compresses, taken when it opens: the image window may
-    // show another picture while the dialog is up, and the save must write the
-    // picture the dialog showed.
+    // What the dialog compresses, taken when it opens: the save writes the
+    // picture the dialog showed, whatever happens elsewhere meanwhile.
     struct Subject {
         QImage picture; // at its natural size
         std::shared_ptr<const PictureSource> source; // null for a picture made in memory
         QString path; // shown, and proposed for the save
     };
+
+    explicit SaveDialog(Subject subject);
+
     const Subject& subject() const { return subject_; }
+    // The preview's base size, from which the zoom steps are taken.
+    void setPreviewBase(Twips width, Twips height);
+    float previewBaseWidth() const { return previewBaseWidth_; }
+    std::int32_t previewBaseHeight() const { return previewBaseHeight_; }
 
     void onLoad();
     void onQualityChanged();
@@ -110,26 +114,28 @@ public:
     // Over the preview's corner: the figures while the difference shows, a name while the original does.
     QLabel* figuresLabel;
     QAction* dropLocationAction; // the slider's context menu; remembered in the settings
+    // 保存 was pressed while a newer preview was being made: the save waits to show it.
+    bool savesWhenShown() const { return saveWhenShown_; }
     Worker* targetSearch; // children of the dialog
     Worker* measurement;
     Worker* originalReduction;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void reject() override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Every way out of the dialog ends with these: the main window, the image
-    // window and the version dialog usable again, the main window in front.
-    static void enableOtherWindows();
+    // Every way out of the dialog ends with the main window in front.
     static void bringMainWindowForward();
+    // The save itself, once the preview shown is the newest (save_dialog_save.cpp).
+    void finishSave();
 
     void buildControls();
     void connectHandlers();
-    void takeSubject();
 
     // Previews are asked for here and shown when they come back.
     void requestPreview();
@@ -174,6 +180,10 @@ private:
     // Up to its deletion the dialog is a question: nothing from outside changes its picture.
     const questions::Open openQuestion_{this};
     Subject subject_;
+    float previewBaseWidth_ = 0;
+    std::int32_t previewBaseHeight_ = 0;
+    QByteArray shownBytes_; // the file of the preview shown, which a save at its quality writes
+    bool saveWhenShown_ = false;
     int quality = 50; // the slider's quality, used by the save
     bool firstPreviewPending_ = false; // no preview shown since the opening command asked for one
     int previewZoomStep = 1; // 0 to 9; the preview is (previewZoomStep + 1) / 2 times its base size

@@ -48,7 +48,7 @@ void SaveDialog::keyPressEvent(QKeyEvent* event)
 {
     bool* held = plainKey(event, Qt::Key_D) ? &differenceHeld_ : plainKey(event, Qt::Key_O) ? &originalHeld_ : nullptr;
     if (!held) {
-        QWidget::keyPressEvent(event);
+        QDialog::keyPressEvent(event);
         return;
     }
     if (!event->isAutoRepeat())
@@ -60,7 +60,7 @@ void SaveDialog::keyReleaseEvent(QKeyEvent* event)
 {
     bool* held = event->key() == Qt::Key_D ? &differenceHeld_ : event->key() == Qt::Key_O ? &originalHeld_ : nullptr;
     if (!held || event->isAutoRepeat()) {
-        QWidget::keyReleaseEvent(event);
+        QDialog::keyReleaseEvent(event);
         return;
     }
     guarded([this, held] { setHeld(*held, false); })();
@@ -75,7 +75,7 @@ void SaveDialog::changeEvent(QEvent* event)
             differenceHeld_ = originalHeld_ = false;
             showChosenPicture();
         })();
-    QWidget::changeEvent(event);
+    QDialog::changeEvent(event);
 }
 
 // The measurements are made only when someone looks for them.
@@ -86,7 +86,7 @@ bool SaveDialog::eventFilter(QObject* watched, QEvent* event)
             requestMeasurement();
             updatePreviewToolTip();
         })();
-    return QWidget::eventFilter(watched, event);
+    return QDialog::eventFilter(watched, event);
 }
 
 void SaveDialog::previewShown(const QImage& picture, qint64 fileSize)

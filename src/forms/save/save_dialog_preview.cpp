@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QLabel>
 #include <QScrollBar>
 
 #include "runtime/run_time_error.h"
 #include "runtime/forms.h"
-#include "forms/viewing_state.h"
 #include "encoder/save_jpeg.h"
 #include "forms/save/preview_encoder.h"
 #include "runtime/dialogs.h"
@@ -40,8 +40,8 @@ void SaveDialog::requestPreview()
     // Decoded just large enough for the largest zoom still reachable from
     // here, so zooming in never blows up a small picture.
     const double stepsLeft = std::max(0, 9 - previewZoomStep) / 2.0;
-    const double widest = preview->twipsWidth().value() + stepsLeft * viewing::previewBaseWidth;
-    const double tallest = preview->twipsHeight().value() + stepsLeft * viewing::previewBaseHeight;
+    const double widest = preview->twipsWidth().value() + stepsLeft * previewBaseWidth_;
+    const double tallest = preview->twipsHeight().value() + stepsLeft * previewBaseHeight_;
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
@@ -65,6 +65,7 @@ void SaveDialog::showResult(const PreviewResult& result)
         preview->setPicture(result.picture);
         sizeValue->setText(sizeText(result.fileSize));
         shownQuality_ = result.quality;
+        shownBytes_ = result.bytes;
         firstPreviewPending_ = false;
         previewShown(result.picture, result.fileSize);
     } else if (firstPreviewPending_ && newest) {
@@ -72,7 +73,10 @@ void SaveDialog::showResult(const PreviewResult& result)
         cancel();
         dialogs().msgBox(QStringLiteral("プレビューを作成できません\n") + previewPath(), MsgBoxStyle::Exclamation,
                          QStringLiteral("ファイルの保存"));
+        return;
     }
+    if (newest && std::exchange(saveWhenShown_, false))
+        finishSave(); // the newest preview is on screen now: it is what the save writes
 }
 
 // Each step adds or removes half the base size and keeps the centre in place.
@@ -81,8 +85,8 @@ void SaveDialog::zoomIn()
     if (previewZoomStep > 8)
         return;
     previewZoomStep += 1;
-    const double width = viewing::previewBaseWidth;
-    const double height = viewing::previewBaseHeight;
+    const double width = previewBaseWidth_;
+    const double height = previewBaseHeight_;
     preview->moveTwips(Twips(static_cast<float>(preview->twipsLeft().value() - width / 4)),
                   Twips(static_cast<float>(preview->twipsTop().value() - height / 4)),
                   Twips(static_cast<float>(preview->twipsWidth().value() + width / 2)),
@@ -96,8 +100,8 @@ void SaveDialog::zoomOut()
     if (previewZoomStep < 1)
         return;
     previewZoomStep -= 1;
-    const double width = viewing::previewBaseWidth;
-    const double height = viewing::previewBaseHeight;
+    const double width = previewBaseWidth_;
+    const double height = previewBaseHeight_;
     preview->moveTwips(Twips(static_cast<float>(preview->twipsLeft().value() + width / 4)),
                   Twips(static_cast<float>(preview->twipsTop().value() + height / 4)),
                   Twips(static_cast<float>(preview->twipsWidth().value() - width / 2)),

@@ -8,18 +8,8 @@
 #include <QStringList>
 
 #include "decoder/picture_source.h"
-#include "forms/image/image_window.h"
 #include "forms/save/preview_encoder.h"
-#include "forms/viewing_state.h"
-#include "runtime/forms.h"
 #include "runtime/texts.h"
-
-// The opening command has made the full-size picture already, so this asks nothing.
-void SaveDialog::takeSubject()
-{
-    const ImageWindow& imageWindow = forms::get<ImageWindow>();
-    subject_ = {imageWindow.picture.fullPicture(), imageWindow.picture.source(), viewing::currentPicturePath};
-}
 
 // Reads only the file's headers, so it stays on the window thread.
 void SaveDialog::readSource()

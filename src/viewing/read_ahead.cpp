@@ -1,4 +1,4 @@
-#include "decoder/read_ahead.h"
+#include "viewing/read_ahead.h"
 
 #include <algorithm>
 #include <new>
@@ -37,9 +37,8 @@ void lowerThisThread()
 
 } // namespace
 
-ReadAhead::ReadAhead(Decoder decoder)
-    : decoder_(std::move(decoder))
-    , worker_(new Worker(this, &threads()))
+ReadAhead::ReadAhead()
+    : worker_(new Worker(this, &threads()))
 {
 }
 
@@ -56,8 +55,10 @@ QThreadPool& ReadAhead::threads()
     return *pool;
 }
 
-void ReadAhead::follow(const QString& current, const QStringList& neighbours)
+void ReadAhead::follow(const QString& current, const QStringList& neighbours, Decoder decoder)
 {
+    if (decoder)
+        decoder_ = std::move(decoder);
     wanted_ = QStringList{current} + neighbours;
     paused_ = true;
     std::erase_if(held_, [this](const auto& entry) { return !wanted_.contains(entry.first); });
@@ -106,13 +107,17 @@ std::optional<ShownPicture> ReadAhead::take(const QString& path)
     return found->second;
 }
 
-void ReadAhead::clear() { follow(QString(), {}); }
+void ReadAhead::keepOnlyCurrent()
+{
+    const QString current = wanted_.value(0);
+    follow(current, {});
+}
 
 bool ReadAhead::busy() const { return (!queue_.isEmpty() && !paused_) || worker_->busy(); }
 
 void ReadAhead::startNext()
 {
-    if (paused_ || !reading_.isEmpty() || queue_.isEmpty())
+    if (paused_ || !reading_.isEmpty() || queue_.isEmpty() || !decoder_)
         return;
     reading_ = queue_.takeFirst();
     worker_->run([this, slot = slot_, decoder = decoder_, path = reading_](std::stop_token stop) -> Worker::Delivery {

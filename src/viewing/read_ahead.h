@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "decoder/decode_slot.h"
+#include "viewing/decode_slot.h"
 #include "decoder/picture_source.h"
 
 class QThreadPool;
@@ -29,14 +29,14 @@ class ReadAhead : public QObject {
 public:
     using Decoder = std::function<ShownPicture(const QString& path, std::stop_token stop)>;
 
-    explicit ReadAhead(Decoder decoder);
+    ReadAhead();
     ~ReadAhead() override;
 
     // The selection moved to `current`; `neighbours` are read ahead in this
-    // order once resume() says its picture is on screen. Pictures of other
-    // files are dropped, work for them stopped; a decode of a file still
-    // wanted goes on.
-    void follow(const QString& current, const QStringList& neighbours);
+    // order once resume() says its picture is on screen, with `decoder` (taken
+    // by the caller on the window thread). Pictures of other files are
+    // dropped, work for them stopped; a decode of a file still wanted goes on.
+    void follow(const QString& current, const QStringList& neighbours, Decoder decoder = {});
     // The shown picture is on screen: reading ahead may go on.
     void resume();
     // The window decodes a picture itself: a decode under way stops and is
@@ -48,8 +48,9 @@ public:
     void hold(const QString& path, const ShownPicture& shown);
     // The picture held for `path` if its file is unchanged; a changed one is dropped.
     std::optional<ShownPicture> take(const QString& path);
-    // A folder or filter change: nothing held, nothing pending.
-    void clear();
+    // The neighbours are no longer listed: only the current file stays wanted,
+    // and a decode of it under way goes on.
+    void keepOnlyCurrent();
 
     int heldCount() const { return int(held_.size()); }
     bool busy() const;
@@ -66,7 +67,7 @@ private:
     void startNext();
     void settle(const QString& path, const std::optional<ShownPicture>& result);
 
-    const Decoder decoder_;
+    Decoder decoder_;
     const std::shared_ptr<DecodeSlot> slot_ = std::make_shared<DecodeSlot>();
     Worker* worker_;
     QStringList wanted_;

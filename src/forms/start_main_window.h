@@ -1,0 +1,5 @@
+#pragma once
+
+// Hands over from the splash: the main window with the image window and its
+// first picture, the start-up picture fitted to the normal box.
+void startMainWindow();

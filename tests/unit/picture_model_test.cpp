@@ -1,0 +1,200 @@
+// The picture model's transitions, driven with a decoder that holds every file until the test lets it go.
+#include <mutex>
+#include <semaphore>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include "decoder/jpeg_decoder.h"
+#include "model_driver.h"
+#include "runtime/run_time_error.h"
+#include "runtime/services.h"
+#include "test_files.h"
+#include "viewing/read_ahead.h"
+
+namespace {
+
+struct HeldDecoder {
+    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            started.append(path);
+        }
+        began.release();
+        gate.acquire();
+        if (stop.stop_requested())
+            throw DecodeCancelled();
+        return readForView(path, box, stop);
+    }
+    QStringList startedSoFar()
+    {
+        const std::lock_guard lock(mutex);
+        return started;
+    }
+    std::counting_semaphore<> began{0}, gate{0};
+    std::mutex mutex;
+    QStringList started;
+};
+
+// Three pictures of different sizes; every decode, the window's and the read-ahead's, held.
+class PictureModelTest : public ScratchTest {
+protected:
+    PictureModelTest()
+    {
+        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
+            return decoder_.decode(path, box, stop);
+        };
+    }
+    ~PictureModelTest() override
+    {
+        decoder_.gate.release(1000);
+        QThreadPool::globalInstance()->waitForDone();
+        ReadAhead::threads().waitForDone();
+    }
+    // Selects the file and lets exactly its decode through.
+    void show(const QString& file, const QStringList& neighbours = {})
+    {
+        model_.select(file, neighbours);
+        decoder_.began.acquire();
+        decoder_.gate.release();
+        ASSERT_TRUE(settle(model_));
+    }
+    const QString a = write("a.jpg", encodedAs(testPicture(30, 20), "JPEG"));
+    const QString b = write("b.jpg", encodedAs(testPicture(17, 40), "JPEG"));
+    const QString c = write("c.bmp", encodedAs(testPicture(9, 7), "BMP"));
+    ScopedServices services_{Services{}};
+    HeldDecoder decoder_;
+    PictureModel model_{QSize(200, 200)};
+};
+
+// A filter or folder change while the selection's picture is read ahead used to
+// stop that decode, and the picture never came.
+TEST_F(PictureModelTest, AFilterChangeLetsThePictureReadAheadArrive)
+{
+    show(a, {b});
+    decoder_.began.acquire(); // the read-ahead's b
+    model_.select(b, {a});
+    ASSERT_TRUE(model_.readAhead().reads(b)) << "b decoded twice";
+    model_.changeFilter();
+    model_.enterFolder(folder.path());
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(model_)) << "the picture never arrived";
+    EXPECT_EQ(model_.picture().natural, QSize(17, 40));
+    EXPECT_EQ(model_.savePath(), b) << "not the picture's own path";
+}
+
+// The path a save proposes is the picture's own once it arrives, and the
+// folder after a folder change once it is shown.
+TEST_F(PictureModelTest, APathProposedFollowsThePictureThenTheFolder)
+{
+    show(a);
+    model_.select(c);
+    decoder_.began.acquire();
+    model_.changeFilter();
+    EXPECT_EQ(model_.savePath(), a) << "while c loads";
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(model_));
+    EXPECT_EQ(model_.savePath(), c);
+    model_.enterFolder(folder.path() + "/");
+    EXPECT_EQ(model_.savePath(), folder.path() + "/");
+    EXPECT_EQ(model_.path(), c) << "the picture shown is still c";
+}
+
+TEST_F(PictureModelTest, ACommandWaitsForItsSelectionAndDiesWithIt)
+{
+    show(a);
+    QStringList ran;
+    model_.select(b);
+    decoder_.began.acquire();
+    model_.whenFullPicture([&] { ran << model_.path(); });
+    EXPECT_TRUE(ran.isEmpty()) << "ran on the picture still on screen";
+    model_.select(c); // another selection: the command about b goes
+    decoder_.gate.release(); // b, stopped
+    decoder_.began.acquire(); // c
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(model_));
+    EXPECT_TRUE(ran.isEmpty()) << "ran on a later selection";
+    model_.select(a);
+    decoder_.began.acquire();
+    model_.whenFullPicture([&] { ran << model_.path() + QString::number(model_.fullPicture().width()); });
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(model_));
+    EXPECT_EQ(ran, QStringList{a + "30"});
+}
+
+// Busy from a selection until its picture, or its failure, is there; a failure
+// shows the fallback and proposes the program's folder.
+TEST_F(PictureModelTest, BusyEndsOnEveryWayAPictureSettles)
+{
+    QSignalSpy busy(&model_, &PictureModel::busyChanged);
+    const QString bad = write("bad.jpg", "not a picture");
+    show(a);
+    model_.select(bad);
+    decoder_.began.acquire();
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(model_));
+    EXPECT_EQ(model_.state(), PictureModel::State::Failed);
+    EXPECT_EQ(model_.picture().natural, QSize(50, 50));
+    model_.select(b);
+    decoder_.began.acquire();
+    model_.showInMemory(testPicture(5, 3)); // the clipboard's picture instead
+    EXPECT_FALSE(model_.busy());
+    model_.select(path("gone.jpg"));
+    EXPECT_FALSE(model_.busy()) << "a file gone before its decode";
+    model_.select(a);
+    model_.stop();
+    EXPECT_FALSE(model_.busy());
+    QList<bool> told;
+    for (const QList<QVariant>& signal : busy)
+        told << signal.at(0).toBool();
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_FALSE(told.back());
+    for (int i = 1; i < told.size(); ++i)
+        EXPECT_NE(told[i], told[i - 1]) << "told twice at " << i;
+}
+
+// The program ending stops everything: nothing arrives afterwards.
+TEST_F(PictureModelTest, NothingArrivesAfterTheEnd)
+{
+    show(a);
+    model_.select(b);
+    decoder_.began.acquire();
+    bool ran = false;
+    model_.whenFullPicture([&] { ran = true; });
+    model_.stop();
+    decoder_.gate.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model_.picture().natural, QSize(30, 20));
+    EXPECT_FALSE(ran || model_.busy());
+    model_.select(c);
+    EXPECT_EQ(model_.path(), b) << "selected after the end";
+}
+
+// A file whose first bytes are no picture is refused without reading the rest;
+// a stopped read stops.
+TEST(PictureReading, NoPictureIsRefusedUnreadAndAStopStopsTheRead)
+{
+    QTemporaryDir folder;
+    const QString huge = folder.filePath("huge.jpg");
+    QFile file(huge);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0 && file.resize(qint64(64) << 30));
+    file.close();
+    try {
+        readForView(huge, QSize(100, 100));
+        ADD_FAILURE() << "read as a picture";
+    } catch (const RunTimeError& error) {
+        EXPECT_EQ(error.number(), RunTimeError::InvalidPicture) << "read whole before being refused";
+    }
+    const QString bmp = folder.filePath("small.bmp");
+    ASSERT_TRUE(writeBytes(bmp, encodedAs(testPicture(6, 5), "BMP")));
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_THROW(readForView(bmp, QSize(100, 100), stopped.get_token()), DecodeCancelled);
+    EXPECT_EQ(readForView(bmp, QSize(100, 100)).natural, QSize(6, 5));
+}
+
+} // namespace
