@@ -33,9 +33,10 @@ public:
 
 void installJapaneseTranslations()
 {
-    // The program speaks only Japanese, whatever the locale says (C, C.UTF-8, English):
-    // texts, dates and numbers that Qt formats with the default locale follow it.
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    // The program speaks only Japanese; a C or POSIX locale (C.UTF-8 too) says nothing
+    // about the user. Another locale keeps the user's own date and number formats.
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
     QCoreApplication* app = QCoreApplication::instance();
     // Installed first, so Qt's own catalogue, installed after it, is asked first.

@@ -41,8 +41,8 @@ QString promptForScreen(const QString& prompt, const QFont& font, int screenWidt
     return lines.join(QLatin1Char('\n'));
 }
 
-// Qt's file list writes sizes and dates in the system's locale, which may be C
-// or English; the program's texts follow the default locale, which is Japanese.
+// Qt's file list writes sizes and dates in the system's locale, C for C.UTF-8;
+// the program's own texts follow the default locale (Japanese in place of C).
 class ListInDefaultLocale : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
