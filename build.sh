@@ -19,7 +19,7 @@ packages=(
   fonts-ipafont-gothic fonts-dejavu-core xdg-utils
   xvfb xauth xdotool x11-utils imagemagick xclip
   desktop-file-utils appstream
-  libimage-exiftool-perl
+  libimage-exiftool-perl liblcms2-utils
 )
 
 missing=()

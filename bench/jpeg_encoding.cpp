@@ -46,6 +46,35 @@ std::size_t bareToFile(const QImage& picture, const QString& path)
     return std::size_t(size);
 }
 
+// A grey photo as bare libjpeg-turbo writes it: one component, made from the RGB32 pixels.
+std::size_t bareGreyToMemory(const QImage& picture)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(picture.width());
+    cinfo.image_height = JDIMENSION(picture.height());
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = TRUE;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return std::size_t(size);
+}
+
 std::size_t saveWithEncoder(const QImage& picture, const QString& path)
 {
     if (saveJpeg(picture, picture.width(), picture.height(), path, quality, JpegTarget::Chosen) != JpegStatus::Written)
@@ -93,6 +122,8 @@ int main(int argc, char** argv)
     const QImage rgb32 = photo();
     const QImage premultiplied = rgb32.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QString encoderPath = folder.filePath("encoder.jpg");
+    // A black-and-white photo as a grey JPEG decodes: RGB32 with three equal channels.
+    const QImage grey = rgb32.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
 
     std::vector<SizedMeasure> measures = {
         {"libjpeg-turbo to memory, optimized Huffman", [&] { return bareToMemory(rgb32, true); }},
@@ -103,6 +134,8 @@ int main(int argc, char** argv)
          [&] { return saveWithEncoder(premultiplied, folder.filePath("premultiplied.jpg")); }},
         {"libjpeg-turbo to memory, standard Huffman", [&] { return bareToMemory(rgb32, false); }},
         {"QImageWriter to memory", [&] { return saveWithQt(rgb32); }},
+        {"libjpeg-turbo to memory, grey photo, 1 component", [&] { return bareGreyToMemory(grey); }},
+        {"saveJpeg, grey photo", [&] { return saveWithEncoder(grey, folder.filePath("grey.jpg")); }},
     };
     // Interleaved, so a slow spell of the machine touches every measure alike.
     for (int run = 0; run < runs + 1; ++run) {
@@ -127,6 +160,8 @@ int main(int argc, char** argv)
     const std::size_t qtBytes = measures[5].bytes;
     std::printf("\nsaveJpeg / libjpeg-turbo to memory: %.3f (limit 1.1)\n", encoder / bareMemory);
     std::printf("saveJpeg / libjpeg-turbo to a file: %.3f\n", encoder / bareFile);
+    std::printf("grey photo: saveJpeg / libjpeg-turbo one component: %.3f, %zu against %zu bytes\n",
+                measures[7].median() / measures[6].median(), measures[7].bytes, measures[6].bytes);
     std::printf("saveJpeg file %zu bytes, QImageWriter %zu bytes: %s\n", measures[2].bytes,
                 qtBytes, measures[2].bytes <= qtBytes ? "no larger" : "LARGER");
     std::printf("File size equal to bare optimized libjpeg-turbo's: %s\n",

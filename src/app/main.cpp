@@ -1,9 +1,12 @@
+#include <cstdio>
+
 #include <QApplication>
 #include <QCoreApplication>
 
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "app/termination.h"
+#include "files/native_names.h"
 #include "files/replacing_file.h"
 #include "files/stand_in_folder.h"
 #include "desktop/instance_channel.h"
@@ -39,8 +42,13 @@ int main(int argc, char** argv)
     // A path for a running instance goes there; without one the main window
     // still refuses the second start with its message.
     if (App::anotherInstanceRuns()) {
-        if (!path.isEmpty() && instance::handOver(path))
+        const instance::Delivery delivery = path.isEmpty() ? instance::Delivery::NoListener : instance::handOver(path);
+        if (delivery == instance::Delivery::Taken)
             return 0;
+        if (delivery == instance::Delivery::Refused) {
+            std::fprintf(stderr, "kiriview: the running instance did not take %s\n", native_names::encode(path).constData());
+            return 1;
+        }
     } else {
         commandline::listenForHandOvers();
     }

@@ -76,8 +76,13 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
 
 void FileListBox::mousePressEvent(QMouseEvent* event)
 {
+    // Only the left button picks a file; the others leave the selection alone.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     QListWidgetItem* pressed = itemAt(event->position().toPoint());
-    const bool again = event->button() == Qt::LeftButton && pressed && pressed->isSelected();
+    const bool again = pressed && pressed->isSelected();
     QListWidget::mousePressEvent(event);
     // The selection does not change, yet the person clicked the file: show it again.
     if (again && pressed->isSelected())

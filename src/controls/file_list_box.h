@@ -5,8 +5,9 @@
 
 // The file list: the files of Path whose names match any of the patterns in
 // Pattern (separated by ";", matched without regard to case). Selecting an
-// entry by click or arrow key runs onClick, and so does a click on the entry
-// already selected; a change of path or pattern clears the selection.
+// entry by a left click or arrow key runs onClick, and so does a left click on
+// the entry already selected; other buttons select nothing. A change of path
+// or pattern clears the selection.
 class FileListBox : public QListWidget {
     Q_OBJECT
 

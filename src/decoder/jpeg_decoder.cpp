@@ -5,8 +5,10 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -19,7 +21,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "decoder/colour_profile.h"
 #include "jpeg/exif_orientation.h"
+#include "jpeg/jpeg_markers.h"
 #include "decoder/picture_limits.h"
 #include "jpeg/libjpeg_support.h"
 #include "runtime/run_time_error.h"
@@ -146,8 +150,30 @@ bool readHeader(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Sourc
     else
         jpeg_mem_src(&cinfo, source.data, source.size);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     return true;
+}
+
+// The ICC profile of a CMYK picture, which the decoder itself applies; empty
+// when there is none or it cannot be read.
+QByteArray iccProfileOf(jpeg_decompress_struct& cinfo, ErrorManager& errors)
+{
+    qsizetype total = 0;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 2)
+            total += qsizetype(m->data_length);
+    if (total == 0 || total > jpeg_markers::maxIccBytes)
+        return {};
+    JOCTET* data = nullptr;
+    unsigned int length = 0;
+    if (setjmp(errors.jump))
+        return {};
+    if (!jpeg_read_icc_profile(&cinfo, &data, &length))
+        return {};
+    const QByteArray icc(reinterpret_cast<const char*>(data), qsizetype(length));
+    std::free(data);
+    return icc;
 }
 
 // The size the picture decodes at, after any scaling.
@@ -160,15 +186,14 @@ bool outputSize(jpeg_decompress_struct& cinfo, ErrorManager& errors)
 }
 
 // Adobe writes CMYK inverted (0 is full ink) and marks the file with its
-// APP14 marker; without the marker the values are taken as plain ink.
-void cmykRowToRgb32(const JSAMPLE* cmyk, QRgb* out, JDIMENSION width, bool inverted)
+// APP14 marker. Other readers take every four-component JPEG that way, with
+// the marker or without (a file without it read as plain ink shows black), so
+// this one does too. Without a profile the inks are mixed as light.
+void cmykRowToRgb32(const JSAMPLE* cmyk, QRgb* out, JDIMENSION width)
 {
     for (JDIMENSION x = 0; x < width; ++x, cmyk += 4) {
-        const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
-        const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
-        const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
-        const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
-        out[x] = qRgb(int(c * k / 255), int(m * k / 255), int(y * k / 255));
+        const unsigned k = cmyk[3];
+        out[x] = qRgb(int(cmyk[0] * k / 255), int(cmyk[1] * k / 255), int(cmyk[2] * k / 255));
     }
 }
 
@@ -184,6 +209,7 @@ struct Target {
     int orientation;      // 1 to 8
     JSAMPLE* strip;       // stripRows source rows, for the turned orientations
     JSAMPLE* cmykRow;     // one source row of CMYK samples, or null
+    const CmykToSrgb* cmykProfile; // the picture's CMYK profile, or null
 };
 
 bool turns(int orientation) { return orientation >= 5; }
@@ -225,7 +251,6 @@ bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Targe
         return false;
     jpeg_start_decompress(&cinfo);
     const JDIMENSION width = cinfo.output_width, height = cinfo.output_height;
-    const bool inverted = cinfo.saw_Adobe_marker;
     const bool turned = turns(target.orientation);
     JSAMPROW rows[stripRows];
     while (cinfo.output_scanline < height) {
@@ -244,7 +269,11 @@ bool decodeRows(jpeg_decompress_struct& cinfo, ErrorManager& errors, const Targe
             if (target.cmykRow) {
                 JSAMPROW cmyk[] = {target.cmykRow};
                 jpeg_read_scanlines(&cinfo, cmyk, 1);
-                cmykRowToRgb32(target.cmykRow, reinterpret_cast<QRgb*>(rows[done]), width, inverted);
+                auto* out = reinterpret_cast<QRgb*>(rows[done]);
+                if (target.cmykProfile)
+                    target.cmykProfile->convertRow(target.cmykRow, out, int(width));
+                else
+                    cmykRowToRgb32(target.cmykRow, out, width);
             } else {
                 jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(wanted - done));
             }
@@ -382,8 +411,9 @@ QImage decode(const Source& source, const Request& request)
     preferHugePages(picture);
     std::vector<JSAMPLE> strip(turns(orientation) ? std::size_t(width) * 4 * stripRows : 0);
     std::vector<JSAMPLE> cmykRow(cmyk ? std::size_t(width) * 4 : 0);
+    const std::optional<CmykToSrgb> cmykProfile = cmyk ? CmykToSrgb::fromIcc(iccProfileOf(cinfo, jpeg.errors)) : std::nullopt;
     const Target target{picture.bits(), picture.bytesPerLine(), orientation, strip.data(),
-                        cmyk ? cmykRow.data() : nullptr};
+                        cmyk ? cmykRow.data() : nullptr, cmykProfile ? &*cmykProfile : nullptr};
     bool cancelled = false;
     jpeg.progress.stop = request.stop;
     const bool decoded = decodeRows(cinfo, jpeg.errors, target, request.stop, cancelled);

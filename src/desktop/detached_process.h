@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
 
@@ -9,3 +11,10 @@
 // name to U+FFFD). The program is looked up on PATH and runs in the current
 // folder. False when it cannot be started.
 bool startDetachedWithNativeNames(const QString& program, const QStringList& arguments);
+
+// Starts a program the same way, but as a child of this process that is
+// watched: once it ends, `ended` runs on the event loop of the thread that
+// started it, with whether it exited with status 0. False, and `ended` never
+// runs, when it cannot be started.
+bool startWatchedWithNativeNames(const QString& program, const QStringList& arguments,
+                                 std::function<void(bool succeeded)> ended);

@@ -5,7 +5,9 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QDeadlineTimer>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include "files/native_names.h"
@@ -47,9 +49,14 @@ void take(QLocalSocket* socket, const Handler& handler, int idleMilliseconds)
         const qsizetype end = received->indexOf('\n');
         if (end < 0 && received->size() < longestLine)
             return;
-        close(socket);
-        if (end >= 0)
-            handler(native_names::decode(received->left(end)));
+        if (end < 0) {
+            close(socket);
+            return;
+        }
+        // The answer tells the sender its path arrived; it closes once written.
+        socket->write("ok\n");
+        socket->disconnectFromServer();
+        handler(native_names::decode(QByteArray::fromPercentEncoding(received->left(end))));
     });
 }
 
@@ -82,27 +89,45 @@ std::unique_ptr<QLocalServer> serve(const QString& socketName, Handler handler, 
     return server;
 }
 
-bool send(const QString& socketName, const QString& path)
+namespace {
+
+Delivery sendOnce(const QString& socketName, const QByteArray& line)
 {
     QLocalSocket socket;
     socket.connectToServer(socketName);
     if (!socket.waitForConnected(3000))
-        return false;
+        return Delivery::NoListener;
     // Checked once connected, so what was checked is what is connected.
     const QString why = private_folder::problem(socketName, private_folder::Kind::Socket);
     if (!why.isEmpty() || !peerIsThisUser(socket)) {
         qWarning("kiriview: %s is not this user's instance: %s", qPrintable(socketName),
                  qPrintable(why.isEmpty() ? QStringLiteral("another user listens on it") : why));
         socket.abort();
-        return false;
+        return Delivery::NoListener;
     }
-    socket.write(native_names::encode(path) + '\n');
+    socket.write(line);
     if (!socket.waitForBytesWritten(3000))
-        return false;
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(3000);
-    return true;
+        return Delivery::Refused;
+    // A busy instance closes without a word; a written line alone proves nothing.
+    QByteArray answer;
+    while (answer.size() < 3 && socket.waitForReadyRead(3000))
+        answer += socket.read(3 - answer.size());
+    socket.abort();
+    return answer == "ok\n" ? Delivery::Taken : Delivery::Refused;
+}
+
+} // namespace
+
+Delivery send(const QString& socketName, const QString& path, int patienceMilliseconds)
+{
+    const QByteArray line = native_names::encode(path).toPercentEncoding("/") + '\n';
+    const QDeadlineTimer patience(patienceMilliseconds);
+    for (;;) {
+        const Delivery delivery = sendOnce(socketName, line);
+        if (delivery != Delivery::Refused || patience.hasExpired())
+            return delivery;
+        QThread::msleep(200);
+    }
 }
 
 void listen(Handler handler)
@@ -114,10 +139,10 @@ void listen(Handler handler)
         server = serve(name, std::move(handler)).release();
 }
 
-bool handOver(const QString& path)
+Delivery handOver(const QString& path)
 {
     const QString name = App::instanceSocket();
-    return !name.isEmpty() && send(name, path);
+    return name.isEmpty() ? Delivery::NoListener : send(name, path);
 }
 
 } // namespace instance

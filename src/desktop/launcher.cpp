@@ -78,11 +78,16 @@ void start(const DesktopLauncher::Program& program)
 
 } // namespace
 
-void DesktopLauncher::open(const QString& path)
+void DesktopLauncher::open(const QString& path, std::function<void()> failed)
 {
     if (path.isEmpty())
         cannotStart(path);
-    start({opener_, {openerArgument(path)}});
+    const bool started = startWatchedWithNativeNames(opener_, {openerArgument(path)}, [failed](bool succeeded) {
+        if (!succeeded && failed)
+            failed();
+    });
+    if (!started)
+        cannotStart(opener_);
 }
 
 void DesktopLauncher::openClipboardViewer()

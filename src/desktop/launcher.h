@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -10,8 +11,10 @@
 class Launcher {
 public:
     virtual ~Launcher() = default;
-    // The path as it is, blanks and all. Throws RunTimeError when nothing can be started.
-    virtual void open(const QString& path) = 0;
+    // The path as it is, blanks and all. Throws RunTimeError when nothing can be
+    // started; `failed` runs later, from the event loop, when what was started
+    // reports that it could not open the path.
+    virtual void open(const QString& path, std::function<void()> failed) = 0;
     // Throws RunTimeError when no clipboard viewer is installed or it cannot start.
     virtual void openClipboardViewer() = 0;
 };
@@ -21,7 +24,8 @@ Launcher& launcher();
 
 // The desktop's launcher: a path goes to the opener (xdg-open) as its one
 // argument, the program started directly and never through a shell, so no
-// name can run a command. The clipboard viewer is the first one found on the
+// name can run a command. The opener is watched: a non-zero exit status (no
+// program for the file, the file gone) is its failure. The clipboard viewer is the first one found on the
 // search path. How its window shows is the opened program's to choose.
 class DesktopLauncher : public Launcher {
 public:
@@ -32,7 +36,7 @@ public:
 
     DesktopLauncher();
 
-    void open(const QString& path) override;
+    void open(const QString& path, std::function<void()> failed) override;
     void openClipboardViewer() override;
 
     // Tests point these at programs of their own.

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <condition_variable>
 #include <csetjmp>
+#include <cstdint>
+#include <cstring>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include <QIODevice>
 
@@ -89,18 +92,64 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables)
+// True when every pixel is grey: libjpeg-turbo then makes the one component of
+// the exact grey values (its luminance weights add up to one).
+bool allGrey(const ScanlineSource& source)
+{
+    const int bytes = source.bytesPerPixel();
+    const J_COLOR_SPACE space = source.colorSpace();
+    const int first = space == JCS_EXT_XRGB || space == JCS_EXT_XBGR || space == JCS_EXT_ARGB || space == JCS_EXT_ABGR ? 1 : 0;
+    // The three colour bytes as the low 24 bits of a loaded word.
+    const int shift = 8 * (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? first : 1 - first);
+    const int width = source.width(), height = source.height();
+    std::vector<JSAMPLE> scratch(std::size_t(width) * std::size_t(bytes));
+    for (int y = 0; y < height; ++y) {
+        const JSAMPLE* row = source.row(y, scratch.data());
+        if (bytes == 4) {
+            // Whole rows of words, without a branch a pixel: the compiler makes it vector code.
+            std::uint32_t differs = 0;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t word;
+                std::memcpy(&word, row + 4 * x, 4);
+                word >>= shift;
+                differs |= (word ^ (word >> 8)) & 0xFFFFu;
+            }
+            if (differs)
+                return false;
+            continue;
+        }
+        const JSAMPLE* p = row + first;
+        for (int x = 0; x < width; ++x, p += bytes)
+            if (p[0] != p[1] || p[1] != p[2])
+                return false;
+    }
+    return true;
+}
+
+constexpr qsizetype iccSpaceOffset = 16;
+
+// A grey picture is saved with one component unless it carries a colour
+// profile, which would no longer describe it.
+bool savedGrey(const ScanlineSource& source, const JpegMarkers* markers)
+{
+    const QByteArray space = markers ? markers->icc.mid(iccSpaceOffset, 4) : QByteArray();
+    return (space.isEmpty() || space == "GRAY") && allGrey(source);
+}
+
+void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables, bool grey)
 {
     cinfo.image_width = static_cast<JDIMENSION>(source.width());
     cinfo.image_height = static_cast<JDIMENSION>(source.height());
     cinfo.input_components = source.bytesPerPixel();
     cinfo.in_color_space = source.colorSpace();
     jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_YCbCr);
+    jpeg_set_colorspace(&cinfo, grey ? JCS_GRAYSCALE : JCS_YCbCr);
     // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
     jpeg_set_quality(&cinfo, quality, TRUE);
     cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
     cinfo.write_JFIF_header = TRUE;
+    if (grey)
+        return;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
     for (int c = 1; c < 3; ++c) {
@@ -133,18 +182,22 @@ bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::s
 // The payloads were made ahead, outside the jump's reach; each fits its segment.
 struct MarkerPayloads {
     QByteArray exif, xmp;
+    QList<QByteArray> extendedXmp;
     const JpegMarkers* markers;
+    bool grey = false;
 };
 
 MarkerPayloads payloadsOf(const JpegMarkers* markers)
 {
-    MarkerPayloads payloads{{}, {}, markers};
+    MarkerPayloads payloads{{}, {}, {}, markers};
     if (!markers)
         return payloads;
     if (!markers->exif.isEmpty())
         payloads.exif = QByteArray(jpeg_markers::exifSignature, 6) + markers->exif;
     if (!markers->xmp.isEmpty())
         payloads.xmp = QByteArray(jpeg_markers::xmpSignature, sizeof jpeg_markers::xmpSignature) + markers->xmp;
+    for (const QByteArray& piece : markers->extendedXmp)
+        payloads.extendedXmp << QByteArray(jpeg_markers::extendedXmpSignature, sizeof jpeg_markers::extendedXmpSignature) + piece;
     return payloads;
 }
 
@@ -161,11 +214,16 @@ void writeMarkers(jpeg_compress_struct& cinfo, const MarkerPayloads& payloads)
         return;
     writeMarker(cinfo, JPEG_APP0 + 1, payloads.exif);
     writeMarker(cinfo, JPEG_APP0 + 1, payloads.xmp);
+    for (const QByteArray& piece : payloads.extendedXmp)
+        writeMarker(cinfo, JPEG_APP0 + 1, piece);
+    // A profile of the other space would not describe the saved components.
     const QByteArray& icc = payloads.markers->icc;
-    if (!icc.isEmpty())
+    if (!icc.isEmpty() && icc.mid(iccSpaceOffset, 4) != (payloads.grey ? "RGB " : "GRAY"))
         jpeg_write_icc_profile(&cinfo, reinterpret_cast<const JOCTET*>(icc.constData()),
                                static_cast<unsigned int>(icc.size()));
     writeMarker(cinfo, JPEG_APP0 + 13, payloads.markers->iptc);
+    for (const QByteArray& comment : payloads.markers->comments)
+        writeMarker(cinfo, JPEG_COM, comment);
 }
 
 CompressResult failureOf(const Session& session)
@@ -186,7 +244,13 @@ CompressResult compressTrapped(Session& session, const ScanlineSource& source, i
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, source, quality, tables);
+    configure(session.cinfo, source, quality, tables, payloads.grey);
+    if (payloads.markers && payloads.markers->density) {
+        const JpegMarkers::Density& density = *payloads.markers->density;
+        session.cinfo.density_unit = density.unit;
+        session.cinfo.X_density = density.x;
+        session.cinfo.Y_density = density.y;
+    }
     jpeg_start_compress(&session.cinfo, TRUE);
     writeMarkers(session.cinfo, payloads);
     // An unfinished compression is simply destroyed by the caller.
@@ -236,7 +300,8 @@ EncodingTurn& encodingTurn()
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
                             std::stop_token stop, const JpegMarkers* markers, HuffmanTables tables)
 {
-    const MarkerPayloads payloads = payloadsOf(markers);
+    MarkerPayloads payloads = payloadsOf(markers);
+    payloads.grey = savedGrey(source, markers);
     Session session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
     session.trap.pub.output_message = discardMessage;

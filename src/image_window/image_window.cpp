@@ -8,6 +8,7 @@
 #include "ui/handler_guard.h"
 #include "ui/dialogs.h"
 #include "runtime/rounding.h"
+#include "runtime/services.h"
 #include "ui/twips.h"
 #include "viewing/picture_model.h"
 
@@ -34,12 +35,14 @@ ImageWindow::ImageWindow(PictureModel& model)
             button = 1;
         else if (event->button() == Qt::RightButton)
             button = 2;
-        if (button == 1)
-            grabOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        if (button == 1) {
+            pressedAt_ = event->globalPosition().toPoint();
+            grabOffset_ = pressedAt_ - frameGeometry().topLeft();
+        }
         onPictureMousePress(button);
     }));
     connect(pictureView, &ImageControl::moved, this, guarded([this](QMouseEvent* event) { followMouse(event); }));
-    connect(pictureView, &ImageControl::released, this, guarded([this](QMouseEvent*) { draggingByHand_ = false; }));
+    connect(pictureView, &ImageControl::released, this, guarded([this](QMouseEvent*) { drag_ = Drag::None; }));
     connect(pictureView, &ImageControl::doubleClicked, this, guarded([this] { copyPictureOnDoubleClick(); }));
 
     setTwipsWidth(Twips(3000));
@@ -65,12 +68,10 @@ void ImageWindow::applySize()
 
 void ImageWindow::onPictureMousePress(int button)
 {
-    if (button & 1) {
-        // The window manager moves the window until the button is released,
-        // as if its title bar had been grabbed; without one, follow the mouse here.
-        QWindow* window = windowHandle();
-        draggingByHand_ = !(window && window->startSystemMove());
-    }
+    // The move starts only once the mouse leaves the press's spot: a window
+    // manager's move would swallow the second click of a double-click.
+    if (button & 1)
+        drag_ = Drag::Pressed;
     if (button & 2) {
         emit mainWindowWanted();
     }
@@ -78,8 +79,21 @@ void ImageWindow::onPictureMousePress(int button)
 
 void ImageWindow::followMouse(QMouseEvent* event)
 {
-    if (draggingByHand_ && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - grabOffset_);
+    if (drag_ == Drag::None || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->globalPosition().toPoint();
+    if (drag_ == Drag::Pressed) {
+        if ((at - pressedAt_).manhattanLength() < QApplication::startDragDistance())
+            return;
+        // The window manager moves the window until the button is released, as
+        // if its title bar had been grabbed; without one, follow the mouse here.
+        QWindow* window = windowHandle();
+        const auto& startMove = services().startWindowMove;
+        const bool handedOver = window && (startMove ? startMove(window) : window->startSystemMove());
+        drag_ = handedOver ? Drag::None : Drag::ByHand;
+    }
+    if (drag_ == Drag::ByHand)
+        move(at - grabOffset_);
 }
 
 void ImageWindow::copyPictureOnDoubleClick()

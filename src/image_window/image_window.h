@@ -60,7 +60,10 @@ private:
     PictureModel& model_;
     Twips width_;
     Twips height_;
-    // Set while the window is dragged by hand, where the window manager cannot move it.
-    bool draggingByHand_ = false;
+    // Pressed: the left button is down, not yet moved far enough to be a drag.
+    // ByHand: dragged here, where no window manager moves the window.
+    enum class Drag { None, Pressed, ByHand };
+    Drag drag_ = Drag::None;
+    QPoint pressedAt_;
     QPoint grabOffset_;
 };

@@ -48,6 +48,7 @@ bool readHeader(jpeg_decompress_struct& cinfo, JpegErrorTrap& trap, std::FILE* f
     jpeg_save_markers(&cinfo, app1, 0xFFFF);
     jpeg_save_markers(&cinfo, app2, 0xFFFF);
     jpeg_save_markers(&cinfo, app13, 0xFFFF);
+    jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     return true;
 }
@@ -83,7 +84,8 @@ JpegMarkers collect(jpeg_decompress_struct& cinfo, JpegErrorTrap& trap)
 {
     JpegMarkers markers;
     constexpr qsizetype exifLength = 6, xmpLength = sizeof jpeg_markers::xmpSignature,
-                        iptcLength = sizeof jpeg_markers::iptcSignature;
+                        iptcLength = sizeof jpeg_markers::iptcSignature,
+                        extendedLength = sizeof jpeg_markers::extendedXmpSignature;
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         // The first of each kind counts, as in other readers.
         if (m->marker == app1 && markers.exif.isEmpty() && startsWith(m, jpeg_markers::exifSignature, exifLength))
@@ -92,7 +94,13 @@ JpegMarkers collect(jpeg_decompress_struct& cinfo, JpegErrorTrap& trap)
             markers.xmp = payloadAfter(m, xmpLength);
         else if (m->marker == app13 && markers.iptc.isEmpty() && startsWith(m, jpeg_markers::iptcSignature, iptcLength))
             markers.iptc = payloadAfter(m, 0);
+        else if (m->marker == app1 && startsWith(m, jpeg_markers::extendedXmpSignature, extendedLength))
+            markers.extendedXmp << payloadAfter(m, extendedLength);
+        else if (m->marker == JPEG_COM)
+            markers.comments << payloadAfter(m, 0);
     }
+    if (cinfo.saw_JFIF_marker)
+        markers.density = JpegMarkers::Density{cinfo.density_unit, cinfo.X_density, cinfo.Y_density};
     markers.icc = iccOf(cinfo, trap);
     return markers;
 }

@@ -165,6 +165,8 @@ void MainWindow::buildMenus()
     clearFavoritesAction = favoritesMenu->addAction(QStringLiteral("全てクリア(&N)"));
     clearFavoritesAction->setEnabled(false);
     favoritesSeparator = favoritesMenu->addSeparator();
+    // Qt hides a trailing separator, which is every separator while no favorite is set.
+    favoritesMenu->setSeparatorsCollapsible(false);
     for (int n = 1; n <= 6; ++n) {
         favoriteActions[n] = favoritesMenu->addAction(QString());
         favoriteActions[n]->setVisible(false);

@@ -29,10 +29,11 @@ void MainWindow::copyPathFromMenu() { copyPath(); }
 
 void MainWindow::runFile()
 {
+    const QString notFound = QStringLiteral("ファイルが見つかりません"), title = QStringLiteral("エラー");
     try {
-        launcher().open(pathBox->text());
+        launcher().open(pathBox->text(), reportLater(notFound, title));
     } catch (const RunTimeError&) {
-        dialogs().msgBox(QStringLiteral("ファイルが見つかりません"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
+        dialogs().msgBox(notFound, MsgBoxStyle::OkOnly, title);
     }
 }
 

@@ -62,9 +62,15 @@ void MainWindow::addFavorite()
     for (int n = 1; n <= 6; ++n) {
         if (v != n)
             continue;
+        // A favorite lives only in the file: one that cannot be written there (a
+        // folder name that is not valid UTF-8, a file that cannot be replaced) is
+        // refused with a message instead of showing until the next start.
+        if (!settings.writeString(keyOf(n), folder)) {
+            dialogs().msgBox(QStringLiteral("お気に入りに保存できませんでした"), MsgBoxStyle::OkOnly, QStringLiteral("警告"));
+            return;
+        }
         setCaption(favoriteActions[n], folder);
         favoriteActions[n]->setVisible(true);
-        settings.writeString(keyOf(n), folder);
         clearFavoritesAction->setEnabled(true);
         return;
     }

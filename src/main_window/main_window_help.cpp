@@ -22,7 +22,7 @@ void MainWindow::showHelp()
         return;
     }
     try {
-        launcher().open(helpFile);
+        launcher().open(helpFile, reportLater(QStringLiteral("ヘルプを表示するプログラムが見つかりません"), QStringLiteral("ヘルプ")));
     } catch (const RunTimeError&) {
         dialogs().msgBox(QStringLiteral("ヘルプを表示するプログラムが見つかりません"), MsgBoxStyle::OkOnly,
                          QStringLiteral("ヘルプ"));

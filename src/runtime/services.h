@@ -14,6 +14,7 @@ class DriveTable;
 class Launcher;
 class PictureSource;
 class QImage;
+class QWindow;
 struct PreviewJob;
 struct PreviewResult;
 struct ShownPicture;
@@ -43,6 +44,8 @@ struct Services {
     DriveTable* drives = nullptr;            // the drives of the machine
     QString desktopFolder;                   // the special folders
     QString trashFolder;
+    // Hands a window to the window manager to move while the button is held; false where none can.
+    std::function<bool(QWindow* window)> startWindowMove;
     // Runs between writing a replacement file and renaming it into place (on
     // the writing thread); false abandons the write, as a failure at that moment would.
     std::function<bool(const QString& target, const QString& temporary)> beforeRename;

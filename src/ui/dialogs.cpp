@@ -5,10 +5,13 @@
 #include <QFontMetrics>
 #include <QScreen>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "ui/handler_guard.h"
 #include "ui/questions.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
@@ -38,7 +41,32 @@ QString promptForScreen(const QString& prompt, const QFont& font, int screenWidt
     return lines.join(QLatin1Char('\n'));
 }
 
+// Qt's file list writes sizes and dates in the system's locale, C for C.UTF-8;
+// the program's own texts follow the default locale (Japanese in place of C).
+class ListInDefaultLocale : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || role != Qt::DisplayRole || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        return files->isDir(source) ? QString() : QLocale().formattedDataSize(files->size(source));
+    }
+};
+
 } // namespace
+
+std::function<void()> reportLater(const QString& prompt, const QString& title)
+{
+    return [prompt, title] {
+        questions::whenNoneOpen(guarded([prompt, title] { dialogs().msgBox(prompt, MsgBoxStyle::OkOnly, title); }));
+    };
+}
 
 namespace {
 
@@ -121,6 +149,7 @@ std::optional<QString> QtDialogService::showSave(const SaveFileRequest& request)
     // The program asks before overwriting, so the dialog must not.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setProxyModel(new ListInDefaultLocale(&dialog));
     dialog.setNameFilters(request.nameFilters);
     if (!request.selectedFilter.isEmpty())
         dialog.selectNameFilter(request.selectedFilter);

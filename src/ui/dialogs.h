@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QString>
@@ -34,6 +35,11 @@ public:
 
 // The installed service (see services.h), else the real one.
 DialogService& dialogs();
+
+// A message (OK alone, no icon) for a failure learnt after its command
+// returned, such as a program that ended in error: it comes from the event
+// loop, so it runs guarded and waits until no question is open.
+std::function<void()> reportLater(const QString& prompt, const QString& title);
 
 // The real service on Qt's standard dialogs, with Japanese button texts.
 class QtDialogService : public DialogService {

@@ -1,17 +1,68 @@
-# A photographer's photo: shown in its profile's colours, saved through the dialog, and the saved
-# file read back with exiftool as an independent reader: the profile byte for byte, the date taken
-# and the camera kept, the orientation 1, no thumbnail, the GPS kept. The preview goes beside this
-# writable, not installed program, and ImageMagick decodes the saved file.
+# Photographers' photos, shown and saved through the dialogs, the saved files read back with
+# exiftool and rendered with Little CMS (transicc) as independent readers:
+# - a camera photo in a profile that swaps red and green: shown green; saved with the profile byte
+#   for byte, the date taken and the camera, the orientation 1, no EXIF or Photoshop thumbnail, the
+#   GPS, the IPTC, the extended XMP, the comment and the density kept;
+# - a CMYK photo in a press profile, without Adobe's marker: shown and saved as the profile prints it;
+# - a grey photo in a grey profile of gamma 1.0: shown in its profile, saved with one component and
+#   the profile byte for byte.
+# The preview goes beside this writable, not installed program, and ImageMagick decodes the saved files.
 source "$(dirname "$0")/lib.sh"
 command -v exiftool >/dev/null || { echo "exiftool is missing (libimage-exiftool-perl)"; exit 77; }
+command -v transicc >/dev/null || { echo "transicc is missing (liblcms2-utils)"; exit 77; }
 start_xvfb
 PICTURES=$WORK/pictures && mkdir -p "$PICTURES" "$WORK/profiles"
-"$4" "$WORK/profiles" || fail "the test photo could not be made"
-mv "$WORK/profiles/photo.jpg" "$PICTURES/photo.jpg"
+"$4" "$WORK/profiles" || fail "the test photos could not be made"
+mv "$WORK/profiles/"*.jpg "$PICTURES/"
 # tag FILE TAG: the tag's value as exiftool reads it, numbers as numbers.
 tag() { exiftool -s3 -n "-$2" "$1"; }
+# centre FILE: the middle pixel as "R G B".
+centre() { convert "$1" -gravity center -crop 1x1+0+0 -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:; }
+# near "R G B" "R G B" TOLERANCE: each channel within the tolerance.
+near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { split(a, x, " "); split(b, y, " ");
+  for (i = 1; i <= 3; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > t) exit 1 } }'; }
+# lcms PROFILE VALUES...: Little CMS's sRGB for the values in the profile's space.
+lcms() { echo "${@:2}" | transicc -i "$1" -o '*sRGB' -n 2>/dev/null | tail -n1; }
+# save_as PATH [drop]: saves the picture shown through the save dialog at its quality 50; with
+# "drop", after choosing 位置情報を削除 in the quality slider's menu (a right click on it).
+save_as() {
+  menu "$MAIN" alt+f s
+  local dialog files report
+  dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
+  sleep 0.5
+  if [ "${2:-}" = drop ]; then
+    xdotool mousemove --window "$dialog" 300 104 click 3
+    sleep 0.5
+    xdotool key --clearmodifiers l
+    sleep 0.3
+    [ "$(sed -n '/^\[save\]/,/^\[/p' "$APP_DIR/kiriview.ini" 2>/dev/null | grep -c .)" -gt 1 ] \
+      || fail "removing the location was not chosen (kiriview.ini: $(cat "$APP_DIR/kiriview.ini" 2>/dev/null))"
+    xdotool mousemove --window "$dialog" 296 212 click 1 # the slider has the focus now: the button itself
+  else
+    press "$dialog" space
+  fi
+  files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
+  sleep 0.5
+  press "$files" ctrl+a
+  xdotool type --delay 20 "$1"
+  xdotool key --clearmodifiers Return
+  report=$(wait_for_window '保存情況' 8) || fail "no outcome was reported"
+  press "$report" Return
+  sleep 0.5
+}
+sized() { [ -n "$(window_with_size "${sizes[@]}")" ]; }
+# show FILE SIZE...: hands the file to the running program and waits for an image window of one of the sizes.
+show() {
+  "$APP_DIR/kiriview" "$1" >>"$WORK/app.log" 2>&1 || fail "the hand-over of $1 failed"
+  sizes=("${@:2}")
+  poll 8 sized || true
+  image=$(window_with_size "${@:2}")
+  [ -n "$image" ] || fail "$1 is not shown at ${*:2} (windows: $(for id in $(app_windows); do window_size "$id"; done | tr '\n' ' '))"
+  sleep 0.3
+}
 [ "$(tag "$PICTURES/photo.jpg" Orientation)" = 6 ] || fail "the test photo has no orientation 6"
 [ -n "$(tag "$PICTURES/photo.jpg" ThumbnailLength)" ] || fail "the test photo has no thumbnail"
+[ -n "$(tag "$PICTURES/photo.jpg" PhotoshopThumbnail)" ] || fail "the test photo has no Photoshop thumbnail"
 
 start_app "$PICTURES"
 wait_for_main
@@ -21,24 +72,12 @@ sleep 0.8
 image=$(window_with_size 134x200 133x200)
 [ -n "$image" ] || fail "the turned photo is not shown upright"
 import -window "$image" "$WORK/window.png"
-IFS=, read -r r g b <<< "$(convert "$WORK/window.png" -gravity center -crop 1x1+0+0 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:)"
+IFS=' ' read -r r g b <<< "$(centre "$WORK/window.png")"
 (( g > 150 && r < 100 )) || fail "the photo in the swapping profile shows $r,$g,$b, not green"
 
 note "save through the dialogs at quality 50"
-menu "$MAIN" alt+f s
-dialog=$(wait_for_window 'ファイルの保存' 8) || fail "the save dialog did not open"
-sleep 0.5
-shot photo-save-dialog
-press "$dialog" space
-files=$(poll 8 dialog_besides 'きりビューアー' '' kiriview) || fail "the save-file dialog did not open"
-sleep 0.5
-press "$files" ctrl+a
-xdotool type --delay 20 "$PICTURES/kept.jpg"
-xdotool key --clearmodifiers Return
-report=$(wait_for_window '保存情況' 8) || fail "no outcome was reported"
-press "$report" Return
-sleep 0.5
-saved=$PICTURES/kept.jpg
+saved=$PICTURES/zz-kept.jpg
+save_as "$saved"
 [ "$(identify -format '%Q' "$APP_DIR/Sample.jpg")" = 50 ] || fail "no preview at quality 50 beside the program"
 read_as=$(identify -format '%m %w %h %Q' "$saved") || fail "the saved file does not read"
 [ "$read_as" = "JPEG 200 300 50" ] || fail "the saved file reads as $read_as, not a 200 x 300 JPEG at quality 50"
@@ -47,7 +86,46 @@ exiftool -b -ICC_Profile "$saved" | cmp -s - "$WORK/profiles/swapped.icc" || fai
 [ "$(tag "$saved" Make)" = "Kiri Optics" ] && [ "$(tag "$saved" Model)" = K-1 ] || fail "the camera is lost"
 [ "$(tag "$saved" EXIF:Orientation)" = 1 ] && [ "$(tag "$saved" XMP:Orientation)" = 1 ] || fail "the orientation is not 1"
 [ -z "$(tag "$saved" ThumbnailLength)" ] || fail "the old thumbnail is kept"
+[ -z "$(tag "$saved" PhotoshopThumbnail)" ] || fail "the old Photoshop thumbnail is kept"
 [ "$(tag "$saved" ExifImageWidth)x$(tag "$saved" ExifImageHeight)" = 200x300 ] || fail "the pixel size tags are not the new size"
 [ -n "$(tag "$saved" EXIF:GPSLatitude)" ] && [ -n "$(tag "$saved" XMP:GPSLatitude)" ] || fail "the location is lost"
+[ "$(tag "$saved" IPTC:ObjectName) $(tag "$saved" IPTC:City)" = "Kiri Nara" ] || fail "the IPTC is lost"
+[ "$(tag "$saved" Comment)" = "Kiri comment" ] || fail "the comment is lost"
+[ "$(tag "$saved" JFIF:ResolutionUnit) $(tag "$saved" JFIF:XResolution) $(tag "$saved" JFIF:YResolution)" = "1 350 72" ] \
+  || fail "the density is lost"
+[ "$(tag "$PICTURES/photo.jpg" HasExtendedXMP)" = "$(tag "$saved" HasExtendedXMP)" ] || fail "the extension's reference changed"
+exiftool -s3 -sep '|' -XMP-dc:Subject "$saved" | grep -q '|step 899$' || fail "the extended XMP is not carried"
+
+note "a CMYK photo in a press profile, without Adobe's marker"
+# Magenta ink of 200 (stored as 55 the Adobe way) is 78.43 %.
+press_srgb=$(lcms "$WORK/profiles/press.icc" 0 78.43 0 0)
+show "$PICTURES/x-cmyk.jpg" 200x153 200x152
+import -window "$image" "$WORK/cmyk-window.png"
+near "$(centre "$WORK/cmyk-window.png")" "$press_srgb" 4 || fail "the CMYK photo shows $(centre "$WORK/cmyk-window.png"), not $press_srgb"
+save_as "$PICTURES/zz-cmyk.jpg"
+[ "$(identify -format '%[colorspace] %[channels]' "$PICTURES/zz-cmyk.jpg")" = "sRGB srgb" ] || fail "the CMYK photo is not saved as RGB"
+[ -z "$(tag "$PICTURES/zz-cmyk.jpg" ICC_Profile:ColorSpaceData)" ] || fail "a profile is saved with the RGB values"
+near "$(centre "$PICTURES/zz-cmyk.jpg")" "$press_srgb" 4 || fail "the saved CMYK photo reads $(centre "$PICTURES/zz-cmyk.jpg"), not $press_srgb"
+
+note "a grey photo in a grey profile of gamma 1.0"
+grey_srgb=$(lcms "$WORK/profiles/grey.icc" 128)
+show "$PICTURES/y-grey.jpg" 153x200 152x200
+import -window "$image" "$WORK/grey-window.png"
+near "$(centre "$WORK/grey-window.png")" "$grey_srgb" 3 || fail "the grey photo shows $(centre "$WORK/grey-window.png"), not $grey_srgb"
+save_as "$PICTURES/zz-grey.jpg"
+[ "$(tag "$PICTURES/zz-grey.jpg" ColorComponents)" = 1 ] || fail "the grey photo is not saved with one component"
+exiftool -b -ICC_Profile "$PICTURES/zz-grey.jpg" > "$WORK/saved-grey.icc"
+cmp -s "$WORK/saved-grey.icc" "$WORK/profiles/grey.icc" || fail "the grey profile is not kept byte for byte"
+stored=$(centre "$PICTURES/zz-grey.jpg")
+near "$(lcms "$WORK/saved-grey.icc" "${stored%% *}")" "$grey_srgb" 3 || fail "the saved grey photo renders away from the source"
+
+note "the camera photo again, its location removed"
+show "$PICTURES/photo.jpg" 134x200 133x200
+saved=$PICTURES/zz-nowhere.jpg
+save_as "$saved" drop
+[ "$(tag "$saved" DateTimeOriginal)" = "2024:05:20 02:36:12" ] && [ "$(tag "$saved" IPTC:ObjectName)" = Kiri ] \
+  || fail "removing the location removed more"
+places=$(exiftool -s -G1 -a "$saved" | grep -iE 'gps|city|country|state|province|location|latitude' || true)
+[ -z "$places" ] || fail "places are left: $places"
 close_main
 note "ok"

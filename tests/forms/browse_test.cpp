@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QTest>
 #include <QThreadPool>
 
 #include "decoder/jpeg_decoder.h"
@@ -225,6 +226,25 @@ TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
     }
     EXPECT_EQ(mainWindow().fileList->listCount(), 7); // with the two above
     std::remove(native_names::encode(at(names[4])).constData()); // Qt cannot remove it with its folder
+}
+
+// Only the left button picks a file: a right or middle click on a row selects and loads nothing.
+TEST_F(BrowseTest, OnlyALeftClickOnARowSelectsIt)
+{
+    write("a.jpg", jpeg(12, 8));
+    write("b.jpg", jpeg(8, 12));
+    mainWindow().folderList->setPath(pictures());
+    FileListBox* list = mainWindow().fileList;
+    list->resize(200, 200);
+    const QPoint second = list->visualItemRect(list->item(1)).center();
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseClick(list->viewport(), button, {}, second);
+        QTest::mouseDClick(list->viewport(), button, {}, second);
+    }
+    EXPECT_EQ(list->fileName() + '|' + mainWindow().selectedPath, "|") << "selected by another button";
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+    waitForPicture();
+    EXPECT_EQ(mainWindow().selectedPath, at("b.jpg"));
 }
 
 TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPicture)

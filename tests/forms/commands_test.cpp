@@ -1,11 +1,13 @@
 // The main window's file, clipboard, special-folder and favorite commands and help.
 // Every box shown must be scripted; shown() lists them all.
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QClipboard>
 #include <QDir>
+#include <QMenu>
 #include <QMimeData>
 
 #include "desktop/help_file.h"
@@ -13,6 +15,7 @@
 #include "fake_drives.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
+#include "ui/questions.h"
 #include "runtime/run_time_error.h"
 
 namespace {
@@ -42,7 +45,11 @@ protected:
 struct RecordingLauncher : Launcher {
     RecordingLauncher() { services().launcher = this; }
     ~RecordingLauncher() override { services().launcher = nullptr; }
-    void open(const QString& path) override { record("open " + path); }
+    void open(const QString& path, std::function<void()> failedLater) override
+    {
+        record("open " + path);
+        failed = std::move(failedLater);
+    }
     void openClipboardViewer() override { record("clipboard viewer"); }
     void record(const QString& call)
     {
@@ -52,6 +59,7 @@ struct RecordingLauncher : Launcher {
     }
     QStringList calls;
     int failure = 0;
+    std::function<void()> failed; // the last open's
 };
 
 QImage rgb(const QImage& picture) { return picture.convertToFormat(QImage::Format_RGB32); }
@@ -149,6 +157,32 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     const std::string noHelp = box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart = box("ファイルが見つかりません", "エラー"),
                       noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
     EXPECT_EQ(shown(), (Boxes{noHelp, noHelp, cannotStart, cannotStart, noViewer, noViewer}));
+}
+
+// The opener started but could not open the path: run and help say so once no question is open.
+TEST_F(CommandTest, AnOpenerFailingAfterItStartedIsReportedAfterTheQuestion)
+{
+    RecordingLauncher launcher;
+    services().helpPages = {programFolder() + "/help.html"};
+    writeBytes(programFolder() + "/help.html", {});
+    mainWindow().pathBox->setText("a.jpg");
+    mainWindow().runFile();
+    const std::function<void()> runFailed = launcher.failed;
+    mainWindow().showHelp();
+    const std::function<void()> helpFailed = launcher.failed;
+    ASSERT_TRUE(runFailed && helpFailed);
+    EXPECT_TRUE(shown().empty()) << "reported before the opener ended";
+    {
+        const questions::Open open; // a question on screen: the reports wait for it
+        runFailed();
+        helpFailed();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(shown().empty()) << "reported while a question was open";
+    }
+    dialogs_->answerMessage().answerMessage();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(), (Boxes{box("ファイルが見つかりません", "エラー"), box("ヘルプを表示するプログラムが見つかりません", "ヘルプ")}));
+    services().helpPages.clear();
 }
 
 class DeleteTest : public CommandTest {
@@ -356,6 +390,34 @@ TEST_F(FavoritesTest, AFavoriteOpensByItsTextAfterARestartOrWarnsIfGone)
     EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "パスが見つかりません警告");
     EXPECT_EQ(mainWindow().folderList->path(), odd) << "the folder list moved";
     EXPECT_TRUE(mainWindow().favoriteActions[4]->isVisible()) << "the gone favorite left the menu";
+}
+
+// A favorite the file cannot hold (a folder name that is not UTF-8) is refused
+// with a message rather than shown until the next start; the slot keeps its folder.
+TEST_F(FavoritesTest, AFolderTheFileCannotHoldIsRefusedWithAMessage)
+{
+    startProgram();
+    const QString kept = folder("kept");
+    const QByteArray bytes = QFile::encodeName(pictures()) + "/caf\xE9";
+    ASSERT_EQ(::mkdir(bytes.constData(), 0700), 0);
+    add(kept, "2");
+    mainWindow().folderList->setPath(native_names::decode(bytes));
+    dialogs_->answerInput("2").answerMessage();
+    mainWindow().addFavorite();
+    EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, "お気に入りに保存できませんでした警告");
+    EXPECT_EQ(shown(), QStringList{"2=" + kept});
+    unloadAllFormsNow();
+    startProgram();
+    EXPECT_EQ(shown(), QStringList{"2=" + kept});
+}
+
+// Qt hides a trailing separator: with no favorite set it must still show under the two commands.
+TEST_F(FavoritesTest, TheSeparatorShowsWhileNoFavoriteIsSet)
+{
+    startProgram();
+    QMenu* menu = mainWindow().favoritesMenu;
+    EXPECT_GT(menu->actionGeometry(mainWindow().favoritesSeparator).height(), 0);
+    EXPECT_EQ(menu->actionGeometry(mainWindow().favoriteActions[1]).height(), 0) << "an empty slot shows";
 }
 
 } // namespace

@@ -93,4 +93,27 @@ TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowAndLeftDragMoves)
     EXPECT_EQ(imageWindow().pos(), QPoint(130, 125)) << "the window moved after the release";
 }
 
+// Under a window manager a press alone hands nothing over, so both clicks of a double-click
+// arrive and it copies; the move starts once the mouse leaves the press's spot with the button held.
+TEST_F(ImageWindowMouse, AWindowManagersMoveStartsOnlyWhenTheMouseMoves)
+{
+    int moves = 0;
+    services().startWindowMove = [&moves](QWindow*) { return ++moves > 0; };
+    imageWindow().move(100, 100);
+    const int near = QApplication::startDragDistance() - 1;
+    QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
+    mouseMove(QPoint(20 + near, 20), Qt::LeftButton);
+    QTest::mouseRelease(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20 + near, 20));
+    dialogs_->answerMessage();
+    QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48));
+    EXPECT_EQ(moves, 0) << "a press or a twitch started a move";
+    QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
+    mouseMove(QPoint(20 + near, 21), Qt::LeftButton);
+    mouseMove(QPoint(25 + near, 22), Qt::LeftButton);
+    EXPECT_EQ(moves, 1);
+    EXPECT_EQ(imageWindow().pos(), QPoint(100, 100)) << "moved by hand as well as by the window manager";
+    services().startWindowMove = nullptr;
+}
+
 } // namespace

@@ -278,8 +278,10 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
         dialogs_->answerSave(target);
         if (target == model().savePath()) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
-        // The windows are usable again by the time the outcome shows.
-        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !saveDialog.isVisible()) << "a window still disabled, or the dialog shown"; }).answerMessage();
+        // The windows are usable again by the time the outcome shows; the dialog may be gone by then
+        // (unloaded while the save was written on its worker).
+        const QPointer<SaveDialog> dialog(&saveDialog);
+        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
         waitForPicture();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));

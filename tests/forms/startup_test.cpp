@@ -90,7 +90,7 @@ TEST_F(HandlerGuardTest, AnyOtherExceptionIsLoggedAndEndsTheProcess)
     struct ExhaustedLauncher : Launcher {
         ExhaustedLauncher() { services().launcher = this; }
         ~ExhaustedLauncher() override { services().launcher = nullptr; }
-        void open(const QString&) override { throw std::bad_alloc(); }
+        void open(const QString&, std::function<void()>) override { throw std::bad_alloc(); }
         void openClipboardViewer() override { throw std::bad_alloc(); }
     } launcher;
     write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));

@@ -1,10 +1,15 @@
 #include "photo_files.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QColorSpace>
+#include <QCryptographicHash>
 #include <QPointF>
 
 #include <exiv2/exiv2.hpp>
 #include <jpeglib.h>
+#include <lcms2.h>
 
 #include "test_files.h"
 
@@ -105,4 +110,207 @@ QByteArray cameraXmp(int orientation)
         + QByteArrayLiteral("\" exif:PixelXDimension=\"4000\">"
                             "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
                             "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>");
+}
+
+QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources)
+{
+    QByteArray block("Photoshop 3.0", 14);
+    for (const auto& [id, data] : resources) {
+        block += "8BIM";
+        block += char(id >> 8);
+        block += char(id & 0xFF);
+        block += QByteArray(2, '\0'); // an empty name, padded
+        for (int shift = 24; shift >= 0; shift -= 8)
+            block += char((data.size() >> shift) & 0xFF);
+        block += data;
+        if (data.size() % 2)
+            block += '\0';
+    }
+    return block;
+}
+
+QByteArray iptcRecordWithPlaces()
+{
+    Exiv2::IptcData data;
+    data["Iptc.Application2.ObjectName"] = "Kiri";
+    data["Iptc.Application2.City"] = "Nara";
+    data["Iptc.Application2.SubLocation"] = "Todaiji";
+    data["Iptc.Application2.ProvinceState"] = "Kansai";
+    data["Iptc.Application2.CountryName"] = "Japan";
+    const Exiv2::DataBuf record = Exiv2::IptcParser::encode(data);
+    return QByteArray(reinterpret_cast<const char*>(record.pData_), qsizetype(record.size_));
+}
+
+QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
+{
+    const QByteArray note = extensionGuid.isEmpty()
+        ? QByteArray()
+        : " xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + extensionGuid + "\"";
+    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
+           " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
+           " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
+           " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
+           " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
+           " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
+           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
+        + note
+        + ">"
+          "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
+          "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
+          "<Iptc4xmpExt:City>Nara</Iptc4xmpExt:City><exif:GPSLatitude>34,41.1N</exif:GPSLatitude>"
+          "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationShown>"
+          "<Iptc4xmpExt:LocationCreated><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
+          "<Iptc4xmpExt:CountryName>Japan</Iptc4xmpExt:CountryName>"
+          "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationCreated>"
+          "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+}
+
+QByteArray extensionXmp()
+{
+    QByteArray history;
+    for (int i = 0; i < 900; ++i)
+        history += "<rdf:li>step " + QByteArray::number(i) + "</rdf:li>";
+    return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+           "<dc:subject><rdf:Bag>"
+        + history + "</rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+QByteArray guidOf(const QByteArray& extension)
+{
+    return QCryptographicHash::hash(extension, QCryptographicHash::Md5).toHex().toUpper();
+}
+
+QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces)
+{
+    QList<QByteArray> out;
+    const qsizetype step = (extension.size() + pieces - 1) / pieces;
+    for (qsizetype offset = 0; offset < extension.size(); offset += step) {
+        QByteArray piece = guidOf(extension);
+        for (const quint32 number : {quint32(extension.size()), quint32(offset)})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                piece += char((number >> shift) & 0xFF);
+        out << piece + extension.mid(offset, step);
+    }
+    return out;
+}
+
+namespace {
+
+struct Entry {
+    quint16 tag, type;
+    quint32 count, value;
+};
+
+QByteArray littleEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+QByteArray ifd(const QList<Entry>& entries, bool next = true)
+{
+    QByteArray out = littleEndian(quint32(entries.size()), 2);
+    for (const Entry& e : entries)
+        out += littleEndian(e.tag, 2) + littleEndian(e.type, 2) + littleEndian(e.count, 4) + littleEndian(e.value, 4);
+    return next ? out + littleEndian(0, 4) : out;
+}
+
+} // namespace
+
+QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteArray(quint32 offset)>& makerNote,
+                             bool gpsFromExifIfd)
+{
+    constexpr quint16 ascii = 2, longType = 4, undefined = 7;
+    const QByteArray makeText = make + QByteArray(2 - make.size() % 2, '\0'); // NUL-ended, even
+    const quint32 makeAt = 8 + 2 + 2 * 12 + 4;
+    const quint32 exifAt = makeAt + quint32(makeText.size());
+    const int exifEntries = gpsFromExifIfd ? 2 : 1;
+    const quint32 noteAt = exifAt + 2 + 12 * exifEntries + 4;
+    QByteArray note = makerNote(noteAt);
+    if (note.size() % 2)
+        note += '\0';
+    const quint32 gpsAt = noteAt + quint32(note.size());
+    const QByteArray datum("WGS-84-KIRI", 12);
+    QList<Entry> exifIfd{{0x927C, undefined, quint32(note.size()), noteAt}};
+    if (gpsFromExifIfd)
+        exifIfd << Entry{0x8825, longType, 1, gpsAt};
+    QByteArray tiff = QByteArray("II\x2A\0", 4) + littleEndian(8, 4)
+        + ifd({{0x010F, ascii, quint32(make.size() + 1), makeAt}, {0x8769, longType, 1, exifAt}}) + makeText
+        + ifd(exifIfd) + note;
+    if (gpsFromExifIfd)
+        tiff += ifd({{0x0001, ascii, 2, 'N'}, {0x0012, ascii, quint32(datum.size()), gpsAt + 2 + 2 * 12 + 4}}) + datum;
+    return tiff;
+}
+
+namespace {
+
+QByteArray savedProfile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray icc(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
+} // namespace
+
+// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
+QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int width, int height)
+{
+    std::vector<uchar> row(std::size_t(width) * 4);
+    for (int x = 0; x < width; ++x)
+        std::copy(stored.begin(), stored.end(), row.begin() + x * 4);
+    return libjpegEncoded(width, height, 4, [adobeMarker](jpeg_compress_struct& cinfo) {
+        cinfo.in_color_space = JCS_CMYK;
+        jpeg_set_colorspace(&cinfo, JCS_CMYK);
+        jpeg_set_quality(&cinfo, 100, TRUE);
+        cinfo.write_Adobe_marker = adobeMarker;
+    }, [&](int) { return row.data(); });
+}
+
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const double k = 1.0 - in[3] / 65535.0;
+        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
+        const cmsUInt16Number rgb[3] = {light(in[1]), light(in[0]), light(in[2])};
+        cmsDoTransform(transform, rgb, out, 1);
+        return 1;
+    }, toLab, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.4);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return savedProfile(profile);
+}
+
+// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
+QByteArray linearGreyProfile()
+{
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+    cmsFreeToneCurve(linear);
+    return savedProfile(grey);
 }

@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QList>
 
+#include <array>
+#include <functional>
+#include <utility>
+
 // Photos as cameras and phones write them, made in the test: profiles,
 // EXIF, XMP and the JPEG segments that carry them.
 
@@ -30,6 +34,33 @@ QByteArray texturedRedJpeg(int width, int height);
 QByteArray cameraExif(int orientation, bool gps, bool adobeRgb = false);
 // An XMP packet with the orientation, a creator and a GPS latitude.
 QByteArray cameraXmp(int orientation);
+
+// A Photoshop APP13 payload ("Photoshop 3.0" and its resources: id and data).
+QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources);
+// An IPTC record naming a place (city, sub-location, province, country) and an object name "Kiri".
+QByteArray iptcRecordWithPlaces();
+// An XMP packet naming places the ways photo tools and drones do (iptcExt
+// LocationShown and LocationCreated, photoshop City/State/Country, a DJI drone's
+// coordinates, GPS), a creator "Kiri", and an extension when a GUID is given.
+QByteArray xmpWithPlaces(const QByteArray& extensionGuid = {});
+// An extended XMP packet and its GUID (the MD5 of the packet, in upper-case hex).
+QByteArray extensionXmp();
+QByteArray guidOf(const QByteArray& extension);
+// The extension's segment payloads (after the signature), in `pieces` pieces.
+QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces);
+// A little-endian EXIF block whose IFD0 names the maker and whose Exif IFD holds
+// the maker note that `makerNote` makes at the offset it is given; with
+// `gpsFromExifIfd`, the Exif IFD also links a GPS block (map datum "WGS-84-KIRI").
+QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteArray(quint32 offset)>& makerNote,
+                             bool gpsFromExifIfd = false);
+
+// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
+QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int width = 32, int height = 32);
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile();
+// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
+QByteArray linearGreyProfile();
 
 namespace camera {
 inline constexpr char dateTaken[] = "2024:05:20 02:36:12";

@@ -8,7 +8,9 @@
 #include <grp.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QSignalSpy>
 
 #include "desktop/instance_channel.h"
+#include "files/native_names.h"
 #include "runtime/app.h"
 #include "test_files.h"
 
@@ -160,6 +163,20 @@ protected:
         QSignalSpy closed(&socket, &QLocalSocket::disconnected);
         return closed.wait(5000);
     }
+    // send() on a thread of its own while this one serves.
+    instance::Delivery sendServed(const QString& path, int patience)
+    {
+        std::atomic<bool> done = false;
+        instance::Delivery delivery{};
+        std::thread sender([&] {
+            delivery = instance::send(socketName(), path, patience);
+            done = true;
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        sender.join();
+        return delivery;
+    }
     std::unique_ptr<QLocalServer> server;
     QStringList received;
 };
@@ -197,6 +214,28 @@ TEST_F(InstanceChannel, AConnectionBeyondTheFewServedIsClosedAtOnce)
     const auto next = connectAndWrite("/next\n");
     EXPECT_TRUE(closes(*next));
     EXPECT_EQ(received, (QStringList{"/partial/first", "/next"}));
+}
+
+// Any byte but NUL passes: a newline no longer ends the path early, "%" stays itself.
+TEST_F(InstanceChannel, APathWithANewlineArrivesWhole)
+{
+    serve();
+    const QString path = native_names::decode("/photos/a\nb%0A c\xff.jpg");
+    EXPECT_EQ(sendServed(path, 0), instance::Delivery::Taken);
+    EXPECT_EQ(received, QStringList{path});
+}
+
+// With every connection taken by idle ones, a hand-over is refused, not reported
+// as taken; given the patience, it gets through once they are closed.
+TEST_F(InstanceChannel, AHandOverWhileTheSlotsAreBusyIsRefusedOrWaits)
+{
+    serve(1500);
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < instance::mostConnections; ++i)
+        idle.push_back(connectAndWrite("/idle"));
+    EXPECT_EQ(sendServed("/first.jpg", 0), instance::Delivery::Refused);
+    EXPECT_EQ(sendServed("/second.jpg", 10000), instance::Delivery::Taken);
+    EXPECT_EQ(received, QStringList{"/second.jpg"});
 }
 
 TEST_F(InstanceChannel, AnIdleConnectionIsClosed)
@@ -256,7 +295,7 @@ TEST_F(InstanceChannel, NothingIsSentToAServerOfAnotherUser)
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ::close(ready[0]);
-    EXPECT_FALSE(instance::send(socketName(), "/secret.jpg"));
+    EXPECT_EQ(instance::send(socketName(), "/secret.jpg"), instance::Delivery::NoListener);
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;

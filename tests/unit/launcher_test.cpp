@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "desktop/launcher.h"
 #include "files/native_names.h"
@@ -70,12 +71,12 @@ TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
     const QStringList typed = {"a; touch pwned", "$(touch pwned)", "`touch pwned`", "a\ntouch pwned", "-pwned", "/a/-b",
                                "Clipbrd.exe", native_names::decode("/bad\xFF\xFE.jpg")}; // passed as the bytes on disk
     for (const QString& name : typed) {
-        launcher.open(name);
+        launcher.open(name, {});
         waitForAll(); // a smuggled command too
         EXPECT_EQ(opener.arguments(), QStringList{name == "-pwned" ? "./-pwned" : name}) << name.toStdString();
     }
     EXPECT_FALSE(QFile::exists("pwned")) << "a typed command ran";
-    EXPECT_THROW(launcher.open(QString()), RunTimeError);
+    EXPECT_THROW(launcher.open(QString(), {}), RunTimeError);
     waitForAll();
     EXPECT_EQ(opener.arguments(), std::nullopt) << "the opener ran for no name";
     QDir::setCurrent(previous);
@@ -91,6 +92,28 @@ TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalledElseItRaises)
     EXPECT_EQ(third.arguments(), std::nullopt) << "a later viewer ran too";
     launcher.setClipboardViewers({{"viewer-a", {}}});
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
+}
+
+// The opener is watched: a non-zero exit (nothing on the desktop can open the
+// file) is reported through the callback, from the event loop; status 0 is not.
+TEST(DesktopLauncherWatch, AnOpenerEndingInErrorIsReportedOnlyThen)
+{
+    QTemporaryDir folder;
+    for (const int status : {3, 0, 1}) {
+        const QString opener = folder.filePath("opener" + QString::number(status));
+        writeBytes(opener, "#!/bin/sh\nexit " + QByteArray::number(status) + "\n");
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        DesktopLauncher launcher;
+        launcher.setOpener(opener);
+        std::optional<bool> failed;
+        launcher.open("a.jpg", [&failed] { failed = true; });
+        // The launcher reaps its opener from the event loop, and reports (or not) as it does.
+        ASSERT_TRUE(QTest::qWaitFor([] {
+            siginfo_t info{};
+            return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+        }, 10000)) << "the opener was never reaped";
+        EXPECT_EQ(failed.value_or(false), status != 0) << "exit status " << status;
+    }
 }
 
 } // namespace

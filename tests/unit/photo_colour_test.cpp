@@ -1,6 +1,9 @@
 // A JPEG's ICC profile or EXIF Adobe RGB is applied to the picture shown, not to the values a save encodes.
+#include <array>
 #include <cstdlib>
+#include <vector>
 
+#include <QBuffer>
 #include <QColorSpace>
 
 #include <lcms2.h>
@@ -9,6 +12,9 @@
 #include "jpeg/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
+#include "encoder/jpeg_compressor.h"
+#include "jpeg/jpeg_metadata.h"
+#include "encoder/scanline_source.h"
 #include "model_driver.h"
 #include "photo_files.h"
 #include "test_files.h"
@@ -79,6 +85,21 @@ QByteArray swappingLutProfile()
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
+
+// Little CMS's answer for stored CMYK bytes (255 no ink) through the profile.
+QRgb littleCmsCmykSrgb(const QByteArray& icc, const std::array<uchar, 4>& stored)
+{
+    cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_CMYK_8_REV, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
+    unsigned char out[3] = {};
+    cmsDoTransform(transform, stored.data(), out, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(source);
+    return qRgb(out[0], out[1], out[2]);
+}
+
 class PhotoColour : public ScratchTest {
 protected:
     ShownPicture view(const QByteArray& jpeg) { return readForView(write("photo.jpg", jpeg), QSize(200, 200)); }
@@ -145,4 +166,50 @@ TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
     for (const auto& c : cases)
         EXPECT_EQ(centre(view(withSegments(plain, c.segments)).picture), stored) << c.what;
     EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
+}
+
+// Other readers take every four-component JPEG as Adobe stores it (255 is no ink), its marker
+// or not; read as plain ink, a file without the marker showed all black.
+TEST_F(PhotoColour, AFourComponentJpegReadsTheSameWithOrWithoutAdobesMarker)
+{
+    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
+    for (const bool marker : {true, false}) {
+        const QRgb shown = centre(decodePicture(cmykJpeg(magentaInk, marker)));
+        EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
+    }
+}
+
+// A CMYK profile is applied as Little CMS applies it, on screen and in the values a save encodes,
+// which are then sRGB: the saved file carries no CMYK profile.
+TEST_F(PhotoColour, ACmykProfileIsAppliedOnScreenAndInTheSavedValues)
+{
+    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
+    const QByteArray icc = swappingCmykProfile();
+    const QRgb expected = littleCmsCmykSrgb(icc, magentaInk);
+    ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
+    const QByteArray jpeg = withSegments(cmykJpeg(magentaInk, false), iccSegments(icc, 2));
+    const ShownPicture shown = view(jpeg);
+    EXPECT_LE(farthest(centre(shown.picture), expected), 3);
+    const QImage full = shown.source->decodeFull();
+    EXPECT_LE(farthest(centre(full), expected), 3) << "what a save encodes";
+    EXPECT_TRUE(keptMetadata(readJpegMarkers(jpeg), {full.size(), false}).icc.isEmpty());
+}
+
+// A grey photo is saved grey, with its own grey profile byte for byte, which is applied on screen.
+TEST_F(PhotoColour, AGreyPhotoIsSavedWithOneComponentAndItsProfile)
+{
+    const QByteArray icc = linearGreyProfile();
+    const QByteArray plain = libjpegEncoded(48, 40, 1, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
+                                            [](int) { static const std::vector<uchar> row(48, 128); return row.data(); });
+    const QByteArray jpeg = withSegments(plain, iccSegments(icc, 1));
+    const ShownPicture shown = view(jpeg);
+    EXPECT_LE(farthest(centre(shown.picture), qRgb(188, 188, 188)), 2) << "the grey profile is not applied";
+    const QImage full = shown.source->decodeFull();
+    const JpegMarkers kept = keptMetadata(readJpegMarkers(jpeg), {full.size(), false});
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ASSERT_EQ(compressJpeg(ScanlineSource(full), 90, out, {}, &kept), CompressResult::Done);
+    EXPECT_EQ(readJpegMarkers(out.data()).icc, icc);
+    EXPECT_EQ(QImage::fromData(out.data()).format(), QImage::Format_Grayscale8) << "saved with three components";
+    EXPECT_LE(farthest(centre(QImage::fromData(out.data()).convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
 }

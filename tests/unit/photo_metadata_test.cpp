@@ -1,6 +1,8 @@
 // A re-compressed photo keeps what it carried, upright, at its new size, GPS as asked; bad blocks left out.
 #include <QBuffer>
 
+#include <functional>
+
 #include <exiv2/exiv2.hpp>
 
 #include "jpeg/jpeg_markers.h"
@@ -32,7 +34,15 @@ bool hasGps(const Exiv2::ExifData& data)
     return std::any_of(data.begin(), data.end(), [](const auto& d) { return d.groupName() == "GPSInfo"; });
 }
 
-JpegMarkers cameraMarkers() { return {swappedRedGreenProfile(), cameraExif(6, true), cameraXmp(6), iptc}; }
+JpegMarkers cameraMarkers()
+{
+    JpegMarkers markers;
+    markers.icc = swappedRedGreenProfile();
+    markers.exif = cameraExif(6, true);
+    markers.xmp = cameraXmp(6);
+    markers.iptc = iptc;
+    return markers;
+}
 
 // A compressed test picture carrying `markers`, or none.
 QByteArray compressed(const QImage& picture, const JpegMarkers* markers = nullptr)
@@ -135,5 +145,151 @@ TEST(PhotoMetadata, MalformedOrLoopingBlocksAreLeftOutAndTheRestKept)
         EXPECT_EQ(kept.iptc, iptc);
         EXPECT_TRUE(kept.exif.isEmpty() || exifValue(exifOf(kept.exif), "Exif.Image.Orientation") != "6");
         compressed(testPicture(16, 16), &kept);
+    }
+}
+
+namespace {
+
+bool hasTag(const Exiv2::ExifData& data, const char* group, uint16_t tag)
+{
+    return std::any_of(data.begin(), data.end(), [&](const auto& d) { return d.groupName() == group && d.tag() == tag; });
+}
+
+QStringList xmpKeys(const QByteArray& packet)
+{
+    Exiv2::XmpData data;
+    EXPECT_EQ(Exiv2::XmpParser::decode(data, packet.toStdString()), 0);
+    QStringList keys;
+    for (const auto& d : data)
+        keys << QString::fromStdString(d.key());
+    return keys;
+}
+
+// A Panasonic maker note (offsets from the TIFF header) with a city and an image quality.
+QByteArray panasonicNote(quint32)
+{
+    return QByteArray("Panasonic\0\0\0", 12) + QByteArray("\x02\0" "\x01\0\x03\0\x01\0\0\0\x02\0\0\0" "\x6d\0\x07\0\x04\0\0\0Nara", 26);
+}
+
+// A Pentax maker note whose preview (length, offset from the TIFF header) lies at `preview`;
+// the 16 bytes after the note are that preview when `preview` is 0.
+std::function<QByteArray(quint32)> pentaxNote(quint32 preview)
+{
+    return [preview](quint32 at) {
+        const quint32 offset = preview ? preview : at + 6 + 2 + 24 + 4;
+        QByteArray note("AOC\0II\x02\0", 8);
+        for (const auto& [tag, value] : {std::pair<quint16, quint32>{3, 16}, {4, offset}}) {
+            note += char(tag) + QByteArray(1, '\0') + QByteArray("\x04\0\x01\0\0\0", 6);
+            for (int i = 0; i < 4; ++i)
+                note += char((value >> (8 * i)) & 0xFF);
+        }
+        return note + QByteArray(4, '\0') + QByteArray("\xFF\xD8preview-bytes", 16);
+    };
+}
+
+} // namespace
+
+// Blocks the program itself cannot use are not handed to other readers: a profile it cannot
+// read, a Photoshop block whose resource claims more bytes than the block has.
+TEST(PhotoMetadata, AProfileOrPhotoshopBlockFoundBrokenIsLeftOut)
+{
+    JpegMarkers source = cameraMarkers();
+    source.icc = source.icc.left(200); // still says RGB, but ends inside its tag table
+    const QByteArray good = photoshopBlock({{0x0404, iptcRecordWithPlaces()}});
+    QByteArray impossible = good;
+    impossible[14 + 4 + 2 + 2 + 1] = '\x7F'; // the size's second byte: megabytes
+    source.iptc = impossible;
+    JpegMarkers kept = keptMetadata(source, {QSize(8, 8), false});
+    EXPECT_TRUE(kept.icc.isEmpty()) << "a profile that cannot be read was kept";
+    EXPECT_TRUE(kept.iptc.isEmpty()) << "an impossible Photoshop block was kept";
+    EXPECT_FALSE(kept.exif.isEmpty());
+    source.iptc = good;
+    source.icc = cameraMarkers().icc;
+    kept = keptMetadata(source, {QSize(8, 8), false});
+    EXPECT_EQ(kept.iptc + kept.icc, good + source.icc) << "sound blocks are not kept as they are";
+}
+
+// A preview the maker note points at outside the EXIF block (after the picture data) is not
+// carried, nor its pointer (exiv2 cannot write this maker note anew, so it goes whole); one
+// inside the block is kept with it.
+TEST(PhotoMetadata, AMakerNotePreviewOutsideTheBlockLosesItsPointer)
+{
+    for (const quint32 preview : {0u, 60000u}) {
+        SCOPED_TRACE(preview ? "outside" : "inside");
+        JpegMarkers source;
+        source.exif = exifWithMakerNote("PENTAX Corporation", pentaxNote(preview));
+        ASSERT_TRUE(hasTag(exifOf(source.exif), "Pentax", 0x0004)) << "the maker note was not read as Pentax";
+        const Exiv2::ExifData kept = exifOf(keptMetadata(source, {QSize(8, 8), false}).exif);
+        EXPECT_EQ(exifValue(kept, "Exif.Image.Make"), "PENTAX Corporation");
+        EXPECT_EQ(hasTag(kept, "Pentax", 0x0004) || hasTag(kept, "Pentax", 0x0003), preview == 0);
+    }
+}
+
+// The extension goes with the packet that names it; pieces missing (or disagreeing) mean it
+// cannot be carried, and then the packet no longer names it. Comments and density stay.
+TEST(PhotoMetadata, ExtendedXmpCommentsAndDensityAreCarried)
+{
+    const QByteArray extension = extensionXmp();
+    JpegMarkers source;
+    source.xmp = xmpWithPlaces(guidOf(extension));
+    source.extendedXmp = extendedXmpPieces(extension, 3);
+    source.extendedXmp << extendedXmpPieces("<other/>", 1); // another GUID: not this packet's
+    source.comments = {"first comment", QByteArray("\x00\xFF" "bytes", 7)};
+    source.density = JpegMarkers::Density{1, 350, 72};
+    const JpegMarkers kept = keptMetadata(source, {QSize(8, 8), false});
+    EXPECT_EQ(kept.extendedXmp, source.extendedXmp.first(3));
+    EXPECT_TRUE(xmpKeys(kept.xmp).contains("Xmp.xmpNote.HasExtendedXMP"));
+    EXPECT_EQ(kept.comments, source.comments);
+    EXPECT_TRUE(kept.density == source.density);
+
+    const QImage picture = testPicture(40, 30);
+    const QByteArray bare = compressed(picture), carrying = compressed(picture, &kept);
+    EXPECT_EQ(carrying.size() - bare.size(), markersByteCount(kept));
+    const JpegMarkers read = readJpegMarkers(carrying);
+    EXPECT_TRUE(read.extendedXmp == kept.extendedXmp && read.comments == kept.comments && read.density == kept.density);
+
+    source.extendedXmp.removeAt(1);
+    const JpegMarkers cut = keptMetadata(source, {QSize(8, 8), false});
+    EXPECT_TRUE(cut.extendedXmp.isEmpty());
+    EXPECT_FALSE(xmpKeys(cut.xmp).contains("Xmp.xmpNote.HasExtendedXMP")) << "names an extension it does not carry";
+    EXPECT_TRUE(xmpKeys(cut.xmp).contains("Xmp.dc.creator"));
+}
+
+// Asked to remove the location, coordinates and place names go from XMP of every schema,
+// IPTC, a GPS block linked from the Exif IFD and a maker note; everything else stays.
+TEST(PhotoMetadata, RemovingTheLocationLeavesNoPlaceAnywhere)
+{
+    JpegMarkers source;
+    source.xmp = xmpWithPlaces();
+    source.iptc = photoshopBlock({{0x0404, iptcRecordWithPlaces()}, {0x040C, "old thumbnail"}});
+    source.exif = exifWithMakerNote("Panasonic", panasonicNote, true);
+    ASSERT_TRUE(hasTag(exifOf(source.exif), "Panasonic", 0x006d)) << "the maker note was not read as Panasonic";
+    for (const bool drop : {false, true}) {
+        SCOPED_TRACE(drop ? "location dropped" : "location kept");
+        const JpegMarkers kept = keptMetadata(source, {QSize(8, 8), drop});
+        const QStringList xmp = xmpKeys(kept.xmp);
+        EXPECT_TRUE(xmp.contains("Xmp.dc.creator") && xmp.contains("Xmp.drone-dji.FlightYawDegree"));
+        for (const QString& key : xmp)
+            EXPECT_FALSE(drop && (key.contains("City") || key.contains("Location") || key.contains("GPS")
+                                  || key.contains("Gps") || key.contains("State") || key.contains("Country")
+                                  || key.contains("Altitude")))
+                << key.toStdString();
+        EXPECT_EQ(xmp.contains("Xmp.photoshop.City"), !drop);
+
+        Exiv2::IptcData iptcData;
+        const qsizetype record = kept.iptc.indexOf(QByteArray("\x1c\x02", 2));
+        ASSERT_GT(record, 0);
+        Exiv2::IptcParser::decode(iptcData, reinterpret_cast<const Exiv2::byte*>(kept.iptc.constData() + record),
+                                  uint32_t(kept.iptc.size() - record));
+        EXPECT_NE(iptcData.findKey(Exiv2::IptcKey("Iptc.Application2.ObjectName")), iptcData.end());
+        for (const char* key : {"Iptc.Application2.City", "Iptc.Application2.SubLocation",
+                                "Iptc.Application2.ProvinceState", "Iptc.Application2.CountryName"})
+            EXPECT_EQ(iptcData.findKey(Exiv2::IptcKey(key)) != iptcData.end(), !drop) << key;
+        EXPECT_FALSE(kept.iptc.contains("old thumbnail")) << "the Photoshop thumbnail is kept";
+
+        const Exiv2::ExifData exif = exifOf(kept.exif);
+        EXPECT_EQ(kept.exif.contains("WGS-84-KIRI"), !drop) << "the GPS block linked from the Exif IFD";
+        EXPECT_EQ(hasTag(exif, "Panasonic", 0x006d), !drop) << "the maker note's city";
+        EXPECT_TRUE(hasTag(exif, "Panasonic", 0x0001)) << "the maker note lost more than places";
     }
 }

@@ -88,6 +88,8 @@ ColourProfile ColourProfile::parsed(const QByteArray& icc)
     profile.transform_ = littleCmsTransform(icc);
     if (profile.transform_)
         profile.kind_ = Kind::LittleCms;
+    else
+        profile.broken_ = true;
     return profile;
 }
 
@@ -152,6 +154,55 @@ QImage ColourProfile::toSrgb(const QImage& picture) const
         qWarning("no memory to convert the colours");
     }
     return picture;
+}
+
+std::optional<CmykToSrgb> CmykToSrgb::fromIcc(const QByteArray& icc)
+{
+    muteLibraries();
+    if (icc.isEmpty())
+        return std::nullopt;
+    static std::mutex guard;
+    static std::list<std::pair<QByteArray, std::shared_ptr<void>>> recent; // the latest first
+    {
+        const std::lock_guard lock(guard);
+        const auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& k) { return k.first == icc; });
+        if (found != recent.end()) {
+            recent.splice(recent.begin(), recent, found);
+            if (!found->second)
+                return std::nullopt;
+            CmykToSrgb conversion;
+            conversion.transform_ = found->second;
+            return conversion;
+        }
+    }
+    std::shared_ptr<void> transform;
+    const LcmsProfile source(cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())), &cmsCloseProfile);
+    const LcmsProfile srgb(cmsCreate_sRGBProfile(), &cmsCloseProfile);
+    if (source && srgb && cmsGetColorSpace(source.get()) == cmsSigCmykData) {
+        // The output's X byte is left alone by Little CMS and set afterwards.
+        cmsHTRANSFORM made = cmsCreateTransform(source.get(), TYPE_CMYK_8_REV, srgb.get(), rgb32Format,
+                                                cmsGetHeaderRenderingIntent(source.get()), cmsFLAGS_NOCACHE);
+        if (made)
+            transform = std::shared_ptr<void>(made, &cmsDeleteTransform);
+    }
+    if (!transform)
+        qWarning("CMYK colour profile cannot be applied; inks converted without it");
+    const std::lock_guard lock(guard);
+    recent.emplace_front(icc, transform);
+    if (recent.size() > 2)
+        recent.pop_back();
+    if (!transform)
+        return std::nullopt;
+    CmykToSrgb conversion;
+    conversion.transform_ = transform;
+    return conversion;
+}
+
+void CmykToSrgb::convertRow(const uchar* cmyk, QRgb* out, int width) const
+{
+    cmsDoTransform(transform_.get(), cmyk, out, cmsUInt32Number(width));
+    for (int x = 0; x < width; ++x)
+        out[x] |= 0xFF000000u;
 }
 
 bool exifSaysAdobeRgb(const QByteArray& exif)
