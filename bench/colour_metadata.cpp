@@ -27,7 +27,7 @@
 #include <lcms2.h>
 
 #include "bench_support.h"
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "jpeg/jpeg_markers.h"
 #include "decoder/picture_source.h"
 #include "jpeg/jpeg_metadata.h"

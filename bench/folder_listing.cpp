@@ -11,6 +11,7 @@
 
 #include "ui/forms.h"
 #include "main_window/main_window.h"
+#include "main_window/start_main_window.h"
 #include "runtime/app.h"
 #include "runtime/services.h"
 #include "controls/dir_list_box.h"
@@ -48,7 +49,7 @@ int main(int argc, char** argv)
         file.open(QIODevice::WriteOnly);
     }
 
-    MainWindow& form = forms::load<MainWindow>();
+    MainWindow& form = startMainWindow();
     form.show();
     QApplication::processEvents();
 

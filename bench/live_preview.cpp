@@ -37,6 +37,7 @@
 #include "encoder/save_jpeg.h"
 #include "image_window/image_window.h"
 #include "main_window/main_window.h"
+#include "main_window/start_main_window.h"
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
 #include "runtime/app.h"
@@ -140,13 +141,13 @@ int main(int argc, char** argv)
 
     // The picture shown in the image window as a file click shows it, then
     // the save dialog opened through the menu command.
-    MainWindow& mainWindow = forms::load<MainWindow>();
+    MainWindow& mainWindow = startMainWindow();
     mainWindow.model().showInMemory(picture);
     mainWindow.openSaveDialog();
-    SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+    SaveDialog* saveDialog = mainWindow.saveDialog();
     if (saveDialog)
         waitForPreview(*saveDialog);
-    if (!forms::loaded<SaveDialog>()) {
+    if (!mainWindow.saveDialog()) {
         std::printf("the save dialog did not open\n");
         return 1;
     }

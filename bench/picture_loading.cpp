@@ -40,6 +40,7 @@
 #include "ui/forms.h"
 #include "image_window/image_window.h"
 #include "main_window/main_window.h"
+#include "main_window/start_main_window.h"
 #include "runtime/app.h"
 #include "runtime/services.h"
 #include "controls/dir_list_box.h"
@@ -235,7 +236,7 @@ MainWindow& browse(const QString& folder, const QString& programFolder)
 {
     services().programFolder = programFolder;
     services().lockFolder = programFolder;
-    MainWindow& mainWindow = forms::load<MainWindow>();
+    MainWindow& mainWindow = startMainWindow();
     mainWindow.show();
     mainWindow.folderList->setPath(folder);
     return mainWindow;
@@ -251,7 +252,7 @@ int holdPicture(int argc, char** argv, const char* path, double targetMiB)
     QApplication app(argc, argv);
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(QFileInfo(QString::fromLocal8Bit(path)).path(), programFolder.path());
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = mainWindow.imageWindow();
     (void)mainWindow.grab();
     const long before = peakRssKiB();
     selectAndDraw(mainWindow, imageWindow, 0);
@@ -278,7 +279,7 @@ Browsing browseWithKeys(const QString& folder)
 {
     QTemporaryDir programFolder;
     MainWindow& mainWindow = browse(folder, programFolder.path());
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& imageWindow = mainWindow.imageWindow();
     Browsing result;
     selectAndDraw(mainWindow, imageWindow, 0);
     for (int step = 0; step < 8; ++step) {
@@ -298,7 +299,7 @@ Browsing browseWithKeys(const QString& folder)
         awaitPicture(mainWindow, imageWindow);
     });
     settle(mainWindow);
-    forms::unload<MainWindow>();
+    forms::unload(&mainWindow);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return result;
 }

@@ -34,6 +34,7 @@
 #include "controls/file_list_box.h"
 #include "image_window/image_window.h"
 #include "main_window/main_window.h"
+#include "main_window/start_main_window.h"
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
 #include "viewing/picture_model.h"
@@ -110,7 +111,7 @@ int runCase(int argc, char** argv, const QString& which, const QString& photo, d
     services().lockFolder = programFolder.path();
     services().dialogs = &person;
 
-    MainWindow& mainWindow = forms::load<MainWindow>();
+    MainWindow& mainWindow = startMainWindow();
     mainWindow.show();
     mainWindow.folderList->setPath(QFileInfo(photo).path());
     mainWindow.fileList->setListIndex(0);
@@ -120,7 +121,7 @@ int runCase(int argc, char** argv, const QString& which, const QString& photo, d
         mainWindow.openSaveDialog();
         // The full-size picture is decoded on a worker before the dialog opens.
         runUntil([&] { return !mainWindow.model().busy(); });
-        SaveDialog* dialog = forms::loaded<SaveDialog>();
+        SaveDialog* dialog = mainWindow.saveDialog();
         if (!dialog)
             return 1;
         runUntil([&] { return !dialog->previewEncoder->busy(); });

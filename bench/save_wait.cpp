@@ -22,6 +22,7 @@
 
 #include "bench_support.h"
 #include "main_window/main_window.h"
+#include "main_window/start_main_window.h"
 #include "save_dialog/picture_saver.h"
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
@@ -99,7 +100,7 @@ struct Saved {
 Saved saveOnce(MainWindow& mainWindow)
 {
     mainWindow.openSaveDialog();
-    SaveDialog& dialog = forms::get<SaveDialog>();
+    SaveDialog& dialog = *mainWindow.saveDialog();
     dialog.qualitySlider->setValue(90);
     runUntil([&] { return !dialog.previewEncoder->busy(); });
     LatencyProbe probe(&mainWindow);
@@ -134,7 +135,7 @@ int main(int argc, char** argv)
     }
     const double bareMs = bare.median();
 
-    MainWindow& mainWindow = forms::load<MainWindow>();
+    MainWindow& mainWindow = startMainWindow();
     mainWindow.show();
     mainWindow.model().showInMemory(picture);
 
@@ -159,6 +160,6 @@ int main(int argc, char** argv)
     std::printf("bare libjpeg-turbo encoding: %.1f ms (median of %d)\n", bareMs, runs);
     report("the preview's bytes", ofPreview);
     report("encoded again", encodedAgain);
-    forms::unload<MainWindow>();
+    forms::unload(&mainWindow);
     return 0;
 }

@@ -13,7 +13,7 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "jpeg/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "jpeg/jpeg_metadata.h"

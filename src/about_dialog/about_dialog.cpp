@@ -68,7 +68,7 @@ void AboutDialog::onLoad()
     titleLabel->setText(App::Title);
 }
 
-void AboutDialog::dismiss() { forms::unload<AboutDialog>(); }
+void AboutDialog::dismiss() { forms::unload(this); }
 
 // Escape closes the dialog as OK does.
 void AboutDialog::reject() { dismiss(); }
@@ -76,7 +76,7 @@ void AboutDialog::reject() { dismiss(); }
 void AboutDialog::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    forms::unload<AboutDialog>();
+    forms::unload(this);
 }
 
 // The etched separator: a grey line one pixel high with a white one two

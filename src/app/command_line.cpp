@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QPointer>
 
 #include "desktop/instance_channel.h"
 #include "ui/handler_guard.h"
@@ -21,7 +22,7 @@ namespace commandline {
 namespace {
 
 QString pending;
-bool mainWindowShown = false;
+QPointer<MainWindow> mainWindow; // once shown
 bool showScheduled = false;
 // The path whose "not found" box is open: the same path handed over again is already being answered.
 QString reportingMissing;
@@ -44,7 +45,9 @@ int indexOf(const FileListBox& list, const QString& name)
 
 void show(const QString& path)
 {
-    MainWindow& window = forms::get<MainWindow>();
+    if (!forms::isLoaded(mainWindow))
+        return; // the program is ending
+    MainWindow& window = *mainWindow;
     window.raise();
     window.activateWindow();
     // `path` is absolute and clean; its bytes may not be valid UTF-8, which Qt's file info would lose.
@@ -124,7 +127,7 @@ namespace {
 
 void showWhenNoQuestionIsOpen()
 {
-    if (showScheduled || !mainWindowShown || pending.isEmpty())
+    if (showScheduled || !mainWindow || pending.isEmpty())
         return;
     showScheduled = true;
     questions::whenNoneOpen(guarded([] {
@@ -146,9 +149,9 @@ void openPath(const QString& path)
     showWhenNoQuestionIsOpen();
 }
 
-void openPending()
+void openPending(MainWindow& shown)
 {
-    mainWindowShown = true;
+    mainWindow = &shown;
     showWhenNoQuestionIsOpen();
 }
 

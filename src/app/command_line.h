@@ -4,6 +4,8 @@
 #include <QStringList>
 
 // The program's command line: kiriview [FILE|FOLDER].
+class MainWindow;
+
 namespace commandline {
 
 // The process's arguments as native_names decodes them, so a name that is not
@@ -22,8 +24,8 @@ QString parse(const QStringList& arguments);
 // question is open the path waits (the newest one wins) and the question is
 // brought to the front instead.
 void openPath(const QString& path);
-// Opens what was queued; called once the main window is shown.
-void openPending();
+// Opens what was queued in `shown`, and what comes later; called once the main window is shown.
+void openPending(MainWindow& shown);
 // The path that waits for the main window or for the open questions; empty when none.
 QString waitingPath();
 

@@ -65,7 +65,6 @@ void SplashScreen::onCloseTimer()
         return;
     handedOver = true;
     closeTimer->stop();
-    forms::unload<SplashScreen>();
-    startMainWindow();
-    commandline::openPending();
+    forms::unload(this);
+    commandline::openPending(startMainWindow());
 }

@@ -16,5 +16,5 @@ void startApplication()
     fonts::installSubstitutions();
     installJapaneseTranslations();
     installEnterPressesFocusedButton();
-    forms::load<SplashScreen>().show();
+    (new SplashScreen)->show(); // it goes when it hands over
 }

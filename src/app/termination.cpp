@@ -38,9 +38,13 @@ void closeStep(int triesLeft)
     if (QWidget* box = QApplication::activeModalWidget())
         box->close();
     else if (!inner || triesLeft <= 0) {
-        if (SaveDialog* dialog = forms::loaded<SaveDialog>())
-            dialog->close();
-        if (MainWindow* window = forms::loaded<MainWindow>()) {
+        MainWindow* window = nullptr;
+        for (QWidget* shown : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<MainWindow*>(shown); forms::isLoaded(found))
+                window = found;
+        if (window && window->saveDialog())
+            window->saveDialog()->close();
+        if (window) {
             // Nothing on its way arrives any more, and a wait for a picture lets the windows go.
             window->model().stop();
             window->quit();

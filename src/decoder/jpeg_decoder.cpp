@@ -21,7 +21,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "jpeg/exif_orientation.h"
 #include "jpeg/jpeg_markers.h"
 #include "decoder/picture_limits.h"

@@ -12,7 +12,7 @@
 
 #include "files/native_file.h"
 #include "files/native_names.h"
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
 

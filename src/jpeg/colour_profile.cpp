@@ -1,4 +1,4 @@
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 
 #include <algorithm>
 #include <list>

@@ -14,7 +14,7 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 
 namespace {
 

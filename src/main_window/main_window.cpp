@@ -15,7 +15,10 @@
 #include "ui/mouse_pointer.h"
 #include "controls/placement.h"
 #include "ui/twips.h"
+#include "about_dialog/about_dialog.h"
+#include "image_window/image_window.h"
 #include "resources/builtin_pictures.h"
+#include "save_dialog/save_dialog.h"
 #include "viewing/picture_model.h"
 
 namespace {
@@ -229,6 +232,18 @@ void MainWindow::closeEvent(QCloseEvent* event)
     guarded([&] {
         onUnload();
         event->accept();
-        forms::unload<MainWindow>();
+        forms::unload(this);
     })();
+}
+
+ImageWindow& MainWindow::imageWindow() const { return *imageWindow_; }
+
+SaveDialog* MainWindow::saveDialog() const { return forms::ifLoaded(saveDialog_.data()); }
+
+// The windows it opened go with it.
+MainWindow::~MainWindow()
+{
+    delete saveDialog_.data();
+    delete aboutDialog_.data();
+    delete imageWindow_.data();
 }

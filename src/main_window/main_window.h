@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "ui/forms.h"
 #include "ui/mouse_pointer.h"
 #include "profile/profile.h"
 
@@ -19,7 +20,10 @@ class QPushButton;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
+class AboutDialog;
+class ImageWindow;
 class PictureModel;
+class SaveDialog;
 class PictureSaver;
 struct SaveRequest;
 
@@ -31,6 +35,7 @@ class MainWindow : public QMainWindow {
 
 public:
     MainWindow();
+    ~MainWindow() override;
 
     // Start-up and shutdown.
     void onLoad();
@@ -44,6 +49,11 @@ public:
     void onFileClicked();
     // The picture being viewed, which every window shows and acts on.
     PictureModel& model() const { return *model_; }
+    // The windows it opens: the image window from its start on; the save
+    // dialog while open; the version dialog, made when first asked for.
+    ImageWindow& imageWindow() const;
+    SaveDialog* saveDialog() const;
+    AboutDialog& aboutDialog();
 
     // The image window's buttons.
     void closeImage();
@@ -145,5 +155,8 @@ private:
     void fitIntoBox();
 
     PictureModel* model_;
+    QPointer<ImageWindow> imageWindow_;
+    QPointer<SaveDialog> saveDialog_;
+    QPointer<AboutDialog> aboutDialog_;
     QPointer<PictureSaver> saver_;
 };

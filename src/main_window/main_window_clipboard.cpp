@@ -30,7 +30,7 @@ void MainWindow::showClipboardPicture()
     isEnlarged = false;
     enlargeButton->setEnabled(true);
     closeImageButton->setEnabled(true);
-    forms::get<ImageWindow>().show();
+    imageWindow().show();
     model_->showInMemory(picture); // shown and fitted to the normal box
     pathBox->setText(QStringLiteral("ClipBoard"));
 }
@@ -38,7 +38,7 @@ void MainWindow::showClipboardPicture()
 // The same steps as a double click on the picture.
 void MainWindow::copyPicture()
 {
-    forms::get<ImageWindow>().copyPictureOnDoubleClick();
+    imageWindow().copyPictureOnDoubleClick();
 }
 
 void MainWindow::clearClipboard() { QApplication::clipboard()->clear(); }

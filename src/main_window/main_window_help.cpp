@@ -32,8 +32,17 @@ void MainWindow::showHelp()
 // Modeless; a second choice brings the same dialog forward without loading it again.
 void MainWindow::showAbout()
 {
-    AboutDialog& about = forms::load<AboutDialog>();
+    AboutDialog& about = aboutDialog();
     about.show();
     about.raise();
     about.activateWindow();
+}
+
+AboutDialog& MainWindow::aboutDialog()
+{
+    if (!forms::isLoaded(aboutDialog_)) {
+        aboutDialog_ = new AboutDialog;
+        aboutDialog_->onLoad();
+    }
+    return *aboutDialog_;
 }

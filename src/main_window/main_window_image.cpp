@@ -8,7 +8,7 @@
 
 void MainWindow::closeImage()
 {
-    forms::get<ImageWindow>().hide();
+    imageWindow().hide();
     enlargeButton->setEnabled(false);
     closeImageButton->setEnabled(false);
 }
@@ -16,9 +16,9 @@ void MainWindow::closeImage()
 void MainWindow::enlargeImage()
 {
     isEnlarged = true;
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
-    imageWindow.setTwipsWidth(Twips(10000));
-    imageWindow.setTwipsHeight(Twips(10000));
+    ImageWindow& window = imageWindow();
+    window.setTwipsWidth(Twips(10000));
+    window.setTwipsHeight(Twips(10000));
     enlargeButton->setEnabled(false);
-    imageWindow.fitToBox();
+    window.fitToBox();
 }

@@ -27,12 +27,15 @@ void MainWindow::openSaveDialog()
 void MainWindow::showSaveDialog()
 {
     setMousePointer(MousePointer::Hourglass);
-    const ImageWindow& imageWindow = forms::get<ImageWindow>();
-    SaveDialog& saveDialog
-        = forms::load<SaveDialog>(SaveDialog::Subject{model_->fullPicture(), model_->picture().source, model_->savePath()});
+    const ImageWindow& window = imageWindow();
+    if (saveDialog())
+        return; // at most one; it is modal, so nothing asks twice
+    saveDialog_ = new SaveDialog(SaveDialog::Subject{model_->fullPicture(), model_->picture().source, model_->savePath()});
+    SaveDialog& saveDialog = *saveDialog_;
+    saveDialog.onLoad();
     const double divisor = previewDivisor(isEnlarged);
-    saveDialog.setPreviewBase(Twips(static_cast<float>(imageWindow.pictureView->twipsWidth().value() / divisor)),
-                              Twips(static_cast<float>(imageWindow.pictureView->twipsHeight().value() / divisor)));
+    saveDialog.setPreviewBase(Twips(static_cast<float>(window.pictureView->twipsWidth().value() / divisor)),
+                              Twips(static_cast<float>(window.pictureView->twipsHeight().value() / divisor)));
     connect(&saveDialog, &SaveDialog::left, this, guarded([this] { comeForward(); }));
     connect(&saveDialog, &SaveDialog::saveRequested, this, guarded([this](const SaveRequest& request) { startSave(request); }));
     // Shown when ready; a failure closes the dialog again with a message.
@@ -48,12 +51,14 @@ void MainWindow::showSaveDialog()
 void MainWindow::holdWindows(bool held)
 {
     setEnabled(!held);
-    forms::setEnabled<ImageWindow>(!held);
-    forms::setEnabled<AboutDialog>(!held);
+    if (forms::isLoaded(imageWindow_))
+        imageWindow_->setEnabled(!held);
+    if (forms::isLoaded(aboutDialog_))
+        aboutDialog_->setEnabled(!held);
     const MousePointer pointer = held || model_->busy() ? MousePointer::Hourglass : MousePointer::Default;
     setMousePointer(pointer);
-    if (ImageWindow* imageWindow = forms::loaded<ImageWindow>())
-        mouse_pointer::set(imageWindow, pointer);
+    if (forms::isLoaded(imageWindow_))
+        mouse_pointer::set(imageWindow_, pointer);
 }
 
 // The dialog has gone; the name, the overwrite question, the writing and the report follow.

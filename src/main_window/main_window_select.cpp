@@ -35,7 +35,7 @@ void MainWindow::followModel()
         }
     }));
     connect(model_, &PictureModel::pictureChanged, this, guarded([this] {
-        forms::get<ImageWindow>().showPicture(model_->picture());
+        imageWindow().showPicture(model_->picture());
         fitIntoBox();
     }));
     connect(model_, &PictureModel::failed, this, guarded([] {
@@ -44,8 +44,8 @@ void MainWindow::followModel()
     connect(model_, &PictureModel::busyChanged, this, guarded([this](bool busy) {
         const MousePointer pointer = busy ? MousePointer::Hourglass : MousePointer::Default;
         setMousePointer(pointer);
-        if (ImageWindow* imageWindow = forms::loaded<ImageWindow>())
-            mouse_pointer::set(imageWindow, pointer);
+        if (forms::isLoaded(imageWindow_))
+            mouse_pointer::set(imageWindow_, pointer);
     }));
     // Waiting for a full-size picture, the program is held as under the save dialog.
     connect(model_, &PictureModel::makingFullPictureChanged, this, guarded([this](bool making) { holdWindows(making); }));
@@ -63,7 +63,7 @@ void MainWindow::onFileClicked()
     isEnlarged = false;
     enlargeButton->setEnabled(true);
     closeImageButton->setEnabled(true);
-    forms::get<ImageWindow>().show();
+    imageWindow().show();
     selectedPath = fullPath(fileList->path(), fileList->fileName());
     QStringList neighbours;
     for (const int index : {fileList->listIndex() + 1, fileList->listIndex() - 1})
@@ -75,9 +75,9 @@ void MainWindow::onFileClicked()
 // The box as it is when the picture arrives: enlarged meanwhile or not.
 void MainWindow::fitIntoBox()
 {
-    ImageWindow& imageWindow = forms::get<ImageWindow>();
+    ImageWindow& window = imageWindow();
     const Twips side(isEnlarged ? 10000 : 3000);
-    imageWindow.setTwipsWidth(side);
-    imageWindow.setTwipsHeight(side);
-    imageWindow.fitToBox();
+    window.setTwipsWidth(side);
+    window.setTwipsHeight(side);
+    window.fitToBox();
 }

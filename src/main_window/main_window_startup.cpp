@@ -19,7 +19,8 @@ void MainWindow::onLoad()
         End();
     }
     fileList->setPattern(QStringLiteral("*.jpg;*.bmp;*.gif;*.kir;*.jpeg"));
-    ImageWindow& imageWindow = forms::load<ImageWindow>(*model_);
+    imageWindow_ = new ImageWindow(*model_);
+    ImageWindow& imageWindow = *imageWindow_;
     connect(&imageWindow, &ImageWindow::mainWindowWanted, this, [this] { comeForward(); });
     imageWindow.showPicture(model_->picture());
     fitIntoBox();
@@ -29,8 +30,8 @@ void MainWindow::onLoad()
 void MainWindow::onUnload()
 {
     model_->stop();
-    forms::unload<ImageWindow>();
-    forms::unload<AboutDialog>();
+    forms::unload(imageWindow_);
+    forms::unload(aboutDialog_);
 }
 
 // Leaves like the close box, through the application's own end, so the

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <utility>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "encoder/save_jpeg.h"
 #include "runtime/services.h"
 #include "ui/worker.h"

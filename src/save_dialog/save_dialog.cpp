@@ -176,7 +176,7 @@ void SaveDialog::cancel()
     previewEncoder->stop();
     cancelTargetSearch();
     saveWhenShown_ = false;
-    forms::unload<SaveDialog>();
+    forms::unload(this);
     emit left();
 }
 
@@ -187,7 +187,7 @@ void SaveDialog::reject() {}
 void SaveDialog::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    if (forms::loaded<SaveDialog>() == this)
+    if (forms::isLoaded(this))
         guarded([this] { cancel(); })();
 }
 

@@ -13,7 +13,7 @@
 #include <QToolTip>
 
 #include "controls/image_control.h"
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "measure/compression_measure.h"
 #include "measure/difference_picture.h"
 #include "ui/handler_guard.h"
@@ -149,7 +149,7 @@ void SaveDialog::requestMeasurement()
 void SaveDialog::showMeasurement(const Measurement& measured)
 {
     measuring_ = 0;
-    if (forms::loaded<SaveDialog>() != this || measured.quality != quality || measured.peaks.size() != shownPreview_.size())
+    if (!forms::isLoaded(this) || measured.quality != quality || measured.peaks.size() != shownPreview_.size())
         return;
     measured_ = measured;
     showChosenPicture();
@@ -167,7 +167,7 @@ void SaveDialog::requestOriginalView()
         if (stop.stop_requested() || reduced.isNull())
             return {};
         return [this, reduced] {
-            if (forms::loaded<SaveDialog>() != this || reduced.size() != shownPreview_.size())
+            if (!forms::isLoaded(this) || reduced.size() != shownPreview_.size())
                 return;
             originalView_ = reduced;
             if (originalShown())

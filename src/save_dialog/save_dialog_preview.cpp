@@ -55,7 +55,7 @@ void SaveDialog::requestPreview()
 // the file cannot be read back, the last preview and its size stay shown.
 void SaveDialog::showResult(const PreviewResult& result)
 {
-    if (forms::loaded<SaveDialog>() != this)
+    if (!forms::isLoaded(this))
         return; // on its way out
     const bool newest = !previewEncoder->busy();
     if (newest)

@@ -23,6 +23,6 @@ void SaveDialog::finishSave()
                         shownQuality_ == quality ? shownBytes_ : QByteArray()};
     previewEncoder->stop();
     cancelTargetSearch();
-    forms::unload<SaveDialog>();
+    forms::unload(this);
     emit saveRequested(request);
 }

@@ -147,7 +147,7 @@ void SaveDialog::finishTargetSearch(const TargetQuality& found)
 {
     escapeShortcut_->setEnabled(false);
     restorePointer();
-    if (forms::loaded<SaveDialog>() != this)
+    if (!forms::isLoaded(this))
         return;
     // The sizes measured are of the pixels; the file carries the kept metadata too.
     const qint64 fileSize = found.size + (keptMarkers_ ? markersByteCount(*keptMarkers_) : 0);

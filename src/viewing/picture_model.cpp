@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "decoder/jpeg_decoder.h"
 #include "files/files.h"
 #include "resources/builtin_pictures.h"

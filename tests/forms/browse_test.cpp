@@ -384,10 +384,10 @@ TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
     mainWindow().fileList->setListIndex(2);
     decoder_.began.acquire(); // c
     mainWindow().openSaveDialog();
-    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened on the picture shown before";
+    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened on the picture shown before";
     decoder_.gate.release(1);
     waitForPicture();
-    EXPECT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
+    EXPECT_NE(FormTest::saveDialog(), nullptr) << "never opened";
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
 }
 

@@ -46,7 +46,7 @@ protected:
         mainWindow().fileList->setPath(pictures());
         mainWindow().fileList->setListIndex(mainWindow().fileList->entry(0) == "photo.jpg" ? 0 : 1);
         waitForPicture();
-        forms::load<AboutDialog>().show();
+        mainWindow().aboutDialog().show();
     }
     ~FullPictureTest() override
     {
@@ -57,7 +57,7 @@ protected:
     // The main window, the image window and the version dialog all enabled, or all disabled.
     static bool othersEnabled(bool on)
     {
-        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && forms::load<AboutDialog>().isEnabled() == on;
+        return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && mainWindow().aboutDialog().isEnabled() == on;
     }
     static constexpr QRgb decodedColour = qRgb(10, 200, 30);
     std::shared_ptr<HeldFullDecoder> held_ = std::make_shared<HeldFullDecoder>();
@@ -71,15 +71,15 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     mainWindow().openSaveDialog();
     held_->begun.acquire();
     QCoreApplication::processEvents();
-    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened before its picture";
+    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened before its picture";
     EXPECT_TRUE(othersEnabled(false));
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
     held_->released.release();
     waitForPicture();
-    ASSERT_NE(forms::loaded<SaveDialog>(), nullptr) << "never opened";
+    ASSERT_NE(FormTest::saveDialog(), nullptr) << "never opened";
     EXPECT_EQ(model().fullPicture().pixel(5, 5), decodedColour);
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
-    forms::loaded<SaveDialog>()->cancel();
+    FormTest::saveDialog()->cancel();
     EXPECT_TRUE(othersEnabled(true));
     dialogs_->answerMessage().answerMessage();
     mainWindow().copyPicture();
@@ -125,7 +125,7 @@ TEST_F(FullPictureTest, AFailedDecodeIsReportedAndEnablesTheWindows)
         held_->released.release();
         waitForPicture();
         EXPECT_EQ(dialogs_->last().text, message);
-        EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr);
+        EXPECT_EQ(FormTest::saveDialog(), nullptr);
         EXPECT_TRUE(othersEnabled(true));
         EXPECT_FALSE(questions::anyOpen());
         EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
@@ -139,7 +139,7 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
     model().showInMemory(testPicture(30, 40));
     held_->released.release();
     waitForPicture();
-    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "opened for a picture no longer shown";
+    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened for a picture no longer shown";
     EXPECT_EQ(model().fullPicture().size(), QSize(30, 40));
     EXPECT_TRUE(othersEnabled(true));
 }
@@ -156,13 +156,13 @@ TEST_F(FullPictureTest, TheEndWhileTheFullPictureIsMadeLeavesNothingBehind)
     held_->begun.acquire();
     endLikeTheCloseBox();
     const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
-    while (forms::loaded<MainWindow>() && !patience.hasExpired())
+    while (shown<MainWindow>() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr) << "the main window stayed";
+    EXPECT_EQ(shown<MainWindow>(), nullptr) << "the main window stayed";
     held_->released.release();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
-    EXPECT_EQ(forms::loaded<SaveDialog>(), nullptr) << "the save dialog appeared after the end";
+    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "the save dialog appeared after the end";
     EXPECT_FALSE(questions::anyOpen());
 }
 

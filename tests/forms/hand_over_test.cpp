@@ -129,7 +129,7 @@ protected:
     {
         select("a.jpg");
         mainWindow().openSaveDialog();
-        saveDialog = forms::loaded<SaveDialog>();
+        saveDialog = FormTest::saveDialog();
         waitForPreview();
     }
     QPointer<SaveDialog> saveDialog;

@@ -58,7 +58,7 @@ TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
     EXPECT_EQ(imageWindow().twipsHeight(), Twips(7510));
     const QImage before = imageWindow().picture.picture();
     mainWindow().closeImage();
-    ASSERT_EQ(forms::loaded<ImageWindow>(), &imageWindow()); // hidden, not unloaded
+    ASSERT_EQ(shown<ImageWindow>(), &imageWindow()); // hidden, not unloaded
     EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
     EXPECT_EQ(imageWindow().picture.picture(), before);
 }

@@ -57,22 +57,24 @@ std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
 
 TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
-    MainWindow& f = forms::load<MainWindow>();
+    MainWindow& f = mainWindow();
     expectTidy(f.centralWidget(), QSize(4980, 3555));
     EXPECT_TRUE(f.minimumSize() == f.maximumSize() && !(f.windowFlags() & Qt::WindowMaximizeButtonHint)) << "the main window can be resized";
-    expectTidy(&forms::load<SaveDialog>(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()}), QSize(6315, 3510));
-    expectTidy(&forms::load<SplashScreen>(), QSize(4680, 3195));
-    expectTidy(&forms::load<AboutDialog>(), QSize(3945, 3465));
+    SaveDialog saveDialog(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()});
+    expectTidy(&saveDialog, QSize(6315, 3510));
+    SplashScreen splash;
+    expectTidy(&splash, QSize(4680, 3195));
+    expectTidy(&mainWindow().aboutDialog(), QSize(3945, 3465));
 }
 
 TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
 {
-    MainWindow& f = forms::load<MainWindow>();
+    MainWindow& f = mainWindow();
     EXPECT_EQ(tabOrder(f.driveList, 17),
               (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
                                      f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
                                      f.clipboardPictureButton, f.deleteButton, f.desktopButton, f.trashButton}));
-    SaveDialog& s = forms::load<SaveDialog>(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()});
+    SaveDialog s(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()});
     EXPECT_EQ(s.focusWidget(), s.saveButton);
     EXPECT_EQ(tabOrder(s.saveButton, 6),
               (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));
@@ -80,7 +82,7 @@ TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
 
 TEST_F(LayoutTest, TheMenusHoldTheirItemsInOrder)
 {
-    MainWindow& f = forms::load<MainWindow>();
+    MainWindow& f = mainWindow();
     QStringList all;
     for (QAction* menu : f.menuBar()->actions()) {
         all << menu->text() + ':';

@@ -123,8 +123,8 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
                                 QTest::keyClicks(name, QStringLiteral("saved.jpg\r"));
                             },
                             press(Qt::Key_Return)});
-        driver.handled = forms::loaded<SaveDialog>(); // the modal save dialog itself is no box to answer
-        forms::get<SaveDialog>().save();
+        driver.handled = FormTest::saveDialog(); // the modal save dialog itself is no box to answer
+        (*FormTest::saveDialog()).save();
         waitForPicture();
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";

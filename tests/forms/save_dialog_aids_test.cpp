@@ -79,7 +79,7 @@ protected:
         waitForPicture();
         mainWindow().openSaveDialog();
         settle();
-        SaveDialog* dialog = forms::loaded<SaveDialog>();
+        SaveDialog* dialog = FormTest::saveDialog();
         return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
     }
     qint64 sizeAt(int quality) const { return *encodedJpegSize(picture_, quality); }
@@ -181,7 +181,7 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
         released.release();
         settle();
         free = false;
-        EXPECT_EQ(forms::loaded<SaveDialog>(), &dialog);
+        EXPECT_EQ(FormTest::saveDialog(), &dialog);
         EXPECT_EQ(dialog.qualitySlider->value(), after);
     }
     // Unhindered, the same search ends at 20.
@@ -200,7 +200,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
     ASSERT_EQ(saveJpeg(picture_, 320, 240, at("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
     mainWindow().openSaveDialog();
     settle();
-    SaveDialog& dialog = *forms::loaded<SaveDialog>();
+    SaveDialog& dialog = *FormTest::saveDialog();
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
     for (const auto& [quality, warning] : {std::pair(91, larger + QStringLiteral("\n元画像より高い画質です")),
@@ -221,7 +221,7 @@ TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
     model().showInMemory(picture_);
     mainWindow().openSaveDialog();
     settle();
-    SaveDialog& plainDialog = *forms::loaded<SaveDialog>();
+    SaveDialog& plainDialog = *FormTest::saveDialog();
     plainDialog.qualitySlider->setValue(100);
     settle();
     EXPECT_EQ(plainDialog.qualitySlider->toolTip(), sliderHint);

@@ -67,7 +67,7 @@ protected:
         mainWindow().openSaveDialog();
         waitForPicture();
         settle();
-        SaveDialog* dialog = forms::loaded<SaveDialog>();
+        SaveDialog* dialog = FormTest::saveDialog();
         return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
     }
     ~PhotoSaveTest() override { settle(); }

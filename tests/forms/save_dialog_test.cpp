@@ -66,13 +66,13 @@ protected:
         mainWindow().fileList->setPath(pictures());
         mainWindow().fileList->setListIndex(0);
         waitForPicture();
-        forms::load<AboutDialog>().show();
+        mainWindow().aboutDialog().show();
     }
     SaveDialog& openDialog()
     {
         mainWindow().openSaveDialog();
         settle();
-        SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        SaveDialog* saveDialog = FormTest::saveDialog();
         return saveDialog ? *saveDialog : throw std::runtime_error("the save dialog did not open");
     }
     QByteArray encoded(int quality)
@@ -86,8 +86,8 @@ protected:
     // is the modal window in front of all of them.
     bool othersEnabled(bool on = true) const
     {
-        const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && forms::load<AboutDialog>().isEnabled();
-        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && mainWindow().aboutDialog().isEnabled();
+        const SaveDialog* saveDialog = FormTest::saveDialog();
         const bool blocked = saveDialog && saveDialog->windowModality() == Qt::ApplicationModal
             && QApplication::activeModalWidget() == saveDialog;
         return on ? enabled && !QApplication::activeModalWidget() : enabled && blocked;
@@ -157,7 +157,7 @@ TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
     QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
     const QRectF former = box(image);
     ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
-    const QSizeF step = QSizeF(forms::get<SaveDialog>().previewBaseWidth(), forms::get<SaveDialog>().previewBaseHeight()) / 2;
+    const QSizeF step = QSizeF((*FormTest::saveDialog()).previewBaseWidth(), (*FormTest::saveDialog()).previewBaseHeight()) / 2;
     for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
                                        std::pair(1, former.size())}) {
         for (int click = 0; click < clicks; ++click)
@@ -177,7 +177,7 @@ TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
     settle();
     services().userEnvironment = nullptr;
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+    EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
 }
 
 // Page keys and clicks in the trough move the quality one step, as the arrow keys do.
@@ -258,7 +258,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     fake->begun.acquire();
     EXPECT_TRUE(saveDialog.close());
-    EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+    EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
     // Even a late result that ignored the abandonment reaches no destroyed
@@ -344,7 +344,7 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
         ASSERT_TRUE(othersEnabled(false));
         const int messages = dialogs_->messageCount();
         way.leave(saveDialog);
-        EXPECT_TRUE(!forms::loaded<SaveDialog>() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+        EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
         // The double fails on any box not scripted here.
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
     }

@@ -24,13 +24,13 @@ using StartupTest = FormTest;
 // Both windows after the splash, the built-in picture filling the 3000 twip box, white where it is transparent.
 TEST_F(StartupTest, SplashWaitsTwoSecondsThenShowsTheStartUpPicture)
 {
-    SplashScreen& splash = forms::load<SplashScreen>();
+    SplashScreen& splash = *new SplashScreen; // it goes when it hands over
     EXPECT_TRUE(splash.closeTimer->isActive() && splash.closeTimer->interval() == 2000) << "interval " << splash.closeTimer->interval();
-    EXPECT_FALSE(forms::loaded<MainWindow>()) << "the main window came before the timer";
+    EXPECT_FALSE(shown<MainWindow>()) << "the main window came before the timer";
     const Qt::WindowType splashType = splash.windowType();
     splash.onCloseTimer();
     EXPECT_EQ(std::pair(splashType, imageWindow().windowType()), std::pair(Qt::SplashScreen, Qt::Tool)); // out of the taskbar
-    EXPECT_TRUE(!forms::loaded<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()) << "a window is wrong";
+    EXPECT_TRUE(!shown<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()) << "a window is wrong";
     EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 3000));
     const QImage shown = imageWindow().grab().toImage();
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
@@ -59,16 +59,16 @@ TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
 {
     for (bool byMenu : {false, true}) {
         startProgram();
-        forms::load<AboutDialog>().show();
+        mainWindow().aboutDialog().show();
         // Both leave through the application's end (which hands the clipboard over), never End().
         byMenu ? mainWindow().quit() : void(mainWindow().close());
-        EXPECT_FALSE(forms::loaded<ImageWindow>() || forms::loaded<AboutDialog>() || forms::loaded<MainWindow>())
+        EXPECT_FALSE(shown<ImageWindow>() || shown<AboutDialog>() || shown<MainWindow>())
             << (byMenu ? "by the menu" : "by the close box") << ": a form stayed loaded";
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
     mainWindow().setEnabled(false);
-    EXPECT_TRUE(!mainWindow().close() && forms::loaded<MainWindow>() && forms::loaded<ImageWindow>()) << "the disabled main window closed";
+    EXPECT_TRUE(!mainWindow().close() && shown<MainWindow>() && shown<ImageWindow>()) << "the disabled main window closed";
 }
 
 using HandlerGuardTest = FormTest;
@@ -181,7 +181,7 @@ TEST_F(Termination, OpenQuestionsAreAnsweredCancelThenTheProgramQuits)
     });
     EXPECT_EQ(ended, 0);
     EXPECT_EQ(std::pair(first, second), std::pair(MsgBoxResult::Cancel, MsgBoxResult::Cancel));
-    EXPECT_EQ(forms::loaded<MainWindow>(), nullptr);
+    EXPECT_EQ(shown<MainWindow>(), nullptr);
 }
 
 TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
@@ -191,9 +191,9 @@ TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
     mainWindow().fileList->setListIndex(0);
     waitForPicture();
     mainWindow().openSaveDialog();
-    ASSERT_TRUE(forms::loaded<SaveDialog>());
+    ASSERT_TRUE(FormTest::saveDialog());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);
-    EXPECT_FALSE(forms::loaded<SaveDialog>() || forms::loaded<MainWindow>() || forms::loaded<ImageWindow>()) << "a form stayed loaded";
+    EXPECT_FALSE(FormTest::saveDialog() || shown<MainWindow>() || shown<ImageWindow>()) << "a form stayed loaded";
     QThreadPool::globalInstance()->waitForDone();
     const QStringList left = QDir(programFolder()).entryList({"Sample.jpg.*"}, QDir::Files);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 
 #include "app/splash_screen.h"
 #include "about_dialog/about_dialog.h"
@@ -13,10 +14,15 @@
 
 namespace {
 
-template <class... F>
-void deleteNow()
+template <class W>
+void deleteEvery()
 {
-    ((delete forms::loaded<F>(), forms::slot<F>() = nullptr), ...);
+    QList<QPointer<W>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(window))
+            windows.append(found);
+    for (const QPointer<W>& window : windows)
+        delete window.data();
 }
 
 } // namespace
@@ -32,7 +38,12 @@ Services servicesFor(const QString& programFolder)
 
 void unloadAllFormsNow()
 {
-    deleteNow<SaveDialog, SplashScreen, AboutDialog, ImageWindow, MainWindow>();
+    // The main window takes the windows it opened with it; then whatever a test made itself.
+    deleteEvery<SplashScreen>();
+    deleteEvery<MainWindow>();
+    deleteEvery<SaveDialog>();
+    deleteEvery<AboutDialog>();
+    deleteEvery<ImageWindow>();
     // Forms unloaded by handlers wait for deferred deletion; run it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -62,14 +73,14 @@ QString FormTest::programFolderTemplate()
 
 void FormTest::startProgram()
 {
-    forms::load<SplashScreen>().onCloseTimer();
+    (new SplashScreen)->onCloseTimer();
 }
 
 void FormTest::waitForPicture()
 {
     const auto waits = [] {
-        const MainWindow* mainWindow = forms::loaded<MainWindow>();
-        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        const MainWindow* mainWindow = shown<MainWindow>();
+        const SaveDialog* saveDialog = mainWindow ? mainWindow->saveDialog() : nullptr;
         return (mainWindow && mainWindow->model().busy()) || (saveDialog && saveDialog->savesWhenShown())
             || (mainWindow && mainWindow->savesPicture());
     };
@@ -82,11 +93,17 @@ void FormTest::waitForPicture()
 void FormTest::waitForPreview()
 {
     const auto waits = [] {
-        const SaveDialog* saveDialog = forms::loaded<SaveDialog>();
+        const SaveDialog* saveDialog = FormTest::saveDialog();
         return saveDialog && saveDialog->previewEncoder->busy();
     };
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
     while (waits() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(waits()) << "the preview never came";
+}
+
+MainWindow& FormTest::mainWindow()
+{
+    MainWindow* window = shown<MainWindow>();
+    return window ? *window : startMainWindow();
 }

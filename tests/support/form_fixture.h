@@ -21,6 +21,8 @@
 #include "runtime/app.h"
 #include "ui/forms.h"
 #include "runtime/services.h"
+#include "save_dialog/save_dialog.h"
+#include "main_window/start_main_window.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"
 
@@ -28,8 +30,18 @@
 // side by side), ending by throwing ProgramEnded.
 Services servicesFor(const QString& programFolder);
 
-// Deletes every loaded form at once (tests cannot wait for the event loop).
+// Deletes every window at once (tests cannot wait for the event loop).
 void unloadAllFormsNow();
+
+// The loaded top-level window of its kind, or nullptr.
+template <class W>
+W* shown()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(window); forms::isLoaded(found))
+            return found;
+    return nullptr;
+}
 
 // Every window test starts from nothing: no form loaded, module state reset, the program's folder in a
 // fresh temporary folder, and every message box answered from a script.
@@ -40,8 +52,10 @@ protected:
 
     // Loads the main and image windows the way the splash hands over to them.
     void startProgram();
-    static MainWindow& mainWindow() { return forms::load<MainWindow>(); }
-    static ImageWindow& imageWindow() { return forms::get<ImageWindow>(); }
+    // The main window shown, started as the splash starts it when there is none yet.
+    static MainWindow& mainWindow();
+    static ImageWindow& imageWindow() { return mainWindow().imageWindow(); }
+    static SaveDialog* saveDialog() { return shown<MainWindow>() ? shown<MainWindow>()->saveDialog() : nullptr; }
     static PictureModel& model() { return mainWindow().model(); }
     // A selected file's picture, the full-size picture a save or a copy needs,
     // and a save are made on workers: runs the event loop until they are

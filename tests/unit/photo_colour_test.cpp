@@ -8,7 +8,7 @@
 
 #include <lcms2.h>
 
-#include "decoder/colour_profile.h"
+#include "jpeg/colour_profile.h"
 #include "jpeg/jpeg_markers.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
