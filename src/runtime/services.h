@@ -67,11 +67,36 @@ struct Services {
     std::function<QImage(const PictureSource& source, std::stop_token stop)> decodeFull;
 };
 
+namespace services_detail {
+// The services a worker's job was queued with, on that job's thread while it runs.
+inline thread_local Services* forThisJob = nullptr;
+} // namespace services_detail
+
+// The services in force: on the window thread the installed ones; in a worker's
+// job the ones installed when the job was queued, so replacing them never races
+// with a job already on its way.
 inline Services& services()
 {
+    if (services_detail::forThisJob)
+        return *services_detail::forThisJob;
     static Services installed;
     return installed;
 }
+
+// Makes `taken` the services of the current thread for its lifetime (a worker's job).
+class JobServices {
+public:
+    explicit JobServices(Services* taken)
+        : saved_(std::exchange(services_detail::forThisJob, taken))
+    {
+    }
+    ~JobServices() { services_detail::forThisJob = saved_; }
+    JobServices(const JobServices&) = delete;
+    JobServices& operator=(const JobServices&) = delete;
+
+private:
+    Services* saved_;
+};
 
 // Installs other services for its lifetime, then restores the ones before.
 class ScopedServices {

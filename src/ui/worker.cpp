@@ -7,6 +7,7 @@
 
 #include <QThreadPool>
 
+#include "runtime/services.h"
 #include "ui/handler_guard.h"
 
 struct Worker::Ticket {
@@ -42,6 +43,11 @@ void Worker::runNext(Job job) { queue(std::move(job), false); }
 
 void Worker::queue(Job job, bool stopRunning)
 {
+    // What the job needs of the services is taken now, on the window thread.
+    job = [job = std::move(job), taken = std::make_shared<Services>(services())](std::stop_token stop) {
+        const JobServices installed(taken.get());
+        return job(stop);
+    };
     auto ticket = std::make_shared<Ticket>();
     const std::lock_guard lock(shared_->mutex);
     const auto drop = [this](const std::shared_ptr<Ticket>& dropped) {

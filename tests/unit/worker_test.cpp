@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 
+#include "runtime/services.h"
 #include "ui/worker.h"
 
 namespace {
@@ -83,6 +84,33 @@ TEST(WorkerDeathTest, FailingJobIsLoggedAndEndsAsAHandlerFault)
             QCoreApplication::sendPostedEvents();
         },
         "a background job failed: a fault in a job(.|\n)*unexpected exception in a handler: a fault in a job");
+}
+
+// A job runs with the services of the moment it was queued, whatever replaces them before it reads them.
+TEST(WorkerServices, AJobReadsTheServicesItWasQueuedWith)
+{
+    const auto folder = [](const char* name) {
+        Services named;
+        named.programFolder = QString::fromLatin1(name);
+        return named;
+    };
+    ScopedServices queuedWith(folder("queued"));
+    std::binary_semaphore begun{0}, released{0};
+    QString seen;
+    Worker worker;
+    worker.run([&](std::stop_token) -> Worker::Delivery {
+        begun.release();
+        released.acquire();
+        seen = services().programFolder;
+        return {};
+    });
+    begun.acquire();
+    {
+        ScopedServices replaced(folder("replaced"));
+        released.release();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+    EXPECT_EQ(seen, QStringLiteral("queued"));
 }
 
 } // namespace
