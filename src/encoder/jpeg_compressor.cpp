@@ -6,6 +6,7 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include <QIODevice>
 
@@ -14,13 +15,15 @@
 
 #include "decoder/jpeg_markers.h"
 #include "decoder/libjpeg_support.h"
+#include "decoder/quantization_tables.h"
+#include "encoder/coefficient_quantizer.h"
+#include "encoder/parallel_bands.h"
+#include "encoder/prepared_picture.h"
 #include "encoder/scanline_source.h"
 
 namespace {
 
 constexpr std::size_t outputBufferSize = 64 * 1024;
-// With 4:2:0 sampling libjpeg consumes the picture in bands of 16 rows.
-constexpr int rowsPerBatch = 16;
 
 struct DeviceDestination {
     jpeg_destination_mgr manager; // first member, as above
@@ -89,45 +92,98 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables)
+QuantValues valuesOf(const quantization::Table& base, int quality)
 {
-    cinfo.image_width = static_cast<JDIMENSION>(source.width());
-    cinfo.image_height = static_cast<JDIMENSION>(source.height());
-    cinfo.input_components = source.bytesPerPixel();
-    cinfo.in_color_space = source.colorSpace();
+    QuantValues values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = std::uint16_t(quantization::scaled(base[i], quality));
+    return values;
+}
+
+// The tables of each component (luminance, then chrominance) for an encoding.
+struct Quantization {
+    QuantValues values[2];
+    bool trellis;
+    double lambda;
+};
+
+Quantization quantizationOf(const JpegEncoding& encoding, int quality)
+{
+    const bool perceptual = encoding.tables == QuantTables::Perceptual;
+    return {{valuesOf(perceptual ? quantization::perceptualLuminance : quantization::annexKLuminance, quality),
+             valuesOf(perceptual ? quantization::perceptualChrominance : quantization::annexKChrominance, quality)},
+            encoding.trellis, trellisLambda};
+}
+
+void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const Quantization& quantization,
+               HuffmanTables tables)
+{
+    const bool grey = picture.sampling == ChromaSampling::Grey;
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_YCbCr);
-    // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
-    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_set_colorspace(&cinfo, grey ? JCS_GRAYSCALE : JCS_YCbCr);
+    // Already scaled and within 8 bits: added as they are.
+    for (int slot = 0; slot < (grey ? 1 : 2); ++slot) {
+        unsigned int values[DCTSIZE2];
+        std::copy(quantization.values[slot].begin(), quantization.values[slot].end(), values);
+        jpeg_add_quant_table(&cinfo, slot, values, 100, TRUE);
+    }
     cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
     cinfo.write_JFIF_header = TRUE;
-    cinfo.comp_info[0].h_samp_factor = 2;
-    cinfo.comp_info[0].v_samp_factor = 2;
-    for (int c = 1; c < 3; ++c) {
-        cinfo.comp_info[c].h_samp_factor = 1;
-        cinfo.comp_info[c].v_samp_factor = 1;
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        cinfo.comp_info[c].h_samp_factor = picture.components[c].samplingX;
+        cinfo.comp_info[c].v_samp_factor = picture.components[c].samplingY;
     }
 }
 
-// False when stopped before every row was written.
-bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::stop_token stop)
+// libjpeg's arrays of quantized blocks, one row pointer per block row, all in memory.
+struct CoefficientRows {
+    std::vector<JBLOCKROW> rows[3];
+};
+
+void requestArrays(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays)
 {
-    const auto rowBytes = static_cast<JDIMENSION>(source.width() * source.bytesPerPixel());
-    const JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(
-        reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, rowBytes, rowsPerBatch);
-    JSAMPROW rows[rowsPerBatch];
-    const int height = source.height();
-    while (cinfo.next_scanline < cinfo.image_height) {
-        if (stop.stop_requested())
-            return false;
-        const int first = static_cast<int>(cinfo.next_scanline);
-        const int count = std::min(rowsPerBatch, height - first);
-        // libjpeg only reads its input rows; the cast is for its C signature.
-        for (int i = 0; i < count; ++i)
-            rows[i] = const_cast<JSAMPROW>(source.row(first + i, scratch[i]));
-        jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count));
+    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        const PreparedComponent& component = picture.components[c];
+        const auto roundUp = [](int n, int m) { return JDIMENSION((n + m - 1) / m * m); };
+        arrays[c] = (*cinfo.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE,
+                                                      roundUp(component.widthInBlocks, component.samplingX),
+                                                      roundUp(component.heightInBlocks, component.samplingY),
+                                                      JDIMENSION(component.samplingY));
     }
-    return true;
+}
+
+void findRows(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays,
+              CoefficientRows& rows)
+{
+    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (std::size_t c = 0; c < picture.components.size(); ++c)
+        for (int row = 0; row < picture.components[c].heightInBlocks; ++row)
+            rows.rows[c].push_back((*cinfo.mem->access_virt_barray)(common, arrays[c], JDIMENSION(row), 1, TRUE)[0]);
+}
+
+// Quantizes one band (an MCU row) of every component into libjpeg's arrays.
+void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const CoefficientRows& rows,
+                  int band)
+{
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        const PreparedComponent& component = picture.components[c];
+        const QuantValues& values = quantization.values[c == 0 ? 0 : 1];
+        const AcRateModel& rate = standardAcRate(c == 0);
+        const int perBand = component.samplingY; // block rows of an MCU row
+        for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
+            for (int column = 0; column < component.widthInBlocks; ++column) {
+                JCOEF* levels = rows.rows[c][std::size_t(row)][column];
+                if (quantization.trellis)
+                    trellisBlock(component.at(column, row), values, rate, quantization.lambda, levels);
+                else
+                    roundBlock(component.at(column, row), values, levels);
+            }
+    }
 }
 
 // The payloads were made ahead, outside the jump's reach; each fits its segment.
@@ -179,18 +235,23 @@ CompressResult failureOf(const Session& session)
     return CompressResult::Rejected;
 }
 
-CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables)
+CompressResult compressTrapped(Session& session, const PreparedPicture& picture, const Quantization& quantization,
+                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables,
+                               CoefficientRows& rows)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, source, quality, tables);
-    jpeg_start_compress(&session.cinfo, TRUE);
+    configure(session.cinfo, picture, quantization, tables);
+    jvirt_barray_ptr arrays[3] = {};
+    requestArrays(session.cinfo, picture, arrays);
+    jpeg_write_coefficients(&session.cinfo, arrays);
     writeMarkers(session.cinfo, payloads);
+    findRows(session.cinfo, picture, arrays, rows);
     // An unfinished compression is simply destroyed by the caller.
-    if (!writeRows(session.cinfo, source, stop))
+    if (!forEachBand(picture.bandCount(), encodingThreads, stop,
+                     [&](int band, int) { quantizeBand(picture, quantization, rows, band); }))
         return CompressResult::Abandoned;
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
@@ -233,10 +294,19 @@ EncodingTurn& encodingTurn()
 
 } // namespace
 
-CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop, const JpegMarkers* markers, HuffmanTables tables)
+ChromaSampling chromaSamplingFor(int quality)
+{
+    return quality >= fullChromaQuality ? ChromaSampling::Full : ChromaSampling::Halved;
+}
+
+CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIODevice& out, std::stop_token stop,
+                                const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
 {
     const MarkerPayloads payloads = payloadsOf(markers);
+    const Quantization quantization = quantizationOf(encoding, quality);
+    CoefficientRows rows;
+    for (auto& component : rows.rows)
+        component.reserve(std::size_t(picture.components[0].heightInBlocks));
     Session session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
     session.trap.pub.output_message = discardMessage;
@@ -248,10 +318,20 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     const bool whole = tables == HuffmanTables::Optimized;
     if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    const CompressResult result = compressTrapped(session, source, quality, stop, payloads, tables);
+    const CompressResult result = compressTrapped(session, picture, quantization, stop, payloads, tables, rows);
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     if (whole)
         encodingTurn().give();
     return result;
+}
+
+CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out, std::stop_token stop,
+                            const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
+{
+    const std::shared_ptr<const PreparedPicture> picture
+        = preparePicture(source, encoding.sampling.value_or(chromaSamplingFor(quality)), stop);
+    if (!picture)
+        return stop.stop_requested() ? CompressResult::Abandoned : CompressResult::OutOfMemory;
+    return compressPrepared(*picture, quality, out, stop, markers, tables, encoding);
 }

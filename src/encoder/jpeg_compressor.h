@@ -3,6 +3,9 @@
 #include <stop_token>
 
 #include <functional>
+#include <optional>
+
+#include "encoder/prepared_picture.h"
 
 class QIODevice;
 class ScanlineSource;
@@ -21,11 +24,38 @@ enum class CompressResult {
 // 4:2:0). The standard tables give the same pixels in one pass over the rows.
 enum class HuffmanTables { Optimized, Standard };
 
-// Encodes the source as baseline JFIF, YCbCr 4:2:0, writing to `out`. libjpeg's errors come back as a result, never as
+enum class QuantTables {
+    Standard,   // the standard's example tables, as libjpeg's own encoder writes them
+    Perceptual, // tables fitted to how people see
+};
+
+// How a picture is encoded; the default is the program's own choice.
+struct JpegEncoding {
+    QuantTables tables = QuantTables::Perceptual;
+    bool trellis = true;
+    std::optional<ChromaSampling> sampling; // chosen by chromaSamplingFor() when empty
+};
+
+// Trellis quantization's weight of a bit against the squared error in
+// quantization steps.
+inline constexpr double trellisLambda = 0.15;
+// From this quality on chroma is kept whole; below, halved chroma costs nothing seen.
+inline constexpr int fullChromaQuality = 90;
+
+ChromaSampling chromaSamplingFor(int quality);
+
+// Encodes the source as baseline JFIF (grey, YCbCr 4:2:0 or 4:4:4), writing to `out`. libjpeg's errors come back as a result, never as
 // an exit of the process; `quality` must be 1..100. `stop` is looked
 // at before each block of rows. `markers`, when given, are
 // written after the JFIF header: EXIF and XMP (APP1), the ICC profile
 // (APP2, through libjpeg's own function), IPTC (APP13).
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
                             std::stop_token stop = {}, const JpegMarkers* markers = nullptr,
-                            HuffmanTables tables = HuffmanTables::Optimized);
+                            HuffmanTables tables = HuffmanTables::Optimized, const JpegEncoding& encoding = {});
+
+// The same from a picture already prepared; `encoding.sampling` is the picture's.
+// The quantization is shared out over two threads by bands of block rows, a
+// stop looked at between bands.
+CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIODevice& out,
+                                std::stop_token stop = {}, const JpegMarkers* markers = nullptr,
+                                HuffmanTables tables = HuffmanTables::Optimized, const JpegEncoding& encoding = {});

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "decoder/jpeg_markers.h"
+#include "encoder/prepared_picture.h"
 #include "encoder/save_jpeg.h"
 
 class Worker;
@@ -24,6 +25,8 @@ struct PreviewJob {
     int quality = 50;
     QSize cover;
     std::shared_ptr<const JpegMarkers> markers; // none for a picture without them
+    // The encoder's picture prepared for quantization, kept between its jobs.
+    std::shared_ptr<PreparedPictureCache> prepared;
 };
 
 // A finished preview. `picture` and `fileSize` belong to the same encoding;
@@ -67,4 +70,5 @@ signals:
 
 private:
     Worker* worker_;
+    std::shared_ptr<PreparedPictureCache> prepared_ = std::make_shared<PreparedPictureCache>();
 };
