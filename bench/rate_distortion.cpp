@@ -11,7 +11,9 @@
 // cut to at most 1152 x 864 around their centre. Butteraugli is Debian's
 // `butteraugli` (apt-get install butteraugli); without it that column is skipped.
 //
-// Usage: rate_distortion [photo folder]   (default /usr/share/backgrounds/mate)
+// Usage: rate_distortion [options] [photo folder]   (default /usr/share/backgrounds/mate)
+//   --standard-tables   --no-trellis   --lambda X   --halved | --full   --no-butteraugli   --no-times | --times-only
+// The options try one part of the encoder at a time.
 
 #include <algorithm>
 #include <chrono>
@@ -24,7 +26,7 @@
 
 #include <QBuffer>
 #include <QDirIterator>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -126,11 +128,14 @@ double butteraugli(const QString& original, const QByteArray& jpeg, const QStrin
     return ok ? score : -1;
 }
 
+JpegEncoding tried; // the program's own choice unless the command line asks for a part alone
+
 QByteArray programEncoded(const QImage& picture, int quality)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (compressJpeg(ScanlineSource(picture), quality, buffer) != CompressResult::Done)
+    if (compressJpeg(ScanlineSource(picture), quality, buffer, {}, nullptr, HuffmanTables::Optimized, tried)
+        != CompressResult::Done)
         std::abort();
     return buffer.data();
 }
@@ -194,8 +199,30 @@ double medianMilliseconds(const std::function<void()>& run, int runs = 5)
 
 int main(int argc, char** argv)
 {
-    QGuiApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : "/usr/share/backgrounds/mate";
+    QCoreApplication app(argc, argv);
+    QString folder = "/usr/share/backgrounds/mate";
+    bool butteraugliWanted = true, timesWanted = true, curvesWanted = true;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == "--standard-tables")
+            tried.tables = QuantTables::Standard;
+        else if (arg == "--no-trellis")
+            tried.trellis = false;
+        else if (arg == "--lambda" && i + 1 < argc)
+            tried.lambda = QString::fromLocal8Bit(argv[++i]).toDouble();
+        else if (arg == "--halved")
+            tried.sampling = ChromaSampling::Halved;
+        else if (arg == "--full")
+            tried.sampling = ChromaSampling::Full;
+        else if (arg == "--no-butteraugli")
+            butteraugliWanted = false;
+        else if (arg == "--no-times")
+            timesWanted = false;
+        else if (arg == "--times-only")
+            curvesWanted = false;
+        else
+            folder = arg;
+    }
     QStringList paths;
     for (QDirIterator it(folder, {"*.jpg"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
         const QString path = it.next();
@@ -208,14 +235,14 @@ int main(int argc, char** argv)
         std::printf("no photos in %s: apt-get install mate-backgrounds\n", qPrintable(folder));
         return 1;
     }
-    const bool withButteraugli = !butteraugliProgram().isEmpty();
-    if (!withButteraugli)
+    const bool withButteraugli = butteraugliWanted && !butteraugliProgram().isEmpty();
+    if (butteraugliWanted && !withButteraugli)
         std::printf("butteraugli not found (apt-get install butteraugli): that column is skipped\n");
     QTemporaryDir scratch;
 
     std::map<int, Point> ourMean, theirMean; // by quality, means over the photos
     std::vector<double> ssimRatios, butteraugliRatios;
-    for (const QString& path : paths) {
+    for (const QString& path : curvesWanted ? paths : QStringList()) {
         const QImage picture = photoCut(path);
         if (picture.isNull())
             continue;
@@ -251,6 +278,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     const auto photos = double(ssimRatios.size());
+    if (curvesWanted) {
     std::printf("\ncurves, means over %d photos (bits per pixel, luma SSIM, butteraugli):\n", int(photos));
     std::printf("quality   program: bpp    SSIM   butteraugli   libjpeg-turbo: bpp    SSIM   butteraugli\n");
     for (const int quality : qualities) {
@@ -270,7 +298,10 @@ int main(int argc, char** argv)
     if (withButteraugli)
         std::printf("size against libjpeg-turbo at equal butteraugli: %.3f (target at most 0.90)\n",
                     geometricMean(butteraugliRatios));
+    }
 
+    if (!timesWanted)
+        return 0;
     // Times on the largest photo at its own size.
     QString largest;
     qint64 largestPixels = 0;

@@ -1,9 +1,11 @@
 #include "encoder/coefficient_quantizer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
 #include <limits>
+
 
 #include <jpeglib.h>
 
@@ -33,7 +35,7 @@ AcRateModel rateOfDefaults(bool luminance)
     int next = 0;
     for (int length = 1; length <= 16; ++length)
         for (int i = 0; i < table->bits[length]; ++i)
-            model.codeLength[table->huffval[next++]] = std::uint8_t(length);
+            model.codeLength[table->huffval[next++]] = float(length);
     jpeg_destroy_compress(&cinfo);
     return model;
 }
@@ -63,6 +65,37 @@ int rounded(int coefficient, int value)
 
 } // namespace
 
+void countAcSymbols(const std::int16_t* levels, AcSymbolCounts& counts)
+{
+    int run = 0;
+    for (int k = 1; k < 64; ++k) {
+        const int level = levels[zigzagOrder[std::size_t(k)]];
+        if (level == 0) {
+            ++run;
+            continue;
+        }
+        for (; run >= 16; run -= 16)
+            ++counts[zeroRun16];
+        ++counts[std::size_t(run << 4 | sizeOf(level))];
+        run = 0;
+    }
+    if (run > 0)
+        ++counts[endOfBlock];
+}
+
+AcRateModel rateFromCounts(const AcSymbolCounts& counts)
+{
+    double total = 0;
+    for (const std::uint32_t count : counts)
+        total += count;
+    AcRateModel model;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const double share = (counts[i] > 0 ? counts[i] : 0.5) / std::max(total, 1.0);
+        model.codeLength[i] = float(std::clamp(-std::log2(share), 1.0, 16.0));
+    }
+    return model;
+}
+
 const AcRateModel& standardAcRate(bool luminance)
 {
     static const AcRateModel luma = rateOfDefaults(true), chroma = rateOfDefaults(false);
@@ -71,55 +104,62 @@ const AcRateModel& standardAcRate(bool luminance)
 
 void roundBlock(const CoefficientBlock& block, const QuantValues& values, std::int16_t* levels)
 {
-    for (int i = 0; i < 64; ++i)
-        levels[i] = std::int16_t(rounded(block[std::size_t(i)], values[std::size_t(i)]));
+    for (std::size_t i = 0; i < 64; ++i) {
+        // Most coefficients round to zero: a comparison spares their division.
+        const int divisor = values[i] * 8;
+        levels[i] = 2 * std::abs(int(block[i])) < divisor ? 0 : std::int16_t(rounded(block[i], values[i]));
+    }
 }
 
 void trellisBlock(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate,
                   double lambda, std::int16_t* levels)
 {
-    roundBlock(block, values, levels);
     // Only coefficients that round to a nonzero level are choices; the others stay zero.
     struct Choice {
         int position;             // in zigzag order
-        double scaled;            // |coefficient| / value
-        int options[2];           // nonzero levels tried, larger first (magnitudes)
-        int optionCount;
-        double cost;              // least J up to here with this one the last nonzero
+        int natural;
+        float scaled;             // |coefficient| / value
+        int magnitude;            // rounded
+        float cost;               // least J up to here with this one the last nonzero
         int level;                // its level in that best path
         int previous;             // index of the choice before it (0: the DC)
     };
     Choice choices[64];
-    double zeroed[64];            // zeroed[i]: the squared error of zeroing choices 1..i
+    float zeroed[64];             // zeroed[i]: the squared error of zeroing choices 1..i
     int count = 0;
-    choices[0] = {0, 0, {0, 0}, 0, 0, 0, 0};
+    choices[0] = {0, 0, 0, 0, 0, 0, 0};
     zeroed[0] = 0;
+    levels[0] = std::int16_t(rounded(block[0], values[0]));
     for (int k = 1; k < 64; ++k) {
         const int natural = zigzagOrder[std::size_t(k)];
-        const int magnitude = std::abs(int(levels[natural]));
-        if (magnitude == 0)
+        const int magnitude = std::abs(int(block[std::size_t(natural)]));
+        const int divisor = values[std::size_t(natural)] * 8;
+        levels[natural] = 0;
+        if (2 * magnitude < divisor)
             continue;
         Choice& c = choices[++count];
         c.position = k;
-        c.scaled = std::abs(double(block[std::size_t(natural)])) / (8.0 * values[std::size_t(natural)]);
-        c.options[0] = magnitude;
-        c.options[1] = magnitude - 1;
-        c.optionCount = magnitude > 1 ? 2 : 1;
+        c.natural = natural;
+        c.scaled = float(magnitude) / float(divisor);
+        c.magnitude = (magnitude + divisor / 2) / divisor;
         zeroed[count] = zeroed[count - 1] + c.scaled * c.scaled;
     }
     if (count == 0)
         return;
+    const float price = float(lambda);
+    const float zeroRunBits = rate.codeLength[zeroRun16];
     for (int j = 1; j <= count; ++j) {
         Choice& c = choices[j];
-        c.cost = std::numeric_limits<double>::infinity();
-        for (int o = 0; o < c.optionCount; ++o) {
-            const int level = c.options[o];
-            const double error = c.scaled - level;
+        c.cost = std::numeric_limits<float>::infinity();
+        for (int level = c.magnitude; level >= std::max(1, c.magnitude - 1); --level) {
+            const float error = c.scaled - float(level);
             const int size = sizeOf(level);
+            const float own = error * error + price * float(size) + zeroed[j - 1];
             for (int i = 0; i < j; ++i) {
                 const Choice& before = choices[i];
-                const double cost = before.cost + (zeroed[j - 1] - zeroed[i]) + error * error
-                    + lambda * runBits(rate, c.position - before.position - 1, size);
+                const int run = c.position - before.position - 1;
+                const float bits = float(run / 16) * zeroRunBits + rate.codeLength[std::size_t((run % 16) << 4 | size)];
+                const float cost = before.cost - zeroed[i] + own + price * bits;
                 if (cost < c.cost) {
                     c.cost = cost;
                     c.level = level;
@@ -130,19 +170,17 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
     }
     // The end: after the last nonzero everything left is zero, ended by EOB unless at 63.
     int last = 0;
-    double best = std::numeric_limits<double>::infinity();
+    float best = std::numeric_limits<float>::infinity();
     for (int j = 0; j <= count; ++j) {
-        const double cost = choices[j].cost + (zeroed[count] - zeroed[j])
-            + (choices[j].position < 63 ? lambda * rate.codeLength[endOfBlock] : 0.0);
+        const float cost = choices[j].cost + (zeroed[count] - zeroed[j])
+            + (choices[j].position < 63 ? price * rate.codeLength[endOfBlock] : 0.0f);
         if (cost < best) {
             best = cost;
             last = j;
         }
     }
-    for (int k = 1; k < 64; ++k)
-        levels[zigzagOrder[std::size_t(k)]] = 0;
     for (int j = last; j > 0; j = choices[j].previous) {
-        const int natural = zigzagOrder[std::size_t(choices[j].position)];
+        const int natural = choices[j].natural;
         levels[natural] = std::int16_t(block[std::size_t(natural)] < 0 ? -choices[j].level : choices[j].level);
     }
 }

@@ -11,8 +11,17 @@ using QuantValues = std::array<std::uint16_t, 64>;
 // The code length in bits of each AC symbol (run << 4 | size) of a Huffman
 // table; the rate model trellis quantization weighs its choices with.
 struct AcRateModel {
-    std::array<std::uint8_t, 256> codeLength{};
+    std::array<float, 256> codeLength{};
 };
+
+// How often each AC symbol occurs in a set of quantized blocks.
+using AcSymbolCounts = std::array<std::uint32_t, 256>;
+
+void countAcSymbols(const std::int16_t* levels, AcSymbolCounts& counts);
+
+// The lengths an optimized Huffman table would give symbols so counted, about
+// -log2 of their share; a symbol never seen costs as a rare one does.
+AcRateModel rateFromCounts(const AcSymbolCounts& counts);
 
 // The lengths of the standard AC tables (luminance or chrominance), which
 // optimized tables of a photo resemble closely enough to steer choices.

@@ -1,6 +1,7 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
@@ -17,6 +18,7 @@
 #include "decoder/libjpeg_support.h"
 #include "decoder/quantization_tables.h"
 #include "encoder/coefficient_quantizer.h"
+#include "encoder/huffman_tables.h"
 #include "encoder/parallel_bands.h"
 #include "encoder/prepared_picture.h"
 #include "encoder/scanline_source.h"
@@ -107,16 +109,32 @@ struct Quantization {
     double lambda;
 };
 
-Quantization quantizationOf(const JpegEncoding& encoding, int quality)
+quantization::Table blendOf(const quantization::Table& a, const quantization::Table& b, double t)
 {
-    const bool perceptual = encoding.tables == QuantTables::Perceptual;
-    return {{valuesOf(perceptual ? quantization::perceptualLuminance : quantization::annexKLuminance, quality),
-             valuesOf(perceptual ? quantization::perceptualChrominance : quantization::annexKChrominance, quality)},
-            encoding.trellis, trellisLambda};
+    quantization::Table out{};
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = int(std::lround(std::pow(double(a[i]), 1 - t) * std::pow(double(b[i]), t)));
+    return out;
 }
 
-void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const Quantization& quantization,
-               HuffmanTables tables)
+Quantization quantizationOf(const JpegEncoding& encoding, int quality, ChromaSampling sampling)
+{
+    const bool perceptual = encoding.tables == QuantTables::Perceptual;
+    if (qEnvironmentVariableIsSet("KV_LT") && perceptual) {
+        const double lt = qEnvironmentVariable("KV_LT").toDouble(), ct = qEnvironmentVariable("KV_CT").toDouble();
+        const double cs = qEnvironmentVariableIsSet("KV_CS") ? qEnvironmentVariable("KV_CS").toDouble() : 1.0;
+        quantization::Table chroma = blendOf(quantization::annexKChrominance, quantization::perceptualChrominance, ct);
+        const double fcs = qEnvironmentVariableIsSet("KV_FCS") && sampling == ChromaSampling::Full ? qEnvironmentVariable("KV_FCS").toDouble() : 1.0;
+        for (int& v : chroma) v = int(v * cs * fcs);
+        return {{valuesOf(blendOf(quantization::annexKLuminance, quantization::perceptualLuminance, lt), quality),
+                 valuesOf(chroma, quality)}, encoding.trellis, encoding.lambda};
+    }
+    return {{valuesOf(perceptual ? quantization::perceptualLuminance : quantization::annexKLuminance, quality),
+             valuesOf(perceptual ? quantization::perceptualChrominance : quantization::annexKChrominance, quality)},
+            encoding.trellis, encoding.lambda};
+}
+
+void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const Quantization& quantization)
 {
     const bool grey = picture.sampling == ChromaSampling::Grey;
     cinfo.image_width = static_cast<JDIMENSION>(picture.width);
@@ -131,7 +149,8 @@ void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, cons
         std::copy(quantization.values[slot].begin(), quantization.values[slot].end(), values);
         jpeg_add_quant_table(&cinfo, slot, values, 100, TRUE);
     }
-    cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
+    // Optimized tables are fitted here from the quantized blocks, sparing libjpeg a pass of its own.
+    cinfo.optimize_coding = FALSE;
     cinfo.write_JFIF_header = TRUE;
     for (std::size_t c = 0; c < picture.components.size(); ++c) {
         cinfo.comp_info[c].h_samp_factor = picture.components[c].samplingX;
@@ -166,24 +185,129 @@ void findRows(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt
             rows.rows[c].push_back((*cinfo.mem->access_virt_barray)(common, arrays[c], JDIMENSION(row), 1, TRUE)[0]);
 }
 
+// How much an error in the block shows, as structure (SSIM) sees it: errors
+// count against the block's own variance, so the price of a bit rises with it.
+double maskingOf(const CoefficientBlock& block)
+{
+    static const double reference = qEnvironmentVariableIsSet("KV_REF") ? qEnvironmentVariable("KV_REF").toDouble() : 100.0;
+    static const double power = qEnvironmentVariableIsSet("KV_POW") ? qEnvironmentVariable("KV_POW").toDouble() : 0.0;
+    double energy = 0;
+    for (std::size_t i = 1; i < block.size(); ++i)
+        energy += double(block[i]) * double(block[i]);
+    const double variance = energy / (64.0 * 64.0); // coefficients are 8 times the true ones
+    constexpr double c2 = (0.03 * 255) * (0.03 * 255);
+    return std::pow((2 * variance + c2) / (2 * reference + c2), power);
+}
+
 // Quantizes one band (an MCU row) of every component into libjpeg's arrays.
-void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const CoefficientRows& rows,
-                  int band)
+// `rates`: the rate model of luminance and chrominance trellis quantization
+// weighs bits with; `counts`, when given, gather each table's AC symbols.
+void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const AcRateModel* rates,
+                  const CoefficientRows& rows, int band, AcSymbolCounts* counts)
 {
     for (std::size_t c = 0; c < picture.components.size(); ++c) {
         const PreparedComponent& component = picture.components[c];
-        const QuantValues& values = quantization.values[c == 0 ? 0 : 1];
-        const AcRateModel& rate = standardAcRate(c == 0);
+        const std::size_t table = c == 0 ? 0 : 1;
+        const QuantValues& values = quantization.values[table];
         const int perBand = component.samplingY; // block rows of an MCU row
         for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
             for (int column = 0; column < component.widthInBlocks; ++column) {
                 JCOEF* levels = rows.rows[c][std::size_t(row)][column];
                 if (quantization.trellis)
-                    trellisBlock(component.at(column, row), values, rate, quantization.lambda, levels);
+                    trellisBlock(component.at(column, row), values, rates[table],
+                                 quantization.lambda * maskingOf(component.at(column, row)), levels);
                 else
                     roundBlock(component.at(column, row), values, levels);
+                if (counts)
+                    countAcSymbols(levels, counts[table]);
             }
     }
+}
+
+int bitsOf(int value)
+{
+    int bits = 0;
+    for (value = std::abs(value); value; value >>= 1)
+        ++bits;
+    return bits;
+}
+
+void install(JHUFF_TBL* target, const HuffmanTable& table)
+{
+    std::copy(table.bits.begin(), table.bits.end(), target->bits);
+    std::copy(table.values.begin(), table.values.end(), target->huffval);
+    target->sent_table = FALSE;
+}
+
+// The optimized tables of the quantized picture, as libjpeg would fit them
+// in a pass of its own: DC differences in the order of the MCUs, the blocks
+// libjpeg adds to fill the last MCUs (the previous DC, no AC) counted too.
+void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const CoefficientRows& rows,
+                      const AcSymbolCounts* acCounts)
+{
+    const std::vector<PreparedComponent>& components = picture.components;
+    SymbolCounts dc[2] = {}, ac[2] = {};
+    for (std::size_t table = 0; table < 2; ++table)
+        std::copy(acCounts[table].begin(), acCounts[table].end(), ac[table].begin());
+    const bool interleaved = components.size() > 1;
+    const int mcuWidth = interleaved ? 8 * components[0].samplingX : 8;
+    const int mcuHeight = interleaved ? 8 * components[0].samplingY : 8;
+    const int across = (picture.width + mcuWidth - 1) / mcuWidth, down = (picture.height + mcuHeight - 1) / mcuHeight;
+    int last[3] = {0, 0, 0};
+    for (int mcuRow = 0; mcuRow < down; ++mcuRow)
+        for (int mcuColumn = 0; mcuColumn < across; ++mcuColumn)
+            for (std::size_t c = 0; c < components.size(); ++c) {
+                const PreparedComponent& component = components[c];
+                const std::size_t table = c == 0 ? 0 : 1;
+                const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
+                for (int y = 0; y < blocksY; ++y)
+                    for (int x = 0; x < blocksX; ++x) {
+                        const int column = mcuColumn * blocksX + x, row = mcuRow * blocksY + y;
+                        if (column >= component.widthInBlocks || row >= component.heightInBlocks) {
+                            ++dc[table][0];
+                            ++ac[table][0]; // end of block at once
+                            continue;
+                        }
+                        const int value = rows.rows[c][std::size_t(row)][column][0];
+                        ++dc[table][std::size_t(bitsOf(value - last[c]))];
+                        last[c] = value;
+                    }
+            }
+    for (std::size_t table = 0; table < (interleaved ? 2 : 1); ++table) {
+        install(cinfo.dc_huff_tbl_ptrs[table], optimalHuffmanTable(dc[table]));
+        install(cinfo.ac_huff_tbl_ptrs[table], optimalHuffmanTable(ac[table]));
+    }
+}
+
+// The symbols of the rounded levels, every eighth block row, per table: what
+// the optimized Huffman tables will be fitted to, near enough to price bits.
+bool measureRates(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
+                  AcRateModel* rates)
+{
+    std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
+    const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
+        if (band % 4 != 1 && picture.bandCount() > 8)
+            return;
+        std::int16_t levels[64];
+        for (std::size_t c = 0; c < picture.components.size(); ++c) {
+            const PreparedComponent& component = picture.components[c];
+            const int perBand = component.samplingY;
+            AcSymbolCounts& tally = counts[std::size_t(thread) * 2 + (c == 0 ? 0 : 1)];
+            for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
+                for (int column = 0; column < component.widthInBlocks; ++column) {
+                    roundBlock(component.at(column, row), quantization.values[c == 0 ? 0 : 1], levels);
+                    countAcSymbols(levels, tally);
+                }
+        }
+    });
+    for (int table = 0; table < 2; ++table) {
+        AcSymbolCounts sum{};
+        for (int thread = 0; thread < encodingThreads; ++thread)
+            for (std::size_t i = 0; i < sum.size(); ++i)
+                sum[i] += counts[std::size_t(thread) * 2 + std::size_t(table)][i];
+        rates[table] = rateFromCounts(sum);
+    }
+    return done;
 }
 
 // The payloads were made ahead, outside the jump's reach; each fits its segment.
@@ -237,22 +361,33 @@ CompressResult failureOf(const Session& session)
 
 CompressResult compressTrapped(Session& session, const PreparedPicture& picture, const Quantization& quantization,
                                std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables,
-                               CoefficientRows& rows)
+                               CoefficientRows& rows, AcRateModel* rates, AcSymbolCounts* acCounts)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, picture, quantization, tables);
+    configure(session.cinfo, picture, quantization);
     jvirt_barray_ptr arrays[3] = {};
     requestArrays(session.cinfo, picture, arrays);
     jpeg_write_coefficients(&session.cinfo, arrays);
     writeMarkers(session.cinfo, payloads);
     findRows(session.cinfo, picture, arrays, rows);
     // An unfinished compression is simply destroyed by the caller.
-    if (!forEachBand(picture.bandCount(), encodingThreads, stop,
-                     [&](int band, int) { quantizeBand(picture, quantization, rows, band); }))
+    if (quantization.trellis && !measureRates(picture, quantization, stop, rates))
         return CompressResult::Abandoned;
+    const bool fitted = tables == HuffmanTables::Optimized;
+    if (!forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
+            quantizeBand(picture, quantization, rates, rows, band, fitted ? &acCounts[2 * thread] : nullptr);
+        }))
+        return CompressResult::Abandoned;
+    if (fitted) {
+        for (int thread = 1; thread < encodingThreads; ++thread)
+            for (std::size_t table = 0; table < 2; ++table)
+                for (std::size_t i = 0; i < 256; ++i)
+                    acCounts[table][i] += acCounts[std::size_t(2 * thread) + table][i];
+        fitHuffmanTables(session.cinfo, picture, rows, acCounts);
+    }
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
 }
@@ -303,7 +438,7 @@ CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIO
                                 const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
 {
     const MarkerPayloads payloads = payloadsOf(markers);
-    const Quantization quantization = quantizationOf(encoding, quality);
+    const Quantization quantization = quantizationOf(encoding, quality, picture.sampling);
     CoefficientRows rows;
     for (auto& component : rows.rows)
         component.reserve(std::size_t(picture.components[0].heightInBlocks));
@@ -318,7 +453,10 @@ CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIO
     const bool whole = tables == HuffmanTables::Optimized;
     if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    const CompressResult result = compressTrapped(session, picture, quantization, stop, payloads, tables, rows);
+    AcRateModel rates[2];
+    std::vector<AcSymbolCounts> acCounts(2 * encodingThreads, AcSymbolCounts{});
+    const CompressResult result
+        = compressTrapped(session, picture, quantization, stop, payloads, tables, rows, rates, acCounts.data());
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     if (whole)

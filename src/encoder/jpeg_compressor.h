@@ -30,15 +30,16 @@ enum class QuantTables {
 };
 
 // How a picture is encoded; the default is the program's own choice.
+// Trellis quantization's weight of a bit against the squared error in
+// quantization steps.
+inline constexpr double trellisLambda = 0.15;
+
 struct JpegEncoding {
     QuantTables tables = QuantTables::Perceptual;
     bool trellis = true;
     std::optional<ChromaSampling> sampling; // chosen by chromaSamplingFor() when empty
+    double lambda = trellisLambda;
 };
-
-// Trellis quantization's weight of a bit against the squared error in
-// quantization steps.
-inline constexpr double trellisLambda = 0.15;
 // From this quality on chroma is kept whole; below, halved chroma costs nothing seen.
 inline constexpr int fullChromaQuality = 90;
 

@@ -278,8 +278,7 @@ std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& sour
     }
 }
 
-std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& picture, ChromaSampling sampling,
-                                                                 std::stop_token stop)
+std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& picture, ChromaSampling sampling)
 {
     const std::lock_guard lock(mutex_);
     if (prepared_ && key_ == picture.cacheKey()
@@ -289,7 +288,7 @@ std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& p
     const ScanlineSource source(picture);
     if (!source.isValid())
         return nullptr;
-    std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling, stop);
+    std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling);
     if (made) {
         prepared_ = made;
         key_ = picture.cacheKey();

@@ -52,10 +52,12 @@ std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& sour
 
 // The last picture prepared, kept for the next quality asked of the same
 // picture (a held slider key); a different picture or sampling replaces it.
+// A preparation is not stopped: every quality needs it, so a key held down
+// would otherwise stop it again at each step and never see it done.
 class PreparedPictureCache {
 public:
-    std::shared_ptr<const PreparedPicture> get(const QImage& picture, ChromaSampling sampling,
-                                               std::stop_token stop = {});
+    // Empty when out of memory.
+    std::shared_ptr<const PreparedPicture> get(const QImage& picture, ChromaSampling sampling);
 
 private:
     std::mutex mutex_;

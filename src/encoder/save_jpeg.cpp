@@ -49,7 +49,7 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
         std::shared_ptr<const PreparedPicture> ready;
         const ChromaSampling sampling = chromaSamplingFor(quality);
         if (prepared) {
-            ready = prepared->get(picture, sampling, stop);
+            ready = prepared->get(picture, sampling);
         } else {
             const ScanlineSource source(picture);
             if (!source.isValid())
