@@ -17,7 +17,7 @@ namespace {
 using quantization::Table; // natural (row by row) order
 
 // The families of tables a quality scales: the standard's examples and this
-// program's own perceptual ones.
+// program's own, with chroma halved and whole.
 struct Family {
     const Table& luminance;
     const Table& chrominance;
@@ -25,6 +25,7 @@ struct Family {
 const Family families[] = {
     {quantization::annexKLuminance, quantization::annexKChrominance},
     {quantization::perceptualLuminance, quantization::perceptualChrominance},
+    {quantization::perceptualLuminance, quantization::wholeChrominance},
 };
 
 // The closest scale may still be this far off, as a share of the table's sum.

@@ -29,7 +29,15 @@ inline constexpr Table perceptualLuminance = {
     16, 20, 24, 31, 43, 62, 91, 135, 18, 27, 31, 40, 53, 74, 106, 156,
     25, 34, 43, 53, 69, 94, 131, 189, 37, 40, 62, 74, 94, 124, 169, 238,
     56, 53, 91, 106, 131, 169, 226, 311, 85, 75, 135, 156, 189, 238, 311, 418};
-inline constexpr Table perceptualChrominance = perceptualLuminance;
+// Chroma halved keeps Annex K's table. Whole chroma has four times the blocks,
+// each of which may be coarser: twice Annex K's steps.
+inline constexpr Table perceptualChrominance = annexKChrominance;
+inline constexpr Table wholeChrominance = [] {
+    Table table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = 2 * annexKChrominance[i];
+    return table;
+}();
 
 // libjpeg's scaling of a table to `quality`, baseline: every value within 1..255.
 inline constexpr int scaled(int base, int quality)

@@ -109,28 +109,14 @@ struct Quantization {
     double lambda;
 };
 
-quantization::Table blendOf(const quantization::Table& a, const quantization::Table& b, double t)
-{
-    quantization::Table out{};
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = int(std::lround(std::pow(double(a[i]), 1 - t) * std::pow(double(b[i]), t)));
-    return out;
-}
-
 Quantization quantizationOf(const JpegEncoding& encoding, int quality, ChromaSampling sampling)
 {
-    const bool perceptual = encoding.tables == QuantTables::Perceptual;
-    if (qEnvironmentVariableIsSet("KV_LT") && perceptual) {
-        const double lt = qEnvironmentVariable("KV_LT").toDouble(), ct = qEnvironmentVariable("KV_CT").toDouble();
-        const double cs = qEnvironmentVariableIsSet("KV_CS") ? qEnvironmentVariable("KV_CS").toDouble() : 1.0;
-        quantization::Table chroma = blendOf(quantization::annexKChrominance, quantization::perceptualChrominance, ct);
-        const double fcs = qEnvironmentVariableIsSet("KV_FCS") && sampling == ChromaSampling::Full ? qEnvironmentVariable("KV_FCS").toDouble() : 1.0;
-        for (int& v : chroma) v = int(v * cs * fcs);
-        return {{valuesOf(blendOf(quantization::annexKLuminance, quantization::perceptualLuminance, lt), quality),
-                 valuesOf(chroma, quality)}, encoding.trellis, encoding.lambda};
-    }
-    return {{valuesOf(perceptual ? quantization::perceptualLuminance : quantization::annexKLuminance, quality),
-             valuesOf(perceptual ? quantization::perceptualChrominance : quantization::annexKChrominance, quality)},
+    if (encoding.tables == QuantTables::Standard)
+        return {{valuesOf(quantization::annexKLuminance, quality), valuesOf(quantization::annexKChrominance, quality)},
+                encoding.trellis, encoding.lambda};
+    const bool whole = sampling == ChromaSampling::Full;
+    return {{valuesOf(quantization::perceptualLuminance, quality),
+             valuesOf(whole ? quantization::wholeChrominance : quantization::perceptualChrominance, quality)},
             encoding.trellis, encoding.lambda};
 }
 
@@ -185,20 +171,6 @@ void findRows(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt
             rows.rows[c].push_back((*cinfo.mem->access_virt_barray)(common, arrays[c], JDIMENSION(row), 1, TRUE)[0]);
 }
 
-// How much an error in the block shows, as structure (SSIM) sees it: errors
-// count against the block's own variance, so the price of a bit rises with it.
-double maskingOf(const CoefficientBlock& block)
-{
-    static const double reference = qEnvironmentVariableIsSet("KV_REF") ? qEnvironmentVariable("KV_REF").toDouble() : 100.0;
-    static const double power = qEnvironmentVariableIsSet("KV_POW") ? qEnvironmentVariable("KV_POW").toDouble() : 0.0;
-    double energy = 0;
-    for (std::size_t i = 1; i < block.size(); ++i)
-        energy += double(block[i]) * double(block[i]);
-    const double variance = energy / (64.0 * 64.0); // coefficients are 8 times the true ones
-    constexpr double c2 = (0.03 * 255) * (0.03 * 255);
-    return std::pow((2 * variance + c2) / (2 * reference + c2), power);
-}
-
 // Quantizes one band (an MCU row) of every component into libjpeg's arrays.
 // `rates`: the rate model of luminance and chrominance trellis quantization
 // weighs bits with; `counts`, when given, gather each table's AC symbols.
@@ -214,8 +186,7 @@ void quantizeBand(const PreparedPicture& picture, const Quantization& quantizati
             for (int column = 0; column < component.widthInBlocks; ++column) {
                 JCOEF* levels = rows.rows[c][std::size_t(row)][column];
                 if (quantization.trellis)
-                    trellisBlock(component.at(column, row), values, rates[table],
-                                 quantization.lambda * maskingOf(component.at(column, row)), levels);
+                    trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels);
                 else
                     roundBlock(component.at(column, row), values, levels);
                 if (counts)

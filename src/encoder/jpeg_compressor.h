@@ -19,9 +19,9 @@ enum class CompressResult {
     Abandoned, // a stop was requested, seen between blocks of rows
 };
 
-// Optimized tables make the smallest file, which is what a save writes; libjpeg
-// keeps the coefficients of the whole picture for them (3 bytes a pixel with
-// 4:2:0). The standard tables give the same pixels in one pass over the rows.
+// Optimized tables make the smallest file, which is what a save writes; they are
+// fitted to the quantized coefficients of the whole picture. The standard
+// tables give the same pixels, for a measure that only decodes them.
 enum class HuffmanTables { Optimized, Standard };
 
 enum class QuantTables {
@@ -29,25 +29,28 @@ enum class QuantTables {
     Perceptual, // tables fitted to how people see
 };
 
-// How a picture is encoded; the default is the program's own choice.
 // Trellis quantization's weight of a bit against the squared error in
 // quantization steps.
-inline constexpr double trellisLambda = 0.15;
+inline constexpr double trellisLambda = 0.05;
 
+// How a picture is encoded; the default is the program's own choice. The
+// standard tables without trellis give libjpeg-turbo's own file.
 struct JpegEncoding {
     QuantTables tables = QuantTables::Perceptual;
     bool trellis = true;
     std::optional<ChromaSampling> sampling; // chosen by chromaSamplingFor() when empty
     double lambda = trellisLambda;
 };
-// From this quality on chroma is kept whole; below, halved chroma costs nothing seen.
+
+// From this quality on chroma is kept whole (with coarser steps); below, halved chroma costs nothing seen.
 inline constexpr int fullChromaQuality = 90;
 
 ChromaSampling chromaSamplingFor(int quality);
 
-// Encodes the source as baseline JFIF (grey, YCbCr 4:2:0 or 4:4:4), writing to `out`. libjpeg's errors come back as a result, never as
-// an exit of the process; `quality` must be 1..100. `stop` is looked
-// at before each block of rows. `markers`, when given, are
+// Encodes the source as baseline JFIF (grey when every pixel is, else YCbCr
+// 4:2:0 or 4:4:4), writing to `out`. libjpeg's errors come back as a result,
+// never as an exit of the process; `quality` must be 1..100. `stop` is looked
+// at between bands of rows. `markers`, when given, are
 // written after the JFIF header: EXIF and XMP (APP1), the ICC profile
 // (APP2, through libjpeg's own function), IPTC (APP13).
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <jpeglib.h>
@@ -200,4 +202,39 @@ TEST(PreparedPicture, APreviewFromTheCacheIsTheSaveByteForByte)
     saveJpeg(changed, 150, 70, folder.filePath("preview.jpg"), 95, JpegTarget::ProgramOwn, {}, nullptr, &cache);
     saveJpeg(changed, 150, 70, folder.filePath("saved.jpg"), 95, JpegTarget::Chosen);
     EXPECT_TRUE(readBytes(folder.filePath("preview.jpg")) == readBytes(folder.filePath("saved.jpg"))) << "a stale picture";
+}
+
+// Another decoder reads every kind of file the program writes as baseline JPEG with the
+// sampling it chose and the pixels libjpeg gives.
+TEST(CoefficientPath, ImageMagickReadsEveryKindAsBaseline)
+{
+    if (QStandardPaths::findExecutable("convert").isEmpty())
+        GTEST_SKIP() << "ImageMagick is missing";
+    QTemporaryDir folder;
+    const QImage colour = noisyPicture(61, 35);
+    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8);
+    const struct { QImage picture; int quality; const char* read; } cases[] = {
+        {colour, 40, "61x35 2x2,1x1,1x1 sRGB"}, {colour, 95, "61x35 1x1,1x1,1x1 sRGB"}, {grey, 70, "61x35 1x1 Gray"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.read);
+        const QString path = folder.filePath("kind.jpg");
+        ASSERT_EQ(saveJpeg(c.picture, 61, 35, path, std::uint8_t(c.quality), JpegTarget::Chosen), JpegStatus::Written);
+        const QByteArray file = readBytes(path);
+        EXPECT_TRUE(file.contains("\xFF\xC0") && !file.contains("\xFF\xC2") && !file.contains("\xFF\xC1")) << "not baseline";
+        QProcess identify;
+        identify.start("identify", {"-format", "%wx%h %[jpeg:sampling-factor] %[colorspace]", path});
+        ASSERT_TRUE(identify.waitForFinished());
+        EXPECT_EQ(identify.readAllStandardOutput(), QByteArray(c.read));
+        QProcess convert;
+        convert.start("convert", {path, "-depth", "8", "rgb:-"});
+        ASSERT_TRUE(convert.waitForFinished());
+        const QByteArray theirs = convert.readAllStandardOutput();
+        const QImage ours = QImage::fromData(file).convertToFormat(QImage::Format_RGB888);
+        ASSERT_EQ(theirs.size(), 61 * 35 * 3);
+        int far = 0;
+        for (int y = 0; y < 35; ++y)
+            for (int x = 0; x < 61 * 3; ++x)
+                far += std::abs(int(uchar(theirs[y * 61 * 3 + x])) - int(ours.constScanLine(y)[x])) > 2;
+        EXPECT_EQ(far, 0);
+    }
 }
