@@ -112,7 +112,7 @@ void roundBlock(const CoefficientBlock& block, const QuantValues& values, std::i
 }
 
 void trellisBlock(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate,
-                  double lambda, std::int16_t* levels)
+                  double lambda, std::int16_t* levels, AcSymbolCounts* counts)
 {
     // Only coefficients that round to a nonzero level are choices; the others stay zero.
     struct Choice {
@@ -124,19 +124,28 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
         int level;                // its level in that best path
         int previous;             // index of the choice before it (0: the DC)
     };
+    // Found in natural order first, a loop the compiler vectorizes; most blocks have few.
+    std::uint64_t nonzero = 0;
+    for (std::size_t i = 1; i < 64; ++i)
+        nonzero |= std::uint64_t(2 * std::abs(int(block[i])) >= values[i] * 8) << i;
+    std::fill(levels + 1, levels + 64, std::int16_t(0));
+    levels[0] = std::int16_t(rounded(block[0], values[0]));
+    if (nonzero == 0) {
+        if (counts)
+            ++(*counts)[endOfBlock];
+        return;
+    }
     Choice choices[64];
     float zeroed[64];             // zeroed[i]: the squared error of zeroing choices 1..i
     int count = 0;
     choices[0] = {0, 0, 0, 0, 0, 0, 0};
     zeroed[0] = 0;
-    levels[0] = std::int16_t(rounded(block[0], values[0]));
     for (int k = 1; k < 64; ++k) {
         const int natural = zigzagOrder[std::size_t(k)];
+        if (!(nonzero >> natural & 1))
+            continue;
         const int magnitude = std::abs(int(block[std::size_t(natural)]));
         const int divisor = values[std::size_t(natural)] * 8;
-        levels[natural] = 0;
-        if (2 * magnitude < divisor)
-            continue;
         Choice& c = choices[++count];
         c.position = k;
         c.natural = natural;
@@ -144,29 +153,31 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
         c.magnitude = (magnitude + divisor / 2) / divisor;
         zeroed[count] = zeroed[count - 1] + c.scaled * c.scaled;
     }
-    if (count == 0)
-        return;
     const float price = float(lambda);
     const float zeroRunBits = rate.codeLength[zeroRun16];
     for (int j = 1; j <= count; ++j) {
         Choice& c = choices[j];
-        c.cost = std::numeric_limits<float>::infinity();
+        // Kept in locals, so the search runs in registers and stores once.
+        float bestCost = std::numeric_limits<float>::infinity();
+        int bestLevel = c.magnitude, bestPrevious = j - 1;
         for (int level = c.magnitude; level >= std::max(1, c.magnitude - 1); --level) {
             const float error = c.scaled - float(level);
             const int size = sizeOf(level);
             const float own = error * error + price * float(size) + zeroed[j - 1];
             for (int i = 0; i < j; ++i) {
-                const Choice& before = choices[i];
-                const int run = c.position - before.position - 1;
-                const float bits = float(run / 16) * zeroRunBits + rate.codeLength[std::size_t((run % 16) << 4 | size)];
-                const float cost = before.cost - zeroed[i] + own + price * bits;
-                if (cost < c.cost) {
-                    c.cost = cost;
-                    c.level = level;
-                    c.previous = i;
+                const unsigned run = unsigned(c.position - choices[i].position - 1);
+                const float bits = float(run / 16) * zeroRunBits + rate.codeLength[(run % 16) << 4 | unsigned(size)];
+                const float cost = choices[i].cost - zeroed[i] + own + price * bits;
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    bestLevel = level;
+                    bestPrevious = i;
                 }
             }
         }
+        c.cost = bestCost;
+        c.level = bestLevel;
+        c.previous = bestPrevious;
     }
     // The end: after the last nonzero everything left is zero, ended by EOB unless at 63.
     int last = 0;
@@ -180,9 +191,16 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
         }
     }
     for (int j = last; j > 0; j = choices[j].previous) {
-        const int natural = choices[j].natural;
-        levels[natural] = std::int16_t(block[std::size_t(natural)] < 0 ? -choices[j].level : choices[j].level);
+        const Choice& c = choices[j];
+        levels[c.natural] = std::int16_t(block[std::size_t(c.natural)] < 0 ? -c.level : c.level);
+        if (counts) {
+            const int run = c.position - choices[c.previous].position - 1;
+            (*counts)[zeroRun16] += std::uint32_t(run / 16);
+            ++(*counts)[std::size_t((run % 16) << 4 | sizeOf(c.level))];
+        }
     }
+    if (counts && choices[last].position < 63)
+        ++(*counts)[endOfBlock];
 }
 
 double acCost(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate, double lambda,

@@ -37,8 +37,9 @@ void roundBlock(const CoefficientBlock& block, const QuantValues& values, std::i
 // weighting of frequencies carries into the choice) and R the bits of the
 // symbols, their extra bits and the end of block under `rate`. Each level is
 // its rounded value, one step nearer zero, or zero inside a longer run.
+// `counts`, when given, gather the AC symbols of the levels chosen.
 void trellisBlock(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate,
-                  double lambda, std::int16_t* levels);
+                  double lambda, std::int16_t* levels, AcSymbolCounts* counts = nullptr);
 
 // J of `levels` for the block's AC coefficients under the same model.
 double acCost(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate, double lambda,

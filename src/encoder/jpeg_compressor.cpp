@@ -185,12 +185,14 @@ void quantizeBand(const PreparedPicture& picture, const Quantization& quantizati
         for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
             for (int column = 0; column < component.widthInBlocks; ++column) {
                 JCOEF* levels = rows.rows[c][std::size_t(row)][column];
-                if (quantization.trellis)
-                    trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels);
-                else
+                if (quantization.trellis) {
+                    trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels,
+                                 counts ? &counts[table] : nullptr);
+                } else {
                     roundBlock(component.at(column, row), values, levels);
-                if (counts)
-                    countAcSymbols(levels, counts[table]);
+                    if (counts)
+                        countAcSymbols(levels, counts[table]);
+                }
             }
     }
 }
@@ -250,14 +252,14 @@ void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& pictur
     }
 }
 
-// The symbols of the rounded levels, every eighth block row, per table: what
+// The symbols of the rounded levels, every eighth band, per table: what
 // the optimized Huffman tables will be fitted to, near enough to price bits.
 bool measureRates(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
                   AcRateModel* rates)
 {
     std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
     const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
-        if (band % 4 != 1 && picture.bandCount() > 8)
+        if (band % 8 != 3 && picture.bandCount() > 32)
             return;
         std::int16_t levels[64];
         for (std::size_t c = 0; c < picture.components.size(); ++c) {

@@ -121,7 +121,7 @@ TEST(CoefficientPath, TheProgramsChromaFollowsQualityAndGreyStaysOneComponent)
     EXPECT_EQ(frameOf(encoded(picture, fullChromaQuality, {})).sampling, QByteArray("\x11\x11\x11", 3));
 }
 
-TEST(Trellis, NeverRaisesABlocksCostAndLowersItOften)
+TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
 {
     std::mt19937 random(11);
     QuantValues values{};
@@ -141,7 +141,10 @@ TEST(Trellis, NeverRaisesABlocksCostAndLowersItOften)
         const double lambda = n % 3 == 0 ? 0.05 : trellisLambda * (1 + n % 4);
         std::int16_t rounded[64], chosen[64];
         roundBlock(block, values, rounded);
-        trellisBlock(block, values, standardAcRate(luminance), lambda, chosen);
+        AcSymbolCounts counted{}, recounted{};
+        trellisBlock(block, values, standardAcRate(luminance), lambda, chosen, &counted);
+        countAcSymbols(chosen, recounted);
+        ASSERT_TRUE(counted == recounted) << "the symbols the Huffman tables are fitted to, block " << n;
         const double before = acCost(block, values, standardAcRate(luminance), lambda, rounded);
         const double after = acCost(block, values, standardAcRate(luminance), lambda, chosen);
         ASSERT_LE(after, before * (1 + 1e-6)) << "block " << n; // the search adds in single precision
