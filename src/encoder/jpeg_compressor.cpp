@@ -402,6 +402,14 @@ EncodingTurn& encodingTurn()
 
 } // namespace
 
+GreyFile greyFileFor(const JpegMarkers* markers)
+{
+    // A profile's colour space sits at bytes 16..19 of its header.
+    if (!markers || markers->icc.isEmpty() || markers->icc.mid(16, 4) == "GRAY")
+        return GreyFile::Allowed;
+    return GreyFile::Refused;
+}
+
 ChromaSampling chromaSamplingFor(int quality)
 {
     return quality >= fullChromaQuality ? ChromaSampling::Full : ChromaSampling::Halved;
@@ -441,7 +449,7 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
                             const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
 {
     const std::shared_ptr<const PreparedPicture> picture
-        = preparePicture(source, encoding.sampling.value_or(chromaSamplingFor(quality)), stop);
+        = preparePicture(source, encoding.sampling.value_or(chromaSamplingFor(quality)), stop, greyFileFor(markers));
     if (!picture)
         return stop.stop_requested() ? CompressResult::Abandoned : CompressResult::OutOfMemory;
     return compressPrepared(*picture, quality, out, stop, markers, tables, encoding);

@@ -46,6 +46,8 @@ struct JpegEncoding {
 inline constexpr int fullChromaQuality = 90;
 
 ChromaSampling chromaSamplingFor(int quality);
+// A colour profile for colour keeps a grey picture in three components, which it fits.
+GreyFile greyFileFor(const JpegMarkers* markers);
 
 // Encodes the source as baseline JFIF (grey when every pixel is, else YCbCr
 // 4:2:0 or 4:4:4), writing to `out`. libjpeg's errors come back as a result,

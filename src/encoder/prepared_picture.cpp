@@ -242,7 +242,7 @@ private:
 } // namespace
 
 std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& source, ChromaSampling sampling,
-                                                      std::stop_token stop)
+                                                      std::stop_token stop, GreyFile greyFile)
 {
     try {
         auto picture = std::make_shared<PreparedPicture>();
@@ -267,7 +267,7 @@ std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& sour
         });
         if (!done)
             return nullptr;
-        if (grey) {
+        if (grey && greyFile == GreyFile::Allowed) {
             picture->sampling = ChromaSampling::Grey;
             picture->components.resize(1);
             picture->components[0].samplingX = picture->components[0].samplingY = 1;
@@ -278,21 +278,23 @@ std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& sour
     }
 }
 
-std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& picture, ChromaSampling sampling)
+std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& picture, ChromaSampling sampling,
+                                                                 GreyFile grey)
 {
     const std::lock_guard lock(mutex_);
-    if (prepared_ && key_ == picture.cacheKey()
+    if (prepared_ && key_ == picture.cacheKey() && grey_ == grey
         && (asked_ == sampling || prepared_->sampling == ChromaSampling::Grey))
         return prepared_;
     prepared_.reset(); // its memory is free again before the next is made
     const ScanlineSource source(picture);
     if (!source.isValid())
         return nullptr;
-    std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling);
+    std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling, {}, grey);
     if (made) {
         prepared_ = made;
         key_ = picture.cacheKey();
         asked_ = sampling;
+        grey_ = grey;
     }
     return made;
 }

@@ -44,11 +44,15 @@ struct PreparedPicture {
     int bandCount() const { return (height + bandHeight() - 1) / bandHeight(); }
 };
 
+// Whether a grey picture may become one component: not when it carries a
+// colour profile for colour, which a grey file could not use.
+enum class GreyFile { Allowed, Refused };
+
 // `sampling` must be Halved or Full; a picture whose every pixel is grey comes
-// out Grey whatever was asked. Bands of rows are shared out over two threads.
-// Empty when stopped or out of memory.
+// out Grey whatever was asked, unless refused. Bands of rows are shared out
+// over two threads. Empty when stopped or out of memory.
 std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& source, ChromaSampling sampling,
-                                                      std::stop_token stop = {});
+                                                      std::stop_token stop = {}, GreyFile grey = GreyFile::Allowed);
 
 // The last picture prepared, kept for the next quality asked of the same
 // picture (a held slider key); a different picture or sampling replaces it.
@@ -57,11 +61,13 @@ std::shared_ptr<const PreparedPicture> preparePicture(const ScanlineSource& sour
 class PreparedPictureCache {
 public:
     // Empty when out of memory.
-    std::shared_ptr<const PreparedPicture> get(const QImage& picture, ChromaSampling sampling);
+    std::shared_ptr<const PreparedPicture> get(const QImage& picture, ChromaSampling sampling,
+                                               GreyFile grey = GreyFile::Allowed);
 
 private:
     std::mutex mutex_;
     qint64 key_ = 0;
     ChromaSampling asked_ = ChromaSampling::Halved;
+    GreyFile grey_ = GreyFile::Allowed;
     std::shared_ptr<const PreparedPicture> prepared_;
 };

@@ -48,13 +48,14 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
         // Prepared before the file is opened: a stop meanwhile leaves nothing behind.
         std::shared_ptr<const PreparedPicture> ready;
         const ChromaSampling sampling = chromaSamplingFor(quality);
+        const GreyFile grey = greyFileFor(markers);
         if (prepared) {
-            ready = prepared->get(picture, sampling);
+            ready = prepared->get(picture, sampling, grey);
         } else {
             const ScanlineSource source(picture);
             if (!source.isValid())
                 return JpegStatus::OutOfMemory;
-            ready = preparePicture(source, sampling, stop);
+            ready = preparePicture(source, sampling, stop, grey);
         }
         if (!ready)
             return stop.stop_requested() ? JpegStatus::Abandoned : JpegStatus::OutOfMemory;

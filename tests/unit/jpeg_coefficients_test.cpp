@@ -11,6 +11,7 @@
 
 #include <jpeglib.h>
 
+#include "decoder/jpeg_markers.h"
 #include "decoder/quality_estimate.h"
 #include "encoder/coefficient_quantizer.h"
 #include "encoder/jpeg_compressor.h"
@@ -119,6 +120,26 @@ TEST(CoefficientPath, TheProgramsChromaFollowsQualityAndGreyStaysOneComponent)
     EXPECT_EQ(frameOf(encoded(nearlyGrey, 95, {})).sampling, QByteArray("\x11\x11\x11", 3));
     EXPECT_EQ(frameOf(encoded(picture, fullChromaQuality - 1, {})).sampling, QByteArray("\x22\x11\x11", 3));
     EXPECT_EQ(frameOf(encoded(picture, fullChromaQuality, {})).sampling, QByteArray("\x11\x11\x11", 3));
+}
+
+TEST(CoefficientPath, AGreyPictureWithAColourProfileKeepsThreeComponents)
+{
+    const QImage grey = noisyPicture(40, 24).convertToFormat(QImage::Format_Grayscale8);
+    JpegMarkers markers;
+    markers.icc = QByteArray(128, '\0');
+    for (const auto& [space, components] : {std::pair("RGB ", 3), std::pair("GRAY", 1)}) {
+        markers.icc.replace(16, 4, space);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_EQ(compressJpeg(ScanlineSource(grey), 60, buffer, {}, &markers), CompressResult::Done);
+        EXPECT_EQ(frameOf(buffer.data()).components, components) << space;
+    }
+    QTemporaryDir folder;
+    PreparedPictureCache cache;
+    markers.icc.replace(16, 4, "RGB ");
+    ASSERT_EQ(saveJpeg(grey, 40, 24, folder.filePath("p.jpg"), 60, JpegTarget::ProgramOwn, {}, &markers, &cache),
+              JpegStatus::Written);
+    EXPECT_EQ(frameOf(readBytes(folder.filePath("p.jpg"))).components, 3) << "through the preview's cache";
 }
 
 TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
