@@ -32,6 +32,7 @@
 #include <jpeglib.h>
 
 #include "bench_support.h"
+#include "latency_probe.h"
 #include "ui/forms.h"
 #include "viewing/picture_model.h"
 #include "encoder/save_jpeg.h"
@@ -48,13 +49,6 @@ namespace {
 
 using namespace bench;
 
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 // Runs the window thread's event loop until the dialog shows the preview of
 // the slider's value.
 void waitForPreview(SaveDialog& saveDialog)
@@ -62,36 +56,6 @@ void waitForPreview(SaveDialog& saveDialog)
     while (saveDialog.previewEncoder->busy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
-
-// Another thread posts an event to the window thread every 5 ms and records
-// how long each waited before it was handled.
-class LatencyProbe {
-public:
-    explicit LatencyProbe(QObject* receiver)
-        : thread_([this, receiver] {
-            while (!stop_) {
-                const Clock::time_point posted = Clock::now();
-                QMetaObject::invokeMethod(receiver, [this, posted] { waits_.push_back(millisecondsSince(posted)); },
-                                          Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        })
-    {
-    }
-    // The last events are handled before the figures are read.
-    std::vector<double> finish()
-    {
-        stop_ = true;
-        thread_.join();
-        QCoreApplication::sendPostedEvents();
-        return waits_;
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::vector<double> waits_; // touched only on the window thread
-    std::thread thread_;
-};
 
 struct BurstTimes {
     double fromFirstPress; // until the last value's preview is shown

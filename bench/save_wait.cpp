@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include "bench_support.h"
+#include "latency_probe.h"
 #include "main_window/main_window.h"
 #include "main_window/start_main_window.h"
 #include "save_dialog/picture_saver.h"
@@ -33,12 +34,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::millisecondsSince;
 
 // A person who names `target` and acknowledges every message.
 class Person : public DialogService {
@@ -53,36 +50,6 @@ public:
 
 private:
     QString target_;
-};
-
-// Another thread posts an event to the window thread every 2 ms; the longest
-// any of them waited is what a person feels as a frozen window.
-class LatencyProbe {
-public:
-    explicit LatencyProbe(QObject* receiver)
-        : thread_([this, receiver] {
-            while (!stop_) {
-                const Clock::time_point posted = Clock::now();
-                QMetaObject::invokeMethod(
-                    receiver, [this, posted] { longest_ = std::max(longest_, millisecondsSince(posted)); },
-                    Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        })
-    {
-    }
-    double finish()
-    {
-        stop_ = true;
-        thread_.join();
-        QCoreApplication::sendPostedEvents();
-        return longest_;
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    double longest_ = 0; // touched only on the window thread
-    std::thread thread_;
 };
 
 void runUntil(const std::function<bool()>& done)
@@ -103,12 +70,13 @@ Saved saveOnce(MainWindow& mainWindow)
     SaveDialog& dialog = *mainWindow.saveDialog();
     dialog.qualitySlider->setValue(90);
     runUntil([&] { return !dialog.previewEncoder->busy(); });
-    LatencyProbe probe(&mainWindow);
+    bench::LatencyProbe probe(&mainWindow, std::chrono::milliseconds(2));
     const Clock::time_point start = Clock::now();
     dialog.save();
     runUntil([&] { return !mainWindow.savesPicture(); });
     const double ms = millisecondsSince(start);
-    return {ms, probe.finish()};
+    const std::vector<double> waits = probe.finish();
+    return {ms, waits.empty() ? 0.0 : *std::max_element(waits.begin(), waits.end())};
 }
 
 } // namespace

@@ -14,17 +14,30 @@
 #include <cerrno>
 #include <vector>
 
+namespace {
+
+// Everything a child needs is made before fork: after it only calls that are
+// safe in a child of a threaded process run.
+struct NativeCommand {
+    NativeCommand(const QString& program, const QStringList& arguments)
+    {
+        bytes.push_back(native_names::encode(program));
+        for (const QString& argument : arguments)
+            bytes.push_back(native_names::encode(argument));
+        for (QByteArray& b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+    }
+    std::vector<QByteArray> bytes;
+    std::vector<char*> argv;
+};
+
+} // namespace
+
 bool startDetachedWithNativeNames(const QString& program, const QStringList& arguments)
 {
-    // Everything the children need is made before fork: after it only calls
-    // that are safe in a child of a threaded process run.
-    std::vector<QByteArray> bytes{native_names::encode(program)};
-    for (const QString& argument : arguments)
-        bytes.push_back(native_names::encode(argument));
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
+    NativeCommand command(program, arguments);
+    std::vector<char*>& argv = command.argv;
 
     // The grandchild reports a failed exec through the pipe; a successful one
     // closes it unwritten.
@@ -106,13 +119,8 @@ void watch(pid_t child, std::function<void(bool succeeded)> ended)
 bool startWatchedWithNativeNames(const QString& program, const QStringList& arguments,
                                  std::function<void(bool succeeded)> ended)
 {
-    std::vector<QByteArray> bytes{native_names::encode(program)};
-    for (const QString& argument : arguments)
-        bytes.push_back(native_names::encode(argument));
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
+    NativeCommand command(program, arguments);
+    std::vector<char*>& argv = command.argv;
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)

@@ -211,7 +211,7 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
     EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
     const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
     const QString higher = QStringLiteral("\n元画像より高い画質です");
-    const QImage shown = imageWindow().picture.fullPicture();
+    const QImage shown = model().fullPicture();
     const auto largerAt = [&](int quality) { return *encodedJpegSize(shown, quality) > sizeAt(90); };
     ASSERT_TRUE(largerAt(98) && !largerAt(50)) << "both sides of the size warning";
     for (const int quality : {98, 91, 90, 50}) {
