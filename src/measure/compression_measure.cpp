@@ -90,20 +90,27 @@ bool readAndCompare(Reading& reading, const QByteArray& jpeg, const QImage& orig
 } // namespace
 
 std::optional<CompressionMeasure> measureCompression(const QImage& original, int quality, QSize peaksSize,
-                                                     std::stop_token stop)
+                                                     std::stop_token stop, PreparedPictureCache* prepared)
 {
     try {
         if (original.isNull())
             return std::nullopt;
         QByteArray jpeg;
         {
-            const ScanlineSource source(original);
             QBuffer encoded(&jpeg);
             encoded.open(QIODevice::WriteOnly);
             // The tables change the bytes, never the pixels.
-            if (!source.isValid()
-                || compressJpeg(source, quality, encoded, stop, nullptr, HuffmanTables::Standard) != CompressResult::Done)
-                return std::nullopt;
+            if (prepared) {
+                const std::shared_ptr<const PreparedPicture> ready = prepared->get(original, chromaSamplingFor(quality));
+                if (!ready
+                    || compressPrepared(*ready, quality, encoded, stop, nullptr, HuffmanTables::Standard) != CompressResult::Done)
+                    return std::nullopt;
+            } else {
+                const ScanlineSource source(original);
+                if (!source.isValid()
+                    || compressJpeg(source, quality, encoded, stop, nullptr, HuffmanTables::Standard) != CompressResult::Done)
+                    return std::nullopt;
+            }
         }
         FidelityMeter meter(original.size(), fidelityReduction(original.size()), peaksSize);
         std::vector<QRgb> band(std::size_t(original.width()) * bandRows);

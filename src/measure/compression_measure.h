@@ -3,6 +3,8 @@
 #include <optional>
 #include <stop_token>
 
+class PreparedPictureCache;
+
 #include <QImage>
 
 #include "measure/picture_fidelity.h"
@@ -18,5 +20,7 @@ struct CompressionMeasure {
 
 // Empty when stopped, or when the picture cannot be encoded and read back at
 // its own size (out of memory among them).
+// With `prepared`, the picture's preparation is taken from there (and kept
+// there) rather than made for this measurement alone.
 std::optional<CompressionMeasure> measureCompression(const QImage& original, int quality, QSize peaksSize,
-                                                     std::stop_token stop = {});
+                                                     std::stop_token stop = {}, PreparedPictureCache* prepared = nullptr);

@@ -32,11 +32,19 @@ private:
 
 } // namespace
 
-std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop)
+std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop,
+                                      PreparedPictureCache* prepared)
 {
     try {
         if (picture.isNull() || quality < 1 || quality > 100)
             return std::nullopt;
+        if (prepared) {
+            const std::shared_ptr<const PreparedPicture> ready = prepared->get(picture, chromaSamplingFor(quality));
+            CountingDevice counter;
+            if (!ready || compressPrepared(*ready, quality, counter, stop) != CompressResult::Done)
+                return std::nullopt;
+            return counter.count();
+        }
         const ScanlineSource source(picture);
         if (!source.isValid())
             return std::nullopt;

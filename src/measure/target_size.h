@@ -2,6 +2,8 @@
 
 #include <stop_token>
 
+class PreparedPictureCache;
+
 #include <functional>
 #include <optional>
 
@@ -12,7 +14,9 @@ class QImage;
 // The number of bytes saveJpeg would write for `picture` at `quality`,
 // counted as the encoder produces them and never kept or written anywhere.
 // Empty when stopped or when the encoder refuses the picture.
-std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop = {});
+// With `prepared`, the picture's preparation is taken from there and kept there.
+std::optional<qint64> encodedJpegSize(const QImage& picture, int quality, std::stop_token stop = {},
+                                      PreparedPictureCache* prepared = nullptr);
 
 struct TargetQuality {
     enum Outcome {

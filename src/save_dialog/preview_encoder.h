@@ -61,6 +61,8 @@ public:
 
 
     void request(PreviewJob job);
+    // The picture's preparation, shared with the dialog's other encodings.
+    const std::shared_ptr<PreparedPictureCache>& prepared() const { return prepared_; }
     // Gives up the running job and drops the waiting one; nothing more is
     // reported. For a dialog on its way out, before it is deleted.
     void stop();

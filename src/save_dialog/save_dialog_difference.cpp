@@ -18,6 +18,7 @@
 #include "measure/difference_picture.h"
 #include "ui/handler_guard.h"
 #include "ui/forms.h"
+#include "save_dialog/preview_encoder.h"
 
 namespace {
 
@@ -131,9 +132,9 @@ void SaveDialog::requestMeasurement()
         return;
     const QImage original = subject_.picture;
     measuring_ = quality;
-    measurement->run([this, original, at = int(quality), size = shownPreview_.size()](
+    measurement->run([this, original, at = int(quality), size = shownPreview_.size(), prepared = previewEncoder->prepared()](
                          std::stop_token stop) -> Worker::Delivery {
-        const std::optional<CompressionMeasure> measured = measureCompression(original, at, size, stop);
+        const std::optional<CompressionMeasure> measured = measureCompression(original, at, size, stop, prepared.get());
         if (!measured)
             return [this] {
                 measuring_ = 0;

@@ -115,10 +115,11 @@ void SaveDialog::askTargetSize()
         return;
     }
     const QImage picture = subject_.picture;
-    const auto sizeAt = services().encodedSize ? services().encodedSize
-                                               : [](const QImage& picture, int quality, std::stop_token stop) {
-                                                     return encodedJpegSize(picture, quality, stop);
-                                                 };
+    const auto sizeAt = services().encodedSize
+        ? services().encodedSize
+        : [prepared = previewEncoder->prepared()](const QImage& picture, int quality, std::stop_token stop) {
+              return encodedJpegSize(picture, quality, stop, prepared.get());
+          };
     // The pixels get what the kept metadata leaves of the limit.
     const qint64 metadataBytes = keptMarkers_ ? markersByteCount(*keptMarkers_) : 0;
     targetSearch->run([this, picture, limit = *limit - metadataBytes, sizeAt](std::stop_token stop) -> Worker::Delivery {

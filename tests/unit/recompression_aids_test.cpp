@@ -10,6 +10,7 @@
 #include "measure/difference_picture.h"
 #include "measure/picture_fidelity.h"
 #include "jpeg/quality_estimate.h"
+#include "encoder/prepared_picture.h"
 #include "encoder/save_jpeg.h"
 #include "measure/target_size.h"
 #include "files/native_names.h"
@@ -144,6 +145,24 @@ TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
             mismatches += measure->peaks.constScanLine(y)[x] != error;
         }
     EXPECT_EQ(mismatches, 0) << "the peaks are not the largest channel errors of the saved pixels";
+}
+
+// The save dialog's encodings share one preparation of the picture: what they find must not change.
+TEST(Fidelity, ASharedPreparationGivesTheSameSizesAndMeasures)
+{
+    const QImage picture = testPicture(203, 117);
+    const QImage other = testPicture(117, 203);
+    PreparedPictureCache shared;
+    for (const int quality : {30, 89, 90, 97}) { // both sides of whole chroma
+        SCOPED_TRACE(quality);
+        EXPECT_EQ(encodedJpegSize(picture, quality, {}, &shared), encodedJpegSize(picture, quality));
+        const std::optional<CompressionMeasure> alone = measureCompression(picture, quality, picture.size());
+        const std::optional<CompressionMeasure> sharing = measureCompression(picture, quality, picture.size(), {}, &shared);
+        ASSERT_TRUE(alone && sharing);
+        EXPECT_EQ(sharing->fidelity.psnr, alone->fidelity.psnr);
+        // Another picture through the same preparation is prepared anew, not given the first one's.
+        EXPECT_EQ(encodedJpegSize(other, quality, {}, &shared), encodedJpegSize(other, quality));
+    }
 }
 
 TEST(DifferenceView, AReductionKeepsEachBlocksLargestError)
