@@ -104,8 +104,13 @@ bool shiftJisAvailable()
 
 QString decode(QByteArrayView bytes, TextEncoding encoding)
 {
-    if (encoding == TextEncoding::Utf8)
-        return QString::fromUtf8(bytes);
+    if (encoding == TextEncoding::Utf8) {
+        // A byte order mark inside a line is part of the name or value: QString::fromUtf8
+        // would drop one that starts it, and the line would read as another name than it matches.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        return decoder(bytes);
+    }
     bool error = false;
     return decodeShiftJis(bytes, error);
 }
