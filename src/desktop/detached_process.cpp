@@ -32,12 +32,30 @@ struct NativeCommand {
     std::vector<char*> argv;
 };
 
+// In a child: runs the command, or writes why it could not to `report` and ends.
+[[noreturn]] void execOrReport(NativeCommand& command, int report)
+{
+    ::execvp(command.argv[0], command.argv.data());
+    const int error = errno;
+    (void)!::write(report, &error, sizeof error);
+    ::_exit(127);
+}
+
+// The bytes the exec wrote to the report: none (closed unwritten) when the command runs.
+ssize_t readExecReport(int report)
+{
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    return got;
+}
+
 } // namespace
 
 bool startDetachedWithNativeNames(const QString& program, const QStringList& arguments)
 {
     NativeCommand command(program, arguments);
-    std::vector<char*>& argv = command.argv;
 
     // The grandchild reports a failed exec through the pipe; a successful one
     // closes it unwritten.
@@ -48,12 +66,8 @@ bool startDetachedWithNativeNames(const QString& program, const QStringList& arg
     if (child == 0) {
         ::setsid();
         const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            ::execvp(argv[0], argv.data());
-            const int error = errno;
-            (void)!::write(report[1], &error, sizeof error);
-            ::_exit(127);
-        }
+        if (grandchild == 0)
+            execOrReport(command, report[1]);
         ::_exit(grandchild < 0 ? 1 : 0);
     }
     ::close(report[1]);
@@ -62,11 +76,7 @@ bool startDetachedWithNativeNames(const QString& program, const QStringList& arg
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
-        int error = 0;
-        ssize_t got;
-        while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-        }
-        started = WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
+        started = WIFEXITED(status) && WEXITSTATUS(status) == 0 && readExecReport(report[0]) == 0;
     }
     ::close(report[0]);
     return started;
@@ -120,7 +130,6 @@ bool startWatchedWithNativeNames(const QString& program, const QStringList& argu
                                  std::function<void(bool succeeded)> ended)
 {
     NativeCommand command(program, arguments);
-    std::vector<char*>& argv = command.argv;
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
@@ -128,20 +137,14 @@ bool startWatchedWithNativeNames(const QString& program, const QStringList& argu
     const pid_t child = ::fork();
     if (child == 0) {
         ::setsid();
-        ::execvp(argv[0], argv.data());
-        const int error = errno;
-        (void)!::write(report[1], &error, sizeof error);
-        ::_exit(127);
+        execOrReport(command, report[1]);
     }
     ::close(report[1]);
     if (child < 0) {
         ::close(report[0]);
         return false;
     }
-    int error = 0;
-    ssize_t got;
-    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
+    const ssize_t got = readExecReport(report[0]);
     ::close(report[0]);
     if (got != 0) {
         while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
