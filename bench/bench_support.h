@@ -81,19 +81,23 @@ inline QImage photo(int width = photoWidth, int height = photoHeight)
 }
 
 // libjpeg-turbo on its own, fed the picture's rows in place, as any program
-// using it well would.
+// using it well would; `grey` writes one component.
 inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_struct& cinfo, int at = quality,
-                         bool progressive = false)
+                         bool progressive = false, bool grey = false)
 {
     cinfo.image_width = JDIMENSION(picture.width());
     cinfo.image_height = JDIMENSION(picture.height());
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
+    if (grey)
+        jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
     jpeg_set_quality(&cinfo, at, TRUE);
     cinfo.optimize_coding = optimize ? TRUE : FALSE;
-    cinfo.comp_info[0].h_samp_factor = 2;
-    cinfo.comp_info[0].v_samp_factor = 2;
+    if (!grey) {
+        cinfo.comp_info[0].h_samp_factor = 2;
+        cinfo.comp_info[0].v_samp_factor = 2;
+    }
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
@@ -109,7 +113,8 @@ inline void bareCompress(const QImage& picture, bool optimize, jpeg_compress_str
 }
 
 // Bare libjpeg-turbo into memory: the bytes it wrote.
-inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = quality, bool progressive = false)
+inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = quality, bool progressive = false,
+                              bool grey = false)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -118,7 +123,7 @@ inline QByteArray bareEncoded(const QImage& picture, bool optimize, int at = qua
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    bareCompress(picture, optimize, cinfo, at, progressive);
+    bareCompress(picture, optimize, cinfo, at, progressive, grey);
     jpeg_destroy_compress(&cinfo);
     const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
     std::free(buffer);

@@ -49,30 +49,7 @@ std::size_t bareToFile(const QImage& picture, const QString& path)
 // A grey photo as bare libjpeg-turbo writes it: one component, made from the RGB32 pixels.
 std::size_t bareGreyToMemory(const QImage& picture)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(picture.width());
-    cinfo.image_height = JDIMENSION(picture.height());
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = TRUE;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return std::size_t(size);
+    return std::size_t(bareEncoded(picture, true, quality, false, true).size());
 }
 
 std::size_t saveWithEncoder(const QImage& picture, const QString& path)
