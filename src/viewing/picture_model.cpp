@@ -19,22 +19,17 @@
 
 namespace {
 
-using ViewDecoder = std::function<ShownPicture(const QString& path, QSize box, std::stop_token stop)>;
-using FullDecoder = std::function<QImage(const PictureSource& source, std::stop_token stop)>;
-
-// Taken on the window thread when a job is queued: tests replace the services between jobs.
-ViewDecoder viewDecoder()
+// Run in workers' jobs, which read the services they were queued with.
+ShownPicture decodeForView(const QString& path, QSize box, std::stop_token stop)
 {
-    if (const ViewDecoder& replaced = services().decodeForView)
-        return replaced;
-    return [](const QString& path, QSize box, std::stop_token stop) { return readForView(path, box, stop); };
+    const auto& replaced = services().decodeForView;
+    return replaced ? replaced(path, box, stop) : readForView(path, box, stop);
 }
 
-FullDecoder fullDecoder()
+QImage decodeFull(const PictureSource& source, std::stop_token stop)
 {
-    if (const FullDecoder& replaced = services().decodeFull)
-        return replaced;
-    return [](const PictureSource& source, std::stop_token stop) { return source.decodeFull(stop); };
+    const auto& replaced = services().decodeFull;
+    return replaced ? replaced(source, stop) : source.decodeFull(stop);
 }
 
 ShownPicture inMemory(const QImage& picture) { return ShownPicture{picture, picture.size(), nullptr, false}; }
@@ -63,9 +58,8 @@ void PictureModel::select(const QString& path, const QStringList& neighbours)
     pending_ = nullptr;
     decoding_->cancel();
     path_ = path;
-    const ViewDecoder decoder = viewDecoder();
-    readAhead_->follow(path, neighbours, [decoder, box = viewBox_](const QString& file, std::stop_token stop) {
-        return decoder(file, box, stop);
+    readAhead_->follow(path, neighbours, [box = viewBox_](const QString& file, std::stop_token stop) {
+        return decodeForView(file, box, stop);
     });
     state_ = State::Loading;
     bool readable = true;
@@ -90,12 +84,12 @@ void PictureModel::select(const QString& path, const QStringList& neighbours)
 void PictureModel::decodeSelection()
 {
     readAhead_->yield();
-    decoding_->run([this, path = path_, selection = selection_, decoder = viewDecoder(), box = viewBox_,
+    decoding_->run([this, path = path_, selection = selection_, box = viewBox_,
                     slot = readAhead_->decodeSlot()](std::stop_token stop) -> Worker::Delivery {
         const DecodeSlot::Turn turn = slot->forWindow(stop);
         if (turn) {
             try {
-                ShownPicture shown = decoder(path, box, stop);
+                ShownPicture shown = decodeForView(path, box, stop);
                 return [this, selection, shown] { arrive(selection, shown); };
             } catch (const DecodeCancelled&) {
                 // Delivered only if nobody stopped it; otherwise the decoder gave up on its own.
@@ -261,12 +255,12 @@ void PictureModel::makeFull(std::function<void()> command)
     readAhead_->yield();
     emit makingFullPictureChanged(true);
     updateBusy();
-    fullDecoding_->run([this, source = picture_.source, selection = selection_, decoder = fullDecoder(),
-                        slot = readAhead_->decodeSlot(), command = std::move(command)](std::stop_token stop) -> Worker::Delivery {
+    fullDecoding_->run([this, source = picture_.source, selection = selection_, slot = readAhead_->decodeSlot(),
+                        command = std::move(command)](std::stop_token stop) -> Worker::Delivery {
         std::optional<FullFailure> failure = FullFailure::Unreadable;
         if (const DecodeSlot::Turn turn = slot->forWindow(stop)) {
             try {
-                QImage full = decoder(*source, stop);
+                QImage full = decodeFull(*source, stop);
                 return [this, selection, full = std::move(full), command] { fullArrived(selection, full, {}, command); };
             } catch (const DecodeCancelled&) {
                 failure.reset();
