@@ -147,6 +147,7 @@ private:
     // The save dialog on the full-size picture at hand (main_window_save.cpp).
     void showSaveDialog();
     void startSave(const SaveRequest& request);
+    void showBusy(bool busy);
     void comeForward();
 
     // Following the picture model (main_window_select.cpp).

@@ -55,7 +55,13 @@ void MainWindow::holdWindows(bool held)
         imageWindow_->setEnabled(!held);
     if (forms::isLoaded(aboutDialog_))
         aboutDialog_->setEnabled(!held);
-    const MousePointer pointer = held || model_->busy() ? MousePointer::Hourglass : MousePointer::Default;
+    showBusy(held || model_->busy());
+}
+
+// The hourglass over the main and the image window.
+void MainWindow::showBusy(bool busy)
+{
+    const MousePointer pointer = busy ? MousePointer::Hourglass : MousePointer::Default;
     setMousePointer(pointer);
     if (forms::isLoaded(imageWindow_))
         mouse_pointer::set(imageWindow_, pointer);

@@ -41,12 +41,7 @@ void MainWindow::followModel()
     connect(model_, &PictureModel::failed, this, guarded([] {
         dialogs().msgBox(QStringLiteral("ファイルが空です"), MsgBoxStyle::OkOnly, QStringLiteral("エラー"));
     }));
-    connect(model_, &PictureModel::busyChanged, this, guarded([this](bool busy) {
-        const MousePointer pointer = busy ? MousePointer::Hourglass : MousePointer::Default;
-        setMousePointer(pointer);
-        if (forms::isLoaded(imageWindow_))
-            mouse_pointer::set(imageWindow_, pointer);
-    }));
+    connect(model_, &PictureModel::busyChanged, this, guarded([this](bool busy) { showBusy(busy); }));
     // Waiting for a full-size picture, the program is held as under the save dialog.
     connect(model_, &PictureModel::makingFullPictureChanged, this, guarded([this](bool making) { holdWindows(making); }));
     connect(model_, &PictureModel::fullPictureFailed, this, guarded([](PictureModel::FullFailure failure) {
