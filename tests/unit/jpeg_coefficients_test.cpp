@@ -1,5 +1,5 @@
 // The coefficient path of the encoder: libjpeg's own file from the standard
-// settings, trellis quantization's costs, the chroma chosen.
+// settings, trellis quantization's costs, the chroma chosen, the tables read back.
 #include <random>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "encoder/coefficient_quantizer.h"
 #include "encoder/jpeg_compressor.h"
 #include "encoder/prepared_picture.h"
+#include "jpeg/quality_estimate.h"
 #include "encoder/save_jpeg.h"
 #include "encoder/scanline_source.h"
 #include "test_files.h"
@@ -137,6 +138,19 @@ TEST(CoefficientPath, AGreyPictureWithAColourProfileKeepsThreeComponents)
     ASSERT_EQ(saveJpeg(grey, 40, 24, folder.filePath("p.jpg"), 60, JpegTarget::ProgramOwn, {}, &markers, &cache),
               JpegStatus::Written);
     EXPECT_EQ(frameOf(readBytes(folder.filePath("p.jpg"))).components, 3) << "through the preview's cache";
+}
+
+TEST(QualityEstimate, TheProgramsOwnTablesAreReadBackAtTheirQuality)
+{
+    QTemporaryDir folder;
+    const QImage picture = noisyPicture(48, 40);
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    for (const int quality : {1, 7, 23, 50, 83, 89, 90, 97, 100}) {
+        SCOPED_TRACE(quality);
+        const QByteArray own = encoded(picture, quality, {});
+        EXPECT_NEAR(estimateJpegQualityFromBytes(own).quality.value_or(-10), quality, 1);
+        EXPECT_NEAR(estimateJpegQualityFromBytes(encoded(grey, quality, {})).quality.value_or(-10), quality, 1) << "grey";
+    }
 }
 
 TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)

@@ -80,6 +80,16 @@ TEST(PhotoMetadata, KeptBlocksAreUprightAtTheNewSizeGpsOnlyIfAsked)
     }
 }
 
+TEST(PhotoMetadata, ProfileOfAnotherColourSpaceIsLeftOutOfTheRgbFile)
+{
+    for (const char* space : {"GRAY", "CMYK"}) {
+        JpegMarkers source = cameraMarkers();
+        source.icc.replace(16, 4, space);
+        const JpegMarkers kept = keptMetadata(source, {QSize(300, 400), false});
+        EXPECT_TRUE(kept.icc.isEmpty() && !kept.exif.isEmpty()) << space;
+    }
+}
+
 TEST(PhotoMetadata, BlocksWithNothingToChangeAreKeptAsTheyAre)
 {
     Exiv2::ExifData upright;

@@ -1,4 +1,4 @@
-// The JPEG encoder: statuses, what a failure leaves on disk, every pixel format.
+// The JPEG encoder: statuses, what a failure leaves on disk, the pixels written, every pixel format.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -99,6 +99,20 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
     EXPECT_EQ(saveJpeg(picture, picture.width(), picture.height(), native_names::decode(planted), 50, JpegTarget::Chosen), JpegStatus::Written);
     EXPECT_TRUE(::lstat(planted.constData(), &info) == 0 && S_ISLNK(info.st_mode) && readBytes(pathOf("kept.jpg")).startsWith("\xFF\xD8"))
         << "the link was replaced, or its target not written";
+}
+
+TEST_F(Encoder, EachQualityDecodesCloseToThePictureSmallerBelow)
+{
+    qsizetype smaller = 0;
+    for (int quality : {1, 50, 100}) {
+        SCOPED_TRACE(quality);
+        const QByteArray file = encoded(picture, "q.jpg", quality);
+        EXPECT_GT(file.size(), std::exchange(smaller, file.size())) << "not larger than the quality below";
+        const QImage decoded = QImage::fromData(file);
+        ASSERT_EQ(decoded.size(), picture.size());
+        const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
+        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
+    }
 }
 
 TEST_F(Encoder, ReplacesAnOldFileWholeKeepingItsPermissions)
