@@ -158,21 +158,16 @@ TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
 }
 
 // Other readers take every four-component JPEG as Adobe stores it (255 is no ink), its marker
-// or not; read as plain ink, a file without the marker showed all black.
-TEST_F(PhotoColour, AFourComponentJpegReadsTheSameWithOrWithoutAdobesMarker)
+// or not; read as plain ink, a file without the marker showed all black. A CMYK profile is
+// applied as Little CMS applies it, on screen and in the values a save encodes, which are then
+// sRGB: the saved file carries no CMYK profile.
+TEST_F(PhotoColour, CmykReadsAsAdobeStoresItThroughItsProfile)
 {
     const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
     for (const bool marker : {true, false}) {
         const QRgb shown = centre(decodePicture(cmykJpeg(magentaInk, marker)));
         EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
     }
-}
-
-// A CMYK profile is applied as Little CMS applies it, on screen and in the values a save encodes,
-// which are then sRGB: the saved file carries no CMYK profile.
-TEST_F(PhotoColour, ACmykProfileIsAppliedOnScreenAndInTheSavedValues)
-{
-    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
     const QByteArray icc = swappingCmykProfile();
     const QRgb expected = littleCmsSrgb(icc, magentaInk.data(), TYPE_CMYK_8_REV);
     ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
