@@ -10,7 +10,6 @@
 #include "files/native_names.h"
 #include "files/stand_in_folder.h"
 #include "files/wildcard.h"
-#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
@@ -30,15 +29,6 @@ TEST_F(Files, FileDateTimeIsTheLastChangeInWholeSeconds)
     const timespec times[2] = {{when.toSecsSinceEpoch(), 700'000'000}, {when.toSecsSinceEpoch(), 700'000'000}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(write("a.jpg")).constData(), times, 0), 0);
     EXPECT_EQ(FileDateTime(path("a.jpg")), when) << "not the change time, or not rounded down to whole seconds";
-}
-
-TEST_F(Files, FileLenAndDateTimeRaiseForAMissingFile)
-{
-    write("a.jpg");
-    for (const QString& missing : {path("gone.jpg"), path("a.jpg/inside"), QString()}) {
-        EXPECT_THROW(FileLen(missing), RunTimeError) << missing.toStdString();
-        EXPECT_THROW(FileDateTime(missing), RunTimeError) << missing.toStdString();
-    }
 }
 
 TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)

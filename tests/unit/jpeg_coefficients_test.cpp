@@ -5,17 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <jpeglib.h>
 
 #include "jpeg/jpeg_markers.h"
-#include "jpeg/quality_estimate.h"
 #include "encoder/coefficient_quantizer.h"
 #include "encoder/jpeg_compressor.h"
 #include "encoder/prepared_picture.h"
+#include "jpeg/quality_estimate.h"
 #include "encoder/save_jpeg.h"
 #include "encoder/scanline_source.h"
 #include "test_files.h"
@@ -142,6 +140,19 @@ TEST(CoefficientPath, AGreyPictureWithAColourProfileKeepsThreeComponents)
     EXPECT_EQ(frameOf(readBytes(folder.filePath("p.jpg"))).components, 3) << "through the preview's cache";
 }
 
+TEST(QualityEstimate, TheProgramsOwnTablesAreReadBackAtTheirQuality)
+{
+    QTemporaryDir folder;
+    const QImage picture = noisyPicture(48, 40);
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    for (const int quality : {1, 7, 23, 50, 83, 89, 90, 97, 100}) {
+        SCOPED_TRACE(quality);
+        const QByteArray own = encoded(picture, quality, {});
+        EXPECT_NEAR(estimateJpegQualityFromBytes(own).quality.value_or(-10), quality, 1);
+        EXPECT_NEAR(estimateJpegQualityFromBytes(encoded(grey, quality, {})).quality.value_or(-10), quality, 1) << "grey";
+    }
+}
+
 TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
 {
     std::mt19937 random(11);
@@ -176,89 +187,4 @@ TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
         lowered += after < before * (1 - 1e-6);
     }
     EXPECT_GT(lowered, 500);
-}
-
-TEST(Trellis, ZeroesALoneSmallCoefficientFarOutButKeepsALargeOne)
-{
-    QuantValues values{};
-    values.fill(10);
-    CoefficientBlock block{};
-    block[zigzagOrder[40]] = 8 * 6; // 0.6 of a step: rounds to 1, costs a long run and a symbol
-    block[zigzagOrder[2]] = 8 * 10 * 7; // 7 steps: dropping a step costs more than its bits
-    std::int16_t levels[64];
-    trellisBlock(block, values, standardAcRate(true), trellisLambda, levels);
-    EXPECT_EQ(levels[zigzagOrder[40]], 0);
-    EXPECT_EQ(levels[zigzagOrder[2]], 7);
-    block[zigzagOrder[40]] = -8 * 6;
-    trellisBlock(block, values, standardAcRate(true), 0.0, levels);
-    EXPECT_EQ(levels[zigzagOrder[40]], -1) << "without a price on bits, rounding stands";
-}
-
-TEST(QualityEstimate, TheProgramsOwnTablesAreReadBackAtTheirQuality)
-{
-    QTemporaryDir folder;
-    const QImage picture = noisyPicture(48, 40);
-    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-    for (const int quality : {1, 7, 23, 50, 83, 89, 90, 97, 100}) {
-        SCOPED_TRACE(quality);
-        const QByteArray own = encoded(picture, quality, {});
-        EXPECT_NEAR(estimateJpegQualityFromBytes(own).quality.value_or(-10), quality, 1);
-        EXPECT_NEAR(estimateJpegQualityFromBytes(encoded(grey, quality, {})).quality.value_or(-10), quality, 1) << "grey";
-    }
-}
-
-TEST(PreparedPicture, APreviewFromTheCacheIsTheSaveByteForByte)
-{
-    QTemporaryDir folder;
-    const QImage picture = noisyPicture(150, 70);
-    PreparedPictureCache cache;
-    // Across the change of chroma and back, and a picture changed in between.
-    for (const int quality : {40, 95, 41, 95}) {
-        SCOPED_TRACE(quality);
-        ASSERT_EQ(saveJpeg(picture, 150, 70, folder.filePath("preview.jpg"), std::uint8_t(quality), JpegTarget::ProgramOwn,
-                           {}, nullptr, &cache), JpegStatus::Written);
-        ASSERT_EQ(saveJpeg(picture, 150, 70, folder.filePath("saved.jpg"), std::uint8_t(quality), JpegTarget::Chosen),
-                  JpegStatus::Written);
-        EXPECT_TRUE(readBytes(folder.filePath("preview.jpg")) == readBytes(folder.filePath("saved.jpg")));
-    }
-    QImage changed = picture;
-    changed.setPixel(0, 0, qRgb(255, 0, 0));
-    saveJpeg(changed, 150, 70, folder.filePath("preview.jpg"), 95, JpegTarget::ProgramOwn, {}, nullptr, &cache);
-    saveJpeg(changed, 150, 70, folder.filePath("saved.jpg"), 95, JpegTarget::Chosen);
-    EXPECT_TRUE(readBytes(folder.filePath("preview.jpg")) == readBytes(folder.filePath("saved.jpg"))) << "a stale picture";
-}
-
-// Another decoder reads every kind of file the program writes as baseline JPEG with the
-// sampling it chose and the pixels libjpeg gives.
-TEST(CoefficientPath, ImageMagickReadsEveryKindAsBaseline)
-{
-    if (QStandardPaths::findExecutable("convert").isEmpty())
-        GTEST_SKIP() << "ImageMagick is missing";
-    QTemporaryDir folder;
-    const QImage colour = noisyPicture(61, 35);
-    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8);
-    const struct { QImage picture; int quality; const char* read; } cases[] = {
-        {colour, 40, "61x35 2x2,1x1,1x1 sRGB"}, {colour, 95, "61x35 1x1,1x1,1x1 sRGB"}, {grey, 70, "61x35 1x1 Gray"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.read);
-        const QString path = folder.filePath("kind.jpg");
-        ASSERT_EQ(saveJpeg(c.picture, 61, 35, path, std::uint8_t(c.quality), JpegTarget::Chosen), JpegStatus::Written);
-        const QByteArray file = readBytes(path);
-        EXPECT_TRUE(file.contains("\xFF\xC0") && !file.contains("\xFF\xC2") && !file.contains("\xFF\xC1")) << "not baseline";
-        QProcess identify;
-        identify.start("identify", {"-format", "%wx%h %[jpeg:sampling-factor] %[colorspace]", path});
-        ASSERT_TRUE(identify.waitForFinished());
-        EXPECT_EQ(identify.readAllStandardOutput(), QByteArray(c.read));
-        QProcess convert;
-        convert.start("convert", {path, "-depth", "8", "rgb:-"});
-        ASSERT_TRUE(convert.waitForFinished());
-        const QByteArray theirs = convert.readAllStandardOutput();
-        const QImage ours = QImage::fromData(file).convertToFormat(QImage::Format_RGB888);
-        ASSERT_EQ(theirs.size(), 61 * 35 * 3);
-        int far = 0;
-        for (int y = 0; y < 35; ++y)
-            for (int x = 0; x < 61 * 3; ++x)
-                far += std::abs(int(uchar(theirs[y * 61 * 3 + x])) - int(ours.constScanLine(y)[x])) > 2;
-        EXPECT_EQ(far, 0);
-    }
 }

@@ -29,20 +29,24 @@ int farthest(QRgb a, QRgb b)
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
-// Little CMS's own answer for one colour, the independent reference.
-QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
+// Little CMS's own answer for stored bytes (CMYK: 255 no ink) through the profile, the independent reference.
+QRgb littleCmsSrgb(const QByteArray& icc, const uchar* stored, cmsUInt32Number format = TYPE_RGB_8)
 {
     cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_RGB_8, srgb, TYPE_RGB_8,
-                                                 cmsGetHeaderRenderingIntent(source), 0);
-    const unsigned char in[3] = {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))};
+    cmsHTRANSFORM transform = cmsCreateTransform(source, format, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
     unsigned char out[3] = {};
-    cmsDoTransform(transform, in, out, 1);
+    cmsDoTransform(transform, stored, out, 1);
     cmsDeleteTransform(transform);
     cmsCloseProfile(srgb);
     cmsCloseProfile(source);
     return qRgb(out[0], out[1], out[2]);
+}
+
+QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
+{
+    const uchar in[3] = {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))};
+    return littleCmsSrgb(icc, in);
 }
 
 QByteArray saved(cmsHPROFILE profile)
@@ -84,21 +88,6 @@ QByteArray swappingLutProfile()
 }
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
-
-
-// Little CMS's answer for stored CMYK bytes (255 no ink) through the profile.
-QRgb littleCmsCmykSrgb(const QByteArray& icc, const std::array<uchar, 4>& stored)
-{
-    cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_CMYK_8_REV, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
-    unsigned char out[3] = {};
-    cmsDoTransform(transform, stored.data(), out, 1);
-    cmsDeleteTransform(transform);
-    cmsCloseProfile(srgb);
-    cmsCloseProfile(source);
-    return qRgb(out[0], out[1], out[2]);
-}
 
 class PhotoColour : public ScratchTest {
 protected:
@@ -169,23 +158,18 @@ TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
 }
 
 // Other readers take every four-component JPEG as Adobe stores it (255 is no ink), its marker
-// or not; read as plain ink, a file without the marker showed all black.
-TEST_F(PhotoColour, AFourComponentJpegReadsTheSameWithOrWithoutAdobesMarker)
+// or not; read as plain ink, a file without the marker showed all black. A CMYK profile is
+// applied as Little CMS applies it, on screen and in the values a save encodes, which are then
+// sRGB: the saved file carries no CMYK profile.
+TEST_F(PhotoColour, CmykReadsAsAdobeStoresItThroughItsProfile)
 {
     const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
     for (const bool marker : {true, false}) {
         const QRgb shown = centre(decodePicture(cmykJpeg(magentaInk, marker)));
         EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
     }
-}
-
-// A CMYK profile is applied as Little CMS applies it, on screen and in the values a save encodes,
-// which are then sRGB: the saved file carries no CMYK profile.
-TEST_F(PhotoColour, ACmykProfileIsAppliedOnScreenAndInTheSavedValues)
-{
-    const std::array<uchar, 4> magentaInk = {255, 55, 255, 255};
     const QByteArray icc = swappingCmykProfile();
-    const QRgb expected = littleCmsCmykSrgb(icc, magentaInk);
+    const QRgb expected = littleCmsSrgb(icc, magentaInk.data(), TYPE_CMYK_8_REV);
     ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
     const QByteArray jpeg = withSegments(cmykJpeg(magentaInk, false), iccSegments(icc, 2));
     const ShownPicture shown = view(jpeg);

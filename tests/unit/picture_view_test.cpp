@@ -17,7 +17,6 @@
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
 #include "viewing/read_ahead.h"
-#include "runtime/run_time_error.h"
 #include "test_files.h"
 
 namespace {
@@ -95,16 +94,6 @@ TEST_F(PictureView, TheFullSizeComesFromTheBytesShown)
     ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
     EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes)) << "the bytes kept were not used";
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
-}
-
-// The save dialog's preview.
-TEST_F(PictureView, APreviewIsTheSmallestEighthCoveringItsBoxOrFails)
-{
-    const QByteArray bytes = encodedAs(photoLike(1600, 1200), "JPEG");
-    const QString path = write("photo.jpg", bytes);
-    EXPECT_EQ(LoadPicture(path, QSize(300, 200)).size(), QSize(400, 300));
-    EXPECT_EQ(LoadPicture(path, QSize(5000, 5000)).size(), QSize(1600, 1200));
-    EXPECT_THROW(LoadPicture(write("cut.jpg", bytes.left(bytes.size() / 2)), QSize(80, 60)), RunTimeError);
 }
 
 ShownPicture pictureOf(const QString& path)

@@ -7,7 +7,6 @@
 
 #include "decoder/jpeg_decoder.h"
 #include "measure/compression_measure.h"
-#include "measure/difference_picture.h"
 #include "measure/picture_fidelity.h"
 #include "jpeg/quality_estimate.h"
 #include "encoder/prepared_picture.h"
@@ -17,23 +16,6 @@
 #include "test_files.h"
 
 namespace {
-
-// The small picture is searched by bisection alone.
-TEST(TargetSize, ALargePictureIsGuessedFirstAndFoundInFewSizes)
-{
-    const auto sizeOf = [](const QImage& of, int quality) { return encodedJpegSize(of, quality); };
-    for (const QImage& picture : {testPicture(320, 240), testPicture(1280, 960)}) {
-        for (const int at : {12, 47, 88}) {
-            const qint64 limit = *sizeOf(picture, at) + 150;
-            const int guess = guessTargetQuality(picture, limit, sizeOf);
-            EXPECT_EQ(guess > 0, picture.width() > 1000);
-            const TargetQuality found = findTargetQuality(limit, [&](int q) { return sizeOf(picture, q); }, {}, guess);
-            ASSERT_EQ(found.outcome, TargetQuality::Found) << at;
-            EXPECT_LE(found.encodings, guess ? 9 : 7);
-            EXPECT_TRUE(*sizeOf(picture, found.quality) <= limit && (found.quality == 100 || *sizeOf(picture, found.quality + 1) > limit)) << at;
-        }
-    }
-}
 
 TEST(TargetSize, AGuessAnywhereGivesTheSameAnswerAndARightOneTakesTwoSizes)
 {
@@ -163,27 +145,6 @@ TEST(Fidelity, ASharedPreparationGivesTheSameSizesAndMeasures)
         // Another picture through the same preparation is prepared anew, not given the first one's.
         EXPECT_EQ(encodedJpegSize(other, quality, {}, &shared), encodedJpegSize(other, quality));
     }
-}
-
-TEST(DifferenceView, AReductionKeepsEachBlocksLargestError)
-{
-    // One pixel of error 9 in each 10 x 10 block, the rest nearly equal.
-    const QImage peaks = peaksOf(40, 20, [](int x, int y) { return x % 10 == 3 && y % 10 == 7 ? 9 : 1; });
-    const QImage reduced = peakReduced(peaks, QSize(4, 2));
-    ASSERT_EQ(reduced.size(), QSize(4, 2));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(reduced.constScanLine(y)[x], 9) << x << "," << y;
-}
-
-// 2 % of the pixels differ by 3, 0.2 % by 200: the 3s reach white.
-TEST(DifferenceView, CommonErrorsReachWhiteAndHotPixelsClip)
-{
-    const QImage peaks = peaksOf(100, 100, [](int x, int y) { return y < 2 ? (x < 20 ? 200 : 3) : 0; });
-    const int gain = differenceGain(peaks);
-    EXPECT_EQ(gain, 85);
-    const QImage shown = amplifiedPeaks(peaks, gain);
-    EXPECT_EQ(std::tuple(shown.pixel(50, 0), shown.pixel(5, 0), shown.pixel(50, 50)), std::tuple(qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(0, 0, 0)));
 }
 
 } // namespace
