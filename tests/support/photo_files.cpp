@@ -275,35 +275,69 @@ QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int wi
     }, [&](int) { return row.data(); });
 }
 
-// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
-// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
-QByteArray swappingCmykProfile()
+namespace {
+
+// Device values to the sRGB they stand for, for a LUT profile's grid.
+using ToSrgb = void (*)(const cmsUInt16Number in[], cmsUInt16Number rgb[3]);
+struct GridCargo {
+    cmsHTRANSFORM toLab;
+    ToSrgb toSrgb;
+};
+
+// A LUT-based profile (a grid of `points` a side in A2B0, to Lab, no matrix),
+// written as a lut16 in a version 2 profile, as scanners' and presses' are built.
+QByteArray lutProfile(int inputs, int points, cmsProfileClassSignature deviceClass, cmsColorSpaceSignature space,
+                      ToSrgb toSrgb)
 {
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
-    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
-        const double k = 1.0 - in[3] / 65535.0;
-        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
-        const cmsUInt16Number rgb[3] = {light(in[1]), light(in[0]), light(in[2])};
-        cmsDoTransform(transform, rgb, out, 1);
+    GridCargo cargo{cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0), toSrgb};
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(points), cmsUInt32Number(inputs), 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* data) -> cmsInt32Number {
+        const auto* cargo = static_cast<const GridCargo*>(data);
+        cmsUInt16Number rgb[3];
+        cargo->toSrgb(in, rgb);
+        cmsDoTransform(cargo->toLab, rgb, out, 1);
         return 1;
-    }, toLab, 0);
-    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+    }, &cargo, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, cmsUInt32Number(inputs), 3);
     cmsPipelineInsertStage(lut, cmsAT_END, grid);
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
     cmsSetProfileVersion(profile, 2.4);
-    cmsSetDeviceClass(profile, cmsSigOutputClass);
-    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetDeviceClass(profile, deviceClass);
+    cmsSetColorSpace(profile, space);
     cmsSetPCS(profile, cmsSigLabData);
     cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
     cmsWriteTag(profile, cmsSigAToB0Tag, lut);
     cmsPipelineFree(lut);
-    cmsDeleteTransform(toLab);
+    cmsDeleteTransform(cargo.toLab);
     cmsCloseProfile(lab);
     cmsCloseProfile(srgb);
     return savedProfile(profile);
+}
+
+} // namespace
+
+// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
+// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
+QByteArray swappingCmykProfile()
+{
+    return lutProfile(4, 9, cmsSigOutputClass, cmsSigCmykData, [](const cmsUInt16Number in[], cmsUInt16Number rgb[3]) {
+        const double k = 1.0 - in[3] / 65535.0;
+        const auto light = [&](cmsUInt16Number ink) { return cmsUInt16Number((1.0 - ink / 65535.0) * k * 65535.0 + 0.5); };
+        rgb[0] = light(in[1]);
+        rgb[1] = light(in[0]);
+        rgb[2] = light(in[2]);
+    });
+}
+
+QByteArray swappingLutProfile()
+{
+    return lutProfile(3, 17, cmsSigInputClass, cmsSigRgbData, [](const cmsUInt16Number in[], cmsUInt16Number rgb[3]) {
+        rgb[0] = in[1];
+        rgb[1] = in[0];
+        rgb[2] = in[2];
+    });
 }
 
 // A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.

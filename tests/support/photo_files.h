@@ -13,6 +13,8 @@
 
 // A matrix profile like sRGB but with the red and green primaries swapped.
 QByteArray swappedRedGreenProfile();
+// A LUT-based RGB profile (a grid in A2B0, no matrix) swapping red and green, as scanners' profiles are built.
+QByteArray swappingLutProfile();
 // The profile's APP2 segments, `pieces` of them, written in the given order
 // of their sequence numbers (1-based; empty: in order).
 QByteArray iccSegments(const QByteArray& icc, int pieces, const QList<int>& order = {});

@@ -49,44 +49,6 @@ QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
     return littleCmsSrgb(icc, in);
 }
 
-QByteArray saved(cmsHPROFILE profile)
-{
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray icc(qsizetype(size), '\0');
-    cmsSaveProfileToMem(profile, icc.data(), &size);
-    cmsCloseProfile(profile);
-    return icc;
-}
-
-// A LUT-based RGB profile (a grid in A2B0, no matrix) swapping red and green, as scanners' profiles are built.
-QByteArray swappingLutProfile()
-{
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
-    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
-        const cmsUInt16Number swapped[3] = {in[1], in[0], in[2]};
-        cmsDoTransform(transform, swapped, out, 1);
-        return 1;
-    }, toLab, 0);
-    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
-    cmsPipelineInsertStage(lut, cmsAT_END, grid); // written as a lut16 in a version 2 profile
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 2.4);
-    cmsSetDeviceClass(profile, cmsSigInputClass);
-    cmsSetColorSpace(profile, cmsSigRgbData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
-    cmsPipelineFree(lut);
-    cmsDeleteTransform(toLab);
-    cmsCloseProfile(lab);
-    cmsCloseProfile(srgb);
-    return saved(profile);
-}
-
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
 class PhotoColour : public ScratchTest {
