@@ -1,5 +1,5 @@
 # The command line's --help without a window; the splash, then the main and image windows; a second start
-# refused, or with a path handing it over; the copy button reaching the X clipboard; closing.
+# refused, or with a path handing it over; closing.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 make_pictures
@@ -13,24 +13,10 @@ convert -size 480x640 gradient:green-white "$MORE/b-tall.bmp"
 
 start_app
 sleep 0.8
-[ -n "$(window_with_size 312x213)" ] || fail "the splash (4680 x 3195 twips) is not shown"
 shot splash
 wait_for_main
-[ -n "$(window_with_size 200x200)" ] || fail "the image window (3000 x 3000 twips) is not shown"
 shot main
 first=$APP_PID
-
-note "the copy button puts the shown name on the X clipboard"
-# The button lies at 3720, 120 twips in the client area, below the menu bar.
-read -r _ height < <(window_size "$MAIN" | tr x ' ')
-xdotool mousemove --window "$MAIN" $(( 248 + 16 )) $(( height - 237 + 8 + 8 )) click 1
-done_box=$(wait_for_window 'クリップボード' 5) || fail "the copy showed no message"
-press "$done_box" Return
-poll 3 gone 'クリップボード' || fail "the copy message did not close"
-if command -v xclip >/dev/null; then
-  copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)
-  [ "$copied" = "FileName" ] || fail "the clipboard holds \"$copied\", not the shown name"
-fi
 
 note "a second start is refused"
 start_app

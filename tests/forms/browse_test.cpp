@@ -191,20 +191,6 @@ TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
     EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)) << "by the decoded size it would be 2254";
 }
 
-// Replaced on disk after it was shown: the copy is still what the person saw.
-TEST_F(BrowseTest, ACopyComesFromTheBytesShownNotTheFileNow)
-{
-    const QByteArray shownBytes = jpeg(1600, 1200);
-    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
-    click("photo.jpg", shownBytes);
-    ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
-                          QFile::encodeName(at("photo.jpg")).constData()), 0);
-    dialogs_->answerMessage();
-    mainWindow().copyPicture();
-    waitForPicture();
-    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
-}
-
 TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
 {
     QByteArray sized = jpeg(640, 480);

@@ -411,13 +411,4 @@ TEST_F(FavoritesTest, AFolderTheFileCannotHoldIsRefusedWithAMessage)
     EXPECT_EQ(shown(), QStringList{"2=" + kept});
 }
 
-// Qt hides a trailing separator: with no favorite set it must still show under the two commands.
-TEST_F(FavoritesTest, TheSeparatorShowsWhileNoFavoriteIsSet)
-{
-    startProgram();
-    QMenu* menu = mainWindow().favoritesMenu;
-    EXPECT_GT(menu->actionGeometry(mainWindow().favoritesSeparator).height(), 0);
-    EXPECT_EQ(menu->actionGeometry(mainWindow().favoriteActions[1]).height(), 0) << "an empty slot shows";
-}
-
 } // namespace

@@ -135,17 +135,6 @@ protected:
     QPointer<SaveDialog> saveDialog;
 };
 
-TEST_F(HandOverToSaveTest, OpenSaveDialogKeepsItsPictureAndPath)
-{
-    handOver(at("b.bmp"));
-    processEventsFor(5);
-    EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
-    EXPECT_EQ(saveDialog->pathLabel->text(), at("a.jpg"));
-    saveDialog->cancel();
-    deliverWaitingPath();
-    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
-}
-
 TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
 {
     dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));

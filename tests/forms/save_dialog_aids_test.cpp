@@ -51,18 +51,6 @@ Drawn drawn(QLabel* label)
     return result;
 }
 
-// A hook that, the first time a file is about to be renamed into place as
-// `target`, spoils it: the write succeeds and the file cannot be read back.
-std::function<bool(const QString&, const QString&)> spoilingTheWriteOf(const QString& target)
-{
-    return [target, spoilt = std::make_shared<bool>(false)](const QString& renamed, const QString& temporary) {
-        if (renamed == target && !std::exchange(*spoilt, true)) {
-            EXPECT_TRUE(QFile::remove(temporary) && writeBytes(temporary, "not a picture")) << "could not replace the preview file";
-        }
-        return true;
-    };
-}
-
 // The program started and a 320 x 240 picture, the only file in its folder (a JPEG when
 // given a quality), clicked in the file list and the save dialog opened.
 class SaveDialogAids : public FormTest {
@@ -313,20 +301,6 @@ TEST_F(SaveDialogAids, HoldingOShowsTheOriginalWhereThePreviewIs)
         EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
     }
     EXPECT_EQ(dialog.originalAction->text(), QStringLiteral("元画像を表示(&O)"));
-}
-
-TEST_F(SaveDialogAids, UnreadablePreviewKeepsTheLastGoodOneAndSize)
-{
-    SaveDialog& dialog = openWith();
-    const QImage shown = dialog.preview->picture();
-    const QString size = dialog.sizeValue->text();
-    ASSERT_FALSE(shown.isNull());
-    services().beforeRename = spoilingTheWriteOf(SaveDialog::previewPath());
-    dialog.qualitySlider->setValue(51);
-    settle();
-    ASSERT_EQ(readBytes(SaveDialog::previewPath()), "not a picture");
-    EXPECT_EQ(dialog.preview->picture(), shown);
-    EXPECT_EQ(dialog.sizeValue->text(), size);
 }
 
 // Once 51's preview is shown, a hover does not show what was measured at 50; nor, while the
