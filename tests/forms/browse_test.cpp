@@ -183,14 +183,6 @@ TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
     EXPECT_EQ(model().savePath(), "/") << "a root lost its own separator";
 }
 
-TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
-{
-    click("photo.jpg", jpeg(1600, 1200));
-    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)) << "half covers the 667-pixel box";
-    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
-    EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)) << "by the decoded size it would be 2254";
-}
-
 TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
 {
     QByteArray sized = jpeg(640, 480);

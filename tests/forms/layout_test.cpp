@@ -1,9 +1,4 @@
-// What a person sees of each window's layout: its size, the Tab order, every
-// control inside its window, no control covering another, the menus in order.
-
-#include <QMenu>
-#include <QMenuBar>
-#include <QScrollBar>
+// Each window's size, every control inside it and none covering another.
 #include <QStyle>
 
 #include "app/splash_screen.h"
