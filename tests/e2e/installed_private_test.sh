@@ -24,14 +24,12 @@ wait_for_exit "$second" 10 || fail "a second start did not hand its path over th
 wait "$second" || fail "the second start failed"
 kill -0 "$APP_PID" || fail "the running instance ended"
 
-note "the save dialog's preview"
 menu "$MAIN" alt+f s
 dialog=$(wait_for_window 'ファイルの保存' 15) || fail "the save dialog did not open"
 cache=$XDG_CACHE_HOME/kiriview
 poll 15 test -s "$cache/Sample.jpg" || fail "no preview in the user's cache folder"
 [ "$(stat -c %a "$cache/Sample.jpg")" = 600 ] || fail "the preview is not private"
 
-note "SIGTERM while a preview is being encoded"
 press "$dialog" Tab Right # the slider: a new preview, long to encode at this size
 kill -TERM "$APP_PID"
 wait_for_exit "$APP_PID" 10 || fail "SIGTERM did not end the program"
@@ -39,4 +37,3 @@ wait "$APP_PID" || fail "the program did not end normally after SIGTERM"
 leftovers=$(ls -A "$cache" | grep -v '^Sample.jpg$' || true)
 [ -z "$leftovers" ] || fail "left in the cache folder: $leftovers"
 [ "$(ls -la "$bin")" = "$before" ] || fail "something was written into the program folder"
-note "ok"

@@ -43,8 +43,7 @@ start_app() {
   APP_PID=$! && APP_PIDS="${APP_PIDS:-} $APP_PID"
 }
 
-# poll SECONDS COMMAND...: every 0.1 s until it succeeds.
-poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
+poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; } # SECONDS COMMAND...
 
 app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || true; }
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
@@ -53,13 +52,11 @@ wait_for_window() { poll "$2" shown "$1"; } # TITLE SECONDS: prints the id
 wait_for_exit() { poll "$2" eval "! kill -0 $1 2>/dev/null"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
-# dialog_besides TITLE...: a program window titled none of those.
 dialog_besides() { local id name title; for id in $(app_windows); do name=$(xdotool getwindowname "$id" 2>/dev/null || true)
   for title in "$@"; do [ "$name" = "$title" ] && continue 2; done; echo "$id"; return 0; done; return 1; }
 
 window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(window_size "$id") "* ]] && echo "$id" && break; done; true; }
 
-# wait_for_main [SECONDS]: sets MAIN once the main window shows.
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
 close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
