@@ -123,20 +123,12 @@ TEST_F(HandOverTest, MissingFileHandedAgainWhileReportedIsNotStacked)
 }
 
 // The save dialog compresses the picture it was opened for.
-class HandOverToSaveTest : public HandOverTest {
-protected:
-    HandOverToSaveTest()
-    {
-        select("a.jpg");
-        mainWindow().openSaveDialog();
-        saveDialog = FormTest::saveDialog();
-        waitForPreview();
-    }
-    QPointer<SaveDialog> saveDialog;
-};
-
-TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
+TEST_F(HandOverTest, SaveWritesThePictureTheDialogShowed)
 {
+    select("a.jpg");
+    mainWindow().openSaveDialog();
+    SaveDialog* saveDialog = FormTest::saveDialog();
+    waitForPreview();
     dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));
     dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage(); // overwrite, then the outcome
     saveDialog->save();

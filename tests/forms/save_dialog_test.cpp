@@ -462,31 +462,6 @@ TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
     EXPECT_FALSE(dialog.searchingTargetSize());
 }
 
-// Typed in thousands of bytes as the size label shows them, with decimals; the outcome is
-// told beside the slider also when the slider is at the answer already.
-TEST_F(SaveDialogAids, ATargetSizeMovesToTheHighestQualityWithinIt)
-{
-    SaveDialog& dialog = openWith();
-    // Sizes need not grow with quality everywhere: the answer is a quality that fits
-    // whose next one does not, the first such from the top here.
-    const qint64 limit = sizeAt(30) + 1;
-    int answer = 100;
-    while (answer > 1 && !(sizeAt(answer) <= limit && sizeAt(answer + 1) > limit))
-        --answer;
-    for (const int from : {answer, 90}) { // at the answer first, so no outcome is left from before
-        dialog.qualitySlider->setValue(from);
-        settle();
-        dialogs_->answerInput(QString::number(limit / 1000.0, 'f', 3));
-        dialog.targetSizeAction->trigger();
-        settle();
-        const int found = dialog.qualitySlider->value();
-        EXPECT_TRUE(sizeAt(found) <= limit && sizeAt(found + 1) > limit) << "from " << from << " to " << found;
-        EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(found))) << "from " << from;
-        EXPECT_EQ(dialog.targetOutcome(), QStringLiteral("画質 %1：").arg(found) + sizeText(sizeAt(found))) << "from " << from;
-        EXPECT_EQ(dialog.mousePointer(), MousePointer::Default) << "from " << from;
-    }
-}
-
 TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 {
     SaveDialog& dialog = openWith();
