@@ -123,12 +123,31 @@ TEST_F(HandOverTest, MissingFileHandedAgainWhileReportedIsNotStacked)
 }
 
 // The save dialog compresses the picture it was opened for.
-TEST_F(HandOverTest, SaveWritesThePictureTheDialogShowed)
+class HandOverToSaveTest : public HandOverTest {
+protected:
+    HandOverToSaveTest()
+    {
+        select("a.jpg");
+        mainWindow().openSaveDialog();
+        saveDialog = FormTest::saveDialog();
+        waitForPreview();
+    }
+    QPointer<SaveDialog> saveDialog;
+};
+
+TEST_F(HandOverToSaveTest, OpenSaveDialogKeepsItsPictureAndPath)
 {
-    select("a.jpg");
-    mainWindow().openSaveDialog();
-    SaveDialog* saveDialog = FormTest::saveDialog();
-    waitForPreview();
+    handOver(at("b.bmp"));
+    processEventsFor(5);
+    EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
+    EXPECT_EQ(saveDialog->pathLabel->text(), at("a.jpg"));
+    saveDialog->cancel();
+    deliverWaitingPath();
+    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
+}
+
+TEST_F(HandOverToSaveTest, SaveWritesThePictureTheDialogShowed)
+{
     dialogs_->whileNextBoxOpen([&] { handOver(at("b.bmp")); }).answerSave(at("a.jpg"));
     dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage(); // overwrite, then the outcome
     saveDialog->save();

@@ -61,6 +61,18 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
     }
 }
 
+// The default text is shown selected: Return gives it, and what is typed replaces it.
+TEST_F(RealDialogsOnForms, InputBoxGivesTheDefaultOrTheTypedText)
+{
+    for (const QString typed : {"", "3"}) {
+        ModalDriver driver({[&](QWidget* box) {
+            QTest::keyClicks(box->findChild<QLineEdit*>(), typed);
+            press(Qt::Key_Return)(box);
+        }});
+        EXPECT_EQ(QtDialogService().inputBox("番号", "題", "1").value_or(""), typed.isEmpty() ? "1" : typed);
+    }
+}
+
 // The favorites prompt: one slot a line, and within the screen.
 TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndStaysWithinTheScreen)
 {
