@@ -447,12 +447,7 @@ TEST_F(SaveDialogAids, TypedTargetSizesAreReadOrRefusedWithAReason)
         EXPECT_EQ(dialog.qualitySlider->value(), quality);
         EXPECT_EQ(dialogs_->last().kind == ScriptedDialogs::Box::Message ? dialogs_->last().text : QString(), message);
     }
-}
-
-// The box opens with the size shown; cancelled, no message and no search follow.
-TEST_F(SaveDialogAids, TheTargetBoxShowsTheSizeAndCancelSearchesNothing)
-{
-    SaveDialog& dialog = openWith();
+    // The box opens with the size shown; cancelled, no message and no search follow.
     dialogs_->cancelInput();
     dialog.targetSizeAction->trigger();
     EXPECT_EQ(dialogs_->last().title, QStringLiteral("目標サイズ"));
@@ -507,7 +502,7 @@ TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
 
 // Both figures are of the bytes shown, not of the file saved over at 50 since, as a save from the
 // dialog does. Whether a quality's file is larger than the source is the encoder's to tell.
-TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
+TEST_F(SaveDialogAids, OnlyAJpegSourceGivesAQualityAndWarnsFromIt)
 {
     openWith(QStringLiteral("photo.kir"), 90).cancel();
     ASSERT_EQ(saveJpeg(picture_, 320, 240, at("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
@@ -529,12 +524,8 @@ TEST_F(SaveDialogAids, AJpegSourceGivesItsShownQualityAndWarnsFromIt)
         EXPECT_EQ(size.redText, !warning.isEmpty()) << "the size text's colour at " << quality;
         EXPECT_FALSE(size.redBorder) << quality; // the text alone turns red
     }
-}
-
-// A picture from no file leaves the slider and the size as they always were.
-TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
-{
-    openWith(QStringLiteral("photo.kir"), 90).cancel();
+    // A picture from no file leaves the slider and the size as they always were.
+    dialog.cancel();
     model().showInMemory(picture_);
     mainWindow().openSaveDialog();
     settle();
@@ -545,6 +536,7 @@ TEST_F(SaveDialogAids, APictureFromNoFileHasNoQualityOrWarning)
     EXPECT_EQ(plainDialog.sizeValue->toolTip(), QStringLiteral("バイト数"));
     EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
 }
+
 
 // Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white, PSNR and SSIM over them.
 TEST_F(SaveDialogAids, TheDifferencePeaksAtWhiteWithItsFiguresOverIt)
