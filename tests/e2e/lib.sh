@@ -15,8 +15,7 @@ unset QT_QPA_PLATFORM
 
 fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
 note() { echo "-- $*"; }
-
-# Saves a screenshot when KIRIVIEW_SHOTS names a folder (for looking, not for asserting).
+# A screenshot into $KIRIVIEW_SHOTS when set, for looking.
 shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
 cleanup() {
@@ -29,8 +28,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_xvfb() {
-  # A free display of its own; -noreset, or a client connecting just as the last one
-  # leaves is dropped ("could not connect to display").
+  # -noreset, or a client connecting just as the last one leaves is dropped.
   local fifo=$WORK/display
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
@@ -45,40 +43,27 @@ start_app() {
   APP_PID=$! && APP_PIDS="${APP_PIDS:-} $APP_PID"
 }
 
-# poll SECONDS COMMAND...: runs the command every 0.1 s until it succeeds; false when time runs out.
-poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
+poll() { for _ in $(seq $(( $1 * 10 ))); do "${@:2}" && return 0; sleep 0.1; done; return 1; } # SECONDS COMMAND...
 
-# Visible windows of the program, one id a line.
 app_windows() { xdotool search --onlyvisible --class kiriview 2>/dev/null || true; }
-# window_named TITLE: the visible window with exactly that title, or nothing.
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
 shown() { local id; id=$(window_named "$1"); [ -n "$id" ] && echo "$id"; }
-gone() { [ -z "$(window_named "$1")" ]; }
-# wait_for_window TITLE SECONDS: prints the id once it shows.
-wait_for_window() { poll "$2" shown "$1"; }
+wait_for_window() { poll "$2" shown "$1"; } # TITLE SECONDS: prints the id
 wait_for_exit() { poll "$2" eval "! kill -0 $1 2>/dev/null"; } # PID SECONDS
 window_size() { xdotool getwindowgeometry "$1" | awk '/Geometry:/ {print $2}'; }
 
-# dialog_besides TITLE...: a visible program window whose title is none of those given.
 dialog_besides() { local id name title; for id in $(app_windows); do name=$(xdotool getwindowname "$id" 2>/dev/null || true)
   for title in "$@"; do [ "$name" = "$title" ] && continue 2; done; echo "$id"; return 0; done; return 1; }
 
-# window_with_size WxH...: the visible program window of one of those sizes, or nothing.
 window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(window_size "$id") "* ]] && echo "$id" && break; done; true; }
 
-# wait_for_main [SECONDS]: sets MAIN once the main window shows, and lets it settle.
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
-# close_main: the close box of the main window, which must end the program.
 close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
-# menu ID ALT-KEY ITEM-KEY: chooses a menu item with the keyboard.
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
-# make_pictures: a folder $PICTURES holding a-wide.jpg, 640 x 480 pixels.
 make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
 
-# install_prefix: installs the build under $WORK/prefix; sets prefix, share and bin.
 install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
   cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }
 
-# press ID KEY...: focuses a window and types keys into it.
 press() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; xdotool key --clearmodifiers "${@:2}"; }

@@ -1,12 +1,5 @@
-// Writes the photos the end-to-end photo test opens, made as the unit tests make
-// them, with their profiles beside them:
-// - FOLDER/photo.jpg: red in a profile that swaps red and green (swapped.icc), split
-//   over APP2 segments out of order; EXIF with orientation 6, a thumbnail and GPS; XMP
-//   naming an extension (extension.xmp) carried in two pieces; a Photoshop block with
-//   IPTC and a thumbnail; a comment; a density of 350 x 72 dots per inch.
-// - FOLDER/x-cmyk.jpg: 64 x 48 magenta ink without Adobe's marker, in a press
-//   profile that prints it cyan-ish (press.icc).
-// - FOLDER/y-grey.jpg: 48 x 64 grey 128 in a grey profile of gamma 1.0 (grey.icc).
+// Writes the photos the end-to-end photo test opens (photo.jpg, x-cmyk.jpg, y-grey.jpg), made as
+// the unit tests make them, with their profiles beside them.
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <vector>
 

@@ -183,28 +183,6 @@ TEST_F(BrowseTest, FolderAndFilterChangesListPicturesAndForgetSelection)
     EXPECT_EQ(model().savePath(), "/") << "a root lost its own separator";
 }
 
-TEST_F(BrowseTest, APhotoShowsDecodedSmallFittedByItsNaturalSize)
-{
-    click("photo.jpg", jpeg(1600, 1200));
-    EXPECT_EQ(imageWindow().picture.picture().size(), QSize(800, 600)) << "half covers the 667-pixel box";
-    EXPECT_EQ(QSizeF(imageWindow().pictureWidth.value(), imageWindow().pictureHeight.value()), QSizeF(1604, 1204) * 15);
-    EXPECT_EQ(imageWindow().twipsHeight(), Twips(2252)) << "by the decoded size it would be 2254";
-}
-
-// Replaced on disk after it was shown: the copy is still what the person saw.
-TEST_F(BrowseTest, ACopyComesFromTheBytesShownNotTheFileNow)
-{
-    const QByteArray shownBytes = jpeg(1600, 1200);
-    write("other.jpg", encodedAs(testPicture(1600, 1200).mirrored(true, true), "JPEG"));
-    click("photo.jpg", shownBytes);
-    ASSERT_EQ(std::rename(QFile::encodeName(at("other.jpg")).constData(),
-                          QFile::encodeName(at("photo.jpg")).constData()), 0);
-    dialogs_->answerMessage();
-    mainWindow().copyPicture();
-    waitForPicture();
-    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), decodePicture(shownBytes));
-}
-
 TEST_F(BrowseTest, ClickShowsThePictureFittedWithItsDateAndSizeWhateverItsName)
 {
     QByteArray sized = jpeg(640, 480);

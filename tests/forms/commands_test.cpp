@@ -341,18 +341,6 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
     }
 }
 
-TEST_F(FavoritesTest, LoadingShowsOnlySetSlotsAndThePromptListsAll)
-{
-    const QString target = folder("x");
-    writeBytes(ini(), "[other]\nkey01=elsewhere\n[okini]\nkey02=\nkey03=" + target.toUtf8() + "\n");
-    startProgram();
-    EXPECT_EQ(shown(), QStringList{"3=" + target});
-    EXPECT_TRUE(mainWindow().clearFavoritesAction->isEnabled());
-    add(target, ""); // the prompt lists every slot
-    EXPECT_EQ(dialogs_->last().title + dialogs_->last().defaultText + '|' + dialogs_->last().text,
-              "お気に入りナンバー1|お気に入りセットする番号を入力してください(1～6)\r1.\r2.\r3." + target + "\r4.\r5.\r6.");
-}
-
 // Whatever else the file holds, even bytes that are no text, stays as it was.
 TEST_F(FavoritesTest, SettingReplacesOneSlotAndClearingRemovesOnlyItsSection)
 {
@@ -409,15 +397,6 @@ TEST_F(FavoritesTest, AFolderTheFileCannotHoldIsRefusedWithAMessage)
     unloadAllFormsNow();
     startProgram();
     EXPECT_EQ(shown(), QStringList{"2=" + kept});
-}
-
-// Qt hides a trailing separator: with no favorite set it must still show under the two commands.
-TEST_F(FavoritesTest, TheSeparatorShowsWhileNoFavoriteIsSet)
-{
-    startProgram();
-    QMenu* menu = mainWindow().favoritesMenu;
-    EXPECT_GT(menu->actionGeometry(mainWindow().favoritesSeparator).height(), 0);
-    EXPECT_EQ(menu->actionGeometry(mainWindow().favoriteActions[1]).height(), 0) << "an empty slot shows";
 }
 
 } // namespace

@@ -144,9 +144,6 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
     EXPECT_TRUE(othersEnabled(true));
 }
 
-} // namespace
-
-namespace {
 
 // A termination signal while the save dialog waits for its picture ends the
 // program: the windows go, and the dialog never appears afterwards.

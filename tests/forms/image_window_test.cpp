@@ -49,20 +49,6 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)) << "not snapped to whole pixels on screen";
 }
 
-TEST_F(FitImageTest, EnlargeAndCloseSwapTheButtonsAndKeepThePicture)
-{
-    fit(1024, 768);
-    mainWindow().enlargeImage();
-    EXPECT_EQ(std::tuple(mainWindow().isEnlarged, mainWindow().enlargeButton->isEnabled(), mainWindow().closeImageButton->isEnabled()),
-              std::tuple(true, false, true));
-    EXPECT_EQ(imageWindow().twipsHeight(), Twips(7510));
-    const QImage before = imageWindow().picture.picture();
-    mainWindow().closeImage();
-    ASSERT_EQ(shown<ImageWindow>(), &imageWindow()); // hidden, not unloaded
-    EXPECT_FALSE(imageWindow().isVisible() || mainWindow().closeImageButton->isEnabled() || mainWindow().enlargeButton->isEnabled());
-    EXPECT_EQ(imageWindow().picture.picture(), before);
-}
-
 // A picture of 64 x 48 shown in a 200-pixel view.
 struct ImageWindowMouse : ImageWindowTest {
     ImageWindowMouse()
@@ -70,13 +56,6 @@ struct ImageWindowMouse : ImageWindowTest {
         model().showInMemory(testPicture(64, 48));
     }
 };
-
-TEST_F(ImageWindowMouse, DoubleClickCopiesThePictureAtItsNaturalSize)
-{
-    dialogs_->answerMessage();
-    QTest::mouseDClick(imageWindow().pictureView, Qt::LeftButton);
-    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48));
-}
 
 TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowAndLeftDragMoves)
 {

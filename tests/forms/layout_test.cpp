@@ -1,9 +1,4 @@
-// What a person sees of each window's layout: its size, the Tab order, every
-// control inside its window, no control covering another, the menus in order.
-
-#include <QMenu>
-#include <QMenuBar>
-#include <QScrollBar>
+// Each window's size, every control inside it and none covering another.
 #include <QStyle>
 
 #include "app/splash_screen.h"
@@ -43,18 +38,6 @@ void expectTidy(const QWidget* window, QSize twipsSize)
     }
 }
 
-// The controls Tab visits from the first, inner parts and controls without focus skipped.
-std::vector<QWidget*> tabOrder(QWidget* first, std::size_t count)
-{
-    std::vector<QWidget*> order{first};
-    for (QWidget* w = first; order.size() < count;) {
-        w = w->nextInFocusChain();
-        if (!order.back()->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->isWindow())
-            order.push_back(w);
-    }
-    return order;
-}
-
 TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
 {
     MainWindow& f = mainWindow();
@@ -65,33 +48,6 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     SplashScreen splash;
     expectTidy(&splash, QSize(4680, 3195));
     expectTidy(&mainWindow().aboutDialog(), QSize(3945, 3465));
-}
-
-TEST_F(LayoutTest, TabVisitsTheControlsInTheirOrder)
-{
-    MainWindow& f = mainWindow();
-    EXPECT_EQ(tabOrder(f.driveList, 17),
-              (std::vector<QWidget*>{f.driveList, f.folderList, f.fileList, f.closeImageButton, f.enlargeButton, f.filterButtons[0], f.filterButtons[1],
-                                     f.filterButtons[2], f.filterButtons[3], f.pathBox, f.copyButton, f.filterButtons[4], f.runButton,
-                                     f.clipboardPictureButton, f.deleteButton, f.desktopButton, f.trashButton}));
-    SaveDialog s(SaveDialog::Subject{testPicture(8, 6), nullptr, QString()});
-    EXPECT_EQ(s.focusWidget(), s.saveButton);
-    EXPECT_EQ(tabOrder(s.saveButton, 6),
-              (std::vector<QWidget*>{s.saveButton, s.qualitySlider, s.zoomInButton, s.zoomOutButton, s.cancelButton, s.saveButton}));
-}
-
-TEST_F(LayoutTest, TheMenusHoldTheirItemsInOrder)
-{
-    MainWindow& f = mainWindow();
-    QStringList all;
-    for (QAction* menu : f.menuBar()->actions()) {
-        all << menu->text() + ':';
-        for (QAction* a : menu->menu()->actions())
-            all << (a->isSeparator() ? "-" : a->isVisible() ? a->text() : "(hidden)");
-    }
-    EXPECT_EQ(all.join('|'), "ファイル(&F):|保存(&S)|終了(&X)|編集(&E):|画像をコピー(&C)|パスをコピー(&P)|クリップクリア(&Y)|"
-                             "クリップボードビュアー(&Z)|お気に入り(&O):|追加(&G)|全てクリア(&N)|-|(hidden)|(hidden)|"
-                             "(hidden)|(hidden)|(hidden)|(hidden)|ウィンドウ(&W):|ヘルプ(&H)|バージョン情報(&V)");
 }
 
 } // namespace

@@ -52,17 +52,6 @@ TEST_F(ClickAgainTest, ClickOnTheSelectedRowShowsItsPictureAgain)
     }
 }
 
-TEST_F(ClickAgainTest, FileThatFailedIsTriedAgain)
-{
-    write("a.jpg", "not a picture any more");
-    dialogs_->answerMessage().answerMessage();
-    mainWindow().fileList->setListIndex(-1);
-    mainWindow().fileList->setListIndex(0); // fails: the fallback picture
-    waitForPicture();
-    clickTheSelectedRow();
-    EXPECT_EQ(dialogs_->messageCount(), 2); // the file was read again, and failed again
-}
-
 using StartFolderTest = FormTest;
 
 TEST_F(StartFolderTest, FolderNameThatIsNotUtf8KeepsItsBytes)

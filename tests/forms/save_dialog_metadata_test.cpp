@@ -1,6 +1,5 @@
-// A photo in the save dialog: shown in its profile's colours in the image
-// window and the preview, saved with its own values, profile and metadata,
-// the location left out when the slider's menu says so (and remembered).
+// A photo in the save dialog: the location left out when the slider's menu says so (and
+// remembered), and the metadata's bytes counted in the sizes.
 #include <QAction>
 #include <QFileInfo>
 #include <QScrollBar>
@@ -28,9 +27,6 @@ void settle()
     }
 }
 
-QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
-bool looksGreen(QRgb c) { return qGreen(c) > 150 && qRed(c) < 100; }
-bool looksRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60; }
 
 Exiv2::ExifData exifOf(const QString& path)
 {
@@ -74,33 +70,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(PhotoSaveTest, ShownInProfileColoursSavedWithOwnValuesAndMetadata)
-{
-    EXPECT_TRUE(looksGreen(centre(imageWindow().picture.picture())));
-    SaveDialog& dialog = openDialog();
-    EXPECT_TRUE(looksGreen(centre(dialog.preview->picture())));
-    EXPECT_FALSE(dialog.dropLocationAction->isChecked());
-    EXPECT_TRUE(hasGps(SaveDialog::previewPath()));
-
-    const QString target = at("saved.jpg");
-    dialogs_->answerSave(target).answerMessage();
-    dialog.save();
-    waitForPicture();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
-    const JpegMarkers saved = readJpegMarkersOfFile(target);
-    EXPECT_EQ(saved.icc, swappedRedGreenProfile());
-    const Exiv2::ExifData exif = exifOf(target);
-    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"))->toString(), camera::dateTaken);
-    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toString(), "1");
-    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.PixelXDimension"))->toString(), "240");
-    EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
-    EXPECT_TRUE(hasGps(target));
-    // The file's own values, upright: shown anywhere through the same profile, it looks as the source did.
-    const QImage values = decodeJpegBytes(readBytes(target));
-    EXPECT_EQ(values.size(), QSize(240, 320));
-    EXPECT_TRUE(looksRed(centre(values)));
-}
 
 TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
 {

@@ -1,34 +1,44 @@
-// The save dialog: the preview at each opening and slider step, drag and zoom,
-// the quality and target chosen, saving and every way out.
+// The save dialog: the preview at each opening and slider step, drag and zoom, saving and every way
+// out; its aids: the target size, the source's quality and its warning, the difference view and its
+// measurement, and a save under a proposed name that is not UTF-8.
+#include <atomic>
+#include <filesystem>
 #include <functional>
 #include <semaphore>
 
 #include <unistd.h>
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QPointer>
 #include <QScrollBar>
 #include <QThreadPool>
 
+#include "about_dialog/about_dialog.h"
 #include "desktop/user_files.h"
 #include "encoder/save_jpeg.h"
+#include "files/native_names.h"
+#include "files/paths.h"
 #include "form_fixture.h"
-#include "about_dialog/about_dialog.h"
+#include "jpeg/quality_estimate.h"
+#include "measure/target_size.h"
+#include "runtime/texts.h"
 #include "save_dialog/preview_encoder.h"
 #include "save_dialog/save_dialog.h"
-#include "jpeg/quality_estimate.h"
 #include "ui/questions.h"
-#include "runtime/texts.h"
 
 namespace {
 
 const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
-// Waits for the preview worker to finish and hands its results to the dialog.
+// Waits for the workers and hands their results over, twice: a search's answer starts a preview.
 void settle()
 {
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::sendPostedEvents();
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
 }
 
 // Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
@@ -81,7 +91,6 @@ protected:
         EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 320, 240, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         return readBytes(path);
     }
-    // The main window, the image window and the version dialog all enabled, or all disabled.
     // The main window, the image window and the version dialog take input; off: the save dialog
     // is the modal window in front of all of them.
     bool othersEnabled(bool on = true) const
@@ -132,20 +141,6 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentredAtTwoThirds)
     EXPECT_EQ(box(*again.preview), QRectF(QPointF(720, 360), shown / 1.5));
 }
 
-// Enlarged, a sixth instead; 1503 / 6 = 250.5 and 1509 / 6 = 251.5 round to even.
-TEST_F(SaveDialogTest, EnlargedThePreviewIsASixthRoundedToEven)
-{
-    mainWindow().enlargeImage();
-    const float enlargedWidth = imageWindow().pictureView->twipsWidth().value();
-    for (const auto& [height, rounded] : {std::pair(1503, 250), std::pair(1509, 252)}) {
-        imageWindow().pictureView->setTwipsHeight(Twips(height));
-        SaveDialog& saveDialog = openDialog();
-        EXPECT_FLOAT_EQ(saveDialog.previewBaseWidth(), float(enlargedWidth / 6));
-        EXPECT_EQ(saveDialog.previewBaseHeight(), rounded) << "for a height of " << height;
-        saveDialog.cancel();
-    }
-}
-
 // Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds
 // half the first size about that centre, eight steps in, nine out, none beyond.
 TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
@@ -178,26 +173,6 @@ TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
     services().userEnvironment = nullptr;
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
     EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
-}
-
-// Page keys and clicks in the trough move the quality one step, as the arrow keys do.
-TEST_F(SaveDialogTest, PagesMoveOneStepAndRewriteThePreview)
-{
-    SaveDialog& saveDialog = openDialog();
-    QScrollBar* bar = saveDialog.qualitySlider;
-    QStringList shown;
-    for (Qt::Key key : {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_PageDown}) {
-        QTest::keyClick(bar, key);
-        shown << saveDialog.qualityValue->text();
-    }
-    for (int x : {bar->width() / 4, bar->width() * 3 / 4}) { // in the trough left, then right of the thumb
-        QTest::mouseClick(bar, Qt::LeftButton, {}, {x, bar->height() / 2});
-        shown << saveDialog.qualityValue->text();
-    }
-    EXPECT_EQ(shown, QStringList({"49", "50", "51", "50", "51"}));
-    settle();
-    EXPECT_EQ(readBytes(SaveDialog::previewPath()), encoded(51)) << "the preview file is not quality 51";
-    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(encoded(51).size()));
 }
 
 // An unwritable folder does not pass someone else's file there off as the preview.
@@ -352,9 +327,6 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     EXPECT_EQ(readBytes(readOnly), "an older picture");
 }
 
-} // namespace
-
-namespace {
 
 // 保存 right after End: the save waits for the preview of 100, shows it, and
 // writes exactly the bytes shown.
@@ -399,6 +371,293 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_TRUE(mainWindow().isEnabled());
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
+}
+
+
+const QString sliderHint = QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ");
+
+
+// What the label draws: whether any text pixel is red, and whether its top or bottom border is.
+struct Drawn {
+    bool redText = false, redBorder = false;
+};
+Drawn drawn(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    Drawn result;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 1; x < image.width() - 1; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool red = c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            (y == 0 || y == image.height() - 1 ? result.redBorder : result.redText) |= red;
+        }
+    return result;
+}
+
+// The program started and a 320 x 240 picture, the only file in its folder (a JPEG when
+// given a quality), clicked in the file list and the save dialog opened.
+class SaveDialogAids : public FormTest {
+protected:
+    SaveDialog& openWith(const QString& name = QStringLiteral("photo.bmp"), int jpegQuality = 0)
+    {
+        startProgram();
+        write(name, encodedAs(picture_, "BMP"));
+        if (jpegQuality) {
+            EXPECT_EQ(saveJpeg(picture_, 320, 240, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen), JpegStatus::Written);
+        }
+        mainWindow().fileList->setPath(folderOf(at(name)));
+        mainWindow().fileList->setListIndex(0);
+        waitForPicture();
+        mainWindow().openSaveDialog();
+        settle();
+        SaveDialog* dialog = FormTest::saveDialog();
+        return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
+    }
+    qint64 sizeAt(int quality) const { return *encodedJpegSize(picture_, quality); }
+    ~SaveDialogAids() override { settle(); }
+    // The mouse rests on the preview: its tooltip asks for the measurement. Gives the tooltip's text.
+    static QString hover(SaveDialog& dialog)
+    {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(dialog.preview, &event);
+        return dialog.preview->toolTip();
+    }
+
+    QImage picture_ = testPicture(320, 240);
+};
+
+// Not above zero, refused with an example; below quality 1's size, refused with that size; in
+// full-width digits and points, as an input method types them, read all the same.
+TEST_F(SaveDialogAids, TypedTargetSizesAreReadOrRefusedWithAReason)
+{
+    SaveDialog& dialog = openWith();
+    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> { return quality * 1000; };
+    const QString example = QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで");
+    const QString belowOne = QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(1000));
+    const struct { QString typed; int quality; QString message; } cases[] = {
+        {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example}, {"0.9", 50, belowOne},
+        {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}};
+    for (const auto& [typed, quality, message] : cases) {
+        SCOPED_TRACE(typed.toStdString());
+        dialogs_->answerInput(typed);
+        if (!message.isEmpty())
+            dialogs_->answerMessage();
+        dialog.targetSizeAction->trigger();
+        settle();
+        EXPECT_EQ(dialog.qualitySlider->value(), quality);
+        EXPECT_EQ(dialogs_->last().kind == ScriptedDialogs::Box::Message ? dialogs_->last().text : QString(), message);
+    }
+    // The box opens with the size shown; cancelled, no message and no search follow.
+    dialogs_->cancelInput();
+    dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->last().title, QStringLiteral("目標サイズ"));
+    EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
+    EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
+    EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input) << "a message followed the input box";
+    EXPECT_FALSE(dialog.searchingTargetSize());
+}
+
+TEST_F(SaveDialogAids, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
+{
+    SaveDialog& dialog = openWith();
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    // Each size (the quality in thousands) waits to be released, unless the sizes run free.
+    std::counting_semaphore<> begun{0}, released{0};
+    std::atomic<bool> free{false};
+    services().encodedSize = [&](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
+        if (!free) {
+            begun.release();
+            released.acquire();
+        }
+        return quality * 1000;
+    };
+    const std::function<void()> stops[] = {[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
+                                           [&] { QTest::keyClick(dialog.qualitySlider, Qt::Key_Right); }};
+    for (const auto& stop : stops) {
+        dialogs_->answerInput(QStringLiteral("20"));
+        QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
+        begun.acquire();
+        EXPECT_TRUE(dialog.searchingTargetSize());
+        EXPECT_EQ(dialog.mousePointer(), MousePointer::Hourglass);
+        stop();
+        EXPECT_FALSE(dialog.searchingTargetSize());
+        EXPECT_NE(dialog.mousePointer(), MousePointer::Hourglass);
+        const int after = dialog.qualitySlider->value();
+        free = true;
+        released.release();
+        settle();
+        free = false;
+        EXPECT_EQ(FormTest::saveDialog(), &dialog);
+        EXPECT_EQ(dialog.qualitySlider->value(), after);
+    }
+    // Unhindered, the same search ends at 20.
+    free = true;
+    dialogs_->answerInput(QStringLiteral("20"));
+    dialog.targetSizeAction->trigger();
+    settle();
+    EXPECT_EQ(dialog.qualitySlider->value(), 20);
+}
+
+// Both figures are of the bytes shown, not of the file saved over at 50 since, as a save from the
+// dialog does. Whether a quality's file is larger than the source is the encoder's to tell.
+TEST_F(SaveDialogAids, OnlyAJpegSourceGivesAQualityAndWarnsFromIt)
+{
+    openWith(QStringLiteral("photo.kir"), 90).cancel();
+    ASSERT_EQ(saveJpeg(picture_, 320, 240, at("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
+    mainWindow().openSaveDialog();
+    settle();
+    SaveDialog& dialog = *FormTest::saveDialog();
+    EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
+    const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
+    const QString higher = QStringLiteral("\n元画像より高い画質です");
+    const QImage shown = model().fullPicture();
+    const auto largerAt = [&](int quality) { return *encodedJpegSize(shown, quality) > sizeAt(90); };
+    ASSERT_TRUE(largerAt(98) && !largerAt(50)) << "both sides of the size warning";
+    for (const int quality : {98, 91, 90, 50}) {
+        const QString warning = (largerAt(quality) ? larger : QString()) + (quality > 90 ? higher : QString());
+        dialog.qualitySlider->setValue(quality);
+        settle();
+        EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;
+        const Drawn size = drawn(dialog.sizeValue);
+        EXPECT_EQ(size.redText, !warning.isEmpty()) << "the size text's colour at " << quality;
+        EXPECT_FALSE(size.redBorder) << quality; // the text alone turns red
+    }
+    // A picture from no file leaves the slider and the size as they always were.
+    dialog.cancel();
+    model().showInMemory(picture_);
+    mainWindow().openSaveDialog();
+    settle();
+    SaveDialog& plainDialog = *FormTest::saveDialog();
+    plainDialog.qualitySlider->setValue(100);
+    settle();
+    EXPECT_EQ(plainDialog.qualitySlider->toolTip(), sliderHint);
+    EXPECT_EQ(plainDialog.sizeValue->toolTip(), QStringLiteral("バイト数"));
+    EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
+}
+
+
+// Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white, PSNR and SSIM over them.
+TEST_F(SaveDialogAids, TheDifferencePeaksAtWhiteWithItsFiguresOverIt)
+{
+    for (int y = 0; y < picture_.height(); ++y)
+        for (int x = 0; x < picture_.width(); ++x)
+            picture_.setPixel(x, y, qRgb(x * 255 / picture_.width(), y * 255 / picture_.height(), 128));
+    SaveDialog& dialog = openWith();
+    dialog.qualitySlider->setValue(95);
+    settle();
+    const QImage compressed = dialog.preview->picture();
+    for (const bool byKey : {true, false}) {
+        byKey ? QTest::keyPress(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(true);
+        settle();
+        SCOPED_TRACE(byKey ? "holding D" : "the menu");
+        const QImage shown = dialog.preview->picture();
+        EXPECT_EQ(shown.size(), dialog.preview->size()) << "not reduced to the size on screen";
+        qint64 bright = 0;
+        int brightest = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                bright += qGray(shown.pixel(x, y)) > 128;
+                brightest = std::max(brightest, qGray(shown.pixel(x, y)));
+            }
+        EXPECT_EQ(brightest, 255);
+        EXPECT_GE(bright * 200, qint64(shown.width()) * shown.height()) << "under 0.5 % brighter than mid-grey";
+        EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("\n差分表示: 元画像との差を")));
+        const QString figures = dialog.figuresLabel->text();
+        EXPECT_TRUE(figures.startsWith(QStringLiteral("PSNR ")) && figures.contains(QStringLiteral(" dB・SSIM 0."))
+                    && figures.contains(QStringLiteral("倍に強調")))
+            << figures.toStdString();
+        EXPECT_TRUE(dialog.figuresLabel->isVisibleTo(&dialog) && dialog.previewArea->rect().contains(dialog.figuresLabel->geometry()))
+            << "hidden, or not over the preview";
+        byKey ? QTest::keyRelease(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(false);
+        EXPECT_FALSE(dialog.figuresLabel->isVisibleTo(&dialog));
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
+        EXPECT_FALSE(dialog.preview->toolTip().contains(QStringLiteral("強調")));
+        EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n右クリックでメニュー・D を押す間は差分・O を押す間は元画像")));
+    }
+}
+
+// At quality 1 the preview is far from the original; O shows the original itself, where the preview is.
+TEST_F(SaveDialogAids, HoldingOShowsTheOriginalWhereThePreviewIs)
+{
+    SaveDialog& dialog = openWith();
+    dialog.zoomIn();
+    dialog.dropOnPreviewArea(dialog.preview, 1000, 900);
+    dialog.qualitySlider->setValue(1);
+    settle();
+    const QImage compressed = dialog.preview->picture();
+    const QRect place = dialog.preview->geometry();
+    // The mean distance per channel from the original at the same size.
+    const auto distance = [&](const QImage& shown) {
+        const QImage original = picture_.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double sum = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                sum += std::abs(qRed(shown.pixel(x, y)) - qRed(original.pixel(x, y)))
+                    + std::abs(qGreen(shown.pixel(x, y)) - qGreen(original.pixel(x, y)))
+                    + std::abs(qBlue(shown.pixel(x, y)) - qBlue(original.pixel(x, y)));
+        return sum / (3.0 * shown.width() * shown.height());
+    };
+    ASSERT_GT(distance(compressed), 4);
+    for (const bool byKey : {true, false}) {
+        byKey ? QTest::keyPress(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(true);
+        settle();
+        SCOPED_TRACE(byKey ? "holding O" : "the menu");
+        EXPECT_LT(distance(dialog.preview->picture()), 1.5);
+        EXPECT_EQ(dialog.preview->geometry(), place);
+        EXPECT_EQ(dialog.figuresLabel->text(), QStringLiteral("元画像"));
+        byKey ? QTest::keyRelease(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(false);
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
+    }
+    EXPECT_EQ(dialog.originalAction->text(), QStringLiteral("元画像を表示(&O)"));
+}
+
+// Once 51's preview is shown, a hover does not show what was measured at 50; nor, while the
+// slider moves to 52 and 52's preview is still being made, what was measured at 51.
+TEST_F(SaveDialogAids, AMeasurementShowsOnlyWithItsOwnQuality)
+{
+    SaveDialog& dialog = openWith();
+    hover(dialog);
+    settle();
+    ASSERT_TRUE(dialog.preview->toolTip().contains(QStringLiteral(" dB"))) << "measured at 50";
+    dialog.qualitySlider->setValue(51);
+    settle();
+    const QString at51 = hover(dialog);
+    EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
+    QThreadPool::globalInstance()->waitForDone(); // 51 measured; its result waits in the queue
+    // Held by the job too: the worker still touches it on its way out of acquire().
+    const auto released = std::make_shared<std::binary_semaphore>(0);
+    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
+        released->acquire();
+        PreviewResult failed;
+        failed.status = JpegStatus::CannotWrite;
+        return failed;
+    };
+    dialog.qualitySlider->setValue(52);
+    QCoreApplication::sendPostedEvents();
+    const QString at52 = dialog.preview->toolTip();
+    released->release();
+    EXPECT_FALSE(at52.contains(QStringLiteral(" dB"))) << at52.toStdString();
+}
+
+// The proposed name is the picture's own, in a folder and under a name that are
+// not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
+TEST_F(SaveDialogAids, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
+{
+    const QByteArray folder = native_names::encode(pictures()) + "/bad\xff\xfe";
+    const QByteArray file = folder + "/photo\xfe.bmp";
+    ASSERT_TRUE(std::filesystem::create_directories(folder.constData()));
+    SaveDialog& dialog = openWith(native_names::decode(file).mid(pictures().size() + 1));
+    ASSERT_EQ(dialog.subject().path, native_names::decode(file));
+    dialogs_->acceptProposedSave().answerMessage().answerMessage(); // overwrite, then done
+    dialog.save();
+    waitForPicture();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
+    EXPECT_TRUE(readBytes(native_names::decode(file)).startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files),
+              QStringList{native_names::decode("photo\xfe.bmp")});
+    std::filesystem::remove_all(folder.constData()); // Qt's clean-up cannot reach it
 }
 
 } // namespace
