@@ -1,10 +1,13 @@
-// Where the settings and the preview go: beside a writable program, else in the user's folders.
+// Where the settings and the preview go: beside a writable program, else in the user's folders;
+// and where the help page is found when installed.
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
 
+#include "desktop/help_file.h"
 #include "desktop/user_files.h"
+#include "runtime/services.h"
 #include "test_files.h"
 
 namespace {
@@ -66,6 +69,18 @@ TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
     EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) << "the probe left a file";
 }
 
+TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
+{
+    for (const char* made : {"prefix/bin", "portable/bin", "portable/share", "prefix/share/applications"})
+        QDir(folder.path()).mkpath(made);
+    write("prefix/share/applications/kiriview.desktop");
+    EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
+    EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
+    EXPECT_FALSE(userfiles::isInstalled(path("portable/bin")));
+    EXPECT_FALSE(userfiles::choose(path("prefix/bin"), answering(true, "", "")).besideProgram);
+    EXPECT_TRUE(userfiles::choose(path("portable/bin"), answering(true, "", "")).besideProgram);
+}
+
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
 {
     for (const char* made : {"bin", "second/kiriview", "first/kiriview"})
@@ -87,4 +102,20 @@ TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
     const auto where = userfiles::choose(path("bin"), env);
     userfiles::prepare(where, path("bin"), env);
     EXPECT_EQ(readBytes(where.settingsFile()), "first");
+}
+
+// Minimal systems drop share/doc, so the installed page lives in the program's own
+// share folder; a page left under share/doc is not taken (the source tree's is).
+TEST_F(UserFolders, HelpPageUnderShareKiriviewIsFoundWithoutShareDoc)
+{
+    Services installed;
+    installed.programFolder = path("usr/bin");
+    const ScopedServices scope(installed);
+    ASSERT_TRUE(QDir().mkpath(path("usr/bin")) && QDir().mkpath(path("usr/share/doc/kiriview/help"))
+                && QDir().mkpath(path("usr/share/kiriview/help")));
+    const QString docPage = write("usr/share/doc/kiriview/help/index.html");
+    EXPECT_NE(helpFile().toStdString(), docPage.toStdString());
+    const QString page = write("usr/share/kiriview/help/index.html");
+    QDir(path("usr/share/doc")).removeRecursively();
+    EXPECT_EQ(helpFile().toStdString(), page.toStdString());
 }
