@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,6 +33,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include "bench_support.h"
@@ -113,19 +116,34 @@ double ssim(const std::vector<float>& a, const std::vector<float>& b, int width,
 
 QString butteraugliProgram() { return QStandardPaths::findExecutable("butteraugli"); }
 
-double butteraugli(const QString& original, const QByteArray& jpeg, const QString& folder)
+// Butteraugli of each compressed version against the original, as many runs at a time as there are cores.
+std::vector<double> butteraugliOf(const QString& original, const std::vector<QByteArray>& jpegs, const QString& folder)
 {
-    const QString path = folder + "/compressed.jpg";
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size())
-        return -1;
-    file.close();
-    QProcess process;
-    process.start(butteraugliProgram(), {original, path});
-    process.waitForFinished(-1);
-    bool ok = false;
-    const double score = process.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? score : -1;
+    std::vector<double> scores(jpegs.size(), -1);
+    const std::size_t parallel = std::size_t(std::max(1, QThread::idealThreadCount()));
+    std::deque<std::pair<std::size_t, std::unique_ptr<QProcess>>> running;
+    const auto finishOldest = [&] {
+        QProcess& process = *running.front().second;
+        process.waitForFinished(-1);
+        bool ok = false;
+        const double score = process.readAllStandardOutput().trimmed().toDouble(&ok);
+        scores[running.front().first] = ok ? score : -1;
+        running.pop_front();
+    };
+    for (std::size_t i = 0; i < jpegs.size(); ++i) {
+        const QString path = folder + QStringLiteral("/compressed-%1.jpg").arg(i);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(jpegs[i]) != jpegs[i].size())
+            continue;
+        file.close();
+        if (running.size() == parallel)
+            finishOldest();
+        running.emplace_back(i, std::make_unique<QProcess>());
+        running.back().second->start(butteraugliProgram(), {original, path});
+    }
+    while (!running.empty())
+        finishOldest();
+    return scores;
 }
 
 JpegEncoding tried; // the program's own choice unless the command line asks for a part alone
@@ -250,16 +268,24 @@ int main(int argc, char** argv)
         picture.save(original);
         const std::vector<float> luma = lumaOf(picture);
         Curve ours, theirs;
+        std::vector<QByteArray> jpegs;
         for (const int quality : qualities) {
             for (const bool program : {true, false}) {
                 const QByteArray jpeg = program ? programEncoded(picture, quality) : bench::bareEncoded(picture, true, quality);
                 Point point;
                 point.bytes = double(jpeg.size());
                 point.ssim = ssim(luma, lumaOf(QImage::fromData(jpeg)), picture.width(), picture.height());
-                if (withButteraugli)
-                    point.butteraugli = butteraugli(original, jpeg, scratch.path());
                 (program ? ours : theirs).push_back(point);
-                Point& mean = (program ? ourMean : theirMean).try_emplace(quality, Point{0, 0, 0}).first->second;
+                jpegs.push_back(jpeg);
+            }
+        }
+        const std::vector<double> scores = withButteraugli ? butteraugliOf(original, jpegs, scratch.path())
+                                                           : std::vector<double>(jpegs.size(), -1);
+        for (std::size_t i = 0; i < std::size(qualities); ++i) {
+            for (const bool program : {true, false}) {
+                Point& point = (program ? ours : theirs)[i];
+                point.butteraugli = scores[2 * i + (program ? 0 : 1)];
+                Point& mean = (program ? ourMean : theirMean).try_emplace(qualities[i], Point{0, 0, 0}).first->second;
                 mean.bytes += point.bytes * 8 / (double(picture.width()) * picture.height());
                 mean.ssim += point.ssim;
                 mean.butteraugli += point.butteraugli;

@@ -1,6 +1,8 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <csetjmp>
@@ -146,47 +148,59 @@ void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, cons
     }
 }
 
-// libjpeg's arrays of quantized blocks, one row pointer per block row, all in memory.
-struct CoefficientRows {
-    std::vector<JBLOCKROW> rows[3];
+// The quantized picture, kept compactly until libjpeg writes it: most levels
+// are zero, so each block keeps its DC, a mask of its nonzero AC levels and
+// those levels alone. libjpeg's own arrays hold one band at a time.
+struct QuantizedPicture {
+    struct Band {
+        std::vector<std::uint64_t> masks; // per block, bit i: AC level i (natural order) nonzero
+        std::vector<std::int16_t> levels; // the nonzero AC levels, block after block
+    };
+    std::vector<std::int16_t> dc[3]; // per component, block rows one after another
+    std::vector<Band> bands;          // every component's blocks of the band, component by component
+
+    explicit QuantizedPicture(const PreparedPicture& picture)
+        : bands(std::size_t(picture.bandCount()))
+    {
+        for (std::size_t c = 0; c < picture.components.size(); ++c)
+            dc[c].resize(picture.components[c].blocks.size());
+    }
 };
 
-void requestArrays(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays)
+// Block rows [first, end) of a component in a band (an MCU row).
+std::pair<int, int> rowsOf(const PreparedComponent& component, int band)
 {
-    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
-    for (std::size_t c = 0; c < picture.components.size(); ++c) {
-        const PreparedComponent& component = picture.components[c];
-        const auto roundUp = [](int n, int m) { return JDIMENSION((n + m - 1) / m * m); };
-        arrays[c] = (*cinfo.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE,
-                                                      roundUp(component.widthInBlocks, component.samplingX),
-                                                      roundUp(component.heightInBlocks, component.samplingY),
-                                                      JDIMENSION(component.samplingY));
-    }
+    const int first = band * component.samplingY;
+    return {first, std::min(first + component.samplingY, component.heightInBlocks)};
 }
 
-void findRows(jpeg_compress_struct& cinfo, const PreparedPicture& picture, jvirt_barray_ptr* arrays,
-              CoefficientRows& rows)
+void keep(QuantizedPicture::Band& band, std::int16_t& dc, const std::int16_t* levels)
 {
-    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
-    for (std::size_t c = 0; c < picture.components.size(); ++c)
-        for (int row = 0; row < picture.components[c].heightInBlocks; ++row)
-            rows.rows[c].push_back((*cinfo.mem->access_virt_barray)(common, arrays[c], JDIMENSION(row), 1, TRUE)[0]);
+    std::uint64_t mask = 0;
+    for (std::size_t i = 1; i < 64; ++i)
+        if (levels[i] != 0) {
+            mask |= std::uint64_t(1) << i;
+            band.levels.push_back(levels[i]);
+        }
+    band.masks.push_back(mask);
+    dc = levels[0];
 }
 
-// Quantizes one band (an MCU row) of every component into libjpeg's arrays.
+// Quantizes one band (an MCU row) of every component.
 // `rates`: the rate model of luminance and chrominance trellis quantization
 // weighs bits with; `counts`, when given, gather each table's AC symbols.
 void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const AcRateModel* rates,
-                  const CoefficientRows& rows, int band, AcSymbolCounts* counts)
+                  QuantizedPicture& quantized, int band, AcSymbolCounts* counts)
 {
+    QuantizedPicture::Band& kept = quantized.bands[std::size_t(band)];
+    std::int16_t levels[64];
     for (std::size_t c = 0; c < picture.components.size(); ++c) {
         const PreparedComponent& component = picture.components[c];
         const std::size_t table = c == 0 ? 0 : 1;
         const QuantValues& values = quantization.values[table];
-        const int perBand = component.samplingY; // block rows of an MCU row
-        for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
+        const auto [first, end] = rowsOf(component, band);
+        for (int row = first; row < end; ++row)
             for (int column = 0; column < component.widthInBlocks; ++column) {
-                JCOEF* levels = rows.rows[c][std::size_t(row)][column];
                 if (quantization.trellis) {
                     trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels,
                                  counts ? &counts[table] : nullptr);
@@ -195,8 +209,69 @@ void quantizeBand(const PreparedPicture& picture, const Quantization& quantizati
                     if (counts)
                         countAcSymbols(levels, counts[table]);
                 }
+                keep(kept, quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks) + std::size_t(column)],
+                     levels);
             }
     }
+}
+
+// Hands libjpeg the quantized blocks band by band: its arrays are one band
+// tall, and reading one fills it from the compact levels.
+struct BandFeeder {
+    const PreparedPicture* picture;
+    const QuantizedPicture* quantized;
+    jvirt_barray_ptr arrays[3] = {};
+    int filled = -1; // the band in the arrays
+    JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+};
+
+void fillBand(j_common_ptr common, BandFeeder& feeder, int band)
+{
+    const QuantizedPicture::Band& kept = feeder.quantized->bands[std::size_t(band)];
+    std::size_t block = 0, next = 0;
+    for (std::size_t c = 0; c < feeder.picture->components.size(); ++c) {
+        const PreparedComponent& component = feeder.picture->components[c];
+        const JBLOCKARRAY rows = feeder.access(common, feeder.arrays[c], 0, JDIMENSION(component.samplingY), TRUE);
+        const auto [first, end] = rowsOf(component, band);
+        for (int row = first; row < end; ++row)
+            for (int column = 0; column < component.widthInBlocks; ++column) {
+                JCOEF* levels = rows[row - first][column];
+                std::fill(levels, levels + DCTSIZE2, JCOEF(0));
+                levels[0] = feeder.quantized->dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
+                                                    + std::size_t(column)];
+                for (std::uint64_t mask = kept.masks[block++]; mask; mask &= mask - 1)
+                    levels[std::countr_zero(mask)] = kept.levels[next++];
+            }
+    }
+    feeder.filled = band;
+}
+
+JBLOCKARRAY accessBand(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION rows,
+                       boolean writable)
+{
+    BandFeeder& feeder = *static_cast<BandFeeder*>(common->client_data);
+    const auto* own = std::find(std::begin(feeder.arrays), std::end(feeder.arrays), array);
+    if (array == nullptr || own == std::end(feeder.arrays))
+        return feeder.access(common, array, startRow, rows, writable);
+    const int samplingY = feeder.picture->components[std::size_t(own - feeder.arrays)].samplingY;
+    const int band = int(startRow) / samplingY;
+    if (band != feeder.filled)
+        fillBand(common, feeder, band);
+    return feeder.access(common, array, 0, rows, FALSE);
+}
+
+void requestArrays(jpeg_compress_struct& cinfo, BandFeeder& feeder)
+{
+    const auto common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (std::size_t c = 0; c < feeder.picture->components.size(); ++c) {
+        const PreparedComponent& component = feeder.picture->components[c];
+        const auto samplingX = JDIMENSION(component.samplingX), samplingY = JDIMENSION(component.samplingY);
+        const JDIMENSION width = (JDIMENSION(component.widthInBlocks) + samplingX - 1) / samplingX * samplingX;
+        feeder.arrays[c] = (*cinfo.mem->request_virt_barray)(common, JPOOL_IMAGE, FALSE, width, samplingY, samplingY);
+    }
+    feeder.access = cinfo.mem->access_virt_barray;
+    cinfo.mem->access_virt_barray = accessBand;
+    cinfo.client_data = &feeder;
 }
 
 int bitsOf(int value)
@@ -217,7 +292,7 @@ void install(JHUFF_TBL* target, const HuffmanTable& table)
 // The optimized tables of the quantized picture, as libjpeg would fit them
 // in a pass of its own: DC differences in the order of the MCUs, the blocks
 // libjpeg adds to fill the last MCUs (the previous DC, no AC) counted too.
-void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const CoefficientRows& rows,
+void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const QuantizedPicture& quantized,
                       const AcSymbolCounts* acCounts)
 {
     const std::vector<PreparedComponent>& components = picture.components;
@@ -243,7 +318,8 @@ void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& pictur
                             ++ac[table][0]; // end of block at once
                             continue;
                         }
-                        const int value = rows.rows[c][std::size_t(row)][column][0];
+                        const int value = quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
+                                                          + std::size_t(column)];
                         ++dc[table][std::size_t(bitsOf(value - last[c]))];
                         last[c] = value;
                     }
@@ -346,9 +422,38 @@ CompressResult failureOf(const Session& session)
     return CompressResult::Rejected;
 }
 
+// Quantizes every band, gathering the AC symbols of each table over the threads.
+CompressResult quantizeAll(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
+                           QuantizedPicture& quantized, AcSymbolCounts* acCounts)
+{
+    AcRateModel rates[2];
+    if (quantization.trellis && !measureRates(picture, quantization, stop, rates))
+        return CompressResult::Abandoned;
+    std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
+    std::atomic<bool> outOfMemory{false};
+    // An exception must not leave a band's thread.
+    const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
+        try {
+            if (!outOfMemory)
+                quantizeBand(picture, quantization, rates, quantized, band, &counts[std::size_t(2 * thread)]);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    });
+    if (outOfMemory)
+        return CompressResult::OutOfMemory;
+    if (!done)
+        return CompressResult::Abandoned;
+    for (int thread = 0; thread < encodingThreads; ++thread)
+        for (std::size_t table = 0; table < 2; ++table)
+            for (std::size_t i = 0; i < 256; ++i)
+                acCounts[table][i] += counts[std::size_t(2 * thread) + table][i];
+    return CompressResult::Done;
+}
+
 CompressResult compressTrapped(Session& session, const PreparedPicture& picture, const Quantization& quantization,
-                               std::stop_token stop, const MarkerPayloads& payloads, HuffmanTables tables,
-                               CoefficientRows& rows, AcRateModel* rates, AcSymbolCounts* acCounts)
+                               const MarkerPayloads& payloads, HuffmanTables tables, BandFeeder& feeder,
+                               const AcSymbolCounts* acCounts)
 {
     if (setjmp(session.trap.jump) != 0)
         return failureOf(session);
@@ -361,26 +466,11 @@ CompressResult compressTrapped(Session& session, const PreparedPicture& picture,
         session.cinfo.X_density = density.x;
         session.cinfo.Y_density = density.y;
     }
-    jvirt_barray_ptr arrays[3] = {};
-    requestArrays(session.cinfo, picture, arrays);
-    jpeg_write_coefficients(&session.cinfo, arrays);
+    requestArrays(session.cinfo, feeder);
+    jpeg_write_coefficients(&session.cinfo, feeder.arrays);
     writeMarkers(session.cinfo, payloads);
-    findRows(session.cinfo, picture, arrays, rows);
-    // An unfinished compression is simply destroyed by the caller.
-    if (quantization.trellis && !measureRates(picture, quantization, stop, rates))
-        return CompressResult::Abandoned;
-    const bool fitted = tables == HuffmanTables::Optimized;
-    if (!forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
-            quantizeBand(picture, quantization, rates, rows, band, fitted ? &acCounts[2 * thread] : nullptr);
-        }))
-        return CompressResult::Abandoned;
-    if (fitted) {
-        for (int thread = 1; thread < encodingThreads; ++thread)
-            for (std::size_t table = 0; table < 2; ++table)
-                for (std::size_t i = 0; i < 256; ++i)
-                    acCounts[table][i] += acCounts[std::size_t(2 * thread) + table][i];
-        fitHuffmanTables(session.cinfo, picture, rows, acCounts);
-    }
+    if (tables == HuffmanTables::Optimized)
+        fitHuffmanTables(session.cinfo, picture, *feeder.quantized, acCounts);
     jpeg_finish_compress(&session.cinfo);
     return CompressResult::Done;
 }
@@ -440,26 +530,30 @@ CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIO
     MarkerPayloads payloads = payloadsOf(markers);
     payloads.grey = picture.sampling == ChromaSampling::Grey;
     const Quantization quantization = quantizationOf(encoding, quality, picture.sampling);
-    CoefficientRows rows;
-    for (auto& component : rows.rows)
-        component.reserve(std::size_t(picture.components[0].heightInBlocks));
-    Session session{};
-    session.cinfo.err = installJpegErrorTrap(session.trap);
-    session.trap.pub.output_message = discardMessage;
-    session.destination.device = &out;
-    session.destination.manager.init_destination = initDestination;
-    session.destination.manager.empty_output_buffer = emptyOutputBuffer;
-    session.destination.manager.term_destination = termDestination;
-
     const bool whole = tables == HuffmanTables::Optimized;
     if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    AcRateModel rates[2];
-    std::vector<AcSymbolCounts> acCounts(2 * encodingThreads, AcSymbolCounts{});
-    const CompressResult result
-        = compressTrapped(session, picture, quantization, stop, payloads, tables, rows, rates, acCounts.data());
-    // Safe after a failure at any point, even inside jpeg_create_compress.
-    jpeg_destroy_compress(&session.cinfo);
+    CompressResult result = CompressResult::OutOfMemory;
+    try {
+        QuantizedPicture quantized(picture);
+        AcSymbolCounts acCounts[2] = {};
+        result = quantizeAll(picture, quantization, stop, quantized, acCounts);
+        if (result == CompressResult::Done) {
+            Session session{};
+            session.cinfo.err = installJpegErrorTrap(session.trap);
+            session.trap.pub.output_message = discardMessage;
+            session.destination.device = &out;
+            session.destination.manager.init_destination = initDestination;
+            session.destination.manager.empty_output_buffer = emptyOutputBuffer;
+            session.destination.manager.term_destination = termDestination;
+            BandFeeder feeder{&picture, &quantized};
+            result = compressTrapped(session, picture, quantization, payloads, tables, feeder, acCounts);
+            // Safe after a failure at any point, even inside jpeg_create_compress.
+            jpeg_destroy_compress(&session.cinfo);
+        }
+    } catch (const std::bad_alloc&) {
+        result = CompressResult::OutOfMemory;
+    }
     if (whole)
         encodingTurn().give();
     return result;

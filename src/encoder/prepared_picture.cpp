@@ -282,19 +282,26 @@ std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& p
                                                                  GreyFile grey)
 {
     const std::lock_guard lock(mutex_);
-    if (prepared_ && key_ == picture.cacheKey() && grey_ == grey
-        && (asked_ == sampling || prepared_->sampling == ChromaSampling::Grey))
-        return prepared_;
-    prepared_.reset(); // its memory is free again before the next is made
+    const auto fits = [&](const auto& entry, const std::shared_ptr<const PreparedPicture>& prepared) {
+        return prepared && entry.key == picture.cacheKey() && entry.grey == grey
+               && (entry.asked == sampling || prepared->sampling == ChromaSampling::Grey);
+    };
+    if (fits(current_, current_.prepared))
+        return current_.prepared;
+    // One still in use elsewhere comes back rather than being made twice.
+    if (const auto earlier = previous_.prepared.lock(); fits(previous_, earlier)) {
+        const Weak putOut{current_.key, current_.asked, current_.grey, current_.prepared};
+        current_ = {previous_.key, previous_.asked, previous_.grey, earlier};
+        previous_ = putOut;
+        return earlier;
+    }
+    previous_ = Weak{current_.key, current_.asked, current_.grey, current_.prepared};
+    current_.prepared.reset(); // its memory is free again before the next is made, unless in use
     const ScanlineSource source(picture);
     if (!source.isValid())
         return nullptr;
     std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling, {}, grey);
-    if (made) {
-        prepared_ = made;
-        key_ = picture.cacheKey();
-        asked_ = sampling;
-        grey_ = grey;
-    }
+    if (made)
+        current_ = {picture.cacheKey(), sampling, grey, made};
     return made;
 }

@@ -65,9 +65,16 @@ public:
                                                GreyFile grey = GreyFile::Allowed);
 
 private:
+    template <typename Pointer>
+    struct Cached {
+        qint64 key = 0;
+        ChromaSampling asked = ChromaSampling::Halved;
+        GreyFile grey = GreyFile::Allowed;
+        Pointer prepared;
+    };
+    using Weak = Cached<std::weak_ptr<const PreparedPicture>>;
     std::mutex mutex_;
-    qint64 key_ = 0;
-    ChromaSampling asked_ = ChromaSampling::Halved;
-    GreyFile grey_ = GreyFile::Allowed;
-    std::shared_ptr<const PreparedPicture> prepared_;
+    Cached<std::shared_ptr<const PreparedPicture>> current_;
+    Weak previous_; // the one put out last, kept only while a job still holds it
+
 };

@@ -188,3 +188,14 @@ TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
     }
     EXPECT_GT(lowered, 500);
 }
+
+// The target search's sample pushes the picture out of the cache while the measure still holds it.
+TEST(PreparedCache, APictureStillInUseComesBackNotMadeAgain)
+{
+    PreparedPictureCache cache;
+    const QImage picture = noisyPicture(48, 40), sample = noisyPicture(48, 16, 3);
+    const auto held = cache.get(picture, ChromaSampling::Halved);
+    const auto other = cache.get(sample, ChromaSampling::Halved);
+    EXPECT_EQ(cache.get(picture, ChromaSampling::Halved), held);
+    EXPECT_NE(cache.get(picture, ChromaSampling::Full), held) << "another sampling is another preparation";
+}
