@@ -74,21 +74,6 @@ protected:
     }
 };
 
-TEST_F(HandOverTest, DeleteRemovesItsFileAndTheHandOverShowsAfter)
-{
-    select("a.jpg");
-    dialogs_->whileNextBoxOpen([&] {
-        handOver(at("b.bmp"));
-        EXPECT_EQ(mainWindow().selectedPath, at("a.jpg")) << "changed behind the question";
-    });
-    dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage();
-    mainWindow().deleteButton->click();
-    EXPECT_EQ(dialogs_->last().text, at("a.jpg") + "を削除しました");
-    EXPECT_TRUE(!QFile::exists(at("a.jpg")) && QFile::exists(at("b.bmp")));
-    deliverWaitingPath();
-    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
-}
-
 TEST_F(HandOverTest, FavoritePromptStoresTheFolderItWasAskedIn)
 {
     QDir().mkpath(at("sub"));

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QThreadPool>
 
 #include "app/splash_screen.h"
 #include "about_dialog/about_dialog.h"
@@ -100,6 +101,14 @@ void FormTest::waitForPreview()
     while (waits() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(waits()) << "the preview never came";
+}
+
+void FormTest::settleWorkers()
+{
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
 }
 
 MainWindow& FormTest::mainWindow()

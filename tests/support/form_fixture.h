@@ -63,6 +63,8 @@ protected:
     static void waitForPicture();
     // Runs the event loop until the save dialog's newest preview is shown.
     static void waitForPreview();
+    // Waits for every worker and hands their results over, twice: a search's answer starts a preview.
+    static void settleWorkers();
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

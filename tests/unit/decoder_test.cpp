@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "jpeg/exif_orientation.h"
+#include "decoder/jpeg_decoder.h"
 #include "decoder/picture_loader.h"
 #include "encoder/save_jpeg.h"
 #include "jpeg/quality_estimate.h"
@@ -212,17 +213,16 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
 
 using Codec = ScratchTest;
 
-// A side that is no multiple of 8 scales to a rounded-up side (1001 / 8 gives
-// 126 pixels), so one eighth already covers 126.
-TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSide)
+// The fewest eighths whose rounded-up sides (1001 / 8 gives 126) cover both ways, whichever side decides.
+TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSides)
 {
-    const struct { int side, needed, decoded; } cases[] = {{1001, 126, 126}, {1001, 127, 251}, {1000, 126, 250}};
-    for (const auto& c : cases) {
-        const QString file = path(QString("side%1.jpg").arg(c.side));
-        ASSERT_EQ(saveJpeg(testPicture(c.side, c.side), c.side, c.side, file, 75, JpegTarget::Chosen), JpegStatus::Written);
-        EXPECT_EQ(LoadPicture(file, QSize(c.needed, c.needed)).size(), QSize(c.decoded, c.decoded))
-            << c.side << " covering " << c.needed;
-    }
+    const struct { QSize full, cover; int eighths; } cases[] = {
+        {{1001, 401}, {126, 51}, 1}, {{1001, 401}, {126, 52}, 2}, {{1001, 401}, {127, 40}, 2},
+        {{1000, 400}, {126, 50}, 2}, {{1001, 401}, {876, 351}, 7}, {{1001, 401}, {877, 300}, 8}};
+    for (const auto& c : cases)
+        EXPECT_EQ(jpegScaleEighths(c.full, c.cover), c.eighths) << testing::PrintToString(c.full) << " covering " << testing::PrintToString(c.cover);
+    ASSERT_EQ(saveJpeg(testPicture(1001, 401), 1001, 401, path("a.jpg"), 75, JpegTarget::Chosen), JpegStatus::Written);
+    EXPECT_EQ(LoadPicture(path("a.jpg"), QSize(126, 52)).size(), QSize(251, 101));
 }
 
 // The number of quantization tables and their largest step, as libjpeg reads them.

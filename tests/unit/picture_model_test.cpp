@@ -1,13 +1,9 @@
 // The picture model's transitions, driven with a decoder that holds every file until the test lets it go.
-#include <mutex>
-#include <semaphore>
-
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
-#include "decoder/jpeg_decoder.h"
 #include "model_driver.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
@@ -16,38 +12,9 @@
 
 namespace {
 
-struct HeldDecoder {
-    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
-    {
-        {
-            const std::lock_guard lock(mutex);
-            started.append(path);
-        }
-        began.release();
-        gate.acquire();
-        if (stop.stop_requested())
-            throw DecodeCancelled();
-        return readForView(path, box, stop);
-    }
-    QStringList startedSoFar()
-    {
-        const std::lock_guard lock(mutex);
-        return started;
-    }
-    std::counting_semaphore<> began{0}, gate{0};
-    std::mutex mutex;
-    QStringList started;
-};
-
 // Three pictures of different sizes; every decode, the window's and the read-ahead's, held.
 class PictureModelTest : public ScratchTest {
 protected:
-    PictureModelTest()
-    {
-        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
-            return decoder_.decode(path, box, stop);
-        };
-    }
     ~PictureModelTest() override
     {
         decoder_.gate.release(1000);

@@ -50,7 +50,7 @@ TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
     const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
     QDir().mkpath(where.settingsFolder);
-    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0755);
+    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0740); // open to the group's reading only
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
     EXPECT_EQ(modeOf(where.settingsFolder), 0700);
