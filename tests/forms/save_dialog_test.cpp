@@ -57,6 +57,27 @@ struct BlockingEncoder {
     bool heedsAbandon = true;
 };
 
+// What the label draws inside its left and right edges: its darkest text, whether any text pixel is red,
+// and whether its top or bottom border is.
+struct Drawn {
+    int darkest = 255;
+    bool redText = false, redBorder = false;
+};
+Drawn drawn(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    Drawn result;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 1; x < image.width() - 1; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool border = y == 0 || y == image.height() - 1;
+            (border ? result.redBorder : result.redText) |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            if (!border && x > 1 && x < image.width() - 2 && y > 1 && y < image.height() - 2)
+                result.darkest = std::min(result.darkest, qGray(c.rgb()));
+        }
+    return result;
+}
+
 // The program started with the version dialog shown; the picture is a 320 x 240 one, the only file in
 // its folder (a JPEG when given a quality), clicked in the file list when a dialog is opened for it.
 class SaveDialogTest : public FormTest {
@@ -102,16 +123,6 @@ protected:
         const bool blocked = saveDialog && saveDialog->windowModality() == Qt::ApplicationModal
             && QApplication::activeModalWidget() == saveDialog;
         return on ? enabled && !QApplication::activeModalWidget() : enabled && blocked;
-    }
-    // The darkest pixel inside the label's border: its text's colour.
-    static int darkestText(QLabel* label)
-    {
-        const QImage drawn = label->grab().toImage();
-        int darkest = 255;
-        for (int y = 2; y < drawn.height() - 2; ++y)
-            for (int x = 2; x < drawn.width() - 2; ++x)
-                darkest = std::min(darkest, qGray(drawn.pixel(x, y)));
-        return darkest;
     }
     static QRectF box(const ImageControl& image)
     {
@@ -206,7 +217,7 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
 TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
     SaveDialog& saveDialog = openDialog();
-    ASSERT_LT(darkestText(saveDialog.sizeValue), 80) << "the size shown is not in black";
+    ASSERT_LT(drawn(saveDialog.sizeValue).darkest, 80) << "the size shown is not in black";
     const auto fake = BlockingEncoder::install();
     const QImage firstPicture = saveDialog.preview->picture();
     const QString firstSize = saveDialog.sizeValue->text();
@@ -219,7 +230,7 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     }
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
-    EXPECT_GT(darkestText(saveDialog.sizeValue), 120) << "the size of 50 beside 53 is not greyed";
+    EXPECT_GT(drawn(saveDialog.sizeValue).darkest, 120) << "the size of 50 beside 53 is not greyed";
 
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
@@ -234,7 +245,7 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     EXPECT_EQ(saveDialog.preview->picture().width(), 53) << "not 53's preview";
     EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Default);
-    EXPECT_LT(darkestText(saveDialog.sizeValue), 80) << "53's own size is greyed";
+    EXPECT_LT(drawn(saveDialog.sizeValue).darkest, 80) << "53's own size is greyed";
 }
 
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
@@ -382,22 +393,6 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
 const QString sliderHint = QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ");
 
 
-// What the label draws: whether any text pixel is red, and whether its top or bottom border is.
-struct Drawn {
-    bool redText = false, redBorder = false;
-};
-Drawn drawn(QLabel* label)
-{
-    const QImage image = label->grab().toImage();
-    Drawn result;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 1; x < image.width() - 1; ++x) {
-            const QColor c = image.pixelColor(x, y);
-            const bool red = c.red() > 160 && c.green() < 100 && c.blue() < 100;
-            (y == 0 || y == image.height() - 1 ? result.redBorder : result.redText) |= red;
-        }
-    return result;
-}
 
 // Not above zero, refused with an example; below quality 1's size, refused with that size; in
 // full-width digits and points, as an input method types them, read all the same.

@@ -139,6 +139,18 @@ TEST_F(PictureModelTest, NothingArrivesAfterTheEnd)
     EXPECT_FALSE(ran || model_.busy());
     model_.select(c);
     EXPECT_EQ(model_.path(), b) << "selected after the end";
+    // Nor the command of a full-size picture under way: this one is shown reduced.
+    PictureModel other(QSize(200, 200));
+    other.select(write("large.jpg", encodedAs(testPicture(500, 300), "JPEG")));
+    decoder_.began.acquire();
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(other));
+    other.whenFullPicture([&] { ran = true; });
+    ASSERT_TRUE(other.busy()) << "no full-size decode to stop";
+    other.stop();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ran || other.busy());
 }
 
 // A file whose first bytes are no picture is refused without reading the rest;
