@@ -90,9 +90,7 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     imageWindow().copyPictureOnDoubleClick();
     EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour);
     EXPECT_EQ(held_->decodes, 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the save dialog, a question until it goes
-    QCoreApplication::processEvents(); // the path's turn, once the questions are over
-    waitForPicture();
+    deliverWaitingPath();
     EXPECT_EQ(mainWindow().selectedPath, at("other.bmp"));
 }
 

@@ -51,18 +51,6 @@ protected:
                && mainWindow().folderList->path() != path && !patience.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    // Lets a waiting hand-over be shown, as the event loop would after the last question
-    // (deleting an unloaded form included).
-    static void deliverWaitingPath()
-    {
-        const QDeadlineTimer patience(10000);
-        while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(commandline::waitingPath(), QString());
-        waitForPicture();
-    }
     void select(const QString& name)
     {
         mainWindow().fileList->setListIndex(-1);

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include "app/command_line.h"
 #include "app/splash_screen.h"
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/picture_saver.h"
@@ -109,6 +110,17 @@ void FormTest::settleWorkers()
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents();
     }
+}
+
+void FormTest::deliverWaitingPath()
+{
+    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
+    while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(commandline::waitingPath(), QString());
+    waitForPicture();
 }
 
 MainWindow& FormTest::mainWindow()
