@@ -326,11 +326,12 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
         add(target, answer);
     EXPECT_TRUE(shown().isEmpty()) << "a slot was set";
     EXPECT_FALSE(QFile::exists(ini())) << "written at start or for an answer out of range";
-    for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
+    // Both ends of the range, and numbers as Val reads them.
+    for (const auto& [answer, slot] : {std::pair("1", 1), std::pair("&H6", 6), std::pair(" 2.0", 2), std::pair("5abc", 5)}) {
         mainWindow().clearFavorites();
         add(target, answer);
-        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
-        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+        EXPECT_EQ(shown(), QStringList{QString::number(slot) + '=' + target}) << answer;
+        EXPECT_TRUE(readBytes(ini()).contains(QStringLiteral("key0%1=").arg(slot).toUtf8() + target.toUtf8())) << answer;
     }
 }
 
