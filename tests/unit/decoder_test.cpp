@@ -260,9 +260,9 @@ TEST_F(Codec, LowQualitiesStillWriteBaselineEightBitTables)
 TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
 {
     std::vector<unsigned char> row(64 * 3, 128);
-    const auto encoded = [&](bool ownChrominance) {
+    const auto encoded = [&](bool ownChrominance, int quality = 75) {
         return libjpegEncoded(64, 48, 3, [&](jpeg_compress_struct& cinfo) {
-            jpeg_set_quality(&cinfo, 75, TRUE);
+            jpeg_set_quality(&cinfo, quality, TRUE);
             if (ownChrominance) {
                 unsigned int flat[DCTSIZE2];
                 std::fill(std::begin(flat), std::end(flat), 2u);
@@ -270,7 +270,9 @@ TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
             }
         }, [&](int) { return row.data(); });
     };
-    ASSERT_EQ(estimateJpegQuality(write("standard.jpg", encoded(false))).quality, 75); // read as it should be otherwise
+    // libjpeg's own tables read back exactly, at qualities whose scales do not divide evenly.
+    for (const int quality : {3, 17, 49, 50, 51, 77, 99})
+        ASSERT_EQ(estimateJpegQuality(write("standard.jpg", encoded(false, quality))).quality, quality);
     EXPECT_EQ(estimateJpegQuality(write("own.jpg", encoded(true))).quality, std::nullopt);
 }
 
