@@ -219,6 +219,21 @@ TEST_F(BrowseTest, OnlyALeftClickOnARowSelectsIt)
     EXPECT_EQ(mainWindow().selectedPath, at("b.jpg"));
 }
 
+// The arrow keys move the selection a row at a time, from no selection to the first row.
+TEST_F(BrowseTest, ArrowKeysMoveTheSelectionFromNoneToTheFirstRow)
+{
+    write("a.jpg", jpeg(12, 8));
+    write("b.jpg", jpeg(8, 12));
+    mainWindow().folderList->setPath(pictures());
+    QApplication::setActiveWindow(&mainWindow());
+    mainWindow().fileList->setFocus(); // the focus frame on the first row, which is not selected
+    for (const auto& [key, name] : {std::pair(Qt::Key_Down, "a.jpg"), std::pair(Qt::Key_Down, "b.jpg"), std::pair(Qt::Key_Up, "a.jpg")}) {
+        QTest::keyClick(mainWindow().fileList, key);
+        waitForPicture();
+        EXPECT_EQ(mainWindow().selectedPath, at(name));
+    }
+}
+
 TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPicture)
 {
     QByteArray huge = jpeg(16, 16); // its header claims 60000 x 60000 pixels
