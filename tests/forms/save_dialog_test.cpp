@@ -404,7 +404,7 @@ TEST_F(SaveDialogTest, TypedTargetSizesAreReadOrRefusedWithAReason)
     const QString belowOne = QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(1000));
     const struct { QString typed; int quality; QString message; } cases[] = {
         {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example}, {"0.9", 50, belowOne},
-        {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}};
+        {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}, {"1.9995", 1, {}}, {"2", 2, {}}};
     for (const auto& [typed, quality, message] : cases) {
         SCOPED_TRACE(typed.toStdString());
         dialogs_->answerInput(typed);
