@@ -55,7 +55,8 @@ TEST(Val, ReadsTheNumberATextBeginsWith)
         // Blanks, tabs and line feeds skipped anywhere, CR not; a sign, digits, a point, an E or D exponent; "&H" and "&O" unsigned.
         {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
         {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
-        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
+        {"-&H2", 0}, {"&H7FFFFFFF", 2147483647.0}, {"&H80000000", 2147483648.0}, {"2147483648", 2147483648.0},
+        {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }
