@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fake_drives.h"
+#include "files/drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "files/stand_in_folder.h"
@@ -54,6 +56,16 @@ TEST(Wildcard, MatchesIgnoringCaseOnAnyName)
     for (const auto& [name, pattern, expected] : cases)
         EXPECT_EQ(matchesWildcard(name, pattern), expected)
             << name.toStdString() << " against " << QString::fromUtf16(pattern).toStdString();
+}
+
+// A drive holds a path only up to a separator: "/ab" holds "/ab/x" and not "/abc", which is on "/".
+TEST(Drives, APathIsOnTheLongestDriveThatHoldsItAsAFolder)
+{
+    const FakeDrives drives({"/", "/a", "/ab", "/media/c/"});
+    const std::pair<const char*, const char*> cases[] = {{"/ab/x", "/ab"}, {"/abc", "/"}, {"/a", "/a"}, {"/a/b", "/a"},
+                                                         {"/ab", "/ab"}, {"/media/c/d", "/media/c/"}, {"/media/cd", "/"}};
+    for (const auto& [path, drive] : cases)
+        EXPECT_EQ(driveOf(path), drive) << path;
 }
 
 // Qt's file dialog gets a stand-in folder for a name that is not UTF-8, in a folder that
