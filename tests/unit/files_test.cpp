@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include "fake_drives.h"
 #include "files/drives.h"
 #include "files/files.h"
@@ -56,6 +58,20 @@ TEST(Wildcard, MatchesIgnoringCaseOnAnyName)
     for (const auto& [name, pattern, expected] : cases)
         EXPECT_EQ(matchesWildcard(name, pattern), expected)
             << name.toStdString() << " against " << QString::fromUtf16(pattern).toStdString();
+}
+
+// A link is listed as what it leads to: one to a folder among the folders, one to a file among the files.
+TEST_F(Files, LinksAreListedAsWhatTheyLeadTo)
+{
+    QDir(folder.path()).mkdir("sub");
+    write("a.jpg");
+    ASSERT_EQ(::symlink("sub", QFile::encodeName(path("to-sub.jpg")).constData()) | ::symlink("a.jpg", QFile::encodeName(path("to-a.jpg")).constData()), 0);
+    QStringList files = native_names::entries(folder.path(), native_names::EntryKind::Files),
+                folders = native_names::entries(folder.path(), native_names::EntryKind::Folders);
+    files.sort();
+    folders.sort();
+    EXPECT_EQ(files, (QStringList{"a.jpg", "to-a.jpg"}));
+    EXPECT_EQ(folders, (QStringList{"sub", "to-sub.jpg"}));
 }
 
 // A drive holds a path only up to a separator: "/ab" holds "/ab/x" and not "/abc", which is on "/".
