@@ -105,6 +105,7 @@ protected:
     CommandLineTest()
     {
         QDir().mkpath(at("sub"));
+        write("A.JPG", encodedAs(testPicture(20, 10), "JPEG")); // the same name in another case
         write("a.jpg", encodedAs(testPicture(40, 30), "JPEG"));
         write("b.bmp", encodedAs(testPicture(30, 40), "BMP"));
         write("c.gif", "not a picture");
@@ -132,7 +133,8 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().selectedPath, at("sub|"));
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
     open(at("a.jpg"));
-    EXPECT_EQ(mainWindow().selectedPath, at("a.jpg"));
+    EXPECT_EQ(mainWindow().selectedPath + '|' + mainWindow().fileList->fileName(), at("a.jpg") + "|a.jpg");
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 40);
     EXPECT_FALSE(mainWindow().filterButtons[3]->isEnabled()) << "the filter did not go back to every kind";
 
     dialogs_->answerMessage().answerMessage();
