@@ -204,6 +204,11 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
     EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
     EXPECT_EQ(LoadPicture(write("pixel.gif", onePixelGif)).size(), QSize(1, 1));
     EXPECT_EQ(LoadPicture(write("rle.bmp", rleBmp(4))).pixel(0, 0), qRgb(255, 0, 0));
+    // The old OS/2 header (12 bytes, 16-bit sides): 2 x 2 pixels, red and green over blue.
+    const QByteArray os2("BM\x2A\0\0\0\0\0\0\0\x1A\0\0\0" "\x0C\0\0\0\x02\0\x02\0\x01\0\x18\0"
+                         "\xFF\0\0\xFF\0\0\0\0" "\0\0\xFF\0\xFF\0\0\0", 42);
+    const QImage old = LoadPicture(write("os2.bmp", os2));
+    EXPECT_TRUE(old.pixel(0, 0) == qRgb(255, 0, 0) && old.pixel(1, 0) == qRgb(0, 255, 0) && old.pixel(1, 1) == qRgb(0, 0, 255));
     // Rows stored top first, told by a negative height.
     EXPECT_EQ(LoadPicture(write("top-down.bmp", topDownBmp)), LoadPicture(write("bottom-up.bmp", bottomUpBmp)));
     // A JPEG lacking only its end marker; heights of whole rows of blocks too, where the decoder reads a row ahead.
