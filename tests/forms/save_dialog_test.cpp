@@ -403,7 +403,8 @@ TEST_F(SaveDialogTest, TypedTargetSizesAreReadOrRefusedWithAReason)
     const QString example = QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで");
     const QString belowOne = QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(1000));
     const struct { QString typed; int quality; QString message; } cases[] = {
-        {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example}, {"0.9", 50, belowOne},
+        {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example},
+        {"0.9", 50, belowOne}, {"0.9996", 50, belowOne}, // a fraction of a byte under quality 1's size
         {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}, {"1.9995", 1, {}}, {"2", 2, {}}};
     for (const auto& [typed, quality, message] : cases) {
         SCOPED_TRACE(typed.toStdString());

@@ -141,10 +141,10 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
 
     dialogs_->answerMessage().answerMessage();
     open(at("c.gif"));
-    open(at("gone.jpg"));
+    open(at("a.JPG")); // no such file: only "a.jpg" and "A.JPG"
     ASSERT_EQ(dialogs_->boxes().size(), 2u);
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
-              "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("gone.jpg"));
+              "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("a.JPG"));
     EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
 }
 

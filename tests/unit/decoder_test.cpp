@@ -16,6 +16,7 @@
 
 #include "jpeg/exif_orientation.h"
 #include "decoder/jpeg_decoder.h"
+#include "decoder/picture_limits.h"
 #include "decoder/picture_loader.h"
 #include "encoder/save_jpeg.h"
 #include "jpeg/quality_estimate.h"
@@ -88,6 +89,14 @@ TEST_F(Decoder, EmptyCutOrOversizedFilesRaiseARunTimeError)
     };
     for (const auto& c : invalid)
         EXPECT_THROW(LoadPicture(write(c.name, c.bytes)), RunTimeError) << c.name;
+}
+
+TEST(PictureLimit, EachSideUpTo65535AndAtMost2To28Pixels)
+{
+    const std::tuple<qint64, qint64, bool> cases[] = {{65535, 16, true}, {65536, 16, false}, {16, 65535, true}, {16, 65536, false},
+                                                      {65535, 4096, true}, {65535, 4097, false}, {4097, 65535, false}, {1, 0, false}};
+    for (const auto& [width, height, allowed] : cases)
+        EXPECT_EQ(picture_limits::allows(width, height), allowed) << width << " x " << height;
 }
 
 TEST_F(Decoder, AFolderFifoOrMissingFileRaisesWithoutWaiting)
@@ -208,6 +217,7 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
     const QByteArray os2("BM\x2A\0\0\0\0\0\0\0\x1A\0\0\0" "\x0C\0\0\0\x02\0\x02\0\x01\0\x18\0"
                          "\xFF\0\0\xFF\0\0\0\0" "\0\0\xFF\0\xFF\0\0\0", 42);
     const QImage old = LoadPicture(write("os2.bmp", os2));
+    expectDamaged("short-header.bmp", QByteArray(os2).replace(14, 1, "\x0B")); // 11 bytes: no header at all
     EXPECT_TRUE(old.pixel(0, 0) == qRgb(255, 0, 0) && old.pixel(1, 0) == qRgb(0, 255, 0) && old.pixel(1, 1) == qRgb(0, 0, 255));
     // Rows stored top first, told by a negative height.
     EXPECT_EQ(LoadPicture(write("top-down.bmp", topDownBmp)), LoadPicture(write("bottom-up.bmp", bottomUpBmp)));

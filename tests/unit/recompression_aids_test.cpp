@@ -122,6 +122,8 @@ TEST(Difference, ReductionKeepsEachPeakAndTheGainBringsTheStrongToWhite)
         for (int x = 0; x < 3; ++x)
             levels << reduced.constScanLine(y)[x];
     EXPECT_EQ(levels, QList<int>({0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 9}));
+    // Taller than wide: the last row's peak in the last row.
+    EXPECT_EQ(peakReduced(peaksOf(10, 30, [](int x, int y) { return x == 9 && y == 29 ? 7 : 0; }), QSize(2, 3)).pixelColor(1, 2).red(), 7);
     // 200 pixels: the 99.5th percentile is the 199th level, 7, so 255 / 7 = 36.4 gives 37; fewer
     // differing than that, the largest error decides; none, 1.
     const auto level = [](int x, int y) { return y ? 0 : x == 0 ? 100 : x == 1 ? 7 : x == 2 ? 5 : 0; };

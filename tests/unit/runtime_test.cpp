@@ -5,8 +5,11 @@
 #include <QtNumeric>
 #include <QLocale>
 
+#include "runtime/rounding.h"
+#include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 #include "runtime/val.h"
+#include "ui/twips.h"
 
 namespace {
 
@@ -43,6 +46,25 @@ TEST_F(Texts, DateTextDropsTheTimeOnlyAtMidnightToTheSecond)
         {QTime(1, 0, 0), "2000/05/20 1:00:00"}, {QTime(0, 0, 0), "2000/05/20"}, {QTime(0, 0, 0, 400), "2000/05/20"}};
     for (const auto& [time, shown] : cases)
         EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), time, Qt::LocalTime)), shown) << time.toString("H:mm:ss.zzz").toStdString();
+}
+
+TEST(RoundToInt32, NearestTiesToEvenWithinTheBoundsElseOverflow)
+{
+    const std::pair<double, std::int32_t> fits[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {2147483647.0, 2147483647},
+                                                    {2147483647.4, 2147483647}, {-2147483648.0, -2147483647 - 1},
+                                                    {-2147483648.5, -2147483647 - 1}};
+    for (const auto& [value, rounded] : fits)
+        EXPECT_EQ(roundToInt32(value), rounded) << value;
+    for (const double value : {2147483647.5, 2147483648.0, -2147483649.0, qQNaN()})
+        EXPECT_THROW(roundToInt32(value), RunTimeError) << value;
+}
+
+// 15 twips a pixel, to the nearest pixel either way.
+TEST(Twips, ToTheNearestPixel)
+{
+    const std::pair<double, int> cases[] = {{7, 0}, {8, 1}, {22, 1}, {23, 2}, {2999, 200}, {-8, -1}, {-7, 0}};
+    for (const auto& [twips, pixels] : cases)
+        EXPECT_EQ(twips::toPixels(twips), pixels) << twips;
 }
 
 TEST(Val, ReadsTheNumberATextBeginsWith)
