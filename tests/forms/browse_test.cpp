@@ -1,25 +1,19 @@
 // Browsing drives, folders and the file list with its five filters; a click in the list: the picture fitted with
 // its date and size, the start-up picture for anything that cannot be shown, names as people have them.
 #include <cstdio>
-#include <mutex>
 #include <optional>
-#include <semaphore>
 
-#include <QClipboard>
 #include <QDir>
 #include <QTest>
 #include <QThreadPool>
 
-#include "decoder/jpeg_decoder.h"
 #include "resources/builtin_pictures.h"
-#include "decoder/picture_loader.h"
-#include "decoder/picture_source.h"
 #include "viewing/read_ahead.h"
 #include "fake_drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
-#include "save_dialog/save_dialog.h"
+#include "model_driver.h"
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 
@@ -225,6 +219,21 @@ TEST_F(BrowseTest, OnlyALeftClickOnARowSelectsIt)
     EXPECT_EQ(mainWindow().selectedPath, at("b.jpg"));
 }
 
+// The arrow keys move the selection a row at a time, from no selection to the first row.
+TEST_F(BrowseTest, ArrowKeysMoveTheSelectionFromNoneToTheFirstRow)
+{
+    write("a.jpg", jpeg(12, 8));
+    write("b.jpg", jpeg(8, 12));
+    mainWindow().folderList->setPath(pictures());
+    QApplication::setActiveWindow(&mainWindow());
+    mainWindow().fileList->setFocus(); // the focus frame on the first row, which is not selected
+    for (const auto& [key, name] : {std::pair(Qt::Key_Down, "a.jpg"), std::pair(Qt::Key_Down, "b.jpg"), std::pair(Qt::Key_Up, "a.jpg")}) {
+        QTest::keyClick(mainWindow().fileList, key);
+        waitForPicture();
+        EXPECT_EQ(mainWindow().selectedPath, at(name));
+    }
+}
+
 TEST_F(BrowseTest, EveryBadFileEndsInTheStartUpPicture)
 {
     QByteArray huge = jpeg(16, 16); // its header claims 60000 x 60000 pixels
@@ -255,61 +264,11 @@ TEST_F(BrowseTest, AFileGoneSinceListingKeepsTheLabels)
     EXPECT_EQ(mainWindow().sizeValue->text(), size);
 }
 
-TEST_F(BrowseTest, AClickReturnsFromTheEnlargedAndTheClosedViews)
-{
-    write("2.jpg", jpeg(30, 10));
-    click("1.jpg", jpeg(10, 10));
-    mainWindow().enlargeImage();
-    QTest::keyClick(mainWindow().fileList, Qt::Key_Down);
-    waitForPicture();
-    expectShown("2.jpg", QSize(30, 10));
-    EXPECT_FALSE(mainWindow().isEnlarged);
-    EXPECT_EQ(imageWindow().twipsWidth(), Twips(3000));
-
-    mainWindow().closeImage();
-    QTest::keyClick(mainWindow().fileList, Qt::Key_Up);
-    waitForPicture();
-    expectShown("1.jpg", QSize(10, 10));
-    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && mainWindow().enlargeButton->isEnabled()) << "a button stayed disabled";
-}
-
-// The window's decoder: holds each picture until the test lets one go, and notes what began and what was stopped.
-struct HeldDecoder {
-    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
-    {
-        note(started, path);
-        began.release();
-        gate.acquire();
-        if (stop.stop_requested()) {
-            note(stopped, path);
-            throw DecodeCancelled();
-        }
-        return readForView(path, box, stop);
-    }
-    void note(QStringList& list, const QString& path)
-    {
-        const std::lock_guard lock(mutex);
-        list.append(path);
-    }
-    std::pair<QStringList, QStringList> startedAndStopped()
-    {
-        const std::lock_guard lock(mutex);
-        return {started, stopped};
-    }
-
-    std::counting_semaphore<> began{0}, gate{0};
-    std::mutex mutex;
-    QStringList started, stopped;
-};
-
 // Three pictures in a folder, the middle one bad; every decode held until the test lets it go.
 class BurstTest : public BrowseTest {
 protected:
     BurstTest()
     {
-        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
-            return decoder_.decode(path, box, stop);
-        };
         write("a.jpg", jpeg(10, 10));
         write("b.jpg", "not a picture");
         write("c.jpg", jpeg(30, 10));
@@ -355,18 +314,6 @@ TEST_F(BurstTest, APictureDecodedDuringAQuestionWaitsForTheAnswer)
     waitForPicture();
     EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
     EXPECT_EQ(model().savePath(), at("c.jpg"));
-}
-
-TEST_F(BurstTest, SavingRightAfterAClickWaitsForThePictureClicked)
-{
-    mainWindow().fileList->setListIndex(2);
-    decoder_.began.acquire(); // c
-    mainWindow().openSaveDialog();
-    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened on the picture shown before";
-    decoder_.gate.release(1);
-    waitForPicture();
-    EXPECT_NE(FormTest::saveDialog(), nullptr) << "never opened";
-    EXPECT_EQ(imageWindow().picture.naturalWidth(), 30);
 }
 
 } // namespace

@@ -205,28 +205,21 @@ protected:
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
 
-TEST_F(DeleteTest, CancelKeepsTheFileAndOkDeletesItFromTheList)
+// Cancel keeps the file, OK deletes it from the list. Only the selected file goes, never the path box's
+// text; wildcards and trailing blanks are part of its name, and a folder, a file gone or no selection is not found.
+TEST_F(DeleteTest, OnlyTheSelectedFileByItsExactNameIsDeletedOnOk)
 {
     const int listed = mainWindow().fileList->listCount();
-    deleteAnswering("a.jpg", MsgBoxResult::Cancel);
-    EXPECT_TRUE(QFile::exists(at("a.jpg"))) << "deleted on Cancel";
-    deleteAnswering("a.jpg");
-    EXPECT_EQ(mainWindow().fileList->listCount(), listed - 1) << "the list was not refreshed";
-    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")), deleted("a.jpg")}));
-}
-
-// Only the selected file is deleted, never the path box's text; wildcards and trailing blanks are
-// part of its name, and a folder, a file gone or no selection at all is not found.
-TEST_F(DeleteTest, OnlyTheSelectedFileByItsExactNameIsDeleted)
-{
-    ASSERT_TRUE(QFile::remove(at("a.jpg"))); // gone since it was selected
     mainWindow().pathBox->setText(at("b.jpg"));
-    for (const char* name : {"a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
+    deleteAnswering("c.gif", MsgBoxResult::Cancel);
+    for (const char* name : {"a.jpg", "a.jpg", "*.jpg", "a.jpg ", "c.gif ", "sub.jpg"})
         deleteAnswering(name);
+    EXPECT_EQ(mainWindow().fileList->listCount(), listed - 2) << "the list was not refreshed"; // "a.jpg " is no JPEG name
     mainWindow().folderList->setPath(programFolder()); // a folder change forgets the selection
     dialogs_->answerMessage().answerMessage();
     mainWindow().deleteButton->click();
-    EXPECT_EQ(shown(), (Boxes{asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"), asked(at("a.jpg ")),
+    EXPECT_EQ(shown(), (Boxes{asked(at("c.gif")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")), deleted("a.jpg"),
+                              asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"), asked(at("a.jpg ")),
                               deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")), notFound, asked(""), notFound}));
     EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
@@ -333,11 +326,12 @@ TEST_F(FavoritesTest, OnlyAnswersThatReadAsOneToSixSelectASlot)
         add(target, answer);
     EXPECT_TRUE(shown().isEmpty()) << "a slot was set";
     EXPECT_FALSE(QFile::exists(ini())) << "written at start or for an answer out of range";
-    for (const char* answer : {"2", " 2", "2.0", "2abc", "&H2"}) {
+    // Both ends of the range, and numbers as Val reads them.
+    for (const auto& [answer, slot] : {std::pair("1", 1), std::pair("&H6", 6), std::pair(" 2.0", 2), std::pair("5abc", 5)}) {
         mainWindow().clearFavorites();
         add(target, answer);
-        EXPECT_EQ(shown(), QStringList{"2=" + target}) << answer;
-        EXPECT_TRUE(readBytes(ini()).contains("key02=" + target.toUtf8())) << answer;
+        EXPECT_EQ(shown(), QStringList{QString::number(slot) + '=' + target}) << answer;
+        EXPECT_TRUE(readBytes(ini()).contains(QStringLiteral("key0%1=").arg(slot).toUtf8() + target.toUtf8())) << answer;
     }
 }
 

@@ -8,7 +8,6 @@
 #include <QThreadPool>
 
 #include "app/command_line.h"
-#include "app/termination.h"
 #include "viewing/read_ahead.h"
 #include "form_fixture.h"
 #include "about_dialog/about_dialog.h"
@@ -63,7 +62,7 @@ protected:
     std::shared_ptr<HeldFullDecoder> held_ = std::make_shared<HeldFullDecoder>();
 };
 
-// Kept, the picture then serves a copy at once, from a double-click too.
+// A path handed over meanwhile waits; kept, the picture then serves a copy at once, from a double-click too.
 TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
 {
     ASSERT_EQ(imageWindow().picture.naturalWidth(), 1600);
@@ -74,6 +73,9 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened before its picture";
     EXPECT_TRUE(othersEnabled(false));
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
+    commandline::openPath(at("other.bmp"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(commandline::waitingPath(), at("other.bmp")) << "a path handed over would change the picture waited for";
     held_->released.release();
     waitForPicture();
     ASSERT_NE(FormTest::saveDialog(), nullptr) << "never opened";
@@ -88,26 +90,7 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     imageWindow().copyPictureOnDoubleClick();
     EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour);
     EXPECT_EQ(held_->decodes, 1);
-}
-
-TEST_F(FullPictureTest, APathHandedOverWaitsForTheFullPicture)
-{
-    QApplication::clipboard()->clear();
-    dialogs_->answerMessage(); // "イメージをコピーしました"
-    mainWindow().copyPicture();
-    held_->begun.acquire();
-    EXPECT_TRUE(questions::anyOpen());
-    commandline::openPath(at("other.bmp"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(commandline::waitingPath(), at("other.bmp")) << "shown under the copy";
-    EXPECT_EQ(mainWindow().selectedPath, at("photo.jpg"));
-    EXPECT_TRUE(QApplication::clipboard()->image().isNull()) << "copied before the decode";
-    held_->released.release();
-    waitForPicture();
-    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(1600, 1200));
-    EXPECT_EQ(QApplication::clipboard()->image().pixel(5, 5), decodedColour) << "copied the other picture";
-    QCoreApplication::processEvents(); // the path's turn, once the question is over
-    waitForPicture();
+    deliverWaitingPath();
     EXPECT_EQ(mainWindow().selectedPath, at("other.bmp"));
 }
 
@@ -144,23 +127,5 @@ TEST_F(FullPictureTest, APictureShownMeanwhileDropsTheDecodedOne)
     EXPECT_TRUE(othersEnabled(true));
 }
 
-
-// A termination signal while the save dialog waits for its picture ends the
-// program: the windows go, and the dialog never appears afterwards.
-TEST_F(FullPictureTest, TheEndWhileTheFullPictureIsMadeLeavesNothingBehind)
-{
-    mainWindow().openSaveDialog();
-    held_->begun.acquire();
-    endLikeTheCloseBox();
-    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
-    while (shown<MainWindow>() && !patience.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(shown<MainWindow>(), nullptr) << "the main window stayed";
-    held_->released.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(FormTest::saveDialog(), nullptr) << "the save dialog appeared after the end";
-    EXPECT_FALSE(questions::anyOpen());
-}
 
 } // namespace

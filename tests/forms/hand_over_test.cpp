@@ -51,18 +51,6 @@ protected:
                && mainWindow().folderList->path() != path && !patience.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    // Lets a waiting hand-over be shown, as the event loop would after the last question
-    // (deleting an unloaded form included).
-    static void deliverWaitingPath()
-    {
-        const QDeadlineTimer patience(10000);
-        while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(commandline::waitingPath(), QString());
-        waitForPicture();
-    }
     void select(const QString& name)
     {
         mainWindow().fileList->setListIndex(-1);
@@ -73,21 +61,6 @@ protected:
         ASSERT_EQ(mainWindow().selectedPath, at(name));
     }
 };
-
-TEST_F(HandOverTest, DeleteRemovesItsFileAndTheHandOverShowsAfter)
-{
-    select("a.jpg");
-    dialogs_->whileNextBoxOpen([&] {
-        handOver(at("b.bmp"));
-        EXPECT_EQ(mainWindow().selectedPath, at("a.jpg")) << "changed behind the question";
-    });
-    dialogs_->answerMessage(MsgBoxResult::Ok).answerMessage();
-    mainWindow().deleteButton->click();
-    EXPECT_EQ(dialogs_->last().text, at("a.jpg") + "を削除しました");
-    EXPECT_TRUE(!QFile::exists(at("a.jpg")) && QFile::exists(at("b.bmp")));
-    deliverWaitingPath();
-    EXPECT_EQ(mainWindow().selectedPath, at("b.bmp"));
-}
 
 TEST_F(HandOverTest, FavoritePromptStoresTheFolderItWasAskedIn)
 {

@@ -46,7 +46,9 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
         EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight())
             << "the window does not follow its view";
     }
-    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150)) << "not snapped to whole pixels on screen";
+    // Snapped to the nearest whole pixel on screen: 2255 twips are 150.33 pixels, 779.41 twips 51.96.
+    EXPECT_EQ(fit(640, 480).size(), QSize(200, 150));
+    EXPECT_EQ(fit(49, 200).size(), QSize(52, 200));
 }
 
 // A picture of 64 x 48 shown in a 200-pixel view.

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QThreadPool>
 
+#include "app/command_line.h"
 #include "app/splash_screen.h"
 #include "about_dialog/about_dialog.h"
 #include "save_dialog/picture_saver.h"
@@ -100,6 +102,25 @@ void FormTest::waitForPreview()
     while (waits() && !patience.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(waits()) << "the preview never came";
+}
+
+void FormTest::settleWorkers()
+{
+    for (int round = 0; round < 2; ++round) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
+void FormTest::deliverWaitingPath()
+{
+    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
+    while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(commandline::waitingPath(), QString());
+    waitForPicture();
 }
 
 MainWindow& FormTest::mainWindow()

@@ -63,6 +63,11 @@ protected:
     static void waitForPicture();
     // Runs the event loop until the save dialog's newest preview is shown.
     static void waitForPreview();
+    // Waits for every worker and hands their results over, twice: a search's answer starts a preview.
+    static void settleWorkers();
+    // Shows the path handed over once no question is open, as the event loop would (deleting an
+    // unloaded form included), and waits for its picture.
+    static void deliverWaitingPath();
 
     QString programFolder() const { return programDir_.path(); }
     // A folder for the test's files beside the program, a path in it, and a file written there.

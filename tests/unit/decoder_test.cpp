@@ -15,6 +15,8 @@
 #include <jpeglib.h>
 
 #include "jpeg/exif_orientation.h"
+#include "decoder/jpeg_decoder.h"
+#include "decoder/picture_limits.h"
 #include "decoder/picture_loader.h"
 #include "encoder/save_jpeg.h"
 #include "jpeg/quality_estimate.h"
@@ -87,6 +89,14 @@ TEST_F(Decoder, EmptyCutOrOversizedFilesRaiseARunTimeError)
     };
     for (const auto& c : invalid)
         EXPECT_THROW(LoadPicture(write(c.name, c.bytes)), RunTimeError) << c.name;
+}
+
+TEST(PictureLimit, EachSideUpTo65535AndAtMost2To28Pixels)
+{
+    const std::tuple<qint64, qint64, bool> cases[] = {{65535, 16, true}, {65536, 16, false}, {16, 65535, true}, {16, 65536, false},
+                                                      {65535, 4096, true}, {65535, 4097, false}, {4097, 65535, false}, {1, 0, false}};
+    for (const auto& [width, height, allowed] : cases)
+        EXPECT_EQ(picture_limits::allows(width, height), allowed) << width << " x " << height;
 }
 
 TEST_F(Decoder, AFolderFifoOrMissingFileRaisesWithoutWaiting)
@@ -203,6 +213,12 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
     EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
     EXPECT_EQ(LoadPicture(write("pixel.gif", onePixelGif)).size(), QSize(1, 1));
     EXPECT_EQ(LoadPicture(write("rle.bmp", rleBmp(4))).pixel(0, 0), qRgb(255, 0, 0));
+    // The old OS/2 header (12 bytes, 16-bit sides): 2 x 2 pixels, red and green over blue.
+    const QByteArray os2("BM\x2A\0\0\0\0\0\0\0\x1A\0\0\0" "\x0C\0\0\0\x02\0\x02\0\x01\0\x18\0"
+                         "\xFF\0\0\xFF\0\0\0\0" "\0\0\xFF\0\xFF\0\0\0", 42);
+    const QImage old = LoadPicture(write("os2.bmp", os2));
+    expectDamaged("short-header.bmp", QByteArray(os2).replace(14, 1, "\x0B")); // 11 bytes: no header at all
+    EXPECT_TRUE(old.pixel(0, 0) == qRgb(255, 0, 0) && old.pixel(1, 0) == qRgb(0, 255, 0) && old.pixel(1, 1) == qRgb(0, 0, 255));
     // Rows stored top first, told by a negative height.
     EXPECT_EQ(LoadPicture(write("top-down.bmp", topDownBmp)), LoadPicture(write("bottom-up.bmp", bottomUpBmp)));
     // A JPEG lacking only its end marker; heights of whole rows of blocks too, where the decoder reads a row ahead.
@@ -212,17 +228,16 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
 
 using Codec = ScratchTest;
 
-// A side that is no multiple of 8 scales to a rounded-up side (1001 / 8 gives
-// 126 pixels), so one eighth already covers 126.
-TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSide)
+// The fewest eighths whose rounded-up sides (1001 / 8 gives 126) cover both ways, whichever side decides.
+TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSides)
 {
-    const struct { int side, needed, decoded; } cases[] = {{1001, 126, 126}, {1001, 127, 251}, {1000, 126, 250}};
-    for (const auto& c : cases) {
-        const QString file = path(QString("side%1.jpg").arg(c.side));
-        ASSERT_EQ(saveJpeg(testPicture(c.side, c.side), c.side, c.side, file, 75, JpegTarget::Chosen), JpegStatus::Written);
-        EXPECT_EQ(LoadPicture(file, QSize(c.needed, c.needed)).size(), QSize(c.decoded, c.decoded))
-            << c.side << " covering " << c.needed;
-    }
+    const struct { QSize full, cover; int eighths; } cases[] = {
+        {{1001, 401}, {126, 51}, 1}, {{1001, 401}, {126, 52}, 2}, {{1001, 401}, {127, 40}, 2},
+        {{1000, 400}, {126, 50}, 2}, {{1001, 401}, {876, 351}, 7}, {{1001, 401}, {877, 300}, 8}};
+    for (const auto& c : cases)
+        EXPECT_EQ(jpegScaleEighths(c.full, c.cover), c.eighths) << testing::PrintToString(c.full) << " covering " << testing::PrintToString(c.cover);
+    ASSERT_EQ(saveJpeg(testPicture(1001, 401), 1001, 401, path("a.jpg"), 75, JpegTarget::Chosen), JpegStatus::Written);
+    EXPECT_EQ(LoadPicture(path("a.jpg"), QSize(126, 52)).size(), QSize(251, 101));
 }
 
 // The number of quantization tables and their largest step, as libjpeg reads them.
@@ -260,9 +275,9 @@ TEST_F(Codec, LowQualitiesStillWriteBaselineEightBitTables)
 TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
 {
     std::vector<unsigned char> row(64 * 3, 128);
-    const auto encoded = [&](bool ownChrominance) {
+    const auto encoded = [&](bool ownChrominance, int quality = 75) {
         return libjpegEncoded(64, 48, 3, [&](jpeg_compress_struct& cinfo) {
-            jpeg_set_quality(&cinfo, 75, TRUE);
+            jpeg_set_quality(&cinfo, quality, TRUE);
             if (ownChrominance) {
                 unsigned int flat[DCTSIZE2];
                 std::fill(std::begin(flat), std::end(flat), 2u);
@@ -270,7 +285,9 @@ TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
             }
         }, [&](int) { return row.data(); });
     };
-    ASSERT_EQ(estimateJpegQuality(write("standard.jpg", encoded(false))).quality, 75); // read as it should be otherwise
+    // libjpeg's own tables read back exactly, at qualities whose scales do not divide evenly.
+    for (const int quality : {3, 17, 49, 50, 51, 77, 99})
+        ASSERT_EQ(estimateJpegQuality(write("standard.jpg", encoded(false, quality))).quality, quality);
     EXPECT_EQ(estimateJpegQuality(write("own.jpg", encoded(true))).quality, std::nullopt);
 }
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
+#include "fake_drives.h"
+#include "files/drives.h"
 #include "files/files.h"
 #include "files/native_names.h"
 #include "files/stand_in_folder.h"
@@ -54,6 +58,30 @@ TEST(Wildcard, MatchesIgnoringCaseOnAnyName)
     for (const auto& [name, pattern, expected] : cases)
         EXPECT_EQ(matchesWildcard(name, pattern), expected)
             << name.toStdString() << " against " << QString::fromUtf16(pattern).toStdString();
+}
+
+// A link is listed as what it leads to: one to a folder among the folders, one to a file among the files.
+TEST_F(Files, LinksAreListedAsWhatTheyLeadTo)
+{
+    QDir(folder.path()).mkdir("sub");
+    write("a.jpg");
+    ASSERT_EQ(::symlink("sub", QFile::encodeName(path("to-sub.jpg")).constData()) | ::symlink("a.jpg", QFile::encodeName(path("to-a.jpg")).constData()), 0);
+    QStringList files = native_names::entries(folder.path(), native_names::EntryKind::Files),
+                folders = native_names::entries(folder.path(), native_names::EntryKind::Folders);
+    files.sort();
+    folders.sort();
+    EXPECT_EQ(files, (QStringList{"a.jpg", "to-a.jpg"}));
+    EXPECT_EQ(folders, (QStringList{"sub", "to-sub.jpg"}));
+}
+
+// A drive holds a path only up to a separator: "/ab" holds "/ab/x" and not "/abc", which is on "/".
+TEST(Drives, APathIsOnTheLongestDriveThatHoldsItAsAFolder)
+{
+    const FakeDrives drives({"/", "/a", "/ab", "/media/c/"});
+    const std::pair<const char*, const char*> cases[] = {{"/ab/x", "/ab"}, {"/abc", "/"}, {"/a", "/a"}, {"/a/b", "/a"},
+                                                         {"/ab", "/ab"}, {"/media/c/d", "/media/c/"}, {"/media/cd", "/"}};
+    for (const auto& [path, drive] : cases)
+        EXPECT_EQ(driveOf(path), drive) << path;
 }
 
 // Qt's file dialog gets a stand-in folder for a name that is not UTF-8, in a folder that

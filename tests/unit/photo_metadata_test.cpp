@@ -125,6 +125,17 @@ TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
     }
 }
 
+// Two blocks of a kind: the first counts, as in other readers; every comment, in order.
+TEST(PhotoMetadata, TheFirstBlockOfEachKindCounts)
+{
+    const QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6)) + exifApp1(cameraExif(3, false))
+        + xmpApp1(cameraXmp(1)) + QByteArray("\xFF\xFE\0\x07" "first" "\xFF\xFE\0\x08" "second", 19);
+    const JpegMarkers read = readJpegMarkers(withSegments(flatJpeg(16, 8, qRgb(9, 9, 9)), segments));
+    EXPECT_EQ(read.exif, cameraExif(6, true));
+    EXPECT_EQ(read.xmp, cameraXmp(6));
+    EXPECT_EQ(read.comments, (QList<QByteArray>{"first", "second"}));
+}
+
 TEST(PhotoMetadata, MalformedOrLoopingBlocksAreLeftOutAndTheRestKept)
 {
     // IFD0 whose next-IFD offset points back at itself, and an entry whose sub-IFD is the same IFD again.

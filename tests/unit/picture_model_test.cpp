@@ -1,13 +1,9 @@
 // The picture model's transitions, driven with a decoder that holds every file until the test lets it go.
-#include <mutex>
-#include <semaphore>
-
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
-#include "decoder/jpeg_decoder.h"
 #include "model_driver.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
@@ -16,38 +12,9 @@
 
 namespace {
 
-struct HeldDecoder {
-    ShownPicture decode(const QString& path, QSize box, std::stop_token stop)
-    {
-        {
-            const std::lock_guard lock(mutex);
-            started.append(path);
-        }
-        began.release();
-        gate.acquire();
-        if (stop.stop_requested())
-            throw DecodeCancelled();
-        return readForView(path, box, stop);
-    }
-    QStringList startedSoFar()
-    {
-        const std::lock_guard lock(mutex);
-        return started;
-    }
-    std::counting_semaphore<> began{0}, gate{0};
-    std::mutex mutex;
-    QStringList started;
-};
-
 // Three pictures of different sizes; every decode, the window's and the read-ahead's, held.
 class PictureModelTest : public ScratchTest {
 protected:
-    PictureModelTest()
-    {
-        services().decodeForView = [this](const QString& path, QSize box, std::stop_token stop) {
-            return decoder_.decode(path, box, stop);
-        };
-    }
     ~PictureModelTest() override
     {
         decoder_.gate.release(1000);
@@ -172,6 +139,18 @@ TEST_F(PictureModelTest, NothingArrivesAfterTheEnd)
     EXPECT_FALSE(ran || model_.busy());
     model_.select(c);
     EXPECT_EQ(model_.path(), b) << "selected after the end";
+    // Nor the command of a full-size picture under way: this one is shown reduced.
+    PictureModel other(QSize(200, 200));
+    other.select(write("large.jpg", encodedAs(testPicture(500, 300), "JPEG")));
+    decoder_.began.acquire();
+    decoder_.gate.release();
+    ASSERT_TRUE(settle(other));
+    other.whenFullPicture([&] { ran = true; });
+    ASSERT_TRUE(other.busy()) << "no full-size decode to stop";
+    other.stop();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ran || other.busy());
 }
 
 // A file whose first bytes are no picture is refused without reading the rest;

@@ -111,11 +111,11 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
     for (const char* key : {"missing", "empty", "blank", "value"})
         EXPECT_EQ(prof.getString(key, "  abc  "), key[0] == 'v' ? "v" : "abc") << key;
     const QStringList paths = {" /leading blank", "/trailing blank ", "\"/quoted\"", "'/single'", "/a=b", "/semi;colon",
-                               "#hash", "[bracket]", "C:\\Program Files\\", "\"", "x\"", "\t/tab", "/全角　スペース　", ""};
+                               "#hash", "[bracket]", "C:\\Program Files\\", "\"", "x\"", "\t/tab", "/全角　スペース　", "\"\"", "''", ""};
     for (int i = 0; i < paths.size(); ++i)
         ASSERT_TRUE(prof.writeString(QString("key%1").arg(i), paths[i])) << paths[i].toStdString();
     for (int i = 0; i < paths.size(); ++i)
-        EXPECT_EQ(prof.getString(QString("key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
+        EXPECT_EQ(prof.getString(QString(i % 2 ? "KEY%1" : "Key%1").arg(i), "<default>"), paths[i].isEmpty() ? "<default>" : paths[i]);
     EXPECT_FALSE(prof.writeString("bad", "/line\nbreak"));
     // Quotes are added only where reading would otherwise change the value.
     EXPECT_TRUE(read().contains("\nkey0=\" /leading blank\"\n") && read().contains("\nkey4=/a=b\nkey5=/semi;colon\n"))

@@ -7,6 +7,7 @@
 
 #include "decoder/jpeg_decoder.h"
 #include "measure/compression_measure.h"
+#include "measure/difference_picture.h"
 #include "measure/picture_fidelity.h"
 #include "jpeg/quality_estimate.h"
 #include "encoder/prepared_picture.h"
@@ -105,7 +106,31 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     // Above 20 megapixels, squares of pixels are averaged.
     EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
     EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
-    EXPECT_TRUE(std::isinf(compared(grey(8, 6, board), grey(8, 6, [](int, int) { return 100; }), 2).psnr));
+    // Sides that do not divide: the partial squares at the edges are left out, not averaged short.
+    EXPECT_TRUE(std::isinf(compared(grey(9, 7, board), grey(9, 7, [](int, int) { return 100; }), 2).psnr));
+}
+
+// Shrunk 10 x 6 to 3 x 4 (another ratio each way, neither whole), every error lands in one pixel,
+// which keeps the largest; the gain rounds up, so the strong errors reach white.
+TEST(Difference, ReductionKeepsEachPeakAndTheGainBringsTheStrongToWhite)
+{
+    const QImage peaks = peaksOf(10, 6, [](int x, int y) { return x == 9 && y == 5 ? 9 : y != 2 ? 0 : x == 4 ? 5 : x == 6 ? 3 : 0; });
+    const QImage reduced = peakReduced(peaks, QSize(3, 4));
+    ASSERT_EQ(reduced.size(), QSize(3, 4));
+    QList<int> levels;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x)
+            levels << reduced.constScanLine(y)[x];
+    EXPECT_EQ(levels, QList<int>({0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 9}));
+    // Taller than wide: the last row's peak in the last row.
+    EXPECT_EQ(peakReduced(peaksOf(10, 30, [](int x, int y) { return x == 9 && y == 29 ? 7 : 0; }), QSize(2, 3)).pixelColor(1, 2).red(), 7);
+    // 200 pixels: the 99.5th percentile is the 199th level, 7, so 255 / 7 = 36.4 gives 37; fewer
+    // differing than that, the largest error decides; none, 1.
+    const auto level = [](int x, int y) { return y ? 0 : x == 0 ? 100 : x == 1 ? 7 : x == 2 ? 5 : 0; };
+    EXPECT_EQ(differenceGain(peaksOf(20, 10, level)), 37);
+    EXPECT_EQ(qRed(amplifiedPeaks(peaksOf(20, 10, level), 37).pixel(2, 0)), 185);
+    EXPECT_EQ(differenceGain(peaksOf(20, 10, [](int x, int y) { return x == 3 && y == 3 ? 10 : 0; })), 26);
+    EXPECT_EQ(differenceGain(peaksOf(20, 10, [](int, int) { return 0; })), 1);
 }
 
 // Read back band by band from an encoding of its own, against a save decoded whole.

@@ -5,8 +5,11 @@
 #include <QtNumeric>
 #include <QLocale>
 
+#include "runtime/rounding.h"
+#include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 #include "runtime/val.h"
+#include "ui/twips.h"
 
 namespace {
 
@@ -45,6 +48,25 @@ TEST_F(Texts, DateTextDropsTheTimeOnlyAtMidnightToTheSecond)
         EXPECT_EQ(dateText(QDateTime(QDate(2000, 5, 20), time, Qt::LocalTime)), shown) << time.toString("H:mm:ss.zzz").toStdString();
 }
 
+TEST(RoundToInt32, NearestTiesToEvenWithinTheBoundsElseOverflow)
+{
+    const std::pair<double, std::int32_t> fits[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {2147483647.0, 2147483647},
+                                                    {2147483647.4, 2147483647}, {-2147483648.0, -2147483647 - 1},
+                                                    {-2147483648.5, -2147483647 - 1}};
+    for (const auto& [value, rounded] : fits)
+        EXPECT_EQ(roundToInt32(value), rounded) << value;
+    for (const double value : {2147483647.5, 2147483648.0, -2147483649.0, qQNaN()})
+        EXPECT_THROW(roundToInt32(value), RunTimeError) << value;
+}
+
+// 15 twips a pixel, to the nearest pixel either way.
+TEST(Twips, ToTheNearestPixel)
+{
+    const std::pair<double, int> cases[] = {{7, 0}, {8, 1}, {22, 1}, {23, 2}, {2999, 200}, {-8, -1}, {-7, 0}};
+    for (const auto& [twips, pixels] : cases)
+        EXPECT_EQ(twips::toPixels(twips), pixels) << twips;
+}
+
 TEST(Val, ReadsTheNumberATextBeginsWith)
 {
     const double inf = qInf();
@@ -55,7 +77,8 @@ TEST(Val, ReadsTheNumberATextBeginsWith)
         // Blanks, tabs and line feeds skipped anywhere, CR not; a sign, digits, a point, an E or D exponent; "&H" and "&O" unsigned.
         {"- 1 . 5", -1.5}, {"1 e 2", 100}, {"& H 1 F", 31}, {"2\r3", 2}, {"1E+2", 100}, {"1e-2", 0.01}, {"1D2", 100},
         {"-.5", -0.5}, {"1.2.3", 1.2}, {"1e", 1}, {"--2", 0}, {"&O17", 15}, {"&o178", 15}, {"&hff", 255}, {"&H1G", 1},
-        {"-&H2", 0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
+        {"-&H2", 0}, {"&H7FFFFFFF", 2147483647.0}, {"&H80000000", 2147483648.0}, {"2147483648", 2147483648.0},
+        {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0}, {"1e99999999999999999999", inf}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(Val(QString::fromUtf8(text)), value) << text;
 }

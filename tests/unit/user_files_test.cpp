@@ -50,15 +50,17 @@ TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
     const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
     QDir().mkpath(where.settingsFolder);
-    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0755);
+    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0750); // open to the group only
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
     EXPECT_EQ(modeOf(where.settingsFolder), 0700);
     EXPECT_EQ(modeOf(where.cacheFolder), 0700);
     EXPECT_TRUE(modeOf(where.settingsFile()) & 0200) << "the copy kept the preset's read-only mode";
     ASSERT_TRUE(writeBytes(where.settingsFile(), "mine"));
+    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0705); // open to others only
     userfiles::prepare(where, path("bin"), {});
     EXPECT_EQ(readBytes(where.settingsFile()), "mine") << "the preset replaced the user's settings";
+    EXPECT_EQ(modeOf(where.settingsFolder), 0700);
 }
 
 TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
