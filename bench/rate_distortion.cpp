@@ -13,6 +13,7 @@
 //
 // Usage: rate_distortion [options] [photo folder]   (default /usr/share/backgrounds/mate)
 //   --standard-tables   --no-trellis   --lambda X   --halved | --full   --no-butteraugli   --no-times | --times-only
+//   --svg FILE   (the mean curves drawn, as in doc/rate_distortion.svg)
 // The options try one part of the encoder at a time.
 
 #include <algorithm>
@@ -215,11 +216,57 @@ double medianMilliseconds(const std::function<void()>& run, int runs = 5)
 
 } // namespace
 
+// The mean curves as two plots side by side (SSIM and butteraugli against bits per pixel).
+void writeSvg(const QString& path, const std::map<int, Point>& ours, const std::map<int, Point>& theirs, double photos,
+              bool withButteraugli)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    const double width = 360, height = 260, margin = 50;
+    QString svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='%1' height='%2' font-family='sans-serif' "
+                                 "font-size='11'>\n<rect width='100%' height='100%' fill='white'/>\n")
+                      .arg(2 * (width + margin) + margin)
+                      .arg(height + 2 * margin);
+    const auto panel = [&](int index, const QString& title, double Point::*of, double low, double high) {
+        const double left = margin + index * (width + margin), top = margin;
+        double maxBpp = 0;
+        for (const auto& [quality, point] : theirs)
+            maxBpp = std::max(maxBpp, point.bytes / photos);
+        const auto x = [&](double bpp) { return left + bpp / maxBpp * width; };
+        const auto y = [&](double value) { return top + height - (value - low) / (high - low) * height; };
+        svg += QStringLiteral("<rect x='%1' y='%2' width='%3' height='%4' fill='none' stroke='#888'/>\n")
+                   .arg(left).arg(top).arg(width).arg(height);
+        svg += QStringLiteral("<text x='%1' y='%2'>%3 against bits per pixel (0 to %4)</text>\n")
+                   .arg(left).arg(top - 8).arg(title).arg(maxBpp, 0, 'f', 2);
+        svg += QStringLiteral("<text x='%1' y='%2'>%3</text><text x='%1' y='%4'>%5</text>\n")
+                   .arg(left - 45).arg(top + 10).arg(high).arg(top + height).arg(low);
+        for (const bool program : {true, false}) {
+            QString points;
+            for (const auto& [quality, point] : program ? ours : theirs)
+                points += QStringLiteral("%1,%2 ").arg(x(point.bytes / photos), 0, 'f', 1)
+                              .arg(y(std::clamp(point.*of / photos, low, high)), 0, 'f', 1);
+            svg += QStringLiteral("<polyline fill='none' stroke='%1' stroke-width='2' points='%2'/>\n")
+                       .arg(program ? "#c03" : "#36c", points);
+        }
+        svg += QStringLiteral("<text x='%1' y='%2' fill='#c03'>this program</text>"
+                              "<text x='%1' y='%3' fill='#36c'>libjpeg-turbo -optimize</text>\n")
+                   .arg(left + width - 140).arg(top + (of == &Point::ssim ? height - 30 : 20))
+                   .arg(top + (of == &Point::ssim ? height - 15 : 35));
+    };
+    panel(0, QStringLiteral("luma SSIM"), &Point::ssim, 0.91, 1.0);
+    if (withButteraugli)
+        panel(1, QStringLiteral("butteraugli"), &Point::butteraugli, 0.0, 8.0);
+    svg += QStringLiteral("</svg>\n");
+    file.write(svg.toUtf8());
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QString folder = "/usr/share/backgrounds/mate";
     bool butteraugliWanted = true, timesWanted = true, curvesWanted = true;
+    QString svgPath;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == "--standard-tables")
@@ -238,6 +285,8 @@ int main(int argc, char** argv)
             timesWanted = false;
         else if (arg == "--times-only")
             curvesWanted = false;
+        else if (arg == "--svg" && i + 1 < argc)
+            svgPath = QString::fromLocal8Bit(argv[++i]);
         else
             folder = arg;
     }
@@ -324,6 +373,8 @@ int main(int argc, char** argv)
     if (withButteraugli)
         std::printf("size against libjpeg-turbo at equal butteraugli: %.3f (target at most 0.90)\n",
                     geometricMean(butteraugliRatios));
+    if (!svgPath.isEmpty())
+        writeSvg(svgPath, ourMean, theirMean, photos, withButteraugli);
     }
 
     if (!timesWanted)
