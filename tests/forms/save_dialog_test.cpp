@@ -211,6 +211,12 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     services().userEnvironment = nullptr;
     EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
     EXPECT_EQ(saveDialog.preview->picture(), shownPicture) << "another file shown as the preview";
+    // No preview of 51 was ever shown: a save encodes 51 itself.
+    dialogs_->answerSave(at("saved.jpg"));
+    dialogs_->answerMessage();
+    saveDialog.save();
+    waitForPicture();
+    EXPECT_EQ(readBytes(at("saved.jpg")), encoded(51)) << "the preview of 50 saved for 51";
 }
 
 // The size beside a quality it is not the size of is greyed until its own preview comes.

@@ -83,6 +83,7 @@ TEST_F(Decoder, EmptyCutOrOversizedFilesRaiseARunTimeError)
         {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random}, {"a.png", encodedAs(testPicture(8, 8), "PNG")},
         {"half.jpg", baseline.left(baseline.size() / 2)}, {"halfprog.jpg", progressive.left(progressive.size() / 2)},
         {"half.gif", gif64.left(gif64.size() / 2)}, {"half.bmp", bmp.chopped(100)},
+        {"padding.bmp", encodedAs(testPicture(5, 3), "BMP").chopped(4)}, // rows of 15 bytes padded to 16; the last padding cut
         {"huge.jpg", QByteArray(jpg).replace(sof, 4, "\xEA\x60\xEA\x60")}, // 60000 x 60000
         {"huge.gif", gif(16, 16, {1}, QSize(60000, 60000))},
         {"huge.bmp", QByteArray(bmp).replace(18, 8, QByteArray("\x60\xEA\0\0\x60\xEA\0\0", 8))},

@@ -14,6 +14,7 @@
 #include "files/native_names.h"
 #include "files/stand_in_folder.h"
 #include "files/wildcard.h"
+#include "files/paths.h"
 #include "test_files.h"
 
 namespace {
@@ -82,6 +83,17 @@ TEST(Drives, APathIsOnTheLongestDriveThatHoldsItAsAFolder)
                                                          {"/ab", "/ab"}, {"/media/c/d", "/media/c/"}, {"/media/cd", "/"}};
     for (const auto& [path, drive] : cases)
         EXPECT_EQ(driveOf(path), drive) << path;
+}
+
+TEST(Paths, AFolderAndANameJoinAndPartWithOneSeparator)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"/", "a.jpg", "/a.jpg"}, {"/photos", "B.JPG", "/photos/B.JPG"}, {"/x/y", "z", "/x/y/z"}};
+    for (const auto& [folder, name, path] : cases) {
+        EXPECT_EQ(fullPath(folder, name), path);
+        EXPECT_EQ(folderOf(path), folder);
+        EXPECT_EQ(nameOf(path), name);
+    }
 }
 
 // Qt's file dialog gets a stand-in folder for a name that is not UTF-8, in a folder that

@@ -125,6 +125,8 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenAndMissingOnesAsTheTrimmedDefault)
 TEST_F(ProfileTest, DeletingAKeyOrSectionTakesOnlyItsLines)
 {
     write("[view]\nzoom=2\n\n[okini]\nkey01=/a\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
+    EXPECT_EQ(QStringList({prof.sectionAt(0), prof.sectionAt(2), prof.keyAt(0), prof.keyAt(1), prof.keyAt(2)}),
+              QStringList({"view", "other", "key01", "key03", ""}));
     EXPECT_TRUE(prof.deleteKey("key01"));
     EXPECT_EQ(read(), "[view]\nzoom=2\n\n[okini]\n; mine\nkey03=/c\n[other]\nkey01=/z\n");
     EXPECT_TRUE(prof.deleteSection());

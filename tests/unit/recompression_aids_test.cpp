@@ -103,6 +103,11 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     const Fidelity halved = compared(grey(32, 16, board), grey(32, 16, [&](int x, int y) { return board(x, y) / 2; }));
     EXPECT_NEAR(halved.psnr, 13.1823, 0.001);
     EXPECT_NEAR(halved.ssim, 0.643025, 0.001);
+    // Strips narrower than the window one way are measured all the same.
+    for (const QSize strip : {QSize(40, 7), QSize(7, 40)})
+        EXPECT_LT(compared(grey(strip.width(), strip.height(), board),
+                           grey(strip.width(), strip.height(), [&](int x, int y) { return board(x, y) / 2; })).ssim, 0.9)
+            << strip.width() << " x " << strip.height();
     // Above 20 megapixels, squares of pixels are averaged.
     EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
     EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
