@@ -2,6 +2,7 @@
 #include <QClipboard>
 
 #include "form_fixture.h"
+#include "photo_files.h"
 
 namespace {
 
@@ -98,3 +99,16 @@ TEST_F(ImageWindowMouse, AWindowManagersMoveStartsOnlyWhenTheMouseMoves)
 }
 
 } // namespace
+
+// A copy takes the colours shown: under a profile that swaps red and green, a red file copies green.
+TEST_F(ImageWindowTest, ADoubleClickCopiesTheColoursShown)
+{
+    const QByteArray icc = swappedRedGreenProfile();
+    model().select(write("photo.jpg", withSegments(flatJpeg(60, 40, qRgb(220, 30, 30)), iccSegments(icc, 1))));
+    waitForPicture();
+    dialogs_->answerMessage();
+    imageWindow().copyPictureOnDoubleClick();
+    waitForPicture();
+    const QRgb copied = QApplication::clipboard()->image().pixel(30, 20);
+    EXPECT_TRUE(qGreen(copied) > 150 && qRed(copied) < 100) << std::hex << copied;
+}
