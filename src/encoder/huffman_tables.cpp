@@ -1,6 +1,13 @@
 #include "encoder/huffman_tables.h"
 
 #include <algorithm>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "encoder/quantized_picture.h"
 
 namespace {
 
@@ -69,4 +76,63 @@ HuffmanTable optimalHuffmanTable(const SymbolCounts& counts)
             if (codeSize[std::size_t(symbol)] == size)
                 table.values[at++] = std::uint8_t(symbol);
     return table;
+}
+
+namespace {
+
+int bitsOf(int value)
+{
+    int bits = 0;
+    for (value = std::abs(value); value; value >>= 1)
+        ++bits;
+    return bits;
+}
+
+void install(JHUFF_TBL* target, const HuffmanTable& table)
+{
+    std::copy(table.bits.begin(), table.bits.end(), target->bits);
+    std::copy(table.values.begin(), table.values.end(), target->huffval);
+    target->sent_table = FALSE;
+}
+
+} // namespace
+
+// DC differences in the order of the MCUs; the blocks libjpeg adds to fill the
+// last MCUs (the previous DC, no AC) are counted too.
+void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const QuantizedPicture& quantized,
+                      const SymbolCounts* acCounts)
+{
+    const std::vector<PreparedComponent>& components = picture.components;
+    SymbolCounts dc[2] = {}, ac[2] = {};
+    for (std::size_t table = 0; table < 2; ++table)
+        std::copy(acCounts[table].begin(), acCounts[table].end(), ac[table].begin());
+    const bool interleaved = components.size() > 1;
+    const int mcuWidth = interleaved ? 8 * components[0].samplingX : 8;
+    const int mcuHeight = interleaved ? 8 * components[0].samplingY : 8;
+    const int across = (picture.width + mcuWidth - 1) / mcuWidth, down = (picture.height + mcuHeight - 1) / mcuHeight;
+    int last[3] = {0, 0, 0};
+    for (int mcuRow = 0; mcuRow < down; ++mcuRow)
+        for (int mcuColumn = 0; mcuColumn < across; ++mcuColumn)
+            for (std::size_t c = 0; c < components.size(); ++c) {
+                const PreparedComponent& component = components[c];
+                const std::size_t table = c == 0 ? 0 : 1;
+                const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
+                for (int y = 0; y < blocksY; ++y)
+                    for (int x = 0; x < blocksX; ++x) {
+                        const int column = mcuColumn * blocksX + x, row = mcuRow * blocksY + y;
+                        if (column >= component.widthInBlocks || row >= component.heightInBlocks) {
+                            ++dc[table][0];
+                            ++ac[table][0]; // end of block at once
+                            continue;
+                        }
+                        const int value = quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
+                                                          + std::size_t(column)];
+                        ++dc[table][std::size_t(bitsOf(value - last[c]))];
+                        last[c] = value;
+                    }
+            }
+    for (std::size_t table = 0; table < (interleaved ? 2 : 1); ++table) {
+        install(cinfo.dc_huff_tbl_ptrs[table], optimalHuffmanTable(dc[table]));
+        install(cinfo.ac_huff_tbl_ptrs[table], optimalHuffmanTable(ac[table]));
+    }
 }

@@ -1,17 +1,13 @@
 #include "encoder/jpeg_compressor.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <cmath>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdint>
-#include <cstring>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <mutex>
 #include <new>
-#include <vector>
 
 #include <QIODevice>
 
@@ -20,10 +16,8 @@
 
 #include "jpeg/jpeg_markers.h"
 #include "jpeg/libjpeg_support.h"
-#include "jpeg/quantization_tables.h"
 #include "encoder/coefficient_quantizer.h"
 #include "encoder/huffman_tables.h"
-#include "encoder/parallel_bands.h"
 #include "encoder/prepared_picture.h"
 #include "encoder/scanline_source.h"
 
@@ -98,32 +92,6 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-QuantValues valuesOf(const quantization::Table& base, int quality)
-{
-    QuantValues values{};
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = std::uint16_t(quantization::scaled(base[i], quality));
-    return values;
-}
-
-// The tables of each component (luminance, then chrominance) for an encoding.
-struct Quantization {
-    QuantValues values[2];
-    bool trellis;
-    double lambda;
-};
-
-Quantization quantizationOf(const JpegEncoding& encoding, int quality, ChromaSampling sampling)
-{
-    if (encoding.tables == QuantTables::Standard)
-        return {{valuesOf(quantization::annexKLuminance, quality), valuesOf(quantization::annexKChrominance, quality)},
-                encoding.trellis, encoding.lambda};
-    const bool whole = sampling == ChromaSampling::Full;
-    return {{valuesOf(quantization::perceptualLuminance, quality),
-             valuesOf(whole ? quantization::wholeChrominance : quantization::perceptualChrominance, quality)},
-            encoding.trellis, encoding.lambda};
-}
-
 void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const Quantization& quantization)
 {
     const bool grey = picture.sampling == ChromaSampling::Grey;
@@ -148,73 +116,6 @@ void configure(jpeg_compress_struct& cinfo, const PreparedPicture& picture, cons
     }
 }
 
-// The quantized picture, kept compactly until libjpeg writes it: most levels
-// are zero, so each block keeps its DC, a mask of its nonzero AC levels and
-// those levels alone. libjpeg's own arrays hold one band at a time.
-struct QuantizedPicture {
-    struct Band {
-        std::vector<std::uint64_t> masks; // per block, bit i: AC level i (natural order) nonzero
-        std::vector<std::int16_t> levels; // the nonzero AC levels, block after block
-    };
-    std::vector<std::int16_t> dc[3]; // per component, block rows one after another
-    std::vector<Band> bands;          // every component's blocks of the band, component by component
-
-    explicit QuantizedPicture(const PreparedPicture& picture)
-        : bands(std::size_t(picture.bandCount()))
-    {
-        for (std::size_t c = 0; c < picture.components.size(); ++c)
-            dc[c].resize(picture.components[c].blocks.size());
-    }
-};
-
-// Block rows [first, end) of a component in a band (an MCU row).
-std::pair<int, int> rowsOf(const PreparedComponent& component, int band)
-{
-    const int first = band * component.samplingY;
-    return {first, std::min(first + component.samplingY, component.heightInBlocks)};
-}
-
-void keep(QuantizedPicture::Band& band, std::int16_t& dc, const std::int16_t* levels)
-{
-    std::uint64_t mask = 0;
-    for (std::size_t i = 1; i < 64; ++i)
-        if (levels[i] != 0) {
-            mask |= std::uint64_t(1) << i;
-            band.levels.push_back(levels[i]);
-        }
-    band.masks.push_back(mask);
-    dc = levels[0];
-}
-
-// Quantizes one band (an MCU row) of every component.
-// `rates`: the rate model of luminance and chrominance trellis quantization
-// weighs bits with; `counts`, when given, gather each table's AC symbols.
-void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const AcRateModel* rates,
-                  QuantizedPicture& quantized, int band, AcSymbolCounts* counts)
-{
-    QuantizedPicture::Band& kept = quantized.bands[std::size_t(band)];
-    std::int16_t levels[64];
-    for (std::size_t c = 0; c < picture.components.size(); ++c) {
-        const PreparedComponent& component = picture.components[c];
-        const std::size_t table = c == 0 ? 0 : 1;
-        const QuantValues& values = quantization.values[table];
-        const auto [first, end] = rowsOf(component, band);
-        for (int row = first; row < end; ++row)
-            for (int column = 0; column < component.widthInBlocks; ++column) {
-                if (quantization.trellis) {
-                    trellisBlock(component.at(column, row), values, rates[table], quantization.lambda, levels,
-                                 counts ? &counts[table] : nullptr);
-                } else {
-                    roundBlock(component.at(column, row), values, levels);
-                    if (counts)
-                        countAcSymbols(levels, counts[table]);
-                }
-                keep(kept, quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks) + std::size_t(column)],
-                     levels);
-            }
-    }
-}
-
 // Hands libjpeg the quantized blocks band by band: its arrays are one band
 // tall, and reading one fills it from the compact levels.
 struct BandFeeder {
@@ -232,7 +133,7 @@ void fillBand(j_common_ptr common, BandFeeder& feeder, int band)
     for (std::size_t c = 0; c < feeder.picture->components.size(); ++c) {
         const PreparedComponent& component = feeder.picture->components[c];
         const JBLOCKARRAY rows = feeder.access(common, feeder.arrays[c], 0, JDIMENSION(component.samplingY), TRUE);
-        const auto [first, end] = rowsOf(component, band);
+        const auto [first, end] = rowsInBand(component, band);
         for (int row = first; row < end; ++row)
             for (int column = 0; column < component.widthInBlocks; ++column) {
                 JCOEF* levels = rows[row - first][column];
@@ -272,93 +173,6 @@ void requestArrays(jpeg_compress_struct& cinfo, BandFeeder& feeder)
     feeder.access = cinfo.mem->access_virt_barray;
     cinfo.mem->access_virt_barray = accessBand;
     cinfo.client_data = &feeder;
-}
-
-int bitsOf(int value)
-{
-    int bits = 0;
-    for (value = std::abs(value); value; value >>= 1)
-        ++bits;
-    return bits;
-}
-
-void install(JHUFF_TBL* target, const HuffmanTable& table)
-{
-    std::copy(table.bits.begin(), table.bits.end(), target->bits);
-    std::copy(table.values.begin(), table.values.end(), target->huffval);
-    target->sent_table = FALSE;
-}
-
-// The optimized tables of the quantized picture, as libjpeg would fit them
-// in a pass of its own: DC differences in the order of the MCUs, the blocks
-// libjpeg adds to fill the last MCUs (the previous DC, no AC) counted too.
-void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const QuantizedPicture& quantized,
-                      const AcSymbolCounts* acCounts)
-{
-    const std::vector<PreparedComponent>& components = picture.components;
-    SymbolCounts dc[2] = {}, ac[2] = {};
-    for (std::size_t table = 0; table < 2; ++table)
-        std::copy(acCounts[table].begin(), acCounts[table].end(), ac[table].begin());
-    const bool interleaved = components.size() > 1;
-    const int mcuWidth = interleaved ? 8 * components[0].samplingX : 8;
-    const int mcuHeight = interleaved ? 8 * components[0].samplingY : 8;
-    const int across = (picture.width + mcuWidth - 1) / mcuWidth, down = (picture.height + mcuHeight - 1) / mcuHeight;
-    int last[3] = {0, 0, 0};
-    for (int mcuRow = 0; mcuRow < down; ++mcuRow)
-        for (int mcuColumn = 0; mcuColumn < across; ++mcuColumn)
-            for (std::size_t c = 0; c < components.size(); ++c) {
-                const PreparedComponent& component = components[c];
-                const std::size_t table = c == 0 ? 0 : 1;
-                const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
-                for (int y = 0; y < blocksY; ++y)
-                    for (int x = 0; x < blocksX; ++x) {
-                        const int column = mcuColumn * blocksX + x, row = mcuRow * blocksY + y;
-                        if (column >= component.widthInBlocks || row >= component.heightInBlocks) {
-                            ++dc[table][0];
-                            ++ac[table][0]; // end of block at once
-                            continue;
-                        }
-                        const int value = quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
-                                                          + std::size_t(column)];
-                        ++dc[table][std::size_t(bitsOf(value - last[c]))];
-                        last[c] = value;
-                    }
-            }
-    for (std::size_t table = 0; table < (interleaved ? 2 : 1); ++table) {
-        install(cinfo.dc_huff_tbl_ptrs[table], optimalHuffmanTable(dc[table]));
-        install(cinfo.ac_huff_tbl_ptrs[table], optimalHuffmanTable(ac[table]));
-    }
-}
-
-// The symbols of the rounded levels, every eighth band, per table: what
-// the optimized Huffman tables will be fitted to, near enough to price bits.
-bool measureRates(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
-                  AcRateModel* rates)
-{
-    std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
-    const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
-        if (band % 8 != 3 && picture.bandCount() > 32)
-            return;
-        std::int16_t levels[64];
-        for (std::size_t c = 0; c < picture.components.size(); ++c) {
-            const PreparedComponent& component = picture.components[c];
-            const int perBand = component.samplingY;
-            AcSymbolCounts& tally = counts[std::size_t(thread) * 2 + (c == 0 ? 0 : 1)];
-            for (int row = band * perBand; row < (band + 1) * perBand && row < component.heightInBlocks; ++row)
-                for (int column = 0; column < component.widthInBlocks; ++column) {
-                    roundBlock(component.at(column, row), quantization.values[c == 0 ? 0 : 1], levels);
-                    countAcSymbols(levels, tally);
-                }
-        }
-    });
-    for (int table = 0; table < 2; ++table) {
-        AcSymbolCounts sum{};
-        for (int thread = 0; thread < encodingThreads; ++thread)
-            for (std::size_t i = 0; i < sum.size(); ++i)
-                sum[i] += counts[std::size_t(thread) * 2 + std::size_t(table)][i];
-        rates[table] = rateFromCounts(sum);
-    }
-    return done;
 }
 
 // A profile's colour space sits at bytes 16..19 of its header.
@@ -420,35 +234,6 @@ CompressResult failureOf(const Session& session)
     if (session.destination.writeFailed)
         return CompressResult::WriteFailed;
     return CompressResult::Rejected;
-}
-
-// Quantizes every band, gathering the AC symbols of each table over the threads.
-CompressResult quantizeAll(const PreparedPicture& picture, const Quantization& quantization, const std::stop_token& stop,
-                           QuantizedPicture& quantized, AcSymbolCounts* acCounts)
-{
-    AcRateModel rates[2];
-    if (quantization.trellis && !measureRates(picture, quantization, stop, rates))
-        return CompressResult::Abandoned;
-    std::vector<AcSymbolCounts> counts(std::size_t(encodingThreads) * 2, AcSymbolCounts{});
-    std::atomic<bool> outOfMemory{false};
-    // An exception must not leave a band's thread.
-    const bool done = forEachBand(picture.bandCount(), encodingThreads, stop, [&](int band, int thread) {
-        try {
-            if (!outOfMemory)
-                quantizeBand(picture, quantization, rates, quantized, band, &counts[std::size_t(2 * thread)]);
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        }
-    });
-    if (outOfMemory)
-        return CompressResult::OutOfMemory;
-    if (!done)
-        return CompressResult::Abandoned;
-    for (int thread = 0; thread < encodingThreads; ++thread)
-        for (std::size_t table = 0; table < 2; ++table)
-            for (std::size_t i = 0; i < 256; ++i)
-                acCounts[table][i] += counts[std::size_t(2 * thread) + table][i];
-    return CompressResult::Done;
 }
 
 CompressResult compressTrapped(Session& session, const PreparedPicture& picture, const Quantization& quantization,
@@ -537,8 +322,8 @@ CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIO
     try {
         QuantizedPicture quantized(picture);
         AcSymbolCounts acCounts[2] = {};
-        result = quantizeAll(picture, quantization, stop, quantized, acCounts);
-        if (result == CompressResult::Done) {
+        result = CompressResult::Abandoned;
+        if (quantizeAll(picture, quantization, stop, quantized, acCounts)) {
             Session session{};
             session.cinfo.err = installJpegErrorTrap(session.trap);
             session.trap.pub.output_message = discardMessage;

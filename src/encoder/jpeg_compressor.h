@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "encoder/prepared_picture.h"
+#include "encoder/quantized_picture.h"
 
 class QIODevice;
 class ScanlineSource;
@@ -23,24 +24,6 @@ enum class CompressResult {
 // fitted to the quantized coefficients of the whole picture. The standard
 // tables give the same pixels, for a measure that only decodes them.
 enum class HuffmanTables { Optimized, Standard };
-
-enum class QuantTables {
-    Standard,   // the standard's example tables, as libjpeg's own encoder writes them
-    Perceptual, // tables fitted to how people see
-};
-
-// Trellis quantization's weight of a bit against the squared error in
-// quantization steps.
-inline constexpr double trellisLambda = 0.05;
-
-// How a picture is encoded; the default is the program's own choice. The
-// standard tables without trellis give libjpeg-turbo's own file.
-struct JpegEncoding {
-    QuantTables tables = QuantTables::Perceptual;
-    bool trellis = true;
-    std::optional<ChromaSampling> sampling; // chosen by chromaSamplingFor() when empty
-    double lambda = trellisLambda;
-};
 
 // From this quality on chroma is kept whole (with coarser steps); below, halved chroma costs nothing seen.
 inline constexpr int fullChromaQuality = 90;
