@@ -1,0 +1,216 @@
+// The save dialog's aids: the target size, the source's quality and its warning, the difference
+// view, the original view and the measurement.
+#include "save_dialog_fixture.h"
+
+namespace {
+
+const QString sliderHint = QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ");
+
+// Not above zero, refused with an example; below quality 1's size, refused with that size; in
+// full-width digits and points, as an input method types them, read all the same.
+TEST_F(SaveDialogTest, TypedTargetSizesAreReadOrRefusedWithAReason)
+{
+    SaveDialog& dialog = openDialog();
+    services().encodedSize = [](const QImage&, int quality, std::stop_token) -> std::optional<qint64> { return quality * 1000; };
+    const QString example = QStringLiteral("目標サイズには 0 より大きい数を入力してください。\n例: 20 なら 20000 バイトまで");
+    const QString belowOne = QStringLiteral("指定サイズより小さくできません\n最も小さくて %1 バイト（画質 1）").arg(sizeText(1000));
+    const struct { QString typed; int quality; QString message; } cases[] = {
+        {"", 50, example}, {"abc", 50, example}, {"-5", 50, example}, {"0", 50, example},
+        {"0.9", 50, belowOne}, {"0.9996", 50, belowOne}, // a fraction of a byte under quality 1's size
+        {"２０", 20, {}}, {"１.５", 1, {}}, {"３．５", 3, {}}, {"1.9995", 1, {}}, {"2", 2, {}}};
+    for (const auto& [typed, quality, message] : cases) {
+        SCOPED_TRACE(typed.toStdString());
+        dialogs_->answerInput(typed);
+        if (!message.isEmpty())
+            dialogs_->answerMessage();
+        dialog.targetSizeAction->trigger();
+        settleWorkers();
+        EXPECT_EQ(dialog.qualitySlider->value(), quality);
+        EXPECT_EQ(dialogs_->last().kind == ScriptedDialogs::Box::Message ? dialogs_->last().text : QString(), message);
+    }
+    // The box opens with the size shown; cancelled, no message and no search follow.
+    dialogs_->cancelInput();
+    dialog.targetSizeAction->trigger();
+    EXPECT_EQ(dialogs_->last().title, QStringLiteral("目標サイズ"));
+    EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
+    EXPECT_FALSE(dialog.sizeValue->text().isEmpty());
+    EXPECT_EQ(dialogs_->boxes().back().kind, ScriptedDialogs::Box::Input) << "a message followed the input box";
+    EXPECT_FALSE(dialog.searchingTargetSize());
+}
+
+TEST_F(SaveDialogTest, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
+{
+    SaveDialog& dialog = openDialog();
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    // Each size (the quality in thousands) waits to be released, unless the sizes run free.
+    std::counting_semaphore<> begun{0}, released{0};
+    std::atomic<bool> free{false};
+    services().encodedSize = [&](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
+        if (!free) {
+            begun.release();
+            released.acquire();
+        }
+        return quality * 1000;
+    };
+    const std::function<void()> stops[] = {[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
+                                           [&] { QTest::keyClick(dialog.qualitySlider, Qt::Key_Right); }};
+    for (const auto& stop : stops) {
+        dialogs_->answerInput(QStringLiteral("20"));
+        QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
+        begun.acquire();
+        EXPECT_TRUE(dialog.searchingTargetSize());
+        EXPECT_EQ(dialog.mousePointer(), MousePointer::Hourglass);
+        stop();
+        EXPECT_FALSE(dialog.searchingTargetSize());
+        EXPECT_NE(dialog.mousePointer(), MousePointer::Hourglass);
+        const int after = dialog.qualitySlider->value();
+        free = true;
+        released.release();
+        settleWorkers();
+        free = false;
+        EXPECT_EQ(FormTest::saveDialog(), &dialog);
+        EXPECT_EQ(dialog.qualitySlider->value(), after);
+    }
+    // Unhindered, the same search ends at 20.
+    free = true;
+    dialogs_->answerInput(QStringLiteral("20"));
+    dialog.targetSizeAction->trigger();
+    settleWorkers();
+    EXPECT_EQ(dialog.qualitySlider->value(), 20);
+}
+
+// Both figures are of the bytes shown, not of the file saved over at 50 since, as a save from the
+// dialog does. Whether a quality's file is larger than the source is the encoder's to tell.
+TEST_F(SaveDialogTest, OnlyAJpegSourceGivesAQualityAndWarnsFromIt)
+{
+    openDialog(QStringLiteral("photo.kir"), 90).cancel();
+    ASSERT_EQ(saveJpeg(picture_, 323, 241, at("photo.kir"), 50, JpegTarget::Chosen), JpegStatus::Written);
+    SaveDialog& dialog = openDialog();
+    EXPECT_EQ(dialog.qualitySlider->toolTip(), QStringLiteral("元画像の画質: 約90\n") + sliderHint);
+    const QString larger = QStringLiteral("\n元ファイルより大きくなります（元 ") + sizeText(sizeAt(90)) + QStringLiteral("）");
+    const QString higher = QStringLiteral("\n元画像より高い画質です");
+    const QImage shown = model().fullPicture();
+    const auto largerAt = [&](int quality) { return *encodedJpegSize(shown, quality) > sizeAt(90); };
+    ASSERT_TRUE(largerAt(98) && !largerAt(50)) << "both sides of the size warning";
+    for (const int quality : {98, 91, 90, 50}) {
+        const QString warning = (largerAt(quality) ? larger : QString()) + (quality > 90 ? higher : QString());
+        dialog.qualitySlider->setValue(quality);
+        settleWorkers();
+        EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;
+        const Drawn size = drawn(dialog.sizeValue);
+        EXPECT_EQ(size.redText, !warning.isEmpty()) << "the size text's colour at " << quality;
+        EXPECT_FALSE(size.redBorder) << quality; // the text alone turns red
+    }
+    // A picture from no file leaves the slider and the size as they always were.
+    dialog.cancel();
+    model().showInMemory(picture_);
+    SaveDialog& plainDialog = openDialog();
+    plainDialog.qualitySlider->setValue(100);
+    settleWorkers();
+    EXPECT_EQ(plainDialog.qualitySlider->toolTip(), sliderHint);
+    EXPECT_EQ(plainDialog.sizeValue->toolTip(), QStringLiteral("バイト数"));
+    EXPECT_FALSE(drawn(plainDialog.sizeValue).redText);
+}
+
+
+// Smooth gradients at quality 95 are off by a few levels at most; shown, the strongest reach white, PSNR and SSIM over them.
+TEST_F(SaveDialogTest, TheDifferencePeaksAtWhiteWithItsFiguresOverIt)
+{
+    for (int y = 0; y < picture_.height(); ++y)
+        for (int x = 0; x < picture_.width(); ++x)
+            picture_.setPixel(x, y, qRgb(x * 255 / picture_.width(), y * 255 / picture_.height(), 128));
+    SaveDialog& dialog = openDialog();
+    dialog.qualitySlider->setValue(95);
+    settleWorkers();
+    const QImage compressed = dialog.preview->picture();
+    for (const bool byKey : {true, false}) {
+        byKey ? QTest::keyPress(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(true);
+        settleWorkers();
+        SCOPED_TRACE(byKey ? "holding D" : "the menu");
+        const QImage shown = dialog.preview->picture();
+        EXPECT_EQ(shown.size(), dialog.preview->size()) << "not reduced to the size on screen";
+        int brightest = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                brightest = std::max(brightest, qGray(shown.pixel(x, y)));
+        EXPECT_EQ(brightest, 255) << "not amplified";
+        EXPECT_TRUE(dialog.preview->toolTip().contains(QStringLiteral("\n差分表示: 元画像との差を")));
+        const QString figures = dialog.figuresLabel->text();
+        EXPECT_TRUE(figures.startsWith(QStringLiteral("PSNR ")) && figures.contains(QStringLiteral(" dB・SSIM 0."))
+                    && figures.contains(QStringLiteral("倍に強調")))
+            << figures.toStdString();
+        EXPECT_TRUE(dialog.figuresLabel->isVisibleTo(&dialog) && dialog.previewArea->rect().contains(dialog.figuresLabel->geometry()))
+            << "hidden, or not over the preview";
+        byKey ? QTest::keyRelease(&dialog, Qt::Key_D) : dialog.differenceAction->setChecked(false);
+        EXPECT_FALSE(dialog.figuresLabel->isVisibleTo(&dialog));
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
+        EXPECT_FALSE(dialog.preview->toolTip().contains(QStringLiteral("強調")));
+        EXPECT_TRUE(dialog.preview->toolTip().endsWith(QStringLiteral("\n右クリックでメニュー・D を押す間は差分・O を押す間は元画像")));
+    }
+}
+
+// At quality 1 the preview is far from the original; O shows the original itself, where the preview is.
+TEST_F(SaveDialogTest, HoldingOShowsTheOriginalWhereThePreviewIs)
+{
+    SaveDialog& dialog = openDialog();
+    dialog.zoomIn();
+    dialog.dropOnPreviewArea(dialog.preview, 1000, 900);
+    dialog.qualitySlider->setValue(1);
+    settleWorkers();
+    const QImage compressed = dialog.preview->picture();
+    const QRect place = dialog.preview->geometry();
+    // The mean distance per channel from the original at the same size.
+    const auto distance = [&](const QImage& shown) {
+        const QImage original = picture_.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double sum = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                sum += std::abs(qRed(shown.pixel(x, y)) - qRed(original.pixel(x, y)))
+                    + std::abs(qGreen(shown.pixel(x, y)) - qGreen(original.pixel(x, y)))
+                    + std::abs(qBlue(shown.pixel(x, y)) - qBlue(original.pixel(x, y)));
+        return sum / (3.0 * shown.width() * shown.height());
+    };
+    ASSERT_GT(distance(compressed), 4);
+    for (const bool byKey : {true, false}) {
+        byKey ? QTest::keyPress(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(true);
+        settleWorkers();
+        SCOPED_TRACE(byKey ? "holding O" : "the menu");
+        EXPECT_LT(distance(dialog.preview->picture()), 1.5);
+        EXPECT_EQ(dialog.preview->geometry(), place);
+        EXPECT_EQ(dialog.figuresLabel->text(), QStringLiteral("元画像"));
+        byKey ? QTest::keyRelease(&dialog, Qt::Key_O) : dialog.originalAction->setChecked(false);
+        EXPECT_EQ(dialog.preview->picture(), compressed) << "the compressed preview did not come back";
+    }
+}
+
+// Once 51's preview is shown, a hover does not show what was measured at 50; nor, while the
+// slider moves to 52 and 52's preview is still being made, what was measured at 51.
+TEST_F(SaveDialogTest, AMeasurementShowsOnlyWithItsOwnQuality)
+{
+    SaveDialog& dialog = openDialog();
+    hover(dialog);
+    settleWorkers();
+    ASSERT_TRUE(dialog.preview->toolTip().contains(QStringLiteral(" dB"))) << "measured at 50";
+    dialog.qualitySlider->setValue(51);
+    settleWorkers();
+    const QString at51 = hover(dialog);
+    EXPECT_TRUE(at51.contains(QStringLiteral("計算中")) && !at51.contains(QStringLiteral(" dB"))) << at51.toStdString();
+    QThreadPool::globalInstance()->waitForDone(); // 51 measured; its result waits in the queue
+    // Held by the job too: the worker still touches it on its way out of acquire().
+    const auto released = std::make_shared<std::binary_semaphore>(0);
+    services().encodePreview = [released](const PreviewJob&, std::stop_token) {
+        released->acquire();
+        PreviewResult failed;
+        failed.status = JpegStatus::CannotWrite;
+        return failed;
+    };
+    dialog.qualitySlider->setValue(52);
+    QCoreApplication::sendPostedEvents();
+    const QString at52 = dialog.preview->toolTip();
+    released->release();
+    EXPECT_FALSE(at52.contains(QStringLiteral(" dB"))) << at52.toStdString();
+}
+
+} // namespace
