@@ -206,7 +206,6 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     EXPECT_EQ(readBytes(readOnly), "an older picture");
 }
 
-
 // 保存 right after End: the save waits for the preview of 100, shows it, and
 // writes exactly the bytes shown.
 TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreview)
@@ -251,8 +250,6 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
     EXPECT_TRUE(mainWindow().isEnabled());
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
 }
-
-
 
 // The proposed name is the picture's own, in a folder and under a name that are
 // not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
