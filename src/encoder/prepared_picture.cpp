@@ -282,26 +282,18 @@ std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& p
                                                                  GreyFile grey)
 {
     const std::lock_guard lock(mutex_);
-    const auto fits = [&](const auto& entry, const std::shared_ptr<const PreparedPicture>& prepared) {
-        return prepared && entry.key == picture.cacheKey() && entry.grey == grey
-               && (entry.asked == sampling || prepared->sampling == ChromaSampling::Grey);
-    };
-    if (fits(current_, current_.prepared))
-        return current_.prepared;
-    // One still in use elsewhere comes back rather than being made twice.
-    if (const auto earlier = previous_.prepared.lock(); fits(previous_, earlier)) {
-        const Weak putOut{current_.key, current_.asked, current_.grey, current_.prepared};
-        current_ = {previous_.key, previous_.asked, previous_.grey, earlier};
-        previous_ = putOut;
-        return earlier;
-    }
-    previous_ = Weak{current_.key, current_.asked, current_.grey, current_.prepared};
-    current_.prepared.reset(); // its memory is free again before the next is made, unless in use
+    std::erase_if(made_, [](const Made& made) { return made.prepared.expired(); });
+    // One still held, by the cache or by a job, comes back rather than being made twice.
+    for (const Made& made : made_)
+        if (const auto prepared = made.prepared.lock(); made.key == picture.cacheKey() && made.grey == grey
+            && (made.asked == sampling || prepared->sampling == ChromaSampling::Grey))
+            return kept_ = prepared;
+    kept_.reset(); // its memory is free again before the next is made, unless in use
     const ScanlineSource source(picture);
     if (!source.isValid())
         return nullptr;
-    std::shared_ptr<const PreparedPicture> made = preparePicture(source, sampling, {}, grey);
-    if (made)
-        current_ = {picture.cacheKey(), sampling, grey, made};
-    return made;
+    kept_ = preparePicture(source, sampling, {}, grey);
+    if (kept_)
+        made_.push_back({picture.cacheKey(), sampling, grey, kept_});
+    return kept_;
 }

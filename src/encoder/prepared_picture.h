@@ -65,16 +65,13 @@ public:
                                                GreyFile grey = GreyFile::Allowed);
 
 private:
-    template <typename Pointer>
-    struct Cached {
-        qint64 key = 0;
-        ChromaSampling asked = ChromaSampling::Halved;
-        GreyFile grey = GreyFile::Allowed;
-        Pointer prepared;
+    struct Made {
+        qint64 key;
+        ChromaSampling asked;
+        GreyFile grey;
+        std::weak_ptr<const PreparedPicture> prepared;
     };
-    using Weak = Cached<std::weak_ptr<const PreparedPicture>>;
     std::mutex mutex_;
-    Cached<std::shared_ptr<const PreparedPicture>> current_;
-    Weak previous_; // the one put out last, kept only while a job still holds it
-
+    std::shared_ptr<const PreparedPicture> kept_; // the last one asked for
+    std::vector<Made> made_;                      // every one made, found again while anything holds it
 };
