@@ -125,8 +125,7 @@ void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& pictur
                             ++ac[table][0]; // end of block at once
                             continue;
                         }
-                        const int value = quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
-                                                          + std::size_t(column)];
+                        const int value = quantized.dc[c][component.indexOf(column, row)];
                         ++dc[table][std::size_t(bitsOf(value - last[c]))];
                         last[c] = value;
                     }

@@ -138,8 +138,7 @@ void fillBand(j_common_ptr common, BandFeeder& feeder, int band)
             for (int column = 0; column < component.widthInBlocks; ++column) {
                 JCOEF* levels = rows[row - first][column];
                 std::fill(levels, levels + DCTSIZE2, JCOEF(0));
-                levels[0] = feeder.quantized->dc[c][std::size_t(row) * std::size_t(component.widthInBlocks)
-                                                    + std::size_t(column)];
+                levels[0] = feeder.quantized->dc[c][component.indexOf(column, row)];
                 for (std::uint64_t mask = kept.masks[block++]; mask; mask &= mask - 1)
                     levels[std::countr_zero(mask)] = kept.levels[next++];
             }
@@ -318,11 +317,10 @@ CompressResult compressPrepared(const PreparedPicture& picture, int quality, QIO
     const bool whole = tables == HuffmanTables::Optimized;
     if (whole && !encodingTurn().take(stop))
         return CompressResult::Abandoned;
-    CompressResult result = CompressResult::OutOfMemory;
+    CompressResult result = CompressResult::Abandoned;
     try {
         QuantizedPicture quantized(picture);
         AcSymbolCounts acCounts[2] = {};
-        result = CompressResult::Abandoned;
         if (quantizeAll(picture, quantization, stop, quantized, acCounts)) {
             Session session{};
             session.cinfo.err = installJpegErrorTrap(session.trap);

@@ -26,8 +26,10 @@ struct PreparedComponent {
     int samplingY = 1;
     std::vector<CoefficientBlock> blocks; // row by row
 
-    const CoefficientBlock& at(int column, int row) const
-    { return blocks[std::size_t(row) * std::size_t(widthInBlocks) + std::size_t(column)]; }
+    // Where a block sits in `blocks`, and in every other array of the component's blocks.
+    std::size_t indexOf(int column, int row) const
+    { return std::size_t(row) * std::size_t(widthInBlocks) + std::size_t(column); }
+    const CoefficientBlock& at(int column, int row) const { return blocks[indexOf(column, row)]; }
 };
 
 // A picture made ready for quantization: colour conversion, downsampling and

@@ -52,8 +52,7 @@ void quantizeBand(const PreparedPicture& picture, const Quantization& quantizati
                     if (counts)
                         countAcSymbols(levels, counts[table]);
                 }
-                keep(kept, quantized.dc[c][std::size_t(row) * std::size_t(component.widthInBlocks) + std::size_t(column)],
-                     levels);
+                keep(kept, quantized.dc[c][component.indexOf(column, row)], levels);
             }
     }
 }
