@@ -53,6 +53,6 @@ sleep 3 # the outcome's balloon goes
 xdotool windowactivate --sync "$dialog" 2>/dev/null || true
 xdotool keydown d; sleep 2; around save-difference; xdotool keyup d
 xdotool keydown o; sleep 1; around save-original; xdotool keyup o
-close_window "$dialog"
-close_window "$main"
+"$CLOSE_WINDOW" "$dialog"
+"$CLOSE_WINDOW" "$main"
 wait_for_exit "$APP_PID" 5 || true
