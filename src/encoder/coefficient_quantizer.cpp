@@ -5,6 +5,8 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
 #include <limits>
+#include <type_traits>
+#include <vector>
 
 
 #include <jpeglib.h>
@@ -20,7 +22,8 @@ constexpr int endOfBlock = 0x00;
 constexpr int zeroRun16 = 0xF0;
 
 // The tables libjpeg's defaults install, read through its own API.
-AcRateModel rateOfDefaults(bool luminance)
+template <typename Model>
+Model rateOfDefaults(bool luminance)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -29,8 +32,9 @@ AcRateModel rateOfDefaults(bool luminance)
     cinfo.in_color_space = JCS_RGB;
     cinfo.input_components = 3;
     jpeg_set_defaults(&cinfo);
-    const JHUFF_TBL* table = cinfo.ac_huff_tbl_ptrs[luminance ? 0 : 1];
-    AcRateModel model;
+    constexpr bool ac = std::is_same_v<Model, AcRateModel>;
+    const JHUFF_TBL* table = (ac ? cinfo.ac_huff_tbl_ptrs : cinfo.dc_huff_tbl_ptrs)[luminance ? 0 : 1];
+    Model model;
     model.codeLength.fill(16); // symbols a table lacks: never cheap
     int next = 0;
     for (int length = 1; length <= 16; ++length)
@@ -98,8 +102,73 @@ AcRateModel rateFromCounts(const AcSymbolCounts& counts)
 
 const AcRateModel& standardAcRate(bool luminance)
 {
-    static const AcRateModel luma = rateOfDefaults(true), chroma = rateOfDefaults(false);
+    static const AcRateModel luma = rateOfDefaults<AcRateModel>(true), chroma = rateOfDefaults<AcRateModel>(false);
     return luminance ? luma : chroma;
+}
+
+const DcRateModel& standardDcRate(bool luminance)
+{
+    static const DcRateModel luma = rateOfDefaults<DcRateModel>(true), chroma = rateOfDefaults<DcRateModel>(false);
+    return luminance ? luma : chroma;
+}
+
+void trellisDc(std::span<const std::int16_t> coefficients, int value, int previous, bool keepLast,
+               const DcRateModel& rate, double lambda, std::span<std::int16_t> levels)
+{
+    // Two candidates per block; cost[b][i]: least J of the chain up to block b
+    // ending in candidate i, from[b][i]: the candidate before it.
+    const std::size_t n = coefficients.size();
+    std::vector<std::array<int, 2>> candidate(n), from(n);
+    std::array<double, 2> cost{0, 0}, lastLevelCost{};
+    const double divisor = 8.0 * value;
+    const auto bits = [&](int difference) {
+        const int size = sizeOf(difference);
+        return double(rate.codeLength[std::size_t(size)]) + size;
+    };
+    for (std::size_t b = 0; b < n; ++b) {
+        const double scaled = coefficients[b] / divisor;
+        const int near = rounded(coefficients[b], value);
+        const int other = scaled > near ? near + 1 : near - 1;
+        const bool single = keepLast && b + 1 == n;
+        candidate[b] = {near, single ? near : other};
+        for (std::size_t i = 0; i < 2; ++i) {
+            const double error = scaled - candidate[b][i];
+            double best = std::numeric_limits<double>::infinity();
+            for (std::size_t j = 0; j < (b == 0 ? 1 : 2); ++j) {
+                const int before = b == 0 ? previous : candidate[b - 1][j];
+                const double c = (b == 0 ? 0.0 : cost[j]) + lambda * bits(candidate[b][i] - before);
+                if (c < best) {
+                    best = c;
+                    from[b][i] = int(j);
+                }
+            }
+            lastLevelCost[i] = best + error * error;
+        }
+        cost = lastLevelCost;
+    }
+    std::size_t at = cost[1] < cost[0] ? 1 : 0;
+    for (std::size_t b = n; b-- > 0;) {
+        levels[b] = std::int16_t(candidate[b][at]);
+        at = std::size_t(from[b][at]);
+    }
+}
+
+double dcCost(std::span<const std::int16_t> coefficients, int value, int previous, const DcRateModel& rate,
+              double lambda, std::span<const std::int16_t> levels)
+{
+    double total = 0;
+    for (std::size_t b = 0; b < coefficients.size(); ++b) {
+        const double error = coefficients[b] / (8.0 * value) - levels[b];
+        const int size = sizeOf(levels[b] - previous);
+        total += error * error + lambda * (double(rate.codeLength[std::size_t(size)]) + size);
+        previous = levels[b];
+    }
+    return total;
+}
+
+int roundedLevel(int coefficient, int value)
+{
+    return rounded(coefficient, value);
 }
 
 void roundBlock(const CoefficientBlock& block, const QuantValues& values, std::int16_t* levels)

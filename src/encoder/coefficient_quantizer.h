@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "encoder/prepared_picture.h"
 
@@ -31,7 +32,11 @@ const AcRateModel& standardAcRate(bool luminance);
 // rounded half away from zero.
 void roundBlock(const CoefficientBlock& block, const QuantValues& values, std::int16_t* levels);
 
-// Rate-distortion optimized quantization: the DC as rounded, the AC levels
+// A coefficient divided by its value, rounded half away from zero.
+int roundedLevel(int coefficient, int value);
+
+// Rate-distortion optimized quantization: the DC as rounded (a band's DCs are then
+// chosen together by trellisDc()), the AC levels
 // that minimise J = D + lambda * R over all runs, where D is the squared error
 // of each coefficient in units of its quantization value (so the table's
 // weighting of frequencies carries into the choice) and R the bits of the
@@ -44,6 +49,27 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
 // J of `levels` for the block's AC coefficients under the same model.
 double acCost(const CoefficientBlock& block, const QuantValues& values, const AcRateModel& rate, double lambda,
               const std::int16_t* levels);
+
+// The code length in bits of each DC difference size 0..11 of a Huffman table.
+struct DcRateModel {
+    std::array<float, 12> codeLength{};
+};
+
+// The lengths of the standard DC tables (luminance or chrominance).
+const DcRateModel& standardDcRate(bool luminance);
+
+// Rate-distortion optimized DC levels of a chain of blocks in the order they
+// are coded, each DC sent as its difference from the one before. Each level is
+// its rounded value or the integer on the coefficient's other side, chosen to
+// minimise J over the chain (D and lambda as for the AC levels). `previous` is
+// the level before the first block; when `keepLast`, the last block keeps its
+// rounded value, so that the chain after it may start from that.
+void trellisDc(std::span<const std::int16_t> coefficients, int value, int previous, bool keepLast,
+               const DcRateModel& rate, double lambda, std::span<std::int16_t> levels);
+
+// J of `levels` for the chain's DC coefficients under the same model.
+double dcCost(std::span<const std::int16_t> coefficients, int value, int previous, const DcRateModel& rate,
+              double lambda, std::span<const std::int16_t> levels);
 
 // The zigzag order: the natural index of the k-th coefficient sent.
 extern const std::array<int, 64> zigzagOrder;

@@ -1,5 +1,6 @@
 // The coefficient path of the encoder: libjpeg's own file from the standard
 // settings, trellis quantization's costs, the chroma chosen, the tables read back.
+#include <limits>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -187,6 +188,47 @@ TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
         lowered += after < before * (1 - 1e-6);
     }
     EXPECT_GT(lowered, 500);
+}
+
+// Chains short enough to try every choice: the trellis must find the cheapest.
+TEST(Trellis, DcChainIsTheCheapestAndKeepsTheBandsLastBlock)
+{
+    std::mt19937 random(5);
+    int lowered = 0;
+    for (int n = 0; n < 400; ++n) {
+        // DCs drifting as over a photo, with now and then an edge.
+        std::vector<std::int16_t> dc(std::size_t(1 + n % 9)), rounded(dc.size()), chosen(dc.size()), tried(dc.size());
+        int at = int(random() % 16000) - 8000;
+        for (std::int16_t& coefficient : dc) {
+            at = std::clamp(at + int(random() % 301) - 150 + (random() % 9 == 0 ? int(random() % 4001) - 2000 : 0),
+                            -8184, 8184);
+            coefficient = std::int16_t(at);
+        }
+        const int value = 2 + n % 23, previous = int(random() % 201) - 100;
+        const bool keepLast = n % 2 == 1;
+        const double lambda = trellisLambda * (1 + n % 5);
+        const DcRateModel& rate = standardDcRate(n % 3 == 0);
+        for (std::size_t i = 0; i < dc.size(); ++i)
+            rounded[i] = std::int16_t(roundedLevel(dc[i], value));
+        trellisDc(dc, value, previous, keepLast, rate, lambda, chosen);
+        double cheapest = std::numeric_limits<double>::infinity();
+        for (unsigned pick = 0; pick < 1u << dc.size(); ++pick) {
+            if (keepLast && pick >> (dc.size() - 1) & 1)
+                continue;
+            for (std::size_t i = 0; i < dc.size(); ++i)
+                tried[i] = std::int16_t(rounded[i] + (pick >> i & 1 ? (dc[i] > rounded[i] * 8.0 * value ? 1 : -1) : 0));
+            cheapest = std::min(cheapest, dcCost(dc, value, previous, rate, lambda, tried));
+        }
+        const double cost = dcCost(dc, value, previous, rate, lambda, chosen);
+        ASSERT_NEAR(cost, cheapest, 1e-9) << "chain " << n;
+        for (std::size_t i = 0; i < dc.size(); ++i)
+            ASSERT_LE(std::abs(chosen[i] - dc[i] / (8.0 * value)), 1.0) << "chain " << n << " block " << i;
+        if (keepLast) {
+            ASSERT_EQ(chosen.back(), rounded.back()) << "the next band starts from it, chain " << n;
+        }
+        lowered += cost < dcCost(dc, value, previous, rate, lambda, rounded) - 1e-9;
+    }
+    EXPECT_GT(lowered, 50);
 }
 
 // The target search's sample pushes the picture out of the cache while the measure still holds it.
