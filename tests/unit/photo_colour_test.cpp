@@ -30,24 +30,20 @@ int farthest(QRgb a, QRgb b)
 }
 
 // Little CMS's own answer for stored bytes (CMYK: 255 no ink) through the profile, the independent reference.
-QRgb littleCmsSrgb(const QByteArray& icc, const uchar* stored, cmsUInt32Number format = TYPE_RGB_8)
+QRgb littleCmsSrgb(const QByteArray& icc, const std::vector<uchar>& stored, cmsUInt32Number format = TYPE_RGB_8)
 {
     cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHTRANSFORM transform = cmsCreateTransform(source, format, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
     unsigned char out[3] = {};
-    cmsDoTransform(transform, stored, out, 1);
+    cmsDoTransform(transform, stored.data(), out, 1);
     cmsDeleteTransform(transform);
     cmsCloseProfile(srgb);
     cmsCloseProfile(source);
     return qRgb(out[0], out[1], out[2]);
 }
 
-QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
-{
-    const uchar in[3] = {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))};
-    return littleCmsSrgb(icc, in);
-}
+std::vector<uchar> bytesOf(QRgb colour) { return {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))}; }
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
@@ -89,14 +85,14 @@ TEST_F(PhotoColour, AdobeRgbOrALutProfileShowsAsLittleCmsSays)
     ASSERT_FALSE(QColorSpace::fromIccProfile(lut).isValid());
     const QByteArray plain = flatJpeg(64, 64, adobePatch);
     const QRgb stored = centre(decodePicture(plain));
-    EXPECT_LE(farthest(littleCmsSrgb(adobe, stored), qRgb(200, 59, 39)), 2);
+    EXPECT_LE(farthest(littleCmsSrgb(adobe, bytesOf(stored)), qRgb(200, 59, 39)), 2);
     const struct { const char* how; QByteArray jpeg, icc; } cases[] = {
         {"ICC profile", withSegments(plain, iccSegments(adobe, 1)), adobe},
         {"EXIF colour space", withSegments(plain, exifApp1(cameraExif(1, false, true))), adobe},
         {"LUT profile", withSegments(plain, iccSegments(lut, 1)), lut},
     };
     for (const auto& c : cases)
-        EXPECT_LE(farthest(centre(view(c.jpeg).picture), littleCmsSrgb(c.icc, stored)), 2) << c.how;
+        EXPECT_LE(farthest(centre(view(c.jpeg).picture), littleCmsSrgb(c.icc, bytesOf(stored))), 2) << c.how;
     // Uncalibrated alone says nothing: the values are shown as they are.
     EXPECT_EQ(centre(view(withSegments(plain, exifApp1(cameraExif(1, false)))).picture), stored);
 }
@@ -131,7 +127,7 @@ TEST_F(PhotoColour, CmykReadsAsAdobeStoresItThroughItsProfile)
         EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
     }
     const QByteArray icc = swappingCmykProfile();
-    const QRgb expected = littleCmsSrgb(icc, magentaInk.data(), TYPE_CMYK_8_REV);
+    const QRgb expected = littleCmsSrgb(icc, {magentaInk.begin(), magentaInk.end()}, TYPE_CMYK_8_REV);
     ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
     const QByteArray jpeg = withSegments(cmykJpeg(magentaInk, false), iccSegments(icc, 2));
     const ShownPicture shown = view(jpeg);
@@ -153,9 +149,9 @@ TEST_F(PhotoColour, AGreyPhotoIsSavedWithOneComponentAndItsProfile)
     const QImage full = shown.source->decodeFull();
     const JpegMarkers kept = keptMetadata(readJpegMarkers(jpeg), {full.size(), false});
     QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    ASSERT_EQ(compressJpeg(ScanlineSource(full), 90, out, {}, &kept), CompressResult::Done);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && compressJpeg(ScanlineSource(full), 90, out, {}, &kept) == CompressResult::Done);
+    const QImage saved = QImage::fromData(out.data());
     EXPECT_EQ(readJpegMarkers(out.data()).icc, icc);
-    EXPECT_EQ(QImage::fromData(out.data()).format(), QImage::Format_Grayscale8) << "saved with three components";
-    EXPECT_LE(farthest(centre(QImage::fromData(out.data()).convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
+    EXPECT_EQ(saved.format(), QImage::Format_Grayscale8) << "saved with three components";
+    EXPECT_LE(farthest(centre(saved.convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
 }
