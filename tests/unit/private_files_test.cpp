@@ -347,7 +347,8 @@ TEST_F(StaleStandIns, AnotherUsersStandInStays)
     if (::geteuid() != 0)
         GTEST_SKIP() << "a folder of another user needs root to make (chown)";
     const QString theirs = leftByAKilledProcess();
-    for (const QString& name : namesIn(theirs) << "")
+    const QStringList inside = namesIn(theirs) << "";
+    for (const QString& name : inside)
         ASSERT_EQ(::lchown(QFile::encodeName(theirs + '/' + name).constData(), nobody, nobody), 0);
     StandInFolder::removeStale();
     EXPECT_EQ(namesIn(theirs).size(), 2);
