@@ -241,6 +241,16 @@ TEST_F(Codec, ReducedDecodeCoversWithTheRoundedUpSides)
     EXPECT_EQ(LoadPicture(path("a.jpg"), QSize(126, 52)).size(), QSize(251, 101));
 }
 
+// At quality 1 the example tables scale far past 255: clamped to 8 bits in the division as in the file.
+TEST_F(Codec, TheLowestQualityKeepsAFlatColourNearItself)
+{
+    QImage flat(48, 40, QImage::Format_RGB32);
+    flat.fill(qRgb(220, 30, 30));
+    ASSERT_EQ(saveJpeg(flat, 48, 40, path("q1.jpg"), 1, JpegTarget::Chosen), JpegStatus::Written);
+    const QRgb centre = LoadPicture(path("q1.jpg")).pixel(24, 20);
+    EXPECT_TRUE(qRed(centre) > 190 && qGreen(centre) < 60 && qBlue(centre) < 60) << QColor(centre).name().toStdString();
+}
+
 // libjpeg's own tables read back exactly, at qualities whose scales do not divide evenly; the
 // example luminance table with a flat chrominance one is an encoder's own: no quality.
 TEST_F(Codec, OwnChrominanceTableMakesTheQualityUnknown)
