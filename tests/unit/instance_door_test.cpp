@@ -70,25 +70,23 @@ protected:
 
 } // namespace
 
+// Open to the group only or to others only, the runtime folder counts as unset: the door is then
+// in a fallback folder made 700.
 TEST_F(InstanceDoor, LivesInAPrivateRuntimeFolderUnderTheUserId)
 {
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    const QString socket = App::instanceSocket();
-    EXPECT_TRUE(socket.startsWith(folder.path() + "/kiriview-" + QString::number(::geteuid()) + "-")) << socket.toStdString();
-    EXPECT_EQ(modeOf(socket.chopped(5) + ".lock"), 0600);
-}
-
-// Open to the group only: not the user's alone.
-TEST_F(InstanceDoor, AnOpenRuntimeFolderCountsAsUnsetAndTheFallbackIsMade700)
-{
-    QDir(folder.path()).mkdir("open");
-    ::chmod(QFile::encodeName(path("open")).constData(), 0750);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("open")));
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    EXPECT_TRUE(App::instanceSocket().startsWith(fallback() + "/")) << App::instanceSocket().toStdString();
-    EXPECT_EQ(modeOf(fallback()), 0700);
-    EXPECT_TRUE(QDir(path("open")).isEmpty());
+    for (const int mode : {0700, 0750, 0705}) {
+        const QString runtime = path(QString::number(mode, 8));
+        QDir().mkdir(runtime);
+        ::chmod(QFile::encodeName(runtime).constData(), mode_t(mode));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        App::forgetInstanceCheck();
+        EXPECT_FALSE(App::anotherInstanceRuns());
+        const QString socket = App::instanceSocket(), door = mode == 0700 ? runtime : QString(fallback());
+        EXPECT_TRUE(socket.startsWith(door + "/kiriview-" + QString::number(::geteuid()) + "-")) << socket.toStdString();
+        EXPECT_EQ(modeOf(socket.chopped(5) + ".lock"), 0600);
+        EXPECT_EQ(modeOf(door), 0700);
+        EXPECT_EQ(QDir(runtime).isEmpty(), mode != 0700) << std::oct << mode;
+    }
 }
 
 TEST_F(InstanceDoor, AFallbackFolderNotTheUsersAloneLeavesNoDoor)
