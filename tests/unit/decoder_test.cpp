@@ -1,5 +1,5 @@
 // Loading by content, bad files, EXIF orientation, pictures made to cost (which fail as damaged);
-// the reduced decode's scale, what the quality estimate reads.
+// the reduced decode's scale, the clamped tables of the lowest quality, what the quality estimate reads.
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -78,40 +78,30 @@ TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
     }
 }
 
-// A LUT profile Qt cannot apply goes through Little CMS.
-TEST_F(PhotoColour, AdobeRgbOrALutProfileShowsAsLittleCmsSays)
+// A profile, or EXIF's Adobe RGB, shows as Little CMS applies it (a LUT profile Qt cannot apply through
+// Little CMS itself); a broken or enormous one, or "uncalibrated" alone, leaves the values as stored.
+TEST_F(PhotoColour, AProfileShowsAsLittleCmsSaysABrokenOneNotAtAll)
 {
     const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile(), lut = swappingLutProfile();
     ASSERT_FALSE(QColorSpace::fromIccProfile(lut).isValid());
     const QByteArray plain = flatJpeg(64, 64, adobePatch);
-    const QRgb stored = centre(decodePicture(plain));
-    EXPECT_LE(farthest(littleCmsSrgb(adobe, bytesOf(stored)), qRgb(200, 59, 39)), 2);
-    const struct { const char* how; QByteArray jpeg, icc; } cases[] = {
-        {"ICC profile", withSegments(plain, iccSegments(adobe, 1)), adobe},
-        {"EXIF colour space", withSegments(plain, exifApp1(cameraExif(1, false, true))), adobe},
-        {"LUT profile", withSegments(plain, iccSegments(lut, 1)), lut},
-    };
-    for (const auto& c : cases)
-        EXPECT_LE(farthest(centre(view(c.jpeg).picture), littleCmsSrgb(c.icc, bytesOf(stored))), 2) << c.how;
-    // Uncalibrated alone says nothing: the values are shown as they are.
-    EXPECT_EQ(centre(view(withSegments(plain, exifApp1(cameraExif(1, false)))).picture), stored);
-}
-
-TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
-{
-    const QByteArray plain = flatJpeg(64, 64, red);
-    const QRgb stored = centre(decodePicture(plain));
+    const QRgb stored = centre(decodePicture(plain)), inAdobe = littleCmsSrgb(adobe, bytesOf(stored));
+    EXPECT_LE(farthest(inAdobe, qRgb(200, 59, 39)), 2);
     QByteArray enormous;
     for (int n = 1; n <= 255; ++n)
         enormous += QByteArray("\xFF\xE2\xFF\xFFICC_PROFILE\0", 16) + char(n) + char(255) + QByteArray(65519, 'p');
-    const struct { const char* what; QByteArray segments; } cases[] = {
-        {"garbage", iccSegments(QByteArray(3000, 'x'), 2)},
-        {"truncated", iccSegments(swappedRedGreenProfile().left(200), 1)},
-        {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3})},
-        {"255 segments of 64 KB", enormous},
+    const struct { const char* how; QByteArray segments; QRgb shown; } cases[] = {
+        {"ICC profile", iccSegments(adobe, 1), inAdobe},
+        {"EXIF colour space", exifApp1(cameraExif(1, false, true)), inAdobe},
+        {"LUT profile", iccSegments(lut, 1), littleCmsSrgb(lut, bytesOf(stored))},
+        {"uncalibrated alone", exifApp1(cameraExif(1, false)), stored},
+        {"garbage", iccSegments(QByteArray(3000, 'x'), 2), stored},
+        {"truncated", iccSegments(swappedRedGreenProfile().left(200), 1), stored},
+        {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3}), stored},
+        {"255 segments of 64 KB", enormous, stored},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(centre(view(withSegments(plain, c.segments)).picture), stored) << c.what;
+        EXPECT_LE(farthest(centre(view(withSegments(plain, c.segments)).picture), c.shown), c.shown == stored ? 0 : 2) << c.how;
     EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
 }
 
