@@ -13,43 +13,122 @@
 
 #include "test_files.h"
 
+namespace {
+
+QByteArray bigEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out += char((value >> shift) & 0xFF);
+    return out;
+}
+
+QByteArray littleEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+QByteArray segment(char marker, const QByteArray& payload)
+{
+    return QByteArray("\xFF", 1) + marker + bigEndian(quint32(2 + payload.size()), 2) + payload;
+}
+
+QByteArray qtBytes(const void* data, std::size_t size) { return QByteArray(static_cast<const char*>(data), qsizetype(size)); }
+
+// An XMP packet's opening up to the description's own namespaces, and its end.
+const QByteArray xmpOpening = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                              "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"";
+const QByteArray packetBegin = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>";
+const QByteArray creator = "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>";
+const QByteArray packetEnd = "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+
+struct Entry {
+    quint16 tag, type;
+    quint32 count, value;
+};
+
+QByteArray ifd(const QList<Entry>& entries)
+{
+    QByteArray out = littleEndian(quint32(entries.size()), 2);
+    for (const Entry& e : entries)
+        out += littleEndian(e.tag, 2) + littleEndian(e.type, 2) + littleEndian(e.count, 4) + littleEndian(e.value, 4);
+    return out + littleEndian(0, 4);
+}
+
+QByteArray savedProfile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray icc(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    return icc;
+}
+
+// Device values to the sRGB they stand for, for a LUT profile's grid.
+using ToSrgb = void (*)(const cmsUInt16Number in[], cmsUInt16Number rgb[3]);
+struct GridCargo {
+    cmsHTRANSFORM toLab;
+    ToSrgb toSrgb;
+};
+
+// A grid of `points` a side in A2B0 (to Lab, no matrix), a lut16 in a version 2 profile.
+QByteArray lutProfile(int inputs, int points, cmsProfileClassSignature deviceClass, cmsColorSpaceSignature space,
+                      ToSrgb toSrgb)
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    GridCargo cargo{cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0), toSrgb};
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(points), cmsUInt32Number(inputs), 3, nullptr);
+    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* data) -> cmsInt32Number {
+        const auto* cargo = static_cast<const GridCargo*>(data);
+        cmsUInt16Number rgb[3];
+        cargo->toSrgb(in, rgb);
+        cmsDoTransform(cargo->toLab, rgb, out, 1);
+        return 1;
+    }, &cargo, 0);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, cmsUInt32Number(inputs), 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.4);
+    cmsSetDeviceClass(profile, deviceClass);
+    cmsSetColorSpace(profile, space);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(cargo.toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return savedProfile(profile);
+}
+
+} // namespace
+
 QByteArray swappedRedGreenProfile()
 {
-    const QColorSpace swapped(QPointF(0.3127, 0.3290), QPointF(0.30, 0.60), QPointF(0.64, 0.33), QPointF(0.15, 0.06),
-                              QColorSpace::TransferFunction::SRgb);
-    return swapped.iccProfile();
+    return QColorSpace(QPointF(0.3127, 0.3290), QPointF(0.30, 0.60), QPointF(0.64, 0.33), QPointF(0.15, 0.06),
+                       QColorSpace::TransferFunction::SRgb).iccProfile();
 }
 
 QByteArray iccSegments(const QByteArray& icc, int pieces, const QList<int>& order)
 {
     const qsizetype piece = (icc.size() + pieces - 1) / pieces;
     QList<int> sequence = order;
-    if (sequence.isEmpty())
-        for (int n = 1; n <= pieces; ++n)
-            sequence << n;
+    for (int n = 1; order.isEmpty() && n <= pieces; ++n)
+        sequence << n;
     QByteArray segments;
-    for (int n : sequence) {
-        const QByteArray data = icc.mid((n - 1) * piece, piece);
-        const int length = int(2 + 14 + data.size());
-        segments += QByteArray("\xFF\xE2", 2) + char(length >> 8) + char(length & 0xFF)
-            + QByteArray("ICC_PROFILE\0", 12) + char(n) + char(pieces) + data;
-    }
+    for (int n : sequence)
+        segments += segment('\xE2', QByteArray("ICC_PROFILE\0", 12) + char(n) + char(pieces) + icc.mid((n - 1) * piece, piece));
     return segments;
 }
 
-namespace {
+QByteArray exifApp1(const QByteArray& exif) { return segment('\xE1', QByteArray("Exif\0\0", 6) + exif); }
 
-QByteArray app1(const QByteArray& payload)
-{
-    const int length = int(2 + payload.size());
-    return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + payload;
-}
-
-} // namespace
-
-QByteArray exifApp1(const QByteArray& exif) { return app1(QByteArray("Exif\0\0", 6) + exif); }
-
-QByteArray xmpApp1(const QByteArray& packet) { return app1(QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) + packet); }
+QByteArray xmpApp1(const QByteArray& packet) { return segment('\xE1', QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) + packet); }
 
 QByteArray withSegments(const QByteArray& jpeg, const QByteArray& segments) { return jpeg.left(2) + segments + jpeg.mid(2); }
 
@@ -95,37 +174,23 @@ QByteArray cameraExif(int orientation, bool gps, bool adobeRgb)
                                             long(thumbnail.size()));
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, data);
-    return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    return qtBytes(blob.data(), blob.size());
 }
 
 QByteArray cameraXmp(int orientation)
 {
-    return QByteArrayLiteral("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
-                             "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-                             "<rdf:Description rdf:about=\"\" xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\""
-                             " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
-                             " tiff:Orientation=\"")
-        + QByteArray::number(orientation)
-        + QByteArrayLiteral("\" exif:GPSLatitude=\"") + camera::xmpLatitude
-        + QByteArrayLiteral("\" exif:PixelXDimension=\"4000\">"
-                            "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
-                            "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>");
+    return packetBegin + xmpOpening
+        + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" tiff:Orientation=\""
+        + QByteArray::number(orientation) + "\" exif:GPSLatitude=\"" + camera::xmpLatitude
+        + "\" exif:PixelXDimension=\"4000\">" + creator + packetEnd;
 }
 
 QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources)
 {
     QByteArray block("Photoshop 3.0", 14);
-    for (const auto& [id, data] : resources) {
-        block += "8BIM";
-        block += char(id >> 8);
-        block += char(id & 0xFF);
-        block += QByteArray(2, '\0'); // an empty name, padded
-        for (int shift = 24; shift >= 0; shift -= 8)
-            block += char((data.size() >> shift) & 0xFF);
-        block += data;
-        if (data.size() % 2)
-            block += '\0';
-    }
+    for (const auto& [id, data] : resources) // each with an empty name, padded
+        block += "8BIM" + bigEndian(id, 2) + QByteArray(2, '\0') + bigEndian(quint32(data.size()), 4) + data
+            + QByteArray(data.size() % 2, '\0');
     return block;
 }
 
@@ -138,7 +203,7 @@ QByteArray iptcRecordWithPlaces()
     data["Iptc.Application2.ProvinceState"] = "Kansai";
     data["Iptc.Application2.CountryName"] = "Japan";
     const Exiv2::DataBuf record = Exiv2::IptcParser::encode(data);
-    return QByteArray(reinterpret_cast<const char*>(record.pData_), qsizetype(record.size_));
+    return qtBytes(record.pData_, std::size_t(record.size_));
 }
 
 QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
@@ -146,25 +211,21 @@ QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
     const QByteArray note = extensionGuid.isEmpty()
         ? QByteArray()
         : " xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + extensionGuid + "\"";
-    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
-           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
-           " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
-           " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
-           " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
-           " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
-           " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
-           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
-        + note
-        + ">"
-          "<dc:creator><rdf:Seq><rdf:li>Kiri</rdf:li></rdf:Seq></dc:creator>"
-          "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
+    return packetBegin + xmpOpening
+        + " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
+          " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
+          " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
+          " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
+          " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
+          " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
+        + note + ">" + creator
+        + "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
           "<Iptc4xmpExt:City>Nara</Iptc4xmpExt:City><exif:GPSLatitude>34,41.1N</exif:GPSLatitude>"
           "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationShown>"
           "<Iptc4xmpExt:LocationCreated><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
           "<Iptc4xmpExt:CountryName>Japan</Iptc4xmpExt:CountryName>"
           "</rdf:li></rdf:Bag></Iptc4xmpExt:LocationCreated>"
-          "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+        + packetEnd;
 }
 
 QByteArray extensionXmp()
@@ -172,10 +233,7 @@ QByteArray extensionXmp()
     QByteArray history;
     for (int i = 0; i < 900; ++i)
         history += "<rdf:li>step " + QByteArray::number(i) + "</rdf:li>";
-    return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-           "<dc:subject><rdf:Bag>"
-        + history + "</rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>";
+    return xmpOpening + "><dc:subject><rdf:Bag>" + history + "</rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>";
 }
 
 QByteArray guidOf(const QByteArray& extension)
@@ -187,40 +245,11 @@ QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces)
 {
     QList<QByteArray> out;
     const qsizetype step = (extension.size() + pieces - 1) / pieces;
-    for (qsizetype offset = 0; offset < extension.size(); offset += step) {
-        QByteArray piece = guidOf(extension);
-        for (const quint32 number : {quint32(extension.size()), quint32(offset)})
-            for (int shift = 24; shift >= 0; shift -= 8)
-                piece += char((number >> shift) & 0xFF);
-        out << piece + extension.mid(offset, step);
-    }
+    for (qsizetype offset = 0; offset < extension.size(); offset += step)
+        out << guidOf(extension) + bigEndian(quint32(extension.size()), 4) + bigEndian(quint32(offset), 4)
+                + extension.mid(offset, step);
     return out;
 }
-
-namespace {
-
-struct Entry {
-    quint16 tag, type;
-    quint32 count, value;
-};
-
-QByteArray littleEndian(quint32 value, int bytes)
-{
-    QByteArray out;
-    for (int i = 0; i < bytes; ++i)
-        out += char((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
-QByteArray ifd(const QList<Entry>& entries, bool next = true)
-{
-    QByteArray out = littleEndian(quint32(entries.size()), 2);
-    for (const Entry& e : entries)
-        out += littleEndian(e.tag, 2) + littleEndian(e.type, 2) + littleEndian(e.count, 4) + littleEndian(e.value, 4);
-    return next ? out + littleEndian(0, 4) : out;
-}
-
-} // namespace
 
 QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteArray(quint32 offset)>& makerNote,
                              bool gpsFromExifIfd)
@@ -229,11 +258,9 @@ QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteAr
     const QByteArray makeText = make + QByteArray(2 - make.size() % 2, '\0'); // NUL-ended, even
     const quint32 makeAt = 8 + 2 + 2 * 12 + 4;
     const quint32 exifAt = makeAt + quint32(makeText.size());
-    const int exifEntries = gpsFromExifIfd ? 2 : 1;
-    const quint32 noteAt = exifAt + 2 + 12 * exifEntries + 4;
+    const quint32 noteAt = exifAt + 2 + 12 * (gpsFromExifIfd ? 2 : 1) + 4;
     QByteArray note = makerNote(noteAt);
-    if (note.size() % 2)
-        note += '\0';
+    note += QByteArray(note.size() % 2, '\0');
     const quint32 gpsAt = noteAt + quint32(note.size());
     const QByteArray datum("WGS-84-KIRI", 12);
     QList<Entry> exifIfd{{0x927C, undefined, quint32(note.size()), noteAt}};
@@ -247,21 +274,6 @@ QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteAr
     return tiff;
 }
 
-namespace {
-
-QByteArray savedProfile(cmsHPROFILE profile)
-{
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray icc(qsizetype(size), '\0');
-    cmsSaveProfileToMem(profile, icc.data(), &size);
-    cmsCloseProfile(profile);
-    return icc;
-}
-
-} // namespace
-
-// A flat CMYK JPEG of the stored bytes (Adobe's way: 255 is no ink), with or without Adobe's APP14 marker.
 QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int width, int height)
 {
     std::vector<uchar> row(std::size_t(width) * 4);
@@ -275,51 +287,6 @@ QByteArray cmykJpeg(const std::array<uchar, 4>& stored, bool adobeMarker, int wi
     }, [&](int) { return row.data(); });
 }
 
-namespace {
-
-// Device values to the sRGB they stand for, for a LUT profile's grid.
-using ToSrgb = void (*)(const cmsUInt16Number in[], cmsUInt16Number rgb[3]);
-struct GridCargo {
-    cmsHTRANSFORM toLab;
-    ToSrgb toSrgb;
-};
-
-// A LUT-based profile (a grid of `points` a side in A2B0, to Lab, no matrix),
-// written as a lut16 in a version 2 profile, as scanners' and presses' are built.
-QByteArray lutProfile(int inputs, int points, cmsProfileClassSignature deviceClass, cmsColorSpaceSignature space,
-                      ToSrgb toSrgb)
-{
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    GridCargo cargo{cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0), toSrgb};
-    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(points), cmsUInt32Number(inputs), 3, nullptr);
-    cmsStageSampleCLut16bit(grid, [](const cmsUInt16Number in[], cmsUInt16Number out[], void* data) -> cmsInt32Number {
-        const auto* cargo = static_cast<const GridCargo*>(data);
-        cmsUInt16Number rgb[3];
-        cargo->toSrgb(in, rgb);
-        cmsDoTransform(cargo->toLab, rgb, out, 1);
-        return 1;
-    }, &cargo, 0);
-    cmsPipeline* lut = cmsPipelineAlloc(nullptr, cmsUInt32Number(inputs), 3);
-    cmsPipelineInsertStage(lut, cmsAT_END, grid);
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 2.4);
-    cmsSetDeviceClass(profile, deviceClass);
-    cmsSetColorSpace(profile, space);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
-    cmsPipelineFree(lut);
-    cmsDeleteTransform(cargo.toLab);
-    cmsCloseProfile(lab);
-    cmsCloseProfile(srgb);
-    return savedProfile(profile);
-}
-
-} // namespace
-
-// A press profile stand-in: a LUT from inks to Lab that prints the inks' naive colour with red
-// and green swapped, so a magenta ink shows cyan-ish where the profile is applied.
 QByteArray swappingCmykProfile()
 {
     return lutProfile(4, 9, cmsSigOutputClass, cmsSigCmykData, [](const cmsUInt16Number in[], cmsUInt16Number rgb[3]) {
@@ -340,7 +307,6 @@ QByteArray swappingLutProfile()
     });
 }
 
-// A grey profile of gamma 1.0: a value of 128 is half the light, which sRGB writes as 188.
 QByteArray linearGreyProfile()
 {
     cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);

@@ -34,27 +34,16 @@ int modeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
-bool becomeNobody() { return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0; }
-
-// The child's exit code, -1 when it did not exit; events are served meanwhile for a server here.
+// The exit code of `child` run as nobody, -1 when it did not exit; events are served meanwhile.
 int exitCodeAsNobody(const std::function<int()>& child)
 {
     const pid_t pid = ::fork();
     if (pid == 0)
-        ::_exit(becomeNobody() ? child() : 100);
+        ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0 ? child() : 100);
     int status = 0;
     while (::waitpid(pid, &status, WNOHANG) == 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-sockaddr_un addressOf(const QString& name)
-{
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const QByteArray bytes = QFile::encodeName(name);
-    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
-    return address;
 }
 
 class InstanceDoor : public ScratchTest {
@@ -74,67 +63,63 @@ protected:
         qputenv("TMPDIR", saved_.second);
     }
     static bool noDoor() { return !App::anotherInstanceRuns() && App::instanceSocket().isEmpty(); }
-    QString fallbackFolder() const { return path("tmp/kiriview-runtime-") + QString::number(::geteuid()); }
+    QByteArray fallback() const { return QFile::encodeName(path("tmp/kiriview-runtime-") + QString::number(::geteuid())); }
 
     std::pair<QByteArray, QByteArray> saved_;
 };
 
 } // namespace
 
+// Open to the group only or to others only, the runtime folder counts as unset: the door is then
+// in a fallback folder made 700.
 TEST_F(InstanceDoor, LivesInAPrivateRuntimeFolderUnderTheUserId)
 {
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    const QString socket = App::instanceSocket();
-    EXPECT_TRUE(socket.startsWith(folder.path() + "/kiriview-" + QString::number(::geteuid()) + "-"))
-        << socket.toStdString();
-    EXPECT_EQ(modeOf(socket.chopped(5) + ".lock"), 0600);
-}
-
-TEST_F(InstanceDoor, AnOpenRuntimeFolderCountsAsUnsetAndTheFallbackIsMade700)
-{
-    QDir(folder.path()).mkdir("open");
-    ::chmod(QFile::encodeName(path("open")).constData(), 0750); // readable by the group only
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("open")));
-    EXPECT_FALSE(App::anotherInstanceRuns());
-    EXPECT_TRUE(App::instanceSocket().startsWith(fallbackFolder() + "/")) << App::instanceSocket().toStdString();
-    EXPECT_EQ(modeOf(fallbackFolder()), 0700);
-    EXPECT_TRUE(QDir(path("open")).isEmpty());
-}
-
-TEST_F(InstanceDoor, AFallbackFolderOpenedOrLinkedLeavesNoDoor)
-{
-    QDir(folder.path()).mkdir("elsewhere");
-    for (const bool link : {false, true}) {
-        QDir(fallbackFolder()).removeRecursively();
-        QFile::remove(fallbackFolder());
-        if (link)
-            ASSERT_EQ(::symlink(QFile::encodeName(path("elsewhere")).constData(), QFile::encodeName(fallbackFolder()).constData()), 0);
-        else
-            ASSERT_EQ(::mkdir(QFile::encodeName(fallbackFolder()).constData(), 0700) | ::chmod(QFile::encodeName(fallbackFolder()).constData(), 0701), 0); // others may pass
+    for (const int mode : {0700, 0750, 0705}) {
+        const QString runtime = path(QString::number(mode, 8));
+        QDir().mkdir(runtime);
+        ::chmod(QFile::encodeName(runtime).constData(), mode_t(mode));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
         App::forgetInstanceCheck();
-        EXPECT_TRUE(noDoor()) << link;
-        EXPECT_TRUE(QDir(fallbackFolder()).isEmpty()) << link;
+        EXPECT_FALSE(App::anotherInstanceRuns());
+        const QString socket = App::instanceSocket(), door = mode == 0700 ? runtime : QString(fallback());
+        EXPECT_TRUE(socket.startsWith(door + "/kiriview-" + QString::number(::geteuid()) + "-")) << socket.toStdString();
+        EXPECT_EQ(modeOf(socket.chopped(5) + ".lock"), 0600);
+        EXPECT_EQ(modeOf(door), 0700);
+        EXPECT_EQ(QDir(runtime).isEmpty(), mode != 0700) << std::oct << mode;
     }
 }
 
-TEST_F(InstanceDoor, AFolderOrAHeldLockOfAnotherUserLeavesNoDoor)
+TEST_F(InstanceDoor, AFallbackFolderNotTheUsersAloneLeavesNoDoor)
+{
+    QDir(folder.path()).mkdir("elsewhere");
+    const QByteArray elsewhere = QFile::encodeName(path("elsewhere"));
+    const struct { const char* what; std::function<int(const char*)> make; } cases[] = {
+        {"passable by others", [](const char* at) { return ::mkdir(at, 0700) | ::chmod(at, 0701); }},
+        {"a link", [&](const char* at) { return ::symlink(elsewhere.constData(), at); }},
+        {"another user's", [](const char* at) { return ::mkdir(at, 0700) | ::chown(at, nobody, nobody); }},
+    };
+    for (const auto& c : cases) {
+        if (::geteuid() != 0 && c.what == cases[2].what)
+            continue; // making a folder of another user needs root
+        QDir(fallback()).removeRecursively();
+        ::unlink(fallback().constData());
+        ASSERT_EQ(c.make(fallback().constData()), 0) << c.what;
+        App::forgetInstanceCheck();
+        EXPECT_TRUE(noDoor()) << c.what;
+        EXPECT_TRUE(QDir(path("elsewhere")).isEmpty() && QDir(fallback()).isEmpty()) << c.what;
+    }
+}
+
+// In the user's own folder, a lock someone else made and holds is not a running instance.
+TEST_F(InstanceDoor, AHeldLockOfAnotherUserLeavesNoDoor)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "making files of another user needs root";
-    ASSERT_TRUE(QDir().mkdir(fallbackFolder()));
-    ASSERT_EQ(::chown(QFile::encodeName(fallbackFolder()).constData(), nobody, nobody), 0);
-    EXPECT_TRUE(noDoor());
-
-    // In the user's own folder, a lock someone else made and holds is not a running instance.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
-    App::forgetInstanceCheck();
     const QString lock = App::instanceSocket().chopped(5) + ".lock";
     App::forgetInstanceCheck();
     const int held = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::fchown(held, nobody, nobody), 0);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::fchown(held, nobody, nobody) | ::flock(held, LOCK_EX | LOCK_NB), 0);
     EXPECT_TRUE(noDoor());
     ::close(held);
 }
@@ -144,6 +129,14 @@ namespace {
 class InstanceChannel : public ScratchTest {
 protected:
     QString socketName() const { return path("door.sock"); }
+    sockaddr_un address() const
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray bytes = QFile::encodeName(socketName());
+        std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+        return address;
+    }
     void serve(int idle = 5000)
     {
         server = instance::serve(socketName(), [this](const QString& path) { received << path; }, idle);
@@ -158,11 +151,7 @@ protected:
         socket->flush();
         return socket;
     }
-    static bool closes(QLocalSocket& socket)
-    {
-        QSignalSpy closed(&socket, &QLocalSocket::disconnected);
-        return closed.wait(5000);
-    }
+    static bool closes(QLocalSocket& socket) { return QSignalSpy(&socket, &QLocalSocket::disconnected).wait(5000); }
     // send() on a thread of its own while this one serves.
     instance::Delivery sendServed(const QString& path, int patience)
     {
@@ -187,12 +176,10 @@ TEST_F(InstanceChannel, ALineUpToTheLongestIsDeliveredALongerOneNot)
 {
     serve();
     EXPECT_EQ(modeOf(socketName()) & 077, 0);
-    const auto tooLong = connectAndWrite(QByteArray(instance::longestLine, 'a') + '\n');
-    EXPECT_TRUE(closes(*tooLong));
+    EXPECT_TRUE(closes(*connectAndWrite(QByteArray(instance::longestLine, 'a') + '\n')));
     EXPECT_TRUE(received.isEmpty());
     const QByteArray longest(instance::longestLine - 1, 'b');
-    const auto fitting = connectAndWrite(longest + '\n');
-    EXPECT_TRUE(closes(*fitting));
+    EXPECT_TRUE(closes(*connectAndWrite(longest + '\n')));
     EXPECT_EQ(received, QStringList{QString::fromLatin1(longest)});
 }
 
@@ -202,17 +189,14 @@ TEST_F(InstanceChannel, AConnectionBeyondTheFewServedIsClosedAtOnce)
     std::vector<std::unique_ptr<QLocalSocket>> waiting;
     for (int i = 0; i < instance::mostConnections; ++i)
         waiting.push_back(connectAndWrite("/partial"));
-    const auto extra = connectAndWrite("/extra\n");
-    EXPECT_TRUE(closes(*extra));
+    EXPECT_TRUE(closes(*connectAndWrite("/extra\n")));
     EXPECT_TRUE(received.isEmpty());
     for (const auto& socket : waiting)
         EXPECT_EQ(socket->state(), QLocalSocket::ConnectedState);
     // A served one that ends its line is delivered, and makes room for another.
     waiting.front()->write("/first\n");
     EXPECT_TRUE(closes(*waiting.front()));
-    EXPECT_EQ(received, QStringList{"/partial/first"});
-    const auto next = connectAndWrite("/next\n");
-    EXPECT_TRUE(closes(*next));
+    EXPECT_TRUE(closes(*connectAndWrite("/next\n")));
     EXPECT_EQ(received, (QStringList{"/partial/first", "/next"}));
 }
 
@@ -225,8 +209,8 @@ TEST_F(InstanceChannel, APathWithANewlineArrivesWhole)
     EXPECT_EQ(received, QStringList{path});
 }
 
-// With every connection taken by idle ones, a hand-over is refused, not reported
-// as taken; given the patience, it gets through once they are closed.
+// With every connection taken by idle ones, a hand-over is refused, not reported as taken;
+// given the patience, it gets through once the idle ones are closed, their partial lines dropped.
 TEST_F(InstanceChannel, AHandOverWhileTheSlotsAreBusyIsRefusedOrWaits)
 {
     serve(1500);
@@ -238,58 +222,46 @@ TEST_F(InstanceChannel, AHandOverWhileTheSlotsAreBusyIsRefusedOrWaits)
     EXPECT_EQ(received, QStringList{"/second.jpg"});
 }
 
-TEST_F(InstanceChannel, AnIdleConnectionIsClosed)
-{
-    serve(100);
-    const auto socket = connectAndWrite("/never-ended");
-    EXPECT_TRUE(closes(*socket));
-    EXPECT_TRUE(received.isEmpty());
-}
-
+// Opened up so that the other user reaches the socket at all: the server itself must refuse.
 TEST_F(InstanceChannel, ThePathOfAnotherUserIsRefused)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "connecting as another user needs root";
     serve();
-    // Opened up so that the other user reaches the socket at all: the server itself must refuse.
     ::chmod(QFile::encodeName(folder.path()).constData(), 0711);
     ::chmod(QFile::encodeName(socketName()).constData(), 0777);
-    const sockaddr_un address = addressOf(socketName());
-    const int code = exitCodeAsNobody(
-        [&address] {
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-                return 3;
-            ::send(fd, "/secret.jpg\n", 12, MSG_NOSIGNAL);
-            char byte = 0;
-            return ::recv(fd, &byte, 1, 0) <= 0 ? 0 : 4; // ends when the server closes
-        });
-    EXPECT_EQ(code, 0);
+    const sockaddr_un at = address();
+    EXPECT_EQ(exitCodeAsNobody([&at] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0)
+            return 3;
+        ::send(fd, "/secret.jpg\n", 12, MSG_NOSIGNAL);
+        char byte = 0;
+        return ::recv(fd, &byte, 1, 0) <= 0 ? 0 : 4; // ends when the server closes
+    }), 0);
     QCoreApplication::processEvents();
     EXPECT_TRUE(received.isEmpty());
 }
 
+// Closed with nothing sent: the child's exit code 0.
 TEST_F(InstanceChannel, NothingIsSentToAServerOfAnotherUser)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "listening as another user needs root";
     ::chmod(QFile::encodeName(folder.path()).constData(), 0777);
-    const sockaddr_un address = addressOf(socketName());
+    const sockaddr_un at = address();
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(ready[0]);
-        if (!becomeNobody())
-            ::_exit(100);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
+        const int fd = ::setgroups(0, nullptr) | ::setgid(nobody) | ::setuid(nobody) ? -1 : ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || ::listen(fd, 4) != 0)
             ::_exit(101);
-        ::chmod(address.sun_path, 0777);
+        ::chmod(at.sun_path, 0777);
         (void)!::write(ready[1], "r", 1);
         const int peer = ::accept(fd, nullptr, nullptr);
         char byte = 0;
-        ::_exit(peer >= 0 && ::recv(peer, &byte, 1, 0) == 0 ? 0 : 5); // 0: closed with nothing sent
+        ::_exit(peer >= 0 && ::recv(peer, &byte, 1, 0) == 0 ? 0 : 5);
     }
     ::close(ready[1]);
     char byte = 0;

@@ -19,9 +19,11 @@ namespace {
 // A program for the launcher recording each run's arguments, NUL-separated
 // (no argument holds that byte).
 struct FakeProgram {
-    explicit FakeProgram(const QString& name = "opener") : path(folder.filePath(name))
+    explicit FakeProgram(const QString& name = "opener",
+                         const QByteArray& script = "printf '%s\\0' \"$@\" > \"$0.args\"")
+        : path(folder.filePath(name))
     {
-        writeBytes(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.args\"\n");
+        writeBytes(path, "#!/bin/sh\n" + script + '\n');
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // The arguments of the last run since the last look, or nothing when it did
@@ -98,21 +100,18 @@ TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalledElseItRaises)
 // file) is reported through the callback, from the event loop; status 0 is not.
 TEST(DesktopLauncherWatch, AnOpenerEndingInErrorIsReportedOnlyThen)
 {
-    QTemporaryDir folder;
     for (const int status : {3, 0, 1}) {
-        const QString opener = folder.filePath("opener" + QString::number(status));
-        writeBytes(opener, "#!/bin/sh\nexit " + QByteArray::number(status) + "\n");
-        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const FakeProgram opener("opener", "exit " + QByteArray::number(status));
         DesktopLauncher launcher;
-        launcher.setOpener(opener);
-        std::optional<bool> failed;
+        launcher.setOpener(opener.path);
+        bool failed = false;
         launcher.open("a.jpg", [&failed] { failed = true; });
         // The launcher reaps its opener from the event loop, and reports (or not) as it does.
         ASSERT_TRUE(QTest::qWaitFor([] {
             siginfo_t info{};
             return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
         }, 10000)) << "the opener was never reaped";
-        EXPECT_EQ(failed.value_or(false), status != 0) << "exit status " << status;
+        EXPECT_EQ(failed, status != 0) << "exit status " << status;
     }
 }
 

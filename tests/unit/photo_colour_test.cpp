@@ -30,24 +30,20 @@ int farthest(QRgb a, QRgb b)
 }
 
 // Little CMS's own answer for stored bytes (CMYK: 255 no ink) through the profile, the independent reference.
-QRgb littleCmsSrgb(const QByteArray& icc, const uchar* stored, cmsUInt32Number format = TYPE_RGB_8)
+QRgb littleCmsSrgb(const QByteArray& icc, const std::vector<uchar>& stored, cmsUInt32Number format = TYPE_RGB_8)
 {
     cmsHPROFILE source = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHTRANSFORM transform = cmsCreateTransform(source, format, srgb, TYPE_RGB_8, cmsGetHeaderRenderingIntent(source), 0);
     unsigned char out[3] = {};
-    cmsDoTransform(transform, stored, out, 1);
+    cmsDoTransform(transform, stored.data(), out, 1);
     cmsDeleteTransform(transform);
     cmsCloseProfile(srgb);
     cmsCloseProfile(source);
     return qRgb(out[0], out[1], out[2]);
 }
 
-QRgb littleCmsSrgb(const QByteArray& icc, QRgb colour)
-{
-    const uchar in[3] = {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))};
-    return littleCmsSrgb(icc, in);
-}
+std::vector<uchar> bytesOf(QRgb colour) { return {uchar(qRed(colour)), uchar(qGreen(colour)), uchar(qBlue(colour))}; }
 
 QRgb centre(const QImage& picture) { return picture.pixel(picture.width() / 2, picture.height() / 2); }
 
@@ -82,40 +78,30 @@ TEST_F(PhotoColour, SwappedProfileShowsGreenWhileTheSavedValuesStayRed)
     }
 }
 
-// A LUT profile Qt cannot apply goes through Little CMS.
-TEST_F(PhotoColour, AdobeRgbOrALutProfileShowsAsLittleCmsSays)
+// A profile, or EXIF's Adobe RGB, shows as Little CMS applies it (a LUT profile Qt cannot apply through
+// Little CMS itself); a broken or enormous one, or "uncalibrated" alone, leaves the values as stored.
+TEST_F(PhotoColour, AProfileShowsAsLittleCmsSaysABrokenOneNotAtAll)
 {
     const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile(), lut = swappingLutProfile();
     ASSERT_FALSE(QColorSpace::fromIccProfile(lut).isValid());
     const QByteArray plain = flatJpeg(64, 64, adobePatch);
-    const QRgb stored = centre(decodePicture(plain));
-    EXPECT_LE(farthest(littleCmsSrgb(adobe, stored), qRgb(200, 59, 39)), 2);
-    const struct { const char* how; QByteArray jpeg, icc; } cases[] = {
-        {"ICC profile", withSegments(plain, iccSegments(adobe, 1)), adobe},
-        {"EXIF colour space", withSegments(plain, exifApp1(cameraExif(1, false, true))), adobe},
-        {"LUT profile", withSegments(plain, iccSegments(lut, 1)), lut},
-    };
-    for (const auto& c : cases)
-        EXPECT_LE(farthest(centre(view(c.jpeg).picture), littleCmsSrgb(c.icc, stored)), 2) << c.how;
-    // Uncalibrated alone says nothing: the values are shown as they are.
-    EXPECT_EQ(centre(view(withSegments(plain, exifApp1(cameraExif(1, false)))).picture), stored);
-}
-
-TEST_F(PhotoColour, BrokenOrEnormousProfilesLeaveThePictureAsStored)
-{
-    const QByteArray plain = flatJpeg(64, 64, red);
-    const QRgb stored = centre(decodePicture(plain));
+    const QRgb stored = centre(decodePicture(plain)), inAdobe = littleCmsSrgb(adobe, bytesOf(stored));
+    EXPECT_LE(farthest(inAdobe, qRgb(200, 59, 39)), 2);
     QByteArray enormous;
     for (int n = 1; n <= 255; ++n)
         enormous += QByteArray("\xFF\xE2\xFF\xFFICC_PROFILE\0", 16) + char(n) + char(255) + QByteArray(65519, 'p');
-    const struct { const char* what; QByteArray segments; } cases[] = {
-        {"garbage", iccSegments(QByteArray(3000, 'x'), 2)},
-        {"truncated", iccSegments(swappedRedGreenProfile().left(200), 1)},
-        {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3})},
-        {"255 segments of 64 KB", enormous},
+    const struct { const char* how; QByteArray segments; QRgb shown; } cases[] = {
+        {"ICC profile", iccSegments(adobe, 1), inAdobe},
+        {"EXIF colour space", exifApp1(cameraExif(1, false, true)), inAdobe},
+        {"LUT profile", iccSegments(lut, 1), littleCmsSrgb(lut, bytesOf(stored))},
+        {"uncalibrated alone", exifApp1(cameraExif(1, false)), stored},
+        {"garbage", iccSegments(QByteArray(3000, 'x'), 2), stored},
+        {"truncated", iccSegments(swappedRedGreenProfile().left(200), 1), stored},
+        {"a sequence number missing", iccSegments(swappedRedGreenProfile(), 3, {1, 3}), stored},
+        {"255 segments of 64 KB", enormous, stored},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(centre(view(withSegments(plain, c.segments)).picture), stored) << c.what;
+        EXPECT_LE(farthest(centre(view(withSegments(plain, c.segments)).picture), c.shown), c.shown == stored ? 0 : 2) << c.how;
     EXPECT_TRUE(readJpegMarkers(withSegments(plain, enormous)).icc.isEmpty());
 }
 
@@ -131,7 +117,7 @@ TEST_F(PhotoColour, CmykReadsAsAdobeStoresItThroughItsProfile)
         EXPECT_LE(farthest(shown, qRgb(255, 55, 255)), 3) << (marker ? "with" : "without") << " the marker";
     }
     const QByteArray icc = swappingCmykProfile();
-    const QRgb expected = littleCmsSrgb(icc, magentaInk.data(), TYPE_CMYK_8_REV);
+    const QRgb expected = littleCmsSrgb(icc, {magentaInk.begin(), magentaInk.end()}, TYPE_CMYK_8_REV);
     ASSERT_GT(farthest(expected, qRgb(255, 55, 255)), 100) << "the profile changes nothing";
     const QByteArray jpeg = withSegments(cmykJpeg(magentaInk, false), iccSegments(icc, 2));
     const ShownPicture shown = view(jpeg);
@@ -153,9 +139,9 @@ TEST_F(PhotoColour, AGreyPhotoIsSavedWithOneComponentAndItsProfile)
     const QImage full = shown.source->decodeFull();
     const JpegMarkers kept = keptMetadata(readJpegMarkers(jpeg), {full.size(), false});
     QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    ASSERT_EQ(compressJpeg(ScanlineSource(full), 90, out, {}, &kept), CompressResult::Done);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && compressJpeg(ScanlineSource(full), 90, out, {}, &kept) == CompressResult::Done);
+    const QImage saved = QImage::fromData(out.data());
     EXPECT_EQ(readJpegMarkers(out.data()).icc, icc);
-    EXPECT_EQ(QImage::fromData(out.data()).format(), QImage::Format_Grayscale8) << "saved with three components";
-    EXPECT_LE(farthest(centre(QImage::fromData(out.data()).convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
+    EXPECT_EQ(saved.format(), QImage::Format_Grayscale8) << "saved with three components";
+    EXPECT_LE(farthest(centre(saved.convertToFormat(QImage::Format_RGB32)), qRgb(128, 128, 128)), 1);
 }

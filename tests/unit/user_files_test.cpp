@@ -27,40 +27,36 @@ int modeOf(const QString& path)
 
 TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 {
-    struct Case { bool writable; QString config, cache, settings, preview; };
-    const Case cases[] = {
+    const struct { bool writable; QString config, cache, settings, preview; } cases[] = {
         {true, "/x", "/y", "/nowhere/bin/kiriview.ini", "/nowhere/bin/Sample.jpg"},
         {false, "/c", "/k/", "/c/kiriview/kiriview.ini", "/k/kiriview/Sample.jpg"},
         {false, "", "", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
         {false, "rel/c", "./k", "/home/u/.config/kiriview/kiriview.ini", "/home/u/.cache/kiriview/Sample.jpg"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const auto where = userfiles::choose(QStringLiteral("/nowhere/bin"), answering(c.writable, c.config, c.cache));
-        EXPECT_EQ(where.settingsFile(), c.settings) << c.config.toStdString();
-        EXPECT_EQ(where.previewFile(), c.preview) << c.cache.toStdString();
+        EXPECT_EQ(where.settingsFile() + ' ' + where.previewFile(), c.settings + ' ' + c.preview) << c.config.toStdString();
     }
 }
 
 using UserFolders = ScratchTest;
 
-// A read-only preset beside the program; an open settings folder left by someone, none for the cache.
+// A read-only preset beside the program; settings folders left open to the group only, then to others only.
 TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
 {
     QDir(folder.path()).mkdir("bin");
     QFile::setPermissions(write("bin/kiriview.ini", "[okini]\r\nkey01=/srv\r\n"), QFile::ReadOwner);
     const auto where = userfiles::choose(path("bin"), answering(false, path("config"), path("cache")));
     QDir().mkpath(where.settingsFolder);
-    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0750); // open to the group only
-    userfiles::prepare(where, path("bin"), {});
-    EXPECT_EQ(readBytes(where.settingsFile()), QByteArray("[okini]\r\nkey01=/srv\r\n"));
-    EXPECT_EQ(modeOf(where.settingsFolder), 0700);
-    EXPECT_EQ(modeOf(where.cacheFolder), 0700);
-    EXPECT_TRUE(modeOf(where.settingsFile()) & 0200) << "the copy kept the preset's read-only mode";
-    ASSERT_TRUE(writeBytes(where.settingsFile(), "mine"));
-    ::chmod(QFile::encodeName(where.settingsFolder).constData(), 0705); // open to others only
-    userfiles::prepare(where, path("bin"), {});
-    EXPECT_EQ(readBytes(where.settingsFile()), "mine") << "the preset replaced the user's settings";
-    EXPECT_EQ(modeOf(where.settingsFolder), 0700);
+    for (const int open : {0750, 0705}) {
+        ::chmod(QFile::encodeName(where.settingsFolder).constData(), mode_t(open));
+        userfiles::prepare(where, path("bin"), {});
+        EXPECT_EQ(modeOf(where.settingsFolder), 0700) << std::oct << open;
+        EXPECT_EQ(modeOf(where.cacheFolder), 0700);
+        EXPECT_EQ(readBytes(where.settingsFile()), open == 0750 ? "[okini]\r\nkey01=/srv\r\n" : "mine");
+        EXPECT_TRUE(modeOf(where.settingsFile()) & 0200) << "the copy kept the preset's read-only mode";
+        writeBytes(where.settingsFile(), "mine");
+    }
 }
 
 TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
@@ -77,33 +73,30 @@ TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersEvenWhenWritable)
         QDir(folder.path()).mkpath(made);
     write("prefix/share/applications/kiriview.desktop");
     EXPECT_TRUE(userfiles::isInstalled(path("prefix/bin")));
-    EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")));
-    EXPECT_FALSE(userfiles::isInstalled(path("portable/bin")));
+    EXPECT_FALSE(userfiles::isInstalled(path("prefix/share/applications")) || userfiles::isInstalled(path("portable/bin")));
     EXPECT_FALSE(userfiles::choose(path("prefix/bin"), answering(true, "", "")).besideProgram);
     EXPECT_TRUE(userfiles::choose(path("portable/bin"), answering(true, "", "")).besideProgram);
 }
 
+// Relative config dirs are skipped; the first that holds a preset counts, one beside the program first of all.
 TEST_F(UserFolders, ThePresetComesFromBesideTheProgramElseTheFirstConfigDir)
 {
-    for (const char* made : {"bin", "second/kiriview", "first/kiriview"})
-        QDir(folder.path()).mkpath(made);
-    write("second/kiriview/kiriview.ini", "second");
+    QDir(folder.path()).mkpath("bin");
     auto env = answering(false, path("config"), path("cache"));
     env.configDirs = "relative:" + path("first") + ":" + path("second");
-    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("second/kiriview/kiriview.ini"));
-    write("first/kiriview/kiriview.ini", "first");
-    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("first/kiriview/kiriview.ini"));
-    write("bin/kiriview.ini", "beside");
-    EXPECT_EQ(userfiles::presetFile(path("bin"), env), path("bin/kiriview.ini"));
+    for (const char* preset : {"second/kiriview/kiriview.ini", "first/kiriview/kiriview.ini", "bin/kiriview.ini"}) {
+        QDir(folder.path()).mkpath(QFileInfo(preset).path());
+        const QString written = write(preset, preset);
+        EXPECT_EQ(userfiles::presetFile(path("bin"), env), written);
+    }
     env.configDirs.clear();
     QFile::remove(path("bin/kiriview.ini"));
     const bool systemPreset = QFileInfo::exists("/etc/xdg/kiriview/kiriview.ini");
     EXPECT_EQ(userfiles::presetFile(path("bin"), env), systemPreset ? "/etc/xdg/kiriview/kiriview.ini" : "");
-
     env.configDirs = path("first");
     const auto where = userfiles::choose(path("bin"), env);
     userfiles::prepare(where, path("bin"), env);
-    EXPECT_EQ(readBytes(where.settingsFile()), "first");
+    EXPECT_EQ(readBytes(where.settingsFile()), "first/kiriview/kiriview.ini");
 }
 
 // Minimal systems drop share/doc, so the installed page lives in the program's own
@@ -115,9 +108,8 @@ TEST_F(UserFolders, HelpPageUnderShareKiriviewIsFoundWithoutShareDoc)
     const ScopedServices scope(installed);
     ASSERT_TRUE(QDir().mkpath(path("usr/bin")) && QDir().mkpath(path("usr/share/doc/kiriview/help"))
                 && QDir().mkpath(path("usr/share/kiriview/help")));
-    const QString docPage = write("usr/share/doc/kiriview/help/index.html");
-    EXPECT_NE(helpFile().toStdString(), docPage.toStdString());
+    EXPECT_NE(helpFile(), write("usr/share/doc/kiriview/help/index.html"));
     const QString page = write("usr/share/kiriview/help/index.html");
     QDir(path("usr/share/doc")).removeRecursively();
-    EXPECT_EQ(helpFile().toStdString(), page.toStdString());
+    EXPECT_EQ(helpFile(), page);
 }
