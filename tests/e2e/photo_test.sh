@@ -1,12 +1,7 @@
-# Photographers' photos, shown and saved through the dialogs, the saved files read back with
-# exiftool and rendered with Little CMS (transicc) as independent readers:
-# - a camera photo in a profile that swaps red and green: shown green; saved with the profile byte
-#   for byte, the date taken and the camera, the orientation 1, no EXIF or Photoshop thumbnail, the
-#   GPS, the IPTC, the extended XMP, the comment and the density kept;
-# - a CMYK photo in a press profile, without Adobe's marker: shown and saved as the profile prints it;
-# - a grey photo in a grey profile of gamma 1.0: shown in its profile, saved with one component and
-#   the profile byte for byte.
-# The preview goes beside this writable, not installed program, and ImageMagick decodes the saved files.
+# Photographers' photos shown and saved through the dialogs, the saved files read back with exiftool
+# and rendered with Little CMS (transicc) as independent readers: a camera photo in a profile that
+# swaps red and green (its metadata kept, the location removed when asked), a CMYK photo in a press
+# profile without Adobe's marker, a grey photo in a grey profile of gamma 1.0.
 source "$(dirname "$0")/lib.sh"
 command -v exiftool >/dev/null || { echo "exiftool is missing (libimage-exiftool-perl)"; exit 77; }
 command -v transicc >/dev/null || { echo "transicc is missing (liblcms2-utils)"; exit 77; }

@@ -101,20 +101,6 @@ TEST_F(Encoder, OnlyARegularFileInAFolderIsReplaced)
         << "the link was replaced, or its target not written";
 }
 
-TEST_F(Encoder, EachQualityDecodesCloseToThePictureSmallerBelow)
-{
-    qsizetype smaller = 0;
-    for (int quality : {1, 50, 100}) {
-        SCOPED_TRACE(quality);
-        const QByteArray file = encoded(picture, "q.jpg", quality);
-        EXPECT_GT(file.size(), std::exchange(smaller, file.size())) << "not larger than the quality below";
-        const QImage decoded = QImage::fromData(file);
-        ASSERT_EQ(decoded.size(), picture.size());
-        const QColor shown = decoded.pixelColor(100, 58), drawn = picture.pixelColor(100, 58);
-        EXPECT_LE(std::abs(shown.red() - drawn.red()) + std::abs(shown.blue() - drawn.blue()), quality == 1 ? 80 : 16);
-    }
-}
-
 TEST_F(Encoder, ReplacesAnOldFileWholeKeepingItsPermissions)
 {
     const QByteArray q1 = encoded(picture, "q1.jpg", 1), q100 = native_names::encode(pathOf("q100.jpg"));
