@@ -1,5 +1,9 @@
 // Reduced decodes for the window, the full size from the bytes shown, and the read-ahead worker.
 #include <cmath>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstdio>
 #include <latch>
 #include <semaphore>
@@ -169,6 +173,19 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
     EXPECT_EQ(started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
 }
 
+timespec modifiedOf(const QString& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    return info.st_mtim;
+}
+
+void setModified(const QString& path, timespec when)
+{
+    const timespec times[2] = {when, when};
+    EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
 TEST_F(ReadAheadTest, AFileChangedWhileReadOrHeldIsNotHandedOut)
 {
     start(a, {b});
@@ -178,12 +195,24 @@ TEST_F(ReadAheadTest, AFileChangedWhileReadOrHeldIsNotHandedOut)
     opened.count_down();
     waitUntilSettled();
     EXPECT_FALSE(readAhead.take(b)) << "replaced while being read";
-    start(a, {b});
-    waitUntilSettled();
-    ASSERT_EQ(readAhead.heldCount(), 1);
-    write("b", "new contents");
-    EXPECT_FALSE(readAhead.take(b)) << "changed while held";
-    EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
+    // Held, then changed in one way only.
+    const std::pair<const char*, std::function<void(timespec)>> changes[] = {
+        {"its size", [&](timespec when) { setModified(write("b", "xy"), when); }},
+        {"its time, by half a second", [&](timespec when) { when.tv_nsec = (when.tv_nsec + 500'000'000) % 1'000'000'000; setModified(b, when); }},
+        {"its file", [&](timespec when) {
+            setModified(write("n", "x"), when);
+            ASSERT_EQ(std::rename(QFile::encodeName(path("n")).constData(), QFile::encodeName(b).constData()), 0); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        write("b", "x");
+        start(a, {b});
+        waitUntilSettled();
+        ASSERT_EQ(readAhead.heldCount(), 1);
+        change(modifiedOf(b));
+        EXPECT_FALSE(readAhead.take(b)) << "changed while held";
+        EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
+    }
 }
 
 TEST_F(ReadAheadTest, YieldingStopsTheDecodeAndReadsItAgainLater)
