@@ -67,14 +67,10 @@ QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& le
     return peaks;
 }
 
-QImage grey(int width, int height, const std::function<int(int x, int y)>& level)
-{
-    return peaksOf(width, height, level).convertToFormat(QImage::Format_RGB32);
-}
-
 // Both pictures fed to the meter row by row, as the measurement does.
-Fidelity compared(const QImage& a, const QImage& b, int reduction = 1)
+Fidelity compared(const QImage& first, const QImage& second, int reduction = 1)
 {
+    const QImage a = first.convertToFormat(QImage::Format_RGB32), b = second.convertToFormat(QImage::Format_RGB32);
     FidelityMeter meter(a.size(), reduction);
     for (int y = 0; y < a.height(); ++y)
         meter.addRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)));
@@ -87,24 +83,24 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     EXPECT_TRUE(std::isinf(same.psnr));
     EXPECT_DOUBLE_EQ(same.ssim, 1.0);
     // A flat shift by 10: MSE 100; only the means differ.
-    const Fidelity shifted = compared(grey(32, 16, [](int, int) { return 100; }), grey(32, 16, [](int, int) { return 110; }));
+    const Fidelity shifted = compared(peaksOf(32, 16, [](int, int) { return 100; }), peaksOf(32, 16, [](int, int) { return 110; }));
     EXPECT_NEAR(shifted.psnr, 28.1308, 0.001);
     EXPECT_NEAR(shifted.ssim, 0.995476, 0.001);
     // A checkerboard of 50 and 150 at half its contrast and brightness: MSE 3125,
     // means 100 and 50, variances 2500 and 625, covariance 1250 in every window.
     const auto board = [](int x, int y) { return (x + y) % 2 ? 150 : 50; };
     const auto halved = [&](int x, int y) { return board(x, y) / 2; };
-    const Fidelity half = compared(grey(32, 16, board), grey(32, 16, halved));
+    const Fidelity half = compared(peaksOf(32, 16, board), peaksOf(32, 16, halved));
     EXPECT_NEAR(half.psnr, 13.1823, 0.001);
     EXPECT_NEAR(half.ssim, 0.643025, 0.001);
     // Strips narrower than the window one way are measured all the same.
-    EXPECT_LT(compared(grey(40, 7, board), grey(40, 7, halved)).ssim, 0.9);
-    EXPECT_LT(compared(grey(7, 40, board), grey(7, 40, halved)).ssim, 0.9);
-    // Above 20 megapixels, squares of pixels are averaged.
-    EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
-    EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
+    EXPECT_LT(compared(peaksOf(40, 7, board), peaksOf(40, 7, halved)).ssim, 0.9);
+    EXPECT_LT(compared(peaksOf(7, 40, board), peaksOf(7, 40, halved)).ssim, 0.9);
+    // Above 20 megapixels, squares of pixels are averaged: the smallest that leave 20 at most.
+    for (const auto& [size, reduction] : {std::pair(QSize(5000, 4000), 1), {QSize(4000, 5001), 2}, {QSize(10001, 8001), 2}, {QSize(12000, 8000), 3}})
+        EXPECT_EQ(fidelityReduction(size), reduction) << size.width() << " x " << size.height();
     // Sides that do not divide: the partial squares at the edges are left out, not averaged short.
-    EXPECT_TRUE(std::isinf(compared(grey(9, 7, board), grey(9, 7, [](int, int) { return 100; }), 2).psnr));
+    EXPECT_TRUE(std::isinf(compared(peaksOf(9, 7, board), peaksOf(9, 7, [](int, int) { return 100; }), 2).psnr));
 }
 
 // Shrunk 10 x 6 to 3 x 4 (another ratio each way, neither whole), every error lands in one pixel,
