@@ -47,6 +47,7 @@ TEST_F(Encoder, ArgumentsThatDoNotFitAreAFormatErrorAndHarmNothing)
         EXPECT_EQ(saveJpeg(c.source, c.width, c.height, pathOf("kept.jpg"), std::uint8_t(c.quality), JpegTarget::Chosen),
                   JpegStatus::FormatError) << c.width << "x" << c.height << " at " << c.quality;
     expectOnlyTheOldFile();
+    EXPECT_EQ(save(QImage(65500, 1, QImage::Format_RGB32), "widest.jpg"), JpegStatus::Written);
 }
 
 // A cap on file sizes stops the write part-way, as a full disk does.
