@@ -47,11 +47,7 @@ int main(int argc, char** argv)
         "tiff:Orientation=", "xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + guidOf(extension)
                                  + "\" tiff:Orientation=");
     QByteArray red = texturedRedJpeg(300, 200);
-    red[13] = 1; // the JFIF density: dots per inch, 350 x 72
-    red[14] = char(350 >> 8);
-    red[15] = char(350 & 0xFF);
-    red[16] = 0;
-    red[17] = 72;
+    red.replace(13, 5, QByteArray("\x01\x01\x5E\x00\x48", 5)); // the JFIF density: dots per inch, 350 x 72
     const QByteArray photo = withSegments(
         red, exifApp1(cameraExif(6, true)) + xmpApp1(xmp) + extendedXmpSegments(extension) + iccSegments(swapped, 3, {2, 3, 1})
                  + segment('\xED', photoshopBlock({{0x0404, iptcRecordWithPlaces()}, {0x040C, photoshopThumbnail()}}))

@@ -1,12 +1,7 @@
-# Photographers' photos, shown and saved through the dialogs, the saved files read back with
-# exiftool and rendered with Little CMS (transicc) as independent readers:
-# - a camera photo in a profile that swaps red and green: shown green; saved with the profile byte
-#   for byte, the date taken and the camera, the orientation 1, no EXIF or Photoshop thumbnail, the
-#   GPS, the IPTC, the extended XMP, the comment and the density kept;
-# - a CMYK photo in a press profile, without Adobe's marker: shown and saved as the profile prints it;
-# - a grey photo in a grey profile of gamma 1.0: shown in its profile, saved with one component and
-#   the profile byte for byte.
-# The preview goes beside this writable, not installed program, and ImageMagick decodes the saved files.
+# Photographers' photos shown and saved through the dialogs, the saved files read back with exiftool
+# and rendered with Little CMS (transicc) as independent readers: a camera photo in a profile that
+# swaps red and green (its metadata kept, the location removed when asked), a CMYK photo in a press
+# profile without Adobe's marker, a grey photo in a grey profile of gamma 1.0.
 source "$(dirname "$0")/lib.sh"
 command -v exiftool >/dev/null || { echo "exiftool is missing (libimage-exiftool-perl)"; exit 77; }
 command -v transicc >/dev/null || { echo "transicc is missing (liblcms2-utils)"; exit 77; }
@@ -60,9 +55,8 @@ show() {
   [ -n "$image" ] || fail "$1 is not shown at ${*:2} (windows: $(for id in $(app_windows); do window_size "$id"; done | tr '\n' ' '))"
   sleep 0.3
 }
-[ "$(tag "$PICTURES/photo.jpg" Orientation)" = 6 ] || fail "the test photo has no orientation 6"
-[ -n "$(tag "$PICTURES/photo.jpg" ThumbnailLength)" ] || fail "the test photo has no thumbnail"
-[ -n "$(tag "$PICTURES/photo.jpg" PhotoshopThumbnail)" ] || fail "the test photo has no Photoshop thumbnail"
+[ "$(tag "$PICTURES/photo.jpg" Orientation)" = 6 ] && [ -n "$(tag "$PICTURES/photo.jpg" ThumbnailLength)" ] \
+  && [ -n "$(tag "$PICTURES/photo.jpg" PhotoshopThumbnail)" ] || fail "the test photo lacks its orientation 6 or a thumbnail"
 
 start_app "$PICTURES"
 wait_for_main
@@ -87,17 +81,13 @@ read_as=$(identify -format '%m %w %h' "$saved") || fail "the saved file does not
 [ "$read_as" = "JPEG 200 300" ] && [ "$(luminance_table_head "$saved")" = $quality50 ] \
   || fail "the saved file reads as $read_as, not a 200 x 300 JPEG at quality 50"
 exiftool -b -ICC_Profile "$saved" | cmp -s - "$WORK/profiles/swapped.icc" || fail "the profile is not kept byte for byte"
-[ "$(tag "$saved" DateTimeOriginal)" = "2024:05:20 02:36:12" ] || fail "the date taken is lost"
-[ "$(tag "$saved" Make)" = "Kiri Optics" ] && [ "$(tag "$saved" Model)" = K-1 ] || fail "the camera is lost"
-[ "$(tag "$saved" EXIF:Orientation)" = 1 ] && [ "$(tag "$saved" XMP:Orientation)" = 1 ] || fail "the orientation is not 1"
-[ -z "$(tag "$saved" ThumbnailLength)" ] || fail "the old thumbnail is kept"
-[ -z "$(tag "$saved" PhotoshopThumbnail)" ] || fail "the old Photoshop thumbnail is kept"
-[ "$(tag "$saved" ExifImageWidth)x$(tag "$saved" ExifImageHeight)" = 200x300 ] || fail "the pixel size tags are not the new size"
+# The date, the camera, orientation 1 in EXIF and XMP, the new size, the IPTC, the comment and the
+# density kept; neither thumbnail; the location kept.
+kept=$(exiftool -s3 -n -f -DateTimeOriginal -Make -Model -EXIF:Orientation -XMP:Orientation -ExifImageWidth -ExifImageHeight \
+  -IPTC:ObjectName -IPTC:City -Comment -JFIF:ResolutionUnit -JFIF:XResolution -JFIF:YResolution -ThumbnailLength \
+  -PhotoshopThumbnail "$saved" | paste -sd'|')
+[ "$kept" = "2024:05:20 02:36:12|Kiri Optics|K-1|1|1|200|300|Kiri|Nara|Kiri comment|1|350|72|-|-" ] || fail "the saved tags read $kept"
 [ -n "$(tag "$saved" EXIF:GPSLatitude)" ] && [ -n "$(tag "$saved" XMP:GPSLatitude)" ] || fail "the location is lost"
-[ "$(tag "$saved" IPTC:ObjectName) $(tag "$saved" IPTC:City)" = "Kiri Nara" ] || fail "the IPTC is lost"
-[ "$(tag "$saved" Comment)" = "Kiri comment" ] || fail "the comment is lost"
-[ "$(tag "$saved" JFIF:ResolutionUnit) $(tag "$saved" JFIF:XResolution) $(tag "$saved" JFIF:YResolution)" = "1 350 72" ] \
-  || fail "the density is lost"
 [ "$(tag "$PICTURES/photo.jpg" HasExtendedXMP)" = "$(tag "$saved" HasExtendedXMP)" ] || fail "the extension's reference changed"
 exiftool -s3 -sep '|' -XMP-dc:Subject "$saved" | grep -q '|step 899$' || fail "the extended XMP is not carried"
 

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# debian_package_test.sh BUILD_FOLDER VERSION
-# The Debian package as a packager checks it: lintian reports no error and no
-# warning; the package's version is the project's, and so are the changelog's
-# newest entry, the metainfo's newest release and the manual page's header; the
-# program inside prints it. Skipped where cpack, lintian or dpkg-deb is missing.
+# debian_package_test.sh BUILD_FOLDER VERSION: the Debian package as a packager checks it. lintian
+# reports no error or warning; the package, the changelog's newest entry, the metainfo's newest
+# release, the manual pages and the program inside all name the project's version.
 set -euo pipefail
 build=$1 version=$2
 for tool in cpack lintian dpkg-deb; do

@@ -1,9 +1,12 @@
 // Reduced decodes for the window, the full size from the bytes shown, and the read-ahead worker.
 #include <cmath>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstdio>
 #include <latch>
 #include <semaphore>
-#include <thread>
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -16,12 +19,11 @@
 #include "controls/image_control.h"
 #include "decoder/picture_loader.h"
 #include "decoder/picture_source.h"
+#include "measure/picture_fidelity.h"
 #include "viewing/read_ahead.h"
 #include "test_files.h"
 
 namespace {
-
-const QSize box(667, 667); // the enlarged box at 15 twips per pixel
 
 // Soft light and shapes, like a photo; fine checkerboards would only measure aliasing.
 QImage photoLike(int width, int height)
@@ -35,7 +37,7 @@ QImage photoLike(int width, int height)
     return picture;
 }
 
-// libjpeg at quality 92 with the given sampling: 1 for 4:4:4, 2 for 4:2:0; gray with one component.
+// libjpeg at quality 92, 4:4:4 (sampling 1) or 4:2:0 (2), in colour or grey.
 QByteArray withSampling(const QImage& picture, int sampling, bool gray)
 {
     const QImage rgb = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
@@ -47,36 +49,32 @@ QByteArray withSampling(const QImage& picture, int sampling, bool gray)
 
 double psnr(const QImage& a, const QImage& b)
 {
-    double sum = 0;
+    FidelityMeter meter(a.size(), 1);
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            for (int shift : {0, 8, 16}) { // blue, green, red
-                const int d = int(a.pixel(x, y) >> shift & 255) - int(b.pixel(x, y) >> shift & 255);
-                sum += d * d;
-            }
-    return 10 * std::log10(255.0 * 255.0 * 3 * a.width() * a.height() / std::max(sum, 1.0));
+        meter.addRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)));
+    return meter.fidelity().psnr;
 }
 
 using PictureView = ScratchTest;
 TEST_F(PictureView, AReducedDecodeLooksLikeTheFullOne)
 {
+    const QSize box(667, 667); // the enlarged box at 15 twips per pixel
     const QImage photo = photoLike(3000, 2000);
     const QByteArray upright = withSampling(photo, 2, false);
-    const QByteArray turned = upright.left(2) + exifSegment(6, true) + upright.mid(2); // camera held upright
     const struct { const char* kind; QByteArray jpeg; QSize natural; } cases[] = {
         {"baseline 4:2:0", upright, QSize(3000, 2000)},
         {"progressive", encodedAs(photo, "JPEG", true), QSize(3000, 2000)},
         {"4:4:4", withSampling(photo, 1, false), QSize(3000, 2000)},
         {"grayscale", withSampling(photo, 1, true), QSize(3000, 2000)},
-        {"EXIF orientation 6", turned, QSize(2000, 3000)},
+        {"EXIF orientation 6", upright.left(2) + exifSegment(6, true) + upright.mid(2), QSize(2000, 3000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         QSize natural;
         const QImage reduced = decodePicture(c.jpeg, box, &natural), full = decodePicture(c.jpeg);
-        EXPECT_EQ(natural, c.natural) << "the natural size";
+        EXPECT_EQ(natural, c.natural);
         // The smallest eighth covering the fitted view: 750 x 500 (turned 500 x 750) for 667 x 444.
-        EXPECT_EQ(reduced.size(), c.natural / 4) << "the reduced size";
+        EXPECT_EQ(reduced.size(), c.natural / 4);
         const QSize fitted = c.natural.scaled(box, Qt::KeepAspectRatio);
         EXPECT_GE(psnr(stretchPicture(reduced, fitted), stretchPicture(full, fitted)), 38.0) << "the likeness, in dB";
     }
@@ -86,44 +84,32 @@ TEST_F(PictureView, TheFullSizeComesFromTheBytesShown)
 {
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
     const QString path = write("photo.jpg", shownBytes);
-    const ShownPicture kept = readForView(path, box);
-    const ShownPicture notKept = readForView(path, box, {}, 0);
+    const ShownPicture kept = readForView(path, {667, 667}), notKept = readForView(path, {667, 667}, {}, 0);
     EXPECT_EQ(notKept.source->decodeFull(), decodePicture(shownBytes)) << "unchanged: read again";
     // Replaced by another picture of the same size under the same name.
     const QString other = write("other.jpg", encodedAs(photoLike(1600, 1200).mirrored(true, false), "JPEG"));
-    ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
+    ASSERT_EQ(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
     EXPECT_EQ(kept.source->decodeFull(), decodePicture(shownBytes)) << "the bytes kept were not used";
     EXPECT_THROW(notKept.source->decodeFull(), FileChangedError);
 }
 
 ShownPicture pictureOf(const QString& path)
 {
-    return ShownPicture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4),
-                        std::make_shared<PictureSource>(path, stampOf(path), QByteArray())};
+    return {QImage(4, 4, QImage::Format_RGB32), QSize(4, 4), std::make_shared<PictureSource>(path, stampOf(path), QByteArray())};
 }
 
-// Notes each start and the file's stamp as read, then waits until the test opens it.
-struct GatedDecoder {
-    ShownPicture decode(const QString& path, std::stop_token stop)
-    {
-        ShownPicture read = pictureOf(path);
-        started.append(path);
-        begun.release();
-        opened.wait();
-        sawStop = sawStop || stop.stop_requested();
-        return read;
-    }
-    std::counting_semaphore<> begun{0};
-    std::latch opened{1};
-    QStringList started; // read once the worker has settled
-    bool sawStop = false;
-};
-
+// Each decode notes its start and the file's stamp as read, then waits until `opened`.
 struct ReadAheadTest : ScratchTest {
     void start(const QString& current, const QStringList& neighbours)
     {
-        readAhead.follow(current, neighbours,
-                         [this](const QString& path, std::stop_token stop) { return decoder.decode(path, stop); });
+        readAhead.follow(current, neighbours, [this](const QString& path, std::stop_token stop) {
+            ShownPicture read = pictureOf(path);
+            started.append(path);
+            begun.release();
+            opened.wait();
+            sawStop = sawStop || stop.stop_requested();
+            return read;
+        });
         readAhead.resume();
     }
     void waitUntilSettled()
@@ -131,44 +117,46 @@ struct ReadAheadTest : ScratchTest {
         while (readAhead.busy())
             QSignalSpy(&readAhead, &ReadAhead::settled).wait();
     }
-    GatedDecoder decoder;
+    std::counting_semaphore<> begun{0};
+    std::latch opened{1};
+    QStringList started; // read once the read-ahead has settled
+    bool sawStop = false;
     ReadAhead readAhead;
+    const QString a = write("a"), b = write("b"), c = write("c");
 };
 
 TEST_F(ReadAheadTest, AFolderChangeStopsAndDropsTheNeighboursWork)
 {
-    const QString a = write("a"), b = write("b"), c = write("c");
     start(a, {b, c});
-    decoder.begun.acquire(); // b
+    begun.acquire(); // b
     readAhead.keepOnlyCurrent();
-    decoder.opened.count_down();
+    opened.count_down();
     ReadAhead::threads().waitForDone(); // the stopped decode reports nothing
     waitUntilSettled();
-    EXPECT_TRUE(decoder.sawStop);
-    EXPECT_EQ(decoder.started, QStringList{b}); // c never began
+    EXPECT_TRUE(sawStop);
+    EXPECT_EQ(started, QStringList{b}); // c never began
     EXPECT_EQ(readAhead.heldCount(), 0);
 }
 
 TEST_F(ReadAheadTest, SelectingThePictureBeingReadAheadLetsItFinish)
 {
-    const QString a = write("a"), b = write("b"), c = write("c");
     start(a, {b});
-    decoder.begun.acquire(); // b
+    begun.acquire(); // b
     readAhead.follow(b, {c});
-    decoder.opened.count_down();
+    opened.count_down();
     QSignalSpy(&readAhead, &ReadAhead::settled).wait();
     EXPECT_TRUE(readAhead.take(b)) << "b not held";
-    EXPECT_EQ(decoder.started, QStringList{b}) << "c began before b was shown";
+    EXPECT_EQ(started, QStringList{b}) << "c began before b was shown";
     readAhead.resume();
     waitUntilSettled();
-    EXPECT_FALSE(decoder.sawStop);
+    EXPECT_FALSE(sawStop);
     EXPECT_TRUE(readAhead.take(c)) << "c not held";
 }
 
 TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
 {
-    const QString a = write("a"), b = write("b"), c = write("c"), d = write("d"), e = write("e");
-    decoder.opened.count_down();
+    const QString d = write("d"), e = write("e");
+    opened.count_down();
     const auto select = [this](const QString& current, const QStringList& neighbours) {
         start(current, neighbours);
         waitUntilSettled();
@@ -182,56 +170,78 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
     EXPECT_TRUE(readAhead.take(d) && readAhead.take(b) && readAhead.take(c)) << "b, c or d not held";
     select(e, {d});
     EXPECT_EQ(readAhead.heldCount(), 1);
-    EXPECT_EQ(decoder.started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
+    EXPECT_EQ(started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
+}
+
+timespec modifiedOf(const QString& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    return info.st_mtim;
+}
+
+void setModified(const QString& path, timespec when)
+{
+    const timespec times[2] = {when, when};
+    EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 TEST_F(ReadAheadTest, AFileChangedWhileReadOrHeldIsNotHandedOut)
 {
-    const QString a = write("a"), b = write("b");
     start(a, {b});
-    decoder.begun.acquire(); // b, read as it was
+    begun.acquire(); // b, read as it was
     write("b", "replaced by a larger file");
     readAhead.follow(b, {});
-    decoder.opened.count_down();
+    opened.count_down();
     waitUntilSettled();
     EXPECT_FALSE(readAhead.take(b)) << "replaced while being read";
-    start(a, {b});
-    waitUntilSettled();
-    ASSERT_EQ(readAhead.heldCount(), 1);
-    write("b", "new contents");
-    EXPECT_FALSE(readAhead.take(b)) << "changed while held";
-    EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
+    // Held, then changed in one way only.
+    const std::pair<const char*, std::function<void(timespec)>> changes[] = {
+        {"its size", [&](timespec when) { setModified(write("b", "xy"), when); }},
+        {"its time, by half a second", [&](timespec when) { when.tv_nsec = (when.tv_nsec + 500'000'000) % 1'000'000'000; setModified(b, when); }},
+        {"its file", [&](timespec when) {
+            setModified(write("n", "x"), when);
+            ASSERT_EQ(std::rename(QFile::encodeName(path("n")).constData(), QFile::encodeName(b).constData()), 0); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        write("b", "x");
+        start(a, {b});
+        waitUntilSettled();
+        ASSERT_EQ(readAhead.heldCount(), 1);
+        change(modifiedOf(b));
+        EXPECT_FALSE(readAhead.take(b)) << "changed while held";
+        EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
+    }
 }
 
 TEST_F(ReadAheadTest, YieldingStopsTheDecodeAndReadsItAgainLater)
 {
-    const QString a = write("a"), b = write("b"), c = write("c");
     start(a, {b, c});
-    decoder.begun.acquire(); // b
+    begun.acquire(); // b
     readAhead.yield();
-    decoder.opened.count_down();
+    opened.count_down();
     ReadAhead::threads().waitForDone();
-    EXPECT_TRUE(decoder.sawStop);
+    EXPECT_TRUE(sawStop);
     readAhead.resume();
     waitUntilSettled();
-    EXPECT_EQ(decoder.started, (QStringList{b, b, c}));
+    EXPECT_EQ(started, (QStringList{b, b, c}));
     EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
 }
 
 TEST_F(ReadAheadTest, WaitsWhileTheWindowDecodes)
 {
-    const QString a = write("a"), b = write("b");
-    decoder.opened.count_down();
+    opened.count_down();
     std::optional<DecodeSlot::Turn> window(readAhead.decodeSlot()->forWindow({}));
     start(a, {b});
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
     while (!readAhead.decodeSlot()->readAheadWaits() && !patience.hasExpired())
         QThread::yieldCurrentThread();
     ASSERT_TRUE(readAhead.decodeSlot()->readAheadWaits()) << "the read-ahead did not wait";
-    EXPECT_TRUE(decoder.started.isEmpty()) << "decoded beside the window";
+    EXPECT_TRUE(started.isEmpty()) << "decoded beside the window";
     window.reset();
     waitUntilSettled();
-    EXPECT_EQ(decoder.started, QStringList{b});
+    EXPECT_EQ(started, QStringList{b});
 }
 
 } // namespace

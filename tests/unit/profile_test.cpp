@@ -83,11 +83,7 @@ TEST_F(ShiftJisText, AFileStaysShiftJisUntilTheTextDoesNotFit)
     EXPECT_EQ(changed(setValue(head, "お気に入り", "e", "😀")), "[お気に入り]\r\nキー=C:\\表示\\ソフト\r\ne=😀\r\n");
     EXPECT_EQ(setValue("[s]\nk=\x80\x85\x40\n", "s", "e", "😀").result, Edit::Result::Refused)
         << "a byte neither Shift-JIS nor UTF-8 would be lost";
-}
-
-// Removing the only line that is not UTF-8 converts the rest, so "ﾃｩ" does not turn into "é".
-TEST(ProfileText, RemovingTheOnlyShiftJisLineConvertsTheRest)
-{
+    // Removing the only line that is not UTF-8 converts the rest, so "ﾃｩ" does not turn into "é".
     EXPECT_EQ(changed(removeSection("[s]\nk=\x82\xA0\n[t]\nx=\xC3\xA9\n", "s")), "[t]\nx=ﾃｩ\n");
 }
 
@@ -163,8 +159,8 @@ TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
     const QByteArray huge = "[okini]\nkey01=/a\n" + QByteArray(1 << 20, ';');
     write(huge);
     static int warnings = 0;
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { warnings += text.endsWith("larger than 1 MiB, not read as a settings file"); });
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        warnings += text.endsWith("larger than 1 MiB, not read as a settings file"); });
     EXPECT_EQ(prof.getString("key01", "none") + prof.getString("key02", "none"), "nonenone");
     EXPECT_FALSE(prof.writeString("key01", "/b"));
     qInstallMessageHandler(previous);

@@ -41,26 +41,19 @@ TEST(TargetSize, AGuessAnywhereGivesTheSameAnswerAndARightOneTakesTwoSizes)
     }
     int asked = 0;
     std::stop_source stopper;
-    const auto stopping = [&](int q) {
-        if (++asked == 2)
-            stopper.request_stop();
-        return sizeAt(q);
-    };
+    const auto stopping = [&](int q) { if (++asked == 2) stopper.request_stop(); return sizeAt(q); };
     EXPECT_EQ(findTargetQuality(10'000, stopping, stopper.get_token()).outcome, TargetQuality::Abandoned);
     EXPECT_EQ(asked, 2);
 }
 
-TEST(QualityEstimate, OwnFilesAreReadWithinOneByContentNotName)
+// Judged by content, not by name; a name that is not UTF-8 is read under its own bytes.
+TEST(QualityEstimate, AFileIsReadByItsContentUnderItsOwnBytes)
 {
     QTemporaryDir folder;
-    const QImage picture = testPicture(64, 48);
-    // Judged by content, not by name; a name that is not UTF-8 is read under its own bytes.
     const QString path = folder.filePath(native_names::decode("saved\xff.kir"));
-    for (const int quality : {10, 50, 75, 90, 100}) {
-        ASSERT_EQ(saveJpeg(picture, 64, 48, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
-        EXPECT_NEAR(estimateJpegQuality(path).quality.value_or(-10), quality, 1);
-    }
-    ASSERT_TRUE(writeBytes(path, encodedAs(picture, "BMP")));
+    ASSERT_EQ(saveJpeg(testPicture(64, 48), 64, 48, path, 37, JpegTarget::Chosen), JpegStatus::Written);
+    EXPECT_NEAR(estimateJpegQuality(path).quality.value_or(-10), 37, 1);
+    ASSERT_TRUE(writeBytes(path, encodedAs(testPicture(64, 48), "BMP")));
     EXPECT_FALSE(estimateJpegQuality(path).jpeg);
     std::remove(native_names::encode(path).constData()); // Qt's clean-up cannot name it
 }
@@ -74,14 +67,10 @@ QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& le
     return peaks;
 }
 
-QImage grey(int width, int height, const std::function<int(int x, int y)>& level)
-{
-    return peaksOf(width, height, level).convertToFormat(QImage::Format_RGB32);
-}
-
 // Both pictures fed to the meter row by row, as the measurement does.
-Fidelity compared(const QImage& a, const QImage& b, int reduction = 1)
+Fidelity compared(const QImage& first, const QImage& second, int reduction = 1)
 {
+    const QImage a = first.convertToFormat(QImage::Format_RGB32), b = second.convertToFormat(QImage::Format_RGB32);
     FidelityMeter meter(a.size(), reduction);
     for (int y = 0; y < a.height(); ++y)
         meter.addRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)));
@@ -94,25 +83,24 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     EXPECT_TRUE(std::isinf(same.psnr));
     EXPECT_DOUBLE_EQ(same.ssim, 1.0);
     // A flat shift by 10: MSE 100; only the means differ.
-    const Fidelity shifted = compared(grey(32, 16, [](int, int) { return 100; }), grey(32, 16, [](int, int) { return 110; }));
+    const Fidelity shifted = compared(peaksOf(32, 16, [](int, int) { return 100; }), peaksOf(32, 16, [](int, int) { return 110; }));
     EXPECT_NEAR(shifted.psnr, 28.1308, 0.001);
     EXPECT_NEAR(shifted.ssim, 0.995476, 0.001);
     // A checkerboard of 50 and 150 at half its contrast and brightness: MSE 3125,
     // means 100 and 50, variances 2500 and 625, covariance 1250 in every window.
     const auto board = [](int x, int y) { return (x + y) % 2 ? 150 : 50; };
-    const Fidelity halved = compared(grey(32, 16, board), grey(32, 16, [&](int x, int y) { return board(x, y) / 2; }));
-    EXPECT_NEAR(halved.psnr, 13.1823, 0.001);
-    EXPECT_NEAR(halved.ssim, 0.643025, 0.001);
+    const auto halved = [&](int x, int y) { return board(x, y) / 2; };
+    const Fidelity half = compared(peaksOf(32, 16, board), peaksOf(32, 16, halved));
+    EXPECT_NEAR(half.psnr, 13.1823, 0.001);
+    EXPECT_NEAR(half.ssim, 0.643025, 0.001);
     // Strips narrower than the window one way are measured all the same.
-    for (const QSize strip : {QSize(40, 7), QSize(7, 40)})
-        EXPECT_LT(compared(grey(strip.width(), strip.height(), board),
-                           grey(strip.width(), strip.height(), [&](int x, int y) { return board(x, y) / 2; })).ssim, 0.9)
-            << strip.width() << " x " << strip.height();
-    // Above 20 megapixels, squares of pixels are averaged.
-    EXPECT_EQ(fidelityReduction({5472, 3648}), 1);
-    EXPECT_EQ(fidelityReduction({8000, 6000}), 2);
+    EXPECT_LT(compared(peaksOf(40, 7, board), peaksOf(40, 7, halved)).ssim, 0.9);
+    EXPECT_LT(compared(peaksOf(7, 40, board), peaksOf(7, 40, halved)).ssim, 0.9);
+    // Above 20 megapixels, squares of pixels are averaged: the smallest that leave 20 at most.
+    for (const auto& [size, reduction] : {std::pair(QSize(5000, 4000), 1), {QSize(4000, 5001), 2}, {QSize(10001, 8001), 2}, {QSize(12000, 8000), 3}})
+        EXPECT_EQ(fidelityReduction(size), reduction) << size.width() << " x " << size.height();
     // Sides that do not divide: the partial squares at the edges are left out, not averaged short.
-    EXPECT_TRUE(std::isinf(compared(grey(9, 7, board), grey(9, 7, [](int, int) { return 100; }), 2).psnr));
+    EXPECT_TRUE(std::isinf(compared(peaksOf(9, 7, board), peaksOf(9, 7, [](int, int) { return 100; }), 2).psnr));
 }
 
 // Shrunk 10 x 6 to 3 x 4 (another ratio each way, neither whole), every error lands in one pixel,
@@ -138,14 +126,13 @@ TEST(Difference, ReductionKeepsEachPeakAndTheGainBringsTheStrongToWhite)
     EXPECT_EQ(differenceGain(peaksOf(20, 10, [](int, int) { return 0; })), 1);
 }
 
-// Read back band by band from an encoding of its own, against a save decoded whole.
+// The measure, read back band by band from an encoding of its own, against a save decoded whole.
 TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
 {
     QTemporaryDir folder;
     const QImage picture = testPicture(200, 120);
-    const QString path = folder.filePath("saved.jpg");
-    ASSERT_EQ(saveJpeg(picture, 200, 120, path, 30, JpegTarget::Chosen), JpegStatus::Written);
-    const QImage saved = decodeJpegBytes(readBytes(path));
+    ASSERT_EQ(saveJpeg(picture, 200, 120, folder.filePath("saved.jpg"), 30, JpegTarget::Chosen), JpegStatus::Written);
+    const QImage saved = decodeJpegBytes(readBytes(folder.filePath("saved.jpg")));
     const std::optional<CompressionMeasure> measure = measureCompression(picture, 30, picture.size());
     ASSERT_TRUE(measure);
     EXPECT_DOUBLE_EQ(measure->fidelity.psnr, compared(picture, saved).psnr);
@@ -162,14 +149,13 @@ TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
 // The save dialog's encodings share one preparation of the picture: what they find must not change.
 TEST(Fidelity, ASharedPreparationGivesTheSameSizesAndMeasures)
 {
-    const QImage picture = testPicture(203, 117);
-    const QImage other = testPicture(117, 203);
+    const QImage picture = testPicture(203, 117), other = testPicture(117, 203);
     PreparedPictureCache shared;
     for (const int quality : {30, 89, 90, 97}) { // both sides of whole chroma
         SCOPED_TRACE(quality);
         EXPECT_EQ(encodedJpegSize(picture, quality, {}, &shared), encodedJpegSize(picture, quality));
-        const std::optional<CompressionMeasure> alone = measureCompression(picture, quality, picture.size());
-        const std::optional<CompressionMeasure> sharing = measureCompression(picture, quality, picture.size(), {}, &shared);
+        const auto alone = measureCompression(picture, quality, picture.size());
+        const auto sharing = measureCompression(picture, quality, picture.size(), {}, &shared);
         ASSERT_TRUE(alone && sharing);
         EXPECT_EQ(sharing->fidelity.psnr, alone->fidelity.psnr);
         // Another picture through the same preparation is prepared anew, not given the first one's.

@@ -18,19 +18,13 @@ struct Texts : ::testing::Test {
     const QLocale saved;
 };
 
-TEST_F(Texts, NumberTextIsPlainWhateverTheLocaleGroups)
+TEST_F(Texts, NumbersAreNeverGroupedAndSizesUseTheLocalesPoint)
 {
     QLocale::setDefault({QLocale::English, QLocale::UnitedStates}); // a locale that groups thousands
-    const std::pair<double, const char*> numbers[] = {{1234567.5, "1234567.5"}, {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}};
-    for (const auto& [value, text] : numbers)
+    for (const auto& [value, text] : {std::pair(1234567.5, "1234567.5"), {0.1 + 0.2, "0.3"}, {1e15, "1E+15"}})
         EXPECT_EQ(numberText(value), text) << value;
-}
-
-TEST_F(Texts, SizeTextIsKilobytesWithTheLocalesDecimalPoint)
-{
     QLocale::setDefault({QLocale::Japanese, QLocale::Japan});
-    const std::pair<qint64, const char*> sizes[] = {{123456, "123.456"}, {1500, "1.5"}, {1, "0.001"}, {5'000'000'001LL, "5000000.001"}};
-    for (const auto& [bytes, text] : sizes)
+    for (const auto& [bytes, text] : {std::pair(123456LL, "123.456"), {1500LL, "1.5"}, {1LL, "0.001"}, {5'000'000'001LL, "5000000.001"}})
         EXPECT_EQ(sizeText(bytes), text) << bytes << " bytes";
     QLocale::setDefault({QLocale::German, QLocale::Germany});
     EXPECT_EQ(sizeText(1234567250), "1234567,25") << "in German";

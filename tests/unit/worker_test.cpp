@@ -1,5 +1,6 @@
 // The one worker every slow job runs on: the newest job wins, a stopped job delivers nothing,
 // and a job that fails is a fault reported on the window thread.
+#include <functional>
 #include <semaphore>
 #include <stdexcept>
 #include <vector>
@@ -14,14 +15,8 @@
 
 namespace {
 
-// A worker whose first job has begun. Its jobs note their start, wait for a release,
-// and note whether they were told to stop.
-struct WorkerTest : ::testing::Test {
-    WorkerTest()
-    {
-        worker.run(job(1));
-        begun.acquire();
-    }
+// Jobs that note their start, wait for a release, and note whether they were told to stop.
+struct Jobs {
     Worker::Job job(int id)
     {
         return [this, id](std::stop_token stop) -> Worker::Delivery {
@@ -32,45 +27,32 @@ struct WorkerTest : ::testing::Test {
             return [this, id] { delivered.push_back(id); };
         };
     }
-    // Lets every job run to its end and hands the deliveries to the window thread.
-    void finish()
-    {
-        released.release(8);
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::sendPostedEvents();
-    }
     std::counting_semaphore<> begun{0}, released{0};
-    std::vector<int> stopped, delivered; // read after finish()
+    std::vector<int> stopped, delivered; // read once every job ended
     Worker worker;
 };
 
-TEST_F(WorkerTest, NewerJobStopsTheRunningOneAndOnlyItDelivers)
+// Each with job 1 begun, then released with the deliveries handed to the window thread.
+TEST(WorkerTest, OnlyTheNewestJobDeliversAndAStoppedOneNothing)
 {
-    worker.run(job(2));
-    worker.run(job(3)); // replaces 2 before it starts
-    EXPECT_TRUE(worker.busy());
-    finish();
-    EXPECT_EQ(stopped, std::vector({1}));
-    EXPECT_EQ(delivered, std::vector({3}));
-    EXPECT_FALSE(worker.busy());
-}
-
-TEST_F(WorkerTest, RunNextLetsTheRunningJobDeliverFirst)
-{
-    worker.runNext(job(2));
-    finish();
-    EXPECT_TRUE(stopped.empty());
-    EXPECT_EQ(delivered, std::vector({1, 2}));
-}
-
-TEST_F(WorkerTest, CancelStopsEverythingAndNothingDelivers)
-{
-    worker.runNext(job(2));
-    worker.cancel();
-    EXPECT_FALSE(worker.busy());
-    finish();
-    EXPECT_EQ(stopped, std::vector({1}));
-    EXPECT_TRUE(delivered.empty());
+    const struct { const char* then; std::function<void(Jobs&)> act; std::vector<int> stopped, delivered; } cases[] = {
+        {"two runs", [](Jobs& j) { j.worker.run(j.job(2)); j.worker.run(j.job(3)); EXPECT_TRUE(j.worker.busy()); }, {1}, {3}},
+        {"run next", [](Jobs& j) { j.worker.runNext(j.job(2)); }, {}, {1, 2}},
+        {"cancel", [](Jobs& j) { j.worker.runNext(j.job(2)); j.worker.cancel(); EXPECT_FALSE(j.worker.busy()); }, {1}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.then);
+        Jobs jobs;
+        jobs.worker.run(jobs.job(1));
+        jobs.begun.acquire();
+        c.act(jobs);
+        jobs.released.release(8);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(jobs.stopped, c.stopped);
+        EXPECT_EQ(jobs.delivered, c.delivered);
+        EXPECT_FALSE(jobs.worker.busy());
+    }
 }
 
 TEST(WorkerDeathTest, FailingJobIsLoggedAndEndsAsAHandlerFault)
@@ -89,25 +71,20 @@ TEST(WorkerDeathTest, FailingJobIsLoggedAndEndsAsAHandlerFault)
 // A job runs with the services of the moment it was queued, whatever replaces them before it reads them.
 TEST(WorkerServices, AJobReadsTheServicesItWasQueuedWith)
 {
-    const auto folder = [](const char* name) {
-        Services named;
-        named.programFolder = QString::fromLatin1(name);
-        return named;
-    };
+    const auto folder = [](const char* name) { Services named; named.programFolder = name; return named; };
     ScopedServices queuedWith(folder("queued"));
-    std::binary_semaphore begun{0}, released{0};
+    Jobs jobs;
     QString seen;
-    Worker worker;
-    worker.run([&](std::stop_token) -> Worker::Delivery {
-        begun.release();
-        released.acquire();
+    jobs.worker.run([&](std::stop_token) -> Worker::Delivery {
+        jobs.begun.release();
+        jobs.released.acquire();
         seen = services().programFolder;
         return {};
     });
-    begun.acquire();
+    jobs.begun.acquire();
     {
         ScopedServices replaced(folder("replaced"));
-        released.release();
+        jobs.released.release();
         QThreadPool::globalInstance()->waitForDone();
     }
     EXPECT_EQ(seen, QStringLiteral("queued"));
