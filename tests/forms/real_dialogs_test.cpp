@@ -81,10 +81,9 @@ TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndStaysWithinTheScreen)
     int shownWidth = 0;
     ModalDriver driver({[&](QWidget* box) {
         auto* input = qobject_cast<QInputDialog*>(box);
-        ASSERT_NE(input, nullptr);
-        shownText = input->labelText();
-        shownWidth = input->sizeHint().width();
-        input->reject();
+        shownText = input ? input->labelText() : QString();
+        shownWidth = input ? input->sizeHint().width() : 0;
+        box->close();
     }});
     EXPECT_FALSE(QtDialogService().inputBox("1: " + deepFolder + "\r2: /tmp\r3: ", "お気に入りナンバー", "1"));
     EXPECT_TRUE(shownText.count('\n') == 2 && !shownText.contains('\r') && shownText.endsWith("\n2: /tmp\n3: ")) << shownText.toStdString();
@@ -154,9 +153,7 @@ TEST_F(RealDialogsOnForms, TheSaveFileDialogListsInJapaneseWhateverTheLocale)
     }});
     QtDialogService().showSave({{"JPEG (*.jpg)"}, "JPEG (*.jpg)", folder.path(), {}});
     const QLocale program; // Japanese in place of C
-    if (QLocale::system().language() == QLocale::C) {
-        EXPECT_EQ(program.language(), QLocale::Japanese);
-    }
+    EXPECT_TRUE(QLocale::system().language() != QLocale::C || program.language() == QLocale::Japanese);
     const QString date = program.toString(QFileInfo(folder.filePath("a.jpg")).lastModified(), QLocale::ShortFormat);
     ASSERT_EQ(sub.size(), 3);
     EXPECT_EQ(sub[1], "フォルダー");
