@@ -86,7 +86,6 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
     EXPECT_GT(drawn(saveDialog.sizeValue).darkest, 120) << "the size of 50 beside 53 is not greyed";
-
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
     fake->begun.acquire(); // 53
@@ -114,8 +113,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
-    // Even a late result that ignored the abandonment reaches no destroyed
-    // widget (the sanitizers would tell).
+    // A late result that ignored the abandonment reaches no destroyed widget (the sanitizers would tell).
     fake->heedsAbandon = false;
     fake->released.release();
     settleWorkers();
@@ -132,8 +130,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
         dialogs_->answerSave(target);
         if (target == model().savePath()) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
-        // The windows are usable again by the time the outcome shows; the dialog may be gone by then
-        // (unloaded while the save was written on its worker).
+        // The windows are usable again by the time the outcome shows; the dialog may be gone by then.
         const QPointer<SaveDialog> dialog(&saveDialog);
         dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
@@ -198,26 +195,9 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     EXPECT_EQ(readBytes(readOnly), "an older picture");
 }
 
-// 保存 right after End: the save waits for the preview of 100, shows it, and
-// writes exactly the bytes shown.
-TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreview)
-{
-    SaveDialog& saveDialog = openDialog();
-    waitForPreview();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
-    ASSERT_TRUE(saveDialog.previewEncoder->busy());
-    dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
-    waitForPicture();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
-    const QByteArray saved = readBytes(at("saved.jpg"));
-    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
-    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
-}
-
-// The file is written on a worker: the window thread goes on, the program held
-// meanwhile with the hourglass, and a path handed over waits.
-TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
+// 保存 right after End: the save waits for the preview of 100, shows it, and writes exactly the bytes shown, on a
+// worker: the window thread goes on, the program held meanwhile with the hourglass, and a path handed over waits.
+TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreviewOffTheWindowThread)
 {
     std::binary_semaphore reached{0}, release{0};
     services().beforeRename = [&](const QString& target, const QString&) {
@@ -228,11 +208,12 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
         return true;
     };
     SaveDialog& saveDialog = openDialog();
-    waitForPreview();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
+    ASSERT_TRUE(saveDialog.previewEncoder->busy());
     dialogs_->answerSave(at("saved.jpg")).answerMessage();
     saveDialog.save();
-    reached.acquire(); // the window thread got here while the file is being written
-    QCoreApplication::processEvents();
+    bool writing = false; // the window thread goes on while the file is being written
+    waitWhile([&] { return !(writing = writing || reached.try_acquire()); }, "the save");
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
     EXPECT_FALSE(mainWindow().isEnabled());
     EXPECT_TRUE(questions::anyOpen()) << "a path handed over would change the picture under the save";
@@ -241,6 +222,9 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_TRUE(mainWindow().isEnabled());
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
+    const QByteArray saved = readBytes(at("saved.jpg"));
+    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
+    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
 }
 
 } // namespace
