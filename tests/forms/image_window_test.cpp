@@ -54,10 +54,7 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 
 // A picture of 64 x 48 shown in a 200-pixel view.
 struct ImageWindowMouse : ImageWindowTest {
-    ImageWindowMouse()
-    {
-        model().showInMemory(testPicture(64, 48));
-    }
+    ImageWindowMouse() { model().showInMemory(testPicture(64, 48)); }
 };
 
 TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowAndLeftDragMoves)
