@@ -175,7 +175,7 @@ protected:
     DeleteTest()
     {
         QDir().mkpath(at("sub.jpg"));
-        for (const char* name : {"a.jpg", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
+        for (const char* name : {"a.jpg", "A.JPG", "b.jpg", "c.gif", "*.jpg", "a.jpg ", "sub.jpg/inside.jpg"})
             write(name);
         mainWindow().folderList->setPath(pictures());
     }
@@ -206,7 +206,7 @@ TEST_F(DeleteTest, OnlyTheSelectedFileByItsExactNameIsDeletedOnOk)
     EXPECT_EQ(shown(), (Boxes{asked(at("c.gif")), box("削除をキャンセルしました", "削除キャンセル"), asked(at("a.jpg")), deleted("a.jpg"),
                               asked(at("a.jpg")), notFound, asked(at("*.jpg")), deleted("*.jpg"), asked(at("a.jpg ")),
                               deleted("a.jpg "), asked(at("c.gif ")), notFound, asked(at("sub.jpg")), notFound, asked(""), notFound}));
-    EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"b.jpg", "c.gif"}));
+    EXPECT_EQ(QDir(pictures()).entryList(QDir::Files, QDir::Name), (QStringList{"A.JPG", "b.jpg", "c.gif"}));
     EXPECT_TRUE(QFile::exists(at("sub.jpg/inside.jpg")));
 }
 
