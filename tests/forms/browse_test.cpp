@@ -88,18 +88,6 @@ QByteArray jpeg(int width, int height) { return encodedAs(testPicture(width, hei
 class BrowseTest : public FormTest {
 protected:
     BrowseTest() { startProgram(); }
-    // Clicks the named entry, written and listed first when bytes are given.
-    void click(const QString& name, const std::optional<QByteArray>& bytes = {})
-    {
-        if (bytes) {
-            write(name, *bytes);
-            files().setPath(pictures());
-        }
-        const auto found = files().findItems(name, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
-        files().setListIndex(files().row(found.front()));
-        waitForPicture();
-    }
     // The picture shown, or with fallback the start-up picture after the box, and the paths either way.
     void expectShown(const QString& name, QSize pixels, bool fallback = false)
     {

@@ -16,12 +16,6 @@ protected:
         startProgram();
         mainWindow().folderList->setPath(pictures());
     }
-    // Selects the file as a click does: 1 is c.gif.
-    void select(int row)
-    {
-        mainWindow().fileList->setListIndex(row);
-        waitForPicture();
-    }
     // Hands the path over as the running instance's channel does.
     void handOver(const QString& path)
     {
@@ -42,7 +36,7 @@ TEST_F(HandOverTest, FavoritePromptStoresTheFolderItWasAskedIn)
 TEST_F(HandOverTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
 {
     dialogs_->whileNextBoxOpen([&] { handOver(at("a.jpg")); }).answerMessage();
-    select(1); // the bad file's box, and the path handed over meanwhile after it
+    click("c.gif"); // the bad file's box, and the path handed over meanwhile after it
     deliverWaitingPath();
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
     EXPECT_EQ(model().savePath() + '|' + mainWindow().selectedPath, at("a.jpg") + '|' + at("a.jpg"));

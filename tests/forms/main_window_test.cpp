@@ -59,11 +59,8 @@ class ClickAgainTest : public FormTest {
 protected:
     ClickAgainTest()
     {
-        write("a.jpg", encodedAs(testPicture(64, 48), "JPEG"));
         startProgram();
-        mainWindow().folderList->setPath(pictures());
-        mainWindow().fileList->setListIndex(0);
-        waitForPicture();
+        click("a.jpg", encodedAs(testPicture(64, 48), "JPEG"));
     }
     // A person's click on the first row, which is the one selected.
     void clickTheSelectedRow()

@@ -35,10 +35,7 @@ protected:
         startProgram();
         const QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6))
             + iccSegments(swappedRedGreenProfile(), 2, {2, 1});
-        write("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
-        mainWindow().fileList->setPath(pictures());
-        mainWindow().fileList->setListIndex(0);
-        waitForPicture();
+        click("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
     }
     ~PhotoSaveTest() override { settleWorkers(); }
     static SaveDialog& openDialog()

@@ -173,10 +173,7 @@ TEST_F(Termination, OpenQuestionsAreAnsweredCancelThenTheProgramQuits)
 
 TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
 {
-    write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
-    mainWindow().fileList->setPath(pictures());
-    mainWindow().fileList->setListIndex(0);
-    waitForPicture();
+    click("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
     mainWindow().openSaveDialog();
     ASSERT_TRUE(FormTest::saveDialog());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);

@@ -69,6 +69,19 @@ MainWindow& FormTest::mainWindow()
     return window ? *window : startMainWindow();
 }
 
+void FormTest::click(const QString& name, const std::optional<QByteArray>& bytes) const
+{
+    FileListBox& files = *mainWindow().fileList;
+    if (bytes)
+        write(name, *bytes);
+    if (bytes || files.path() != pictures())
+        files.setPath(pictures());
+    const auto found = files.findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
+    files.setListIndex(files.row(found.front()));
+    waitForPicture();
+}
+
 void FormTest::waitWhile(const std::function<bool()>& waits, const char* what)
 {
     const QDeadlineTimer patience(20000);

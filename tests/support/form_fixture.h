@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,8 @@ protected:
         EXPECT_TRUE(writeBytes(at(name), bytes)) << name.toStdString();
         return at(name);
     }
+    // Clicks the named entry of the pictures' folder, written first when bytes are given, and waits for its picture.
+    void click(const QString& name, const std::optional<QByteArray>& bytes = {}) const;
 
     // Death tests run the test again in a child that dies without cleaning up, so the
     // child's program folder is made inside this test's, which goes when the test ends.
