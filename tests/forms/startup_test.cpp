@@ -1,5 +1,5 @@
 // Start-up through the splash, the ways to end (a signal's too), Enter on a focused button, the guard
-// around every handler, and a path from the command line.
+// around every handler, and a path from the command line or a later start.
 #include <stdexcept>
 
 #include <QDir>
@@ -139,6 +139,29 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("a.JPG"));
     EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
+}
+
+// A path handed over while a question is open: the question is answered for what it asked about, and the path is
+// shown once the last question is over, once however often it came.
+TEST_F(CommandLineTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
+{
+    startProgram();
+    dialogs_->whileNextBoxOpen([&] { commandline::openPath(at("a.jpg")); }).answerMessage();
+    click("c.gif");
+    deliverWaitingPath();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
+    EXPECT_EQ(model().savePath() + '|' + mainWindow().selectedPath, at("a.jpg") + '|' + at("a.jpg"));
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 40);
+}
+
+TEST_F(CommandLineTest, MissingFileHandedAgainWhileReportedIsNotStacked)
+{
+    startProgram();
+    dialogs_->whileNextBoxOpen([&] { commandline::openPath(at("gone.jpg")); }).answerMessage();
+    open(at("gone.jpg"));
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs_->messageCount(), 1);
 }
 
 // Ending on a signal: the steps the signal starts, from the application's event loop. An open question is
