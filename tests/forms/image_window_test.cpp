@@ -9,11 +9,11 @@ namespace {
 class ImageWindowTest : public FormTest {
 protected:
     ImageWindowTest() { startProgram(); }
-    // Shows a picture of w x h pixels in a box of the given side, as a file click does.
-    ImageWindow& fit(int w, int h, float box = 3000)
+    // Shows a picture of w x h pixels in a box of the given sides, as a file click does.
+    ImageWindow& fit(int w, int h, float boxWidth = 3000, float boxHeight = 3000)
     {
-        imageWindow().setTwipsWidth(Twips(box));
-        imageWindow().setTwipsHeight(Twips(box));
+        imageWindow().setTwipsWidth(Twips(boxWidth));
+        imageWindow().setTwipsHeight(Twips(boxHeight));
         imageWindow().showPicture(ShownPicture{QImage(w, h, QImage::Format_RGB32), QSize(w, h), nullptr, false});
         imageWindow().fitToBox();
         return imageWindow();
@@ -28,7 +28,7 @@ using FitImageTest = ImageWindowTest;
 
 TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 {
-    struct Case { int w, h; float box, width, height; };
+    struct Case { int w, h; float box, width, height, boxHeight = 0; }; // a square box unless its height is given
     const Case cases[] = {
         {640, 480, 3000, 3000, 2255},      // natural 9660 x 7260: fits to the width
         {480, 640, 3000, 2254.66f, 3000},  // fits to the height
@@ -38,10 +38,11 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
         // Heights that land on a tie, or off it, only in single precision: double gives 187 and 438.
         {108, 3, 3000, 3000, 188},
         {140, 17, 3000, 3000, 437},
+        {640, 480, 4000, 2661.16f, 2000, 2000}, {480, 640, 2000, 2000, 2661, 4000}, // boxes wider or taller than square
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
-        fit(c.w, c.h, c.box);
+        fit(c.w, c.h, c.box, c.boxHeight ? c.boxHeight : c.box);
         EXPECT_NEAR(imageWindow().pictureView->twipsWidth().value(), c.width, 0.01);
         EXPECT_EQ(imageWindow().pictureView->twipsHeight(), Twips(c.height));
         EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight())
@@ -54,10 +55,7 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 
 // A picture of 64 x 48 shown in a 200-pixel view.
 struct ImageWindowMouse : ImageWindowTest {
-    ImageWindowMouse()
-    {
-        model().showInMemory(testPicture(64, 48));
-    }
+    ImageWindowMouse() { model().showInMemory(testPicture(64, 48)); }
 };
 
 TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowAndLeftDragMoves)

@@ -3,15 +3,9 @@
 #pragma once
 
 #include <atomic>
-#include <filesystem>
-#include <functional>
 #include <semaphore>
 
-#include <unistd.h>
-
 #include <QAction>
-#include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QPointer>
 #include <QScrollBar>
@@ -20,15 +14,11 @@
 #include "about_dialog/about_dialog.h"
 #include "desktop/user_files.h"
 #include "encoder/save_jpeg.h"
-#include "files/native_names.h"
 #include "files/paths.h"
 #include "form_fixture.h"
-#include "jpeg/quality_estimate.h"
 #include "measure/target_size.h"
 #include "runtime/texts.h"
 #include "save_dialog/preview_encoder.h"
-#include "save_dialog/save_dialog.h"
-#include "ui/questions.h"
 
 inline const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
 // Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
@@ -90,17 +80,13 @@ protected:
     void select(const QString& name = QStringLiteral("photo.bmp"), int jpegQuality = 0)
     {
         write(name, encodedAs(picture_, "BMP"));
-        if (jpegQuality) {
-            EXPECT_EQ(saveJpeg(picture_, 323, 241, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen), JpegStatus::Written);
-        }
-        mainWindow().fileList->setPath(folderOf(at(name)));
-        mainWindow().fileList->setListIndex(0);
-        waitForPicture();
+        EXPECT_TRUE(!jpegQuality || saveJpeg(picture_, 323, 241, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written);
+        click(name);
     }
-    SaveDialog& openDialog(const QString& name = QStringLiteral("photo.bmp"), int jpegQuality = 0)
+    SaveDialog& openDialog()
     {
         if (mainWindow().selectedPath.isEmpty())
-            select(name, jpegQuality);
+            select();
         mainWindow().openSaveDialog();
         settleWorkers();
         SaveDialog* saveDialog = FormTest::saveDialog();
@@ -113,8 +99,7 @@ protected:
         return readBytes(path);
     }
     qint64 sizeAt(int quality) const { return *encodedJpegSize(picture_, quality); }
-    // The main window, the image window and the version dialog take input; off: the save dialog
-    // is the modal window in front of all of them.
+    // The main window, the image window and the version dialog take input; off: the modal save dialog is in front.
     bool othersEnabled(bool on = true) const
     {
         const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && mainWindow().aboutDialog().isEnabled();

@@ -3,36 +3,27 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QScrollBar>
-#include <QThreadPool>
 
 #include <exiv2/exiv2.hpp>
 
-#include "decoder/jpeg_decoder.h"
-#include "jpeg/jpeg_markers.h"
 #include "desktop/user_files.h"
+#include "form_fixture.h"
+#include "jpeg/jpeg_markers.h"
 #include "jpeg/jpeg_metadata.h"
 #include "measure/target_size.h"
-#include "form_fixture.h"
-#include "save_dialog/save_dialog.h"
 #include "photo_files.h"
 #include "runtime/texts.h"
 
 namespace {
 
-Exiv2::ExifData exifOf(const QString& path)
-{
-    const QByteArray block = readJpegMarkersOfFile(path).exif;
-    Exiv2::ExifData data;
-    if (!block.isEmpty())
-        Exiv2::ExifParser::decode(data, reinterpret_cast<const Exiv2::byte*>(block.constData()), uint32_t(block.size()));
-    return data;
-}
-
 bool hasGps(const QString& path)
 {
-    const Exiv2::ExifData exif = exifOf(path);
+    const JpegMarkers markers = readJpegMarkersOfFile(path);
+    Exiv2::ExifData exif;
+    if (!markers.exif.isEmpty())
+        Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(markers.exif.constData()), uint32_t(markers.exif.size()));
     return std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum& d) { return d.groupName() == "GPSInfo"; })
-        || readJpegMarkersOfFile(path).xmp.contains("GPSLatitude");
+        || markers.xmp.contains("GPSLatitude");
 }
 
 // A camera's photo, held turned (orientation 6), in a profile that swaps red
@@ -44,20 +35,16 @@ protected:
         startProgram();
         const QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6))
             + iccSegments(swappedRedGreenProfile(), 2, {2, 1});
-        write("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
-        mainWindow().fileList->setPath(pictures());
-        mainWindow().fileList->setListIndex(0);
-        waitForPicture();
+        click("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
     }
-    SaveDialog& openDialog()
+    ~PhotoSaveTest() override { settleWorkers(); }
+    static SaveDialog& openDialog()
     {
         mainWindow().openSaveDialog();
         waitForPicture();
         settleWorkers();
-        SaveDialog* dialog = FormTest::saveDialog();
-        return dialog ? *dialog : throw std::runtime_error("the save dialog did not open");
+        return saveDialog() ? *saveDialog() : throw std::runtime_error("the save dialog did not open");
     }
-    ~PhotoSaveTest() override { settleWorkers(); }
 };
 
 } // namespace
@@ -67,15 +54,12 @@ TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
     const QString settingsFile = userfiles::current().settingsFile();
     const QByteArray favorites = "[okini]\nkey01=/home\n";
     ASSERT_TRUE(writeBytes(settingsFile, favorites));
-    SaveDialog& dialog = openDialog();
-    dialog.dropLocationAction->setChecked(true);
+    openDialog().dropLocationAction->setChecked(true);
     settleWorkers();
     EXPECT_FALSE(hasGps(SaveDialog::previewPath()));
     const QByteArray settings = readBytes(settingsFile);
-    EXPECT_TRUE(settings.startsWith(favorites)) << settings.constData();
-    EXPECT_TRUE(settings.contains("[save]")) << settings.constData();
-
-    dialog.cancel();
+    EXPECT_TRUE(settings.startsWith(favorites) && settings.contains("[save]")) << settings.constData();
+    saveDialog()->cancel();
     SaveDialog& again = openDialog();
     EXPECT_TRUE(again.dropLocationAction->isChecked());
     again.dropLocationAction->setChecked(false);

@@ -1,18 +1,39 @@
-// The save dialog: the preview at each opening and slider step, drag and zoom, saving and every way
-// out, and a save under a proposed name that is not UTF-8.
+// The save dialog: the preview at each opening and slider step, drag and zoom, saving and every way out.
+#include <unistd.h>
+
+#include <QFileInfo>
+
+#include "jpeg/quality_estimate.h"
 #include "save_dialog_fixture.h"
+#include "ui/questions.h"
 
 namespace {
 
-// Wherever the last one left the slider and the preview, two thirds of the shown size.
-TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentredAtTwoThirds)
+// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds half the first size
+// about that centre, eight steps in, nine out, none beyond. The next opening previews at 50, centred, at two thirds
+// of the shown size whatever the last one left.
+TEST_F(SaveDialogTest, ADropAndZoomKeepTheCentreAndEachOpeningStartsAgain)
 {
     select();
     const QSizeF shown(imageWindow().pictureView->twipsWidth().value(), imageWindow().pictureView->twipsHeight().value());
     SaveDialog& first = openDialog();
     first.qualitySlider->setValue(80);
-    first.dropOnPreviewArea(first.preview, 100, 100);
-    first.zoomIn();
+    ImageControl& image = *first.preview;
+    const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
+    QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
+    QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(first.previewArea, emptyPart));
+    const QRectF former = box(image);
+    ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
+    const QSizeF step = QSizeF(first.previewBaseWidth(), first.previewBaseHeight()) / 2;
+    for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
+                                       std::pair(1, former.size())}) {
+        for (int click = 0; click < clicks; ++click)
+            clicks == 10 ? first.zoomOut() : first.zoomIn();
+        const QRectF now = box(image);
+        EXPECT_NEAR(now.width(), size.width(), 0.01) << "after " << clicks << " clicks";
+        EXPECT_NEAR(now.height(), size.height(), 0.01) << "after " << clicks << " clicks";
+        EXPECT_EQ(now.center().toPoint(), former.center().toPoint()) << "after " << clicks << " clicks";
+    }
     first.cancel();
     SaveDialog& again = openDialog();
     EXPECT_EQ(again.qualitySlider->value(), 50);
@@ -20,30 +41,9 @@ TEST_F(SaveDialogTest, EachOpeningPreviewsAtFiftyCentredAtTwoThirds)
     EXPECT_EQ(box(*again.preview).toAlignedRect(), QRectF(QPointF(720, 360), shown / 1.5).toAlignedRect()); // to the twip
 }
 
-// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds
-// half the first size about that centre, eight steps in, nine out, none beyond.
-TEST_F(SaveDialogTest, ADropCentresThePreviewAndZoomKeepsTheCentre)
-{
-    SaveDialog& saveDialog = openDialog();
-    ImageControl& image = *saveDialog.preview;
-    const QPoint emptyPart(image.geometry().right() + 20, 10); // in previewArea's pixels
-    QTest::mousePress(&image, Qt::LeftButton, {}, QPoint(0, 0));
-    QTest::mouseRelease(&image, Qt::LeftButton, {}, image.mapFrom(saveDialog.previewArea, emptyPart));
-    const QRectF former = box(image);
-    ASSERT_EQ(former.center().toPoint(), emptyPart * 15);
-    const QSizeF step = QSizeF((*FormTest::saveDialog()).previewBaseWidth(), (*FormTest::saveDialog()).previewBaseHeight()) / 2;
-    for (const auto& [clicks, size] : {std::pair(9, former.size() + 8 * step), std::pair(10, former.size() - step),
-                                       std::pair(1, former.size())}) {
-        for (int click = 0; click < clicks; ++click)
-            clicks == 10 ? saveDialog.zoomOut() : saveDialog.zoomIn();
-        const QRectF now = box(*saveDialog.preview);
-        EXPECT_NEAR(now.width(), size.width(), 0.01) << "after " << clicks << " clicks";
-        EXPECT_NEAR(now.height(), size.height(), 0.01) << "after " << clicks << " clicks";
-        EXPECT_EQ(now.center().toPoint(), former.center().toPoint()) << "after " << clicks << " clicks";
-    }
-}
-
-TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
+// Without a writable preview the dialog does not open; made unwritable once open, the last preview and its size
+// stay (someone else's file there is not passed off as the preview), and a save encodes the quality itself.
+TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
 {
     select();
     const QString folder = makePreviewUnwritable();
@@ -53,11 +53,6 @@ TEST_F(SaveDialogTest, WithoutAWritablePreviewTheDialogDoesNotOpen)
     services().userEnvironment = nullptr;
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
     EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
-}
-
-// An unwritable folder does not pass someone else's file there off as the preview.
-TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
-{
     SaveDialog& saveDialog = openDialog();
     const QString shownSize = saveDialog.sizeValue->text();
     const QImage shownPicture = saveDialog.preview->picture();
@@ -66,11 +61,8 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewKeepsTheLastPreviewAndSize)
     QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
     settleWorkers();
     services().userEnvironment = nullptr;
-    EXPECT_EQ(saveDialog.sizeValue->text(), shownSize);
-    EXPECT_EQ(saveDialog.preview->picture(), shownPicture) << "another file shown as the preview";
-    // No preview of 51 was ever shown: a save encodes 51 itself.
-    dialogs_->answerSave(at("saved.jpg"));
-    dialogs_->answerMessage();
+    EXPECT_TRUE(saveDialog.sizeValue->text() == shownSize && saveDialog.preview->picture() == shownPicture) << "another file shown";
+    dialogs_->answerSave(at("saved.jpg")).answerMessage();
     saveDialog.save();
     waitForPicture();
     EXPECT_EQ(readBytes(at("saved.jpg")), encoded(51)) << "the preview of 50 saved for 51";
@@ -94,7 +86,6 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
     EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
     EXPECT_GT(drawn(saveDialog.sizeValue).darkest, 120) << "the size of 50 beside 53 is not greyed";
-
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
     fake->begun.acquire(); // 53
@@ -122,8 +113,7 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(alive.isNull());
-    // Even a late result that ignored the abandonment reaches no destroyed
-    // widget (the sanitizers would tell).
+    // A late result that ignored the abandonment reaches no destroyed widget (the sanitizers would tell).
     fake->heedsAbandon = false;
     fake->released.release();
     settleWorkers();
@@ -140,8 +130,7 @@ TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
         dialogs_->answerSave(target);
         if (target == model().savePath()) // the proposed name, whatever its extension
             dialogs_->answerMessage(MsgBoxResult::Ok);
-        // The windows are usable again by the time the outcome shows; the dialog may be gone by then
-        // (unloaded while the save was written on its worker).
+        // The windows are usable again by the time the outcome shows; the dialog may be gone by then.
         const QPointer<SaveDialog> dialog(&saveDialog);
         dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())) << "a window still disabled, or the dialog shown"; }).answerMessage();
         saveDialog.save();
@@ -206,26 +195,9 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     EXPECT_EQ(readBytes(readOnly), "an older picture");
 }
 
-// 保存 right after End: the save waits for the preview of 100, shows it, and
-// writes exactly the bytes shown.
-TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreview)
-{
-    SaveDialog& saveDialog = openDialog();
-    waitForPreview();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
-    ASSERT_TRUE(saveDialog.previewEncoder->busy());
-    dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
-    waitForPicture();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
-    const QByteArray saved = readBytes(at("saved.jpg"));
-    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
-    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
-}
-
-// The file is written on a worker: the window thread goes on, the program held
-// meanwhile with the hourglass, and a path handed over waits.
-TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
+// 保存 right after End: the save waits for the preview of 100, shows it, and writes exactly the bytes shown, on a
+// worker: the window thread goes on, the program held meanwhile with the hourglass, and a path handed over waits.
+TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreviewOffTheWindowThread)
 {
     std::binary_semaphore reached{0}, release{0};
     services().beforeRename = [&](const QString& target, const QString&) {
@@ -236,11 +208,12 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
         return true;
     };
     SaveDialog& saveDialog = openDialog();
-    waitForPreview();
+    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
+    ASSERT_TRUE(saveDialog.previewEncoder->busy());
     dialogs_->answerSave(at("saved.jpg")).answerMessage();
     saveDialog.save();
-    reached.acquire(); // the window thread got here while the file is being written
-    QCoreApplication::processEvents();
+    bool writing = false; // the window thread goes on while the file is being written
+    waitWhile([&] { return !(writing = writing || reached.try_acquire()); }, "the save");
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
     EXPECT_FALSE(mainWindow().isEnabled());
     EXPECT_TRUE(questions::anyOpen()) << "a path handed over would change the picture under the save";
@@ -249,25 +222,9 @@ TEST_F(SaveDialogTest, TheSaveIsWrittenOffTheWindowThread)
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
     EXPECT_TRUE(mainWindow().isEnabled());
     EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
-}
-
-// The proposed name is the picture's own, in a folder and under a name that are
-// not UTF-8; the dialog sees them through a stand-in, the save writes the bytes.
-TEST_F(SaveDialogTest, ProposedNameNotUtf8IsSavedUnderItsOwnBytes)
-{
-    const QByteArray folder = native_names::encode(pictures()) + "/bad\xff\xfe";
-    const QByteArray file = folder + "/photo\xfe.bmp";
-    ASSERT_TRUE(std::filesystem::create_directories(folder.constData()));
-    SaveDialog& dialog = openDialog(native_names::decode(file).mid(pictures().size() + 1));
-    ASSERT_EQ(dialog.subject().path, native_names::decode(file));
-    dialogs_->acceptProposedSave().answerMessage().answerMessage(); // overwrite, then done
-    dialog.save();
-    waitForPicture();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
-    EXPECT_TRUE(readBytes(native_names::decode(file)).startsWith("\xFF\xD8\xFF"));
-    EXPECT_EQ(native_names::entries(native_names::decode(folder), native_names::EntryKind::Files),
-              QStringList{native_names::decode("photo\xfe.bmp")});
-    std::filesystem::remove_all(folder.constData()); // Qt's clean-up cannot reach it
+    const QByteArray saved = readBytes(at("saved.jpg"));
+    EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
+    EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Start-up through the splash, the ways to end (a signal's too), Enter on a focused button, the guard
-// around every handler, and a path from the command line.
+// around every handler, and a path from the command line or a later start.
 #include <stdexcept>
 
 #include <QDir>
@@ -54,13 +54,11 @@ TEST_F(StartupTest, EnterPressesTheFocusedButtonOnly)
 
 TEST_F(StartupTest, ClosingTheMainWindowOrTheExitMenuUnloadsEveryForm)
 {
-    for (bool byMenu : {false, true}) {
+    for (bool byMenu : {false, true}) { // both leave through the application's end, never End()
         startProgram();
         mainWindow().aboutDialog().show();
-        // Both leave through the application's end (which hands the clipboard over), never End().
         byMenu ? mainWindow().quit() : void(mainWindow().close());
-        EXPECT_FALSE(shown<ImageWindow>() || shown<AboutDialog>() || shown<MainWindow>())
-            << (byMenu ? "by the menu" : "by the close box") << ": a form stayed loaded";
+        EXPECT_FALSE(shown<ImageWindow>() || shown<AboutDialog>() || shown<MainWindow>()) << "a form stayed loaded, by menu: " << byMenu;
     }
     // While the save dialog has the main window disabled, its close box changes nothing.
     startProgram();
@@ -74,9 +72,8 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
 {
     dialogs_->answerMessage();
     EXPECT_THROW(guarded([](int number) { throw RunTimeError(number); })(7), ProgramEnded);
-    const ScriptedDialogs::Box& box = dialogs_->last();
-    EXPECT_EQ(box.text + '|' + box.title + '|' + styleName(box.style),
-              "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー|Critical");
+    EXPECT_EQ(dialogs_->last().text + '|' + dialogs_->last().title, "実行時エラー '7':\n\nメモリが不足しています。|きりビュアー");
+    EXPECT_EQ(dialogs_->last().style, MsgBoxStyle::Critical);
 }
 
 // Any other exception is a fault: in the file click's trap, where every exception used to
@@ -117,18 +114,15 @@ protected:
     }
 };
 
-TEST_F(CommandLineTest, APathGivenBeforeTheMainWindowWaitsForIt)
+// Before the main window a path is kept until it shows; a folder opens, a file is selected by its exact name whatever
+// the filter, and a bad one is reported without moving the browser.
+TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
 {
-    commandline::openPath(at("b.bmp")); // before the main window: kept until it shows
+    commandline::openPath(at("b.bmp"));
     startProgram();
     deliverWaitingPath();
     EXPECT_EQ(QStringList({mainWindow().folderList->path(), mainWindow().fileList->fileName(), mainWindow().pathBox->text(), mainWindow().selectedPath}),
               QStringList({pictures(), "b.bmp", at("b.bmp"), at("b.bmp")}));
-}
-
-TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
-{
-    startProgram();
     open(at("sub"));
     EXPECT_EQ(mainWindow().folderList->path() + '|' + mainWindow().selectedPath, at("sub|"));
     mainWindow().filterButtons[4]->click(); // KIR only: the file is not listed until every kind is
@@ -138,7 +132,6 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
         EXPECT_EQ(imageWindow().picture.naturalWidth(), width);
     }
     EXPECT_FALSE(mainWindow().filterButtons[3]->isEnabled()) << "the filter did not go back to every kind";
-
     dialogs_->answerMessage().answerMessage();
     open(at("c.gif"));
     open(at("a.JPG")); // no such file: only "a.jpg" and "A.JPG"
@@ -146,6 +139,29 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
     EXPECT_EQ(dialogs_->boxes().front().text + '|' + dialogs_->last().text,
               "ファイルが空です|指定されたファイルまたはフォルダが見つかりません\n" + at("a.JPG"));
     EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
+}
+
+// A path handed over while a question is open: the question is answered for what it asked about, and the path is
+// shown once the last question is over, once however often it came.
+TEST_F(CommandLineTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
+{
+    startProgram();
+    dialogs_->whileNextBoxOpen([&] { commandline::openPath(at("a.jpg")); }).answerMessage();
+    click("c.gif");
+    deliverWaitingPath();
+    EXPECT_EQ(dialogs_->last().text, QStringLiteral("ファイルが空です"));
+    EXPECT_EQ(model().savePath() + '|' + mainWindow().selectedPath, at("a.jpg") + '|' + at("a.jpg"));
+    EXPECT_EQ(imageWindow().picture.naturalWidth(), 40);
+}
+
+TEST_F(CommandLineTest, MissingFileHandedAgainWhileReportedIsNotStacked)
+{
+    startProgram();
+    dialogs_->whileNextBoxOpen([&] { commandline::openPath(at("gone.jpg")); }).answerMessage();
+    open(at("gone.jpg"));
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs_->messageCount(), 1);
 }
 
 // Ending on a signal: the steps the signal starts, from the application's event loop. An open question is
@@ -180,10 +196,7 @@ TEST_F(Termination, OpenQuestionsAreAnsweredCancelThenTheProgramQuits)
 
 TEST_F(Termination, TheSaveDialogIsCancelledAndTheMainWindowCloses)
 {
-    write("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
-    mainWindow().fileList->setPath(pictures());
-    mainWindow().fileList->setListIndex(0);
-    waitForPicture();
+    click("photo.bmp", encodedAs(testPicture(320, 240), "BMP"));
     mainWindow().openSaveDialog();
     ASSERT_TRUE(FormTest::saveDialog());
     EXPECT_EQ(runApplication(endLikeTheCloseBox), 0);

@@ -3,16 +3,13 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QPointer>
 #include <QThreadPool>
 
+#include "about_dialog/about_dialog.h"
 #include "app/command_line.h"
 #include "app/splash_screen.h"
-#include "about_dialog/about_dialog.h"
-#include "save_dialog/picture_saver.h"
 #include "save_dialog/preview_encoder.h"
-#include "save_dialog/save_dialog.h"
 
 namespace {
 
@@ -27,16 +24,9 @@ void deleteEvery()
         delete window.data();
 }
 
-} // namespace
+const char* const parentFolderVariable = "KIRIVIEW_TEST_PARENT_FOLDER";
 
-Services servicesFor(const QString& programFolder)
-{
-    Services testing;
-    testing.programFolder = programFolder;
-    testing.lockFolder = programFolder;
-    testing.end = [] { throw ProgramEnded{}; };
-    return testing;
-}
+} // namespace
 
 void unloadAllFormsNow()
 {
@@ -52,14 +42,12 @@ void unloadAllFormsNow()
 
 FormTest::FormTest()
 {
+    services().programFolder = services().lockFolder = programFolder();
+    services().end = [] { throw ProgramEnded{}; };
     unloadAllFormsNow();
     QDir().mkpath(pictures());
     App::forgetInstanceCheck();
     QApplication::clipboard()->clear();
-}
-
-namespace {
-const char* const parentFolderVariable = "KIRIVIEW_TEST_PARENT_FOLDER";
 }
 
 void FormTest::prepareDeathTests() const
@@ -73,35 +61,47 @@ QString FormTest::programFolderTemplate()
     return qEnvironmentVariable(parentFolderVariable, QDir::tempPath()) + QStringLiteral("/form_tests-XXXXXX");
 }
 
-void FormTest::startProgram()
+void FormTest::startProgram() { (new SplashScreen)->onCloseTimer(); }
+
+MainWindow& FormTest::mainWindow()
 {
-    (new SplashScreen)->onCloseTimer();
+    MainWindow* window = shown<MainWindow>();
+    return window ? *window : startMainWindow();
+}
+
+void FormTest::click(const QString& name, const std::optional<QByteArray>& bytes) const
+{
+    FileListBox& files = *mainWindow().fileList;
+    if (bytes)
+        write(name, *bytes);
+    if (bytes || files.path() != pictures())
+        files.setPath(pictures());
+    const auto found = files.findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << "not listed: " << name.toStdString();
+    files.setListIndex(files.row(found.front()));
+    waitForPicture();
+}
+
+void FormTest::waitWhile(const std::function<bool()>& waits, const char* what)
+{
+    const QDeadlineTimer patience(20000);
+    while (waits() && !patience.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(waits()) << what << " never came";
 }
 
 void FormTest::waitForPicture()
 {
-    const auto waits = [] {
-        const MainWindow* mainWindow = shown<MainWindow>();
-        const SaveDialog* saveDialog = mainWindow ? mainWindow->saveDialog() : nullptr;
-        return (mainWindow && mainWindow->model().busy()) || (saveDialog && saveDialog->savesWhenShown())
-            || (mainWindow && mainWindow->savesPicture());
-    };
-    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
-    while (waits() && !patience.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_FALSE(waits()) << "the picture never came";
+    waitWhile([] {
+        const MainWindow* window = shown<MainWindow>();
+        const SaveDialog* dialog = window ? window->saveDialog() : nullptr;
+        return (window && (window->model().busy() || window->savesPicture())) || (dialog && dialog->savesWhenShown());
+    }, "the picture");
 }
 
 void FormTest::waitForPreview()
 {
-    const auto waits = [] {
-        const SaveDialog* saveDialog = FormTest::saveDialog();
-        return saveDialog && saveDialog->previewEncoder->busy();
-    };
-    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
-    while (waits() && !patience.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_FALSE(waits()) << "the preview never came";
+    waitWhile([] { return saveDialog() && saveDialog()->previewEncoder->busy(); }, "the preview");
 }
 
 void FormTest::settleWorkers()
@@ -114,17 +114,10 @@ void FormTest::settleWorkers()
 
 void FormTest::deliverWaitingPath()
 {
-    const QDeadlineTimer patience(10000); // a guard against hanging, not a measurement
-    while (!commandline::waitingPath().isEmpty() && !patience.hasExpired()) {
+    waitWhile([] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
-    }
-    EXPECT_EQ(commandline::waitingPath(), QString());
+        return !commandline::waitingPath().isEmpty();
+    }, "the path handed over");
     waitForPicture();
-}
-
-MainWindow& FormTest::mainWindow()
-{
-    MainWindow* window = shown<MainWindow>();
-    return window ? *window : startMainWindow();
 }

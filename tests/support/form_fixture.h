@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -17,18 +19,14 @@
 #include "controls/file_list_box.h"
 #include "image_window/image_window.h"
 #include "main_window/main_window.h"
-#include "viewing/picture_model.h"
+#include "main_window/start_main_window.h"
 #include "runtime/app.h"
-#include "ui/forms.h"
 #include "runtime/services.h"
 #include "save_dialog/save_dialog.h"
-#include "main_window/start_main_window.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"
-
-// The program in its own folder, the only instance it knows of (tests run
-// side by side), ending by throwing ProgramEnded.
-Services servicesFor(const QString& programFolder);
+#include "ui/forms.h"
+#include "viewing/picture_model.h"
 
 // Deletes every window at once (tests cannot wait for the event loop).
 void unloadAllFormsNow();
@@ -43,30 +41,28 @@ W* shown()
     return nullptr;
 }
 
-// Every window test starts from nothing: no form loaded, module state reset, the program's folder in a
-// fresh temporary folder, and every message box answered from a script.
+// Every window test starts from nothing: no form loaded, the program in a fresh temporary folder as the
+// only instance it knows of, ending by throwing ProgramEnded, and every message box answered from a script.
 class FormTest : public ::testing::Test {
 protected:
     FormTest();
     ~FormTest() override { unloadAllFormsNow(); }
 
     // Loads the main and image windows the way the splash hands over to them.
-    void startProgram();
+    static void startProgram();
     // The main window shown, started as the splash starts it when there is none yet.
     static MainWindow& mainWindow();
     static ImageWindow& imageWindow() { return mainWindow().imageWindow(); }
     static SaveDialog* saveDialog() { return shown<MainWindow>() ? shown<MainWindow>()->saveDialog() : nullptr; }
     static PictureModel& model() { return mainWindow().model(); }
-    // A selected file's picture, the full-size picture a save or a copy needs,
-    // and a save are made on workers: runs the event loop until they are
-    // there, or their errors.
+    // Runs the event loop while `waits` holds (a guard against hanging, not a measurement).
+    static void waitWhile(const std::function<bool()>& waits, const char* what);
+    // Until a selection's picture, the full-size picture a command needs and a save are there, or their errors.
     static void waitForPicture();
-    // Runs the event loop until the save dialog's newest preview is shown.
     static void waitForPreview();
     // Waits for every worker and hands their results over, twice: a search's answer starts a preview.
     static void settleWorkers();
-    // Shows the path handed over once no question is open, as the event loop would (deleting an
-    // unloaded form included), and waits for its picture.
+    // Shows the path handed over once no question is open, as the event loop would, and waits for its picture.
     static void deliverWaitingPath();
 
     QString programFolder() const { return programDir_.path(); }
@@ -78,6 +74,8 @@ protected:
         EXPECT_TRUE(writeBytes(at(name), bytes)) << name.toStdString();
         return at(name);
     }
+    // Clicks the named entry of the pictures' folder, written first when bytes are given, and waits for its picture.
+    void click(const QString& name, const std::optional<QByteArray>& bytes = {}) const;
 
     // Death tests run the test again in a child that dies without cleaning up, so the
     // child's program folder is made inside this test's, which goes when the test ends.
@@ -85,7 +83,6 @@ protected:
     static QString programFolderTemplate();
 
     QTemporaryDir programDir_{programFolderTemplate()};
-    // Every seam a test changes is put back with the rest at the end.
-    ScopedServices services_{servicesFor(programDir_.path())};
+    ScopedServices services_{Services{}}; // every seam a test changes is put back with the rest
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
 };

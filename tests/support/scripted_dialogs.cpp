@@ -1,10 +1,6 @@
 #include "scripted_dialogs.h"
 
-#include <utility>
-
 #include <gtest/gtest.h>
-
-#include "runtime/run_time_error.h"
 
 ScriptedDialogs::~ScriptedDialogs()
 {
@@ -12,12 +8,6 @@ ScriptedDialogs::~ScriptedDialogs()
         services().dialogs = nullptr;
     if (!answers_.empty())
         ADD_FAILURE() << answers_.size() << " scripted answer(s) were never asked for";
-}
-
-ScriptedDialogs& ScriptedDialogs::queue(Box::Kind kind, const QString& text, MsgBoxResult result)
-{
-    answers_.push_back({kind, text, result, std::exchange(whileOpen_, nullptr)});
-    return *this;
 }
 
 const ScriptedDialogs::Box& ScriptedDialogs::last() const
@@ -40,13 +30,4 @@ ScriptedDialogs::Answer ScriptedDialogs::take(const Box& box)
     if (answer.whileOpen)
         answer.whileOpen();
     return answer;
-}
-
-std::optional<QString> ScriptedDialogs::showSave(const SaveFileRequest& request)
-{
-    const Answer answer = take({Box::Save, request.fileName, {}, {}, {}});
-    const QString path = answer.proposed ? request.fileName : answer.text;
-    if (path.isEmpty())
-        return std::nullopt;
-    return path;
 }

@@ -8,23 +8,11 @@
 
 #include <QString>
 
-#include "ui/dialogs.h"
 #include "runtime/services.h"
+#include "ui/dialogs.h"
 
-// A style's name, for messages a person reads when a test fails.
-inline QString styleName(MsgBoxStyle style)
-{
-    switch (style) {
-    case MsgBoxStyle::OkOnly: return QStringLiteral("OkOnly");
-    case MsgBoxStyle::OkCancel: return QStringLiteral("OkCancel");
-    case MsgBoxStyle::Critical: return QStringLiteral("Critical");
-    case MsgBoxStyle::Exclamation: return QStringLiteral("Exclamation");
-    }
-    return QStringLiteral("?");
-}
-
-// A dialog double: every box is recorded and answered from a queue, in order.
-// A box nobody expected, or an answer nobody asked for, fails the test.
+// A dialog double installed in the services for its lifetime: every box is recorded and answered
+// from a queue, in order. A box nobody expected, or an answer nobody asked for, fails the test.
 class ScriptedDialogs : public DialogService {
 public:
     struct Box {
@@ -34,8 +22,6 @@ public:
         MsgBoxStyle style = MsgBoxStyle::OkOnly;
         QString defaultText; // input box
     };
-
-    // Installed in the services for its lifetime.
     ScriptedDialogs() { services().dialogs = this; }
     ~ScriptedDialogs() override;
 
@@ -44,13 +30,6 @@ public:
     ScriptedDialogs& cancelInput() { return queue(Box::Input, {}, MsgBoxResult::Cancel); }
     // An empty path cancels the save dialog.
     ScriptedDialogs& answerSave(const QString& path) { return queue(Box::Save, path); }
-    // Accepts the name the save dialog proposes, as the dialog hands it back.
-    ScriptedDialogs& acceptProposedSave()
-    {
-        queue(Box::Save, {});
-        answers_.back().proposed = true;
-        return *this;
-    }
     // Runs the action while the next box queued is open, before it is answered.
     ScriptedDialogs& whileNextBoxOpen(std::function<void()> action) { whileOpen_ = std::move(action); return *this; }
 
@@ -68,7 +47,11 @@ public:
         const Answer answer = take({Box::Input, prompt, title, {}, defaultText});
         return answer.result == MsgBoxResult::Cancel ? std::nullopt : std::optional(answer.text);
     }
-    std::optional<QString> showSave(const SaveFileRequest& request) override;
+    std::optional<QString> showSave(const SaveFileRequest& request) override
+    {
+        const QString path = take({Box::Save, request.fileName, {}, {}, {}}).text;
+        return path.isEmpty() ? std::nullopt : std::optional(path);
+    }
 
 private:
     struct Answer {
@@ -76,9 +59,12 @@ private:
         QString text;
         MsgBoxResult result = MsgBoxResult::Ok;
         std::function<void()> whileOpen;
-        bool proposed = false; // a save answered with its proposed name
     };
-    ScriptedDialogs& queue(Box::Kind kind, const QString& text, MsgBoxResult result = MsgBoxResult::Ok);
+    ScriptedDialogs& queue(Box::Kind kind, const QString& text, MsgBoxResult result = MsgBoxResult::Ok)
+    {
+        answers_.push_back({kind, text, result, std::exchange(whileOpen_, nullptr)});
+        return *this;
+    }
     Answer take(const Box& box);
 
     std::deque<Answer> answers_;

@@ -5,14 +5,16 @@
 #include <QThreadPool>
 
 #include "model_driver.h"
+#include "runtime/app.h"
 #include "runtime/run_time_error.h"
 #include "runtime/services.h"
 #include "test_files.h"
+#include "ui/questions.h"
 #include "viewing/read_ahead.h"
 
 namespace {
 
-// Three pictures of different sizes; every decode, the window's and the read-ahead's, held.
+// Three pictures of different sizes and a bad file; every decode, the window's and the read-ahead's, held.
 class PictureModelTest : public ScratchTest {
 protected:
     ~PictureModelTest() override
@@ -29,9 +31,16 @@ protected:
         decoder_.gate.release();
         ASSERT_TRUE(settle(model_));
     }
+    // Lets the workers' results arrive, whether the model takes them or not.
+    static void deliver()
+    {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    }
     const QString a = write("a.jpg", encodedAs(testPicture(30, 20), "JPEG"));
     const QString b = write("b.jpg", encodedAs(testPicture(17, 40), "JPEG"));
     const QString c = write("c.bmp", encodedAs(testPicture(9, 7), "BMP"));
+    const QString bad = write("bad.jpg", "not a picture");
     ScopedServices services_{Services{}};
     HeldDecoder decoder_;
     PictureModel model_{QSize(200, 200)};
@@ -53,8 +62,8 @@ TEST_F(PictureModelTest, AFilterChangeLetsThePictureReadAheadArrive)
     EXPECT_EQ(model_.savePath(), b) << "not the picture's own path";
 }
 
-// The path a save proposes is the picture's own once it arrives, and the
-// folder after a folder change once it is shown.
+// The path a save proposes is the picture's own once it arrives, the folder
+// after a folder change, and the program's folder after a failure.
 TEST_F(PictureModelTest, APathProposedFollowsThePictureThenTheFolder)
 {
     show(a);
@@ -66,8 +75,47 @@ TEST_F(PictureModelTest, APathProposedFollowsThePictureThenTheFolder)
     ASSERT_TRUE(settle(model_));
     EXPECT_EQ(model_.savePath(), c);
     model_.enterFolder(folder.path() + "/");
-    EXPECT_EQ(model_.savePath(), folder.path() + "/");
-    EXPECT_EQ(model_.path(), c) << "the picture shown is still c";
+    EXPECT_EQ(model_.savePath() + '|' + model_.path(), folder.path() + "/|" + c) << "the picture shown is still c";
+    show(bad);
+    EXPECT_EQ(model_.savePath(), App::path()) << "a failed file proposed";
+}
+
+// Only the newest of a burst is decoded and shown; the one under way stops, a bad file
+// passed over is never reported.
+TEST_F(PictureModelTest, SelectionsPassedOverAreNeverShownNorDecoded)
+{
+    QSignalSpy failed(&model_, &PictureModel::failed);
+    model_.select(a);
+    decoder_.began.acquire();
+    model_.select(bad);
+    model_.select(c);
+    decoder_.gate.release(2); // a, which finds itself stopped, then c
+    ASSERT_TRUE(settle(model_));
+    const auto [started, stopped] = decoder_.startedAndStopped();
+    EXPECT_EQ(started, (QStringList{a, c}));
+    EXPECT_EQ(stopped, QStringList{a});
+    EXPECT_EQ(failed.count(), 0);
+    EXPECT_EQ(model_.picture().natural, QSize(9, 7));
+}
+
+// While a question is open the picture on screen stays; the selection's comes once it is answered.
+TEST_F(PictureModelTest, APictureArrivingDuringAQuestionWaitsForTheAnswer)
+{
+    show(a);
+    for (const QString& file : {c, bad}) {
+        const QSize before = model_.picture().natural;
+        model_.select(file);
+        decoder_.began.acquire();
+        {
+            const questions::Open open;
+            decoder_.gate.release();
+            deliver();
+            EXPECT_EQ(model_.picture().natural, before) << "changed behind the question: " << file.toStdString();
+            EXPECT_EQ(model_.state(), PictureModel::State::Loading);
+        }
+        ASSERT_TRUE(settle(model_));
+    }
+    EXPECT_EQ(model_.state(), PictureModel::State::Failed);
 }
 
 TEST_F(PictureModelTest, ACommandWaitsForItsSelectionAndDiesWithIt)
@@ -92,17 +140,33 @@ TEST_F(PictureModelTest, ACommandWaitsForItsSelectionAndDiesWithIt)
     EXPECT_EQ(ran, QStringList{a + "30"});
 }
 
-// Busy from a selection until its picture, or its failure, is there; a failure
-// shows the fallback and proposes the program's folder.
+// A full-size decode whose picture was replaced meanwhile ends the wait as a question, runs nothing and keeps nothing.
+TEST_F(PictureModelTest, AFullPictureForAPictureNoLongerShownIsDropped)
+{
+    std::binary_semaphore begun{0}, released{0};
+    services().decodeFull = [&](const PictureSource&, std::stop_token) {
+        begun.release();
+        released.acquire();
+        return QImage(500, 300, QImage::Format_RGB32);
+    };
+    show(write("large.jpg", encodedAs(testPicture(500, 300), "JPEG")));
+    bool ran = false;
+    model_.whenFullPicture([&] { ran = true; });
+    begun.acquire();
+    EXPECT_TRUE(model_.makingFullPicture() && questions::anyOpen());
+    model_.showInMemory(testPicture(5, 3));
+    released.release();
+    deliver();
+    EXPECT_FALSE(ran || model_.busy() || questions::anyOpen()) << "ran, or still waiting";
+    EXPECT_EQ(model_.fullPicture().size(), QSize(5, 3));
+}
+
+// Busy from a selection until its picture, or its failure, is there; a failure shows the fallback.
 TEST_F(PictureModelTest, BusyEndsOnEveryWayAPictureSettles)
 {
     QSignalSpy busy(&model_, &PictureModel::busyChanged);
-    const QString bad = write("bad.jpg", "not a picture");
     show(a);
-    model_.select(bad);
-    decoder_.began.acquire();
-    decoder_.gate.release();
-    ASSERT_TRUE(settle(model_));
+    show(bad);
     EXPECT_EQ(model_.state(), PictureModel::State::Failed);
     EXPECT_EQ(model_.picture().natural, QSize(50, 50));
     model_.select(b);
@@ -133,8 +197,7 @@ TEST_F(PictureModelTest, NothingArrivesAfterTheEnd)
     model_.whenFullPicture([&] { ran = true; });
     model_.stop();
     decoder_.gate.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    deliver();
     EXPECT_EQ(model_.picture().natural, QSize(30, 20));
     EXPECT_FALSE(ran || model_.busy());
     model_.select(c);
@@ -148,8 +211,7 @@ TEST_F(PictureModelTest, NothingArrivesAfterTheEnd)
     other.whenFullPicture([&] { ran = true; });
     ASSERT_TRUE(other.busy()) << "no full-size decode to stop";
     other.stop();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    deliver();
     EXPECT_FALSE(ran || other.busy());
 }
 
