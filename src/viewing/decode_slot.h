@@ -58,6 +58,11 @@ public:
         const std::lock_guard lock(mutex_);
         return readAheadsWaiting_ > 0;
     }
+    bool windowWaits() const
+    {
+        const std::lock_guard lock(mutex_);
+        return windowsWaiting_ > 0;
+    }
 
 private:
     Turn take(bool free)

@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "about_dialog/about_dialog.h"
+#include "runtime/version.h"
 #include "app/splash_screen.h"
 #include "files/native_names.h"
 #include "form_fixture.h"
@@ -53,6 +54,13 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     SplashScreen splash;
     expectTidy(&splash, QSize(4680, 3195));
     expectTidy(&mainWindow().aboutDialog(), QSize(3945, 3465));
+}
+
+TEST_F(LayoutTest, TheVersionDialogShowsTheProgramsVersion)
+{
+    AboutDialog& about = mainWindow().aboutDialog();
+    about.show();
+    EXPECT_EQ(about.versionLabel->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QStringLiteral(KIRIVIEW_VERSION));
 }
 
 class ClickAgainTest : public FormTest {

@@ -51,10 +51,13 @@ protected:
 
 TEST_F(PhotoSaveTest, LocationLeftOutWhenAskedRememberedAndFavoritesUntouched)
 {
+    // A camera's EXIF alone, no XMP: the location is still there to leave out.
+    click("exif.jpg", withSegments(texturedRedJpeg(320, 240), exifApp1(cameraExif(6, true))));
     const QString settingsFile = userfiles::current().settingsFile();
     const QByteArray favorites = "[okini]\nkey01=/home\n";
     ASSERT_TRUE(writeBytes(settingsFile, favorites));
-    openDialog().dropLocationAction->setChecked(true);
+    ASSERT_TRUE(hasGps(openDialog().previewPath()));
+    saveDialog()->dropLocationAction->setChecked(true);
     settleWorkers();
     EXPECT_FALSE(hasGps(SaveDialog::previewPath()));
     const QByteArray settings = readBytes(settingsFile);

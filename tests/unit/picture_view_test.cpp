@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <cstdio>
 #include <latch>
+#include <thread>
 #include <semaphore>
 
 #include <QDeadlineTimer>
@@ -242,6 +243,30 @@ TEST_F(ReadAheadTest, WaitsWhileTheWindowDecodes)
     window.reset();
     waitUntilSettled();
     EXPECT_EQ(started, QStringList{b});
+}
+
+// A slot given back while the window waits is the window's, never a read-ahead's.
+TEST(DecodeSlotTest, AWaitingWindowGoesBeforeAReadAhead)
+{
+    DecodeSlot slot;
+    std::optional<DecodeSlot::Turn> readAhead(slot.forReadAhead({}));
+    std::stop_source stopped;
+    stopped.request_stop(); // a stopped wait only tries
+    EXPECT_FALSE(slot.forWindow(stopped.get_token())) << "the slot was free";
+    std::latch took(1), done(1);
+    std::jthread window([&] {
+        const DecodeSlot::Turn turn = slot.forWindow({});
+        took.count_down();
+        done.wait();
+    });
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    while (!slot.windowWaits() && !patience.hasExpired())
+        QThread::yieldCurrentThread();
+    readAhead.reset();
+    EXPECT_FALSE(slot.forReadAhead(stopped.get_token())) << "a read-ahead took the window's turn";
+    took.wait();
+    EXPECT_FALSE(slot.forReadAhead(stopped.get_token())) << "taken twice";
+    done.count_down();
 }
 
 } // namespace

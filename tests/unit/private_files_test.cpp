@@ -227,6 +227,11 @@ TEST_F(PrivateFiles, OnlyTheUsersOwnLinksAreWrittenThrough)
         EXPECT_EQ(readBytes(notes), "secret");
         EXPECT_EQ(entries().size(), 6) << "something was left beside";
     }
+    // A dangling link would make its target wherever it points.
+    const QString dangling = link("gone.jpg", "made.jpg");
+    EXPECT_EQ(ReplacingFile::destination(dangling), std::nullopt);
+    EXPECT_EQ(save(dangling), JpegStatus::CannotOpen);
+    EXPECT_FALSE(QFileInfo::exists(path("made.jpg")));
     ASSERT_EQ(save(chained), JpegStatus::Written);
     EXPECT_TRUE(readBytes(notes).startsWith("\xff\xd8"));
     EXPECT_TRUE(QFileInfo(mine).isSymLink() && QFileInfo(chained).isSymLink());

@@ -8,6 +8,7 @@
 #include "files/native_names.h"
 #include "runtime/services.h"
 #include "profile/profile_file.h"
+#include "profile/profile_buffer.h"
 #include "profile/ini_encoding.h"
 #include "test_files.h"
 
@@ -49,6 +50,23 @@ TEST(ProfileText, EditsChangeOnlyTheirOwnLines)
     EXPECT_EQ(changed(setValue("\xEF\xBB\xBF", "b", "k", "v")), "\xEF\xBB\xBF[b]\nk=v\n");
     EXPECT_EQ(setValue("[s]\nk=v\n", "s", "K", "v").result, Edit::Result::Unchanged);
     EXPECT_EQ(setValue("[s]\nk = \"v\"\n", "s", "k", "v").result, Edit::Result::Changed);
+}
+
+// A cut never splits a character: characters of one, three and four bytes.
+TEST(ProfileText, ABufferTakesWholeCharactersOnly)
+{
+    const QString text = QStringLiteral("ab日本") + QString::fromUcs4(U"\U0001F600") + "c";
+    const QByteArray bytes = text.toUtf8(); // whole characters end at 1, 2, 5, 8, 12 and 13 bytes
+    const int fits[] = {0, 0, 1, 2, 2, 2, 5, 5, 5, 8, 8, 8, 8, 12, 13, 13};
+    for (int size = 1; size < 16; ++size) {
+        char buffer[16];
+        std::fill(std::begin(buffer), std::end(buffer), 'x');
+        EXPECT_EQ(profile::copyToBuffer(text, std::span(buffer, std::size_t(size))), fits[size]) << size;
+        EXPECT_EQ(QByteArray(buffer), bytes.left(fits[size])) << size;
+    }
+    char untouched = 'x';
+    EXPECT_EQ(profile::copyToBuffer(text, std::span(&untouched, 0)), 0);
+    EXPECT_EQ(untouched, 'x');
 }
 
 TEST(ProfileText, FilesAreUtf8UnlessTheBytesAreNot)

@@ -46,6 +46,36 @@ TEST(TargetSize, AGuessAnywhereGivesTheSameAnswerAndARightOneTakesTwoSizes)
     EXPECT_EQ(asked, 2);
 }
 
+// Every eighth band of 16 rows, its own rows, sized in proportion; small pictures get no guess.
+TEST(TargetSize, TheGuessSamplesBandsDownThePictureInProportion)
+{
+    QImage picture(1601, 700, QImage::Format_RGB32); // wider than tall: bands counted down
+    for (int y = 0; y < picture.height(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(picture.scanLine(y)), picture.width(), qRgb(y % 256, y / 256, 7));
+    int wrongRows = 0, height = 0;
+    // A file of 700 header bytes and 10 per row at each quality step.
+    const auto sizeOf = [&](const QImage& sample, int quality) -> std::optional<qint64> {
+        height = sample.height();
+        for (int y = 0; y < sample.height(); ++y)
+            wrongRows += sample.pixel(5, y) != picture.pixel(5, (y / 16 * 8 + 4) * 16 + y % 16);
+        return 700 + qint64(quality) * sample.height() * 10;
+    };
+    EXPECT_EQ(guessTargetQuality(picture, 700 + 7000 * 37 + 3000, sizeOf), 37);
+    EXPECT_EQ(height, 5 * 16);
+    EXPECT_EQ(wrongRows, 0);
+    EXPECT_EQ(guessTargetQuality(picture, 700 + 7000 * 37 - 1, sizeOf), 36);
+    for (const auto& [size, guessed] : {std::pair(QSize(1000, 999), false), {QSize(1000, 1000), true},
+                                        {QSize(4000, 511), false}, {QSize(4000, 512), true}}) {
+        QImage other(size, QImage::Format_RGB32);
+        other.fill(Qt::gray);
+        const auto plain = [](const QImage& sample, int quality) -> std::optional<qint64> {
+            return 700 + qint64(quality) * sample.height() * 10;
+        };
+        EXPECT_EQ(guessTargetQuality(other, 700 + 30 * size.height() * 10, plain) > 0, guessed)
+            << size.width() << "x" << size.height();
+    }
+}
+
 // Judged by content, not by name; a name that is not UTF-8 is read under its own bytes.
 TEST(QualityEstimate, AFileIsReadByItsContentUnderItsOwnBytes)
 {
@@ -144,6 +174,23 @@ TEST(Fidelity, TheMeasureComparesThePixelsASaveWrites)
             mismatches += measure->peaks.constScanLine(y)[x] != error;
         }
     EXPECT_EQ(mismatches, 0) << "the peaks are not the largest channel errors of the saved pixels";
+}
+
+// A transparent picture is measured over white, as the encoder writes it.
+TEST(Fidelity, TransparencyIsMeasuredOverWhiteAsSaved)
+{
+    QImage picture = testPicture(61, 37).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, picture.pixel(x, y) & (x < 30 ? 0x00FFFFFFu : 0xFFFFFFFFu));
+    const std::optional<CompressionMeasure> measure = measureCompression(picture, 95, picture.size());
+    ASSERT_TRUE(measure);
+    EXPECT_GT(measure->fidelity.psnr, 35);
+    int worst = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < 24; ++x) // the blocks wholly transparent
+            worst = std::max(worst, int(measure->peaks.constScanLine(y)[x]));
+    EXPECT_LE(worst, 4) << "the transparent half is not white";
 }
 
 // The save dialog's encodings share one preparation of the picture: what they find must not change.
