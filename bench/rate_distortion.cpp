@@ -231,16 +231,18 @@ void writeSvg(const QString& path, const std::map<int, Point>& ours, const std::
     const auto panel = [&](int index, const QString& title, double Point::*of, double low, double high) {
         const double left = margin + index * (width + margin), top = margin;
         double maxBpp = 0;
-        for (const auto& [quality, point] : theirs)
-            maxBpp = std::max(maxBpp, point.bytes / photos);
+        for (const auto* curve : {&ours, &theirs})
+            for (const auto& [quality, point] : *curve)
+                maxBpp = std::max(maxBpp, point.bytes / photos);
         const auto x = [&](double bpp) { return left + bpp / maxBpp * width; };
         const auto y = [&](double value) { return top + height - (value - low) / (high - low) * height; };
         svg += QStringLiteral("<rect x='%1' y='%2' width='%3' height='%4' fill='none' stroke='#888'/>\n")
                    .arg(left).arg(top).arg(width).arg(height);
         svg += QStringLiteral("<text x='%1' y='%2'>%3 against bits per pixel (0 to %4)</text>\n")
                    .arg(left).arg(top - 8).arg(title).arg(maxBpp, 0, 'f', 2);
-        svg += QStringLiteral("<text x='%1' y='%2'>%3</text><text x='%1' y='%4'>%5</text>\n")
-                   .arg(left - 45).arg(top + 10).arg(high).arg(top + height).arg(low);
+        svg += QStringLiteral("<text x='%1' y='%2' text-anchor='end'>%3</text>"
+                              "<text x='%1' y='%4' text-anchor='end'>%5</text>\n")
+                   .arg(left - 6).arg(top + 10).arg(high).arg(top + height).arg(low);
         for (const bool program : {true, false}) {
             QString points;
             for (const auto& [quality, point] : program ? ours : theirs)

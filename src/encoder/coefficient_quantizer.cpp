@@ -1,6 +1,7 @@
 #include "encoder/coefficient_quantizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstdlib>
@@ -46,12 +47,7 @@ Model rateOfDefaults(bool luminance)
 
 int sizeOf(int level)
 {
-    int magnitude = std::abs(level), bits = 0;
-    while (magnitude) {
-        ++bits;
-        magnitude >>= 1;
-    }
-    return bits;
+    return int(std::bit_width(unsigned(std::abs(level))));
 }
 
 // Bits to send a nonzero level of `size` bits after `run` zeros.
@@ -229,7 +225,10 @@ void trellisBlock(const CoefficientBlock& block, const QuantValues& values, cons
         // Kept in locals, so the search runs in registers and stores once.
         float bestCost = std::numeric_limits<float>::infinity();
         int bestLevel = c.magnitude, bestPrevious = j - 1;
-        for (int level = c.magnitude; level >= std::max(1, c.magnitude - 1); --level) {
+        // One step nearer zero only pays when it saves a bit: at the same size it costs
+        // as many bits for more error. So it is tried only below a power of two.
+        const int nearest = (c.magnitude & (c.magnitude - 1)) == 0 ? std::max(1, c.magnitude - 1) : c.magnitude;
+        for (int level = c.magnitude; level >= nearest; --level) {
             const float error = c.scaled - float(level);
             const int size = sizeOf(level);
             const float own = error * error + price * float(size) + zeroed[j - 1];
