@@ -66,6 +66,7 @@ TEST_F(DriveTest, FoldersOpenByDoubleClickAndAMissingOneRaises)
 {
     folders().setPath(b + "/music");
     auto entry = [&](const char* name) { return folders().findItems(name, Qt::MatchEndsWith).value(0); };
+    EXPECT_EQ(folders().currentItem(), entry("music")) << "the open folder is the current row";
     folders().setCurrentItem(entry("albums"));
     EXPECT_EQ(folders().path(), b + "/music") << "a single click only selects";
     emit folders().itemDoubleClicked(entry("albums"));

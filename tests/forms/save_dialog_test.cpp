@@ -6,12 +6,29 @@
 #include "jpeg/quality_estimate.h"
 #include "save_dialog_fixture.h"
 #include "ui/questions.h"
+#include "controls/hscroll_bar.h"
 
 namespace {
 
 // Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds half the first size
 // about that centre, eight steps in, nine out, none beyond. The next opening previews at 50, centred, at two thirds
 // of the shown size whatever the last one left.
+// Left, Up and Page Up toward the minimum, Right, Down and Page Down toward the maximum.
+TEST(QualityBar, KeysMoveItAsADesktopScrollBar)
+{
+    HScrollBar bar(nullptr);
+    bar.setRange(1, 100);
+    bar.setPageStep(10);
+    bar.setValue(50);
+    QList<int> values;
+    for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_PageUp,
+                              Qt::Key_PageDown, Qt::Key_PageDown}) {
+        QTest::keyClick(&bar, key);
+        values << bar.value();
+    }
+    EXPECT_EQ(values, QList<int>({49, 48, 49, 50, 51, 41, 51, 61}));
+}
+
 TEST_F(SaveDialogTest, ADropAndZoomKeepTheCentreAndEachOpeningStartsAgain)
 {
     select();

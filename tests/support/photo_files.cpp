@@ -150,7 +150,7 @@ QByteArray texturedRedJpeg(int width, int height)
                           [&](int y) { return picture.constScanLine(y); });
 }
 
-QByteArray cameraExif(int orientation, bool gps, bool adobeRgb)
+QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* index)
 {
     Exiv2::ExifData data;
     data["Exif.Image.Make"] = camera::make;
@@ -161,7 +161,8 @@ QByteArray cameraExif(int orientation, bool gps, bool adobeRgb)
     data["Exif.Photo.PixelYDimension"] = uint32_t(3000);
     if (adobeRgb) {
         data["Exif.Photo.ColorSpace"] = uint16_t(0xFFFF);
-        data["Exif.Iop.InteroperabilityIndex"] = "R03";
+        if (index)
+            data["Exif.Iop.InteroperabilityIndex"] = index;
     }
     if (gps) {
         data["Exif.GPSInfo.GPSLatitudeRef"] = "N";

@@ -27,8 +27,9 @@ QByteArray flatJpeg(int width, int height, QRgb colour);
 QByteArray texturedRedJpeg(int width, int height);
 
 // A camera's EXIF: orientation, date taken, make and model, the pixel size 4000 x 3000, a thumbnail and (when
-// asked) a GPS position; the ColorSpace "uncalibrated" with interoperability index "R03" when `adobeRgb`.
-QByteArray cameraExif(int orientation, bool gps, bool adobeRgb = false);
+// asked) a GPS position; the ColorSpace "uncalibrated" when `adobeRgb`, with the interoperability
+// index `index` unless null.
+QByteArray cameraExif(int orientation, bool gps, bool adobeRgb = false, const char* index = "R03");
 // An XMP packet with the orientation, a creator and a GPS latitude.
 QByteArray cameraXmp(int orientation);
 

@@ -22,7 +22,7 @@ namespace {
 
 QByteArray changed(const Edit& edit) { EXPECT_EQ(edit.result, Edit::Result::Changed); return edit.file; }
 
-QByteArray sjis(const QString& text) { return *encodeExactly(text, TextEncoding::ShiftJis); }
+QByteArray sjis(const QString& text) { return encodeExactly(text, TextEncoding::ShiftJis).value(); }
 
 TEST(ProfileText, LineKindsNamesAndValues)
 {
@@ -78,17 +78,17 @@ TEST(ProfileText, FilesAreUtf8UnlessTheBytesAreNot)
         EXPECT_EQ(detectEncoding(bytes).encoding, TextEncoding::ShiftJis) << bytes;
 }
 
-// A Shift-JIS file: "表" and "ソ" end in the byte of "\", and "ー" ends in "[".
+// A Shift-JIS file: "表" and "ソ" end in the byte of "\", "ー" ends in "[", "　" and "院" in "@".
 struct ShiftJisText : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(shiftJisAvailable()) << "Qt lacks the ICU Shift_JIS converter"; }
-    const QByteArray head = "[" + sjis("お気に入り") + "]\r\n" + sjis("キー") + "=" + sjis("C:\\表示\\ソフト") + "\r\n";
+    const QByteArray head = "[" + sjis("お気に入り") + "]\r\n" + sjis("キー") + "=" + sjis("C:\\表示\\ソフト　院") + "\r\n";
     const QByteArray tail = "[" + sjis("データ") + "]\r\nx=" + sjis("ー") + "\r\n[c]\nk=\x1A\x1C\x7F\\~\n";
 };
 
 TEST_F(ShiftJisText, NamesAndValuesReadWhateverTheirLastByte)
 {
     EXPECT_EQ(sectionNames(head + tail), QStringList({"お気に入り", "データ", "c"}));
-    EXPECT_EQ(findValue(head + tail, "お気に入り", "キー"), QString("C:\\表示\\ソフト"));
+    EXPECT_EQ(findValue(head + tail, "お気に入り", "キー"), QString("C:\\表示\\ソフト　院"));
     EXPECT_EQ(findValue(head + tail, "データ", "x"), QString("ー"));
     EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~"));
 }
@@ -98,7 +98,7 @@ TEST_F(ShiftJisText, AFileStaysShiftJisUntilTheTextDoesNotFit)
 {
     EXPECT_EQ(changed(setValue(head + tail, "お気に入り", "key02", "D:\\写真")),
               head + "key02=" + sjis("D:\\写真") + "\r\n" + tail);
-    EXPECT_EQ(changed(setValue(head, "お気に入り", "e", "😀")), "[お気に入り]\r\nキー=C:\\表示\\ソフト\r\ne=😀\r\n");
+    EXPECT_EQ(changed(setValue(head, "お気に入り", "e", "😀")), "[お気に入り]\r\nキー=C:\\表示\\ソフト　院\r\ne=😀\r\n");
     EXPECT_EQ(setValue("[s]\nk=\x80\x85\x40\n", "s", "e", "😀").result, Edit::Result::Refused)
         << "a byte neither Shift-JIS nor UTF-8 would be lost";
     // Removing the only line that is not UTF-8 converts the rest, so "ﾃｩ" does not turn into "é".
