@@ -129,7 +129,7 @@ struct BandFeeder {
 void fillBand(j_common_ptr common, BandFeeder& feeder, int band)
 {
     const QuantizedPicture::Band& kept = feeder.quantized->bands[std::size_t(band)];
-    std::size_t block = 0, next = 0;
+    std::size_t block = 0, next = 0, nextLarge = 0;
     for (std::size_t c = 0; c < feeder.picture->components.size(); ++c) {
         const PreparedComponent& component = feeder.picture->components[c];
         const JBLOCKARRAY rows = feeder.access(common, feeder.arrays[c], 0, JDIMENSION(component.samplingY), TRUE);
@@ -139,8 +139,11 @@ void fillBand(j_common_ptr common, BandFeeder& feeder, int band)
                 JCOEF* levels = rows[row - first][column];
                 std::fill(levels, levels + DCTSIZE2, JCOEF(0));
                 levels[0] = feeder.quantized->dc[c][component.indexOf(column, row)];
-                for (std::uint64_t mask = kept.masks[block++]; mask; mask &= mask - 1)
-                    levels[std::countr_zero(mask)] = kept.levels[next++];
+                for (std::uint64_t mask = kept.masks[block++]; mask; mask &= mask - 1) {
+                    const std::int8_t level = kept.levels[next++];
+                    levels[std::countr_zero(mask)]
+                        = level == QuantizedPicture::Band::escape ? kept.large[nextLarge++] : JCOEF(level);
+                }
             }
     }
     feeder.filled = band;

@@ -17,13 +17,20 @@ QuantValues valuesOf(const quantization::Table& base, int quality)
     return values;
 }
 
-void keep(QuantizedPicture::Band& band, std::int16_t& dc, const std::int16_t* levels)
+using Band = QuantizedPicture::Band;
+
+void keep(Band& band, std::int16_t& dc, const std::int16_t* levels)
 {
     std::uint64_t mask = 0;
     for (std::size_t i = 1; i < 64; ++i)
         if (levels[i] != 0) {
             mask |= std::uint64_t(1) << i;
-            band.levels.push_back(levels[i]);
+            if (levels[i] > Band::escape && levels[i] <= 127) {
+                band.levels.push_back(std::int8_t(levels[i]));
+            } else {
+                band.levels.push_back(Band::escape);
+                band.large.push_back(levels[i]);
+            }
         }
     band.masks.push_back(mask);
     dc = levels[0];
@@ -79,7 +86,12 @@ void trellisBandDc(const PreparedPicture& picture, const Quantization& quantizat
 void quantizeBand(const PreparedPicture& picture, const Quantization& quantization, const AcRateModel* rates,
                   QuantizedPicture& quantized, int band, AcSymbolCounts* counts)
 {
-    QuantizedPicture::Band& kept = quantized.bands[std::size_t(band)];
+    // Gathered in a buffer of the thread's own, then kept at their exact size:
+    // grown by push_back, every band would carry up to as much again unused.
+    thread_local Band gathered;
+    gathered.masks.clear();
+    gathered.levels.clear();
+    gathered.large.clear();
     std::int16_t levels[64];
     for (std::size_t c = 0; c < picture.components.size(); ++c) {
         const PreparedComponent& component = picture.components[c];
@@ -96,9 +108,13 @@ void quantizeBand(const PreparedPicture& picture, const Quantization& quantizati
                     if (counts)
                         countAcSymbols(levels, counts[table]);
                 }
-                keep(kept, quantized.dc[c][component.indexOf(column, row)], levels);
+                keep(gathered, quantized.dc[c][component.indexOf(column, row)], levels);
             }
     }
+    Band& kept = quantized.bands[std::size_t(band)];
+    kept.masks.assign(gathered.masks.begin(), gathered.masks.end());
+    kept.levels.assign(gathered.levels.begin(), gathered.levels.end());
+    kept.large.assign(gathered.large.begin(), gathered.large.end());
     if (quantization.trellis)
         trellisBandDc(picture, quantization, quantized, band);
 }

@@ -46,8 +46,11 @@ Quantization quantizationOf(const JpegEncoding& encoding, int quality, ChromaSam
 // those levels alone. libjpeg's own arrays hold one band at a time.
 struct QuantizedPicture {
     struct Band {
+        // Nearly every level fits a byte; one that does not is `escape` there, its value in `large`.
+        static constexpr std::int8_t escape = -128;
         std::vector<std::uint64_t> masks; // per block, bit i: AC level i (natural order) nonzero
-        std::vector<std::int16_t> levels; // the nonzero AC levels, block after block
+        std::vector<std::int8_t> levels;  // the nonzero AC levels, block after block
+        std::vector<std::int16_t> large;  // the levels beyond a byte, in the same order
     };
     std::vector<std::int16_t> dc[3]; // per component, block rows one after another
     std::vector<Band> bands;          // every component's blocks of the band, component by component
