@@ -111,11 +111,11 @@ const DcRateModel& standardDcRate(bool luminance)
 void trellisDc(std::span<const std::int16_t> coefficients, int value, int previous, bool keepLast,
                const DcRateModel& rate, double lambda, std::span<std::int16_t> levels)
 {
-    // Two candidates per block; cost[b][i]: least J of the chain up to block b
-    // ending in candidate i, from[b][i]: the candidate before it.
+    // Two candidates per block. cost[i]: the least J of the chain so far ending in
+    // the block's candidate i; from[b][i]: the candidate of block b - 1 on that path.
     const std::size_t n = coefficients.size();
     std::vector<std::array<int, 2>> candidate(n), from(n);
-    std::array<double, 2> cost{0, 0}, lastLevelCost{};
+    std::array<double, 2> cost{0, 0}, next{};
     const double divisor = 8.0 * value;
     const auto bits = [&](int difference) {
         const int size = sizeOf(difference);
@@ -138,9 +138,9 @@ void trellisDc(std::span<const std::int16_t> coefficients, int value, int previo
                     from[b][i] = int(j);
                 }
             }
-            lastLevelCost[i] = best + error * error;
+            next[i] = best + error * error;
         }
-        cost = lastLevelCost;
+        cost = next;
     }
     std::size_t at = cost[1] < cost[0] ? 1 : 0;
     for (std::size_t b = n; b-- > 0;) {

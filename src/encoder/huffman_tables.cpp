@@ -97,39 +97,28 @@ void install(JHUFF_TBL* target, const HuffmanTable& table)
 
 } // namespace
 
-// DC differences in the order of the MCUs; the blocks libjpeg adds to fill the
-// last MCUs (the previous DC, no AC) are counted too.
+// DC differences in the order they are coded; the blocks libjpeg adds to fill
+// the last MCUs (the previous DC, no AC) are counted too.
 void fitHuffmanTables(jpeg_compress_struct& cinfo, const PreparedPicture& picture, const QuantizedPicture& quantized,
                       const SymbolCounts* acCounts)
 {
-    const std::vector<PreparedComponent>& components = picture.components;
     SymbolCounts dc[2] = {}, ac[2] = {};
     for (std::size_t table = 0; table < 2; ++table)
         std::copy(acCounts[table].begin(), acCounts[table].end(), ac[table].begin());
-    const bool interleaved = components.size() > 1;
-    const int mcuWidth = interleaved ? 8 * components[0].samplingX : 8;
-    const int mcuHeight = interleaved ? 8 * components[0].samplingY : 8;
-    const int across = (picture.width + mcuWidth - 1) / mcuWidth, down = (picture.height + mcuHeight - 1) / mcuHeight;
     int last[3] = {0, 0, 0};
-    for (int mcuRow = 0; mcuRow < down; ++mcuRow)
-        for (int mcuColumn = 0; mcuColumn < across; ++mcuColumn)
-            for (std::size_t c = 0; c < components.size(); ++c) {
-                const PreparedComponent& component = components[c];
-                const std::size_t table = c == 0 ? 0 : 1;
-                const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
-                for (int y = 0; y < blocksY; ++y)
-                    for (int x = 0; x < blocksX; ++x) {
-                        const int column = mcuColumn * blocksX + x, row = mcuRow * blocksY + y;
-                        if (column >= component.widthInBlocks || row >= component.heightInBlocks) {
-                            ++dc[table][0];
-                            ++ac[table][0]; // end of block at once
-                            continue;
-                        }
-                        const int value = quantized.dc[c][component.indexOf(column, row)];
-                        ++dc[table][std::size_t(bitsOf(value - last[c]))];
-                        last[c] = value;
-                    }
+    for (int band = 0; band < picture.bandCount(); ++band)
+        for (std::size_t c = 0; c < picture.components.size(); ++c) {
+            const std::size_t table = c == 0 ? 0 : 1;
+            int filler = 0;
+            for (const std::size_t block : picture.codingOrder(c, band, &filler)) {
+                const int value = quantized.dc[c][block];
+                ++dc[table][std::size_t(bitsOf(value - last[c]))];
+                last[c] = value;
             }
+            dc[table][0] += std::uint32_t(filler);
+            ac[table][0] += std::uint32_t(filler); // end of block at once
+        }
+    const bool interleaved = picture.components.size() > 1;
     for (std::size_t table = 0; table < (interleaved ? 2 : 1); ++table) {
         install(cinfo.dc_huff_tbl_ptrs[table], optimalHuffmanTable(dc[table]));
         install(cinfo.ac_huff_tbl_ptrs[table], optimalHuffmanTable(ac[table]));

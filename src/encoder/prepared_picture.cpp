@@ -297,3 +297,22 @@ std::shared_ptr<const PreparedPicture> PreparedPictureCache::get(const QImage& p
         made_.push_back({picture.cacheKey(), sampling, grey, kept_});
     return kept_;
 }
+
+std::vector<std::size_t> PreparedPicture::codingOrder(std::size_t c, int band, int* filler) const
+{
+    const PreparedComponent& component = components[c];
+    const bool interleaved = components.size() > 1;
+    const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
+    const int across = (component.widthInBlocks + blocksX - 1) / blocksX;
+    std::vector<std::size_t> order;
+    for (int mcu = 0; mcu < across; ++mcu)
+        for (int y = 0; y < blocksY; ++y)
+            for (int x = 0; x < blocksX; ++x) {
+                const int column = mcu * blocksX + x, row = band * blocksY + y;
+                if (column < component.widthInBlocks && row < component.heightInBlocks)
+                    order.push_back(component.indexOf(column, row));
+            }
+    if (filler)
+        *filler = across * blocksX * blocksY - int(order.size());
+    return order;
+}

@@ -44,6 +44,11 @@ struct PreparedPicture {
     // The height in pixels of the bands the encoder quantizes one at a time (an MCU row).
     int bandHeight() const { return sampling == ChromaSampling::Halved ? 16 : 8; }
     int bandCount() const { return (height + bandHeight() - 1) / bandHeight(); }
+    // The blocks of component `c` in a band, in the order a scan codes them: MCU by
+    // MCU when the components are interleaved, each MCU's blocks row by row. The
+    // blocks libjpeg adds to fill the last MCUs (the DC before them, no AC) are
+    // left out; `filler`, when given, counts them.
+    std::vector<std::size_t> codingOrder(std::size_t c, int band, int* filler = nullptr) const;
 };
 
 // Whether a grey picture may become one component: not when it carries a

@@ -36,25 +36,6 @@ void keep(Band& band, std::int16_t& dc, const std::int16_t* levels)
     dc = levels[0];
 }
 
-// The blocks of a component in a band in the order they are coded: MCU by MCU
-// when the scan interleaves components, each MCU's blocks row by row; the
-// blocks libjpeg adds to fill the last MCUs repeat the DC before them and are left out.
-std::vector<std::size_t> codingOrder(const PreparedPicture& picture, const PreparedComponent& component, int band)
-{
-    const bool interleaved = picture.components.size() > 1;
-    const int blocksX = interleaved ? component.samplingX : 1, blocksY = interleaved ? component.samplingY : 1;
-    const int across = (component.widthInBlocks + blocksX - 1) / blocksX;
-    std::vector<std::size_t> order;
-    for (int mcu = 0; mcu < across; ++mcu)
-        for (int y = 0; y < blocksY; ++y)
-            for (int x = 0; x < blocksX; ++x) {
-                const int column = mcu * blocksX + x, row = band * blocksY + y;
-                if (column < component.widthInBlocks && row < component.heightInBlocks)
-                    order.push_back(component.indexOf(column, row));
-            }
-    return order;
-}
-
 // Chooses the DC levels of a band's chain. The last block of each band keeps
 // its rounded level, so every band's chain starts from a known level and the
 // bands stay independent of each other.
@@ -66,10 +47,10 @@ void trellisBandDc(const PreparedPicture& picture, const Quantization& quantizat
         const int value = quantization.values[c == 0 ? 0 : 1][0];
         int previous = 0;
         if (band > 0) {
-            const std::size_t last = codingOrder(picture, component, band - 1).back();
+            const std::size_t last = picture.codingOrder(c, band - 1).back();
             previous = roundedLevel(component.blocks[last][0], value);
         }
-        const std::vector<std::size_t> order = codingOrder(picture, component, band);
+        const std::vector<std::size_t> order = picture.codingOrder(c, band);
         std::vector<std::int16_t> coefficients(order.size()), levels(order.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             coefficients[i] = component.blocks[order[i]][0];
