@@ -70,13 +70,11 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardThenGivesThePathBytesAsText)
         clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
         dialogs_->whileNextBoxOpen([&] {
             EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull()) << "the clipboard was not emptied first";
-            EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
             mainWindow().pathBox->setText(native_names::decode(name));
         }).answerMessage();
         mainWindow().copyButton->click();
         EXPECT_EQ(clipboard->mimeData()->formats(), QStringList{"text/plain"}) << name.toStdString();
         EXPECT_EQ(clipboard->mimeData()->data("text/plain"), name);
-        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::black));
     }
     EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
 }
@@ -102,8 +100,6 @@ TEST_F(CommandTest, TheClipboardPictureShowsAndCopiesBackThenClears)
     EXPECT_FALSE(mainWindow().isEnlarged);
     EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible()) << "the image window stayed closed";
     EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
-    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
-    EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 1558));
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
     mainWindow().copyPictureAction->trigger();

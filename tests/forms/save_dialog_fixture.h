@@ -1,8 +1,6 @@
-// The save dialog driven on the real windows: the program started, a picture selected and the
-// dialog opened for it, with a stand-in encoder for the preview where a test must hold it.
+// The save dialog on the real windows: the program started, a picture selected and the dialog opened for it.
 #pragma once
 
-#include <atomic>
 #include <semaphore>
 
 #include <QAction>
@@ -14,16 +12,14 @@
 #include "about_dialog/about_dialog.h"
 #include "desktop/user_files.h"
 #include "encoder/save_jpeg.h"
-#include "files/paths.h"
 #include "form_fixture.h"
 #include "measure/target_size.h"
 #include "runtime/texts.h"
 #include "save_dialog/preview_encoder.h"
 
 inline const QString overwriteQuestion = QStringLiteral("同名のファイルが存在します。上書きしますか？");
-// Stands in for the preview encoding: each job notes its start, waits for a release, notes whether it was
-// told to give up and, if it heeds that, does; else it gives a picture `quality` pixels wide and a size of
-// `quality` thousand bytes.
+// Stands in for the preview encoding: each job waits for a release and, unless told to give up (and heeding it),
+// gives a picture `quality` pixels wide and a size of `quality` thousand bytes.
 struct BlockingEncoder {
     static std::shared_ptr<BlockingEncoder> install()
     {
@@ -46,23 +42,16 @@ struct BlockingEncoder {
     bool heedsAbandon = true;
 };
 
-// What the label draws inside its left and right edges: its darkest text, whether any text pixel is red,
-// and whether its top or bottom border is.
-struct Drawn {
-    int darkest = 255;
-    bool redText = false, redBorder = false;
-};
-inline Drawn drawn(QLabel* label)
+// What the label draws inside its border: its darkest text, and whether any of it is red.
+inline std::pair<int, bool> drawn(QLabel* label)
 {
     const QImage image = label->grab().toImage();
-    Drawn result;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 1; x < image.width() - 1; ++x) {
+    std::pair<int, bool> result{255, false};
+    for (int y = 2; y < image.height() - 2; ++y)
+        for (int x = 2; x < image.width() - 2; ++x) {
             const QColor c = image.pixelColor(x, y);
-            const bool border = y == 0 || y == image.height() - 1;
-            (border ? result.redBorder : result.redText) |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
-            if (!border && x > 1 && x < image.width() - 2 && y > 1 && y < image.height() - 2)
-                result.darkest = std::min(result.darkest, qGray(c.rgb()));
+            result.first = std::min(result.first, qGray(c.rgb()));
+            result.second |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
         }
     return result;
 }
@@ -88,9 +77,9 @@ protected:
         if (mainWindow().selectedPath.isEmpty())
             select();
         mainWindow().openSaveDialog();
+        waitForPicture();
         settleWorkers();
-        SaveDialog* saveDialog = FormTest::saveDialog();
-        return saveDialog ? *saveDialog : throw std::runtime_error("the save dialog did not open");
+        return saveDialog() ? *saveDialog() : throw std::runtime_error("the save dialog did not open");
     }
     QByteArray encoded(int quality)
     {
@@ -98,19 +87,13 @@ protected:
         EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 323, 241, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         return readBytes(path);
     }
-    qint64 sizeAt(int quality) const { return *encodedJpegSize(picture_, quality); }
     // The main window, the image window and the version dialog take input; off: the modal save dialog is in front.
-    bool othersEnabled(bool on = true) const
+    static bool othersEnabled(bool on = true)
     {
         const bool enabled = mainWindow().isEnabled() && imageWindow().isEnabled() && mainWindow().aboutDialog().isEnabled();
-        const SaveDialog* saveDialog = FormTest::saveDialog();
-        const bool blocked = saveDialog && saveDialog->windowModality() == Qt::ApplicationModal
-            && QApplication::activeModalWidget() == saveDialog;
+        const bool blocked = saveDialog() && saveDialog()->windowModality() == Qt::ApplicationModal
+            && QApplication::activeModalWidget() == saveDialog();
         return on ? enabled && !QApplication::activeModalWidget() : enabled && blocked;
-    }
-    static QRectF box(const ImageControl& image)
-    {
-        return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
     }
     // Puts the cache folder under a plain file, where it cannot be made, not even by root; gives the plain file.
     static QString makePreviewUnwritable()

@@ -10,9 +10,6 @@
 
 namespace {
 
-// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds half the first size
-// about that centre, eight steps in, nine out, none beyond. The next opening previews at 50, centred, at two thirds
-// of the shown size whatever the last one left.
 // Left, Up and Page Up toward the minimum, Right, Down and Page Down toward the maximum.
 TEST(QualityBar, KeysMoveItAsADesktopScrollBar)
 {
@@ -29,8 +26,14 @@ TEST(QualityBar, KeysMoveItAsADesktopScrollBar)
     EXPECT_EQ(values, QList<int>({49, 48, 49, 50, 51, 41, 51, 61}));
 }
 
+// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds half the first size
+// about that centre, eight steps in, nine out, none beyond. The next opening previews at 50, centred, at two thirds
+// of the shown size whatever the last one left.
 TEST_F(SaveDialogTest, ADropAndZoomKeepTheCentreAndEachOpeningStartsAgain)
 {
+    const auto box = [](const ImageControl& image) {
+        return QRectF(image.twipsLeft().value(), image.twipsTop().value(), image.twipsWidth().value(), image.twipsHeight().value());
+    };
     select();
     const QSizeF shown(imageWindow().pictureView->twipsWidth().value(), imageWindow().pictureView->twipsHeight().value());
     SaveDialog& first = openDialog();
@@ -69,18 +72,18 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
     settleWorkers();
     services().userEnvironment = nullptr;
     EXPECT_EQ(dialogs_->last().text, QStringLiteral("プレビューを作成できません\n") + folder + QStringLiteral("/.cache/kiriview/Sample.jpg"));
-    EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
-    SaveDialog& saveDialog = openDialog();
-    const QString shownSize = saveDialog.sizeValue->text();
-    const QImage shownPicture = saveDialog.preview->picture();
+    EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+    SaveDialog& dialog = openDialog();
+    const QString shownSize = dialog.sizeValue->text();
+    const QImage shownPicture = dialog.preview->picture();
     ASSERT_EQ(saveJpeg(testPicture(40, 30), 40, 30, SaveDialog::previewPath(), 10, JpegTarget::Chosen), JpegStatus::Written);
     makePreviewUnwritable();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    QTest::keyClick(dialog.qualitySlider, Qt::Key_Right);
     settleWorkers();
     services().userEnvironment = nullptr;
-    EXPECT_TRUE(saveDialog.sizeValue->text() == shownSize && saveDialog.preview->picture() == shownPicture) << "another file shown";
+    EXPECT_TRUE(dialog.sizeValue->text() == shownSize && dialog.preview->picture() == shownPicture) << "another file shown";
     dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
+    dialog.save();
     waitForPicture();
     EXPECT_EQ(readBytes(at("saved.jpg")), encoded(51)) << "the preview of 50 saved for 51";
 }
@@ -88,48 +91,45 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
 // The size beside a quality it is not the size of is greyed until its own preview comes.
 TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
-    SaveDialog& saveDialog = openDialog();
-    ASSERT_LT(drawn(saveDialog.sizeValue).darkest, 80) << "the size shown is not in black";
+    SaveDialog& dialog = openDialog();
+    ASSERT_LT(drawn(dialog.sizeValue).first, 80) << "the size shown is not in black";
     const auto fake = BlockingEncoder::install();
-    const QImage firstPicture = saveDialog.preview->picture();
-    const QString firstSize = saveDialog.sizeValue->text();
-    QStringList numbers;
+    const QImage firstPicture = dialog.preview->picture();
+    const QString firstSize = dialog.sizeValue->text();
     for (int press = 0; press < 3; ++press) { // 52 and 53 are asked for while 51 is being made
-        QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
-        numbers << saveDialog.qualityValue->text();
+        QTest::keyClick(dialog.qualitySlider, Qt::Key_Right);
         if (press == 0)
             fake->begun.acquire();
     }
-    EXPECT_EQ(numbers, QStringList({"51", "52", "53"}));
-    EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Busy);
-    EXPECT_GT(drawn(saveDialog.sizeValue).darkest, 120) << "the size of 50 beside 53 is not greyed";
+    EXPECT_EQ(dialog.qualityValue->text(), "53");
+    EXPECT_EQ(dialog.mousePointer(), MousePointer::Busy);
+    EXPECT_GT(drawn(dialog.sizeValue).first, 120) << "the size of 50 beside 53 is not greyed";
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
     fake->begun.acquire(); // 53
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(saveDialog.preview->picture() == firstPicture && saveDialog.sizeValue->text() == firstSize)
+    EXPECT_TRUE(dialog.preview->picture() == firstPicture && dialog.sizeValue->text() == firstSize)
         << "an abandoned preview replaced the first one";
     fake->released.release();
     settleWorkers();
     EXPECT_EQ(fake->started, std::vector({51, 53}));
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
-    EXPECT_EQ(saveDialog.preview->picture().width(), 53) << "not 53's preview";
-    EXPECT_EQ(saveDialog.sizeValue->text(), sizeText(53000));
-    EXPECT_EQ(saveDialog.mousePointer(), MousePointer::Default);
-    EXPECT_LT(drawn(saveDialog.sizeValue).darkest, 80) << "53's own size is greyed";
+    EXPECT_EQ(dialog.preview->picture().width(), 53) << "not 53's preview";
+    EXPECT_EQ(dialog.sizeValue->text(), sizeText(53000));
+    EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
+    EXPECT_LT(drawn(dialog.sizeValue).first, 80) << "53's own size is greyed";
 }
 
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
 {
-    SaveDialog& saveDialog = openDialog();
-    const QPointer<SaveDialog> alive(&saveDialog);
+    const QPointer<SaveDialog> dialog(&openDialog());
     const auto fake = BlockingEncoder::install();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    QTest::keyClick(dialog->qualitySlider, Qt::Key_Right);
     fake->begun.acquire();
-    EXPECT_TRUE(saveDialog.close());
-    EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+    EXPECT_TRUE(dialog->close());
+    EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(dialog.isNull());
     // A late result that ignored the abandonment reaches no destroyed widget (the sanitizers would tell).
     fake->heedsAbandon = false;
     fake->released.release();
@@ -137,23 +137,21 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
+// The proposed name is asked about whatever its extension; the windows are usable again when the outcome shows.
 TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
 {
     select();
-    for (const QString& target : {at("saved.jpg"), at("saved.kir"), model().savePath()}) {
-        SCOPED_TRACE(target.toStdString());
-        SaveDialog& saveDialog = openDialog();
-        QTest::keyClick(saveDialog.qualitySlider, Qt::Key_Right);
+    for (const QString& target : {at("saved.kir"), model().savePath()}) {
+        const QPointer<SaveDialog> dialog(&openDialog());
+        QTest::keyClick(dialog->qualitySlider, Qt::Key_Right);
         dialogs_->answerSave(target);
-        if (target == model().savePath()) // the proposed name, whatever its extension
+        if (target == model().savePath())
             dialogs_->answerMessage(MsgBoxResult::Ok);
-        // The windows are usable again by the time the outcome shows; the dialog may be gone by then.
-        const QPointer<SaveDialog> dialog(&saveDialog);
-        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())) << "a window still disabled, or the dialog shown"; }).answerMessage();
-        saveDialog.save();
+        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())); }).answerMessage();
+        dialog->save();
         waitForPicture();
         EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
-        EXPECT_EQ(readBytes(target), encoded(51)) << "not the encoder's bytes at 51";
+        EXPECT_EQ(readBytes(target), encoded(51)) << target.toStdString();
     }
     EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.kir"), Qt::MatchExactly).size(), 1);
     const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
@@ -166,14 +164,13 @@ TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
     select();
     const QString real = write("real.jpg", "an older picture");
     ASSERT_EQ(::symlink("real.jpg", QFile::encodeName(at("link.jpg")).constData()), 0);
-    SaveDialog& saveDialog = openDialog();
+    SaveDialog& dialog = openDialog();
     dialogs_->answerSave(at("link.jpg")).answerMessage(MsgBoxResult::Cancel);
-    saveDialog.save();
+    dialog.save();
     waitForPicture();
-    const ScriptedDialogs::Box& question = dialogs_->last();
-    EXPECT_EQ(question.title, QStringLiteral("link.jpg"));
-    EXPECT_TRUE(question.text.startsWith(overwriteQuestion) && question.text.contains(QFileInfo(real).canonicalFilePath()))
-        << question.text.toStdString();
+    EXPECT_EQ(dialogs_->last().title, QStringLiteral("link.jpg"));
+    const QString text = dialogs_->last().text;
+    EXPECT_TRUE(text.startsWith(overwriteQuestion) && text.contains(QFileInfo(real).canonicalFilePath())) << text.toStdString();
 }
 
 // A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
@@ -183,30 +180,30 @@ TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
     const QByteArray picture = readBytes(model().savePath());
     const QString readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
-    const auto save = [&](SaveDialog& saveDialog, const QString& target, MsgBoxResult answer = MsgBoxResult::Ok) {
-        dialogs_->answerSave(target).answerMessage(answer);
-        saveDialog.save();
-        waitForPicture();
-    };
-    const struct { const char* name; std::function<void(SaveDialog&)> leave; QString report; } ways[] = {
-        {"キャンセル", [](SaveDialog& saveDialog) { saveDialog.cancel(); }, {}},
-        {"close box", [](SaveDialog& saveDialog) { EXPECT_TRUE(saveDialog.close()); }, {}},
-        {"save-file dialog cancelled", [&](SaveDialog& saveDialog) { dialogs_->answerSave({}); saveDialog.save(); waitForPicture(); }, {}},
-        {"overwrite declined", [&](SaveDialog& saveDialog) { save(saveDialog, model().savePath(), MsgBoxResult::Cancel); },
-         overwriteQuestion},
-        {"encoder failure", [&](SaveDialog& saveDialog) { save(saveDialog, at("none/x.jpg")); }, "ファイルがオープンできません"},
-        {"read-only target", [&](SaveDialog& saveDialog) { dialogs_->answerSave(readOnly).answerMessage().answerMessage(); saveDialog.save(); waitForPicture(); },
-         "ファイルがオープンできません"},
-    };
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.name);
-        SaveDialog& saveDialog = openDialog();
+    const QString cannotOpen = QStringLiteral("ファイルがオープンできません");
+    // The save-file dialog's answer (none: キャンセル, empty: cancelled), the overwrite question's answers, the message.
+    const struct { std::optional<QString> target; std::vector<MsgBoxResult> answers; QString report; } ways[] = {
+        {std::nullopt, {}, {}}, {QString(), {}, {}}, {model().savePath(), {MsgBoxResult::Cancel}, overwriteQuestion},
+        {at("none/x.jpg"), {MsgBoxResult::Ok}, cannotOpen}, {readOnly, {MsgBoxResult::Ok, MsgBoxResult::Ok}, cannotOpen}};
+    SaveDialog& closed = openDialog();
+    EXPECT_TRUE(closed.close());
+    EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the close box left the dialog loaded, or a window disabled";
+    for (const auto& [target, answers, report] : ways) {
+        SCOPED_TRACE(target.value_or("キャンセル").toStdString());
+        SaveDialog& dialog = openDialog();
         ASSERT_TRUE(othersEnabled(false));
         const int messages = dialogs_->messageCount();
-        way.leave(saveDialog);
-        EXPECT_TRUE(!FormTest::saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
-        // The double fails on any box not scripted here.
-        EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), way.report);
+        if (!target)
+            dialog.cancel();
+        else {
+            dialogs_->answerSave(*target);
+            for (const MsgBoxResult answer : answers)
+                dialogs_->answerMessage(answer);
+            dialog.save();
+            waitForPicture();
+        }
+        EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
+        EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), report);
     }
     EXPECT_EQ(readBytes(model().savePath()), picture);
     EXPECT_EQ(readBytes(readOnly), "an older picture");
@@ -224,21 +221,18 @@ TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreviewOffTheWindowThrea
         }
         return true;
     };
-    SaveDialog& saveDialog = openDialog();
-    QTest::keyClick(saveDialog.qualitySlider, Qt::Key_End);
-    ASSERT_TRUE(saveDialog.previewEncoder->busy());
+    SaveDialog& dialog = openDialog();
+    QTest::keyClick(dialog.qualitySlider, Qt::Key_End);
+    ASSERT_TRUE(dialog.previewEncoder->busy());
     dialogs_->answerSave(at("saved.jpg")).answerMessage();
-    saveDialog.save();
+    dialog.save();
     bool writing = false; // the window thread goes on while the file is being written
     waitWhile([&] { return !(writing = writing || reached.try_acquire()); }, "the save");
-    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
-    EXPECT_FALSE(mainWindow().isEnabled());
+    EXPECT_TRUE(mainWindow().mousePointer() == MousePointer::Hourglass && !mainWindow().isEnabled());
     EXPECT_TRUE(questions::anyOpen()) << "a path handed over would change the picture under the save";
     release.release();
     waitForPicture();
-    EXPECT_EQ(dialogs_->last().text, QStringLiteral("JPEG変換完了♪"));
-    EXPECT_TRUE(mainWindow().isEnabled());
-    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Default);
+    EXPECT_TRUE(mainWindow().isEnabled() && mainWindow().mousePointer() == MousePointer::Default);
     const QByteArray saved = readBytes(at("saved.jpg"));
     EXPECT_EQ(saved, readBytes(SaveDialog::previewPath())) << "saved other bytes than the preview's";
     EXPECT_EQ(estimateJpegQualityFromBytes(saved).quality, 100);
