@@ -14,19 +14,12 @@
 
 namespace {
 
-// Every full-size decode blocks until the test releases it, then gives a flat
-// picture of the file's size, or throws what the test chose.
-struct HeldFullDecoder {
-    std::counting_semaphore<> begun{0}, released{0};
-    std::atomic<int> decodes = 0;
-    std::function<void()> failure; // throws, when set
-};
-
 // The program started and a 1600 x 1200 JPEG, shown reduced, clicked in the file list.
 class FullPictureTest : public FormTest {
 protected:
     FullPictureTest()
     {
+        // Every full-size decode blocks until the test releases it, then gives a flat picture, or throws.
         services().decodeFull = [held = held_](const PictureSource&, std::stop_token) {
             ++held->decodes;
             held->begun.release();
@@ -54,7 +47,12 @@ protected:
         return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && mainWindow().aboutDialog().isEnabled() == on;
     }
     static constexpr QRgb decodedColour = qRgb(10, 200, 30);
-    std::shared_ptr<HeldFullDecoder> held_ = std::make_shared<HeldFullDecoder>();
+    struct Held {
+        std::counting_semaphore<> begun{0}, released{0};
+        std::atomic<int> decodes = 0;
+        std::function<void()> failure;
+    };
+    std::shared_ptr<Held> held_ = std::make_shared<Held>();
 };
 
 // A path handed over meanwhile waits; kept, the picture then serves a copy at once, from a double-click too.
@@ -66,8 +64,7 @@ TEST_F(FullPictureTest, SaveDialogWaitsForTheFullPictureDecodedOnce)
     held_->begun.acquire();
     QCoreApplication::processEvents();
     EXPECT_EQ(FormTest::saveDialog(), nullptr) << "opened before its picture";
-    EXPECT_TRUE(othersEnabled(false));
-    EXPECT_EQ(mainWindow().mousePointer(), MousePointer::Hourglass);
+    EXPECT_TRUE(othersEnabled(false) && mainWindow().mousePointer() == MousePointer::Hourglass);
     commandline::openPath(at("other.bmp"));
     QCoreApplication::processEvents();
     EXPECT_EQ(commandline::waitingPath(), at("other.bmp")) << "a path handed over would change the picture waited for";

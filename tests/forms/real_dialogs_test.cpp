@@ -1,4 +1,4 @@
-// The real dialog wrappers, answered with keys as a person would, and the favorites prompt as shown.
+// The real dialog wrappers, answered with keys as a person would.
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -61,21 +61,6 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
     }
 }
 
-// The favorites prompt: one slot a line; Return gives the default text, and what is typed replaces it.
-TEST_F(RealDialogsOnForms, InputBoxShowsEachCrLineAndGivesTheDefaultOrTheTypedText)
-{
-    for (const QString typed : {"", "3"}) {
-        QString shownText;
-        ModalDriver driver({[&](QWidget* box) {
-            shownText = qobject_cast<QInputDialog*>(box) ? qobject_cast<QInputDialog*>(box)->labelText() : QString();
-            QTest::keyClicks(box->findChild<QLineEdit*>(), typed);
-            press(Qt::Key_Return)(box);
-        }});
-        const auto answer = QtDialogService().inputBox("1: /home\r2: /tmp\r3: ", "お気に入りナンバー", "1");
-        EXPECT_EQ(answer.value_or("") + '|' + shownText, (typed.isEmpty() ? "1" : typed) + "|1: /home\n2: /tmp\n3: ");
-    }
-}
-
 // A folder named in bytes that are not UTF-8, beside the pictures' folder.
 struct SaveFileDialogOnForms : RealDialogsOnForms {
     SaveFileDialogOnForms() { startProgram(); }
@@ -95,7 +80,7 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
          {std::pair(pictures + "/photo.bmp", pictures), std::pair(QStringLiteral("/"), App::path()), std::pair(bad + "/photo.bmp", bad)}) {
         model().enterFolder(currentPicturePath); // the path a save proposes
         mainWindow().openSaveDialog();
-        waitForPreview();
+        settleWorkers();
         QString shown;
         ModalDriver driver({[&](QWidget* box) {
                                 auto* dialog = qobject_cast<QFileDialog*>(box);

@@ -21,18 +21,6 @@ namespace {
 
 using StartupTest = FormTest;
 
-// Both windows after the splash's timer, the built-in picture filling the 3000 twip box, white where it is transparent.
-TEST_F(StartupTest, SplashWaitsForItsTimerThenShowsTheStartUpPicture)
-{
-    SplashScreen& splash = *new SplashScreen; // it goes when it hands over
-    EXPECT_TRUE(splash.closeTimer->isActive() && !shown<MainWindow>()) << "the main window came before the timer";
-    splash.onCloseTimer();
-    EXPECT_TRUE(!shown<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()) << "a window is wrong";
-    const QImage shown = imageWindow().grab().toImage();
-    EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
-    EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)) << "the figure is missing";
-}
-
 TEST_F(StartupTest, TheVersionDialogShowsTheProgramsVersion)
 {
     EXPECT_EQ(mainWindow().aboutDialog().versionLabel->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QStringLiteral(KIRIVIEW_VERSION));

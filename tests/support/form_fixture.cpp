@@ -9,7 +9,6 @@
 #include "about_dialog/about_dialog.h"
 #include "app/command_line.h"
 #include "app/splash_screen.h"
-#include "save_dialog/preview_encoder.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ void unloadAllFormsNow()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-FormTest::FormTest()
+FormTest::FormTest() : programDir_(qEnvironmentVariable(parentFolderVariable, QDir::tempPath()) + "/form_tests-XXXXXX")
 {
     services().programFolder = services().lockFolder = programFolder();
     services().end = [] { throw ProgramEnded{}; };
@@ -54,11 +53,6 @@ void FormTest::prepareDeathTests() const
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     qputenv(parentFolderVariable, QFile::encodeName(programFolder()));
-}
-
-QString FormTest::programFolderTemplate()
-{
-    return qEnvironmentVariable(parentFolderVariable, QDir::tempPath()) + QStringLiteral("/form_tests-XXXXXX");
 }
 
 void FormTest::startProgram() { (new SplashScreen)->onCloseTimer(); }
@@ -97,11 +91,6 @@ void FormTest::waitForPicture()
         const SaveDialog* dialog = window ? window->saveDialog() : nullptr;
         return (window && (window->model().busy() || window->savesPicture())) || (dialog && dialog->savesWhenShown());
     }, "the picture");
-}
-
-void FormTest::waitForPreview()
-{
-    waitWhile([] { return saveDialog() && saveDialog()->previewEncoder->busy(); }, "the preview");
 }
 
 void FormTest::settleWorkers()

@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// What nearly every window test drives: the two main forms, their lists and the file helpers.
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
@@ -59,7 +58,6 @@ protected:
     static void waitWhile(const std::function<bool()>& waits, const char* what);
     // Until a selection's picture, the full-size picture a command needs and a save are there, or their errors.
     static void waitForPicture();
-    static void waitForPreview();
     // Waits for every worker and hands their results over, twice: a search's answer starts a preview.
     static void settleWorkers();
     // Shows the path handed over once no question is open, as the event loop would, and waits for its picture.
@@ -80,9 +78,8 @@ protected:
     // Death tests run the test again in a child that dies without cleaning up, so the
     // child's program folder is made inside this test's, which goes when the test ends.
     void prepareDeathTests() const;
-    static QString programFolderTemplate();
 
-    QTemporaryDir programDir_{programFolderTemplate()};
+    QTemporaryDir programDir_;
     ScopedServices services_{Services{}}; // every seam a test changes is put back with the rest
     std::unique_ptr<ScriptedDialogs> dialogs_ = std::make_unique<ScriptedDialogs>();
 };

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <gtest/gtest.h>
+
 #include "runtime/services.h"
 #include "ui/dialogs.h"
 
@@ -23,7 +25,12 @@ public:
         QString defaultText; // input box
     };
     ScriptedDialogs() { services().dialogs = this; }
-    ~ScriptedDialogs() override;
+    ~ScriptedDialogs() override
+    {
+        if (services().dialogs == this)
+            services().dialogs = nullptr;
+        EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) were never asked for";
+    }
 
     ScriptedDialogs& answerMessage(MsgBoxResult result = MsgBoxResult::Ok) { return queue(Box::Message, {}, result); }
     ScriptedDialogs& answerInput(const QString& text) { return queue(Box::Input, text); }
@@ -35,7 +42,12 @@ public:
 
     const std::vector<Box>& boxes() const { return boxes_; }
     // The last box shown; an empty one (and a failure) when none was.
-    const Box& last() const;
+    const Box& last() const
+    {
+        static const Box none;
+        EXPECT_FALSE(boxes_.empty()) << "no box was shown";
+        return boxes_.empty() ? none : boxes_.back();
+    }
     int messageCount() const { return int(std::ranges::count(boxes_, Box::Message, &Box::kind)); }
 
     MsgBoxResult msgBox(const QString& prompt, MsgBoxStyle style, const QString& title) override
@@ -65,7 +77,19 @@ private:
         answers_.push_back({kind, text, result, std::exchange(whileOpen_, nullptr)});
         return *this;
     }
-    Answer take(const Box& box);
+    Answer take(const Box& box)
+    {
+        boxes_.push_back(box);
+        if (answers_.empty() || answers_.front().kind != box.kind) {
+            ADD_FAILURE() << "unexpected box " << box.kind << ": " << box.title.toStdString() << ": " << box.text.toStdString();
+            return {box.kind, {}, MsgBoxResult::Ok, nullptr};
+        }
+        Answer answer = std::move(answers_.front());
+        answers_.pop_front();
+        if (answer.whileOpen)
+            answer.whileOpen();
+        return answer;
+    }
 
     std::deque<Answer> answers_;
     std::function<void()> whileOpen_;
