@@ -1,5 +1,4 @@
-// Browsing drives, folders and the file list with its five filters; a click in the list: the picture fitted with
-// its date and size, the start-up picture for anything that cannot be shown, names as people have them.
+// Browsing drives, folders and the file list; a click shows the picture, or the start-up picture when it cannot.
 #include <cstdio>
 #include <optional>
 

@@ -1,5 +1,4 @@
 // The main window's file, clipboard, special-folder and favorite commands and help.
-// Every box shown must be scripted; shown() lists them all.
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -106,8 +105,7 @@ TEST_F(CommandTest, TheClipboardPictureShowsAndCopiesBackThenClears)
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
 
-// Run, the clipboard viewer and help go through the launcher; help is View.hlp beside the program (not a folder of that
-// name), else the program's own page.
+// Help is View.hlp beside the program (not a folder of that name), else the program's own page.
 TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
@@ -218,8 +216,7 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
     EXPECT_TRUE(QFile::exists(at("b.jpg")));
 }
 
-// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive that is not ready being one whose
-// folder does not exist. The user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
+// The scan over drives d1, d2, ...; the user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
 using SpecialFoldersTest = FormTest;
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
@@ -268,14 +265,12 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
     QDir::setCurrent(previous);
 }
 
-// The six favorite folders: kept in kiriview.ini beside the program, shown in
-// the menu with their exact text, set by number and cleared all at once.
+// The six favorite folders, kept in kiriview.ini beside the program.
 class FavoritesTest : public FormTest {
 protected:
     FavoritesTest() { startProgram(); }
     QString ini() const { return programFolder() + "/kiriview.ini"; }
     QString folder(const QString& name) const { return QDir().mkpath(at(name)) ? at(name) : ""; }
-    // The visible slots as "n=caption".
     QStringList shown() const
     {
         QStringList items;
@@ -284,7 +279,6 @@ protected:
                 items << QString::number(n) + '=' + mainWindow().favoriteActions[n]->data().toString();
         return items;
     }
-    // Answers the number prompt while the folder list shows the path.
     void add(const QString& path, const QString& answer)
     {
         mainWindow().folderList->setPath(path);
@@ -298,9 +292,7 @@ protected:
     }
 };
 
-// Both ends of the range and numbers as Val reads them select a slot, a later folder replaces it and clearing
-// removes the section; nothing is written for an answer out of range, and the rest of the file, even bytes that are
-// no text, stays as it was.
+// Nothing is written for an answer out of range; the rest of the file, even bytes that are no text, stays as it was.
 TEST_F(FavoritesTest, OnlyOneToSixSetASlotAndTheRestOfTheFileStays)
 {
     const QByteArray others = "\x81\xff\xfe [no text]\x82=\xa0\n[window]\nleft=10\n";
@@ -322,8 +314,7 @@ TEST_F(FavoritesTest, OnlyOneToSixSetASlotAndTheRestOfTheFileStays)
     }
 }
 
-// After a restart a favorite opens by its exact text; one gone since warns, stays in the menu and leaves the list;
-// one the file cannot hold (a name that is not UTF-8) is refused with a message and its slot keeps its folder.
+// One gone since warns and stays in the menu; one the file cannot hold (a name that is not UTF-8) is refused.
 TEST_F(FavoritesTest, AFavoriteOpensByItsTextAfterARestartOrSaysWhyNot)
 {
     const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");

@@ -1,5 +1,4 @@
-// A save or a copy of a picture shown smaller than it is waits for its full-size
-// decode on a worker, the program held as under a question meanwhile.
+// A save or a copy of a picture shown reduced waits for its full-size decode, the program held meanwhile.
 #include <atomic>
 #include <functional>
 #include <semaphore>
@@ -14,7 +13,6 @@
 
 namespace {
 
-// The program started and a 1600 x 1200 JPEG, shown reduced, clicked in the file list.
 class FullPictureTest : public FormTest {
 protected:
     FullPictureTest()
@@ -41,7 +39,6 @@ protected:
         QThreadPool::globalInstance()->waitForDone();
         ReadAhead::threads().waitForDone();
     }
-    // The main window, the image window and the version dialog all enabled, or all disabled.
     static bool othersEnabled(bool on)
     {
         return mainWindow().isEnabled() == on && imageWindow().isEnabled() == on && mainWindow().aboutDialog().isEnabled() == on;

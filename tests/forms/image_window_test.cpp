@@ -9,7 +9,6 @@ namespace {
 class ImageWindowTest : public FormTest {
 protected:
     ImageWindowTest() { startProgram(); }
-    // Shows a picture of w x h pixels in a box of the given sides, as a file click does.
     static ImageWindow& fit(int w, int h, float boxWidth = 3000, float boxHeight = 3000)
     {
         imageWindow().setTwipsWidth(Twips(boxWidth));
@@ -52,7 +51,6 @@ TEST_F(FitImageTest, FitsWithSinglePrecisionQuotientsAndTiesToEven)
     EXPECT_EQ(fit(49, 200).size(), QSize(52, 200));
 }
 
-// A picture of 64 x 48 shown in a 200-pixel view.
 struct ImageWindowMouse : ImageWindowTest {
     ImageWindowMouse()
     {

@@ -61,7 +61,6 @@ TEST_F(RealDialogsOnForms, MessageBoxAnswersEnterWithOkAndEscapeWithCancel)
     }
 }
 
-// A folder named in bytes that are not UTF-8, beside the pictures' folder.
 struct SaveFileDialogOnForms : RealDialogsOnForms {
     SaveFileDialogOnForms() { startProgram(); }
     ~SaveFileDialogOnForms() override { std::filesystem::remove_all(bytes.constData()); } // Qt's clean-up cannot reach it
@@ -70,8 +69,7 @@ struct SaveFileDialogOnForms : RealDialogsOnForms {
     const bool made = QDir().mkpath(pictures) && ::mkdir(bytes.constData(), 0755) == 0;
 };
 
-// The file dialog opens on the JPEG filter in the proposed folder: the picture's, the program's for a drive's root, and
-// one named in bytes that are not UTF-8 through a stand-in that goes afterwards.
+// The proposed folder: the picture's, the program's for a drive's root, and one not named in UTF-8 through a stand-in.
 TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
 {
     ASSERT_TRUE(made);

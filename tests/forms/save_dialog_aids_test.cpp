@@ -1,11 +1,7 @@
-// The save dialog's aids: the target size, the source's quality and its warning, the difference
-// view, the original view and the measurement; a photo's metadata counted and its location left out.
-#include <QFileInfo>
-
+// The save dialog's aids: target size, the source's quality, difference and original views, measurement, location.
 #include <exiv2/exiv2.hpp>
 
 #include "jpeg/jpeg_markers.h"
-#include "jpeg/jpeg_metadata.h"
 #include "photo_files.h"
 #include "save_dialog_fixture.h"
 
@@ -13,8 +9,7 @@ namespace {
 
 const QString sliderHint = QStringLiteral("右クリックでメニュー・Ctrl+T で目標サイズ");
 
-// Not above zero, refused with an example; below quality 1's size, refused with that size; in
-// full-width digits and points, as an input method types them, read all the same.
+// Full-width digits and points, as an input method types them, read all the same.
 TEST_F(SaveDialogTest, TypedTargetSizesAreReadOrRefusedWithAReason)
 {
     SaveDialog& dialog = openDialog();
@@ -32,9 +27,9 @@ TEST_F(SaveDialogTest, TypedTargetSizesAreReadOrRefusedWithAReason)
         dialog.targetSizeAction->trigger();
         settleWorkers();
         EXPECT_EQ(dialog.qualitySlider->value(), quality) << typed.toStdString();
-        EXPECT_EQ(dialogs_->last().kind == ScriptedDialogs::Box::Message ? dialogs_->last().text : QString(), message) << typed.toStdString();
+        const ScriptedDialogs::Box& last = dialogs_->last();
+        EXPECT_EQ(last.kind == ScriptedDialogs::Box::Message ? last.text : QString(), message) << typed.toStdString();
     }
-    // The box opens with the size shown; cancelled, no message and no search follow.
     dialogs_->cancelInput();
     dialog.targetSizeAction->trigger();
     EXPECT_EQ(dialogs_->last().defaultText, dialog.sizeValue->text());
@@ -47,7 +42,6 @@ TEST_F(SaveDialogTest, EscapeOrASliderMoveStopsTheSearchAndNothingElse)
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    // Each size (the quality in thousands) waits to be released, unless the sizes run free.
     std::counting_semaphore<> begun{0}, released{0};
     std::atomic<bool> free{false};
     services().encodedSize = [&](const QImage&, int quality, std::stop_token) -> std::optional<qint64> {
@@ -94,7 +88,6 @@ TEST_F(SaveDialogTest, OnlyAJpegSourceGivesAQualityAndWarnsFromIt)
         EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;
         EXPECT_EQ(drawn(dialog.sizeValue).second, !warning.isEmpty()) << "the size text's colour at " << quality;
     }
-    // A picture from no file leaves the slider and the size as they always were.
     dialog.cancel();
     model().showInMemory(picture_);
     SaveDialog& plainDialog = openDialog();
@@ -114,7 +107,6 @@ TEST_F(SaveDialogTest, DifferenceAndOriginalShowByKeyOrMenuAndGoBack)
     settleWorkers();
     const QImage compressed = dialog.preview->picture();
     const QRect place = dialog.preview->geometry();
-    // The brightest grey and the mean distance per channel from the original at the shown size.
     const auto distance = [&](const QImage& shown) {
         const QImage original = picture_.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         double sum = 0;
@@ -153,8 +145,7 @@ TEST_F(SaveDialogTest, DifferenceAndOriginalShowByKeyOrMenuAndGoBack)
     }
 }
 
-// Once 51's preview is shown, a hover does not show what was measured at 50; nor, while the
-// slider moves to 52 and 52's preview is still being made, what was measured at 51.
+// Neither 50's measurement beside 51's preview, nor 51's while 52's preview is being made.
 TEST_F(SaveDialogTest, AMeasurementShowsOnlyWithItsOwnQuality)
 {
     SaveDialog& dialog = openDialog();
@@ -189,16 +180,10 @@ bool hasGps(const QString& path)
         || markers.xmp.contains("GPSLatitude");
 }
 
-// A camera's photo held turned (orientation 6), with EXIF (thumbnail and GPS), in a profile that swaps red and green.
-QByteArray cameraPhoto(const QByteArray& xmp = {})
-{
-    return withSegments(texturedRedJpeg(320, 240), exifApp1(cameraExif(6, true)) + xmp + iccSegments(swappedRedGreenProfile(), 2, {2, 1}));
-}
-
 // EXIF alone, no XMP: the location is still there to leave out. The choice is remembered beside the favorites.
 TEST_F(SaveDialogTest, APhotosLocationLeftOutWhenAskedAndRemembered)
 {
-    click("exif.jpg", cameraPhoto());
+    click("exif.jpg", withSegments(texturedRedJpeg(320, 240), exifApp1(cameraExif(6, true)) + iccSegments(swappedRedGreenProfile(), 1)));
     const QString settingsFile = userfiles::current().settingsFile();
     const QByteArray favorites = "[okini]\nkey01=/home\n";
     ASSERT_TRUE(writeBytes(settingsFile, favorites));
@@ -214,23 +199,6 @@ TEST_F(SaveDialogTest, APhotosLocationLeftOutWhenAskedAndRemembered)
     again.dropLocationAction->setChecked(false);
     settleWorkers();
     EXPECT_TRUE(hasGps(SaveDialog::previewPath()));
-}
-
-TEST_F(SaveDialogTest, APhotosTargetSizeAndSizeLabelCountItsMetadata)
-{
-    click("photo.jpg", cameraPhoto(xmpApp1(cameraXmp(6))));
-    SaveDialog& dialog = openDialog();
-    const JpegMarkers kept = keptMetadata(readJpegMarkersOfFile(at("photo.jpg")), {QSize(240, 320), false});
-    const auto sizeAt = [&](int quality) { return *encodedJpegSize(model().fullPicture(), quality) + markersByteCount(kept); };
-    const qint64 limit = sizeAt(30);
-    dialogs_->answerInput(QString::number(limit / 1000.0, 'f', 3));
-    dialog.targetSizeAction->trigger();
-    settleWorkers();
-    // Sizes need not grow with quality everywhere: a quality that fits whose next one does not.
-    const int found = dialog.qualitySlider->value();
-    EXPECT_TRUE(sizeAt(found) <= limit && sizeAt(found + 1) > limit) << found;
-    EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(found)));
-    EXPECT_EQ(QFileInfo(SaveDialog::previewPath()).size(), sizeAt(found));
 }
 
 } // namespace

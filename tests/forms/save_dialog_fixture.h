@@ -56,8 +56,7 @@ inline std::pair<int, bool> drawn(QLabel* label)
     return result;
 }
 
-// The program started with the version dialog shown; the picture is a 323 x 241 one, the only file in
-// its folder (a JPEG when given a quality), clicked in the file list when a dialog is opened for it.
+// The program started with the version dialog shown; the picture a 323 x 241 one.
 class SaveDialogTest : public FormTest {
 protected:
     SaveDialogTest()
@@ -69,7 +68,8 @@ protected:
     void select(const QString& name = QStringLiteral("photo.bmp"), int jpegQuality = 0)
     {
         write(name, encodedAs(picture_, "BMP"));
-        EXPECT_TRUE(!jpegQuality || saveJpeg(picture_, 323, 241, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written);
+        EXPECT_TRUE(!jpegQuality || saveJpeg(picture_, 323, 241, at(name), std::uint8_t(jpegQuality), JpegTarget::Chosen) == JpegStatus::Written)
+            << "the JPEG source";
         click(name);
     }
     SaveDialog& openDialog()
@@ -84,7 +84,8 @@ protected:
     QByteArray encoded(int quality)
     {
         const QString path = programFolder() + "/expected.jpg";
-        EXPECT_EQ(saveJpeg(imageWindow().picture.picture(), 323, 241, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
+        const QImage& shown = imageWindow().picture.picture();
+        EXPECT_EQ(saveJpeg(shown, 323, 241, path, std::uint8_t(quality), JpegTarget::Chosen), JpegStatus::Written);
         return readBytes(path);
     }
     // The main window, the image window and the version dialog take input; off: the modal save dialog is in front.
@@ -103,7 +104,7 @@ protected:
         services().userEnvironment = [plain] { return userfiles::Environment{[](const QString&) { return false; }, plain, {}, {}}; };
         return plain;
     }
-    // The mouse rests on the preview: its tooltip asks for the measurement. Gives the tooltip's text.
+    // The mouse rests on the preview: its tooltip asks for the measurement.
     static QString hover(SaveDialog& dialog)
     {
         QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), dialog.preview->mapToGlobal(QPoint(1, 1)));

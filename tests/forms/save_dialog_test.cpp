@@ -26,9 +26,7 @@ TEST(QualityBar, KeysMoveItAsADesktopScrollBar)
     EXPECT_EQ(values, QList<int>({49, 48, 49, 50, 51, 41, 51, 61}));
 }
 
-// Dropped off the area's centre, the preview is centred where it lands; each zoom step then adds half the first size
-// about that centre, eight steps in, nine out, none beyond. The next opening previews at 50, centred, at two thirds
-// of the shown size whatever the last one left.
+// Each zoom step adds half the first size about the centre, eight in, nine out; the next opening starts at 50, centred.
 TEST_F(SaveDialogTest, ADropAndZoomKeepTheCentreAndEachOpeningStartsAgain)
 {
     const auto box = [](const ImageControl& image) {
@@ -61,8 +59,7 @@ TEST_F(SaveDialogTest, ADropAndZoomKeepTheCentreAndEachOpeningStartsAgain)
     EXPECT_EQ(box(*again.preview).toAlignedRect(), QRectF(QPointF(720, 360), shown / 1.5).toAlignedRect()); // to the twip
 }
 
-// Without a writable preview the dialog does not open; made unwritable once open, the last preview and its size
-// stay (someone else's file there is not passed off as the preview), and a save encodes the quality itself.
+// Made unwritable once open, someone else's file there is not passed off as the preview, nor saved.
 TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
 {
     select();
@@ -88,7 +85,6 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
     EXPECT_EQ(readBytes(at("saved.jpg")), encoded(51)) << "the preview of 50 saved for 51";
 }
 
-// The size beside a quality it is not the size of is greyed until its own preview comes.
 TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
     SaveDialog& dialog = openDialog();
@@ -137,27 +133,6 @@ TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)
     EXPECT_EQ(fake->abandonedOnes, std::vector({51}));
 }
 
-// The proposed name is asked about whatever its extension; the windows are usable again when the outcome shows.
-TEST_F(SaveDialogTest, SavesWriteTheEncodersBytesAndAreListed)
-{
-    select();
-    for (const QString& target : {at("saved.kir"), model().savePath()}) {
-        const QPointer<SaveDialog> dialog(&openDialog());
-        QTest::keyClick(dialog->qualitySlider, Qt::Key_Right);
-        dialogs_->answerSave(target);
-        if (target == model().savePath())
-            dialogs_->answerMessage(MsgBoxResult::Ok);
-        dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())); }).answerMessage();
-        dialog->save();
-        waitForPicture();
-        EXPECT_EQ(dialogs_->last().text + dialogs_->last().title, QStringLiteral("JPEG変換完了♪保存情況"));
-        EXPECT_EQ(readBytes(target), encoded(51)) << target.toStdString();
-    }
-    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.kir"), Qt::MatchExactly).size(), 1);
-    const ScriptedDialogs::Box& question = dialogs_->boxes().end()[-2];
-    EXPECT_EQ(question.text + question.title, overwriteQuestion + QStringLiteral("photo.bmp"));
-}
-
 // A name that is a link: the question names the file the save replaces.
 TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
 {
@@ -173,44 +148,49 @@ TEST_F(SaveDialogTest, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
     EXPECT_TRUE(text.startsWith(overwriteQuestion) && text.contains(QFileInfo(real).canonicalFilePath())) << text.toStdString();
 }
 
-// A file nobody may write, its overwrite confirmed, stays as it was, and the user is told.
-TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndKeepsTheFiles)
+// Every way out leaves the windows usable, by the time the outcome shows for a save. Only a save writes, the encoder's
+// bytes, under the proposed name whatever its extension too; a file nobody may write, its overwrite confirmed, stays.
+TEST_F(SaveDialogTest, EveryWayOutEnablesTheOthersAndOnlyASaveWrites)
 {
     select();
-    const QByteArray picture = readBytes(model().savePath());
-    const QString readOnly = write("kept.jpg", "an older picture");
+    const QString proposed = model().savePath(), readOnly = write("kept.jpg", "an older picture");
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
-    const QString cannotOpen = QStringLiteral("ファイルがオープンできません");
-    // The save-file dialog's answer (none: キャンセル, empty: cancelled), the overwrite question's answers, the message.
-    const struct { std::optional<QString> target; std::vector<MsgBoxResult> answers; QString report; } ways[] = {
-        {std::nullopt, {}, {}}, {QString(), {}, {}}, {model().savePath(), {MsgBoxResult::Cancel}, overwriteQuestion},
-        {at("none/x.jpg"), {MsgBoxResult::Ok}, cannotOpen}, {readOnly, {MsgBoxResult::Ok, MsgBoxResult::Ok}, cannotOpen}};
+    const QString cannotOpen = QStringLiteral("ファイルがオープンできません"), done = QStringLiteral("JPEG変換完了♪");
     SaveDialog& closed = openDialog();
     EXPECT_TRUE(closed.close());
     EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the close box left the dialog loaded, or a window disabled";
+    // The save-file dialog's answer (none: キャンセル, empty: cancelled), the boxes' answers after it, the last message.
+    const struct { std::optional<QString> target; std::vector<MsgBoxResult> answers; QString report; } ways[] = {
+        {std::nullopt, {}, {}}, {QString(), {}, {}}, {proposed, {MsgBoxResult::Cancel}, overwriteQuestion},
+        {at("none/x.jpg"), {MsgBoxResult::Ok}, cannotOpen}, {readOnly, {MsgBoxResult::Ok, MsgBoxResult::Ok}, cannotOpen},
+        {at("saved.kir"), {MsgBoxResult::Ok}, done}, {proposed, {MsgBoxResult::Ok, MsgBoxResult::Ok}, done}};
     for (const auto& [target, answers, report] : ways) {
         SCOPED_TRACE(target.value_or("キャンセル").toStdString());
-        SaveDialog& dialog = openDialog();
+        const QByteArray before = readBytes(target.value_or(QString()));
+        const QPointer<SaveDialog> dialog(&openDialog());
         ASSERT_TRUE(othersEnabled(false));
+        QTest::keyClick(dialog->qualitySlider, Qt::Key_Right);
         const int messages = dialogs_->messageCount();
         if (!target)
-            dialog.cancel();
+            dialog->cancel();
         else {
             dialogs_->answerSave(*target);
-            for (const MsgBoxResult answer : answers)
-                dialogs_->answerMessage(answer);
-            dialog.save();
+            for (std::size_t i = 0; i < answers.size(); ++i) {
+                if (i + 1 == answers.size() && report == done)
+                    dialogs_->whileNextBoxOpen([&] { EXPECT_TRUE(othersEnabled() && !(dialog && dialog->isVisible())); });
+                dialogs_->answerMessage(answers[i]);
+            }
+            dialog->save();
             waitForPicture();
         }
         EXPECT_TRUE(!saveDialog() && othersEnabled()) << "the dialog stayed loaded, or a window disabled";
         EXPECT_EQ(dialogs_->messageCount() > messages ? dialogs_->last().text : QString(), report);
+        EXPECT_EQ(readBytes(target.value_or(QString())), report == done ? encoded(51) : before);
     }
-    EXPECT_EQ(readBytes(model().savePath()), picture);
-    EXPECT_EQ(readBytes(readOnly), "an older picture");
+    EXPECT_EQ(mainWindow().fileList->findItems(QStringLiteral("saved.kir"), Qt::MatchExactly).size(), 1);
 }
 
-// 保存 right after End: the save waits for the preview of 100, shows it, and writes exactly the bytes shown, on a
-// worker: the window thread goes on, the program held meanwhile with the hourglass, and a path handed over waits.
+// 保存 right after End writes the preview of 100 on a worker, the program held meanwhile.
 TEST_F(SaveDialogTest, SaveDuringANewerPreviewWritesThatPreviewOffTheWindowThread)
 {
     std::binary_semaphore reached{0}, release{0};

@@ -1,5 +1,4 @@
-// Start-up through the splash, the ways to end (a signal's too), Enter on a focused button, the guard
-// around every handler, and a path from the command line or a later start.
+// The ways to end (a signal's too), Enter, the guard around every handler, and a path handed over.
 #include <stdexcept>
 
 #include <QDir>
@@ -79,7 +78,6 @@ TEST_F(HandlerGuardTest, AnyOtherExceptionIsLoggedAndEndsTheProcess)
     EXPECT_DEATH(mainWindow().fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
 }
 
-// A path from the command line or from a later start, shown as a click shows it.
 class CommandLineTest : public FormTest {
 protected:
     CommandLineTest()
@@ -97,8 +95,7 @@ protected:
     }
 };
 
-// Before the main window a path is kept until it shows; a folder opens, a file is selected by its exact name whatever
-// the filter, and a bad one is reported without moving the browser.
+// A file is selected by its exact name whatever the filter; a bad one is reported without moving the browser.
 TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
 {
     commandline::openPath(at("b.bmp"));
@@ -124,8 +121,6 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
     EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
 }
 
-// A path handed over while a question is open: the question is answered for what it asked about, and the path is
-// shown once the last question is over, once however often it came.
 TEST_F(CommandLineTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
 {
     startProgram();
@@ -147,12 +142,10 @@ TEST_F(CommandLineTest, MissingFileHandedAgainWhileReportedIsNotStacked)
     EXPECT_EQ(dialogs_->messageCount(), 1);
 }
 
-// Ending on a signal: the steps the signal starts, from the application's event loop. An open question is
-// closed as by its close box, the save dialog is cancelled, and the program leaves through the main window's close.
+// Ending on a signal: open questions are closed as by their close box, the save dialog is cancelled.
 class Termination : public FormTest {
 protected:
     Termination() { startProgram(); }
-    // Runs the application's loop with `work` as its first event; the loop's exit code.
     static int runApplication(const std::function<void()>& work)
     {
         QTimer::singleShot(0, qApp, work);

@@ -5,14 +5,12 @@
 #include "files/drives.h"
 #include "runtime/services.h"
 
-// A drive table of the test's own folders; a drive that is not ready is a
-// folder that does not exist. Installed for the object's lifetime.
+// A drive table of the test's own folders; a drive that is not ready is a folder that does not exist.
 class FakeDrives : public DriveTable {
 public:
     explicit FakeDrives(QStringList drives) : drives_(std::move(drives)) { install(this); }
     ~FakeDrives() override { install(nullptr); }
     QStringList drives() const override { return drives_; }
-    // A volume mounted or removed while the program runs.
     void setDrives(QStringList drives) { drives_ = std::move(drives); }
 
 private:

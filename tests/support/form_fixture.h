@@ -40,16 +40,13 @@ W* shown()
     return nullptr;
 }
 
-// Every window test starts from nothing: no form loaded, the program in a fresh temporary folder as the
-// only instance it knows of, ending by throwing ProgramEnded, and every message box answered from a script.
+// No form loaded, the program in a fresh folder, ending by throwing ProgramEnded, every box answered from a script.
 class FormTest : public ::testing::Test {
 protected:
     FormTest();
     ~FormTest() override { unloadAllFormsNow(); }
 
-    // Loads the main and image windows the way the splash hands over to them.
     static void startProgram();
-    // The main window shown, started as the splash starts it when there is none yet.
     static MainWindow& mainWindow();
     static ImageWindow& imageWindow() { return mainWindow().imageWindow(); }
     static SaveDialog* saveDialog() { return shown<MainWindow>() ? shown<MainWindow>()->saveDialog() : nullptr; }
@@ -64,7 +61,6 @@ protected:
     static void deliverWaitingPath();
 
     QString programFolder() const { return programDir_.path(); }
-    // A folder for the test's files beside the program, a path in it, and a file written there.
     QString pictures() const { return programFolder() + "/pictures"; }
     QString at(const QString& name) const { return pictures() + '/' + name; }
     QString write(const QString& name, const QByteArray& bytes = {}) const
@@ -75,8 +71,7 @@ protected:
     // Clicks the named entry of the pictures' folder, written first when bytes are given, and waits for its picture.
     void click(const QString& name, const std::optional<QByteArray>& bytes = {}) const;
 
-    // Death tests run the test again in a child that dies without cleaning up, so the
-    // child's program folder is made inside this test's, which goes when the test ends.
+    // A death test's child dies without cleaning up: its program folder is made inside this test's.
     void prepareDeathTests() const;
 
     QTemporaryDir programDir_;

@@ -12,8 +12,7 @@
 #include "runtime/services.h"
 #include "viewing/picture_model.h"
 
-// Runs the event loop until the model has nothing on its way: its workers'
-// results are queued to this thread.
+// Runs the event loop until the model has nothing on its way.
 inline bool settle(const PictureModel& model)
 {
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
@@ -22,8 +21,7 @@ inline bool settle(const PictureModel& model)
     return !model.busy();
 }
 
-// The window's decoder, installed for its lifetime: holds each picture until the test lets one go
-// through `gate`, and notes what began and what found itself stopped.
+// The window's decoder: holds each picture until `gate` lets one go; notes what began and what found itself stopped.
 struct HeldDecoder {
     HeldDecoder()
     {

@@ -60,8 +60,7 @@ TEST_F(PictureModelTest, AFilterChangeLetsThePictureReadAheadArrive)
     EXPECT_EQ(model_.savePath(), b) << "not the picture's own path";
 }
 
-// The path a save proposes is the picture's own once it arrives, the folder after a folder change, and
-// the program's folder after a failure.
+// The picture's own once it arrives, the folder after a folder change, the program's folder after a failure.
 TEST_F(PictureModelTest, APathProposedFollowsThePictureThenTheFolder)
 {
     show(a);
@@ -78,8 +77,7 @@ TEST_F(PictureModelTest, APathProposedFollowsThePictureThenTheFolder)
     EXPECT_EQ(model_.savePath(), App::path()) << "a failed file proposed";
 }
 
-// Only the newest of a burst is decoded and shown; the one under way stops, a bad file
-// passed over is never reported.
+// Only the newest of a burst is decoded; the one under way stops, a bad file passed over is never reported.
 TEST_F(PictureModelTest, SelectionsPassedOverAreNeverShownNorDecoded)
 {
     QSignalSpy failed(&model_, &PictureModel::failed);
