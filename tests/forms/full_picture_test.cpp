@@ -1,6 +1,5 @@
 // A save or a copy of a picture shown reduced waits for its full-size decode, the program held meanwhile.
 #include <atomic>
-#include <functional>
 #include <semaphore>
 
 #include <QClipboard>

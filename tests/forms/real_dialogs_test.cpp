@@ -6,7 +6,6 @@
 #include <QtWidgets>
 
 #include "form_fixture.h"
-#include "save_dialog/save_dialog.h"
 #include "files/native_names.h"
 
 namespace {

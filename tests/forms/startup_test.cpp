@@ -7,13 +7,10 @@
 
 #include "app/command_line.h"
 #include "app/enter_key.h"
-#include "app/splash_screen.h"
 #include "app/termination.h"
 #include "runtime/version.h"
 #include "form_fixture.h"
 #include "about_dialog/about_dialog.h"
-#include "save_dialog/save_dialog.h"
-#include "ui/dialogs.h"
 #include "ui/handler_guard.h"
 
 namespace {
