@@ -61,8 +61,6 @@ wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || f
 close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
 
-make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
-
 install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
   cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }
 

@@ -16,18 +16,15 @@
 
 namespace {
 
-// A program for the launcher recording each run's arguments, NUL-separated
-// (no argument holds that byte).
+// A program for the launcher recording each run's arguments, NUL-separated (no argument holds that byte).
 struct FakeProgram {
-    explicit FakeProgram(const QString& name = "opener",
-                         const QByteArray& script = "printf '%s\\0' \"$@\" > \"$0.args\"")
+    explicit FakeProgram(const QString& name, const QByteArray& script = "printf '%s\\0' \"$@\" > \"$0.args\"")
         : path(folder.filePath(name))
     {
         writeBytes(path, "#!/bin/sh\n" + script + '\n');
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    // The arguments of the last run since the last look, or nothing when it did
-    // not run. Asked once the programs started have ended.
+    // The arguments of the last run since the last look, or nothing when it did not run.
     std::optional<QStringList> arguments()
     {
         const QByteArray recorded = readBytes(path + ".args");
@@ -42,14 +39,10 @@ struct FakeProgram {
     QString path;
 };
 
-// Stand-in opener and clipboard viewers. This process adopts what the launcher starts (its own
-// child ends at once): waitForAll() returns once they, and what they started, have ended.
+// This process adopts what the launcher starts (its own child ends at once): waitForAll()
+// returns once they, and what they started, have ended.
 struct DesktopLauncherTest : ::testing::Test {
-    DesktopLauncherTest()
-    {
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-        launcher.setOpener(opener.path);
-    }
+    DesktopLauncherTest() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
     ~DesktopLauncherTest() override
     {
         waitForAll();
@@ -60,7 +53,6 @@ struct DesktopLauncherTest : ::testing::Test {
         while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
         }
     }
-    FakeProgram opener, second{"viewer-b"}, third{"viewer-c"};
     DesktopLauncher launcher;
 };
 
@@ -68,6 +60,8 @@ struct DesktopLauncherTest : ::testing::Test {
 // nothing runs through a shell; no name raises and starts nothing.
 TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
 {
+    FakeProgram opener("opener");
+    launcher.setOpener(opener.path);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(opener.folder.path());
     const QStringList typed = {"a; touch pwned", "$(touch pwned)", "`touch pwned`", "a\ntouch pwned", "-pwned", "/a/-b",
@@ -86,6 +80,7 @@ TEST_F(DesktopLauncherTest, NothingTypedRunsACommand)
 
 TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalledElseItRaises)
 {
+    FakeProgram second("viewer-b"), third("viewer-c");
     launcher.setSearchPath({second.folder.path(), third.folder.path()});
     launcher.setClipboardViewers({{"viewer-a", {"show"}}, {"viewer-b", {"ui"}}, {"viewer-c", {}}});
     launcher.openClipboardViewer();
@@ -96,8 +91,8 @@ TEST_F(DesktopLauncherTest, TheClipboardViewerIsTheFirstInstalledElseItRaises)
     EXPECT_THROW(launcher.openClipboardViewer(), RunTimeError);
 }
 
-// The opener is watched: a non-zero exit (nothing on the desktop can open the
-// file) is reported through the callback, from the event loop; status 0 is not.
+// The opener is watched: a non-zero exit (nothing on the desktop can open the file) is reported
+// through the callback, from the event loop, which reaps it; status 0 is not.
 TEST(DesktopLauncherWatch, AnOpenerEndingInErrorIsReportedOnlyThen)
 {
     for (const int status : {3, 0, 1}) {
@@ -106,7 +101,6 @@ TEST(DesktopLauncherWatch, AnOpenerEndingInErrorIsReportedOnlyThen)
         launcher.setOpener(opener.path);
         bool failed = false;
         launcher.open("a.jpg", [&failed] { failed = true; });
-        // The launcher reaps its opener from the event loop, and reports (or not) as it does.
         ASSERT_TRUE(QTest::qWaitFor([] {
             siginfo_t info{};
             return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
