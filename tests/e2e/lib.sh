@@ -14,7 +14,6 @@ export XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
 unset QT_QPA_PLATFORM
 
 fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
-note() { echo "-- $*"; }
 # A screenshot into $KIRIVIEW_SHOTS when set, for looking.
 shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 

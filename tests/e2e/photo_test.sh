@@ -33,16 +33,7 @@ save_as() {
   press "$report" Return
   sleep 0.5
 }
-sized() { [ -n "$(window_with_size "${sizes[@]}")" ]; }
-# show FILE SIZE...: hands the file to the running program and waits for an image window of one of the sizes.
-show() {
-  "$APP_DIR/kiriview" "$1" >>"$WORK/app.log" 2>&1 || fail "the hand-over of $1 failed"
-  sizes=("${@:2}")
-  poll 8 sized || true
-  image=$(window_with_size "${@:2}")
-  [ -n "$image" ] || fail "$1 is not shown at ${*:2} (windows: $(for id in $(app_windows); do window_size "$id"; done | tr '\n' ' '))"
-  sleep 0.3
-}
+grey_shown() { image=$(window_with_size 153x200 152x200); [ -n "$image" ]; }
 [ "$(tag "$PICTURES/photo.jpg" Orientation)" = 6 ] && [ -n "$(tag "$PICTURES/photo.jpg" ThumbnailLength)" ] \
   && [ -n "$(tag "$PICTURES/photo.jpg" PhotoshopThumbnail)" ] || fail "the test photo lacks its orientation 6 or a thumbnail"
 
@@ -57,7 +48,7 @@ import -window "$image" "$WORK/window.png"
 IFS=' ' read -r r g b <<< "$(centre "$WORK/window.png")"
 (( g > 150 && r < 100 )) || fail "the photo in the swapping profile shows $r,$g,$b, not green"
 
-note "save through the dialogs at quality 50"
+# Saved through the dialogs at quality 50.
 saved=$PICTURES/zz-kept.jpg
 save_as "$saved"
 # ImageMagick guesses a quality only from the standard's tables; the program's own luminance
@@ -79,9 +70,11 @@ kept=$(exiftool -s3 -n -f -DateTimeOriginal -Make -Model -EXIF:Orientation -XMP:
 [ "$(tag "$PICTURES/photo.jpg" HasExtendedXMP)" = "$(tag "$saved" HasExtendedXMP)" ] || fail "the extension's reference changed"
 exiftool -s3 -sep '|' -XMP-dc:Subject "$saved" | grep -q '|step 899$' || fail "the extended XMP is not carried"
 
-note "a grey photo in a grey profile of gamma 1.0"
+# The grey photo, handed over.
 grey_srgb=$(lcms "$WORK/profiles/grey.icc" 128)
-show "$PICTURES/y-grey.jpg" 153x200 152x200
+"$APP_DIR/kiriview" "$PICTURES/y-grey.jpg" >>"$WORK/app.log" 2>&1 || fail "the hand-over of the grey photo failed"
+poll 8 grey_shown || fail "the grey photo is not shown (windows: $(for id in $(app_windows); do window_size "$id"; done | tr '\n' ' '))"
+sleep 0.3
 import -window "$image" "$WORK/grey-window.png"
 near "$(centre "$WORK/grey-window.png")" "$grey_srgb" 3 || fail "the grey photo shows $(centre "$WORK/grey-window.png"), not $grey_srgb"
 save_as "$PICTURES/zz-grey.jpg"
@@ -92,4 +85,3 @@ stored=$(centre "$PICTURES/zz-grey.jpg")
 near "$(lcms "$WORK/saved-grey.icc" "${stored%% *}")" "$grey_srgb" 3 || fail "the saved grey photo renders away from the source"
 
 close_main
-note "ok"

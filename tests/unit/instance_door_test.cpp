@@ -8,9 +8,8 @@
 #include <grp.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
+#include <future>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -73,8 +72,6 @@ protected:
     std::pair<QByteArray, QByteArray> saved_;
 };
 
-} // namespace
-
 // Open to the group only or to others only, the runtime folder counts as unset: the door is then
 // in a fallback folder made 700.
 TEST_F(InstanceDoor, LivesInAPrivateRuntimeFolderUnderTheUserId)
@@ -129,19 +126,9 @@ TEST_F(InstanceDoor, AHeldLockOfAnotherUserLeavesNoDoor)
     ::close(held);
 }
 
-namespace {
-
 class InstanceChannel : public ScratchTest {
 protected:
     QString socketName() const { return path("door.sock"); }
-    sockaddr_un address() const
-    {
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        const QByteArray bytes = QFile::encodeName(socketName());
-        std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
-        return address;
-    }
     void serve(int idle = 5000)
     {
         server = instance::serve(socketName(), [this](const QString& path) { received << path; }, idle);
@@ -160,22 +147,14 @@ protected:
     // send() on a thread of its own while this one serves.
     instance::Delivery sendServed(const QString& path, int patience)
     {
-        std::atomic<bool> done = false;
-        instance::Delivery delivery{};
-        std::thread sender([&] {
-            delivery = instance::send(socketName(), path, patience);
-            done = true;
-        });
-        while (!done)
+        auto delivery = std::async(std::launch::async, [&] { return instance::send(socketName(), path, patience); });
+        while (delivery.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        sender.join();
-        return delivery;
+        return delivery.get();
     }
     std::unique_ptr<QLocalServer> server;
     QStringList received;
 };
-
-} // namespace
 
 // Any byte but NUL passes, in pieces or whole: a newline no longer ends the path early, "%" stays itself.
 TEST_F(InstanceChannel, ALineUpToTheLongestIsDeliveredALongerOneNot)
@@ -218,7 +197,8 @@ TEST_F(InstanceChannel, NothingPassesBetweenTwoUsers)
     serve();
     ::chmod(QFile::encodeName(folder.path()).constData(), 0777);
     ::chmod(QFile::encodeName(socketName()).constData(), 0777);
-    const sockaddr_un at = address();
+    sockaddr_un at {AF_UNIX, {}};
+    std::memcpy(at.sun_path, QFile::encodeName(socketName()).constData(), size_t(QFile::encodeName(socketName()).size()));
     EXPECT_EQ(exitCode(asNobody([&at] {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0)
@@ -249,3 +229,5 @@ TEST_F(InstanceChannel, NothingPassesBetweenTwoUsers)
     EXPECT_EQ(instance::send(socketName(), "/secret.jpg"), instance::Delivery::NoListener);
     EXPECT_EQ(exitCode(listener), 0);
 }
+
+} // namespace

@@ -1,7 +1,6 @@
 // The preview is the user's alone, a root save keeps the owner, no other user's link is written
 // through, no temporary file outlives its write, and only what the program made is ever swept.
 #include <csignal>
-#include <memory>
 #include <optional>
 
 #include <fcntl.h>
@@ -97,8 +96,6 @@ protected:
     QHash<FileStep, int> failures;
     std::optional<ScopedServices> installed_;
 };
-
-} // namespace
 
 TEST_F(PrivateFiles, ThePreviewIsWritten600NewAndOverAnOpenOne)
 {
@@ -231,25 +228,17 @@ TEST_F(PrivateFiles, WhatChangesAfterTheCheckIsNotFollowed)
     EXPECT_FALSE(QFileInfo(path("photo.jpg")).isSymLink());
 }
 
-namespace {
-
-// Stand-ins in a temporary folder of the test's own, each a link "shown" to the folder `pictures`.
-class StaleStandIns : public ScratchTest {
+// Stand-ins in a temporary folder of the test's own, each a link "shown" to the folder "pictures".
+class StaleStandIns : public PrivateFiles {
 protected:
-    void SetUp() override
+    StaleStandIns()
     {
-        savedTemp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
         QDir(folder.path()).mkdir("pictures");
         write("pictures/a.jpg");
         ::mkdir((QFile::encodeName(folder.path()) + "/caf\xe9").constData(), 0700);
     }
-    void TearDown() override
-    {
-        live_.reset();
-        qputenv("TMPDIR", savedTemp_);
-    }
-    QString shown() const { return path("pictures"); }
+    ~StaleStandIns() override { qputenv("TMPDIR", savedTemp_); }
     // In a folder Qt cannot name, which takes a stand-in to show.
     QString picture() const { return native_names::decode(QFile::encodeName(folder.path()) + "/caf\xe9/a.jpg"); }
     QStringList standIns(const QString& pattern = "kiriview-*") const { return QDir(folder.path()).entryList({pattern}, QDir::Dirs); }
@@ -264,18 +253,15 @@ protected:
         EXPECT_EQ(after.size(), 1);
         return after.isEmpty() ? QString() : path(after.front());
     }
-    std::unique_ptr<StandInFolder> live_;
-    QByteArray savedTemp_;
+    const QByteArray savedTemp_ = qgetenv("TMPDIR");
 };
-
-} // namespace
 
 // Only what the program made and marked as it made it: a folder named like a stand-in
 // that a person made, or one of theirs the program once made, stays whole.
 TEST_F(StaleStandIns, OnlyWhatTheProgramMadeAndMarkedGoes)
 {
     const QString stale = leftByAKilledProcess();
-    live_ = std::make_unique<StandInFolder>(picture());
+    const StandInFolder running(picture());
     const QStringList live = standIns(QStringLiteral("kiriview-%1-*").arg(::getpid()));
     ASSERT_EQ(live.size(), 1) << "no stand-in named after this process's id";
     const QString ended = QString::number(forked([] {}));
@@ -284,7 +270,7 @@ TEST_F(StaleStandIns, OnlyWhatTheProgramMadeAndMarkedGoes)
     for (const QString& made : {photos, copied, QString("kiriview-runtime-0"), "other-" + ended + "-AbC123"})
         QDir(folder.path()).mkpath(made);
     write(photos + "/a.jpg");
-    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(path(copied + "/shown")).constData()), 0);
+    link(copied + "/shown", path("pictures"));
     const QStringList marks = QDir(stale).entryList(QDir::Files | QDir::Hidden);
     ASSERT_EQ(marks.size(), 1) << "no mark in the stand-in";
     ASSERT_TRUE(QFile::copy(stale + '/' + marks[0], path(copied + '/' + marks[0])));
@@ -293,8 +279,7 @@ TEST_F(StaleStandIns, OnlyWhatTheProgramMadeAndMarkedGoes)
     const QStringList inTheirs = namesIn(theirs) << "";
     for (const QString& name : inTheirs) // given to another user where the test may (as root)
         (void)!::lchown(QFile::encodeName(theirs + '/' + name).constData(), nobody, nobody);
-    const QString link = path("kiriview-" + ended + "-Link00");
-    ASSERT_EQ(::symlink(QFile::encodeName(shown()).constData(), QFile::encodeName(link).constData()), 0);
+    const QString linked = link("kiriview-" + ended + "-Link00", path("pictures"));
     StandInFolder::removeStale();
     EXPECT_FALSE(QFileInfo::exists(stale));
     EXPECT_EQ(namesIn(path(live[0])).size(), 2) << "a running process's stand-in was touched";
@@ -304,6 +289,8 @@ TEST_F(StaleStandIns, OnlyWhatTheProgramMadeAndMarkedGoes)
     EXPECT_EQ(namesIn(used).size(), 3);
     EXPECT_EQ(namesIn(path(copied)).size(), 2);
     EXPECT_EQ(namesIn(theirs).size(), ::geteuid() == 0 ? 2 : 0) << "another user's stand-in";
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_TRUE(QFileInfo::exists(shown() + "/a.jpg")) << "the link was followed";
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(path("pictures/a.jpg"))) << "the link was followed";
 }
+
+} // namespace
