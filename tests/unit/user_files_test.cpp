@@ -59,14 +59,6 @@ TEST_F(UserFolders, PrepareMakesPrivateFoldersAndCopiesThePresetOnce)
     }
 }
 
-TEST_F(UserFolders, TheWritableProbeAnswersAndLeavesNothing)
-{
-    QDir(folder.path()).mkdir("empty");
-    const auto probe = userfiles::systemEnvironment().canCreateFileIn;
-    EXPECT_TRUE(probe(path("empty")) && !probe(path("missing"))) << "a writable folder refused, or a missing one accepted";
-    EXPECT_TRUE(QDir(path("empty")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty()) << "the probe left a file";
-}
-
 // Installed, the program never writes beside itself, and finds its help page in its own share folder:
 // minimal systems drop share/doc, so a page left there is not taken (the source tree's is).
 TEST_F(UserFolders, AnInstalledProgramUsesXdgFoldersAndItsOwnHelpPage)
