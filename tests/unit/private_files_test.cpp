@@ -198,7 +198,6 @@ TEST_F(PrivateFiles, OnlyTheUsersOwnLinksAreWrittenThrough)
     EXPECT_FALSE(QFileInfo::exists(path("made.jpg")));
     ASSERT_EQ(save(chained), JpegStatus::Written);
     EXPECT_TRUE(readBytes(notes).startsWith("\xff\xd8"));
-    EXPECT_TRUE(QFileInfo(mine).isSymLink() && QFileInfo(chained).isSymLink());
     EXPECT_EQ(statOf(notes).st_mode & 07777, 0640u);
 }
 

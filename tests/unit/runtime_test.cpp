@@ -9,6 +9,7 @@
 #include "runtime/run_time_error.h"
 #include "runtime/texts.h"
 #include "runtime/val.h"
+#include "ui/twips.h"
 
 namespace {
 
@@ -50,6 +51,14 @@ TEST(RoundToInt32, NearestTiesToEvenWithinTheBoundsElseOverflow)
         EXPECT_EQ(roundToInt32(value), rounded) << value;
     for (const double value : {2147483647.5, 2147483648.0, -2147483649.0, qQNaN()})
         EXPECT_THROW(roundToInt32(value), RunTimeError) << value;
+}
+
+// 15 twips a pixel, to the nearest pixel either way.
+TEST(Twips, ToTheNearestPixel)
+{
+    const std::pair<double, int> cases[] = {{7, 0}, {8, 1}, {22, 1}, {23, 2}, {2999, 200}, {-8, -1}, {-7, 0}};
+    for (const auto& [twips, pixels] : cases)
+        EXPECT_EQ(twips::toPixels(twips), pixels) << twips;
 }
 
 TEST(Val, ReadsTheNumberATextBeginsWith)
