@@ -195,7 +195,7 @@ TEST_F(InstanceChannel, NothingPassesBetweenTwoUsers)
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as another user needs root";
     serve();
-    ::chmod(QFile::encodeName(folder.path()).constData(), 0777);
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0711);
     ::chmod(QFile::encodeName(socketName()).constData(), 0777);
     sockaddr_un at {AF_UNIX, {}};
     std::memcpy(at.sun_path, QFile::encodeName(socketName()).constData(), size_t(QFile::encodeName(socketName()).size()));
@@ -209,14 +209,16 @@ TEST_F(InstanceChannel, NothingPassesBetweenTwoUsers)
     })), 0);
     QCoreApplication::processEvents();
     EXPECT_TRUE(received.isEmpty());
+    // The socket file this user's in a private folder, only the listener another user.
     server.reset();
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0700);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) | ::chmod(at.sun_path, 0600), 0);
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t listener = asNobody([&] {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || ::listen(fd, 4) != 0)
+        if (::listen(fd, 4) != 0)
             return 101;
-        ::chmod(at.sun_path, 0777);
         (void)!::write(ready[1], "r", 1);
         const int peer = ::accept(fd, nullptr, nullptr);
         char byte = 0;
