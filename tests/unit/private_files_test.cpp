@@ -1,6 +1,7 @@
 // The preview is the user's alone, a root save keeps the owner, no other user's link is written
 // through, no temporary file outlives its write, and only what the program made is ever swept.
 #include <csignal>
+#include <filesystem>
 #include <optional>
 
 #include <fcntl.h>
@@ -237,7 +238,11 @@ protected:
         write("pictures/a.jpg");
         ::mkdir((QFile::encodeName(folder.path()) + "/caf\xe9").constData(), 0700);
     }
-    ~StaleStandIns() override { qputenv("TMPDIR", savedTemp_); }
+    ~StaleStandIns() override
+    {
+        qputenv("TMPDIR", savedTemp_);
+        std::filesystem::remove_all((QFile::encodeName(folder.path()) + "/caf\xe9").constData()); // Qt cannot name it
+    }
     // In a folder Qt cannot name, which takes a stand-in to show.
     QString picture() const { return native_names::decode(QFile::encodeName(folder.path()) + "/caf\xe9/a.jpg"); }
     QStringList standIns(const QString& pattern = "kiriview-*") const { return QDir(folder.path()).entryList({pattern}, QDir::Dirs); }
