@@ -14,7 +14,6 @@ export XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
 unset QT_QPA_PLATFORM
 
 fail() { echo "FAIL: $*" >&2; shot "failure"; exit 1; }
-note() { echo "-- $*"; }
 # A screenshot into $KIRIVIEW_SHOTS when set, for looking.
 shot() { [ -z "${KIRIVIEW_SHOTS:-}" ] || { mkdir -p "$KIRIVIEW_SHOTS" && import -window root "$KIRIVIEW_SHOTS/$1.png"; } 2>/dev/null || true; }
 
@@ -60,8 +59,6 @@ window_with_size() { local id; for id in $(app_windows); do [[ " $* " == *" $(wi
 wait_for_main() { MAIN=$(wait_for_window 'きりビューアー' "${1:-8}") || fail "the main window never showed"; sleep 0.5; }
 close_main() { "$CLOSE_WINDOW" "$MAIN"; wait_for_exit "$APP_PID" 5 || fail "closing the main window did not end the program"; }
 menu() { press "$1" "$2"; sleep 0.3; xdotool key --clearmodifiers "$3"; }
-
-make_pictures() { PICTURES=$WORK/pictures && mkdir -p "$PICTURES" && convert -size 640x480 gradient:red-blue "$PICTURES/a-wide.jpg"; }
 
 install_prefix() { prefix=$WORK/prefix share=$WORK/prefix/share bin=$WORK/prefix/bin
   cmake --install "$(dirname "$KIRIVIEW_BIN")" --prefix "$prefix" >/dev/null || fail "cmake --install failed"; }

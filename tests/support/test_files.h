@@ -9,9 +9,8 @@
 
 #include "qt_printers.h"
 
-// A file's bytes, or none when it cannot be read; names are taken byte for byte.
+// A file's bytes, or none when it cannot be read; names are taken byte for byte, in writing too.
 QByteArray readBytes(const QString& path);
-// Writes the file whatever its name; false when it cannot.
 bool writeBytes(const QString& path, const QByteArray& bytes);
 
 // Gradients over a checkerboard: every quality and any misplaced pixel shows.
@@ -33,7 +32,6 @@ int exitCodeUnderMemoryCap(long spare, const std::function<int()>& run);
 class ScratchTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return folder.filePath(name); }
-    // Writes the file, failing the test when it cannot, and gives its path.
     QString write(const QString& name, const QByteArray& bytes = "x") const
     {
         EXPECT_TRUE(writeBytes(path(name), bytes)) << name.toStdString();
