@@ -24,10 +24,7 @@ int main(int argc, char** argv)
         return 2;
     const QString folder = QString::fromLocal8Bit(argv[1]) + '/';
     const QByteArray swapped = swappedRedGreenProfile(), extension = extensionXmp();
-    const QByteArray xmp = cameraXmp(6).replace(
-        "tiff:Orientation=", "xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + guidOf(extension)
-                                 + "\" tiff:Orientation=");
-    QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(xmp);
+    QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6, guidOf(extension)));
     for (const QByteArray& piece : extendedXmpPieces(extension, 2))
         segments += segment('\xE1', QByteArray("http://ns.adobe.com/xmp/extension/", 35) + piece);
     segments += iccSegments(swapped, 3, {2, 3, 1})

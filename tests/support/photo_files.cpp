@@ -46,6 +46,12 @@ QByteArray ifd(const QList<Entry>& entries)
     return out + number(0, 4, true);
 }
 
+QByteArray rgbJpeg(const QImage& rgb888, int quality)
+{
+    return libjpegEncoded(rgb888.width(), rgb888.height(), 3, [&](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, TRUE); },
+                          [&](int y) { return rgb888.constScanLine(y); });
+}
+
 QByteArray savedProfile(cmsHPROFILE profile)
 {
     cmsUInt32Number size = 0;
@@ -129,8 +135,7 @@ QByteArray flatJpeg(int width, int height, QRgb colour)
 {
     QImage picture(width, height, QImage::Format_RGB888);
     picture.fill(colour);
-    return libjpegEncoded(width, height, 3, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
-                          [&](int y) { return picture.constScanLine(y); });
+    return rgbJpeg(picture, 100);
 }
 
 QByteArray texturedRedJpeg(int width, int height)
@@ -139,8 +144,7 @@ QByteArray texturedRedJpeg(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y, qRgb(220, 30, (x * 7 + y * 13) % 41 + ((x / 4 + y / 4) % 2) * 20));
-    return libjpegEncoded(width, height, 3, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 95, TRUE); },
-                          [&](int y) { return picture.constScanLine(y); });
+    return rgbJpeg(picture, 95);
 }
 
 QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* index)
@@ -171,14 +175,6 @@ QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* inde
     return qtBytes(blob.data(), blob.size());
 }
 
-QByteArray cameraXmp(int orientation)
-{
-    return packetBegin + xmpOpening
-        + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" tiff:Orientation=\""
-        + QByteArray::number(orientation) + "\" exif:GPSLatitude=\"" + camera::xmpLatitude
-        + "\" exif:PixelXDimension=\"4000\">" + creator + packetEnd;
-}
-
 QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources)
 {
     QByteArray block("Photoshop 3.0", 14);
@@ -200,16 +196,16 @@ QByteArray iptcRecordWithPlaces()
     return qtBytes(record.pData_, std::size_t(record.size_));
 }
 
-QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
+QByteArray cameraXmp(int orientation, const QByteArray& extensionGuid)
 {
     const QByteArray note = extensionGuid.isEmpty()
         ? QByteArray()
         : " xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + extensionGuid + "\"";
     return packetBegin + xmpOpening
-        + " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
-          " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
-          " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
-          " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
+        + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\""
+          " xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\" xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
+          " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\" tiff:Orientation=\"" + QByteArray::number(orientation) + "\""
+          " exif:PixelXDimension=\"4000\" exif:GPSLatitude=\"" + camera::xmpLatitude + "\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
           " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
         + note + ">" + creator

@@ -30,15 +30,14 @@ QByteArray texturedRedJpeg(int width, int height);
 // A camera's EXIF: orientation, date taken, make and model, the pixel size 4000 x 3000, a thumbnail, a GPS position
 // if asked; the ColorSpace "uncalibrated" when `adobeRgb`, with the interoperability index `index` unless null.
 QByteArray cameraExif(int orientation, bool gps, bool adobeRgb = false, const char* index = "R03");
-// An XMP packet with the orientation, a creator and a GPS latitude.
-QByteArray cameraXmp(int orientation);
+// XMP with the orientation, a creator "Kiri", places as photo tools and drones name them (GPS, IPTC Ext, photoshop,
+// DJI) and, when given, an extension's GUID.
+QByteArray cameraXmp(int orientation, const QByteArray& extensionGuid = {});
 
 // A Photoshop APP13 payload ("Photoshop 3.0" and its resources: id and data).
 QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources);
 // An IPTC record naming a place (city, sub-location, province, country) and an object name "Kiri".
 QByteArray iptcRecordWithPlaces();
-// XMP naming places as photo tools and drones do (IPTC Ext, photoshop, DJI, GPS), a creator "Kiri", an extension's GUID.
-QByteArray xmpWithPlaces(const QByteArray& extensionGuid = {});
 // An extended XMP packet, its GUID (the MD5 in upper-case hex) and its segment payloads in `pieces` pieces.
 QByteArray extensionXmp();
 QByteArray guidOf(const QByteArray& extension);

@@ -166,7 +166,6 @@ TEST(Trellis, NeverRaisesABlocksCostAndCountsTheSymbolsItChose)
 TEST(Trellis, DcChainIsTheCheapestAndKeepsTheBandsLastBlock)
 {
     std::mt19937 random(5);
-    int lowered = 0;
     for (int n = 0; n < 400; ++n) {
         // DCs drifting as over a photo, with now and then an edge.
         std::vector<std::int16_t> dc(std::size_t(1 + n % 9)), rounded(dc.size()), chosen(dc.size()), tried(dc.size());
@@ -191,12 +190,9 @@ TEST(Trellis, DcChainIsTheCheapestAndKeepsTheBandsLastBlock)
                 tried[i] = std::int16_t(rounded[i] + (pick >> i & 1 ? (dc[i] > rounded[i] * 8.0 * value ? 1 : -1) : 0));
             cheapest = std::min(cheapest, dcCost(dc, value, previous, rate, lambda, tried));
         }
-        const double cost = dcCost(dc, value, previous, rate, lambda, chosen);
-        ASSERT_NEAR(cost, cheapest, 1e-9) << "chain " << n;
+        ASSERT_NEAR(dcCost(dc, value, previous, rate, lambda, chosen), cheapest, 1e-9) << "chain " << n;
         for (std::size_t i = 0; i < dc.size(); ++i)
             ASSERT_LE(std::abs(chosen[i] - dc[i] / (8.0 * value)), 1.0) << "chain " << n << " block " << i;
         ASSERT_TRUE(!keepLast || chosen.back() == rounded.back()) << "the next band starts from it, chain " << n;
-        lowered += cost < dcCost(dc, value, previous, rate, lambda, rounded) - 1e-9;
     }
-    EXPECT_GT(lowered, 50);
 }

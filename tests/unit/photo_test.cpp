@@ -225,7 +225,7 @@ TEST(PhotoMetadata, SavedFileCarriesTheBlocksAndCountsTheirBytesExactly)
 {
     const QByteArray extension = extensionXmp();
     JpegMarkers source = cameraMarkers(), large, exact;
-    source.xmp = xmpWithPlaces(guidOf(extension));
+    source.xmp = cameraXmp(1, guidOf(extension));
     source.extendedXmp = extendedXmpPieces(extension, 3);
     source.comments = {"first comment", QByteArray("\x00\xFF" "bytes", 7)};
     source.density = JpegMarkers::Density{1, 350, 72};
@@ -303,7 +303,7 @@ TEST(PhotoMetadata, ExtendedXmpGoesOnlyWholeWithThePacketNamingIt)
 {
     const QByteArray extension = extensionXmp();
     JpegMarkers source;
-    source.xmp = xmpWithPlaces(guidOf(extension));
+    source.xmp = cameraXmp(1, guidOf(extension));
     source.extendedXmp = extendedXmpPieces(extension, 3) << extendedXmpPieces("<other/>", 1);
     EXPECT_EQ(kept(source).extendedXmp, source.extendedXmp.first(3));
     source.extendedXmp.removeAt(1);
@@ -318,7 +318,7 @@ TEST(PhotoMetadata, ExtendedXmpGoesOnlyWholeWithThePacketNamingIt)
 TEST(PhotoMetadata, RemovingTheLocationLeavesNoPlaceAnywhere)
 {
     JpegMarkers source;
-    source.xmp = xmpWithPlaces();
+    source.xmp = cameraXmp(1);
     source.iptc = photoshopBlock({{0x0404, iptcRecordWithPlaces()}, {0x040C, "old thumbnail"}});
     source.exif = exifWithMakerNote("Panasonic", panasonicNote, true);
     ASSERT_TRUE(hasTag(exifOf(source.exif), "Panasonic", 0x006d)) << "the maker note was not read as Panasonic";

@@ -211,43 +211,33 @@ TEST_F(ReadAheadTest, YieldingStopsTheDecodeAndReadsItAgainLater)
     EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
 }
 
-TEST_F(ReadAheadTest, WaitsWhileTheWindowDecodes)
+// The read-ahead waits while the window decodes, and a slot given back while a window waits is the window's.
+TEST_F(ReadAheadTest, WaitsForTheWindowWhichAlwaysGoesFirst)
 {
     opened.count_down();
-    std::optional<DecodeSlot::Turn> window(readAhead.decodeSlot()->forWindow({}));
-    start(a, {b});
-    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
-    while (!readAhead.decodeSlot()->readAheadWaits() && !patience.hasExpired())
-        QThread::yieldCurrentThread();
-    ASSERT_TRUE(readAhead.decodeSlot()->readAheadWaits()) << "the read-ahead did not wait";
-    EXPECT_TRUE(started.isEmpty()) << "decoded beside the window";
-    window.reset();
-    waitUntilSettled();
-    EXPECT_EQ(started, QStringList{b});
-}
-
-// A slot given back while the window waits is the window's, never a read-ahead's.
-TEST(DecodeSlotTest, AWaitingWindowGoesBeforeAReadAhead)
-{
-    DecodeSlot slot;
-    std::optional<DecodeSlot::Turn> readAhead(slot.forReadAhead({}));
+    DecodeSlot& slot = *readAhead.decodeSlot();
+    std::optional<DecodeSlot::Turn> window(slot.forWindow({}));
     std::stop_source stopped;
     stopped.request_stop(); // a stopped wait only tries
-    EXPECT_FALSE(slot.forWindow(stopped.get_token())) << "the slot was free";
+    EXPECT_FALSE(slot.forReadAhead(stopped.get_token())) << "the slot was free";
+    start(a, {b});
     std::latch took(1), done(1);
-    std::jthread window([&] {
+    std::jthread next([&] {
         const DecodeSlot::Turn turn = slot.forWindow({});
         took.count_down();
         done.wait();
     });
     const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
-    while (!slot.windowWaits() && !patience.hasExpired())
+    while (!(slot.windowWaits() && slot.readAheadWaits()) && !patience.hasExpired())
         QThread::yieldCurrentThread();
-    readAhead.reset();
+    window.reset();
     EXPECT_FALSE(slot.forReadAhead(stopped.get_token())) << "a read-ahead took the window's turn";
     took.wait();
-    EXPECT_FALSE(slot.forReadAhead(stopped.get_token())) << "taken twice";
+    EXPECT_TRUE(started.isEmpty()) << "decoded beside the window or before the next one";
     done.count_down();
+    next.join();
+    waitUntilSettled();
+    EXPECT_EQ(started, QStringList{b});
 }
 
 } // namespace
