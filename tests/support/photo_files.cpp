@@ -205,8 +205,8 @@ QByteArray cameraXmp(int orientation, const QByteArray& extensionGuid)
         + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\""
           " xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\" xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
           " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\" tiff:Orientation=\"" + QByteArray::number(orientation) + "\""
-          " exif:PixelXDimension=\"4000\" exif:GPSLatitude=\"" + camera::xmpLatitude + "\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
-          " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
+          " exif:PixelXDimension=\"4000\" exif:GPSLatitude=\"" + camera::xmpLatitude + "\" photoshop:City=\"Nara\""
+          " photoshop:State=\"Kansai\" photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
         + note + ">" + creator
         + "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"

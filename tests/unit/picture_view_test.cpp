@@ -32,8 +32,8 @@ QImage photoLike(int width, int height)
     QImage picture(width, height, QImage::Format_RGB888);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(int(127 + 100 * std::sin(x * 0.011) * std::cos(y * 0.007)), (x * 255 / width + y * 96 / height) % 256,
-                                        int(127 + 120 * std::sin((x + 2 * y) * 0.004))));
+            picture.setPixel(x, y, qRgb(int(127 + 100 * std::sin(x * 0.011) * std::cos(y * 0.007)),
+                                        (x * 255 / width + y * 96 / height) % 256, int(127 + 120 * std::sin((x + 2 * y) * 0.004))));
     return picture;
 }
 
@@ -155,17 +155,11 @@ TEST_F(ReadAheadTest, HoldsTheCurrentPictureAndTwoNeighboursAtMost)
     EXPECT_EQ(started, (QStringList{c, a, d})) << "neighbours read in the order given, none twice";
 }
 
-timespec modifiedOf(const QString& path)
+// The same second for every file, so that only what a case changes differs.
+void setModified(const QString& path, long nanoseconds)
 {
-    struct stat info {};
-    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-    return info.st_mtim;
-}
-
-void setModified(const QString& path, timespec when)
-{
-    const timespec times[2] = {when, when};
-    EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    const timespec times[2] = {{1'600'000'000, nanoseconds}, {1'600'000'000, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 TEST_F(ReadAheadTest, AFileChangedWhileReadOrHeldIsNotHandedOut)
@@ -178,20 +172,20 @@ TEST_F(ReadAheadTest, AFileChangedWhileReadOrHeldIsNotHandedOut)
     waitUntilSettled();
     EXPECT_FALSE(readAhead.take(b)) << "replaced while being read";
     // Held, then changed in one way only.
-    const std::pair<const char*, std::function<void(timespec)>> changes[] = {
-        {"its size", [&](timespec when) { setModified(write("b", "xy"), when); }},
-        {"its time, by half a second", [&](timespec when) { when.tv_nsec = (when.tv_nsec + 500'000'000) % 1'000'000'000; setModified(b, when); }},
-        {"its file", [&](timespec when) {
-            setModified(write("n", "x"), when);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"its size", [&] { setModified(write("b", "xy"), 250'000'000); }},
+        {"its time, by half a second", [&] { setModified(b, 750'000'000); }},
+        {"its file", [&] {
+            setModified(write("n", "x"), 250'000'000);
             ASSERT_EQ(std::rename(QFile::encodeName(path("n")).constData(), QFile::encodeName(b).constData()), 0); }},
     };
     for (const auto& [what, change] : changes) {
         SCOPED_TRACE(what);
-        write("b", "x");
+        setModified(write("b", "x"), 250'000'000);
         start(a, {b});
         waitUntilSettled();
         ASSERT_EQ(readAhead.heldCount(), 1);
-        change(modifiedOf(b));
+        change();
         EXPECT_FALSE(readAhead.take(b)) << "changed while held";
         EXPECT_EQ(readAhead.heldCount(), 0) << "the stale picture is still held";
     }

@@ -13,7 +13,6 @@
 #include "encoder/prepared_picture.h"
 #include "encoder/save_jpeg.h"
 #include "measure/target_size.h"
-#include "files/native_names.h"
 #include "test_files.h"
 
 namespace {
@@ -53,7 +52,9 @@ TEST(TargetSize, TheGuessSamplesBandsDownThePictureInProportion)
     for (int y = 0; y < picture.height(); ++y)
         std::fill_n(reinterpret_cast<QRgb*>(picture.scanLine(y)), picture.width(), qRgb(y % 256, y / 256, 7));
     // A file of 700 header bytes and 10 per row at each quality step.
-    const auto plain = [](const QImage& sample, int quality) -> std::optional<qint64> { return 700 + qint64(quality) * sample.height() * 10; };
+    const auto plain = [](const QImage& sample, int quality) -> std::optional<qint64> {
+        return 700 + qint64(quality) * sample.height() * 10;
+    };
     int wrongRows = 0, height = 0;
     const auto sizeOf = [&](const QImage& sample, int quality) {
         height = sample.height();
@@ -70,18 +71,6 @@ TEST(TargetSize, TheGuessSamplesBandsDownThePictureInProportion)
         other.fill(Qt::gray);
         EXPECT_EQ(guessTargetQuality(other, 700 + 30 * size.height() * 10, plain) > 0, guessed) << size.width() << "x" << size.height();
     }
-}
-
-// Judged by content, not by name; a name that is not UTF-8 is read under its own bytes.
-TEST(QualityEstimate, AFileIsReadByItsContentUnderItsOwnBytes)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(native_names::decode("saved\xff.kir"));
-    ASSERT_EQ(saveJpeg(testPicture(64, 48), 64, 48, path, 37, JpegTarget::Chosen), JpegStatus::Written);
-    EXPECT_NEAR(estimateJpegQuality(path).quality.value_or(-10), 37, 1);
-    ASSERT_TRUE(writeBytes(path, encodedAs(testPicture(64, 48), "BMP")));
-    EXPECT_FALSE(estimateJpegQuality(path).jpeg);
-    std::remove(native_names::encode(path).constData()); // Qt's clean-up cannot name it
 }
 
 QImage peaksOf(int width, int height, const std::function<int(int x, int y)>& level)
