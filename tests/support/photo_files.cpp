@@ -15,25 +15,13 @@
 
 namespace {
 
-QByteArray bigEndian(quint32 value, int bytes)
-{
-    QByteArray out;
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
-        out += char((value >> shift) & 0xFF);
-    return out;
-}
-
-QByteArray littleEndian(quint32 value, int bytes)
+// `bytes` bytes of the value, most significant first unless `little`.
+QByteArray number(quint32 value, int bytes, bool little = false)
 {
     QByteArray out;
     for (int i = 0; i < bytes; ++i)
-        out += char((value >> (8 * i)) & 0xFF);
+        out += char((value >> (8 * (little ? i : bytes - 1 - i))) & 0xFF);
     return out;
-}
-
-QByteArray segment(char marker, const QByteArray& payload)
-{
-    return QByteArray("\xFF", 1) + marker + bigEndian(quint32(2 + payload.size()), 2) + payload;
 }
 
 QByteArray qtBytes(const void* data, std::size_t size) { return QByteArray(static_cast<const char*>(data), qsizetype(size)); }
@@ -52,10 +40,16 @@ struct Entry {
 
 QByteArray ifd(const QList<Entry>& entries)
 {
-    QByteArray out = littleEndian(quint32(entries.size()), 2);
+    QByteArray out = number(quint32(entries.size()), 2, true);
     for (const Entry& e : entries)
-        out += littleEndian(e.tag, 2) + littleEndian(e.type, 2) + littleEndian(e.count, 4) + littleEndian(e.value, 4);
-    return out + littleEndian(0, 4);
+        out += number(e.tag, 2, true) + number(e.type, 2, true) + number(e.count, 4, true) + number(e.value, 4, true);
+    return out + number(0, 4, true);
+}
+
+QByteArray rgbJpeg(const QImage& rgb888, int quality)
+{
+    return libjpegEncoded(rgb888.width(), rgb888.height(), 3, [&](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, TRUE); },
+                          [&](int y) { return rgb888.constScanLine(y); });
 }
 
 QByteArray savedProfile(cmsHPROFILE profile)
@@ -108,6 +102,11 @@ QByteArray lutProfile(int inputs, int points, cmsProfileClassSignature deviceCla
 
 } // namespace
 
+QByteArray segment(char marker, const QByteArray& payload)
+{
+    return QByteArray("\xFF", 1) + marker + number(quint32(2 + payload.size()), 2) + payload;
+}
+
 QByteArray swappedRedGreenProfile()
 {
     return QColorSpace(QPointF(0.3127, 0.3290), QPointF(0.30, 0.60), QPointF(0.64, 0.33), QPointF(0.15, 0.06),
@@ -136,8 +135,7 @@ QByteArray flatJpeg(int width, int height, QRgb colour)
 {
     QImage picture(width, height, QImage::Format_RGB888);
     picture.fill(colour);
-    return libjpegEncoded(width, height, 3, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
-                          [&](int y) { return picture.constScanLine(y); });
+    return rgbJpeg(picture, 100);
 }
 
 QByteArray texturedRedJpeg(int width, int height)
@@ -146,15 +144,14 @@ QByteArray texturedRedJpeg(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y, qRgb(220, 30, (x * 7 + y * 13) % 41 + ((x / 4 + y / 4) % 2) * 20));
-    return libjpegEncoded(width, height, 3, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 95, TRUE); },
-                          [&](int y) { return picture.constScanLine(y); });
+    return rgbJpeg(picture, 95);
 }
 
 QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* index)
 {
     Exiv2::ExifData data;
-    data["Exif.Image.Make"] = camera::make;
-    data["Exif.Image.Model"] = camera::model;
+    data["Exif.Image.Make"] = "Kiri Optics";
+    data["Exif.Image.Model"] = "K-1";
     data["Exif.Image.Orientation"] = uint16_t(orientation);
     data["Exif.Photo.DateTimeOriginal"] = camera::dateTaken;
     data["Exif.Photo.PixelXDimension"] = uint32_t(4000);
@@ -167,7 +164,7 @@ QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* inde
     if (gps) {
         data["Exif.GPSInfo.GPSLatitudeRef"] = "N";
         auto latitude = Exiv2::Value::create(Exiv2::unsignedRational);
-        latitude->read(camera::latitude);
+        latitude->read("35/1 39/1 2950/100");
         data.add(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude"), latitude.get());
     }
     const QByteArray thumbnail = flatJpeg(16, 12, qRgb(0, 0, 255));
@@ -178,19 +175,11 @@ QByteArray cameraExif(int orientation, bool gps, bool adobeRgb, const char* inde
     return qtBytes(blob.data(), blob.size());
 }
 
-QByteArray cameraXmp(int orientation)
-{
-    return packetBegin + xmpOpening
-        + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" tiff:Orientation=\""
-        + QByteArray::number(orientation) + "\" exif:GPSLatitude=\"" + camera::xmpLatitude
-        + "\" exif:PixelXDimension=\"4000\">" + creator + packetEnd;
-}
-
 QByteArray photoshopBlock(const QList<std::pair<quint16, QByteArray>>& resources)
 {
     QByteArray block("Photoshop 3.0", 14);
     for (const auto& [id, data] : resources) // each with an empty name, padded
-        block += "8BIM" + bigEndian(id, 2) + QByteArray(2, '\0') + bigEndian(quint32(data.size()), 4) + data
+        block += "8BIM" + number(id, 2) + QByteArray(2, '\0') + number(quint32(data.size()), 4) + data
             + QByteArray(data.size() % 2, '\0');
     return block;
 }
@@ -207,17 +196,17 @@ QByteArray iptcRecordWithPlaces()
     return qtBytes(record.pData_, std::size_t(record.size_));
 }
 
-QByteArray xmpWithPlaces(const QByteArray& extensionGuid)
+QByteArray cameraXmp(int orientation, const QByteArray& extensionGuid)
 {
     const QByteArray note = extensionGuid.isEmpty()
         ? QByteArray()
         : " xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" + extensionGuid + "\"";
     return packetBegin + xmpOpening
-        + " xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\""
-          " xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
-          " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\""
-          " exif:GPSLatitude=\"35,39.4917N\" photoshop:City=\"Nara\" photoshop:State=\"Kansai\""
-          " photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
+        + " xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\""
+          " xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\" xmlns:Iptc4xmpExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\""
+          " xmlns:drone-dji=\"http://www.dji.com/drone-dji/1.0/\" tiff:Orientation=\"" + QByteArray::number(orientation) + "\""
+          " exif:PixelXDimension=\"4000\" exif:GPSLatitude=\"" + camera::xmpLatitude + "\" photoshop:City=\"Nara\""
+          " photoshop:State=\"Kansai\" photoshop:Country=\"Japan\" drone-dji:GpsLatitude=\"34.6851\" drone-dji:GpsLongtitude=\"135.8048\""
           " drone-dji:AbsoluteAltitude=\"+120.5\" drone-dji:FlightYawDegree=\"+12.3\""
         + note + ">" + creator
         + "<Iptc4xmpExt:LocationShown><rdf:Bag><rdf:li rdf:parseType=\"Resource\">"
@@ -247,7 +236,7 @@ QList<QByteArray> extendedXmpPieces(const QByteArray& extension, int pieces)
     QList<QByteArray> out;
     const qsizetype step = (extension.size() + pieces - 1) / pieces;
     for (qsizetype offset = 0; offset < extension.size(); offset += step)
-        out << guidOf(extension) + bigEndian(quint32(extension.size()), 4) + bigEndian(quint32(offset), 4)
+        out << guidOf(extension) + number(quint32(extension.size()), 4) + number(quint32(offset), 4)
                 + extension.mid(offset, step);
     return out;
 }
@@ -267,7 +256,7 @@ QByteArray exifWithMakerNote(const QByteArray& make, const std::function<QByteAr
     QList<Entry> exifIfd{{0x927C, undefined, quint32(note.size()), noteAt}};
     if (gpsFromExifIfd)
         exifIfd << Entry{0x8825, longType, 1, gpsAt};
-    QByteArray tiff = QByteArray("II\x2A\0", 4) + littleEndian(8, 4)
+    QByteArray tiff = QByteArray("II\x2A\0", 4) + number(8, 4, true)
         + ifd({{0x010F, ascii, quint32(make.size() + 1), makeAt}, {0x8769, longType, 1, exifAt}}) + makeText
         + ifd(exifIfd) + note;
     if (gpsFromExifIfd)
@@ -314,4 +303,12 @@ QByteArray linearGreyProfile()
     cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
     cmsFreeToneCurve(linear);
     return savedProfile(grey);
+}
+
+QByteArray linearGreyJpeg(int width, int height)
+{
+    const std::vector<uchar> row(std::size_t(width), 128);
+    return withSegments(libjpegEncoded(width, height, 1, [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
+                                       [&](int) { return row.data(); }),
+                        iccSegments(linearGreyProfile(), 1));
 }

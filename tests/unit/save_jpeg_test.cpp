@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include "encoder/save_jpeg.h"
+#include "jpeg/quality_estimate.h"
 #include "files/native_names.h"
 #include "test_files.h"
 
@@ -108,6 +109,9 @@ TEST_F(Encoder, ReplacesAnOldFileWholeKeepingItsPermissions)
     EXPECT_EQ(encoded(picture, "q100.jpg", 1), q1) << "a tail of the old file remains";
     struct stat info {};
     EXPECT_TRUE(::stat(q100.constData(), &info) == 0 && (info.st_mode & 0777) == 0640) << "permissions not kept";
+    // Its quality is read by content under the name's own bytes; a file named .jpg of other bytes is none.
+    EXPECT_NEAR(estimateJpegQuality(pathOf("q100.jpg")).quality.value_or(-10), 1, 1);
+    EXPECT_FALSE(estimateJpegQuality(pathOf("kept.jpg")).jpeg);
 }
 
 // Encoded as shown: over white where transparent, black for an index beyond the palette.
