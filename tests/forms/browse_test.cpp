@@ -184,20 +184,26 @@ TEST_F(BrowseTest, OnlyALeftClickOrAnArrowKeySelectsARow)
     EXPECT_EQ(mainWindow().selectedPath, at("b.jpg"));
 }
 
-// Closed, enlarged or replaced by the clipboard's picture: a click on the same row brings the file back.
+// Closed, enlarged or replaced by the clipboard's picture: a click on the same row brings the file back. Meanwhile
+// the image window's two buttons offer only what can still be done.
 TEST_F(BrowseTest, ClickOnTheSelectedRowShowsItsPictureAgain)
 {
     click("a.jpg", jpeg(64, 48));
-    const std::function<void()> leaves[] = {[] { mainWindow().closeImageButton->click(); }, [] { mainWindow().enlargeButton->click(); },
-                                            [] {
-                                                QApplication::clipboard()->setImage(testPicture(10, 10));
-                                                mainWindow().clipboardPictureButton->click();
-                                            }};
-    for (const auto& leave : leaves) {
+    const auto buttons = [] { return std::pair(mainWindow().enlargeButton->isEnabled(), mainWindow().closeImageButton->isEnabled()); };
+    const std::pair<std::function<void()>, std::pair<bool, bool>> leaves[] = {
+        {[] { mainWindow().closeImageButton->click(); }, {false, false}},
+        {[] { mainWindow().enlargeButton->click(); }, {false, true}},
+        {[] {
+             QApplication::clipboard()->setImage(testPicture(10, 10));
+             mainWindow().clipboardPictureButton->click();
+         }, {true, true}}};
+    for (const auto& [leave, enabled] : leaves) {
         leave();
+        EXPECT_EQ(buttons(), enabled);
         QTest::mouseClick(files().viewport(), Qt::LeftButton, {}, files().visualItemRect(files().item(0)).center());
         waitForPicture();
         expectShown("a.jpg", QSize(64, 48));
+        EXPECT_EQ(buttons(), std::pair(true, true));
     }
 }
 

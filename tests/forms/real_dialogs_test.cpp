@@ -5,6 +5,7 @@
 
 #include <QtWidgets>
 
+#include "app/translations.h"
 #include "form_fixture.h"
 #include "files/native_names.h"
 
@@ -82,6 +83,36 @@ TEST_F(SaveFileDialogOnForms, OpensOnTheJpegFilterInTheProposedFolder)
         EXPECT_TRUE(readBytes(folder + "/saved.jpg").startsWith("\xFF\xD8\xFF")) << currentPicturePath.toStdString();
         EXPECT_EQ(QDir(shown + "/..").exists(), shown == folder) << "the stand-in was left";
     }
+}
+
+// Under a C locale (C.UTF-8 here, as CTest sets it), the file list says "フォルダー" and writes
+// dates and sizes as Japanese does.
+TEST_F(SaveFileDialogOnForms, TheSaveFileDialogListsInJapaneseWhateverTheLocale)
+{
+    installJapaneseTranslations();
+    QTemporaryDir folder;
+    QDir(folder.path()).mkdir("sub");
+    writeBytes(folder.filePath("a.jpg"), QByteArray(1500, 'x'));
+    QStringList sub, file;
+    ModalDriver driver({[&](QWidget* box) {
+        auto* view = box->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_TRUE(view);
+        QAbstractItemModel* list = view->model();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->rowCount(view->rootIndex()) == 2; }, 10000));
+        for (int row = 0; row < list->rowCount(view->rootIndex()); ++row) {
+            QStringList& columns = list->index(row, 0, view->rootIndex()).data().toString() == "sub" ? sub : file;
+            for (int column = 1; column < 4; ++column)
+                columns << list->index(row, column, view->rootIndex()).data().toString();
+        }
+        press(Qt::Key_Escape)(box);
+    }});
+    QtDialogService().showSave({{"JPEG (*.jpg)"}, "JPEG (*.jpg)", folder.path(), {}});
+    const QLocale program; // Japanese in place of C
+    EXPECT_TRUE(QLocale::system().language() != QLocale::C || program.language() == QLocale::Japanese);
+    const QString date = program.toString(QFileInfo(folder.filePath("a.jpg")).lastModified(), QLocale::ShortFormat);
+    ASSERT_EQ(sub.size(), 3);
+    EXPECT_EQ(sub[1], "フォルダー");
+    EXPECT_EQ(QStringList({file.value(0), file.value(2)}), QStringList({program.formattedDataSize(1500), date}));
 }
 
 } // namespace

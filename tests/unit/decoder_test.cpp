@@ -20,19 +20,20 @@
 
 namespace {
 
-// A GIF with the palette white, red, blue, green; each frame is one colour index, every
-// pixel a clear code and the colour (three bits each, so the table never grows; w * h a
-// multiple of 4, so four pixels fill three bytes). The header may claim another size.
-QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = {})
+// A GIF with the palette white, red, blue, green, the whole file's or each frame's own; each frame is one colour
+// index, every pixel a clear code and the colour (three bits each, so the table never grows; w * h a multiple of 4,
+// so four pixels fill three bytes). The header may claim another size.
+QByteArray gif(int w, int h, std::initializer_list<int> frames, QSize claimed = {}, bool framesPalette = false)
 {
     claimed = claimed.isEmpty() ? QSize(w, h) : claimed;
     const auto u16 = [](int v) { return QByteArray(1, char(v)) + char(v >> 8); };
     const QByteArray size = u16(claimed.width()) + u16(claimed.height());
-    QByteArray out = "GIF89a" + size + QByteArray("\x91\0\0\xFF\xFF\xFF\xFF\0\0\0\0\xFF\0\xFF\0", 15);
+    const QByteArray palette("\xFF\xFF\xFF\xFF\0\0\0\0\xFF\0\xFF\0", 12);
+    QByteArray out = "GIF89a" + size + (framesPalette ? QByteArray("\x11\0\0", 3) : QByteArray("\x91\0\0", 3) + palette);
     for (int colour : frames) {
         const int code = 4 | colour << 3, four = code | code << 6 | code << 12 | code << 18;
         const QByteArray data = (u16(four) + char(four >> 16)).repeated(qsizetype(w) * h / 4) + '\5'; // then the end
-        out += QByteArray("\x2C\0\0\0\0", 5) + size + QByteArray("\0\x02", 2);
+        out += QByteArray("\x2C\0\0\0\0", 5) + size + (framesPalette ? '\x81' + palette : QByteArray(1, '\0')) + '\x02';
         for (qsizetype i = 0; i < data.size(); i += 255)
             out += char(qMin<qsizetype>(255, data.size() - i)) + data.mid(i, 255);
         out += '\0';
@@ -49,12 +50,12 @@ TEST_F(Decoder, EmptyCutOversizedOrNoFilesRaiseARunTimeError)
     for (std::uint32_t i = 0, seed = 7; i < 5000; ++i)
         random[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
     const QByteArray baseline = encodedAs(testPicture(256, 256), "JPEG"), progressive = encodedAs(testPicture(256, 256), "JPEG", true);
-    const QByteArray jpg = encodedAs(testPicture(16, 16), "JPEG"), bmp = encodedAs(testPicture(64, 64), "BMP"), gif64 = gif(64, 64, {1});
+    const QByteArray jpg = encodedAs(testPicture(16, 16), "JPEG"), bmp = encodedAs(testPicture(64, 64), "BMP"), gif64 = gif(64, 64, {1}), own = gif(64, 64, {1}, {}, true);
     const qsizetype sof = jpg.indexOf("\xFF\xC0") + 5; // the frame's height, then width
     const struct { const char* name; QByteArray bytes; } invalid[] = {
         {"empty.jpg", {}}, {"random.jpg", random}, {"soi.jpg", "\xFF\xD8\xFF" + random}, {"a.png", encodedAs(testPicture(8, 8), "PNG")},
         {"half.jpg", baseline.left(baseline.size() / 2)}, {"halfprog.jpg", progressive.left(progressive.size() / 2)},
-        {"half.gif", gif64.left(gif64.size() / 2)}, {"half.bmp", bmp.chopped(100)},
+        {"half.gif", gif64.left(gif64.size() / 2)}, {"half-own-palette.gif", own.left(own.size() / 2)}, {"half.bmp", bmp.chopped(100)},
         {"padding.bmp", encodedAs(testPicture(5, 3), "BMP").chopped(4)}, // rows of 15 bytes padded to 16; the last padding cut
         {"huge.jpg", QByteArray(jpg).replace(sof, 4, "\xEA\x60\xEA\x60")}, // 60000 x 60000
         {"huge.gif", gif(16, 16, {1}, QSize(60000, 60000))},
@@ -163,6 +164,7 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
     EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
     EXPECT_EQ(LoadPicture(write("pixel.kir", onePixelGif)).size(), QSize(1, 1));
     EXPECT_EQ(LoadPicture(write("frames", gif(30, 20, {1, 2}))).pixel(15, 10), qRgb(255, 0, 0)) << "not the first frame";
+    EXPECT_EQ(LoadPicture(write("own.gif", gif(30, 20, {2, 1}, {}, true))).pixel(15, 10), qRgb(0, 0, 255)) << "each frame's palette";
     // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.
     EXPECT_EQ(LoadPicture(write("big.gif", gif(6000, 6000, {3}))).pixel(5999, 5999), qRgb(0, 255, 0));
     EXPECT_EQ(LoadPicture(write("rle.gif", rleBmp)).pixel(0, 0), qRgb(255, 0, 0));

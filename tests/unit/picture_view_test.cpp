@@ -77,6 +77,19 @@ TEST_F(PictureView, AReducedDecodeLooksLikeTheFullOne)
     }
 }
 
+// The control keeps its picture stretched between paints: a new one of the same size must replace it.
+TEST(PictureControl, ANewPictureOfTheSameSizeIsDrawn)
+{
+    ImageControl control(nullptr);
+    control.resize(30, 20);
+    QImage picture(61, 40, QImage::Format_RGB32);
+    for (const QRgb colour : {qRgb(200, 0, 0), qRgb(0, 0, 200)}) {
+        picture.fill(colour);
+        control.setPicture(picture);
+        EXPECT_EQ(control.grab().toImage().pixel(15, 10), colour);
+    }
+}
+
 TEST_F(PictureView, TheFullSizeComesFromTheBytesShown)
 {
     const QByteArray shownBytes = encodedAs(photoLike(1600, 1200), "JPEG");
@@ -203,6 +216,26 @@ TEST_F(ReadAheadTest, YieldingStopsTheDecodeAndReadsItAgainLater)
     waitUntilSettled();
     EXPECT_EQ(started, (QStringList{b, b, c}));
     EXPECT_TRUE(readAhead.take(b) && readAhead.take(c)) << "b or c not held";
+}
+
+// A read-ahead waiting first must not take the wake-up that the window waiting behind it needs.
+TEST(DecodeSlotTest, AGivenBackTurnWakesTheWindowBehindAReadAhead)
+{
+    DecodeSlot slot;
+    std::optional<DecodeSlot::Turn> held(slot.forWindow({}));
+    std::binary_semaphore windowTook{0};
+    const QDeadlineTimer patience(20000); // a guard against hanging, not a measurement
+    std::jthread readAhead([&](std::stop_token stop) { const DecodeSlot::Turn turn = slot.forReadAhead(stop); });
+    while (!slot.readAheadWaits() && !patience.hasExpired())
+        QThread::yieldCurrentThread();
+    std::jthread window([&](std::stop_token stop) {
+        if (const DecodeSlot::Turn turn = slot.forWindow(stop))
+            windowTook.release();
+    });
+    while (!slot.windowWaits() && !patience.hasExpired())
+        QThread::yieldCurrentThread();
+    held.reset();
+    EXPECT_TRUE(windowTook.try_acquire_for(std::chrono::seconds(20))) << "the window slept on";
 }
 
 // The read-ahead waits while the window decodes, and a slot given back while a window waits is the window's.

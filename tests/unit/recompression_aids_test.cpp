@@ -114,7 +114,11 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     for (const auto& [size, reduction] : {std::pair(QSize(5000, 4000), 1), {QSize(4000, 5001), 2}, {QSize(10001, 8001), 2}, {QSize(12000, 8000), 3}})
         EXPECT_EQ(fidelityReduction(size), reduction) << size.width() << " x " << size.height();
     // Sides that do not divide: the partial squares at the edges are left out, not averaged short.
-    EXPECT_TRUE(std::isinf(compared(peaksOf(9, 7, board), peaksOf(9, 7, [](int, int) { return 100; }), 2).psnr));
+    const auto flat = [](int, int) { return 100; };
+    const auto stripes = [](int, int y) { return y % 2 ? 150 : 50; };
+    EXPECT_TRUE(std::isinf(compared(peaksOf(9, 7, board), peaksOf(9, 7, flat), 2).psnr));
+    // Each square takes its own two rows: stripes a row high average to their middle as well.
+    EXPECT_TRUE(std::isinf(compared(peaksOf(9, 7, stripes), peaksOf(9, 7, flat), 2).psnr));
 }
 
 // Shrunk 10 x 6 to 3 x 4 (another ratio each way, neither whole), every error lands in one pixel,
@@ -183,6 +187,9 @@ TEST(Fidelity, ASharedPreparationGivesTheSameSizesAndMeasures)
         EXPECT_EQ(encodedJpegSize(other, quality, {}, &shared), encodedJpegSize(other, quality));
     }
     EXPECT_EQ(shared.get(picture, ChromaSampling::Halved), held);
+    // Every quality of the slider has a size, none beyond it.
+    EXPECT_GT(encodedJpegSize(picture, 100).value_or(0), encodedJpegSize(picture, 99).value_or(0));
+    EXPECT_FALSE(encodedJpegSize(picture, 0) || encodedJpegSize(picture, 101));
 }
 
 } // namespace
