@@ -203,6 +203,7 @@ TEST_F(BrowseTest, ClickOnTheSelectedRowShowsItsPictureAgain)
         QTest::mouseClick(files().viewport(), Qt::LeftButton, {}, files().visualItemRect(files().item(0)).center());
         waitForPicture();
         expectShown("a.jpg", QSize(64, 48));
+        EXPECT_EQ(imageWindow().twipsWidth().value(), 3000) << "not the box of a click";
         EXPECT_EQ(buttons(), std::pair(true, true));
     }
 }

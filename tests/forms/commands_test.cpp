@@ -1,4 +1,5 @@
 // The main window's file, clipboard, special-folder and favorite commands and help.
+// Every box shown must be scripted; shown() lists them all.
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -69,11 +70,13 @@ TEST_F(CommandTest, CopyEmptiesTheClipboardThenGivesThePathBytesAsText)
         clipboard->setImage(QImage(8, 8, QImage::Format_RGB32));
         dialogs_->whileNextBoxOpen([&] {
             EXPECT_TRUE(clipboard->text().isEmpty() && clipboard->image().isNull()) << "the clipboard was not emptied first";
+            EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::red));
             mainWindow().pathBox->setText(native_names::decode(name));
         }).answerMessage();
         mainWindow().copyButton->click();
         EXPECT_EQ(clipboard->mimeData()->formats(), QStringList{"text/plain"}) << name.toStdString();
         EXPECT_EQ(clipboard->mimeData()->data("text/plain"), name);
+        EXPECT_EQ(mainWindow().pathBox->palette().color(QPalette::Text), QColor(Qt::black));
     }
     EXPECT_EQ(shown(), Boxes(2, box("コピー完了", "クリップボード")));
 }
@@ -85,16 +88,22 @@ TEST_F(CommandTest, TheClipboardPictureShowsAndCopiesBackThenClears)
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setText("only text");
     mainWindow().pathBox->setText("/pictures/a.jpg");
+    mainWindow().sizeValue->setText("123.456");
     mainWindow().enlargeImage();
     dialogs_->answerMessage();
     mainWindow().showClipboardPicture();
-    EXPECT_TRUE(mainWindow().isEnlarged && mainWindow().pathBox->text() == "/pictures/a.jpg") << "changed without a picture";
+    EXPECT_EQ(mainWindow().pathBox->text() + clipboard->text(), "/pictures/a.jpgonly text");
+    EXPECT_TRUE(mainWindow().isEnlarged) << "the enlarged view was left";
     const QImage picture = testPicture(100, 50);
     clipboard->setImage(picture);
     mainWindow().closeImage();
     mainWindow().clipboardPictureButton->click();
-    EXPECT_TRUE(!mainWindow().isEnlarged && imageWindow().isVisible() && mainWindow().pathBox->text() == "ClipBoard");
+    EXPECT_EQ(mainWindow().pathBox->text() + mainWindow().sizeValue->text(), "ClipBoard");
+    EXPECT_FALSE(mainWindow().isEnlarged);
+    EXPECT_TRUE(mainWindow().closeImageButton->isEnabled() && imageWindow().isVisible()) << "the image window stayed closed";
     EXPECT_EQ(rgb(imageWindow().pictureView->picture()), picture);
+    // (100 + 4) x (50 + 4) pixels at 15 twips fitted to the 3000 twip box: 810 / (1560 / 3000) = 1557.7.
+    EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 1558));
     clipboard->setText("text that must go");
     dialogs_->answerMessage();
     mainWindow().copyPictureAction->trigger();
@@ -105,7 +114,8 @@ TEST_F(CommandTest, TheClipboardPictureShowsAndCopiesBackThenClears)
     EXPECT_EQ(shown(), (Boxes{box("クリップボードに画像がありません", "クリップボード"), box("イメージをコピーしました", "クリップボード")}));
 }
 
-// Help is View.hlp beside the program (not a folder of that name), else the program's own page.
+// Run, the clipboard viewer and help go through the launcher; help is View.hlp beside the program (not a folder of that
+// name), else the program's own page.
 TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
 {
     RecordingLauncher launcher;
@@ -119,18 +129,20 @@ TEST_F(CommandTest, RunViewerAndHelpGoThroughTheLauncherOrSayWhyNot)
     mainWindow().helpAction->trigger();
     QDir().rmdir(helpFile);
     writeBytes(helpFile, {});
+    launcher.failure = RunTimeError::FileNotFound;
+    dialogs_->answerMessage().answerMessage().answerMessage();
+    mainWindow().runFile();
+    mainWindow().openClipboardViewer();
     mainWindow().showHelp();
     QFile::remove(helpFile);
     writeBytes(page, {});
-    launcher.failure = RunTimeError::FileNotFound;
-    dialogs_->answerMessage().answerMessage();
-    mainWindow().runFile();
+    dialogs_->answerMessage();
     mainWindow().showHelp();
     services().helpPages.clear();
-    const QString run = "open  a b.jpg  ";
-    EXPECT_EQ(launcher.calls, (QStringList{run, "clipboard viewer", "open " + helpFile, run, "open " + page}));
-    EXPECT_EQ(shown(), (Boxes{box("ヘルプファイルが見つかりません", "ヘルプ"), box("ファイルが見つかりません", "エラー"),
-                              box("ヘルプを表示するプログラムが見つかりません", "ヘルプ")}));
+    const QString run = "open  a b.jpg  ", viewer = "clipboard viewer";
+    EXPECT_EQ(launcher.calls, (QStringList{run, viewer, run, viewer, "open " + helpFile, "open " + page}));
+    const std::string cannotStart = box("ファイルが見つかりません", "エラー"), noViewer = box("ヘルプを表示するプログラムが見つかりません", "ヘルプ");
+    EXPECT_EQ(shown(), (Boxes{box("ヘルプファイルが見つかりません", "ヘルプ"), cannotStart, cannotStart, noViewer, noViewer}));
 }
 
 // The opener started but could not open the path: run and help say so once no question is open, in that order.
@@ -173,7 +185,7 @@ protected:
         dialogs_->answerMessage(answer).answerMessage();
         mainWindow().deleteSelectedFile();
     }
-    static std::string asked(const QString& path) { return box("ファイル 【　" + path + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
+    std::string asked(const QString& path) const { return box("ファイル 【　" + path + "　】を削除しますか？", "ファイルの削除", MsgBoxStyle::OkCancel); }
     std::string deleted(const QString& name) const { return box(at(name) + "を削除しました", "削除終了"); }
     const std::string notFound = box("ファイルが見つかりません", "ファイルの削除");
 };
@@ -216,7 +228,8 @@ TEST_F(DeleteTest, AFileInAReadOnlyFolderStays)
     EXPECT_TRUE(QFile::exists(at("b.jpg")));
 }
 
-// The scan over drives d1, d2, ...; the user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
+// The special-folder scan over test drives d1, d2, ... in a temporary folder, a drive that is not ready being one whose
+// folder does not exist. The user's desktop is u/Desktop below one of them, the trash u/.local/share/Trash.
 using SpecialFoldersTest = FormTest;
 TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
 {
@@ -265,12 +278,14 @@ TEST_F(SpecialFoldersTest, ScanOpensTheLastMatchingDrive)
     QDir::setCurrent(previous);
 }
 
-// The six favorite folders, kept in kiriview.ini beside the program.
+// The six favorite folders: kept in kiriview.ini beside the program, shown in
+// the menu with their exact text, set by number and cleared all at once.
 class FavoritesTest : public FormTest {
 protected:
     FavoritesTest() { startProgram(); }
     QString ini() const { return programFolder() + "/kiriview.ini"; }
     QString folder(const QString& name) const { return QDir().mkpath(at(name)) ? at(name) : ""; }
+    // The visible slots as "n=caption".
     QStringList shown() const
     {
         QStringList items;
@@ -279,6 +294,7 @@ protected:
                 items << QString::number(n) + '=' + mainWindow().favoriteActions[n]->data().toString();
         return items;
     }
+    // Answers the number prompt while the folder list shows the path.
     void add(const QString& path, const QString& answer)
     {
         mainWindow().folderList->setPath(path);
@@ -292,7 +308,9 @@ protected:
     }
 };
 
-// Nothing is written for an answer out of range; the rest of the file, even bytes that are no text, stays as it was.
+// Both ends of the range and numbers as Val reads them select a slot, a later folder replaces it and clearing
+// removes the section; nothing is written for an answer out of range, and the rest of the file, even bytes that are
+// no text, stays as it was.
 TEST_F(FavoritesTest, OnlyOneToSixSetASlotAndTheRestOfTheFileStays)
 {
     const QByteArray others = "\x81\xff\xfe [no text]\x82=\xa0\n[window]\nleft=10\n";
@@ -314,7 +332,8 @@ TEST_F(FavoritesTest, OnlyOneToSixSetASlotAndTheRestOfTheFileStays)
     }
 }
 
-// One gone since warns and stays in the menu; one the file cannot hold (a name that is not UTF-8) is refused.
+// After a restart a favorite opens by its exact text; one gone since warns, stays in the menu and leaves the list;
+// one the file cannot hold (a name that is not UTF-8) is refused with a message and its slot keeps its folder.
 TEST_F(FavoritesTest, AFavoriteOpensByItsTextAfterARestartOrSaysWhyNot)
 {
     const QString odd = folder(" 写真 & 'R&D' \"x\"; #1 "), gone = folder("gone");

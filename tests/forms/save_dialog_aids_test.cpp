@@ -2,6 +2,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include "jpeg/jpeg_markers.h"
+#include "jpeg/jpeg_metadata.h"
 #include "photo_files.h"
 #include "save_dialog_fixture.h"
 
@@ -195,6 +196,27 @@ TEST_F(SaveDialogTest, APhotosLocationLeftOutWhenAskedAndRemembered)
     again.dropLocationAction->setChecked(false);
     settleWorkers();
     EXPECT_TRUE(hasGps(SaveDialog::previewPath()));
+}
+
+// A camera's photo held turned, with EXIF, XMP and a profile in two pieces: the target search and the size shown
+// count the bytes of the metadata the save keeps. Sizes need not grow with quality everywhere: the quality found
+// fits and its next one does not.
+TEST_F(SaveDialogTest, TargetSizeAndSizeLabelCountTheMetadataBytes)
+{
+    const QByteArray segments = exifApp1(cameraExif(6, true)) + xmpApp1(cameraXmp(6)) + iccSegments(swappedRedGreenProfile(), 2, {2, 1});
+    click("photo.jpg", withSegments(texturedRedJpeg(320, 240), segments));
+    SaveDialog& dialog = openDialog();
+    const JpegMarkers kept = keptMetadata(readJpegMarkersOfFile(at("photo.jpg")), {QSize(240, 320), false});
+    const QImage picture = model().fullPicture();
+    const auto sizeAt = [&](int quality) { return *encodedJpegSize(picture, quality) + markersByteCount(kept); };
+    const qint64 limit = sizeAt(30);
+    dialogs_->answerInput(QString::number(limit / 1000.0, 'f', 3));
+    dialog.targetSizeAction->trigger();
+    settleWorkers();
+    const int found = dialog.qualitySlider->value();
+    EXPECT_TRUE(sizeAt(found) <= limit && sizeAt(found + 1) > limit) << found;
+    EXPECT_EQ(dialog.sizeValue->text(), sizeText(sizeAt(found)));
+    EXPECT_EQ(QFileInfo(SaveDialog::previewPath()).size(), sizeAt(found));
 }
 
 } // namespace

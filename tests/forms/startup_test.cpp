@@ -1,4 +1,5 @@
-// The ways to end (a signal's too), Enter, the guard around every handler, and a path handed over.
+// Start-up through the splash, the ways to end (a signal's too), Enter on a focused button, the guard
+// around every handler, and a path from the command line or a later start.
 #include <stdexcept>
 
 #include <QDir>
@@ -7,15 +8,32 @@
 
 #include "app/command_line.h"
 #include "app/enter_key.h"
+#include "app/splash_screen.h"
 #include "app/termination.h"
-#include "runtime/version.h"
+#include "desktop/launcher.h"
 #include "form_fixture.h"
+#include "runtime/version.h"
 #include "about_dialog/about_dialog.h"
+#include "save_dialog/save_dialog.h"
+#include "ui/dialogs.h"
 #include "ui/handler_guard.h"
 
 namespace {
 
 using StartupTest = FormTest;
+
+// Both windows after the splash's timer, the built-in picture filling the 3000 twip box, white where it is transparent.
+TEST_F(StartupTest, SplashWaitsForItsTimerThenShowsTheStartUpPicture)
+{
+    SplashScreen& splash = *new SplashScreen; // it goes when it hands over
+    EXPECT_TRUE(splash.closeTimer->isActive() && !shown<MainWindow>()) << "the main window came before the timer";
+    splash.onCloseTimer();
+    EXPECT_TRUE(!shown<SplashScreen>() && mainWindow().isVisible() && imageWindow().isVisible()) << "a window is wrong";
+    EXPECT_EQ(QSizeF(imageWindow().twipsWidth().value(), imageWindow().twipsHeight().value()), QSizeF(3000, 3000));
+    const QImage shown = imageWindow().grab().toImage();
+    EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::white));
+    EXPECT_NE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::white)) << "the figure is missing";
+}
 
 TEST_F(StartupTest, TheVersionDialogShowsTheProgramsVersion)
 {
@@ -64,17 +82,27 @@ TEST_F(HandlerGuardTest, AnUntrappedRunTimeErrorIsReportedAndEndsTheProgram)
     EXPECT_EQ(dialogs_->last().style, MsgBoxStyle::Critical);
 }
 
-// Any other exception is a fault, even in the file click's trap, where every exception used to mean "ファイルが空です".
+// Any other exception is a fault: in the file click's trap, where every exception used to
+// mean "ファイルが空です", and out of memory in the run command's, which is no name that cannot start.
 TEST_F(HandlerGuardTest, AnyOtherExceptionIsLoggedAndEndsTheProcess)
 {
     prepareDeathTests();
+    struct ExhaustedLauncher : Launcher {
+        ExhaustedLauncher() { services().launcher = this; }
+        ~ExhaustedLauncher() override { services().launcher = nullptr; }
+        void open(const QString&, std::function<void()>) override { throw std::bad_alloc(); }
+        void openClipboardViewer() override { throw std::bad_alloc(); }
+    } launcher;
     write("a.jpg", encodedAs(testPicture(8, 8), "JPEG"));
     startProgram();
+    mainWindow().pathBox->setText(QStringLiteral("a.txt"));
+    EXPECT_DEATH(mainWindow().runButton->click(), "unexpected exception in a handler: std::bad_alloc");
     mainWindow().folderList->setPath(pictures());
     QObject::connect(mainWindow().pathBox, &QLineEdit::textChanged, [] { throw std::logic_error("a fault in the program"); });
     EXPECT_DEATH(mainWindow().fileList->setListIndex(0), "unexpected exception in a handler: a fault in the program");
 }
 
+// A path from the command line or from a later start, shown as a click shows it.
 class CommandLineTest : public FormTest {
 protected:
     CommandLineTest()
@@ -92,7 +120,8 @@ protected:
     }
 };
 
-// A file is selected by its exact name whatever the filter; a bad one is reported without moving the browser.
+// Before the main window a path is kept until it shows; a folder opens, a file is selected by its exact name whatever
+// the filter, and a bad one is reported without moving the browser.
 TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
 {
     commandline::openPath(at("b.bmp"));
@@ -118,6 +147,8 @@ TEST_F(CommandLineTest, APathSelectsItsFolderOrFileAndABadOneIsReported)
     EXPECT_EQ(mainWindow().folderList->path(), pictures()) << "a missing path moved the browser";
 }
 
+// A path handed over while a question is open: the question is answered for what it asked about, and the path is
+// shown once the last question is over, once however often it came.
 TEST_F(CommandLineTest, BadFileBoxDoesNotUndoTheFileHandedOverMeanwhile)
 {
     startProgram();
@@ -139,10 +170,12 @@ TEST_F(CommandLineTest, MissingFileHandedAgainWhileReportedIsNotStacked)
     EXPECT_EQ(dialogs_->messageCount(), 1);
 }
 
-// Ending on a signal: open questions are closed as by their close box, the save dialog is cancelled.
+// Ending on a signal: the steps the signal starts, from the application's event loop. An open question is
+// closed as by its close box, the save dialog is cancelled, and the program leaves through the main window's close.
 class Termination : public FormTest {
 protected:
     Termination() { startProgram(); }
+    // Runs the application's loop with `work` as its first event; the loop's exit code.
     static int runApplication(const std::function<void()>& work)
     {
         QTimer::singleShot(0, qApp, work);
