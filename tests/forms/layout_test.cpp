@@ -47,6 +47,7 @@ TEST_F(LayoutTest, WindowsHaveTheirSizesAndNoControlOutsideOrCovered)
     SplashScreen splash;
     expectTidy(&splash, QSize(4680, 3195));
     expectTidy(&mainWindow().aboutDialog(), QSize(3945, 3465));
+    EXPECT_EQ(imageWindow().pos(), QPoint(twips::toPixels(480), twips::toPixels(2370))) << "the image window's first place";
 }
 
 } // namespace

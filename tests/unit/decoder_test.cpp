@@ -163,6 +163,7 @@ TEST_F(HostilePictures, TheValidOddOnesLoad)
     EXPECT_EQ(LoadPicture(write("progressive.jpg", flatJpeg(16, 16, true, 2))).size(), QSize(16, 16));
     EXPECT_EQ(LoadPicture(write("small.jpg", flatJpeg(2000, 2000, true))).size(), QSize(2000, 2000));
     EXPECT_EQ(LoadPicture(write("pixel.kir", onePixelGif)).size(), QSize(1, 1));
+    EXPECT_EQ(LoadPicture(write("older.gif", QByteArray(onePixelGif).replace(3, 3, "87a"))).size(), QSize(1, 1));
     EXPECT_EQ(LoadPicture(write("frames", gif(30, 20, {1, 2}))).pixel(15, 10), qRgb(255, 0, 0)) << "not the first frame";
     EXPECT_EQ(LoadPicture(write("own.gif", gif(30, 20, {2, 1}, {}, true))).pixel(15, 10), qRgb(0, 0, 255)) << "each frame's palette";
     // 137 MiB of pixels, beyond Qt's own allocation limit for its readers.

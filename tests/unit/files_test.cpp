@@ -1,6 +1,7 @@
 // Files as the browser meets them: their length and date, and names as people have them.
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,15 +22,22 @@ namespace {
 
 using Files = ScratchTest;
 
-// The length beyond 4 GB; the last change, rounded down to whole seconds.
+// The length beyond 4 GB; the last change, rounded down to whole seconds, in local time (here Japan's, off UTC).
 TEST_F(Files, FileLenAndFileDateTimeReadWhatTheFileSystemHolds)
 {
     ASSERT_EQ(::truncate(QFile::encodeName(write("big.bin")).constData(), 5'000'000'001LL), 0); // sparse
     EXPECT_EQ(FileLen(path("big.bin")), 5'000'000'001LL);
+    const std::optional<QByteArray> zone = qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt;
+    qputenv("TZ", "JST-9");
+    ::tzset();
     const QDateTime when(QDate(2000, 5, 20), QTime(2, 36, 12), Qt::LocalTime);
     const timespec times[2] = {{when.toSecsSinceEpoch(), 700'000'000}, {when.toSecsSinceEpoch(), 700'000'000}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(write("a.jpg")).constData(), times, 0), 0);
-    EXPECT_EQ(FileDateTime(path("a.jpg")), when) << "not the change time, or not rounded down to whole seconds";
+    const QDateTime read = FileDateTime(path("a.jpg"));
+    zone ? qputenv("TZ", *zone) : qunsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(read, when) << "not the change time, or not rounded down to whole seconds";
+    EXPECT_EQ(read.time(), when.time()) << "not in local time";
 }
 
 TEST(NativeNames, EveryByteStringSurvivesTheRoundTrip)

@@ -100,6 +100,11 @@ TEST(Fidelity, IdenticalPicturesAndKnownDistortionsGiveTheTextbookValues)
     const Fidelity shifted = compared(peaksOf(32, 16, [](int, int) { return 100; }), peaksOf(32, 16, [](int, int) { return 110; }));
     EXPECT_NEAR(shifted.psnr, 28.1308, 0.001);
     EXPECT_NEAR(shifted.ssim, 0.995476, 0.001);
+    // Luminance weighs red 0.299, green 0.587 and blue 0.114: red alone shifted by 10 gives an MSE of 2.99².
+    QImage grey(32, 16, QImage::Format_RGB32), redder(32, 16, QImage::Format_RGB32);
+    grey.fill(qRgb(100, 100, 100));
+    redder.fill(qRgb(110, 100, 100));
+    EXPECT_NEAR(compared(grey, redder).psnr, 38.6174, 0.001);
     // A checkerboard of 50 and 150 at half its contrast and brightness: MSE 3125,
     // means 100 and 50, variances 2500 and 625, covariance 1250 in every window.
     const auto board = [](int x, int y) { return (x + y) % 2 ? 150 : 50; };
