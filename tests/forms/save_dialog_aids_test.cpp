@@ -87,7 +87,7 @@ TEST_F(SaveDialogTest, OnlyAJpegSourceGivesAQualityAndWarnsFromIt)
         dialog.qualitySlider->setValue(quality);
         settleWorkers();
         EXPECT_EQ(dialog.sizeValue->toolTip(), QStringLiteral("バイト数") + warning) << quality;
-        EXPECT_EQ(drawn(dialog.sizeValue).second, !warning.isEmpty()) << "the size text's colour at " << quality;
+        EXPECT_EQ(drawn(dialog.sizeValue).red, !warning.isEmpty()) << "the size text's colour at " << quality;
     }
     dialog.cancel();
     model().showInMemory(picture_);

@@ -43,15 +43,19 @@ struct BlockingEncoder {
 };
 
 // What the label draws inside its border: its darkest text, and whether any of it is red.
-inline std::pair<int, bool> drawn(QLabel* label)
+struct Drawn {
+    int darkest = 255;
+    bool red = false;
+};
+inline Drawn drawn(QLabel* label)
 {
     const QImage image = label->grab().toImage();
-    std::pair<int, bool> result{255, false};
+    Drawn result;
     for (int y = 2; y < image.height() - 2; ++y)
         for (int x = 2; x < image.width() - 2; ++x) {
             const QColor c = image.pixelColor(x, y);
-            result.first = std::min(result.first, qGray(c.rgb()));
-            result.second |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
+            result.darkest = std::min(result.darkest, qGray(c.rgb()));
+            result.red |= c.red() > 160 && c.green() < 100 && c.blue() < 100;
         }
     return result;
 }

@@ -88,7 +88,7 @@ TEST_F(SaveDialogTest, AnUnwritablePreviewIsNeverShownNorSaved)
 TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
 {
     SaveDialog& dialog = openDialog();
-    ASSERT_LT(drawn(dialog.sizeValue).first, 80) << "the size shown is not in black";
+    ASSERT_LT(drawn(dialog.sizeValue).darkest, 80) << "the size shown is not in black";
     const auto fake = BlockingEncoder::install();
     const QImage firstPicture = dialog.preview->picture();
     const QString firstSize = dialog.sizeValue->text();
@@ -99,7 +99,7 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     }
     EXPECT_EQ(dialog.qualityValue->text(), "53");
     EXPECT_EQ(dialog.mousePointer(), MousePointer::Busy);
-    EXPECT_GT(drawn(dialog.sizeValue).first, 120) << "the size of 50 beside 53 is not greyed";
+    EXPECT_GT(drawn(dialog.sizeValue).darkest, 120) << "the size of 50 beside 53 is not greyed";
     // 51 gives up once released; until 53 is done the first preview stays.
     fake->released.release();
     fake->begun.acquire(); // 53
@@ -113,7 +113,7 @@ TEST_F(SaveDialogTest, PreviewsComeNewestFirstTheSizeGreyedMeanwhile)
     EXPECT_EQ(dialog.preview->picture().width(), 53) << "not 53's preview";
     EXPECT_EQ(dialog.sizeValue->text(), sizeText(53000));
     EXPECT_EQ(dialog.mousePointer(), MousePointer::Default);
-    EXPECT_LT(drawn(dialog.sizeValue).first, 80) << "53's own size is greyed";
+    EXPECT_LT(drawn(dialog.sizeValue).darkest, 80) << "53's own size is greyed";
 }
 
 TEST_F(SaveDialogTest, ClosingWhileAPreviewIsMadeIsImmediateAndDropsIt)

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,12 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     QFile file;
     return openNative(file, path, O_WRONLY | O_CREAT | O_TRUNC, QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
            && file.flush();
+}
+
+int modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(native_names::encode(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 QImage testPicture(int width, int height)

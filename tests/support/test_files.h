@@ -12,6 +12,8 @@
 // A file's bytes, or none when it cannot be read; names are taken byte for byte, in writing too.
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+// A file's permission bits (a link's own), or -1 when there is none.
+int modeOf(const QString& path);
 
 // Gradients over a checkerboard: every quality and any misplaced pixel shows.
 QImage testPicture(int width, int height);

@@ -27,12 +27,6 @@ userfiles::Environment answering(bool writable, QString configHome, QString cach
     return {[writable](const QString&) { return writable; }, QStringLiteral("/home/u"), configHome, cacheHome};
 }
 
-int modeOf(const QString& path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-}
-
 
 TEST(UserFiles, BesideAWritableProgramFolderElseInXdgFoldersOrHomeDefaults)
 {

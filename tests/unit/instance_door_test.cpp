@@ -27,12 +27,6 @@ namespace {
 
 constexpr uid_t nobody = 65534;
 
-int modeOf(const QString& path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-}
-
 // `child` run as nobody in a process of its own; exitCode() serves events while it waits.
 pid_t asNobody(const std::function<int()>& child)
 {
@@ -96,9 +90,9 @@ TEST_F(InstanceDoor, AFallbackFolderNotTheUsersAloneLeavesNoDoor)
     QDir(folder.path()).mkdir("elsewhere");
     const QByteArray elsewhere = QFile::encodeName(path("elsewhere"));
     const struct { const char* what; std::function<int(const char*)> make; } cases[] = {
-        {"passable by others", [](const char* at) { return ::mkdir(at, 0700) | ::chmod(at, 0701); }},
+        {"passable by others", [](const char* at) { return ::mkdir(at, 0700) ? -1 : ::chmod(at, 0701); }},
         {"a link", [&](const char* at) { return ::symlink(elsewhere.constData(), at); }},
-        {"another user's", [](const char* at) { return ::mkdir(at, 0700) | ::chown(at, nobody, nobody); }},
+        {"another user's", [](const char* at) { return ::mkdir(at, 0700) ? -1 : ::chown(at, nobody, nobody); }},
     };
     for (const auto& c : cases) {
         if (::geteuid() != 0 && c.what == cases[2].what)
@@ -213,7 +207,8 @@ TEST_F(InstanceChannel, NothingPassesBetweenTwoUsers)
     server.reset();
     ::chmod(QFile::encodeName(folder.path()).constData(), 0700);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) | ::chmod(at.sun_path, 0600), 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::chmod(at.sun_path, 0600), 0);
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t listener = asNobody([&] {
